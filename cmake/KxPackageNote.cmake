@@ -1,0 +1,15 @@
+# Embeds the freedesktop package-metadata note (.note.package, owner "FDO") into an ELF binary,
+# so that the version of our own programs and libraries can be read back from the file itself.
+#   kx_package_note(target NAME "KXVantor" VERSION "300.1100.0.3")
+include(CheckLinkerFlag)
+check_linker_flag(CXX "-Wl,--package-metadata={\"name\":\"probe\"}" KX_LINKER_HAS_PACKAGE_METADATA)
+
+function(kx_package_note target)
+  cmake_parse_arguments(ARG "" "NAME;VERSION" "" ${ARGN})
+  if(NOT KX_LINKER_HAS_PACKAGE_METADATA)
+    message(WARNING "The linker cannot embed package metadata; ${target} carries no version note")
+    return()
+  endif()
+  set(json "{\"type\":\"deb\",\"name\":\"${ARG_NAME}\",\"version\":\"${ARG_VERSION}\"}")
+  target_link_options(${target} PRIVATE "LINKER:--package-metadata=${json}")
+endfunction()

@@ -1,0 +1,36 @@
+#include <gtest/gtest.h>
+
+#include "dispatch.h"
+#include "run_time_error.h"
+
+namespace kx {
+namespace {
+
+TEST(Collection, AddCountAndItemByNameAreCaseInsensitive) {
+    auto c = std::make_shared<Collection>();
+    c->call("add", {Variant("A:x")});
+    c->call("ADD", {Variant("B:1")});
+    EXPECT_EQ(c->get("count").numberValue(), 2.0);
+    EXPECT_EQ(c->get("Item", {Variant(std::int32_t{2})}).asString(), "B:1");
+    EXPECT_TRUE(c->isEnumerable());
+    EXPECT_EQ(c->enumerate().size(), 2u);
+}
+
+TEST(Collection, OutOfRangeIndexAndUnknownMemberRaise) {
+    auto c = std::make_shared<Collection>();
+    try {
+        (void)c->get("Item", {Variant(std::int32_t{1})});
+        FAIL();
+    } catch (const RuntimeError& e) {
+        EXPECT_EQ(e.number(), 9);
+    }
+    try {
+        (void)c->call("Frobnicate");
+        FAIL();
+    } catch (const RuntimeError& e) {
+        EXPECT_EQ(e.number(), 438);
+    }
+}
+
+}  // namespace
+}  // namespace kx

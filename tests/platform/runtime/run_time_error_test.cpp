@@ -1,0 +1,65 @@
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+#include <thread>
+
+#include "run_time_error.h"
+
+namespace kx {
+namespace {
+
+TEST(RuntimeError, StandardDescriptionsOfTheRuntimeNumbers) {
+    EXPECT_EQ(RuntimeError(6).description(), "Overflow");
+    EXPECT_EQ(RuntimeError(9).description(), "Subscript out of range");
+    EXPECT_EQ(RuntimeError(13).description(), "Type mismatch");
+    EXPECT_EQ(RuntimeError(20).description(), "Application-defined or object-defined error");
+}
+
+TEST(ResumeNext, EachStatementRunsAndTheLastErrorStaysPending) {
+    Err().Clear();
+    int ran = 0;
+    resumeNextEach({
+        [&] { ++ran; },
+        [&] { raiseError(5, "first", "one"); },
+        [&] { ++ran; },
+        [&] { raiseError(13, "second", "two"); },
+        [&] { ++ran; },
+    });
+    EXPECT_EQ(ran, 3);
+    EXPECT_TRUE(Err().pending());
+    EXPECT_EQ(Err().Number, 13);
+    EXPECT_EQ(Err().Source, "second");
+    EXPECT_EQ(Err().Description, "two");
+    Err().Clear();
+    EXPECT_FALSE(Err().pending());
+}
+
+TEST(ResumeNext, OtherExceptionsAreNotSwallowed) {
+    EXPECT_THROW(resumeNext([] { throw std::logic_error("bug"); }), std::logic_error);
+}
+
+TEST(ErrObject, RaiseRethrowsThePendingError) {
+    Err().Clear();
+    resumeNext([] { raiseError(20, "Login Check", "bad"); });
+    try {
+        Err().Raise();
+        FAIL();
+    } catch (const RuntimeError& e) {
+        EXPECT_EQ(e.number(), 20);
+        EXPECT_EQ(e.source(), "Login Check");
+    }
+    Err().Clear();
+}
+
+TEST(ErrObject, IsPerThread) {
+    Err().Clear();
+    resumeNext([] { raiseError(6); });
+    std::int32_t seenInOtherThread = -1;
+    std::thread([&] { seenInOtherThread = Err().Number; }).join();
+    EXPECT_EQ(seenInOtherThread, 0);
+    EXPECT_EQ(Err().Number, 6);
+    Err().Clear();
+}
+
+}  // namespace
+}  // namespace kx

@@ -1,0 +1,84 @@
+#include <gtest/gtest.h>
+
+#include "run_time_error.h"
+#include "variant.h"
+
+namespace kx {
+namespace {
+
+TEST(Variant, DefaultIsEmptyAndEachConstructorTagsItsKind) {
+    EXPECT_EQ(Variant().type(), VarType::Empty);
+    EXPECT_EQ(Variant::null().type(), VarType::Null);
+    EXPECT_EQ(Variant::missing().type(), VarType::Missing);
+    EXPECT_EQ(Variant(true).type(), VarType::Boolean);
+    EXPECT_EQ(Variant(std::uint8_t{1}).type(), VarType::Byte);
+    EXPECT_EQ(Variant(std::int16_t{1}).type(), VarType::Integer);
+    EXPECT_EQ(Variant(std::int32_t{1}).type(), VarType::Long);
+    EXPECT_EQ(Variant(std::int64_t{1}).type(), VarType::LongLong);
+    EXPECT_EQ(Variant(1.0f).type(), VarType::Single);
+    EXPECT_EQ(Variant(1.0).type(), VarType::Double);
+    EXPECT_EQ(Variant(Currency{10000}).type(), VarType::Currency);
+    EXPECT_EQ(Variant(OleDate{1.5}).type(), VarType::Date);
+    EXPECT_EQ(Variant("x").type(), VarType::String);
+    EXPECT_EQ(Variant::nothing().type(), VarType::Object);
+    EXPECT_EQ(Variant(DataObjectRef{}).type(), VarType::DataObject);
+    EXPECT_EQ(Variant(RecordValue{"STARTUPINFO"}).type(), VarType::Record);
+    EXPECT_EQ(Variant(SafeArray()).type(), VarType::Array);
+}
+
+TEST(Variant, StringsKeepEmbeddedNulCharacters) {
+    const std::string withNul("a\0b", 3);
+    EXPECT_EQ(Variant(withNul).asString().size(), 3u);
+}
+
+TEST(Variant, WrongKindAccessIsTypeMismatch) {
+    try {
+        (void)Variant(1.0).asString();
+        FAIL() << "no error raised";
+    } catch (const RuntimeError& e) {
+        EXPECT_EQ(e.number(), 13);
+        EXPECT_EQ(e.description(), "Type mismatch");
+    }
+    EXPECT_THROW((void)Variant("1").numberValue(), RuntimeError);
+}
+
+TEST(Variant, NumberValueCoversBooleanCurrencyAndDate) {
+    EXPECT_EQ(Variant(true).numberValue(), -1.0);
+    EXPECT_EQ(Variant(Currency{12345}).numberValue(), 1.2345);
+    EXPECT_EQ(Variant(OleDate{2.25}).numberValue(), 2.25);
+}
+
+TEST(SafeArray, NeverSizedArrayHasNoDimensionAndBoundsRaiseSubscriptOutOfRange) {
+    SafeArray never;
+    EXPECT_EQ(never.dimensions(), 0);
+    try {
+        (void)never.lowerBound(1);
+        FAIL();
+    } catch (const RuntimeError& e) {
+        EXPECT_EQ(e.number(), 9);
+    }
+}
+
+TEST(SafeArray, ArbitraryLowerBoundsAndFirstIndexFastestLayout) {
+    SafeArray a({{-1, 3}, {5, 2}});
+    EXPECT_EQ(a.dimensions(), 2);
+    EXPECT_EQ(a.lowerBound(1), -1);
+    EXPECT_EQ(a.upperBound(1), 1);
+    EXPECT_EQ(a.lowerBound(2), 5);
+    EXPECT_EQ(a.upperBound(2), 6);
+    EXPECT_EQ(a.elementCount(), 6u);
+    a.at({1, 6}) = Variant(std::int32_t{42});
+    EXPECT_EQ(a.at({1, 6}).numberValue(), 42.0);
+    EXPECT_THROW(a.at({2, 6}), RuntimeError);
+    EXPECT_THROW(a.at({1}), RuntimeError);
+}
+
+TEST(SafeArray, FromBytesMakesByteElements) {
+    const SafeArray a = SafeArray::fromBytes("AB");
+    ASSERT_EQ(a.elementCount(), 2u);
+    EXPECT_EQ(a.at({1}).type(), VarType::Byte);
+    EXPECT_EQ(a.at({1}).numberValue(), 66.0);
+}
+
+}  // namespace
+}  // namespace kx
