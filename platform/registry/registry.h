@@ -5,7 +5,10 @@
 // Windows error codes instead of raising, and reading copies into a buffer of the caller's size.
 //
 // Key paths use "\" between names and compare without regard to letter case; so do value names.
-// The empty value name is the key's default value.
+// The empty value name is the key's default value. Trailing backslashes are ignored; a leading
+// backslash or an empty name inside a path gives kErrorBadPathname. A name holds at most 255
+// characters, a path 32767, a value name 16383, a value's text 1 MiB less its NUL; longer ones
+// give kErrorInvalidParameter (see key_path.h).
 //
 // File locations: KX_MACHINE_REGISTRY and KX_USER_REGISTRY (each a file path) when set; otherwise
 // the documented defaults (see registryFilePath). A process that may not write the machine file
@@ -36,33 +39,41 @@ inline constexpr long kErrorFileNotFound = 2;
 inline constexpr long kErrorAccessDenied = 5;
 inline constexpr long kErrorInvalidHandle = 6;
 inline constexpr long kErrorInvalidParameter = 87;
+inline constexpr long kErrorBadPathname = 161;
 inline constexpr long kErrorMoreData = 234;
 inline constexpr long kErrorNoMoreItems = 259;
-inline constexpr long kErrorCantOpen = 1011;   // the registry file cannot be opened
-inline constexpr long kErrorCantWrite = 1013;  // the registry file could not be written
+inline constexpr long kErrorCantOpen = 1011;    // the registry file cannot be opened
+inline constexpr long kErrorCantRead = 1012;    // the registry file could not be read
+inline constexpr long kErrorCantWrite = 1013;   // the registry file could not be written
+inline constexpr long kErrorKeyDeleted = 1018;  // the open key has been deleted meanwhile
 
 // Value types; only strings are stored, but the type a caller asked for is kept.
 inline constexpr std::uint32_t kRegSz = 1;
 inline constexpr std::uint32_t kRegExpandSz = 2;
 
 // Where the file of a hive lives: the environment variable's value when set, else the default
-// (machine: /var/lib/kestrix/registry/machine.db; user: $XDG_CONFIG_HOME/kestrix/user.db, with
-// XDG_CONFIG_HOME defaulting to ~/.config). HKEY_CLASSES_ROOT lives in the machine file.
+// (machine: /var/lib/kestrix/registry/machine.db; user: $XDG_CONFIG_HOME/kestrix/registry.db, with
+// XDG_CONFIG_HOME defaulting to ~/.config, used only when it is an absolute path).
+// HKEY_CLASSES_ROOT lives in the machine file.
 std::string registryFilePath(Hive hive);
 
 class KeyHandle;
 using HKEY = std::shared_ptr<KeyHandle>;
 
 // Opens an existing key. With kKeySetValue (or any write right) in the access mask, the file must
-// be writable. Returns kErrorSuccess, kErrorFileNotFound, kErrorAccessDenied or kErrorCantOpen.
+// be writable. Returns kErrorSuccess, kErrorFileNotFound, kErrorAccessDenied or kErrorCantOpen
+// (or a path error, see above). The hive roots always exist.
 long RegOpenKeyEx(Hive hive, const std::string& subKey, std::uint32_t access, HKEY& result);
 
 // Opens a key, creating it and every missing parent. Needs write access to the file.
 long RegCreateKeyEx(Hive hive, const std::string& subKey, std::uint32_t access, HKEY& result);
 
-// Opens or creates a key below an open key.
+// Opens an existing key below an open key ("" opens the same key anew with `access`).
 long RegOpenKeyEx(const HKEY& parent, const std::string& subKey, std::uint32_t access,
                   HKEY& result);
+// Opens a key below an open key, creating it and every missing parent.
+long RegCreateKeyEx(const HKEY& parent, const std::string& subKey, std::uint32_t access,
+                    HKEY& result);
 
 void RegCloseKey(HKEY& key);
 
@@ -70,28 +81,36 @@ void RegCloseKey(HKEY& key);
 // terminating NUL; *size receives the number of bytes that need (or took) room, NUL included.
 // When the buffer is too small the result is kErrorMoreData and nothing useful is in `data`.
 // `data` may be null to ask only for the size. `type` may be null.
-long RegQueryValueEx(const HKEY& key, const std::string& valueName, std::uint32_t* type,
-                     char* data, std::uint32_t* size);
+long RegQueryValueEx(const HKEY& key, const std::string& valueName, std::uint32_t* type, char* data,
+                     std::uint32_t* size);
 
 // Convenience: the whole text of a value, or nullopt when the key or value is missing.
 std::optional<std::string> queryString(Hive hive, const std::string& subKey,
                                        const std::string& valueName);
 
 // Writes a string value (with its NUL, as the Windows call takes it: `size` counts the NUL).
+// The text ends at the first NUL within `size` bytes, or after `size` bytes when there is none,
+// so a value always reads back with its NUL. `type` must be kRegSz or kRegExpandSz. The key
+// must have been opened with kKeySetValue (else kErrorAccessDenied); kErrorKeyDeleted when the
+// key was deleted since.
 long RegSetValueEx(const HKEY& key, const std::string& valueName, std::uint32_t type,
                    const char* data, std::uint32_t size);
 long setString(const HKEY& key, const std::string& valueName, const std::string& value);
 
+// Needs kKeySetValue; kErrorFileNotFound when there is no such value.
 long RegDeleteValue(const HKEY& key, const std::string& valueName);
-// Deletes a key with all its subkeys and values.
+// Deletes a key with all its subkeys and values; kErrorFileNotFound when it does not exist. For
+// the empty path, deletes everything below the hive root (the root itself stays).
 long RegDeleteTree(Hive hive, const std::string& subKey);
 
-// Enumeration by index, as RegEnumKeyEx / RegEnumValue: kErrorNoMoreItems past the end.
+// Enumeration by index, as RegEnumKeyEx / RegEnumValue: kErrorNoMoreItems past the end. Keys need
+// kKeyEnumerateSubKeys, values kKeyQueryValue in the handle's access mask.
 // Names come back in their stored letter case, sorted case-insensitively.
 long RegEnumKeyEx(const HKEY& key, std::uint32_t index, std::string& name);
 long RegEnumValue(const HKEY& key, std::uint32_t index, std::string& name, std::string& data);
 
-// All subkey names and all values of a key (for tools and tests).
+// All subkey names and all values of a key (for tools and tests); empty when the handle may not
+// enumerate or the file cannot be read.
 std::vector<std::string> subKeyNames(const HKEY& key);
 std::vector<std::pair<std::string, std::string>> values(const HKEY& key);
 
