@@ -4,6 +4,8 @@
 #include <mutex>
 #include <utility>
 
+#include "report_watchdog.h"
+
 namespace kx {
 
 namespace {
@@ -31,6 +33,8 @@ std::int32_t defaultAnswer(std::int32_t buttons) {
 }  // namespace
 
 std::int32_t MsgBox(const std::string& prompt, std::int32_t buttons, const std::string& title) {
+    // From here on the user decides how long the process lives.
+    disarmReportWatchdog();
     MessageBoxHandler handler;
     {
         std::lock_guard lock(handlerMutex());

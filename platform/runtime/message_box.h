@@ -27,6 +27,7 @@ inline constexpr std::int32_t kNo = 7;
 
 // Shows `prompt` (line breaks as the caller wrote them) with the given buttons and icon and
 // `title` (empty: the application's name, as the platform shows it). Returns the answer.
+// Disarms the report watchdog first (report_watchdog.h): a user reading a box is never cut short.
 using MessageBoxHandler = std::function<std::int32_t(
     const std::string& prompt, std::int32_t buttons, const std::string& title)>;
 
