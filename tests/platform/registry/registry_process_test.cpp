@@ -1,0 +1,215 @@
+// The registry files under several processes: unprivileged readers, concurrent writers and
+// files that are not registry files.
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <string>
+
+#include "registry.h"
+#include "temp_dir.h"
+
+namespace kx::registry {
+namespace {
+
+using kx::test::ScopedRegistry;
+
+// Runs `child` in a forked process and returns its exit status (-1 when it did not exit).
+int runInChild(const std::function<int()>& child) {
+    pid_t pid = fork();
+    if (pid == 0) {
+        _exit(child());
+    }
+    int status = 0;
+    if (pid < 0 || waitpid(pid, &status, 0) != pid || !WIFEXITED(status)) {
+        return -1;
+    }
+    return WEXITSTATUS(status);
+}
+
+// Drops to the unprivileged "nobody" ids; false when that is not possible.
+bool dropPrivileges() {
+    return setgid(65534) == 0 && setuid(65534) == 0 && geteuid() == 65534;
+}
+
+long writeValue(Hive hive, const std::string& path, const std::string& name,
+                const std::string& text) {
+    HKEY key;
+    long rc = RegCreateKeyEx(hive, path, kKeySetValue, key);
+    return rc == kErrorSuccess ? setString(key, name, text) : rc;
+}
+
+std::string integrityCheck(const std::string& file) {
+    sqlite3* db = nullptr;
+    std::string result = "cannot open";
+    if (sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
+        sqlite3_exec(
+            db, "PRAGMA integrity_check",
+            [](void* out, int, char** values, char**) {
+                *static_cast<std::string*>(out) = values[0] != nullptr ? values[0] : "";
+                return 0;
+            },
+            &result, nullptr);
+    }
+    sqlite3_close(db);
+    return result;
+}
+
+TEST(RegistryPermissions, UnprivilegedProcessReadsTheMachineFileButMayNotWriteIt) {
+    if (geteuid() != 0) {
+        GTEST_SKIP() << "needs root to drop to an unprivileged user";
+    }
+    ScopedRegistry registry;
+    ASSERT_EQ(writeValue(Hive::LocalMachine, "SOFTWARE\\Kestrix", "Version", "3.1"), kErrorSuccess);
+    const std::filesystem::path folder =
+        std::filesystem::path(registry.machineFile()).parent_path();
+    ASSERT_EQ(chmod(folder.c_str(), 0755), 0);
+    ASSERT_EQ(chmod(registry.machineFile().c_str(), 0644), 0);
+    // The user file of the unprivileged process lives in a folder it owns.
+    const std::filesystem::path userFolder = folder / "nobody";
+    std::filesystem::create_directory(userFolder);
+    ASSERT_EQ(chown(userFolder.c_str(), 65534, 65534), 0);
+    setenv("KX_USER_REGISTRY", (userFolder / "registry.db").c_str(), 1);
+
+    int status = runInChild([] {
+        if (!dropPrivileges()) {
+            return 10;
+        }
+        if (queryString(Hive::LocalMachine, "SOFTWARE\\Kestrix", "Version") != "3.1") {
+            return 11;
+        }
+        HKEY key;
+        if (RegOpenKeyEx(Hive::LocalMachine, "SOFTWARE\\Kestrix", kKeySetValue, key) !=
+            kErrorAccessDenied) {
+            return 12;
+        }
+        if (RegCreateKeyEx(Hive::LocalMachine, "SOFTWARE\\New", kKeyRead, key) !=
+                kErrorAccessDenied ||
+            RegDeleteTree(Hive::LocalMachine, "SOFTWARE") != kErrorAccessDenied) {
+            return 13;
+        }
+        // Its own hive is writable.
+        if (writeValue(Hive::CurrentUser, "Software\\Mine", "x", "y") != kErrorSuccess) {
+            return 14;
+        }
+        return 0;
+    });
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(queryString(Hive::LocalMachine, "SOFTWARE\\Kestrix", "Version"), "3.1");
+    HKEY key;
+    EXPECT_EQ(RegOpenKeyEx(Hive::LocalMachine, "SOFTWARE\\New", kKeyRead, key), kErrorFileNotFound);
+}
+
+TEST(RegistryPermissions, UnprivilegedProcessSeesAnUncreatableMachineFileAsAnEmptyHive) {
+    if (geteuid() != 0) {
+        GTEST_SKIP() << "needs root to drop to an unprivileged user";
+    }
+    ScopedRegistry registry;
+    const std::filesystem::path folder =
+        std::filesystem::path(registry.machineFile()).parent_path();
+    ASSERT_EQ(chmod(folder.c_str(), 0755), 0);
+    setenv("KX_MACHINE_REGISTRY", (folder / "missing" / "machine.db").c_str(), 1);
+    int status = runInChild([] {
+        if (!dropPrivileges()) {
+            return 10;
+        }
+        HKEY key;
+        if (RegOpenKeyEx(Hive::LocalMachine, "", kKeyRead, key) != kErrorSuccess ||
+            !subKeyNames(key).empty()) {
+            return 11;
+        }
+        return RegCreateKeyEx(Hive::LocalMachine, "SOFTWARE", kKeyWrite, key) == kErrorAccessDenied
+                   ? 0
+                   : 12;
+    });
+    EXPECT_EQ(status, 0);
+    EXPECT_FALSE(std::filesystem::exists(folder / "missing"));
+}
+
+TEST(RegistryConcurrency, ProcessesWritingAtOnceLoseNothingAndKeepTheFileSound) {
+    ScopedRegistry registry;
+    constexpr int kProcesses = 6;
+    constexpr int kValuesEach = 40;
+    pid_t children[kProcesses];
+    for (int p = 0; p < kProcesses; ++p) {
+        children[p] = fork();
+        if (children[p] == 0) {
+            int failures = 0;
+            for (int v = 0; v < kValuesEach; ++v) {
+                std::string text = "p" + std::to_string(p) + "-v" + std::to_string(v);
+                failures += writeValue(Hive::CurrentUser, "Software\\Load\\P" + std::to_string(p),
+                                       "V" + std::to_string(v), text) != kErrorSuccess;
+                failures += writeValue(Hive::CurrentUser, "Software\\Load", "Shared", text) !=
+                            kErrorSuccess;
+            }
+            _exit(failures == 0 ? 0 : 1);
+        }
+        ASSERT_GT(children[p], 0);
+    }
+    for (pid_t child : children) {
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+    for (int p = 0; p < kProcesses; ++p) {
+        for (int v = 0; v < kValuesEach; ++v) {
+            EXPECT_EQ(queryString(Hive::CurrentUser, "Software\\Load\\P" + std::to_string(p),
+                                  "V" + std::to_string(v)),
+                      "p" + std::to_string(p) + "-v" + std::to_string(v));
+        }
+    }
+    // The shared value holds the last write of one of the processes.
+    std::string shared =
+        queryString(Hive::CurrentUser, "Software\\Load", "Shared").value_or("missing");
+    EXPECT_EQ(shared.substr(shared.find('-')), "-v" + std::to_string(kValuesEach - 1)) << shared;
+    EXPECT_EQ(integrityCheck(registry.userFile()), "ok");
+}
+
+TEST(RegistryFiles, DamagedOrForeignFilesCannotBeOpenedAndStayUntouched) {
+    ScopedRegistry registry;
+    HKEY key;
+    // A text file where the machine file should be.
+    kx::test::writeFile(registry.machineFile(), "this is not a database\n");
+    EXPECT_EQ(RegOpenKeyEx(Hive::LocalMachine, "SOFTWARE", kKeyRead, key), kErrorCantOpen);
+    EXPECT_EQ(RegCreateKeyEx(Hive::LocalMachine, "SOFTWARE", kKeyWrite, key), kErrorCantOpen);
+    EXPECT_EQ(queryString(Hive::ClassesRoot, "CLSID", ""), std::nullopt);
+    EXPECT_EQ(kx::test::readFile(registry.machineFile()), "this is not a database\n");
+
+    // Some other application's SQLite database.
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(registry.userFile().c_str(), &db), SQLITE_OK);
+    sqlite3_exec(db, "CREATE TABLE orders(id INTEGER)", nullptr, nullptr, nullptr);
+    sqlite3_close(db);
+    EXPECT_EQ(RegCreateKeyEx(Hive::CurrentUser, "Software", kKeyWrite, key), kErrorCantOpen);
+    EXPECT_EQ(RegOpenKeyEx(Hive::CurrentUser, "", kKeyRead, key), kErrorCantOpen);
+}
+
+TEST(RegistryFiles, ARegistryFileWithDamagedPagesGivesAnErrorNotACrash) {
+    ScopedRegistry registry;
+    for (int i = 0; i < 200; ++i) {
+        ASSERT_EQ(writeValue(Hive::LocalMachine, "SOFTWARE\\K" + std::to_string(i), "v",
+                             std::string(100, 'x')),
+                  kErrorSuccess);
+    }
+    // Overwrite everything after the header page with noise.
+    {
+        std::fstream file(registry.machineFile(), std::ios::in | std::ios::out | std::ios::binary);
+        file.seekp(4096);
+        for (int i = 0; i < 64 * 1024; ++i) {
+            file.put(static_cast<char>((i * 7919) & 0xFF));
+        }
+    }
+    HKEY key;
+    long rc = RegOpenKeyEx(Hive::LocalMachine, "SOFTWARE\\K150", kKeyRead, key);
+    EXPECT_TRUE(rc == kErrorCantOpen || rc == kErrorCantRead) << rc;
+    rc = writeValue(Hive::LocalMachine, "SOFTWARE\\K150", "v", "y");
+    EXPECT_NE(rc, kErrorSuccess);
+}
+
+}  // namespace
+}  // namespace kx::registry

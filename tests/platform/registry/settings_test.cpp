@@ -1,0 +1,92 @@
+#include "settings.h"
+
+#include <gtest/gtest.h>
+
+#include "registry.h"
+#include "run_time_error.h"
+#include "temp_dir.h"
+
+namespace kx {
+namespace {
+
+using kx::test::ScopedRegistry;
+
+TEST(Settings, SavedValuesComeBackAndMissingOnesGiveTheDefault) {
+    ScopedRegistry registry;
+    EXPECT_EQ(GetSetting("KXVantor", "LoginInfo", "Remember", "0"), "0");
+    EXPECT_EQ(GetSetting("KXVantor", "LoginInfo", "FilerCode"), "");
+
+    SaveSetting("KXVantor", "LoginInfo", "FilerCode", "ABC123");
+    SaveSetting("KXVantor", "LoginInfo", "Password", "");
+    SaveSetting("KXVantor", "LoginInfo", "FilerCode", "XYZ");
+    EXPECT_EQ(GetSetting("KXVantor", "LoginInfo", "FilerCode", "none"), "XYZ");
+    EXPECT_EQ(GetSetting("kxvantor", "logininfo", "filercode"), "XYZ");
+    // An empty stored value is a value: the default does not replace it.
+    EXPECT_EQ(GetSetting("KXVantor", "LoginInfo", "Password", "default"), "");
+    EXPECT_EQ(GetSetting("KXVantor", "Other", "FilerCode", "d"), "d");
+    EXPECT_EQ(GetSetting("Other", "LoginInfo", "FilerCode", "d"), "d");
+    EXPECT_EQ(GetSetting("", "", "", "d"), "d");
+
+    // Where the old runtime keeps them, in the per-user hive only.
+    EXPECT_EQ(registry::queryString(registry::Hive::CurrentUser,
+                                    "Software\\VB and VBA Program Settings\\KXVantor\\LoginInfo",
+                                    "FilerCode"),
+              "XYZ");
+    EXPECT_EQ(registry::queryString(registry::Hive::LocalMachine,
+                                    "Software\\VB and VBA Program Settings\\KXVantor\\LoginInfo",
+                                    "FilerCode"),
+              std::nullopt);
+}
+
+TEST(Settings, SaveRaisesWhenTheStoreCannotBeWritten) {
+    ScopedRegistry registry;
+    // The folder of the user file is a plain file, so the store can be neither created nor
+    // written, whoever runs the test.
+    kx::test::TempDir dir;
+    kx::test::writeFile(dir / "blocker", "x");
+    setenv("KX_USER_REGISTRY", (dir / "blocker" / "registry.db").c_str(), 1);
+    try {
+        SaveSetting("KXVantor", "LoginInfo", "FilerCode", "ABC");
+        FAIL() << "SaveSetting did not raise";
+    } catch (const RuntimeError& e) {
+        EXPECT_EQ(e.number(), vberr::kPathFileAccessError);
+        EXPECT_NE(e.description().find("KXVantor\\LoginInfo\\FilerCode"), std::string::npos)
+            << e.description();
+    }
+    EXPECT_EQ(GetSetting("KXVantor", "LoginInfo", "FilerCode", "default"), "default");
+}
+
+TEST(Settings, SaveRejectsEmptyNamesAndOversizedValues) {
+    ScopedRegistry registry;
+    for (auto save :
+         {+[] { SaveSetting("", "S", "K", "v"); }, +[] { SaveSetting("A", "", "K", "v"); },
+          +[] { SaveSetting("A", "S", "", "v"); },
+          +[] { SaveSetting("A", "S", "K", std::string(2 * 1024 * 1024, 'x')); }}) {
+        try {
+            save();
+            ADD_FAILURE() << "no error raised";
+        } catch (const RuntimeError& e) {
+            EXPECT_EQ(e.number(), vberr::kInvalidProcedureCall);
+        }
+    }
+}
+
+TEST(Settings, DeleteRemovesAKeyASectionOrAnApplication) {
+    ScopedRegistry registry;
+    SaveSetting("App", "One", "A", "1");
+    SaveSetting("App", "One", "B", "2");
+    SaveSetting("App", "Two", "C", "3");
+    DeleteSetting("App", "One", "A");
+    EXPECT_EQ(GetSetting("App", "One", "A", "gone"), "gone");
+    EXPECT_EQ(GetSetting("App", "One", "B"), "2");
+    DeleteSetting("App", "One");
+    EXPECT_EQ(GetSetting("App", "One", "B", "gone"), "gone");
+    EXPECT_EQ(GetSetting("App", "Two", "C"), "3");
+    DeleteSetting("App");
+    EXPECT_EQ(GetSetting("App", "Two", "C", "gone"), "gone");
+    EXPECT_THROW(DeleteSetting("App", "Two", "C"), RuntimeError);
+    EXPECT_THROW(DeleteSetting("App"), RuntimeError);
+}
+
+}  // namespace
+}  // namespace kx
