@@ -1,0 +1,40 @@
+#include "machine_folders.h"
+
+#include <cstdlib>
+
+namespace kx::sys {
+
+namespace {
+
+std::string withoutTrailingSlash(std::string path) {
+    while (path.size() > 1 && path.back() == '/') {
+        path.pop_back();
+    }
+    return path;
+}
+
+// The variable's value when set and not empty, else the fallback.
+std::string folderFromEnvironment(const char* variable, const char* fallback) {
+    const char* value = std::getenv(variable);
+    return withoutTrailingSlash(value != nullptr && *value != '\0' ? value : fallback);
+}
+
+}  // namespace
+
+std::string systemDirectory() {
+    return folderFromEnvironment("KX_SYSTEM_DIR", "/usr/local/lib/kestrix/system");
+}
+
+std::string windowsDirectory() {
+    return folderFromEnvironment("KX_WINDOWS_DIR", "/usr/local/share/kestrix/windows");
+}
+
+std::string commonFilesDirectory() {
+    return folderFromEnvironment("KX_COMMON_FILES_DIR", "/usr/local/lib/kestrix/common");
+}
+
+std::string tokenDirectory() {
+    return folderFromEnvironment("KX_TOKEN_DIR", folderFromEnvironment("TMPDIR", "/tmp").c_str());
+}
+
+}  // namespace kx::sys

@@ -1,0 +1,26 @@
+#pragma once
+// The machine folders that stand for the old platform's Windows folders. Each one can be moved by
+// an environment variable (set and not empty), so that tests and unusual installations never touch
+// the defaults. Paths come without a trailing "/".
+//
+//   systemDirectory()       KX_SYSTEM_DIR        /usr/local/lib/kestrix/system
+//                           where the Windows system folder's shared components live
+//   windowsDirectory()      KX_WINDOWS_DIR       /usr/local/share/kestrix/windows
+//   commonFilesDirectory()  KX_COMMON_FILES_DIR  /usr/local/lib/kestrix/common
+//                           the "Common Files" folder; data-access components lie in its "System"
+//   tokenDirectory()        KX_TOKEN_DIR         $TMPDIR, else /tmp
+//                           the folder of "LastTickToken.tmp", the per-user temporary folder
+
+#include <string>
+
+namespace kx::sys {
+
+std::string systemDirectory();
+std::string windowsDirectory();
+std::string commonFilesDirectory();
+std::string tokenDirectory();
+
+// File name of the token that other components of the product leave for the error reports.
+inline constexpr const char* kLastTickTokenFileName = "LastTickToken.tmp";
+
+}  // namespace kx::sys

@@ -1,0 +1,75 @@
+#include "machine_folders.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include "file_read.h"
+#include "process_info.h"
+#include "scoped_env.h"
+#include "temp_dir.h"
+
+namespace kx::sys {
+namespace {
+
+TEST(MachineFolders, EnvironmentOverridesWithoutTrailingSlash) {
+    test::ScopedEnv system("KX_SYSTEM_DIR", "/opt/sys/");
+    test::ScopedEnv windows("KX_WINDOWS_DIR", "/opt/win");
+    test::ScopedEnv common("KX_COMMON_FILES_DIR", "/opt/common//");
+    test::ScopedEnv token("KX_TOKEN_DIR", "/opt/token");
+    EXPECT_EQ(systemDirectory(), "/opt/sys");
+    EXPECT_EQ(windowsDirectory(), "/opt/win");
+    EXPECT_EQ(commonFilesDirectory(), "/opt/common");
+    EXPECT_EQ(tokenDirectory(), "/opt/token");
+}
+
+TEST(MachineFolders, UnsetOrEmptyVariablesGiveTheDefaults) {
+    test::ScopedEnv system("KX_SYSTEM_DIR", "");
+    test::ScopedEnv windows("KX_WINDOWS_DIR", nullptr);
+    test::ScopedEnv common("KX_COMMON_FILES_DIR", nullptr);
+    EXPECT_EQ(systemDirectory(), "/usr/local/lib/kestrix/system");
+    EXPECT_EQ(windowsDirectory(), "/usr/local/share/kestrix/windows");
+    EXPECT_EQ(commonFilesDirectory(), "/usr/local/lib/kestrix/common");
+}
+
+TEST(MachineFolders, TokenFolderFallsBackToTheUsersTemporaryFolder) {
+    test::ScopedEnv token("KX_TOKEN_DIR", nullptr);
+    {
+        test::ScopedEnv tmp("TMPDIR", "/var/tmp/user7/");
+        EXPECT_EQ(tokenDirectory(), "/var/tmp/user7");
+    }
+    test::ScopedEnv tmp("TMPDIR", nullptr);
+    EXPECT_EQ(tokenDirectory(), "/tmp");
+}
+
+TEST(ReadFileHead, ReadsRegularFilesUpToTheBoundOnly) {
+    test::TempDir dir;
+    test::writeFile(dir / "f", "0123456789");
+    EXPECT_EQ(readFileHead((dir / "f").string(), 4), "0123");
+    EXPECT_EQ(readFileHead((dir / "f").string(), 100), "0123456789");
+    EXPECT_FALSE(readFileHead((dir / "absent").string(), 100));
+    EXPECT_FALSE(readFileHead(dir.str(), 100));
+    // Opening a FIFO without a writer must neither block nor count as a file.
+    const auto fifo = (dir / "fifo").string();
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    EXPECT_FALSE(readFileHead(fifo, 100));
+    // Files under /proc report size 0 but have content.
+    const auto meminfo = readFileHead("/proc/meminfo", 1 << 16);
+    ASSERT_TRUE(meminfo);
+    EXPECT_NE(meminfo->find("MemTotal:"), std::string::npos);
+}
+
+TEST(FirstLine, EndsAtTheFirstCrOrLf) {
+    EXPECT_EQ(firstLine("abc\r\ndef"), "abc");
+    EXPECT_EQ(firstLine("abc\ndef"), "abc");
+    EXPECT_EQ(firstLine("abc\rdef"), "abc");
+    EXPECT_EQ(firstLine("abc"), "abc");
+    EXPECT_EQ(firstLine("\nabc"), "");
+}
+
+TEST(ProcessInfo, NamesTheTestExecutable) {
+    EXPECT_EQ(currentExecutableName(), "system_tests");
+    EXPECT_TRUE(currentExecutablePath().ends_with("/system_tests"));
+}
+
+}  // namespace
+}  // namespace kx::sys
