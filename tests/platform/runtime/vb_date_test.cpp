@@ -1,0 +1,197 @@
+#include "vb_date.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+#include "runtime_error_number.h"
+#include "vb_convert.h"
+
+namespace kx {
+namespace {
+
+using testing::errorNumberOf;
+
+OleDate dateOf(int y, int mo, int d, int h = 0, int mi = 0, int s = 0) {
+    const auto date = dateFromParts({y, mo, d, h, mi, s});
+    EXPECT_TRUE(date.has_value()) << y << "-" << mo << "-" << d;
+    return date.value_or(OleDate{});
+}
+
+std::string textOf(std::string_view text) {
+    const auto date = parseDateText(text);
+    return date ? formatGeneralDate(*date) : "<not a date>";
+}
+
+TEST(DateParts, SerialsOfKnownDays) {
+    EXPECT_EQ(dateOf(1899, 12, 30).serial, 0.0);
+    EXPECT_EQ(dateOf(1900, 1, 1).serial, 2.0);
+    EXPECT_EQ(dateOf(2014, 4, 28).serial, 41757.0);
+    EXPECT_EQ(dateOf(2024, 2, 29).serial, 45351.0);
+    EXPECT_EQ(dateOf(100, 1, 1).serial, -657434.0);
+    EXPECT_EQ(dateOf(9999, 12, 31).serial, 2958465.0);
+    EXPECT_EQ(dateOf(1899, 12, 30, 12).serial, 0.5);
+    // Before day 0 the fraction counts forward: 29 Dec 1899 06:00 is -1.25.
+    EXPECT_EQ(dateOf(1899, 12, 29, 6).serial, -1.25);
+}
+
+TEST(DateParts, RoundTripAcrossTheEpochLeapDaysAndRangeEnds) {
+    const DateParts samples[] = {
+        {1899, 12, 29, 6, 0, 0},  {1899, 12, 30, 0, 0, 1},    {1899, 12, 31, 23, 59, 59},
+        {1800, 3, 1, 18, 30, 15}, {2000, 2, 29, 12, 0, 0},    {1900, 2, 28, 23, 59, 59},
+        {100, 1, 1, 0, 0, 0},     {9999, 12, 31, 23, 59, 59}, {2026, 12, 6, 15, 4, 5},
+    };
+    for (const DateParts& parts : samples) {
+        EXPECT_EQ(partsOfDate(dateOf(parts.year, parts.month, parts.day, parts.hour, parts.minute,
+                                     parts.second)),
+                  parts)
+            << parts.year << "-" << parts.month << "-" << parts.day;
+    }
+}
+
+TEST(DateParts, RefusesImpossibleDates) {
+    EXPECT_FALSE(dateFromParts({1900, 2, 29}));  // 1900 was not a leap year
+    EXPECT_FALSE(dateFromParts({2015, 2, 29}));
+    EXPECT_FALSE(dateFromParts({2014, 13, 1}));
+    EXPECT_FALSE(dateFromParts({2014, 4, 31}));
+    EXPECT_FALSE(dateFromParts({99, 12, 31}));
+    EXPECT_FALSE(dateFromParts({10000, 1, 1}));
+    EXPECT_FALSE(dateFromParts({2014, 1, 1, 24, 0, 0}));
+    EXPECT_FALSE(dateFromParts({2014, 1, 1, 0, 60, 0}));
+    EXPECT_EQ(errorNumberOf([] { partsOfDate(OleDate{2958466.0}); }), 5);
+    EXPECT_EQ(errorNumberOf([] { partsOfDate(OleDate{-657435.0}); }), 5);
+    EXPECT_EQ(errorNumberOf([] { partsOfDate(OleDate{std::nan("")}); }), 5);
+}
+
+TEST(DateParts, TimesRoundToTheNearestSecondWithCarryIntoTheNextDay) {
+    EXPECT_EQ(partsOfDate(OleDate{1.0 - 1e-9}), (DateParts{1899, 12, 31, 0, 0, 0}));
+    EXPECT_EQ(partsOfDate(OleDate{-1.0 - (1.0 - 1e-9)}), (DateParts{1899, 12, 30, 0, 0, 0}));
+}
+
+TEST(CompareDates, FollowsTheCalendarAlsoBeforeTheEpoch) {
+    EXPECT_EQ(compareDates(dateOf(2026, 1, 1), dateOf(2026, 1, 2)), std::partial_ordering::less);
+    EXPECT_EQ(compareDates(dateOf(2026, 1, 1, 12), dateOf(2026, 1, 1, 12)),
+              std::partial_ordering::equivalent);
+    // -1.25 (06:00) is later than -1.0 (midnight) of the same day although the serial is smaller.
+    EXPECT_EQ(compareDates(OleDate{-1.25}, OleDate{-1.0}), std::partial_ordering::greater);
+    EXPECT_EQ(compareDates(OleDate{-0.5}, OleDate{0.5}), std::partial_ordering::equivalent);
+    EXPECT_EQ(compareDates(OleDate{-1.75}, OleDate{0.25}), std::partial_ordering::less);
+    EXPECT_EQ(compareDates(OleDate{std::nan("")}, OleDate{0.0}), std::partial_ordering::unordered);
+}
+
+TEST(FormatGeneralDate, UsGeneralFormWithDateOnlyAndTimeOnlyCases) {
+    EXPECT_EQ(formatGeneralDate(dateOf(2026, 12, 6, 15, 4, 5)), "12/6/2026 3:04:05 PM");
+    EXPECT_EQ(formatGeneralDate(dateOf(2026, 12, 6)), "12/6/2026");
+    EXPECT_EQ(formatGeneralDate(dateOf(2026, 12, 6, 0, 0, 1)), "12/6/2026 12:00:01 AM");
+    EXPECT_EQ(formatGeneralDate(dateOf(2026, 12, 6, 12, 30)), "12/6/2026 12:30:00 PM");
+    EXPECT_EQ(formatGeneralDate(OleDate{0.0}), "12:00:00 AM");
+    EXPECT_EQ(formatGeneralDate(OleDate{0.75}), "6:00:00 PM");
+    EXPECT_EQ(formatGeneralDate(OleDate{-1.25}), "12/29/1899 6:00:00 AM");
+    EXPECT_EQ(formatGeneralDate(dateOf(100, 1, 1)), "1/1/0100");
+    EXPECT_EQ(CStr(dateOf(2014, 4, 28, 23, 59, 59)), "4/28/2014 11:59:59 PM");
+}
+
+TEST(ParseDateText, IsoForms) {
+    EXPECT_EQ(textOf("2026-12-06"), "12/6/2026");
+    EXPECT_EQ(textOf("2026-12-06T14:03:00"), "12/6/2026 2:03:00 PM");
+    EXPECT_EQ(textOf("2026-12-06 14:03:00"), "12/6/2026 2:03:00 PM");
+    EXPECT_EQ(textOf("2026-12-06T14:03"), "12/6/2026 2:03:00 PM");
+    EXPECT_EQ(textOf("2026-12-06T14:03:00.4"), "12/6/2026 2:03:00 PM");
+    EXPECT_EQ(textOf("2026-12-06T14:03:00.6"), "12/6/2026 2:03:01 PM");
+    // Texts with a zone name a moment and become UTC.
+    EXPECT_EQ(textOf("2026-12-06T14:03:00Z"), "12/6/2026 2:03:00 PM");
+    EXPECT_EQ(textOf("2026-12-06T14:03:00+02:00"), "12/6/2026 12:03:00 PM");
+    EXPECT_EQ(textOf("2026-12-06T23:30:00-0100"), "12/7/2026 12:30:00 AM");
+    EXPECT_EQ(textOf("1899-12-30T01:00:00+02"), "12/29/1899 11:00:00 PM");
+    EXPECT_EQ(compareDates(*parseDateText("2026-12-06T14:00:00+02:00"),
+                           *parseDateText("2026-12-06T12:00:00Z")),
+              std::partial_ordering::equivalent);
+}
+
+TEST(ParseDateText, UsAndMonthNameForms) {
+    EXPECT_EQ(textOf("12/6/2026 3:04:05 PM"), "12/6/2026 3:04:05 PM");
+    EXPECT_EQ(textOf("04/28/2014"), "4/28/2014");
+    EXPECT_EQ(textOf("4-28-2014"), "4/28/2014");
+    EXPECT_EQ(textOf("2014/4/28"), "4/28/2014");
+    EXPECT_EQ(textOf("4/28/2014 3:04 pm"), "4/28/2014 3:04:00 PM");
+    EXPECT_EQ(textOf("4/28/2014 15:04"), "4/28/2014 3:04:00 PM");
+    EXPECT_EQ(textOf("4/28/2014 12:00 AM"), "4/28/2014");
+    EXPECT_EQ(textOf("4/28/2014 12:00:00 PM"), "4/28/2014 12:00:00 PM");
+    EXPECT_EQ(textOf("4/28/2014 3 PM"), "4/28/2014 3:00:00 PM");
+    EXPECT_EQ(textOf("  April 28, 2014  "), "4/28/2014");
+    EXPECT_EQ(textOf("apr 28 2014"), "4/28/2014");
+    EXPECT_EQ(textOf("28-Apr-2014"), "4/28/2014");
+    EXPECT_EQ(textOf("28 April 2014 10:15"), "4/28/2014 10:15:00 AM");
+    EXPECT_EQ(textOf("3:04:05 PM"), "3:04:05 PM");
+    EXPECT_EQ(textOf("12:00 AM"), "12:00:00 AM");
+}
+
+TEST(ParseDateText, TwoDigitYearsFallIn1930To2029) {
+    EXPECT_EQ(textOf("1/1/29"), "1/1/2029");
+    EXPECT_EQ(textOf("1/1/30"), "1/1/1930");
+    EXPECT_EQ(textOf("1/1/00"), "1/1/2000");
+    EXPECT_EQ(textOf("1/1/99"), "1/1/1999");
+    EXPECT_EQ(textOf("28-Apr-14"), "4/28/2014");
+}
+
+TEST(ParseDateText, RefusesTextsThatAreNotDates) {
+    for (const char* text : {"",
+                             "   ",
+                             "abc",
+                             "13/32/2014",
+                             "2/29/2015",
+                             "2/29/1900",
+                             "4/31/2014",
+                             "0/1/2014",
+                             "4/28",
+                             "04.28.2014",
+                             "Monday, April 28, 2014",
+                             "4/28/2014 24:00",
+                             "4/28/2014 13:00 PM",
+                             "4/28/2014 10:60",
+                             "4/28-2014",
+                             "28-Apr/2014",
+                             "10000-01-01",
+                             "0099-12-31",
+                             "9999-12-31T23:00:00-02:00",
+                             "2026-12-06T14:03:00+24:00",
+                             "2026-12-06T",
+                             "2026-13-01",
+                             "5",
+                             "1.5",
+                             "4/28/2014 3:04 XM",
+                             "April 2014",
+                             "4/28/2014 garbage",
+                             "12345/1/1"}) {
+        EXPECT_FALSE(parseDateText(text).has_value()) << '"' << text << '"';
+        EXPECT_FALSE(IsDate(text)) << text;
+    }
+}
+
+TEST(CDate, ConvertsTextNumbersAndRefusesTheRest) {
+    EXPECT_EQ(CDate("April 28, 2014").serial, 41757.0);
+    EXPECT_EQ(CDate(41757.5).serial, 41757.5);
+    EXPECT_EQ(CDate(Variant()).serial, 0.0);
+    EXPECT_EQ(CDate(true).serial, -1.0);
+    EXPECT_TRUE(IsDate(OleDate{1.0}));
+    EXPECT_FALSE(IsDate(41757.0));
+    EXPECT_FALSE(IsDate(Variant::null()));
+    EXPECT_EQ(errorNumberOf([] { CDate("13/32/2014"); }), 13);
+    EXPECT_EQ(errorNumberOf([] { CDate(Variant::null()); }), 94);
+    EXPECT_EQ(errorNumberOf([] { CDate(3e6); }), 6);
+    EXPECT_EQ(errorNumberOf([] { CDate(std::numeric_limits<double>::infinity()); }), 6);
+    EXPECT_EQ(errorNumberOf([] { CDate(Variant::nothing()); }), 13);
+}
+
+TEST(CDate, ServerStampsCompareByTheirParsedValues) {
+    // Text order and date order differ: a later stamp may sort earlier as text.
+    const OleDate server = CDate("12/6/2026 9:00:00 AM");
+    const OleDate local = CDate("12/10/2026 8:00:00 AM");
+    EXPECT_TRUE(compareDates(server, local) <= 0);
+    EXPECT_TRUE(compareDates(CDate("1/2/2027"), CDate("12/31/2026 11:59:59 PM")) > 0);
+    EXPECT_TRUE(compareDates(CDate("2026-12-06T15:04:05"), CDate("12/6/2026 3:04:05 PM")) == 0);
+}
+
+}  // namespace
+}  // namespace kx
