@@ -1,0 +1,61 @@
+#pragma once
+// The thin layer that puts a built request on the wire with libcurl and hands the answer back.
+
+#include <curl/curl.h>
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "http_request.h"
+#include "status_line.h"
+
+namespace kx::errhandler {
+
+// Time-outs and limits of the engine. The defaults follow the old platform's: 60 seconds to
+// connect, and a send or receive that makes no progress for 30 seconds is abandoned.
+struct TransferOptions {
+    std::chrono::milliseconds connectTimeout{60'000};
+    std::chrono::seconds stallTimeout{30};
+    // Certificate authorities for "https://" URLs, a PEM file. Empty: the file named by the
+    // environment variable KX_CA_FILE, or else the system's store.
+    std::string caFile;
+    // The largest body kept in memory; a longer answer fails rather than exhausting memory.
+    std::size_t maxBodyBytes = std::size_t{256} << 20;
+};
+
+// Called with the final status code and each piece of the body as it arrives, at most 2048 bytes at
+// a time. Returning false stops the transfer. It may throw; the exception is carried past libcurl
+// and thrown again by CurlSession::send.
+using BodyReceiver = std::function<bool(std::int32_t statusCode, std::string_view chunk)>;
+
+struct SendOutcome {
+    int curlCode = 0;         // CURLE_OK (0) when the exchange completed
+    std::string curlMessage;  // libcurl's own explanation of a failure, for diagnostics
+    bool stoppedByReceiver = false;
+    std::optional<StatusLine> status;  // the final response's status line, once one arrived
+};
+
+// One libcurl handle for the lifetime of a session. Every request opens a new connection and
+// closes it afterwards; nothing (connections, TLS sessions, cookies) outlives the session.
+class CurlSession {
+  public:
+    // Throws std::bad_alloc when libcurl cannot provide a handle.
+    CurlSession(ProxySetting proxy, TransferOptions options);
+    ~CurlSession();
+    CurlSession(const CurlSession&) = delete;
+    CurlSession& operator=(const CurlSession&) = delete;
+
+    SendOutcome send(const HttpRequest& request, const BodyReceiver& receiver);
+
+  private:
+    CURL* handle_;
+    ProxySetting proxy_;
+    TransferOptions options_;
+};
+
+}  // namespace kx::errhandler

@@ -1,0 +1,209 @@
+// The pure parts of the HTTP client: form encoding, URL reading, status lines and patterns, the
+// error table, the proxy choice and the request that is built before anything is sent.
+
+#include <gtest/gtest.h>
+
+#include "http_request.h"
+#include "run_time_error.h"
+#include "status_line.h"
+#include "transfer_url.h"
+#include "url_encode.h"
+#include "wininet_errors.h"
+
+namespace kx::errhandler {
+namespace {
+
+Collection itemsOf(std::initializer_list<const char*> texts) {
+    Collection items;
+    for (const char* text : texts) {
+        items.Add(text);
+    }
+    return items;
+}
+
+TEST(UrlEncode, KeepsOnlyTheLetterRangeAndEqualsSign) {
+    EXPECT_EQ(URLEncode("abc"), "abc");
+    EXPECT_EQ(URLEncode("a b"), "a%20b");
+    EXPECT_EQ(URLEncode("10"), "%31%30");
+    EXPECT_EQ(URLEncode("AZ[\\]^_`az="), "AZ[\\]^_`az=");
+    EXPECT_EQ(URLEncode("&%+.\r\n@{~"), "%26%25%2B%2E%0D%0A%40%7B%7E");
+    EXPECT_EQ(URLEncode(std::string("\0\xff", 2)), "%00%FF");
+}
+
+TEST(UrlEncode, EscapesEachUtf8ByteOfNonAsciiCharacters) {
+    EXPECT_EQ(URLEncode("\xC3\xA9t\xC3\xA9"), "%C3%A9t%C3%A9");
+}
+
+TEST(PostData, SplitsItemsAtTheFirstColonAndEncodesOnlyValues) {
+    EXPECT_EQ(buildPostData(itemsOf({"A:x y", "B:1"})), "A=x%20y&B=%31");
+    EXPECT_EQ(buildPostData(itemsOf({"NoColon"})), "Unknown=NoColon");
+    EXPECT_EQ(buildPostData(itemsOf({"Time:12:30", "Name Here:v", ":lone"})),
+              "Time=%31%32%3A%33%30&Name Here=v&=lone");
+    EXPECT_EQ(buildPostData(itemsOf({})), "");
+}
+
+TEST(PostData, RefusesItemsThatAreNotText) {
+    Collection items;
+    items.Add(std::int32_t{5});
+    try {
+        buildPostData(items);
+        FAIL() << "a number was accepted as a post item";
+    } catch (const RuntimeError& e) {
+        EXPECT_EQ(e.number(), vberr::kTypeMismatch);
+    }
+}
+
+TEST(TransferUrlParsing, LowerCasesAndSplitsHostFromPath) {
+    const auto url = parseTransferUrl("HTTP://Host/Some/Path.ASP?Q=A B");
+    ASSERT_TRUE(url);
+    EXPECT_EQ(url->host, "host");
+    EXPECT_EQ(url->path, "some/path.asp?q=a b");
+    EXPECT_EQ(url->port, 80);
+    EXPECT_FALSE(url->secure);
+
+    const auto bare = parseTransferUrl("www.example.com");
+    ASSERT_TRUE(bare);
+    EXPECT_EQ(bare->host, "www.example.com");
+    EXPECT_EQ(bare->path, "");
+}
+
+TEST(TransferUrlParsing, HonoursExplicitPortsAndHttps) {
+    const auto plain = parseTransferUrl("http://host:8080/x");
+    ASSERT_TRUE(plain);
+    EXPECT_EQ(plain->host, "host");
+    EXPECT_EQ(plain->port, 8080);
+
+    const auto secure = parseTransferUrl("HTTPS://Secure.Example/report");
+    ASSERT_TRUE(secure);
+    EXPECT_TRUE(secure->secure);
+    EXPECT_EQ(secure->port, 443);
+    EXPECT_EQ(parseTransferUrl("https://h:8443")->port, 8443);
+
+    const auto v6 = parseTransferUrl("http://[::1]:81/a");
+    ASSERT_TRUE(v6);
+    EXPECT_EQ(v6->host, "[::1]");
+    EXPECT_EQ(v6->port, 81);
+}
+
+TEST(TransferUrlParsing, RejectsUrlsThatCannotBeRequested) {
+    for (const char* bad : {"", "http://", "http:///path", "host:0/", "host:65536", "host:8o",
+                            "host:/x", "user@host/x", "ho st/x", "ftp://host/x", "[::1", "[::g]",
+                            "[::1]x", "host\r\nX-Injected: 1/"}) {
+        EXPECT_FALSE(parseTransferUrl(bad)) << bad;
+    }
+    EXPECT_FALSE(parseTransferUrl("h/" + std::string(kMaxUrlLength, 'a')));
+}
+
+TEST(TransferUrlParsing, RequestUrlEscapesWhatATargetCannotCarry) {
+    TransferUrl url;
+    url.host = "h";
+    url.path = "a b#c\x01\xC3\xA9?x=%41&y=[1]";
+    EXPECT_EQ(requestUrlFor(url), "http://h:80/a%20b%23c%01%C3%A9?x=%41&y=%5B1%5D");
+    url.secure = true;
+    url.port = 443;
+    url.path.clear();
+    EXPECT_EQ(requestUrlFor(url), "https://h:443/");
+}
+
+TEST(StatusLineParsing, KeepsTheReasonPhraseTrimmed) {
+    const auto ok = parseStatusLine("HTTP/1.0 200 OK\r\n");
+    ASSERT_TRUE(ok);
+    EXPECT_EQ(ok->code, 200);
+    EXPECT_EQ(ok->text, "OK");
+
+    const auto spaced = parseStatusLine("HTTP/1.1 404   Not  Found  \r\n");
+    ASSERT_TRUE(spaced);
+    EXPECT_EQ(spaced->text, "Not  Found");
+    EXPECT_EQ(parseStatusLine("HTTP/1.0 204\r\n")->text, "");
+    EXPECT_EQ(parseStatusLine("HTTP/2 503 Busy\tNow\x07")->text, "Busy\tNow");
+}
+
+TEST(StatusLineParsing, BoundsTheReasonAndRejectsOtherLines) {
+    const auto longLine = parseStatusLine("HTTP/1.0 200 " + std::string(5000, 'x'));
+    ASSERT_TRUE(longLine);
+    EXPECT_EQ(longLine->text.size(), kMaxStatusTextLength);
+    for (const char* other : {"Content-Type: text/html\r\n", "\r\n", "HTTP/1.0 20\r\n",
+                              "HTTP/1.0 2000 X\r\n", "HTTP/1.0 abc OK\r\n", "HTTP/1.0\r\n"}) {
+        EXPECT_FALSE(parseStatusLine(other)) << other;
+    }
+}
+
+TEST(StatusPattern, MatchesWildcardsDigitsAndLiterals) {
+    EXPECT_TRUE(matchesStatusPattern("200", "2*"));
+    EXPECT_TRUE(matchesStatusPattern("204", "2*"));
+    EXPECT_FALSE(matchesStatusPattern("302", "2*"));
+    EXPECT_FALSE(matchesStatusPattern("404", "2*"));
+    EXPECT_FALSE(matchesStatusPattern("-1", "2*"));
+    EXPECT_TRUE(matchesStatusPattern("404", "#0?"));
+    EXPECT_FALSE(matchesStatusPattern("4x4", "4#4"));
+    EXPECT_TRUE(matchesStatusPattern("200", "*0"));
+    EXPECT_TRUE(matchesStatusPattern("2*0", "2*0"));
+    EXPECT_FALSE(matchesStatusPattern("2000", "2??"));
+}
+
+TEST(StatusPattern, EmptyPatternNeverAcceptsAStatus) {
+    EXPECT_FALSE(matchesStatusPattern("200", ""));
+    EXPECT_TRUE(matchesStatusPattern("", ""));
+}
+
+TEST(StatusPattern, ManyStarsAgainstLongTextStayCheap) {
+    EXPECT_FALSE(matchesStatusPattern(std::string(20000, 'a'), std::string(200, '*') + "b"));
+}
+
+TEST(TranslateErrorCode, GivesTheTableTextWithTrailingSpacesOrTheDefault) {
+    EXPECT_EQ(TranslateErrorCode(12007), "The server name could not be resolved.");
+    EXPECT_EQ(TranslateErrorCode(12011), "The request option can not be set, only queried. ");
+    EXPECT_EQ(TranslateErrorCode(12036), "The request failed because the handle already exists.");
+    for (const std::int32_t missing : {0, -1, 12000, 12032, 12035, 12037, 12157}) {
+        EXPECT_EQ(TranslateErrorCode(missing), "Error details not available.") << missing;
+    }
+}
+
+TEST(ProxyChoice, FollowsTheThreeModes) {
+    EXPECT_EQ(proxySettingFor(false, true, "p", 8080)->mode, ProxyMode::Preconfigured);
+    EXPECT_EQ(proxySettingFor(true, false, "", 0)->mode, ProxyMode::Direct);
+    const auto port80 = proxySettingFor(true, true, "Proxy.Local", 80);
+    ASSERT_TRUE(port80);
+    EXPECT_EQ(port80->mode, ProxyMode::Named);
+    EXPECT_EQ(port80->server, "proxy.local");
+    EXPECT_EQ(proxySettingFor(true, true, "proxy", 8080)->server, "proxy:8080");
+}
+
+TEST(ProxyChoice, RefusesUnusableNamedProxies) {
+    EXPECT_FALSE(proxySettingFor(true, true, "", 8080));
+    EXPECT_FALSE(proxySettingFor(true, true, "proxy", 0));
+    EXPECT_FALSE(proxySettingFor(true, true, "proxy", 70000));
+    EXPECT_FALSE(proxySettingFor(true, true, "http://proxy", 8080));
+    EXPECT_FALSE(proxySettingFor(true, true, "proxy:3128", 8080));
+    EXPECT_FALSE(proxySettingFor(true, true, "bad host", 8080));
+}
+
+TEST(RequestBuilding, GetCarriesAgentAndNoCacheButNoBody) {
+    const auto url = parseTransferUrl("http://Host:81/Path");
+    const HttpRequest request = buildRequest("GET", *url, itemsOf({"A:1"}), "Agent 1.2.3");
+    EXPECT_EQ(request.verb, "GET");
+    EXPECT_EQ(request.url, "http://host:81/path");
+    EXPECT_EQ(request.headers,
+              (std::vector<std::string>{"User-Agent: Agent 1.2.3", "Pragma: no-cache"}));
+    EXPECT_FALSE(request.body);
+    EXPECT_FALSE(buildRequest("PUT", *url, itemsOf({"A:1"}), "Agent").body);
+}
+
+TEST(RequestBuilding, PostCarriesTheFormTypeAndEncodedBody) {
+    const HttpRequest request =
+        buildRequest("POST", *parseTransferUrl("h/x"), itemsOf({"A:x y", "B:1"}), "Agent");
+    EXPECT_EQ(request.headers.back(), "Content-Type: application/x-www-form-urlencoded");
+    ASSERT_TRUE(request.body);
+    EXPECT_EQ(*request.body, "A=x%20y&B=%31");
+}
+
+TEST(RequestBuilding, VerbsFollowRequestMethod) {
+    EXPECT_EQ(verbFor(1), "GET");
+    EXPECT_EQ(verbFor(2), "POST");
+    EXPECT_EQ(verbFor(3), "PUT");
+    EXPECT_EQ(verbFor(0), "");
+    EXPECT_EQ(verbFor(4), "");
+}
+
+}  // namespace
+}  // namespace kx::errhandler

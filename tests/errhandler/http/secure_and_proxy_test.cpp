@@ -1,0 +1,144 @@
+// Transfers over verified TLS and through a real proxy (tinyproxy) in each proxy mode.
+
+#include <httplib.h>
+
+#include <gtest/gtest.h>
+
+#include "http_transfer.h"
+#include "local_processes.h"
+#include "raw_http_listener.h"
+#include "temp_dir.h"
+
+namespace kx::errhandler {
+namespace {
+
+using test::httpResponse;
+using test::RawHttpListener;
+
+// An HTTPS server on 127.0.0.1 with a certificate for "localhost" made for the test.
+class SecureServer {
+  public:
+    explicit SecureServer(const test::TempDir& dir)
+        : certFile_((dir / "cert.pem").string()), keyFile_((dir / "key.pem").string()) {
+        test::makeSelfSignedCertificate(certFile_, keyFile_);
+        server_ = std::make_unique<httplib::SSLServer>(certFile_.c_str(), keyFile_.c_str());
+        server_->Get("/report", [](const httplib::Request&, httplib::Response& response) {
+            response.set_content("secure answer", "text/plain");
+        });
+        port_ = server_->bind_to_any_port("127.0.0.1");
+        thread_ = std::thread([this] { server_->listen_after_bind(); });
+        // The socket already listens; wait (bounded) for the loop so that stop() can end it.
+        for (int i = 0; i < 1000 && !server_->is_running(); ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+    }
+    ~SecureServer() {
+        server_->stop();
+        thread_.join();
+    }
+    const std::string& certFile() const { return certFile_; }
+    std::string url(const std::string& host) const {
+        return "https://" + host + ":" + std::to_string(port_) + "/report";
+    }
+
+  private:
+    std::string certFile_, keyFile_;
+    std::unique_ptr<httplib::SSLServer> server_;
+    int port_ = 0;
+    std::thread thread_;
+};
+
+class SecureTransfer : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        environment.clearProxyVariables();
+        environment.unset("KX_CA_FILE");
+    }
+    test::ScopedEnvironment environment;
+    test::TempDir dir;
+    SecureServer server{dir};
+};
+
+TEST_F(SecureTransfer, UnknownCertificateIsRefused) {
+    HTTPTransfer http;
+    EXPECT_EQ(http.GetURLAsString(server.url("localhost")), "");
+    EXPECT_EQ(http.LastError, "The attempt to connect to the server failed.");
+}
+
+TEST_F(SecureTransfer, TrustedCertificateIsAcceptedFromOptionsOrEnvironment) {
+    TransferOptions options;
+    options.caFile = server.certFile();
+    HTTPTransfer http(options);
+    EXPECT_EQ(http.GetURLAsString(server.url("LOCALHOST")), "secure answer");
+    EXPECT_EQ(http.LastError, "");
+
+    environment.set("KX_CA_FILE", server.certFile());
+    HTTPTransfer fromEnvironment;
+    EXPECT_EQ(fromEnvironment.GetURLAsString(server.url("localhost")), "secure answer");
+}
+
+TEST_F(SecureTransfer, CertificateForAnotherNameIsRefused) {
+    TransferOptions options;
+    options.caFile = server.certFile();
+    HTTPTransfer http(options);
+    EXPECT_EQ(http.GetURLAsString(server.url("127.0.0.1")), "");
+    EXPECT_EQ(http.LastError, "The attempt to connect to the server failed.");
+}
+
+class ProxiedTransfer : public ::testing::Test {
+  protected:
+    void SetUp() override { environment.clearProxyVariables(); }
+
+    std::string proxyUrl() const { return "http://127.0.0.1:" + std::to_string(proxy.port()); }
+    bool wentThroughProxy() const {
+        return server.requests().at(0).find("\r\nVia: ") != std::string::npos;
+    }
+
+    test::ScopedEnvironment environment;
+    test::TinyProxy proxy;
+    RawHttpListener server{httpResponse("200 All Fine Here", "proxied")};
+};
+
+TEST_F(ProxiedTransfer, NamedProxyCarriesTheRequestAndTheOriginStatus) {
+    environment.set("no_proxy", "*");  // a named proxy ignores the bypass list
+    HTTPTransfer http;
+    http.setCustomProxySettings(true);
+    http.setUseProxy(true);
+    http.setProxyServer("127.0.0.1");
+    http.setProxyPort(proxy.port());
+    EXPECT_EQ(http.GetURLAsString(server.url("/Via/Proxy")), "proxied");
+    EXPECT_EQ(http.engine().StatusText, "All Fine Here");
+    EXPECT_TRUE(wentThroughProxy()) << server.requests().at(0);
+    EXPECT_TRUE(server.requests().at(0).starts_with("GET /via/proxy HTTP/1."));
+}
+
+TEST_F(ProxiedTransfer, DirectModeIgnoresTheEnvironmentProxy) {
+    environment.set("http_proxy", proxyUrl());
+    HTTPTransfer http;
+    http.setCustomProxySettings(true);
+    http.setUseProxy(false);
+    EXPECT_EQ(http.GetURLAsString(server.url("/")), "proxied");
+    EXPECT_FALSE(wentThroughProxy()) << server.requests().at(0);
+}
+
+TEST_F(ProxiedTransfer, PreconfiguredModeFollowsTheEnvironmentProxy) {
+    environment.set("http_proxy", proxyUrl());
+    HTTPTransfer http;
+    EXPECT_EQ(http.GetURLAsString(server.url("/")), "proxied");
+    EXPECT_TRUE(wentThroughProxy()) << server.requests().at(0);
+}
+
+TEST_F(ProxiedTransfer, UnreachableNamedProxyFailsToConnect) {
+    test::RefusingPort refusing;
+    HTTPTransfer http;
+    http.setCustomProxySettings(true);
+    http.setUseProxy(true);
+    http.setProxyServer("127.0.0.1");
+    http.setProxyPort(refusing.port());
+    EXPECT_EQ(http.GetURLAsString(server.url("/")), "");
+    EXPECT_EQ(http.LastError, "The attempt to connect to the server failed.");
+    EXPECT_TRUE(server.requests().empty());
+}
+
+}  // namespace
+}  // namespace kx::errhandler

@@ -1,0 +1,244 @@
+// The engine and its facade against a real listener on loopback: the bytes of the request, the
+// answers that count as success, and every way a transfer can fail.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "http_transfer.h"
+#include "local_processes.h"
+#include "raw_http_listener.h"
+#include "temp_dir.h"
+#include "transfer.h"
+
+namespace kx::errhandler {
+namespace {
+
+using test::httpResponse;
+using test::RawHttpListener;
+
+// Every byte value, repeated past several 2048-byte chunks.
+std::string binaryBody() {
+    std::string body;
+    for (int i = 0; i < 5000; ++i) {
+        body += static_cast<char>(i % 256);
+    }
+    return body;
+}
+
+std::string bytesOf(const Variant& value) {
+    std::string bytes;
+    const SafeArray& array = value.asArray();
+    for (std::int32_t i = array.lowerBound(1); i <= array.upperBound(1); ++i) {
+        bytes += static_cast<char>(std::get<std::uint8_t>(array.at({i}).storage()));
+    }
+    return bytes;
+}
+
+class TransferExchange : public ::testing::Test {
+  protected:
+    void SetUp() override { environment.clearProxyVariables(); }
+
+    test::ScopedEnvironment environment;
+    test::TempDir dir;
+};
+
+TEST_F(TransferExchange, GetSendsHttp10RequestWithAgentAndNoCache) {
+    RawHttpListener server(httpResponse("200 OK", "hello"));
+    HTTPTransfer http;
+    EXPECT_EQ(http.GetURLAsString(server.url("/Some/Path.ASP")), "hello");
+    EXPECT_EQ(http.LastError, "");
+
+    ASSERT_EQ(server.requests().size(), 1u);
+    const std::string request = server.requests()[0];
+    EXPECT_TRUE(request.starts_with("GET /some/path.asp HTTP/1.0\r\n")) << request;
+    EXPECT_NE(test::findHeader(request, "Host: 127.0.0.1:" + std::to_string(server.port())),
+              std::string::npos);
+    EXPECT_NE(test::findHeader(request, "User-Agent: ZNErrHandler 300.1004.12"), std::string::npos);
+    EXPECT_NE(test::findHeader(request, "Pragma: no-cache"), std::string::npos);
+    EXPECT_TRUE(request.ends_with("\r\n\r\n")) << "a GET carries no body";
+}
+
+TEST_F(TransferExchange, QueuedItemsArePostedAsAForm) {
+    RawHttpListener server(httpResponse("200 OK", "1"));
+    HTTPTransfer http;
+    http.PostItems()->Add("A:x y");
+    http.PostItems()->Add("B:1");
+    http.PostItems()->Add("NoColon");
+    EXPECT_EQ(http.GetURLAsString(server.url("/GenErrorReport.asp")), "1");
+
+    const std::string request = server.requests().at(0);
+    EXPECT_TRUE(request.starts_with("POST /generrorreport.asp HTTP/1.0\r\n")) << request;
+    EXPECT_NE(test::findHeader(request, "Content-Type: application/x-www-form-urlencoded"),
+              std::string::npos);
+    EXPECT_EQ(request.find("Content-Type:"), request.rfind("Content-Type:")) << "one type only";
+    EXPECT_NE(test::findHeader(request, "Content-Length: 29"), std::string::npos);
+    EXPECT_TRUE(request.ends_with("\r\n\r\nA=x%20y&B=%31&Unknown=NoColon")) << request;
+    EXPECT_EQ(http.PostItems()->Count(), 3) << "items stay until Reset";
+
+    http.Reset();
+    EXPECT_EQ(http.GetURLAsString(server.url("/again")), "1");
+    EXPECT_TRUE(server.requests().at(1).starts_with("GET /again HTTP/1.0\r\n"));
+}
+
+TEST_F(TransferExchange, BytesAreFetchedWithGetEvenWithItemsQueued) {
+    const std::string body = binaryBody();
+    RawHttpListener server(httpResponse("200 OK", body));
+    HTTPTransfer http;
+    http.PostItems()->Add("A:1");
+    const Variant bytes = http.GetURLAsBytes(server.url("/bin"));
+    ASSERT_TRUE(bytes.isArray());
+    EXPECT_EQ(bytes.asArray().lowerBound(1), 0);
+    EXPECT_EQ(bytesOf(bytes), body);
+    EXPECT_TRUE(server.requests().at(0).starts_with("GET /bin HTTP/1.0\r\n"));
+}
+
+TEST_F(TransferExchange, FileDownloadWritesTheWholeBodyOverAnOlderLongerFile) {
+    const std::string body = binaryBody();
+    RawHttpListener server(httpResponse("200 OK", body));
+    const auto file = dir / "download.bin";
+    test::writeFile(file, std::string(20000, 'z'));
+    HTTPTransfer http;
+    EXPECT_TRUE(http.GetURLAsFile(server.url("/f"), true, file.string()));
+    EXPECT_EQ(test::readFile(file), body);
+}
+
+TEST_F(TransferExchange, ErrorStatusGivesEmptyResultAndReasonWithCode) {
+    RawHttpListener server(httpResponse("404 Not Found", "<html>missing</html>"));
+    HTTPTransfer http;
+    EXPECT_EQ(http.GetURLAsString(server.url("/x")), "");
+    EXPECT_EQ(http.LastError, "Not Found 404");
+    EXPECT_TRUE(http.GetURLAsBytes(server.url("/x")).isEmpty());
+
+    const auto file = dir / "kept.txt";
+    test::writeFile(file, "old");
+    EXPECT_FALSE(http.GetURLAsFile(server.url("/x"), false, file.string()));
+    EXPECT_EQ(test::readFile(file), "old") << "a refused answer must not touch the file";
+}
+
+TEST_F(TransferExchange, AnyTwoHundredIsAcceptedAndRedirectsAreNot) {
+    RawHttpListener noContent("HTTP/1.0 204 No Content\r\n\r\n");
+    HTTPTransfer http;
+    const auto file = dir / "empty.txt";
+    test::writeFile(file, "previous");
+    EXPECT_TRUE(http.GetURLAsFile(noContent.url("/"), false, file.string()));
+    EXPECT_EQ(test::readFile(file), "");
+    EXPECT_EQ(http.LastError, "");
+
+    RawHttpListener redirect("HTTP/1.0 302 Found\r\nLocation: /elsewhere\r\n\r\n");
+    EXPECT_EQ(http.GetURLAsString(redirect.url("/")), "");
+    EXPECT_EQ(http.LastError, "Found 302");
+    EXPECT_EQ(redirect.requests().size(), 1u) << "redirects are not followed";
+}
+
+TEST_F(TransferExchange, ExplicitPortIsHonouredAndPutSendsNoBody) {
+    RawHttpListener server(httpResponse("201 Created", ""));
+    Transfer transfer;
+    transfer.InitialiseSession();
+    transfer.RequestMethod = 3;
+    transfer.PostItems->Add("A:1");
+    EXPECT_TRUE(transfer.GetURL("127.0.0.1:" + std::to_string(server.port()) + "/Item", 0, "2*"));
+    EXPECT_EQ(transfer.StatusCode, 201);
+    EXPECT_EQ(transfer.StatusText, "Created");
+    const std::string request = server.requests().at(0);
+    EXPECT_TRUE(request.starts_with("PUT /item HTTP/1.0\r\n")) << request;
+    EXPECT_TRUE(request.ends_with("\r\n\r\n"));
+}
+
+TEST_F(TransferExchange, UnknownVerbsAndBadUrlsAreRefusedBeforeSending) {
+    RawHttpListener server(httpResponse("200 OK", ""));
+    Transfer transfer;
+    transfer.InitialiseSession();
+    transfer.RequestMethod = 7;
+    EXPECT_FALSE(transfer.GetURL(server.url("/"), 0, "2*"));
+    EXPECT_EQ(transfer.StatusCode, -1);
+    EXPECT_EQ(transfer.StatusText, "The requested operation is invalid. ");
+
+    transfer.RequestMethod = 1;
+    EXPECT_FALSE(transfer.GetURL("http://127.0.0.1:99999/", 0, "2*"));
+    EXPECT_EQ(transfer.StatusText, "The URL is invalid.");
+    EXPECT_TRUE(server.requests().empty());
+}
+
+TEST_F(TransferExchange, EmptyRequiredStatusRejectsEvenSuccess) {
+    RawHttpListener server(httpResponse("200 OK", "body"));
+    Transfer transfer;
+    EXPECT_FALSE(transfer.GetURL(server.url("/")));
+    EXPECT_EQ(transfer.StatusCode, 200);
+    EXPECT_TRUE(transfer.Buffer.isEmpty());
+}
+
+TEST_F(TransferExchange, TransportFailuresGiveMinusOneAndTheTranslatedMessage) {
+    test::RefusingPort refusing;
+    HTTPTransfer http;
+    EXPECT_EQ(http.GetURLAsString("http://127.0.0.1:" + std::to_string(refusing.port()) + "/"), "");
+    EXPECT_EQ(http.LastError, "The attempt to connect to the server failed.");
+    EXPECT_EQ(http.engine().StatusCode, -1);
+    EXPECT_NE(http.engine().lastTransportError(), "");
+
+    EXPECT_FALSE(http.GetURLAsFile("http://no-such-host.invalid/x", true, (dir / "f").string()));
+    EXPECT_EQ(http.LastError, "The server name could not be resolved.");
+    EXPECT_FALSE(std::filesystem::exists(dir / "f"));
+}
+
+TEST_F(TransferExchange, ServerThatNeverAnswersTimesOut) {
+    RawHttpListener silent("", RawHttpListener::Mode::NeverAnswer);
+    TransferOptions options;
+    options.stallTimeout = std::chrono::seconds(1);
+    HTTPTransfer http(options);
+    EXPECT_EQ(http.GetURLAsString(silent.url("/")), "");
+    EXPECT_EQ(http.LastError, "The request has timed out.");
+}
+
+TEST_F(TransferExchange, BodyCutShortIsAFailureNotAShorterAnswer) {
+    RawHttpListener server("HTTP/1.0 200 OK\r\nContent-Length: 100\r\n\r\nonly ten..");
+    HTTPTransfer http;
+    EXPECT_EQ(http.GetURLAsString(server.url("/")), "");
+    EXPECT_EQ(http.LastError, "The connection with the server has been terminated.");
+}
+
+TEST_F(TransferExchange, OversizedBodyIsRefused) {
+    RawHttpListener server(httpResponse("200 OK", binaryBody()));
+    TransferOptions options;
+    options.maxBodyBytes = 3000;
+    Transfer transfer(options);
+    EXPECT_FALSE(transfer.GetURL(server.url("/"), 1, "2*"));
+    EXPECT_EQ(transfer.StatusCode, -1);
+    EXPECT_EQ(transfer.StatusText, "Error 7 Out of memory occured.");
+}
+
+TEST_F(TransferExchange, UnwritableLocalFileIsReportedWithItsReason) {
+    RawHttpListener server(httpResponse("200 OK", "x"));
+    HTTPTransfer http;
+    EXPECT_FALSE(http.GetURLAsFile(server.url("/"), true, (dir / "missing" / "f").string()));
+    EXPECT_EQ(http.LastError, "Open local file failed 'Path not found' 76");
+    EXPECT_FALSE(http.GetURLAsFile(server.url("/"), true, dir.str()));
+    EXPECT_EQ(http.LastError, "Open local file failed 'Path/File access error' 75");
+}
+
+TEST_F(TransferExchange, UnusableProxyRaisesFromTheFacadeAndIsTrappedByTheEngine) {
+    HTTPTransfer http;
+    http.setCustomProxySettings(true);
+    http.setUseProxy(true);
+    http.setProxyPort(8080);
+    http.LastError = "earlier";
+    try {
+        http.GetURLAsString("http://127.0.0.1/");
+        FAIL() << "no session error raised";
+    } catch (const RuntimeError& e) {
+        EXPECT_EQ(e.number(), static_cast<std::int32_t>(0x800407D1));
+        EXPECT_EQ(e.source(), "ZNErrHandler");
+        EXPECT_EQ(e.description(), "InternetOpen call failed, error 87");
+    }
+    EXPECT_EQ(http.LastError, "earlier");
+
+    Transfer transfer;
+    transfer.CustomProxySettings = true;
+    transfer.UseProxy = true;
+    EXPECT_FALSE(transfer.GetURL("http://127.0.0.1/", 0, "2*"));
+    EXPECT_EQ(transfer.StatusCode, -1);
+    EXPECT_EQ(transfer.StatusText, "Error -2147219503 InternetOpen call failed, error 87 occured.");
+}
+
+}  // namespace
+}  // namespace kx::errhandler
