@@ -1,0 +1,134 @@
+// Objects created by ProgID from a component library registered with regsvr32.
+
+#include "create_object.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "com_test_support.h"
+#include "component.h"
+#include "library_loader.h"
+#include "raised_error.h"
+#include "registry.h"
+
+namespace kx::com {
+namespace {
+
+using kx::test::kEchoClassId;
+using kx::test::kEchoLibrary;
+using kx::test::raisedError;
+namespace reg = kx::registry;
+
+class CreateObjectTest : public kx::test::ComponentTest {
+  protected:
+    void registerEcho() { ASSERT_EQ(regsvr32({"/s", kEchoLibrary}).exitCode, 0); }
+
+    // Registers `progId` by hand with the given class id and library path.
+    static void registerByHand(const std::string& progId, const std::string& classId,
+                               const std::string& path) {
+        writeDefault(progId + "\\CLSID", classId);
+        writeDefault("CLSID\\" + classId + "\\InProcServer32", path);
+    }
+    static void writeDefault(const std::string& key, const std::string& value) {
+        reg::HKEY handle;
+        ASSERT_EQ(reg::RegCreateKeyEx(reg::Hive::ClassesRoot, key, reg::kKeyAllAccess, handle),
+                  reg::kErrorSuccess);
+        ASSERT_EQ(reg::setString(handle, "", value), reg::kErrorSuccess);
+    }
+    static std::string cannotCreateReason(const std::string& progId) {
+        const auto error = raisedError([&] { CreateObject(progId); });
+        EXPECT_EQ(error.number(), vberr::kCantCreateObject);
+        return error.description();
+    }
+};
+
+TEST_F(CreateObjectTest, RegisteredObjectIsCalledByNameWithByReferenceArguments) {
+    registerEcho();
+    const auto echo = CreateObject("KXTest.Echo");
+    ASSERT_NE(echo, nullptr);
+    EXPECT_EQ(echo->typeName(), "Echo");
+
+    std::vector<Variant> pair{"left", std::int32_t{7}};
+    echo->invoke("Swap", InvokeKind::Method, pair);
+    EXPECT_EQ(pair[0].numberValue(), 7);
+    EXPECT_EQ(pair[1].asString(), "left");
+
+    std::vector<Variant> text{"quiet"};
+    EXPECT_EQ(echo->invoke("shout", InvokeKind::Method, text).numberValue(), 5);
+    EXPECT_EQ(text[0].asString(), "QUIET");
+
+    EXPECT_EQ(echo->get("Greeting").asString(), "hello");
+    echo->put("Greeting", "bonjour");
+    EXPECT_EQ(echo->get("Greeting").asString(), "bonjour");
+
+    const Variant items = echo->call("Items", {"a", true});
+    ASSERT_TRUE(items.isObject());
+    const auto& collection = *items.asObject().object;
+    EXPECT_TRUE(collection.isEnumerable());
+    EXPECT_EQ(collection.enumerate().size(), 2u);
+
+    EXPECT_EQ(raisedError([&] { echo->call("Missing"); }).number(),
+              vberr::kObjectDoesntSupportMember);
+    EXPECT_EQ(echo->get("Calls").asString(),
+              "Swap;shout;Greeting;Greeting;Greeting;Items;Missing;Calls;");
+}
+
+TEST_F(CreateObjectTest, LibraryAnswersCanUnloadNowFromItsLiveObjects) {
+    registerEcho();
+    auto echo = CreateObject("KXTest.Echo");
+    const LoadedLibrary library(kEchoLibrary);
+    const auto canUnloadNow = library.entryPoint<DllEntryFunction>(kDllCanUnloadNow);
+    ASSERT_NE(canUnloadNow, nullptr);
+    EXPECT_EQ(canUnloadNow(), S_FALSE);
+    auto second = echo;
+    echo.reset();
+    EXPECT_EQ(canUnloadNow(), S_FALSE);
+    second.reset();
+    EXPECT_EQ(canUnloadNow(), S_OK);
+}
+
+TEST_F(CreateObjectTest, UnregisteredProgIdNamesTheMissingKey) {
+    EXPECT_EQ(cannotCreateReason("X.Y"),
+              "ActiveX component can't create object: the ProgID \"X.Y\" is not registered (no "
+              "HKEY_CLASSES_ROOT\\X.Y\\CLSID)");
+    // A ProgID cannot reach another key through a path separator.
+    writeDefault("CLSID\\" + kEchoClassId + "\\CLSID", kEchoClassId);
+    EXPECT_NE(cannotCreateReason("CLSID\\" + kEchoClassId).find("not a valid ProgID"),
+              std::string::npos);
+}
+
+TEST_F(CreateObjectTest, ClassWithoutLibraryPathIsNamed) {
+    writeDefault("KXTest.Orphan\\CLSID", kEchoClassId);
+    EXPECT_NE(cannotCreateReason("KXTest.Orphan").find("has no library path"), std::string::npos);
+}
+
+TEST_F(CreateObjectTest, LibrariesThatCannotServeTheClassAreNamedWithTheReason) {
+    const auto missing = (scratch_ / "missing.so").string();
+    registerByHand("KXTest.Missing", "{00000000-0000-0000-0000-000000000001}", missing);
+    auto reason = cannotCreateReason("KXTest.Missing");
+    EXPECT_NE(reason.find("could not be loaded: " + missing), std::string::npos) << reason;
+
+    const auto text = (scratch_ / "text.so").string();
+    kx::test::writeFile(text, "this is not a shared object\n");
+    registerByHand("KXTest.Text", "{00000000-0000-0000-0000-000000000002}", text);
+    reason = cannotCreateReason("KXTest.Text");
+    EXPECT_NE(reason.find("could not be loaded"), std::string::npos) << reason;
+
+    registerByHand("KXTest.NoExport", "{00000000-0000-0000-0000-000000000003}",
+                   kx::test::kNoExportLibrary);
+    reason = cannotCreateReason("KXTest.NoExport");
+    EXPECT_NE(reason.find("does not export DllGetClassObject"), std::string::npos) << reason;
+
+    registerByHand("KXTest.Stranger", "{00000000-0000-0000-0000-000000000004}", kEchoLibrary);
+    reason = cannotCreateReason("KXTest.Stranger");
+    EXPECT_NE(reason.find("refused the class {00000000-0000-0000-0000-000000000004} (0x80040111)"),
+              std::string::npos)
+        << reason;
+
+    registerByHand("KXTest.Relative", "{00000000-0000-0000-0000-000000000005}", "echo.so");
+    EXPECT_NE(cannotCreateReason("KXTest.Relative").find("is not absolute"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace kx::com

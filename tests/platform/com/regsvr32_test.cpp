@@ -1,0 +1,112 @@
+// The regsvr32 tool, run as a process against a temporary registry.
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+#include "com_test_support.h"
+#include "registry.h"
+
+namespace kx::com {
+namespace {
+
+using kx::test::kEchoClassId;
+using kx::test::kEchoLibrary;
+namespace reg = kx::registry;
+
+std::optional<std::string> classesRootDefault(const std::string& key) {
+    return reg::queryString(reg::Hive::ClassesRoot, key, "");
+}
+
+class Regsvr32Test : public kx::test::ComponentTest {};
+
+TEST_F(Regsvr32Test, RegistersProgIdAndClassWithTheLibrarysAbsolutePath) {
+    const auto result = regsvr32({kEchoLibrary});
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_EQ(result.out, "DllRegisterServer in " + kEchoLibrary + " succeeded.\n");
+    EXPECT_EQ(result.err, "");
+
+    const std::string classKey = "CLSID\\" + kEchoClassId;
+    EXPECT_EQ(classesRootDefault("KXTest.Echo"), "KX test echo component");
+    EXPECT_EQ(classesRootDefault("KXTest.Echo\\CLSID"), kEchoClassId);
+    EXPECT_EQ(classesRootDefault(classKey), "KX test echo component");
+    EXPECT_EQ(classesRootDefault(classKey + "\\InProcServer32"),
+              std::filesystem::canonical(kEchoLibrary).string());
+    EXPECT_EQ(classesRootDefault(classKey + "\\ProgID"), "KXTest.Echo");
+}
+
+TEST_F(Regsvr32Test, UnregisterRemovesExactlyWhatRegistrationWrote) {
+    ASSERT_EQ(regsvr32({"/s", kEchoLibrary}).exitCode, 0);
+    // Something another tool keeps under the class key must survive.
+    reg::HKEY foreign;
+    ASSERT_EQ(reg::RegCreateKeyEx(reg::Hive::ClassesRoot, "CLSID\\" + kEchoClassId + "\\TypeLib",
+                                  reg::kKeyAllAccess, foreign),
+              reg::kErrorSuccess);
+    ASSERT_EQ(reg::setString(foreign, "", "{LIB}"), reg::kErrorSuccess);
+    reg::RegCloseKey(foreign);
+
+    const auto result = regsvr32({"-U", kEchoLibrary});
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_EQ(result.out, "DllUnregisterServer in " + kEchoLibrary + " succeeded.\n");
+
+    reg::HKEY gone;
+    EXPECT_EQ(reg::RegOpenKeyEx(reg::Hive::ClassesRoot, "KXTest.Echo", reg::kKeyRead, gone),
+              reg::kErrorFileNotFound);
+    const std::string classKey = "CLSID\\" + kEchoClassId;
+    EXPECT_EQ(reg::RegOpenKeyEx(reg::Hive::ClassesRoot, classKey + "\\InProcServer32",
+                                reg::kKeyRead, gone),
+              reg::kErrorFileNotFound);
+    EXPECT_EQ(classesRootDefault(classKey), std::nullopt);
+    EXPECT_EQ(classesRootDefault(classKey + "\\TypeLib"), "{LIB}");
+
+    // Unregistering again finds nothing to remove, which is not a failure.
+    EXPECT_EQ(regsvr32({"/u", "/s", kEchoLibrary}).exitCode, 0);
+}
+
+TEST_F(Regsvr32Test, EachKindOfFailureHasItsOwnExitCodeAndMessage) {
+    auto result = regsvr32({});
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_EQ(result.err, "Usage: regsvr32 [/u] [/s] FILE\n");
+    EXPECT_EQ(regsvr32({"/x", kEchoLibrary}).exitCode, 1);
+    EXPECT_EQ(regsvr32({kEchoLibrary, kEchoLibrary}).exitCode, 1);
+
+    const auto text = (scratch_ / "notes.so").string();
+    kx::test::writeFile(text, "plain text\n");
+    result = regsvr32({text});
+    EXPECT_EQ(result.exitCode, 3);
+    EXPECT_EQ(result.err.rfind("The module \"" + text + "\" failed to load: ", 0), 0u)
+        << result.err;
+
+    result = regsvr32({kx::test::kNoExportLibrary});
+    EXPECT_EQ(result.exitCode, 4);
+    EXPECT_NE(result.err.find("entry-point DllRegisterServer was not found"), std::string::npos);
+    EXPECT_EQ(result.out, "");
+}
+
+TEST_F(Regsvr32Test, UnwritableRegistryMakesTheEntryPointFail) {
+    // A registry file below a plain file can never be created, not even by root.
+    kx::test::writeFile(scratch_ / "blocker", "");
+    const std::string blocked = (scratch_ / "blocker" / "machine.db").string();
+    const std::string saved = registry_.machineFile();
+    ::setenv("KX_MACHINE_REGISTRY", blocked.c_str(), 1);
+    auto result = regsvr32({kEchoLibrary});
+    ::setenv("KX_MACHINE_REGISTRY", saved.c_str(), 1);
+
+    EXPECT_EQ(result.exitCode, 5);
+    EXPECT_EQ(result.err, "The module \"" + kEchoLibrary +
+                              "\" was loaded but the call to DllRegisterServer failed with error "
+                              "code 0x80040201.\n");
+}
+
+TEST_F(Regsvr32Test, SilentSwitchQuietensSuccessAndFailure) {
+    for (const auto& arguments : std::vector<std::vector<std::string>>{
+             {"/s", kEchoLibrary}, {"/S", kx::test::kNoExportLibrary}, {"/s"}}) {
+        const auto result = regsvr32(arguments);
+        EXPECT_EQ(result.out + result.err, "");
+    }
+    EXPECT_EQ(regsvr32({"/s"}).exitCode, 1);
+}
+
+}  // namespace
+}  // namespace kx::com
