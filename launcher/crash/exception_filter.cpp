@@ -1,0 +1,279 @@
+#include "exception_filter.h"
+
+#include <pthread.h>
+#include <sys/mman.h>
+#include <ucontext.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "crash_support.h"
+#include "report_watchdog.h"
+#include "run_time_error.h"
+#include "trap.h"
+
+namespace kx::crash {
+
+namespace {
+
+constexpr int kFaultSignals[] = {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGTRAP};
+
+// Throwing from the handler runs the unwinder on this stack; sanitizer runtimes need room too.
+constexpr std::size_t kAltStackSize = 512 * 1024;
+
+// A SIGSEGV this close below the stack's lowest address, or this close below the stack pointer,
+// is taken as a stack overflow (the kernel keeps a 1 MiB gap below a growing stack).
+constexpr std::uintptr_t kStackGuardSpan = 1024 * 1024;
+constexpr std::uintptr_t kBelowStackPointerSpan = 64 * 1024;
+
+std::atomic<std::int64_t> g_reportBoundMillis{60'000};
+static_assert(std::atomic<std::int64_t>::is_always_lock_free);
+
+// Set from the moment a fault is turned into an error until that error is done with.
+std::atomic<bool> g_faultPending{false};
+
+// Lowest address of the installing thread's stack; written before the handler is installed.
+std::uintptr_t g_stackLow = 0;
+
+void writeNote(const char* text) noexcept {
+    [[maybe_unused]] const ssize_t written = write(STDERR_FILENO, text, std::strlen(text));
+}
+
+// The error a fault becomes. While the original exception object lives, the fault is being
+// handled; once a handler has finished with it (the error was ignored and execution goes on),
+// the crash path is open again and the watchdog no longer needed.
+class HardwareFault : public RuntimeError {
+  public:
+    explicit HardwareFault(std::uint32_t code)
+        : RuntimeError(exceptionErrorNumber(code), "qtrExceptionFilter", qtrExceptionText(code)) {}
+    HardwareFault(const HardwareFault& other) : RuntimeError(other), owner_(false) {}
+    HardwareFault& operator=(const HardwareFault&) = delete;
+    ~HardwareFault() override {
+        if (owner_) {
+            disarmReportWatchdog();
+            g_faultPending.store(false);
+        }
+    }
+
+  private:
+    bool owner_ = true;
+};
+
+std::uintptr_t stackPointerOf(const void* context) noexcept {
+    if (context == nullptr) {
+        return 0;
+    }
+    const auto* uc = static_cast<const ucontext_t*>(context);
+#if defined(__x86_64__)
+    return static_cast<std::uintptr_t>(uc->uc_mcontext.gregs[REG_RSP]);
+#elif defined(__aarch64__)
+    return static_cast<std::uintptr_t>(uc->uc_mcontext.sp);
+#else
+    (void)uc;
+    return 0;
+#endif
+}
+
+bool faultInStackGuard(const void* faultAddress, const void* context) noexcept {
+    const auto address = reinterpret_cast<std::uintptr_t>(faultAddress);
+    const auto page = static_cast<std::uintptr_t>(sysconf(_SC_PAGESIZE));
+    if (g_stackLow != 0 && address < g_stackLow + page && address + kStackGuardSpan >= g_stackLow) {
+        return true;
+    }
+    const std::uintptr_t sp = stackPointerOf(context);
+    return sp != 0 && address <= sp && sp - address <= kBelowStackPointerSpan;
+}
+
+// The process ends by the signal, as it would without the filter.
+void leaveToDefaultAction(int signalNumber) noexcept {
+    struct sigaction defaults {};
+    defaults.sa_handler = SIG_DFL;
+    sigemptyset(&defaults.sa_mask);
+    sigaction(signalNumber, &defaults, nullptr);
+    // Pending until the handler returns; a signal sent by kill would not come back by itself.
+    raise(signalNumber);
+}
+
+void installAlternateStack() {
+    const auto page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+    void* memory = mmap(nullptr, kAltStackSize + page, PROT_READ | PROT_WRITE,
+                        MAP_PRIVATE | MAP_ANONYMOUS | MAP_STACK, -1, 0);
+    if (memory == MAP_FAILED) {
+        raiseError(7, "qtrInstallFilter", "Out of memory: no alternate signal stack");
+    }
+    // The lowest page stays inaccessible, so an overflow of the handler's stack cannot go
+    // unnoticed into other memory.
+    mprotect(memory, page, PROT_NONE);
+    stack_t stack{};
+    stack.ss_sp = static_cast<char*>(memory) + page;
+    stack.ss_size = kAltStackSize;
+    if (sigaltstack(&stack, nullptr) != 0) {
+        munmap(memory, kAltStackSize + page);
+        raiseError(
+            vberr::kInvalidProcedureCall, "qtrInstallFilter",
+            std::string("Cannot install the alternate signal stack: ") + std::strerror(errno));
+    }
+}
+
+void recordStackBounds() noexcept {
+    pthread_attr_t attributes;
+    if (pthread_getattr_np(pthread_self(), &attributes) != 0) {
+        return;
+    }
+    void* low = nullptr;
+    std::size_t size = 0;
+    if (pthread_attr_getstack(&attributes, &low, &size) == 0) {
+        g_stackLow = reinterpret_cast<std::uintptr_t>(low);
+    }
+    pthread_attr_destroy(&attributes);
+}
+
+}  // namespace
+
+std::string qtrExceptionText(std::uint32_t code) {
+    switch (code) {
+        case 0x80000001:
+            return "Guard Page Violation";
+        case 0x80000002:
+            return "Data Type Misalignment";
+        case 0x80000003:
+            return "Breakpoint";
+        case 0x80000004:
+            return "Single Step";
+        case 0xC0000005:
+            return "Access Violation";
+        case 0xC0000006:
+            return "In Page Error";
+        case 0xC0000008:
+            return "Invalid Handle";
+        case 0xC000001D:
+            return "Illegal Instruction";
+        case 0xC0000025:
+            return "Non Continuable Exception";
+        case 0xC0000026:
+            return "Invalid Disposition";
+        case 0xC000008C:
+            return "Array Bounds Exceeded";
+        case 0xC000008D:
+            return "Float Denormal Operand";
+        case 0xC000008E:
+            return "Divide By Zero";
+        case 0xC000008F:
+            return "Floating Point Inexact Result";
+        case 0xC0000090:
+            return "Invalid Operation";
+        case 0xC0000091:
+            return "Float Overflow";
+        case 0xC0000092:
+            return "Float Stack Check";
+        case 0xC0000093:
+            return "Float Underflow";
+        case 0xC0000094:
+            return "Integer Divide By Zero";
+        case 0xC0000095:
+            return "Integer Overflow";
+        case 0xC0000096:
+            return "Privileged Instruction";
+        case 0xC00000FD:
+            return "Stack Overflow";
+        case 0xC000013A:
+            return "Control-C Exit";
+        default: {
+            char hex[9];
+            std::snprintf(hex, sizeof hex, "%08X", code);
+            return std::string("Unknown (&H") + hex + ")";
+        }
+    }
+}
+
+std::int32_t exceptionErrorNumber(std::uint32_t code) {
+    return 10000 + static_cast<std::int32_t>(code & 0x8EFU);
+}
+
+std::uint32_t exceptionCodeFor(int signalNumber, int signalCode, bool inStackGuard) {
+    switch (signalNumber) {
+        case SIGSEGV:
+            return inStackGuard ? 0xC00000FD : 0xC0000005;
+        case SIGBUS:
+            return signalCode == BUS_ADRALN ? 0x80000002 : 0xC0000006;
+        case SIGILL:
+            return signalCode == ILL_PRVOPC || signalCode == ILL_PRVREG ? 0xC0000096 : 0xC000001D;
+        case SIGTRAP:
+            // x86 reports a breakpoint instruction with SI_KERNEL rather than TRAP_BRKPT.
+            return signalCode == TRAP_TRACE ? 0x80000004 : 0x80000003;
+        case SIGFPE:
+            switch (signalCode) {
+                case FPE_INTDIV:
+                    return 0xC0000094;
+                case FPE_INTOVF:
+                    return 0xC0000095;
+                case FPE_FLTDIV:
+                    return 0xC000008E;
+                case FPE_FLTOVF:
+                    return 0xC0000091;
+                case FPE_FLTUND:
+                    return 0xC0000093;
+                case FPE_FLTRES:
+                    return 0xC000008F;
+                case FPE_FLTSUB:
+                    return 0xC000008C;
+                default:
+                    return 0xC0000090;  // FPE_FLTINV and codes without a closer match
+            }
+        default:
+            return 0;
+    }
+}
+
+void setFaultReportBound(std::chrono::milliseconds bound) {
+    g_reportBoundMillis.store(bound.count());
+}
+
+void qtrExceptionFilter(int signalNumber, siginfo_t* info, void* context) {
+    if (g_faultPending.exchange(true) || reportInProgress()) {
+        writeNote("KXVantor: a fault while an error was being handled; ending the process\n");
+        _exit(1);
+    }
+    if (info == nullptr || info->si_code <= 0 || Frame::innermost() == nullptr) {
+        g_faultPending.store(false);
+        leaveToDefaultAction(signalNumber);
+        return;
+    }
+    const std::uint32_t code =
+        exceptionCodeFor(signalNumber, info->si_code, faultInStackGuard(info->si_addr, context));
+    // The throw below allocates; if the fault struck inside the allocator, this bounds the hang.
+    armReportWatchdog(std::chrono::milliseconds(g_reportBoundMillis.load()));
+    // The handler is left by the exception, never by a return: unblock the signal here so that
+    // a later fault reaches the handler again.
+    sigset_t signals;
+    sigemptyset(&signals);
+    sigaddset(&signals, signalNumber);
+    pthread_sigmask(SIG_UNBLOCK, &signals, nullptr);
+    throw HardwareFault(code);
+}
+
+void qtrInstallFilter() {
+    CrashSupportState& state = modCrashSupport();
+    if (state.qtrHasInitialised) {
+        return;
+    }
+    prepareReportWatchdog();
+    recordStackBounds();
+    installAlternateStack();
+    struct sigaction action {};
+    action.sa_sigaction = qtrExceptionFilter;
+    action.sa_flags = SA_SIGINFO | SA_ONSTACK;
+    sigemptyset(&action.sa_mask);
+    for (const int signalNumber : kFaultSignals) {
+        if (sigaction(signalNumber, &action, nullptr) != 0) {
+            raiseError(vberr::kInvalidProcedureCall, "qtrInstallFilter",
+                       std::string("Cannot install the exception filter: ") + std::strerror(errno));
+        }
+    }
+    state.qtrHasInitialised = true;
+}
+
+}  // namespace kx::crash

@@ -1,0 +1,138 @@
+#pragma once
+// The error trap that every launcher procedure carries.
+//
+// A trapped procedure declares its locals first, then a Frame that names its module and itself and
+// registers those locals and its parameters by reference, and runs its body through `trapped`:
+//
+//     std::string ExecCmd(const std::string& cmdline) {
+//         std::int32_t exitCode = 0;
+//         Frame frame("Module1", "ExecCmd");
+//         frame.record("start", "STARTUPINFO").local("exitCode", exitCode).param("cmdline",
+//         cmdline); return trapped(frame, [&] {
+//             frame.line(10);
+//             ...
+//             frame.line(20);
+//             ...
+//         });
+//     }
+//
+// Statements are numbered by explicit `frame.line(n)` calls; the line reported is the last number
+// set before the failure (0 when none was set). Numbers only need to identify the failing
+// statement within the procedure.
+//
+// When the body raises a RuntimeError (or any std::exception, taken as a run-time error by
+// asRuntimeError), `trapped` does, before the stack unwinds past the frame: capture the error
+// into the crash capture's fields, render the locals, module and parameter texts from the frame,
+// hand them to qtrReportError and end the process (endLauncherProcess). No trap resumes. Hardware
+// faults arrive as run-time errors through the exception filter (exception_filter.h). With
+// nested trapped procedures the innermost one reports.
+//
+// Failures on the error path end the process without a second report: an error raised by the
+// error library's methods is written to standard error and the process ends; an error trapped
+// while a report is in progress (a trapped procedure called by a variable provider, say) ends
+// the process at once; a hardware fault while reporting ends it from the filter.
+//
+// Frames are per thread; the launcher traps on its one user-interface thread.
+//
+// Calls into C libraries need `platformCall`: their declarations promise not to throw (glibc
+// marks its functions noexcept), so the compiler gives such a call no exception-handling entry and
+// a fault inside it would end in std::terminate instead of the trap:
+//
+//     platformCall([&] { std::memcpy(buffer, source, length); });
+
+#include <cstdint>
+#include <exception>
+#include <optional>
+#include <string_view>
+#include <type_traits>
+#include <utility>
+#include <vector>
+
+#include "variable.h"
+
+namespace kx::crash {
+
+class Frame {
+  public:
+    // `moduleName` and `procedureName` are literal texts.
+    Frame(std::string_view moduleName, std::string_view procedureName) noexcept;
+    ~Frame();
+    Frame(const Frame&) = delete;
+    Frame& operator=(const Frame&) = delete;
+
+    // A local variable, read when the dump is made.
+    template <Dumpable T>
+    Frame& local(std::string_view name, const T& value) {
+        locals_.push_back(Variable::of(name, value));
+        return *this;
+    }
+    template <Dumpable T>
+    Frame& local(std::string_view name, const T&& value) = delete;  // would dangle
+    // A local of a record type declared in the launcher, and of an outside record type.
+    Frame& record(std::string_view name, std::string_view typeName);
+    Frame& externalRecord(std::string_view name);
+    // A parameter, in the procedure's parameter order.
+    template <Dumpable T>
+    Frame& param(std::string_view name, const T& value) {
+        parameters_.push_back(Variable::of(name, value));
+        return *this;
+    }
+    template <Dumpable T>
+    Frame& param(std::string_view name, const T&& value) = delete;  // would dangle
+
+    void line(std::int32_t number) noexcept { line_ = number; }
+    std::int32_t currentLine() const noexcept { return line_; }
+    std::string_view moduleName() const noexcept { return moduleName_; }
+    std::string_view procedureName() const noexcept { return procedureName_; }
+
+    // The innermost frame of the calling thread, or null. Async-signal-safe.
+    static const Frame* innermost() noexcept;
+
+    // The trap's work for `failure` raised in this frame's body; never returns.
+    [[noreturn]] void reportAndEnd(const std::exception& failure) const;
+
+  private:
+    std::string_view moduleName_;
+    std::string_view procedureName_;
+    volatile std::int32_t line_ = 0;  // read after a fault, written right before risky statements
+    std::vector<Variable> locals_;
+    std::vector<Variable> parameters_;
+    Frame* outer_;
+};
+
+// Runs `body` under the trap of `frame`; returns what the body returns.
+template <typename Body>
+decltype(auto) trapped(Frame& frame, Body&& body) {
+    try {
+        return std::forward<Body>(body)();
+    } catch (const std::exception& failure) {
+        frame.reportAndEnd(failure);
+    }
+}
+
+namespace detail {
+// Calls invoke(context) from a function the compiler cannot see into, so that the call site in
+// the caller may throw.
+void callOpaque(void (*invoke)(void*), void* context);
+}  // namespace detail
+
+// Runs `call` (a call into a C library) so that a hardware fault inside it reaches the trap as a
+// run-time error; returns what `call` returns.
+template <typename Call>
+decltype(auto) platformCall(Call&& call) {
+    using Result = decltype(call());
+    if constexpr (std::is_void_v<Result>) {
+        detail::callOpaque([](void* c) { (*static_cast<std::remove_reference_t<Call>*>(c))(); },
+                           &call);
+    } else {
+        std::optional<Result> result;
+        auto store = [&] { result.emplace(call()); };
+        detail::callOpaque([](void* c) { (*static_cast<decltype(store)*>(c))(); }, &store);
+        return std::move(*result);
+    }
+}
+
+// Whether a report is being made in this process. Async-signal-safe.
+bool reportInProgress() noexcept;
+
+}  // namespace kx::crash

@@ -1,0 +1,220 @@
+#include "exception_filter.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <csignal>
+#include <cstring>
+#include <string>
+#include <thread>
+
+#include "child_process.h"
+#include "crash_support.h"
+#include "message_box.h"
+#include "report_watchdog.h"
+#include "run_time_error.h"
+#include "trap.h"
+
+namespace kx::crash {
+
+// A value whose reading never finishes, standing in for a dump that deadlocks.
+struct HangingValue {};
+Variant toVariant(const HangingValue&) {
+    for (;;) {
+        pause();
+    }
+}
+
+namespace {
+
+using test::ChildResult;
+using test::emit;
+using test::runInChild;
+
+// The faults are real: the sanitizers must not stop them before the hardware does.
+#define KX_REAL_FAULT __attribute__((noinline, no_sanitize("undefined")))
+
+int* volatile g_nullTarget = nullptr;
+volatile int g_zero = 0;
+volatile int g_sink = 0;
+
+KX_REAL_FAULT void writeThroughNull() {
+    *g_nullTarget = 1;
+}
+// Through a length the compiler cannot see, so that the C library's memset really runs.
+volatile std::size_t g_length = 64;
+KX_REAL_FAULT void clearThroughNull() {
+    platformCall([] { std::memset(g_nullTarget, 0, g_length); });
+}
+KX_REAL_FAULT void divideByZero() {
+    g_sink = 100 / g_zero;
+}
+
+// In the child: install the filter and have the fallback box write what it shows, with the
+// captured error source, to the pipe.
+void installFilterAndEchoingBox() {
+    qtrInstallFilter();
+    setMessageBoxHandler([](const std::string& prompt, std::int32_t, const std::string&) {
+        emit(prompt + "|" + modCrashSupport().qtrErrorSource);
+        return vbmsg::kOK;
+    });
+}
+
+std::string expectedBox(const std::string& module, const std::string& procedure, int line,
+                        const std::string& description, int number) {
+    return fallbackReportText(number, module, procedure, description, line) + "|qtrExceptionFilter";
+}
+
+void ExecCmd(const std::string& cmdline) {
+    std::int32_t exitCode = 0;
+    Frame frame("Module1", "ExecCmd");
+    frame.record("start", "STARTUPINFO").local("exitCode", exitCode).param("cmdline", cmdline);
+    trapped(frame, [&] {
+        frame.line(10);
+        exitCode = 259;
+        frame.line(20);
+        clearThroughNull();
+        frame.line(30);
+    });
+}
+
+TEST(ExceptionFilter, AccessViolationInAPlatformCallReachesTheProcedureTrap) {
+    const ChildResult child = runInChild([] {
+        installFilterAndEchoingBox();
+        ExecCmd("setup.exe");
+    });
+    EXPECT_TRUE(child.exited);
+    EXPECT_EQ(child.exitCode, 1);
+    EXPECT_EQ(child.output, expectedBox("Module1", "ExecCmd", 20, "Access Violation", 10005));
+}
+
+TEST(ExceptionFilter, NullWriteAndIntegerDivisionByZeroAreReportedWithTheirNumbers) {
+    const ChildResult write = runInChild([] {
+        installFilterAndEchoingBox();
+        Frame frame("modRegistry", "WriteRegValueHKLM");
+        trapped(frame, [&] {
+            frame.line(40);
+            writeThroughNull();
+        });
+    });
+    EXPECT_EQ(write.exitCode, 1);
+    EXPECT_EQ(write.output,
+              expectedBox("modRegistry", "WriteRegValueHKLM", 40, "Access Violation", 10005));
+
+    const ChildResult divide = runInChild([] {
+        installFilterAndEchoingBox();
+        Frame frame("Module1", "GetHILOWord");
+        trapped(frame, [&] {
+            frame.line(5);
+            divideByZero();
+        });
+    });
+    EXPECT_EQ(divide.exitCode, 1);
+    EXPECT_EQ(divide.output,
+              expectedBox("Module1", "GetHILOWord", 5, "Integer Divide By Zero", 10132));
+}
+
+TEST(ExceptionFilter, IgnoredFaultReopensTheCrashPathAndDisarmsTheWatchdog) {
+    const ChildResult child = runInChild([] {
+        installFilterAndEchoingBox();
+        qtrInstallFilter();  // a second installation changes nothing
+        Frame frame("Module1", "InitDirectories");
+        trapped(frame, [&] {
+            frame.line(1);
+            resumeNext([] { writeThroughNull(); });
+            emit("ignored " + std::to_string(Err().Number) +
+                 " armed=" + std::to_string(reportWatchdogArmed()) + "\n");
+            frame.line(2);
+            divideByZero();
+        });
+    });
+    EXPECT_EQ(child.exitCode, 1);
+    EXPECT_EQ(child.output,
+              "ignored 10005 armed=0\n" +
+                  expectedBox("Module1", "InitDirectories", 2, "Integer Divide By Zero", 10132));
+}
+
+TEST(ExceptionFilter, FaultWhileReportingEndsTheProcessAtOnce) {
+    const ChildResult child = runInChild([] {
+        qtrInstallFilter();
+        setMessageBoxHandler([](const std::string&, std::int32_t, const std::string&) {
+            emit("box\n");
+            writeThroughNull();
+            emit("box survived\n");
+            return vbmsg::kOK;
+        });
+        Frame frame("frmLogin", "Form_Load");
+        trapped(frame, [&] { divideByZero(); });
+    });
+    EXPECT_EQ(child.exitCode, 1);
+    EXPECT_EQ(child.output,
+              "box\nKXVantor: a fault while an error was being handled; ending the process\n");
+}
+
+TEST(ExceptionFilter, WatchdogEndsAFaultReportThatHangsBeforeItsDialog) {
+    const ChildResult child = runInChild([] {
+        setFaultReportBound(std::chrono::milliseconds(100));
+        installFilterAndEchoingBox();
+        const HangingValue stuck;
+        Frame frame("frmLogin", "tmrComInstall_Timer");
+        frame.local("stuck", stuck);
+        trapped(frame, [&] { writeThroughNull(); });
+    });
+    EXPECT_EQ(child.exitCode, 1);
+    EXPECT_NE(child.output.find("did not reach its dialog in time"), std::string::npos)
+        << child.output;
+}
+
+TEST(ExceptionFilter, MessageBoxDisarmsTheWatchdogSoTheUserIsNotCutShort) {
+    const ChildResult child = runInChild([] {
+        setFaultReportBound(std::chrono::milliseconds(50));
+        qtrInstallFilter();
+        setMessageBoxHandler([](const std::string&, std::int32_t, const std::string&) {
+            // The user reads the box for far longer than the bound.
+            std::this_thread::sleep_for(std::chrono::milliseconds(500));
+            emit("user closed the box\n");
+            return vbmsg::kOK;
+        });
+        armReportWatchdog(std::chrono::milliseconds(50));
+        MsgBox("text");
+    });
+    EXPECT_TRUE(child.exited);
+    EXPECT_EQ(child.exitCode, 0);
+    EXPECT_EQ(child.output, "user closed the box\n");
+}
+
+TEST(ExceptionFilter, FaultsOutsideATrapOrSentByAProcessKeepTheirDefaultAction) {
+    const ChildResult untrapped = runInChild([] {
+        qtrInstallFilter();
+        writeThroughNull();
+    });
+    EXPECT_FALSE(untrapped.exited);
+    EXPECT_EQ(untrapped.signal, SIGSEGV);
+
+    const ChildResult sent = runInChild([] {
+        installFilterAndEchoingBox();
+        Frame frame("Module1", "KillFolder");
+        trapped(frame, [] { raise(SIGFPE); });
+    });
+    EXPECT_FALSE(sent.exited);
+    EXPECT_EQ(sent.signal, SIGFPE);
+    EXPECT_EQ(sent.output, "");
+}
+
+TEST(ExceptionCodes, NamesAndErrorNumbers) {
+    EXPECT_EQ(qtrExceptionText(0xE06D7363), "Unknown (&HE06D7363)");
+    EXPECT_EQ(exceptionErrorNumber(0xE06D7363), 10099);
+    EXPECT_EQ(qtrExceptionText(0x00000001), "Unknown (&H00000001)");
+    EXPECT_EQ(exceptionErrorNumber(0xC00000FD), 10237);
+    EXPECT_EQ(qtrExceptionText(exceptionCodeFor(SIGSEGV, SEGV_MAPERR, true)), "Stack Overflow");
+    EXPECT_EQ(qtrExceptionText(exceptionCodeFor(SIGILL, ILL_PRVOPC, false)),
+              "Privileged Instruction");
+    EXPECT_EQ(qtrExceptionText(exceptionCodeFor(SIGBUS, BUS_ADRALN, false)),
+              "Data Type Misalignment");
+    EXPECT_EQ(qtrExceptionText(exceptionCodeFor(SIGTRAP, 0x80, false)), "Breakpoint");
+    EXPECT_EQ(qtrExceptionText(exceptionCodeFor(SIGFPE, FPE_FLTUND, false)), "Float Underflow");
+}
+
+}  // namespace
+}  // namespace kx::crash

@@ -1,0 +1,150 @@
+#include "trap.h"
+
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "crash_support.h"
+#include "message_box.h"
+#include "run_time_error.h"
+
+namespace kx::crash {
+namespace {
+
+// Thrown by the test's end-process action; not a std::exception, so no trap catches it.
+struct ProcessEnded {
+    int exitCode;
+};
+
+struct ShownBox {
+    std::string prompt;
+    std::int32_t buttons;
+    std::string title;
+};
+
+// Replaces the message box and the end of the process for one test.
+class TrapTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        previousBox_ = setMessageBoxHandler(
+            [this](const std::string& prompt, std::int32_t buttons, const std::string& title) {
+                boxes.push_back({prompt, buttons, title});
+                if (boxAction) {
+                    boxAction();
+                }
+                return vbmsg::kOK;
+            });
+        previousEnd_ = setEndProcessAction([](int code) { throw ProcessEnded{code}; });
+    }
+    void TearDown() override {
+        setMessageBoxHandler(std::move(previousBox_));
+        setEndProcessAction(std::move(previousEnd_));
+    }
+
+    // Runs `procedure` and returns the exit code the trap ended the process with, or -1.
+    template <typename F>
+    int endCodeOf(F&& procedure) {
+        try {
+            procedure();
+        } catch (const ProcessEnded& ended) {
+            return ended.exitCode;
+        }
+        return -1;
+    }
+
+    std::vector<ShownBox> boxes;
+    std::function<void()> boxAction;
+
+  private:
+    MessageBoxHandler previousBox_;
+    EndProcessAction previousEnd_;
+};
+
+std::string GetConfigValue(const std::string& key) {
+    std::string value;
+    Frame frame("Module1", "GetConfigValue");
+    frame.local("value", value).param("key", key);
+    return trapped(frame, [&]() -> std::string {
+        frame.line(10);
+        value = "partial";
+        frame.line(30);
+        raiseError(vberr::kTypeMismatch, "Config", "Type mismatch");
+    });
+}
+
+TEST_F(TrapTest, RaisedErrorIsCapturedShownInTheFallbackBoxAndEndsTheProcess) {
+    EXPECT_EQ(endCodeOf([] { GetConfigValue("BaseURL"); }), 1);
+
+    ASSERT_EQ(boxes.size(), 1U);
+    EXPECT_EQ(boxes[0].prompt,
+              "KXVantor has encountered a problem. We are sorry for the inconvenience.\r\n\r\n"
+              "Module: Module1\r\nProcedure: GetConfigValue\r\nLine Number: 30\r\n\r\n"
+              "Type mismatch (13)");
+    EXPECT_EQ(boxes[0].buttons, vbmsg::kCritical + vbmsg::kOKOnly);
+    EXPECT_EQ(boxes[0].title, "Application Error");
+
+    const CrashSupportState& state = modCrashSupport();
+    EXPECT_EQ(state.qtrErrorNumber, 13);
+    EXPECT_EQ(state.qtrErrorDescription, "Type mismatch");
+    EXPECT_EQ(state.qtrErrorLine, 30);
+    EXPECT_EQ(state.qtrErrorSource, "Config");
+    EXPECT_FALSE(reportInProgress());
+}
+
+TEST_F(TrapTest, InnermostTrappedProcedureReportsAndTheCallerNeverResumes) {
+    bool callerResumed = false;
+    const int code = endCodeOf([&] {
+        Frame frame("frmLogin", "StartUpInit");
+        trapped(frame, [&] {
+            frame.line(70);
+            GetConfigValue("SharedEnvironment");
+            callerResumed = true;
+        });
+    });
+    EXPECT_EQ(code, 1);
+    EXPECT_FALSE(callerResumed);
+    ASSERT_EQ(boxes.size(), 1U);
+    EXPECT_NE(boxes[0].prompt.find("Procedure: GetConfigValue\r\n"), std::string::npos);
+}
+
+TEST_F(TrapTest, OtherExceptionsAreReportedAsRunTimeErrorsNamingTheirType) {
+    EXPECT_EQ(endCodeOf([] {
+                  Frame frame("modStartup", "Main");
+                  trapped(frame, [] { throw std::out_of_range("vector index 7"); });
+              }),
+              1);
+    ASSERT_EQ(boxes.size(), 1U);
+    EXPECT_NE(boxes[0].prompt.find("Line Number: 0\r\n"), std::string::npos);
+    EXPECT_NE(boxes[0].prompt.find("std::out_of_range (vector index 7) (51)"), std::string::npos)
+        << boxes[0].prompt;
+}
+
+TEST_F(TrapTest, FailuresOnTheErrorPathStillEndTheProcessWithoutASecondReport) {
+    // The report itself raises (as a failing error library would).
+    boxAction = [] { raiseError(vberr::kObjectDoesntSupportMember); };
+    EXPECT_EQ(endCodeOf([] { GetConfigValue("a"); }), 1);
+    EXPECT_EQ(boxes.size(), 1U);
+
+    // A trapped procedure that fails while the report is being made.
+    boxes.clear();
+    boxAction = [] { GetConfigValue("nested"); };
+    EXPECT_EQ(endCodeOf([] { GetConfigValue("b"); }), 1);
+    EXPECT_EQ(boxes.size(), 1U);
+    EXPECT_FALSE(reportInProgress());
+}
+
+TEST_F(TrapTest, BodyWithoutErrorReturnsItsValueAndUnwindsTheFrame) {
+    const Frame* before = Frame::innermost();
+    {
+        Frame frame("Module1", "FormatVersion");
+        EXPECT_EQ(Frame::innermost(), &frame);
+        EXPECT_EQ(trapped(frame, [] { return std::string("300.1100.0.3"); }), "300.1100.0.3");
+    }
+    EXPECT_EQ(Frame::innermost(), before);
+    EXPECT_TRUE(boxes.empty());
+}
+
+}  // namespace
+}  // namespace kx::crash
