@@ -11,5 +11,9 @@ function(kx_package_note target)
     return()
   endif()
   set(json "{\"type\":\"deb\",\"name\":\"${ARG_NAME}\",\"version\":\"${ARG_VERSION}\"}")
-  target_link_options(${target} PRIVATE "LINKER:--package-metadata=${json}")
+  # The compiler driver splits -Wl, (and so LINKER:) at every comma, which would cut the JSON
+  # apart; -Xlinker hands the option over whole. SHELL: keeps the pair together, and its quoting
+  # rules need the JSON's quotes escaped.
+  string(REPLACE "\"" "\\\"" escaped "${json}")
+  target_link_options(${target} PRIVATE "SHELL:-Xlinker --package-metadata=${escaped}")
 endfunction()
