@@ -1,0 +1,178 @@
+#include "audits.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <sstream>
+#include <vector>
+
+#include "executable_fixtures.h"
+#include "registry.h"
+#include "scoped_env.h"
+#include "temp_dir.h"
+
+namespace kx::errhandler {
+namespace {
+
+using registry::Hive;
+
+std::vector<std::string> linesOf(const std::string& text) {
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    for (std::size_t end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2) {
+        lines.push_back(text.substr(start, end - start));
+    }
+    EXPECT_EQ(start, text.size()) << "text does not end with CR LF";
+    return lines;
+}
+
+std::size_t countStartingWith(const std::vector<std::string>& lines, const std::string& prefix) {
+    return static_cast<std::size_t>(std::count_if(
+        lines.begin(), lines.end(), [&](const std::string& l) { return l.starts_with(prefix); }));
+}
+
+// A machine of its own: an empty registry and empty system and common-files folders.
+class AuditTest : public ::testing::Test {
+  protected:
+    void setValue(Hive hive, const std::string& key, const std::string& value) {
+        registry::HKEY handle;
+        ASSERT_EQ(registry::RegCreateKeyEx(hive, key, registry::kKeyAllAccess, handle),
+                  registry::kErrorSuccess);
+        ASSERT_EQ(registry::setString(handle, "", value), registry::kErrorSuccess);
+    }
+    std::string systemFile(const std::string& name) { return (dir_ / "system" / name).string(); }
+    std::string commonFile(const std::string& name) {
+        return (dir_ / "common" / "System" / name).string();
+    }
+    void registerClass(const std::string& id, const std::string& path) {
+        setValue(Hive::ClassesRoot, "CLSID\\{" + id + "}\\InProcServer32", path);
+    }
+
+    test::ScopedRegistry registry_;
+    test::TempDir dir_;
+    test::ScopedEnv system_{"KX_SYSTEM_DIR", (dir_ / "system").string()};
+    test::ScopedEnv common_{"KX_COMMON_FILES_DIR", (dir_ / "common").string()};
+};
+
+TEST_F(AuditTest, ClassCheckReportsMissingRegistrationOldFileAndPassesCurrentOne) {
+    const std::string id = "2206CDB0-19C1-11D1-89E0-00C04FD7A829";
+    EXPECT_EQ(CheckCLSID(id, "2.71.9030.0", "CRVIEWER"),
+              "** Registry Value Missing: HKEY_CLASSES_ROOT\\CLSID\\{" + id +
+                  "}\\InProcServer32 - CRVIEWER\r\n");
+
+    const std::string path = systemFile("msdasc.dll");
+    registerClass(id, path);
+    EXPECT_EQ(CheckCLSID(id, "2.71.9030.0", ""),
+              "** File [" + path + "] is out of version, is , Should Be - 2.71.9030.0 \r\n");
+
+    test::writeFile(path, test::buildPeFile({{2, 70, 9001, 0}, false}));
+    EXPECT_EQ(
+        CheckCLSID(id, "2.71.9030.0", "X"),
+        "** File [" + path + "] is out of version, is 2.70.9001.0, Should Be - 2.71.9030.0 X\r\n");
+
+    test::writeFile(path, test::buildPeFile({{2, 71, 9030, 0}, false}));
+    EXPECT_EQ(CheckCLSID(id, "2.71.9030.0", "X"), "");
+    test::writeFile(path, test::buildPeFile({{2, 81, 1117, 0}, false}));
+    EXPECT_EQ(CheckCLSID(id, "2.71.9030.0", "X"), "");
+}
+
+TEST_F(AuditTest, RegistryCheckComparesExactlyAndShowsWhatItRead) {
+    EXPECT_EQ(CheckRegValue("SOFTWARE\\Classes\\.UDL", "", "MSDASC"),
+              "** Error - HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\.UDL\\ -- \r\n");
+    setValue(Hive::LocalMachine, "SOFTWARE\\Classes\\.UDL", "msdasc");
+    EXPECT_EQ(CheckRegValue("SOFTWARE\\Classes\\.UDL", "", "MSDASC"),
+              "** Error - HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\.UDL\\ -- msdasc\r\n");
+    setValue(Hive::LocalMachine, "SOFTWARE\\Classes\\.UDL", "MSDASC");
+    EXPECT_EQ(CheckRegValue("SOFTWARE\\Classes\\.UDL", "", "MSDASC"), "");
+    // Expecting "" passes for a missing key.
+    EXPECT_EQ(CheckRegValue("SOFTWARE\\Microsoft\\DataFactory", "", ""), "");
+}
+
+TEST_F(AuditTest, FileCheckUsesPeElfAndSideFileVersions) {
+    const std::string missing = systemFile("odbc32.dll");
+    EXPECT_EQ(CheckFileVersion(missing, "3.520.9030.0"),
+              "** File Needs Update: " + missing + " -- \r\n");
+    const std::string tlb = systemFile("msdatsrc.tlb");
+    test::writeFile(tlb + ".ver", "9.0.9030.0\r\n");
+    EXPECT_EQ(CheckFileVersion(tlb, "9.0.9030.0"), "");
+    const std::string elf = systemFile("libodbc.so");
+    test::ElfFixture fixture;
+    fixture.packageJson = R"({"version":"3.510.3711.0"})";
+    test::writeFile(elf, test::buildElfFile(fixture));
+    EXPECT_EQ(CheckFileVersion(elf, "3.520.9030.0"),
+              "** File Needs Update: " + elf + " -- 3.510.3711.0\r\n");
+}
+
+TEST_F(AuditTest, MdacAuditOnAnEmptyMachineListsEveryCheckInOrder) {
+    const auto lines = linesOf(CheckMDAC());
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines.front(), "MDAC CHECK");
+    EXPECT_EQ(countStartingWith(lines, "** Registry Value Missing: "), 36u);
+    EXPECT_EQ(countStartingWith(lines, "** File Needs Update: "), 40u);
+    // 100 registry checks, of which 18 expect an empty value and pass on a missing key.
+    EXPECT_EQ(countStartingWith(lines, "** Error - HKEY_LOCAL_MACHINE\\"), 82u);
+    EXPECT_EQ(lines.size(), 1u + 36 + 40 + 82);
+
+    EXPECT_EQ(lines[1],
+              "** Registry Value Missing: HKEY_CLASSES_ROOT\\CLSID\\"
+              "{00000507-0000-0010-8000-00AA006D2EA4}\\InProcServer32 - ");
+    EXPECT_EQ(lines[36],
+              "** Registry Value Missing: HKEY_CLASSES_ROOT\\CLSID\\"
+              "{039EA4C0-E696-11d0-878A-00A0C91EC756}\\InProcServer32 - ");
+    EXPECT_EQ(lines[37], "** File Needs Update: " + systemFile("odbc16gt.dll") + " -- ");
+    EXPECT_EQ(lines[42], "** File Needs Update: " + commonFile("ole db/oledb32r.dll") + " -- ");
+    EXPECT_EQ(lines[76], "** File Needs Update: " + commonFile("msadc/msadce.dll") + " -- ");
+    EXPECT_EQ(lines[77],
+              "** Error - HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\ADODB.Command\\CLSID\\ -- ");
+    EXPECT_EQ(lines.back(), "** Error - HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\MSPersist\\ -- ");
+}
+
+TEST_F(AuditTest, AWellInstalledMachineYieldsHeadersOnly) {
+    // Register every class with a file newer than any expectation and give every listed file a
+    // newer version; only the registry values of the data-access audit remain.
+    const auto mdacBefore = linesOf(CheckMDAC());
+    const auto crystalBefore = linesOf(CheckCrystalVSFlex());
+    const std::string newest = systemFile("newest.dll");
+    test::writeFile(newest, test::buildPeFile({{99, 0, 0, 0}, false}));
+    for (const auto* lines : {&mdacBefore, &crystalBefore}) {
+        for (const auto& line : *lines) {
+            if (line.starts_with("** Registry Value Missing: HKEY_CLASSES_ROOT\\CLSID\\{")) {
+                registerClass(line.substr(line.find('{') + 1, 36), newest);
+            } else if (line.starts_with("** File Needs Update: ")) {
+                const std::string path = line.substr(22, line.size() - 22 - 4);
+                test::writeFile(path + ".ver", "99.0.0.0");
+            }
+        }
+    }
+    setValue(Hive::LocalMachine, "SOFTWARE\\Classes\\CRViewer.CRViewer\\CLSID",
+             "{C4847596-972C-11D0-9567-00A0C9273C2A}");
+    setValue(Hive::LocalMachine, "SOFTWARE\\Classes\\CRViewer.CRViewer.8.0\\CLSID",
+             "{C4847596-972C-11D0-9567-00A0C9273C2A}");
+    EXPECT_EQ(CheckCrystalVSFlex(), "Crystal + VSFlex Checks\r\n\r\nVBRuntime Checks\r\n");
+    const auto mdac = linesOf(CheckMDAC());
+    EXPECT_EQ(countStartingWith(mdac, "** Registry Value Missing"), 0u);
+    EXPECT_EQ(countStartingWith(mdac, "** File"), 0u);
+    EXPECT_EQ(countStartingWith(mdac, "** Error - "), 82u);
+}
+
+TEST_F(AuditTest, CrystalAuditOnAnEmptyMachine) {
+    const auto lines = linesOf(CheckCrystalVSFlex());
+    EXPECT_EQ(lines.front(), "Crystal + VSFlex Checks");
+    EXPECT_EQ(lines[1],
+              "** Registry Value Missing: HKEY_CLASSES_ROOT\\CLSID\\"
+              "{B4741E10-45A6-11D1-ABEC-00A0C9274B91}\\InProcServer32 - CRAXDRT");
+    EXPECT_EQ(countStartingWith(lines, "** Registry Value Missing: "), 6u + 6 + 34 + 1 + 2 + 1);
+    const auto runtime = std::find(lines.begin(), lines.end(), "VBRuntime Checks");
+    ASSERT_NE(runtime, lines.end());
+    EXPECT_EQ(*(runtime - 1), "");
+    EXPECT_EQ(*(runtime - 2),
+              "** Error - HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\"
+              "CRViewer.CRViewer.8.0\\CLSID\\ -- ");
+    EXPECT_EQ(*(runtime + 1), "** File Needs Update: " + systemFile("OLEAUT32.DLL") + " -- ");
+    EXPECT_EQ(lines.back(),
+              "** Registry Value Missing: HKEY_CLASSES_ROOT\\CLSID\\"
+              "{D5DE8D20-5BB8-11D1-A1E3-00A0C90F2731}\\InProcServer32 - ");
+}
+
+}  // namespace
+}  // namespace kx::errhandler

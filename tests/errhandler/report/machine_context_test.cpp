@@ -1,0 +1,71 @@
+#include "machine_context.h"
+
+#include <gtest/gtest.h>
+
+#include "diagnostics_block.h"
+#include "scoped_env.h"
+#include "temp_dir.h"
+
+namespace kx::errhandler {
+namespace {
+
+TEST(LastTickToken, IsTheFirst36OfTheLast40Characters) {
+    const std::string forty = "0123456789abcdefghijklmnopqrstuvwxyzABCD";
+    EXPECT_EQ(lastTickTokenFromLine(forty), forty.substr(0, 36));
+    EXPECT_EQ(lastTickTokenFromLine("PREFIX" + forty), forty.substr(0, 36));
+    EXPECT_EQ(lastTickTokenFromLine(forty.substr(0, 38)), forty.substr(0, 36));
+    EXPECT_EQ(lastTickTokenFromLine("short"), "short");
+    EXPECT_EQ(lastTickTokenFromLine(""), "");
+    EXPECT_EQ(lastTickTokenFromLine("ab\r\ncd\r\n"), "abcd");
+    EXPECT_EQ(lastTickTokenFromLine("a\rb\nc"), "a\rb\nc");
+}
+
+TEST(LastTickToken, ReadsTheFirstLineOfTheTokenFile) {
+    test::TempDir dir;
+    test::ScopedEnv tokenDir("KX_TOKEN_DIR", dir.str());
+    EXPECT_EQ(GetLastTickToken(), "");  // no file
+
+    const std::string token = "6F9619FF-8B86-D011-B42D-00C04FC964FFtail";
+    test::writeFile(dir / "LastTickToken.tmp", token + "\r\nsecond line\r\n");
+    EXPECT_EQ(GetLastTickToken(), token.substr(0, 36));
+
+    test::writeFile(dir / "LastTickToken.tmp", std::string(70 * 1024, 'x') + "\n");
+    EXPECT_EQ(GetLastTickToken(), "");  // a first line beyond any token's size
+}
+
+TEST(ParentProcess, NamesTheLibraryFolderAndTheHostExecutable) {
+    EXPECT_EQ(GetParentProcess("/opt/kestrix"), "/opt/kestrix/report_tests");
+    // Linked statically into the test program, the library's folder is the program's.
+    EXPECT_EQ(GetLibraryDirectory(), std::string(KX_BIN_DIR));
+    EXPECT_EQ(GetParentProcess(), std::string(KX_BIN_DIR) + "/report_tests");
+}
+
+TEST(DiagnosticsBlock, CarriesTheLinesInOrderWithTrue64BitFigures) {
+    DiagnosticsInputs in;
+    in.memory.availablePageFile = 40'000'000'000ULL;
+    in.memory.availablePhysical = 17'179'869'184ULL;
+    in.memory.availableVirtual = 140'737'488'355'328ULL;
+    in.memory.memoryLoad = 37;
+    in.memory.totalPageFile = 0;
+    in.memory.totalPhysical = 999;
+    in.memory.totalVirtual = 1000;
+    in.windowsVersion = "Debian GNU/Linux 12 (bookworm) (6.1.0-18-amd64)";
+    in.mdacAudit = "MDAC CHECK\r\n";
+    in.crystalAudit = "Crystal + VSFlex Checks\r\n\r\nVBRuntime Checks\r\n";
+    EXPECT_EQ(formatDiagnosticsBlock(in),
+              "Error Handler Version = 300.1004.12\r\n"
+              "Available Page File = 40,000,000,000\r\n"
+              "Available Physical Memory = 17,179,869,184\r\n"
+              "Available Virtual Memory = 140,737,488,355,328\r\n"
+              "Memory Load = %37\r\n"
+              "Total Page File = \r\n"
+              "Total Physical Memory = 999\r\n"
+              "Total Virtual Memory = 1,000\r\n"
+              "Windows Version: Debian GNU/Linux 12 (bookworm) (6.1.0-18-amd64)\r\n"
+              "MDAC Components: MDAC CHECK\r\n\r\n"
+              "CRYSTAL + VSFLEX: Crystal + VSFlex Checks\r\n\r\nVBRuntime Checks\r\n\r\n");
+    EXPECT_EQ(formatGrouped(UINT64_MAX), "9,223,372,036,854,775,807");
+}
+
+}  // namespace
+}  // namespace kx::errhandler
