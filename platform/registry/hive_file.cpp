@@ -129,6 +129,10 @@ long insertKeyChain(sqlite3* db, const KeyPath& path) {
     return kErrorSuccess;
 }
 
+StoredValue storedValue(const Statement& row) {
+    return StoredValue{row.text(0), static_cast<std::uint32_t>(row.integer(1)), row.text(2)};
+}
+
 long executeBound(sqlite3* db, const char* sql, std::string_view parameter) {
     Statement statement(db, sql);
     int rc = statement.bind(parameter).step();
@@ -266,17 +270,12 @@ long HiveFile::createKey(const KeyPath& path) {
 }
 
 long HiveFile::readValue(const std::string& keyFolded, const std::string& name, StoredValue& out) {
-    std::lock_guard lock(mutex_);
-    if (db_ == nullptr || !hasSchema_) {
-        return kErrorFileNotFound;
-    }
-    Statement find(db_, "SELECT name, type, data FROM reg_values WHERE key = ? AND folded = ?");
-    find.bind(keyFolded).bind(foldName(name));
     bool found = false;
-    long result = forEachRow(find, [&](Statement& row) {
-        out = StoredValue{row.text(0), static_cast<std::uint32_t>(row.integer(1)), row.text(2)};
-        found = true;
-    });
+    long result = readRows("SELECT name, type, data FROM reg_values WHERE key = ? AND folded = ?",
+                           {keyFolded, foldName(name)}, [&](Statement& row) {
+                               out = storedValue(row);
+                               found = true;
+                           });
     return result == kErrorSuccess && !found ? kErrorFileNotFound : result;
 }
 
@@ -350,29 +349,30 @@ long HiveFile::deleteTree(const std::string& folded, bool removeKey) {
     });
 }
 
-long HiveFile::subKeys(const std::string& folded, std::vector<std::string>& names) {
+template <typename Row>
+long HiveFile::readRows(const char* sql, std::initializer_list<std::string_view> parameters,
+                        Row&& row) {
     std::lock_guard lock(mutex_);
-    names.clear();
     if (db_ == nullptr || !hasSchema_) {
         return kErrorSuccess;
     }
-    Statement list(db_, "SELECT name FROM reg_keys WHERE parent = ? ORDER BY path");
-    list.bind(folded);
-    return forEachRow(list, [&](Statement& row) { names.push_back(row.text(0)); });
+    Statement query(db_, sql);
+    for (std::string_view parameter : parameters) {
+        query.bind(parameter);
+    }
+    return forEachRow(query, std::forward<Row>(row));
+}
+
+long HiveFile::subKeys(const std::string& folded, std::vector<std::string>& names) {
+    names.clear();
+    return readRows("SELECT name FROM reg_keys WHERE parent = ? ORDER BY path", {folded},
+                    [&](Statement& row) { names.push_back(row.text(0)); });
 }
 
 long HiveFile::listValues(const std::string& folded, std::vector<StoredValue>& out) {
-    std::lock_guard lock(mutex_);
     out.clear();
-    if (db_ == nullptr || !hasSchema_) {
-        return kErrorSuccess;
-    }
-    Statement list(db_, "SELECT name, type, data FROM reg_values WHERE key = ? ORDER BY folded");
-    list.bind(folded);
-    return forEachRow(list, [&](Statement& row) {
-        out.push_back(
-            StoredValue{row.text(0), static_cast<std::uint32_t>(row.integer(1)), row.text(2)});
-    });
+    return readRows("SELECT name, type, data FROM reg_values WHERE key = ? ORDER BY folded",
+                    {folded}, [&](Statement& row) { out.push_back(storedValue(row)); });
 }
 
 }  // namespace kx::registry::detail

@@ -15,10 +15,12 @@
 // several threads.
 
 #include <cstdint>
+#include <initializer_list>
 #include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -76,6 +78,11 @@ class HiveFile {
     long checkSchema();
     long createSchema();
     long keyExistsLocked(const std::string& folded, bool& exists);
+
+    // Runs a read with the given parameters under the lock, handing each row to `row`; a file
+    // that is missing or empty has no rows.
+    template <typename Row>
+    long readRows(const char* sql, std::initializer_list<std::string_view> parameters, Row&& row);
 
     // Runs `body` (returning a result code) in one IMMEDIATE transaction, committed when the
     // body succeeds and rolled back otherwise.
