@@ -220,6 +220,12 @@ class TokenCursor {
         return t != nullptr && t->kind == kind;
     }
     std::string_view take() { return tokens_[pos_++].text; }
+    std::optional<std::string_view> takeNumber() {
+        if (!is(Token::Number)) {
+            return std::nullopt;
+        }
+        return take();
+    }
     bool acceptMark(char mark) {
         if (isMark(mark)) {
             ++pos_;
@@ -257,74 +263,66 @@ int shortNumber(std::string_view text) {
     return text.size() <= 2 ? smallNumber(text) : -1;
 }
 
-// Month first ("4/28/2014"), year first ("2014/4/28"), or day, month name and year
-// ("28-Apr-2014", "28 April 2014").
+// The same for a token that may be missing (-1 then).
+int shortNumber(std::optional<std::string_view> text) {
+    return text ? shortNumber(*text) : -1;
+}
+
+// A year of one to four digits, two-digit years expanded.
+bool readYear(TokenCursor& in, DateParts& parts) {
+    const auto year = in.takeNumber();
+    parts.year = year ? expandYear(*year) : -1;
+    return parts.year >= 0;
+}
+
+// Day, month name and year: "28-Apr-2014", "28 April, 2014"; a mixed "28-Apr/2014" is refused.
+bool readDayMonthNameYear(TokenCursor& in, std::string_view day, char separator, DateParts& parts) {
+    parts.day = shortNumber(day);
+    parts.month = monthNumber(in.take());
+    if (!in.acceptDateSeparator(separator)) {
+        in.acceptMark(',');
+    }
+    return readYear(in, parts);
+}
+
+// Month first ("4/28/2014"), year first ("2014/4/28"), or a day before a month name.
 bool readDateStartingWithNumber(TokenCursor& in, DateParts& parts) {
     const std::string_view first = in.take();
     char separator = '\0';
     const bool separated = in.acceptDateSeparator(separator);
     if (in.is(Token::Word)) {
-        parts.day = shortNumber(first);
-        parts.month = monthNumber(in.take());
-        // "28 April, 2014" and "28-Apr-2014"; a mixed "28-Apr/2014" is refused below.
-        if (!in.acceptDateSeparator(separator)) {
-            in.acceptMark(',');
-        }
-    } else {
-        if (!separated || !in.is(Token::Number)) {
-            return false;
-        }
-        const std::string_view second = in.take();
-        if (!in.acceptDateSeparator(separator) || !in.is(Token::Number)) {
-            return false;
-        }
-        const std::string_view third = in.take();
-        if (first.size() >= 3) {
-            parts.year = smallNumber(first);
-            parts.month = shortNumber(second);
-            parts.day = shortNumber(third);
-            return parts.year >= 0;
-        }
-        parts.month = shortNumber(first);
-        parts.day = shortNumber(second);
-        parts.year = expandYear(third);
-        return parts.year >= 0;
+        return readDayMonthNameYear(in, first, separator, parts);
     }
-    if (!in.is(Token::Number)) {
+    const auto second = separated ? in.takeNumber() : std::nullopt;
+    if (!second || !in.acceptDateSeparator(separator)) {
         return false;
     }
-    parts.year = expandYear(in.take());
-    return parts.year >= 0;
+    if (first.size() >= 3) {
+        parts.year = smallNumber(first);
+        parts.month = shortNumber(*second);
+        parts.day = shortNumber(in.takeNumber());
+        return parts.year >= 0;
+    }
+    parts.month = shortNumber(first);
+    parts.day = shortNumber(*second);
+    return readYear(in, parts);
 }
 
 // "April 28, 2014", "Apr 28 2014".
 bool readDateStartingWithMonth(TokenCursor& in, DateParts& parts) {
     parts.month = monthNumber(in.take());
-    if (!in.is(Token::Number)) {
-        return false;
-    }
-    parts.day = shortNumber(in.take());
+    parts.day = shortNumber(in.takeNumber());
     in.acceptMark(',');
-    if (!in.is(Token::Number)) {
-        return false;
-    }
-    parts.year = expandYear(in.take());
-    return parts.year >= 0;
+    return readYear(in, parts);
 }
 
 // h:mm[:ss] [AM|PM] or h AM|PM.
 bool readTime(TokenCursor& in, DateParts& parts) {
     parts.hour = shortNumber(in.take());
     if (in.acceptMark(':')) {
-        if (!in.is(Token::Number)) {
-            return false;
-        }
-        parts.minute = shortNumber(in.take());
+        parts.minute = shortNumber(in.takeNumber());
         if (in.acceptMark(':')) {
-            if (!in.is(Token::Number)) {
-                return false;
-            }
-            parts.second = shortNumber(in.take());
+            parts.second = shortNumber(in.takeNumber());
         }
     } else if (!isAmPm(in.peek())) {
         return false;
