@@ -85,6 +85,13 @@ TEST_F(SecureTransfer, CertificateForAnotherNameIsRefused) {
     EXPECT_EQ(http.LastError, "The attempt to connect to the server failed.");
 }
 
+void useNamedProxy(HTTPTransfer& http, std::uint16_t port) {
+    http.setCustomProxySettings(true);
+    http.setUseProxy(true);
+    http.setProxyServer("127.0.0.1");
+    http.setProxyPort(port);
+}
+
 class ProxiedTransfer : public ::testing::Test {
   protected:
     void SetUp() override { environment.clearProxyVariables(); }
@@ -102,10 +109,7 @@ class ProxiedTransfer : public ::testing::Test {
 TEST_F(ProxiedTransfer, NamedProxyCarriesTheRequestAndTheOriginStatus) {
     environment.set("no_proxy", "*");  // a named proxy ignores the bypass list
     HTTPTransfer http;
-    http.setCustomProxySettings(true);
-    http.setUseProxy(true);
-    http.setProxyServer("127.0.0.1");
-    http.setProxyPort(proxy.port());
+    useNamedProxy(http, proxy.port());
     EXPECT_EQ(http.GetURLAsString(server.url("/Via/Proxy")), "proxied");
     EXPECT_EQ(http.engine().StatusText, "All Fine Here");
     EXPECT_TRUE(wentThroughProxy()) << server.requests().at(0);
@@ -131,10 +135,7 @@ TEST_F(ProxiedTransfer, PreconfiguredModeFollowsTheEnvironmentProxy) {
 TEST_F(ProxiedTransfer, UnreachableNamedProxyFailsToConnect) {
     test::RefusingPort refusing;
     HTTPTransfer http;
-    http.setCustomProxySettings(true);
-    http.setUseProxy(true);
-    http.setProxyServer("127.0.0.1");
-    http.setProxyPort(refusing.port());
+    useNamedProxy(http, refusing.port());
     EXPECT_EQ(http.GetURLAsString(server.url("/")), "");
     EXPECT_EQ(http.LastError, "The attempt to connect to the server failed.");
     EXPECT_TRUE(server.requests().empty());
