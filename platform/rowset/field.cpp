@@ -27,11 +27,10 @@ Variant valueForColumn(const FieldInfo& field, const Variant& value) {
                       "The value cannot be stored in column '" + field.name + "' of type " +
                           std::string(dataTypeName(field.type)) + ".");
     }
-    if (field.definedSize > 0 && (valueKindOf(field.type) == ValueKind::Text ||
-                                  valueKindOf(field.type) == ValueKind::Bytes)) {
+    const bool isBinary = valueKindOf(field.type) == ValueKind::Bytes;
+    if (field.definedSize > 0 && (isStringType(field.type) || isBinary)) {
         const std::string& text = converted->asString();
-        const std::size_t length =
-            valueKindOf(field.type) == ValueKind::Text ? characterCount(text) : text.size();
+        const std::size_t length = isBinary ? text.size() : characterCount(text);
         if (length > static_cast<std::size_t>(field.definedSize)) {
             raiseAdoError(adoerr::kMultipleStep, "The value for column '" + field.name + "' is " +
                                                      std::to_string(length) +

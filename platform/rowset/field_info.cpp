@@ -48,6 +48,10 @@ bool isTextType(DataType type) {
     return valueKindOf(type) == ValueKind::Text;
 }
 
+bool isStringType(DataType type) {
+    return isTextType(type) && type != DataType::adGUID;
+}
+
 std::string_view dataTypeName(DataType type) {
     switch (type) {
         case DataType::adSmallInt:

@@ -54,6 +54,8 @@ enum class ValueKind : std::uint8_t {
 
 ValueKind valueKindOf(DataType type);
 bool isTextType(DataType type);  // text and GUID columns, whose values are std::string text
+// Text columns whose defined size limits the number of characters (GUIDs excluded).
+bool isStringType(DataType type);
 // The type's name as the old library spells it ("adVarWChar"); "adUnknown" never occurs for
 // the enumerators above.
 std::string_view dataTypeName(DataType type);

@@ -300,7 +300,7 @@ class DocumentReader {
     Variant cellValue(std::size_t column, std::string_view text) const {
         const FieldInfo& field = data_.fields[column];
         auto value = parseXdrValue(field.type, text);
-        if (value && isTextType(field.type) && field.definedSize > 0 &&
+        if (value && isStringType(field.type) && field.definedSize > 0 &&
             characterCount(text) > static_cast<std::size_t>(field.definedSize)) {
             value.reset();
         }
@@ -309,7 +309,7 @@ class DocumentReader {
                                   " of the document: the value " + quoteForMessage(text) +
                                   " does not fit column '" + field.name + "' of type " +
                                   std::string(dataTypeName(field.type)) +
-                                  (field.definedSize > 0 && isTextType(field.type)
+                                  (field.definedSize > 0 && isStringType(field.type)
                                        ? " (" + std::to_string(field.definedSize) + " characters)"
                                        : std::string()) +
                                   ".");
