@@ -1,0 +1,19 @@
+#pragma once
+// Decoding of an application/x-www-form-urlencoded body into its fields, in arrival order.
+
+#include <cstddef>
+#include <string_view>
+
+#include "catalog.h"
+
+namespace kx::server {
+
+// Splits at "&", each pair at its first "="; "+" stands for a blank and "%XX" for a byte. A "%"
+// not followed by two hex digits is kept as it stands; empty pairs are skipped. Throws
+// std::invalid_argument when the body holds more than `maxFields` fields.
+FormFields decodeFormBody(std::string_view body, std::size_t maxFields = 1000);
+
+// Decodes one form component ("+" and "%XX" as above).
+std::string decodeFormComponent(std::string_view text);
+
+}  // namespace kx::server

@@ -1,0 +1,27 @@
+#pragma once
+// The lists the business objects return, as row-set XML in the ADO persistence format, with
+// every column the launcher reads. Business-object URLs are rendered absolute: `baseUrl`
+// ("http://127.0.0.1:40123") followed by the stored path.
+
+#include <string>
+#include <vector>
+
+#include "catalog.h"
+
+namespace kx::server {
+
+// Columns ServerName, BusObjURL.
+std::string loginServersXml(const std::vector<LoginServer>& servers, const std::string& baseUrl);
+
+// Columns KXDeploymentID (64-bit), DeploymentType, DeploymentDescription, BusObjURL,
+// DeployFolder, checkForUpdates, InstallGroupID, CustomInstallGroupID.
+std::string deploymentsXml(const std::vector<Deployment>& deployments, const std::string& baseUrl);
+
+// Columns FileName, SequenceID, InstallType, FileVersion, AltCheckRegValue, AltCheck,
+// Description, IsCompressed, DownloadLocation, InstallLocation.
+std::string installFilesXml(const std::vector<InstallFile>& files);
+
+// The absolute URL of a stored business-object path; the root path gives the base URL itself.
+std::string absoluteBusObjUrl(const std::string& baseUrl, const std::string& path);
+
+}  // namespace kx::server

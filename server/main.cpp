@@ -1,0 +1,11 @@
+// kxserver: the reference business-object service and vendor web server.
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "admin_cli.h"
+
+int main(int argc, char** argv) {
+    const std::vector<std::string> args(argv + 1, argv + argc);
+    return kx::server::runCommandLine(args, std::cout, std::cerr);
+}

@@ -1,0 +1,144 @@
+#include "publish.h"
+
+#include <zlib.h>
+
+#include <algorithm>
+#include <cctype>
+#include <fstream>
+#include <set>
+#include <stdexcept>
+#include <vector>
+
+#include "install_files.h"
+
+namespace kx::server {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string firstLineTrimmed(const fs::path& file) {
+    std::ifstream in(file);
+    std::string line;
+    std::getline(in, line);
+    const auto first = line.find_first_not_of(" \t\r");
+    if (first == std::string::npos) {
+        return {};
+    }
+    return line.substr(first, line.find_last_not_of(" \t\r") - first + 1);
+}
+
+void gzipCopy(const fs::path& source, const fs::path& target) {
+    std::ifstream in(source, std::ios::binary);
+    gzFile out = gzopen(target.c_str(), "wb9");
+    if (!in || out == nullptr) {
+        if (out != nullptr) {
+            gzclose(out);
+        }
+        throw std::runtime_error("cannot compress " + source.string() + " to " + target.string());
+    }
+    std::vector<char> buffer(64 * 1024);
+    bool ok = true;
+    while (ok && in) {
+        in.read(buffer.data(), static_cast<std::streamsize>(buffer.size()));
+        const auto got = static_cast<unsigned>(in.gcount());
+        ok = got == 0 || gzwrite(out, buffer.data(), got) == static_cast<int>(got);
+    }
+    if (gzclose(out) != Z_OK || !ok || in.bad()) {
+        throw std::runtime_error("cannot compress " + source.string());
+    }
+}
+
+// The regular files of the folder in name order, each with its version side file if any.
+std::vector<std::pair<fs::path, fs::path>> filesToPublish(const fs::path& folder) {
+    if (!fs::is_directory(folder)) {
+        throw std::invalid_argument("not a folder: " + folder.string());
+    }
+    std::set<fs::path> names;
+    for (const auto& entry : fs::directory_iterator(folder)) {
+        if (entry.is_regular_file()) {
+            names.insert(entry.path().filename());
+        }
+    }
+    std::vector<std::pair<fs::path, fs::path>> result;
+    for (const auto& name : names) {
+        const std::string text = name.string();
+        const bool isSideFile = text.size() > 4 && text.ends_with(".ver") &&
+                                names.count(fs::path(text.substr(0, text.size() - 4))) != 0;
+        if (isSideFile) {
+            continue;
+        }
+        const fs::path side = folder / (text + ".ver");
+        result.emplace_back(folder / name, names.count(side.filename()) != 0 ? side : fs::path());
+    }
+    return result;
+}
+
+}  // namespace
+
+std::string encodeDownloadLocation(const std::string& location) {
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    std::string out;
+    for (const char ch : location) {
+        const auto c = static_cast<unsigned char>(ch);
+        if (std::isalnum(c) != 0 || c == '-' || c == '.' || c == '_' || c == '~' || c == '/') {
+            out += static_cast<char>(c);
+        } else {
+            out += '%';
+            out += kDigits[c >> 4];
+            out += kDigits[c & 0x0F];
+        }
+    }
+    return out;
+}
+
+int publishFolder(Catalog& catalog, const PublishOptions& options, std::int64_t now) {
+    if (options.group <= 0) {
+        throw std::invalid_argument("--group must name a positive install group id");
+    }
+    const auto files = filesToPublish(options.folder);
+    const fs::path target = installGroupFolder(catalog.dir(), options.group);
+    fs::create_directories(target);
+    catalog.ensureInstallGroup(options.group, isoTimestamp(now));
+    for (const auto& [source, sideFile] : files) {
+        const std::string name = source.filename().string();
+        const std::string servedName = options.compress ? name + ".gz" : name;
+        if (options.compress) {
+            gzipCopy(source, target / servedName);
+        } else {
+            fs::copy_file(source, target / servedName, fs::copy_options::overwrite_existing);
+        }
+        InstallFile row;
+        row.fileName = name;
+        row.sequenceId = catalog.nextSequenceId(options.group);
+        row.installType = options.installType;
+        row.fileVersion = sideFile.empty() ? options.version : firstLineTrimmed(sideFile);
+        row.description = name;
+        row.isCompressed = options.compress ? 1 : 0;
+        row.downloadLocation =
+            encodeDownloadLocation(std::to_string(options.group) + "/" + servedName);
+        row.installLocation = options.location;
+        catalog.putInstallFile(options.group, row);
+    }
+    catalog.setGroupStamp(options.group, isoTimestamp(now));
+    return static_cast<int>(files.size());
+}
+
+void addStartRow(Catalog& catalog, std::int64_t group, const std::string& fileName,
+                 const std::string& location, const std::string& description) {
+    if (group <= 0) {
+        throw std::invalid_argument("--group must name a positive install group id");
+    }
+    if (!catalog.groupStamp(group)) {
+        throw std::invalid_argument("no install group " + std::to_string(group));
+    }
+    InstallFile row;
+    row.fileName = fileName;
+    row.sequenceId = kStartRowSequence;
+    row.installType = 0;
+    row.description = description.empty() ? fileName : description;
+    row.installLocation = location;
+    catalog.putInstallFile(group, row);
+}
+
+}  // namespace kx::server

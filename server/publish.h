@@ -1,0 +1,37 @@
+#pragma once
+// Publishing install files: copying a folder's files into an install group's served folder and
+// listing them in the catalog, and naming the program a deployment starts.
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+
+#include "catalog.h"
+
+namespace kx::server {
+
+struct PublishOptions {
+    std::int64_t group = 0;
+    std::filesystem::path folder;
+    std::int64_t installType = 2;  // replace the target
+    std::string location = "KESTRIXDIR";
+    bool compress = false;  // serve a gzip copy; the row's IsCompressed says so
+    std::string version;    // used for files without a ".ver" side file
+};
+
+// Publishes every regular file directly inside the folder, in name order. A file "x.ver" beside
+// a file "x" is x's version side file: its first line is x's FileVersion, and it is not
+// published itself. Each file gets the next SequenceID of the group; republishing a name
+// replaces its row. The group is created when needed and its stamp set to `now`. Returns the
+// number of files published; throws std::invalid_argument or std::runtime_error on failure.
+int publishFolder(Catalog& catalog, const PublishOptions& options, std::int64_t now);
+
+// Adds (or replaces) the start row of a group: the program at `location` + FileName that the
+// launcher starts. SequenceID 9999, InstallType 0, nothing to download.
+void addStartRow(Catalog& catalog, std::int64_t group, const std::string& fileName,
+                 const std::string& location, const std::string& description);
+
+// Percent-encodes every byte of a download location except letters, digits, "-._~" and "/".
+std::string encodeDownloadLocation(const std::string& location);
+
+}  // namespace kx::server

@@ -1,0 +1,132 @@
+// Install-file downloads, refusals of every way out of a group's folder, and the error-report
+// form, over real HTTP.
+
+#include <filesystem>
+
+#include "catalog.h"
+#include "form_decoding.h"
+#include "server_fixture.h"
+
+namespace kx::server::test {
+namespace {
+
+TEST_F(ServerTest, InstallFilesAreServedWithTheirLength) {
+    const auto plain = client_->Get("/bo/server1/BROKER/InstallFiles/10/b.dat");
+    ASSERT_TRUE(plain);
+    EXPECT_EQ(plain->status, 200);
+    EXPECT_EQ(plain->body, "bravo data");
+    EXPECT_EQ(plain->get_header_value("Content-Length"), "10");
+
+    // The compressed copy is a gzip stream; the client expands it after download.
+    const auto packed = client_->Get("/bo/server1/BROKER/InstallFiles/11/c.txt.gz");
+    ASSERT_TRUE(packed);
+    EXPECT_EQ(packed->status, 200);
+    ASSERT_GE(packed->body.size(), 2u);
+    EXPECT_EQ(static_cast<unsigned char>(packed->body[0]), 0x1F);
+    EXPECT_EQ(static_cast<unsigned char>(packed->body[1]), 0x8B);
+    EXPECT_LT(packed->body.size(), 1000u);
+
+    const auto client = client_->Get("/bo/server2/CLIENT/InstallFiles/12/d.txt");
+    ASSERT_TRUE(client);
+    EXPECT_EQ(client->body, "delta");
+}
+
+TEST_F(ServerTest, MissingAndForbiddenFilesAnswerNotFound) {
+    // A file outside the group folder that a traversal would reach.
+    kx::test::writeFile(dir_ / "secret.txt", "secret");
+    std::filesystem::create_symlink(dir_ / "secret.txt", dir_ / "files" / "10" / "link.txt");
+    std::filesystem::create_symlink(dir_ / "files" / "12", dir_ / "files" / "10" / "other");
+    const char* paths[] = {
+        "/bo/server1/BROKER/InstallFiles/10/missing.txt",
+        "/bo/server1/BROKER/InstallFiles/10/../../secret.txt",
+        "/bo/server1/BROKER/InstallFiles/10/%2e%2e/%2E%2E/secret.txt",
+        "/bo/server1/BROKER/InstallFiles/10/..%2f..%2fsecret.txt",
+        "/bo/server1/BROKER/InstallFiles/10/..%5c..%5csecret.txt",
+        "/bo/server1/BROKER/InstallFiles//etc/passwd",
+        "/bo/server1/BROKER/InstallFiles/10/a.txt%00.png",
+        "/bo/server1/BROKER/InstallFiles/10/link.txt",
+        "/bo/server1/BROKER/InstallFiles/10/other/d.txt",
+        "/bo/server1/BROKER/InstallFiles/10",
+        "/bo/server1/BROKER/InstallFiles/10/",
+        "/bo/server1/BROKER/InstallFiles/12/d.txt",  // another deployment's group
+        "/bo/server1/CLIENT/InstallFiles/10/a.txt",  // no CLIENT deployment there
+        "/bo/server2/CLIENT/InstallFiles/10/a.txt",
+        "/catalog.sqlite",
+        "/",
+    };
+    for (const char* path : paths) {
+        const auto answer = client_->Get(path);
+        ASSERT_TRUE(answer) << path;
+        EXPECT_EQ(answer->status, 404) << path;
+        EXPECT_EQ(answer->reason, "Not Found") << path;
+        EXPECT_EQ(answer->body, "404 Object Not Found") << path;
+    }
+    // The server is unharmed and still serves the real file.
+    EXPECT_EQ(client_->Get("/bo/server1/BROKER/InstallFiles/10/a.txt")->body, "alpha");
+}
+
+// The twelve fields as the error library sends them, plus one the server does not know.
+std::string reportBody(const std::string& context) {
+    return "ProjectName=KXVantor&ProjectVersion=%33%30%30&Module=frmLogin&Routine=StartUpInit&"
+           "LineNumber=%31%32&ErrorNumber=%32%30&ErrorDescription=Bad%20thing%2B%26more&"
+           "Context=" +
+           context +
+           "&Token=&AppPath=%2Fopt%2Fkx&AppName=KXVantor&"
+           "ParentProcess=init&Extra=kept";
+}
+
+TEST_F(ServerTest, ErrorReportsAreStoredWithEveryFieldAndAnsweredWithOne) {
+    // Paths are matched without regard to case: the error library lower-cases its URL.
+    const std::string bigContext(200'000, 'x');  // far beyond the form limit of the HTTP layer
+    for (const char* path : {"/GenErrorReport.asp", "/generrorreport.asp"}) {
+        const auto answer = client_->Post(
+            path,
+            reportBody(path == std::string("/GenErrorReport.asp") ? "line%0D%0Atwo" : bigContext),
+            "application/x-www-form-urlencoded");
+        ASSERT_TRUE(answer);
+        EXPECT_EQ(answer->status, 200);
+        EXPECT_NE(answer->body.find('1'), std::string::npos);
+    }
+    std::istringstream lines(Catalog(dir_.path()).errorReportsAsJsonLines());
+    std::string line;
+    std::vector<nlohmann::json> reports;
+    while (std::getline(lines, line)) {
+        reports.push_back(nlohmann::json::parse(line));
+    }
+    ASSERT_EQ(reports.size(), 2u);
+    const auto& fields = reports[0].at("fields");
+    EXPECT_EQ(fields.size(), 13u);
+    EXPECT_EQ(fields.at("ProjectVersion"), "300");
+    EXPECT_EQ(fields.at("LineNumber"), "12");
+    EXPECT_EQ(fields.at("ErrorDescription"), "Bad thing+&more");
+    EXPECT_EQ(fields.at("Context"), "line\r\ntwo");
+    EXPECT_EQ(fields.at("AppPath"), "/opt/kx");
+    EXPECT_EQ(fields.at("Token"), "");
+    EXPECT_EQ(fields.at("Extra"), "kept");
+    EXPECT_EQ(reports[0].at("clientAddress"), "127.0.0.1");
+    EXPECT_EQ(reports[1].at("fields").at("Context").get<std::string>().size(), bigContext.size());
+}
+
+TEST_F(ServerTest, RefusedReportsNeverLookDelivered) {
+    const std::string tooBig(5 << 20, 'x');
+    for (const std::string& body : {std::string(), tooBig}) {
+        const auto answer =
+            client_->Post("/GenErrorReport.asp", body, "application/x-www-form-urlencoded");
+        ASSERT_TRUE(answer);
+        EXPECT_GE(answer->status, 400);
+        EXPECT_EQ(answer->body.find('1'), std::string::npos) << answer->body;
+    }
+    EXPECT_TRUE(Catalog(dir_.path()).errorReportsAsJsonLines().empty());
+}
+
+TEST(FormDecoding, DecodesPlusPercentAndKeepsBrokenEscapes) {
+    const auto fields = decodeFormBody("a=x+y%20z&&b=%41%zz%4&c&=v&d=%e2%82%ac");
+    const FormFields expected = {
+        {"a", "x y z"}, {"b", "A%zz%4"}, {"c", ""}, {"", "v"}, {"d", "\xE2\x82\xAC"}};
+    EXPECT_EQ(fields, expected);
+    EXPECT_TRUE(decodeFormBody("").empty());
+    EXPECT_THROW(decodeFormBody("a=1&b=2&c=3", 2), std::invalid_argument);
+}
+
+}  // namespace
+}  // namespace kx::server::test

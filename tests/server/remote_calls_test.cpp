@@ -1,0 +1,203 @@
+// The seven remote calls over real HTTP, checked through the row-set reader the launcher uses.
+
+#include "catalog.h"
+#include "remote_error.h"
+#include "rowset_xml.h"
+#include "server_fixture.h"
+
+namespace kx::server::test {
+namespace {
+
+constexpr const char* kBroker = "KXBO_V2.Init";
+constexpr const char* kClient = "KXBOGeneral_V3.Init";
+
+// The value of `column` in each row of a list, as text.
+std::vector<std::string> columnText(const std::string& xml, const std::string& column) {
+    const auto data = rowset::readRowsetXml(xml);
+    const auto index = data.fieldIndex(column);
+    EXPECT_TRUE(index.has_value()) << "no column " << column;
+    std::vector<std::string> values;
+    for (const auto& row : data.rows) {
+        const Variant& value = row.values.at(*index);
+        values.push_back(value.isString()
+                             ? value.asString()
+                             : std::to_string(static_cast<std::int64_t>(value.numberValue())));
+    }
+    return values;
+}
+
+using Texts = std::vector<std::string>;
+
+TEST_F(ServerTest, DiscoveryListsServersAndDeploymentsWithAbsoluteUrls) {
+    const auto servers = call("/", kBroker, "GetLoginServersXML", {"ACME", "ALICE"});
+    ASSERT_EQ(servers.status, 200);
+    EXPECT_EQ(columnText(servers.text(), "ServerName"), (Texts{"First", "Second"}));
+    EXPECT_EQ(columnText(servers.text(), "BusObjURL"), (Texts{url_ + kServer1, url_ + kServer2}));
+
+    const auto deployments = call("/", kBroker, "GetDeploymentsXML", {"acme", "alice"});
+    ASSERT_EQ(deployments.status, 200);
+    const std::string xml = deployments.text();
+    EXPECT_EQ(columnText(xml, "KXDeploymentID"), (Texts{"7", "5000000001"}));
+    EXPECT_EQ(columnText(xml, "DeploymentType"), (Texts{"CLIENT", "BROKER"}));
+    EXPECT_EQ(columnText(xml, "DeploymentDescription"), (Texts{"Client two", "Broker one"}));
+    EXPECT_EQ(columnText(xml, "BusObjURL"), (Texts{url_ + kServer2, url_ + kServer1}));
+    EXPECT_EQ(columnText(xml, "DeployFolder"), (Texts{"C2", "B1"}));
+    EXPECT_EQ(columnText(xml, "checkForUpdates"), (Texts{"", "Y"}));
+    EXPECT_EQ(columnText(xml, "InstallGroupID"), (Texts{"12", "10"}));
+    EXPECT_EQ(columnText(xml, "CustomInstallGroupID"), (Texts{"0", "11"}));
+}
+
+TEST_F(ServerTest, DiscoveryOfUnknownOrUngrantedUserGivesEmptyLists) {
+    for (const auto& who : {nlohmann::json{"ACME", "NOBODY"}, nlohmann::json{"ACME", "BOB"}}) {
+        EXPECT_TRUE(
+            columnText(call("/", kBroker, "GetLoginServersXML", who).text(), "ServerName").empty());
+        EXPECT_TRUE(
+            columnText(call("/", kBroker, "GetDeploymentsXML", who).text(), "BusObjURL").empty());
+    }
+}
+
+TEST_F(ServerTest, IsValidLoginNeedsPasswordGrantAndMatchingType) {
+    auto valid = [&](const char* path, const nlohmann::json& args) {
+        const auto answer = call(path, kBroker, "isValidLogin", args);
+        EXPECT_EQ(answer.status, 200);
+        return answer.body.at("result").get<bool>();
+    };
+    EXPECT_TRUE(valid(kServer1, {"ACME", "ALICE", "s3cret pass", false, false}));
+    EXPECT_TRUE(valid(kServer2, {"ACME", "ALICE", "s3cret pass", true, false}));
+    // The old runtime's True is -1.
+    EXPECT_TRUE(valid(kServer2, {"ACME", "ALICE", "s3cret pass", -1, 0}));
+    EXPECT_FALSE(valid(kServer1, {"ACME", "ALICE", "s3cret pass", true, false}));
+    EXPECT_FALSE(valid(kServer2, {"ACME", "ALICE", "s3cret pass", false, false}));
+    EXPECT_FALSE(valid(kServer1, {"ACME", "ALICE", "S3cret pass", false, false}));
+    EXPECT_FALSE(valid(kServer1, {"ACME", "ALICE", " s3cret pass", false, false}));
+    EXPECT_FALSE(valid(kServer1, {"ACME", "BOB", "other", false, false}));
+}
+
+TEST_F(ServerTest, LoginUserIssuesFreshTokensOnlyForTheObjectOfTheDeploymentType) {
+    const std::string first = loginAlice(kServer1, kBroker);
+    const std::string second = loginAlice(kServer1, kBroker);
+    EXPECT_EQ(first.size(), 32u);
+    EXPECT_EQ(first.find_first_not_of("0123456789abcdef"), std::string::npos);
+    EXPECT_NE(first, second);
+    EXPECT_EQ(loginAlice(kServer2, kClient).size(), 32u);
+    // Server 2 has only a CLIENT deployment, so the BROKER object refuses there.
+    EXPECT_EQ(loginAlice(kServer2, kBroker), "");
+    EXPECT_EQ(call(kServer1, kBroker, "LoginUser", {"ACME", "ALICE", "wrong", "1.2.3.4"}).text(),
+              "");
+}
+
+TEST_F(ServerTest, TokenCallsAnswerStampsFilesAndStoreNotes) {
+    const std::string token = loginAlice(kServer1, kBroker);
+    const auto stamp = call(kServer1, kBroker, "GetUpdateInfoLastUpdate", {token, "INSTALL_10"});
+    ASSERT_EQ(stamp.status, 200);
+    EXPECT_EQ(stamp.text(), "2020-09-13T12:26:40");
+
+    // Ids as text with blanks and as numbers; rows of both groups ordered by SequenceID.
+    const auto files = call(kServer1, kBroker, "GetInstallFilesByIDXML", {token, " 10 ", 11});
+    ASSERT_EQ(files.status, 200);
+    const std::string xml = files.text();
+    EXPECT_EQ(columnText(xml, "FileName"), (Texts{"a.txt", "c.txt", "b.dat", "app.sh"}));
+    EXPECT_EQ(columnText(xml, "SequenceID"), (Texts{"10", "10", "20", "9999"}));
+    EXPECT_EQ(columnText(xml, "FileVersion"), (Texts{"1.0.0.0", "1.0.0.0", "2.0.0.1", ""}));
+    EXPECT_EQ(columnText(xml, "IsCompressed"), (Texts{"0", "1", "0", "0"}));
+    EXPECT_EQ(columnText(xml, "DownloadLocation"),
+              (Texts{"10/a.txt", "11/c.txt.gz", "10/b.dat", ""}));
+    EXPECT_EQ(columnText(xml, "InstallType"), (Texts{"2", "2", "2", "0"}));
+    EXPECT_EQ(columnText(xml, "InstallLocation"),
+              (Texts{"KESTRIXDIR", "KESTRIXDIR", "KESTRIXDIR", "BROKERDIR"}));
+    for (const char* column : {"AltCheckRegValue", "AltCheck", "Description"}) {
+        EXPECT_EQ(columnText(xml, column).size(), 4u) << column;
+    }
+    const auto noGroups = call(kServer1, kBroker, "GetInstallFilesByIDXML", {token, "", nullptr});
+    EXPECT_TRUE(columnText(noGroups.text(), "FileName").empty());
+
+    const auto notes = call(kServer1, kBroker, "WriteLoginNotes", {token, "Memory Load = %37"});
+    EXPECT_EQ(notes.status, 200);
+    EXPECT_TRUE(notes.body.at("result").is_null());
+    const std::string stored = Catalog(dir_.path()).loginNotesAsJsonLines();
+    const auto line = nlohmann::json::parse(stored);
+    EXPECT_EQ(line.at("notes"), "Memory Load = %37");
+    EXPECT_EQ(line.at("login"), "ALICE");
+    EXPECT_EQ(line.at("ipText"), "10.0.0.5");
+    EXPECT_EQ(line.at("clientAddress"), "127.0.0.1");
+    EXPECT_EQ(line.at("writtenAt"), "2023-11-14T22:13:20");
+}
+
+TEST_F(ServerTest, TokensAreRefusedWhenExpiredForeignOrOutsideTheirGroups) {
+    const std::string token = loginAlice(kServer1, kBroker);
+    auto stampWith = [&](const std::string& path, const std::string& t, const char* group) {
+        return call(path, kBroker, "GetUpdateInfoLastUpdate", {t, group});
+    };
+    // Another deployment's group, a token used at another address, a made-up token.
+    EXPECT_EQ(stampWith(kServer1, token, "INSTALL_12").status, 403);
+    EXPECT_EQ(call(kServer1, kBroker, "GetInstallFilesByIDXML", {token, 10, 12}).status, 403);
+    const auto foreign = stampWith(kServer2, token, "INSTALL_10");
+    EXPECT_EQ(foreign.status, 403);
+    EXPECT_EQ(foreign.errorNumber(), error_number::kInvalidToken);
+    EXPECT_EQ(stampWith(kServer1, std::string(32, 'a'), "INSTALL_10").status, 403);
+    EXPECT_EQ(stampWith(kServer1, token, "GROUP_10").status, 400);
+
+    now_ += 12 * 3600 - 1;
+    EXPECT_EQ(stampWith(kServer1, token, "INSTALL_10").status, 200);
+    now_ += 1;
+    const auto expired = stampWith(kServer1, token, "INSTALL_10");
+    EXPECT_EQ(expired.status, 403);
+    EXPECT_EQ(expired.errorNumber(), error_number::kInvalidToken);
+    EXPECT_NE(expired.body.at("error").at("description").get<std::string>().find("expired"),
+              std::string::npos);
+    EXPECT_EQ(call(kServer1, kBroker, "WriteLoginNotes", {token, "x"}).status, 403);
+}
+
+TEST_F(ServerTest, MalformedCallsGetClearErrorsAndTheServerKeepsServing) {
+    struct Case {
+        std::string path;
+        std::string body;
+        int status;
+        std::int64_t number;
+    };
+    auto request = [](const char* progId, const char* method, const nlohmann::json& args) {
+        return nlohmann::json{{"progid", progId}, {"method", method}, {"args", args}}.dump();
+    };
+    const std::vector<Case> cases = {
+        {"/", "{not json", 400, error_number::kInvalidArgument},
+        {"/", "[1,2]", 400, error_number::kInvalidArgument},
+        {"/", R"({"progid":"KXBO_V2.Init","method":"GetDeploymentsXML","args":"x"})", 400,
+         error_number::kInvalidArgument},
+        {"/", request("Other.Object", "GetDeploymentsXML", {"A", "B"}), 404,
+         error_number::kCannotCreateObject},
+        {"/", request(kBroker, "DropTables", nlohmann::json::array()), 404,
+         error_number::kNoSuchMethod},
+        {"/", request(kBroker, "GetDeploymentsXML", {"A"}), 400, error_number::kWrongArgumentCount},
+        {"/", request(kBroker, "GetDeploymentsXML", {"A", 5}), 400, error_number::kTypeMismatch},
+        {"/", request(kBroker, "GetDeploymentsXML", {"A", {{"x", 1}}}), 400,
+         error_number::kTypeMismatch},
+        {"/", request(kBroker, "GetInstallFilesByIDXML", {"t", "1x", 0}), 403,
+         error_number::kInvalidToken},
+        {"/bo/nowhere", request(kBroker, "GetDeploymentsXML", {"A", "B"}), 404,
+         error_number::kNotFound},
+        {"/", std::string(2 << 20, ' '), 413, error_number::kRequestTooLarge},
+    };
+    for (const auto& c : cases) {
+        const auto answer = postRaw(c.path, c.body);
+        EXPECT_EQ(answer.status, c.status) << c.body.substr(0, 80);
+        ASSERT_FALSE(answer.body.is_discarded()) << c.body.substr(0, 80);
+        EXPECT_EQ(answer.errorNumber(), c.number) << c.body.substr(0, 80);
+        EXPECT_FALSE(answer.body.at("error").at("description").get<std::string>().empty());
+    }
+    // Method and object names ignore case, as late binding does; the server still answers.
+    EXPECT_EQ(call("/", "kxbo_v2.init", "getloginserversxml", {"ACME", "ALICE"}).status, 200);
+}
+
+TEST_F(ServerTest, GroupIdsMustBeWholeNumbers) {
+    const std::string token = loginAlice(kServer1, kBroker);
+    for (const nlohmann::json& id :
+         {nlohmann::json("1x"), nlohmann::json(-10), nlohmann::json(10.5), nlohmann::json(true)}) {
+        const auto answer = call(kServer1, kBroker, "GetInstallFilesByIDXML", {token, id, 0});
+        EXPECT_EQ(answer.status, 400) << id.dump();
+        EXPECT_EQ(answer.errorNumber(), error_number::kTypeMismatch) << id.dump();
+    }
+    EXPECT_EQ(call(kServer1, kBroker, "GetInstallFilesByIDXML", {token, 10.0, 0}).status, 200);
+}
+
+}  // namespace
+}  // namespace kx::server::test

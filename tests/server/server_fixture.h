@@ -1,0 +1,65 @@
+#pragma once
+// A catalog with two login servers, a BROKER and a CLIENT deployment and published files, served
+// by the library's server object on a thread over loopback, with a clock the test moves.
+
+#include <httplib.h>
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <thread>
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include "http_server.h"
+#include "temp_dir.h"
+
+namespace kx::server::test {
+
+// What one remote call answered.
+struct CallAnswer {
+    int status = 0;
+    nlohmann::json body;  // discarded when the body is not JSON
+    // The result of a successful call as text (strings only).
+    std::string text() const { return body.at("result").get<std::string>(); }
+    std::int64_t errorNumber() const { return body.at("error").at("number").get<std::int64_t>(); }
+};
+
+// Ids and paths of the standard catalog.
+inline constexpr std::int64_t kBrokerId = 5000000001;  // beyond 32 bits on purpose
+inline constexpr std::int64_t kClientId = 7;
+inline constexpr std::int64_t kBrokerGroup = 10;
+inline constexpr std::int64_t kBrokerCustomGroup = 11;
+inline constexpr std::int64_t kClientGroup = 12;
+inline constexpr const char* kServer1 = "/bo/server1";
+inline constexpr const char* kServer2 = "/bo/server2";
+
+// Fills `dir` with the standard catalog: user ACME/ALICE (password "s3cret pass") granted both
+// deployments, user ACME/BOB ("other") granted none; BROKER at server1 (groups 10 and 11), CLIENT
+// at server2 (group 12); group 10 holds "a.txt" and "b.dat" (version 2.0.0.1), group 11 the
+// compressed "c.txt", group 12 "d.txt"; group 10 has a start row.
+void fillStandardCatalog(const std::filesystem::path& dir);
+
+class ServerTest : public ::testing::Test {
+  protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    CallAnswer call(const std::string& path, const std::string& progId, const std::string& method,
+                    const nlohmann::json& args);
+    CallAnswer postRaw(const std::string& path, const std::string& body,
+                       const std::string& contentType = "application/json");
+    // A token for ALICE through the given object at `path`.
+    std::string loginAlice(const std::string& path, const std::string& progId);
+
+    kx::test::TempDir dir_;
+    std::atomic<std::int64_t> now_{1'700'000'000};
+    std::unique_ptr<KxServer> server_;
+    std::thread thread_;
+    std::string url_;
+    std::unique_ptr<httplib::Client> client_;
+};
+
+}  // namespace kx::server::test
