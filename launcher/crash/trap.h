@@ -7,8 +7,9 @@
 //     std::string ExecCmd(const std::string& cmdline) {
 //         std::int32_t exitCode = 0;
 //         Frame frame("Module1", "ExecCmd");
-//         frame.record("start", "STARTUPINFO").local("exitCode", exitCode).param("cmdline",
-//         cmdline); return trapped(frame, [&] {
+//         frame.record("start", "STARTUPINFO").local("exitCode", exitCode);
+//         frame.param("cmdline", cmdline);
+//         return trapped(frame, [&] {
 //             frame.line(10);
 //             ...
 //             frame.line(20);
@@ -34,6 +35,12 @@
 //
 // Frames are per thread; the launcher traps on its one user-interface thread.
 //
+// Which faults reach the trap depends on the compiler. GCC with -fnon-call-exceptions (passed on
+// by this library) lets any faulting instruction of our code throw. Clang accepts the option but
+// still treats functions without calls as unable to throw: there a fault reaches the trap only if
+// no function between it and the trap has something to clean up (a local with a destructor) or
+// if the faulting code is entered through platformCall.
+//
 // Calls into C libraries need `platformCall`: their declarations promise not to throw (glibc
 // marks its functions noexcept), so the compiler gives such a call no exception-handling entry and
 // a fault inside it would end in std::terminate instead of the trap:
@@ -42,7 +49,6 @@
 
 #include <cstdint>
 #include <exception>
-#include <optional>
 #include <string_view>
 #include <type_traits>
 #include <utility>
@@ -101,14 +107,6 @@ class Frame {
 };
 
 // Runs `body` under the trap of `frame`; returns what the body returns.
-template <typename Body>
-decltype(auto) trapped(Frame& frame, Body&& body) {
-    try {
-        return std::forward<Body>(body)();
-    } catch (const std::exception& failure) {
-        frame.reportAndEnd(failure);
-    }
-}
 
 namespace detail {
 // Calls invoke(context) from a function the compiler cannot see into, so that the call site in
@@ -117,7 +115,7 @@ void callOpaque(void (*invoke)(void*), void* context);
 }  // namespace detail
 
 // Runs `call` (a call into a C library) so that a hardware fault inside it reaches the trap as a
-// run-time error; returns what `call` returns.
+// run-time error; returns what `call` returns (a default-constructible value, not a reference).
 template <typename Call>
 decltype(auto) platformCall(Call&& call) {
     using Result = decltype(call());
@@ -125,10 +123,22 @@ decltype(auto) platformCall(Call&& call) {
         detail::callOpaque([](void* c) { (*static_cast<std::remove_reference_t<Call>*>(c))(); },
                            &call);
     } else {
-        std::optional<Result> result;
-        auto store = [&] { result.emplace(call()); };
+        Result result{};
+        auto store = [&] { result = call(); };
         detail::callOpaque([](void* c) { (*static_cast<decltype(store)*>(c))(); }, &store);
-        return std::move(*result);
+        return result;
+    }
+}
+
+// Runs `body` under the trap of `frame`; returns what the body returns. The body is entered
+// through an opaque call, so that even a compiler that does not let faulting instructions throw
+// (clang ignores -fnon-call-exceptions) sees a call that may throw here.
+template <typename Body>
+decltype(auto) trapped(Frame& frame, Body&& body) {
+    try {
+        return platformCall(std::forward<Body>(body));
+    } catch (const std::exception& failure) {
+        frame.reportAndEnd(failure);
     }
 }
 

@@ -33,7 +33,13 @@ ChildResult runInChild(const std::function<void()>& body) {
         dup2(fds[1], STDOUT_FILENO);
         dup2(fds[1], STDERR_FILENO);
         close(fds[1]);
-        body();
+        try {
+            body();
+        } catch (...) {
+            // Never fall back into the test program inside the child.
+            emit("the child's body let an exception escape\n");
+            _exit(99);
+        }
         _exit(0);
     }
     close(fds[1]);

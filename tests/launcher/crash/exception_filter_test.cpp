@@ -44,8 +44,11 @@ KX_REAL_FAULT void writeThroughNull() {
 }
 // Through a length the compiler cannot see, so that the C library's memset really runs.
 volatile std::size_t g_length = 64;
-KX_REAL_FAULT void clearThroughNull() {
-    platformCall([] { std::memset(g_nullTarget, 0, g_length); });
+KX_REAL_FAULT void memsetThroughNull() {
+    std::memset(g_nullTarget, 0, g_length);
+}
+void clearThroughNull() {
+    platformCall([] { memsetThroughNull(); });
 }
 KX_REAL_FAULT void divideByZero() {
     g_sink = 100 / g_zero;
@@ -115,6 +118,13 @@ TEST(ExceptionFilter, NullWriteAndIntegerDivisionByZeroAreReportedWithTheirNumbe
               expectedBox("Module1", "GetHILOWord", 5, "Integer Divide By Zero", 10132));
 }
 
+// Kept out of the trapped body, whose frame then has nothing to clean up (see trap.h on clang).
+void ignoreOneFault() {
+    resumeNext([] { writeThroughNull(); });
+    emit("ignored " + std::to_string(Err().Number) +
+         " armed=" + std::to_string(reportWatchdogArmed()) + "\n");
+}
+
 TEST(ExceptionFilter, IgnoredFaultReopensTheCrashPathAndDisarmsTheWatchdog) {
     const ChildResult child = runInChild([] {
         installFilterAndEchoingBox();
@@ -122,11 +132,11 @@ TEST(ExceptionFilter, IgnoredFaultReopensTheCrashPathAndDisarmsTheWatchdog) {
         Frame frame("Module1", "InitDirectories");
         trapped(frame, [&] {
             frame.line(1);
-            resumeNext([] { writeThroughNull(); });
-            emit("ignored " + std::to_string(Err().Number) +
-                 " armed=" + std::to_string(reportWatchdogArmed()) + "\n");
+            ignoreOneFault();
             frame.line(2);
-            divideByZero();
+            // Entered opaquely because clang, unlike GCC, gives this body's frame no
+            // exception entry for a call it deems unable to throw (see trap.h).
+            platformCall([] { divideByZero(); });
         });
     });
     EXPECT_EQ(child.exitCode, 1);
