@@ -114,7 +114,8 @@ class TinyProxy {
         const auto config = dir / "tinyproxy.conf";
         kx::test::writeFile(config, "Port " + std::to_string(port_) +
                                         "\nListen 127.0.0.1\nTimeout 30\nAllow 127.0.0.1\n"
-                                        "MaxClients 4\nLogLevel Critical\n");
+                                        "MaxClients 4\nLogLevel Connect\nLogFile \"" +
+                                        (dir / "tinyproxy.log").string() + "\"\n");
         const std::string configPath = config.string();
         const char* argv[] = {"tinyproxy", "-d", "-c", configPath.c_str(), nullptr};
         if (posix_spawnp(&pid_, "tinyproxy", nullptr, nullptr, const_cast<char**>(argv), environ) !=
@@ -173,6 +174,24 @@ TEST_F(DataSpaceTransport, CallsGoThroughTheProxyOfTheEnvironmentUnlessExcluded)
     ASSERT_EQ(requests.size(), 2u);
     EXPECT_NE(requests[0].header("Via").find("tinyproxy"), std::string::npos);
     EXPECT_EQ(requests[1].header("Via"), "");
+}
+
+TEST_F(DataSpaceTransport, HttpsCallsTunnelThroughTheHttpsProxy) {
+    const kx::test::TempDir dir;
+    const TinyProxy proxy(dir);
+    ASSERT_TRUE(proxy.waitUntilListening());
+    const kx::test::SelfSignedCertificate certificate;
+    certificate.writePem(dir / "ca.pem");
+    LoopbackServer server(fixedAnswer(200, R"({"result":"tunnelled"})"), certificate.certificate(),
+                          certificate.key());
+
+    environment_.set("https_proxy", proxy.url());
+    dataSpace_.setCAFile((dir / "ca.pem").string());
+    EXPECT_EQ(callAt(server.url("/bo")).asString(), "tunnelled");
+    // The tunnel hides the request from the proxy; its log shows the CONNECT it relayed.
+    EXPECT_NE(kx::test::readFile(dir / "tinyproxy.log")
+                  .find("CONNECT 127.0.0.1:" + std::to_string(server.port())),
+              std::string::npos);
 }
 
 }  // namespace
