@@ -1,0 +1,81 @@
+// The hand-off to the error library through a real component registered by ProgID.
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <string>
+
+#include "child_process.h"
+#include "crash_support.h"
+#include "message_box.h"
+#include "run_time_error.h"
+#include "temp_dir.h"
+#include "trap.h"
+
+namespace kx::crash {
+namespace {
+
+struct ProcessEnded {};
+
+std::string StartUpInit(const std::string& deployment) {
+    std::string token;
+    Frame frame("frmLogin", "StartUpInit");
+    frame.local("token", token).param("deployment", deployment);
+    return trapped(frame, [&]() -> std::string {
+        frame.line(10);
+        token = "T<1>";
+        frame.line(20);
+        raiseError(20, "Login Check", "Invalid token");
+    });
+}
+
+TEST(ReportHandOff, ErrorLibraryReceivesTheEightArgumentsAndNoBoxIsShown) {
+    kx::test::ScopedRegistry registry;
+    kx::test::TempDir scratch;
+    const test::ChildResult registration = test::runInChild([] {
+        execl(KX_REGSVR32, "regsvr32", "/s", KX_RECORDING_ERROR_COMPONENT,
+              static_cast<char*>(nullptr));
+    });
+    ASSERT_EQ(registration.exitCode, 0) << registration.output;
+
+    const std::string recordFile = (scratch / "record.txt").string();
+    setenv("KX_TEST_ERROR_RECORD", recordFile.c_str(), 1);
+    int boxes = 0;
+    const MessageBoxHandler previousBox =
+        setMessageBoxHandler([&](const std::string&, std::int32_t, const std::string&) {
+            ++boxes;
+            return vbmsg::kOK;
+        });
+    const EndProcessAction previousEnd = setEndProcessAction([](int) { throw ProcessEnded{}; });
+    modCrashSupport() = CrashSupportState{};
+
+    EXPECT_THROW(StartUpInit("BROKER"), ProcessEnded);
+
+    setEndProcessAction(previousEnd);
+    setMessageBoxHandler(previousBox);
+    unsetenv("KX_TEST_ERROR_RECORD");
+    EXPECT_EQ(boxes, 0);
+    EXPECT_EQ(kx::test::readFile(recordFile),
+              "Long:20\n"
+              "String:KXVantor\n"
+              "String:frmLogin\n"
+              "String:StartUpInit\n"
+              "String:Invalid token\n"
+              "Long:20\n"
+              "String:<Variables>\r\n"
+              "<LocalVariables>\r\n<token>T<1></token>\r\n</LocalVariables>\r\n"
+              "<ModuleVariables>\r\n{None}</ModuleVariables>\r\n"
+              "<GlobalVariables>\r\n"
+              "<qtrHasInitialised>False</qtrHasInitialised>\r\n"
+              "<qtrErrorNumber>20</qtrErrorNumber>\r\n"
+              "<qtrErrorDescription>Invalid token</qtrErrorDescription>\r\n"
+              "<qtrErrorLine>20</qtrErrorLine>\r\n"
+              "<qtrErrorSource>Login Check</qtrErrorSource>\r\n"
+              "</GlobalVariables>\r\n</Variables>\r\n"
+              "<Parameters>\r\n<deployment>BROKER</deployment>\r\n</Parameters>\n"
+              "String:300.1100.3\n");
+}
+
+}  // namespace
+}  // namespace kx::crash
