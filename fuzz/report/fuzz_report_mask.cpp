@@ -15,12 +15,15 @@
 
 namespace {
 
-bool isValueEnd(char c) { return c == '<' || c == '\r' || c == '\n'; }
+bool isValueEnd(char c) {
+    return c == '<' || c == '\r' || c == '\n';
+}
 
 std::string upper(std::string_view text) {
     std::string out(text);
-    std::transform(out.begin(), out.end(), out.begin(),
-                   [](char c) { return static_cast<char>(std::toupper(static_cast<unsigned char>(c))); });
+    std::transform(out.begin(), out.end(), out.begin(), [](char c) {
+        return static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    });
     return out;
 }
 

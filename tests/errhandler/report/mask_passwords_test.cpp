@@ -48,8 +48,7 @@ TEST(MaskPasswords, SeveralOccurrencesAreAllMasked) {
     const std::string masked = MaskPasswords(
         "<mPassword>one</mPassword>\r\n<a>x</a>\r\n<Password>a-very-long-second-password-value"
         "</Password>\r\n<pwd>third</pwd>\r\n");
-    EXPECT_EQ(masked,
-              "<mPass**********<a>x</a>\r\n<Pass**********</Pass**********>\r\n");
+    EXPECT_EQ(masked, "<mPass**********<a>x</a>\r\n<Pass**********</Pass**********>\r\n");
     for (const char* secret : {"one", "second", "third", "value"}) {
         EXPECT_EQ(masked.find(secret), std::string::npos) << secret;
     }
