@@ -14,6 +14,7 @@
 
 #include "dispatch.h"
 #include "recordset.h"
+#include "run_time_error.h"
 #include "stream.h"
 #include "variant.h"
 
@@ -87,6 +88,16 @@ struct Module1State {
 struct ModRegistryState {
     bool HasAdmin = false;  // the current user may install files (set from CheckAdminRights)
 };
+
+// The object a reference points to; raises RuntimeError 91 ("Object variable or With block
+// variable not set") for Nothing, as using a Nothing reference does.
+template <typename T>
+T& requireObject(const std::shared_ptr<T>& object) {
+    if (!object) {
+        raiseError(vberr::kObjectVariableNotSet);
+    }
+    return *object;
+}
 
 // The one instance of each module's state.
 Module1State& Module1();

@@ -41,7 +41,7 @@ std::int32_t ExecCmd(const std::string& cmdline, const SpawnFunction& spawn = po
 // backslash processing; in the others 2n backslashes before a quote give n backslashes and the
 // quote opens or closes a quoted part, 2n+1 backslashes before a quote give n backslashes and a
 // literal quote, other backslashes stand for themselves, and inside a quoted part "" gives a
-// literal quote.
+// literal quote and ends the quoted part.
 std::vector<std::string> splitWindowsCommandLine(const std::string& commandLine);
 
 // The machine's IPv4 addresses as the operating system lists them (unsorted, duplicates

@@ -1,0 +1,159 @@
+#include "directories.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "folder_names.h"
+#include "launcher_state.h"
+#include "machine_folders.h"
+#include "process_info.h"
+#include "run_time_error.h"
+#include "trap.h"
+#include "vb_convert.h"
+#include "vb_strings.h"
+
+namespace kx::launcher {
+
+namespace {
+
+std::string programFolderOfThisProcess() {
+    const std::string executable = sys::currentExecutablePath();
+    return executable.empty() ? std::string()
+                              : std::filesystem::path(executable).parent_path().string();
+}
+
+std::string absoluteEnvironmentPath(const char* name) {
+    const char* value = std::getenv(name);
+    return value != nullptr && value[0] == '/' ? std::string(value) : std::string();
+}
+
+std::string withoutTrailingSlashes(std::string path) {
+    while (path.size() > 1 && path.back() == '/') {
+        path.pop_back();
+    }
+    return path;
+}
+
+// The text of a column of the current row of a row set; raises like the row set (no current row,
+// unknown column, Null) or 91 when the row set does not exist.
+std::string currentText(const RecordsetPtr& recordset, const char* column) {
+    return CStr(requireObject(recordset).Fields(column).Value());
+}
+
+// The application-data folder, created with its parents when missing, as the old folder query
+// did with its create flag; "" when there is none or it cannot be created.
+std::string existingApplicationDataFolder(const FolderSources& sources) {
+    const std::string folder = sources.applicationDataFolder();
+    std::error_code error;
+    if (folder.empty() || (!std::filesystem::create_directories(folder, error) && error)) {
+        return {};
+    }
+    return folder;
+}
+
+}  // namespace
+
+FolderSources FolderSources::system() {
+    return {programFolderOfThisProcess, userApplicationDataFolder, sys::systemDirectory,
+            sys::windowsDirectory};
+}
+
+std::string userApplicationDataFolder() {
+    std::string folder = absoluteEnvironmentPath("XDG_DATA_HOME");
+    if (folder.empty()) {
+        const std::string home = absoluteEnvironmentPath("HOME");
+        if (!home.empty()) {
+            folder = joinPath(withoutTrailingSlashes(home), ".local/share");
+        }
+    }
+    return withoutTrailingSlashes(folder);
+}
+
+bool commandLineHasUseProfile(std::string_view commandLine) {
+    return UCase(commandLine).find("USEPROFILE") != std::string::npos;
+}
+
+std::string processCommandLine() {
+    std::ifstream file("/proc/self/cmdline", std::ios::binary);
+    const std::string raw((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    // Arguments are NUL-terminated; the first one is the program.
+    const std::size_t programEnd = raw.find('\0');
+    if (programEnd == std::string::npos) {
+        return {};
+    }
+    std::string line = raw.substr(programEnd + 1);
+    if (!line.empty() && line.back() == '\0') {
+        line.pop_back();
+    }
+    for (char& c : line) {
+        if (c == '\0') {
+            c = ' ';
+        }
+    }
+    return line;
+}
+
+void InitDirectories(bool isStartUp, const FolderSources& sources) {
+    std::string appDataPath;
+    crash::Frame frame("Module1", "InitDirectories");
+    frame.local("appDataPath", appDataPath).param("isStartUp", isStartUp);
+    trapped(frame, [&] {
+        Module1State& s = Module1();
+        frame.line(10);
+        s.ProgFilesDir.clear();
+        // Every step from here on is skipped when it fails; nothing leaves the procedure.
+        frame.line(20);
+        if (s.mUseProfile) {
+            resumeNext([&] { appDataPath = existingApplicationDataFolder(sources); });
+            if (!appDataPath.empty()) {
+                resumeNextEach({
+                    [&] { createFolder(joinPath(appDataPath, "Kestrix")); },
+                    [&] {
+                        s.ProgFilesDir =
+                            joinPath(joinPath(appDataPath, "Kestrix"), "Kestrix Vantor");
+                    },
+                });
+            } else {
+                resumeNext([&] { s.ProgFilesDir = sources.programFolder(); });
+            }
+        } else {
+            resumeNext([&] { s.ProgFilesDir = sources.programFolder(); });
+        }
+        frame.line(30);
+        resumeNextEach({
+            [&] { s.OstbrookDir = s.ProgFilesDir; },
+            [&] { s.KestrixDir = s.ProgFilesDir; },
+            [&] { createFolder(s.KestrixDir); },
+            [&] { s.TempDir = joinPath(s.KestrixDir, "Temp"); },
+            [&] { createFolder(s.TempDir); },
+        });
+        frame.line(40);
+        if (!isStartUp) {
+            resumeNextEach({
+                [&] {
+                    const std::string loginType = currentText(s.rsLogins, "LoginType");
+                    requirePlainFolderName(loginType);
+                    s.CommonDir = joinPath(s.KestrixDir, loginType);
+                },
+                [&] { createFolder(s.CommonDir); },
+                [&] {
+                    const std::string deployFolder = currentText(s.rsDeployments, "DeployFolder");
+                    requirePlainFolderName(deployFolder);
+                    s.CommonDir = joinPath(s.CommonDir, deployFolder);
+                },
+                [&] { createFolder(s.CommonDir); },
+                [&] { s.BrokerDir = s.CommonDir; },
+                [&] { s.ClientDir = s.CommonDir; },
+                [&] { s.SystemDir = withoutTrailingSlashes(sources.systemFolder()); },
+                [&] { s.WindowsDir = withoutTrailingSlashes(sources.windowsFolder()); },
+                [&] { s.FontsDir = joinPath(s.WindowsDir, "Fonts"); },
+            });
+        }
+        frame.line(50);
+        Err().Clear();
+    });
+}
+
+}  // namespace kx::launcher

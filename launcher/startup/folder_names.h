@@ -1,0 +1,21 @@
+#pragma once
+// Small path helpers of the start-up code: joining with "/", one-folder creation, and the check
+// that a name from outside data names one folder and nothing more.
+
+#include <string>
+#include <string_view>
+
+namespace kx::launcher {
+
+// `base` + "/" + `name`.
+std::string joinPath(std::string_view base, std::string_view name);
+
+// Makes the one folder `path` (its parent must exist). An existing folder is left unchanged.
+// Raises RuntimeError 75 ("Path/File access error") when the folder cannot be made.
+void createFolder(const std::string& path);
+
+// Raises RuntimeError 52 ("Bad file name or number") unless `name` is a single folder name: not
+// empty, not "." or "..", without "/" and NUL.
+void requirePlainFolderName(const std::string& name);
+
+}  // namespace kx::launcher

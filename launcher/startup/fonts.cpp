@@ -1,0 +1,158 @@
+#include "fonts.h"
+
+#include <fontconfig/fontconfig.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+
+#include "folder_names.h"
+#include "machine_folders.h"
+
+namespace kx::launcher {
+
+namespace {
+
+constexpr const char* kSystemFontconfig = "/etc/fonts/fonts.conf";
+constexpr const char* kSessionConfigName = "fonts.conf";
+
+bool isRegularFile(const std::string& path) {
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
+std::string absoluteEnvironmentValue(const char* name) {
+    const char* value = std::getenv(name);
+    return value != nullptr && value[0] == '/' ? std::string(value) : std::string();
+}
+
+// A folder that only we can write: ours, not a link, no write right for others.
+bool isPrivateFolder(const std::string& folder) {
+    struct stat info {};
+    return ::lstat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode) &&
+           info.st_uid == ::getuid() && (info.st_mode & (S_IWGRP | S_IWOTH)) == 0;
+}
+
+// The per-session folder for the links and the configuration; "" when none can be had.
+std::string sessionFontFolder() {
+    std::string folder = absoluteEnvironmentValue("XDG_RUNTIME_DIR");
+    if (!folder.empty()) {
+        folder = joinPath(folder, "kestrix-fonts");
+    } else {
+        std::string temporary = absoluteEnvironmentValue("TMPDIR");
+        folder = joinPath(temporary.empty() ? "/tmp" : temporary,
+                          "kestrix-fonts-" + std::to_string(::getuid()));
+    }
+    if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {
+        return {};
+    }
+    return isPrivateFolder(folder) ? folder : std::string();
+}
+
+std::string escapeXml(const std::string& text) {
+    std::string escaped;
+    for (const char c : text) {
+        switch (c) {
+            case '&':
+                escaped += "&amp;";
+                break;
+            case '<':
+                escaped += "&lt;";
+                break;
+            case '>':
+                escaped += "&gt;";
+                break;
+            case '"':
+                escaped += "&quot;";
+                break;
+            default:
+                escaped += c;
+        }
+    }
+    return escaped;
+}
+
+// The configuration the launcher itself was started with, which the session one builds on.
+std::string baseFontconfig(const std::string& sessionConfig) {
+    const std::string given = absoluteEnvironmentValue("FONTCONFIG_FILE");
+    return given.empty() || given == sessionConfig ? std::string(kSystemFontconfig) : given;
+}
+
+bool writeWhole(const std::string& path, const std::string& text) {
+    const std::string temporary = path + ".new";
+    {
+        std::ofstream file(temporary, std::ios::binary | std::ios::trunc);
+        file << text;
+        if (!file.flush()) {
+            std::remove(temporary.c_str());
+            return false;
+        }
+    }
+    return std::rename(temporary.c_str(), path.c_str()) == 0;
+}
+
+// Links the registered files into the session folder and points FONTCONFIG_FILE, which started
+// programs inherit, at a configuration that adds that folder and the machine's fonts folder.
+void publishForStartedPrograms(const std::vector<std::string>& registered) {
+    const std::string folder = sessionFontFolder();
+    if (folder.empty()) {
+        return;
+    }
+    const std::string linkFolder = joinPath(folder, "files");
+    if (::mkdir(linkFolder.c_str(), 0700) != 0 && errno != EEXIST) {
+        return;
+    }
+    for (const char* name : kLauncherFontFiles) {
+        ::unlink(joinPath(linkFolder, name).c_str());  // a file gone since the last start
+    }
+    for (const std::string& path : registered) {
+        const std::string name = path.substr(path.rfind('/') + 1);
+        if (::symlink(path.c_str(), joinPath(linkFolder, name).c_str()) != 0) {
+            continue;
+        }
+    }
+    const std::string config = joinPath(folder, kSessionConfigName);
+    if (writeWhole(config,
+                   fontconfigText(baseFontconfig(config), {linkFolder, machineFontsFolder()}))) {
+        ::setenv("FONTCONFIG_FILE", config.c_str(), 1);
+    }
+}
+
+}  // namespace
+
+std::string machineFontsFolder() {
+    return joinPath(sys::windowsDirectory(), "Fonts");
+}
+
+std::string fontconfigText(const std::string& baseConfig,
+                           const std::vector<std::string>& fontFolders) {
+    std::string text =
+        "<?xml version=\"1.0\"?>\n"
+        "<!DOCTYPE fontconfig SYSTEM \"urn:fontconfig:fonts.dtd\">\n"
+        "<fontconfig>\n"
+        "  <include ignore_missing=\"yes\">" +
+        escapeXml(baseConfig) + "</include>\n";
+    for (const std::string& folder : fontFolders) {
+        text += "  <dir>" + escapeXml(folder) + "</dir>\n";
+    }
+    text += "</fontconfig>\n";
+    return text;
+}
+
+std::vector<std::string> registerLauncherFonts(const std::string& programFolder) {
+    std::vector<std::string> registered;
+    FcConfig* config = FcConfigGetCurrent();
+    for (const char* name : kLauncherFontFiles) {
+        const std::string path = joinPath(programFolder, name);
+        const auto* file = reinterpret_cast<const FcChar8*>(path.c_str());
+        if (config != nullptr && isRegularFile(path) && FcConfigAppFontAddFile(config, file)) {
+            registered.push_back(path);
+        }
+    }
+    publishForStartedPrograms(registered);
+    return registered;
+}
+
+}  // namespace kx::launcher

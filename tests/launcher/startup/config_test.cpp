@@ -1,0 +1,94 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "config.h"
+#include "launcher_state.h"
+#include "temp_dir.h"
+
+namespace kx::launcher {
+namespace {
+
+namespace fs = std::filesystem;
+
+class Configuration : public ::testing::Test {
+  protected:
+    void SetUp() override { resetLauncherState(); }
+    void TearDown() override { resetLauncherState(); }
+
+    // Loads the configuration from a program folder holding `file` (none when empty).
+    void load(const std::string& file) {
+        if (!file.empty()) {
+            fs::copy_file(fs::path(KX_STARTUP_DATA_DIR) / file, program_ / kConfigFileName);
+        }
+        FolderSources sources{[this] { return program_.str(); }, [] { return std::string(); },
+                              [] { return std::string(); }, [] { return std::string(); }};
+        InitConfig(sources);
+        applyConfiguration();
+    }
+
+    test::TempDir program_;
+};
+
+TEST_F(Configuration, MissingFileGivesAnEmptyTableAndEveryDefault) {
+    load("");
+    ASSERT_TRUE(Module1().rsConfig);
+    EXPECT_EQ(Module1().rsConfig->RecordCount(), 0);
+    EXPECT_EQ(Module1().rsConfig->Fields("PropName").DefinedSize(), 255);
+    EXPECT_EQ(Module1().rsConfig->Fields("PropValue").DefinedSize(), 4000);
+    EXPECT_EQ(Module1().mBaseURL, kDefaultBaseURL);
+    EXPECT_FALSE(Module1().mIsSharedEnvironment);
+    EXPECT_EQ(Module1().mWarnIfUpdates, "");
+    EXPECT_FALSE(IsUpdateAdmin("ADMIN1"));
+    EXPECT_TRUE(fs::is_directory(program_ / "Temp"));  // InitConfig set up the directories
+}
+
+TEST_F(Configuration, UnreadableDocumentCountsAsMissing) {
+    test::writeFile(program_ / kConfigFileName, "<xml><not a row set");
+    load("");
+    EXPECT_EQ(Module1().rsConfig->RecordCount(), 0);
+    EXPECT_EQ(Module1().mBaseURL, kDefaultBaseURL);
+}
+
+TEST_F(Configuration, ValuesAreTrimmedFirstRowWinsAndSharedNeedsTheWordTrue) {
+    load("KXVantorConfig.XML");
+    EXPECT_EQ(Module1().mBaseURL, "https://first.example/kxbo");
+    EXPECT_TRUE(Module1().mIsSharedEnvironment);
+    EXPECT_EQ(Module1().mWarnIfUpdates, "W");
+    EXPECT_EQ(GetConfigValue("O'Brien's key"), "apostrophe");
+    EXPECT_EQ(GetConfigValue("O'Brien"), "");
+    EXPECT_EQ(GetConfigValue("Missing"), "");
+    // Lookups leave the table without a restriction.
+    EXPECT_EQ(Module1().rsConfig->RecordCount(), 10);
+}
+
+TEST_F(Configuration, EmptyKeyReturnsEmptyWithoutTouchingTheTable) {
+    load("KXVantorConfig.XML");
+    Module1().rsConfig->setFilter(Variant("PropName='WarnIfUpdates'"));
+    EXPECT_EQ(GetConfigValue(""), "");
+    EXPECT_EQ(Module1().rsConfig->RecordCount(), 1);
+}
+
+TEST_F(Configuration, ErrorInsideALookupEndsItQuietlyWithTheResultSoFar) {
+    load("KXVantorConfig.XML");
+    EXPECT_EQ(GetConfigValue("NoValue"), "");  // an empty cell cannot be read as text
+    EXPECT_EQ(Err().Number, 0);
+    Module1().rsConfig.reset();
+    EXPECT_EQ(GetConfigValue("BaseURL"), "");
+    EXPECT_FALSE(IsUpdateAdmin("ADMIN1"));
+}
+
+TEST_F(Configuration, EachOfSeveralUpdateAdminsIsRecognisedAndNobodyElse) {
+    load("KXVantorConfig.XML");
+    EXPECT_TRUE(IsUpdateAdmin("ADMIN1"));
+    EXPECT_TRUE(IsUpdateAdmin("O'NEIL"));
+    EXPECT_TRUE(IsUpdateAdmin("ADMIN3"));
+    EXPECT_FALSE(IsUpdateAdmin("ADMIN2"));
+    EXPECT_FALSE(IsUpdateAdmin(" ADMIN1"));  // the login is not trimmed for the search
+    EXPECT_FALSE(IsUpdateAdmin("  "));       // even though a blank row exists
+    EXPECT_FALSE(IsUpdateAdmin(""));
+    EXPECT_EQ(Module1().rsConfig->RecordCount(), 10);
+}
+
+}  // namespace
+}  // namespace kx::launcher

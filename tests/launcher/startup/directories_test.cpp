@@ -1,0 +1,142 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "directories.h"
+#include "launcher_state.h"
+#include "temp_dir.h"
+
+namespace kx::launcher {
+namespace {
+
+namespace fs = std::filesystem;
+
+class DirectorySet : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        resetLauncherState();
+        fs::create_directory(program_ / "prog");
+    }
+    void TearDown() override { resetLauncherState(); }
+
+    FolderSources sources() const {
+        return {[this] { return (program_ / "prog").string(); },
+                [this] { return (appData_ / "share").string(); },
+                [] { return std::string("/machine/system"); },
+                [] { return std::string("/machine/windows/"); }};
+    }
+
+    // rsLogins and rsDeployments positioned on one row each, as the login leaves them.
+    static void chooseDeployment(const std::string& loginType, const std::string& deployFolder) {
+        auto logins = std::make_shared<rowset::Recordset>();
+        logins->appendField("LoginType", rowset::DataType::adVarChar, 50);
+        logins->Open();
+        logins->AddNew();
+        logins->Fields("LoginType").setValue(Variant(loginType));
+        logins->Update();
+        auto deployments = std::make_shared<rowset::Recordset>();
+        deployments->appendField("DeployFolder", rowset::DataType::adVarChar, 50);
+        deployments->Open();
+        deployments->AddNew();
+        deployments->Fields("DeployFolder").setValue(Variant(deployFolder));
+        deployments->Update();
+        Module1().rsLogins = logins;
+        Module1().rsDeployments = deployments;
+    }
+
+    test::TempDir program_;
+    test::TempDir appData_;
+};
+
+TEST_F(DirectorySet, ProfileSwitchIsAPlainCaseFreeSubstringTest) {
+    EXPECT_TRUE(commandLineHasUseProfile("-useprofile"));
+    EXPECT_TRUE(commandLineHasUseProfile("/x NOUSEPROFILES"));
+    EXPECT_FALSE(commandLineHasUseProfile(""));
+    EXPECT_FALSE(commandLineHasUseProfile("USE PROFILE"));
+}
+
+TEST_F(DirectorySet, WithoutProfileTheFirstGroupLiesInTheProgramFolderAndTheRestStaysEmpty) {
+    InitDirectories(true, sources());
+    const Module1State& s = Module1();
+    const std::string prog = (program_ / "prog").string();
+    EXPECT_EQ(s.ProgFilesDir, prog);
+    EXPECT_EQ(s.OstbrookDir, prog);
+    EXPECT_EQ(s.KestrixDir, prog);
+    EXPECT_EQ(s.TempDir, prog + "/Temp");
+    EXPECT_TRUE(fs::is_directory(s.TempDir));
+    for (const std::string* later :
+         {&s.CommonDir, &s.BrokerDir, &s.ClientDir, &s.SystemDir, &s.WindowsDir, &s.FontsDir}) {
+        EXPECT_EQ(*later, "");
+    }
+    EXPECT_FALSE(fs::exists(appData_ / "share"));
+}
+
+TEST_F(DirectorySet,
+       WithProfileTheFirstStartCreatesExactlyTheThreeFoldersAndTheNextChangesNothing) {
+    Module1().mUseProfile = true;
+    InitDirectories(true, sources());
+    const fs::path root = appData_ / "share" / "Kestrix" / "Kestrix Vantor";
+    EXPECT_EQ(Module1().ProgFilesDir, root.string());
+    EXPECT_EQ(Module1().TempDir, (root / "Temp").string());
+
+    std::vector<std::string> created;
+    for (const auto& entry : fs::recursive_directory_iterator(appData_.path())) {
+        created.push_back(fs::relative(entry.path(), appData_.path()).string());
+    }
+    std::sort(created.begin(), created.end());
+    EXPECT_EQ(created,
+              (std::vector<std::string>{"share", "share/Kestrix", "share/Kestrix/Kestrix Vantor",
+                                        "share/Kestrix/Kestrix Vantor/Temp"}));
+    test::writeFile(root / "Temp" / "keep.txt", "x");
+    InitDirectories(true, sources());
+    EXPECT_EQ(test::readFile(root / "Temp" / "keep.txt"), "x");
+    EXPECT_TRUE(fs::is_empty(program_ / "prog"));
+}
+
+TEST_F(DirectorySet, ProfileWithoutAnApplicationDataFolderFallsBackToTheProgramFolder) {
+    Module1().mUseProfile = true;
+    FolderSources noAppData = sources();
+    noAppData.applicationDataFolder = [] { return std::string(); };
+    InitDirectories(true, noAppData);
+    EXPECT_EQ(Module1().ProgFilesDir, (program_ / "prog").string());
+}
+
+TEST_F(DirectorySet, ChosenClientDeploymentCompletesTheSetUnderKestrixDir) {
+    chooseDeployment("CLIENT", "F");
+    InitDirectories(false, sources());
+    const Module1State& s = Module1();
+    const std::string common = (program_ / "prog" / "CLIENT" / "F").string();
+    EXPECT_EQ(s.CommonDir, common);
+    EXPECT_EQ(s.BrokerDir, common);
+    EXPECT_EQ(s.ClientDir, common);
+    EXPECT_TRUE(fs::is_directory(common));
+    EXPECT_EQ(s.SystemDir, "/machine/system");
+    EXPECT_EQ(s.WindowsDir, "/machine/windows");
+    EXPECT_EQ(s.FontsDir, "/machine/windows/Fonts");
+}
+
+TEST_F(DirectorySet, FailingStepsAreSkippedAndLeaveTheirFieldsAsTheyWere) {
+    // No current row in either list: both CommonDir steps fail silently, the rest goes on.
+    Module1().CommonDir = "before";
+    Module1().rsLogins = std::make_shared<rowset::Recordset>();
+    InitDirectories(false, sources());
+    EXPECT_EQ(Module1().CommonDir, "before");
+    EXPECT_EQ(Module1().BrokerDir, "before");
+    EXPECT_EQ(Module1().FontsDir, "/machine/windows/Fonts");
+    EXPECT_EQ(Err().Number, 0);
+}
+
+TEST_F(DirectorySet, FolderNamesFromTheServerCannotLeadOutsideKestrixDir) {
+    chooseDeployment("..", "escape");
+    Module1().CommonDir = (program_ / "prog" / "old").string();
+    InitDirectories(false, sources());
+    EXPECT_EQ(Module1().CommonDir, (program_ / "prog" / "old" / "escape").string());
+    EXPECT_FALSE(fs::exists(program_.path() / "escape"));
+
+    chooseDeployment("CLIENT", "a/b");
+    InitDirectories(false, sources());
+    EXPECT_EQ(Module1().CommonDir, (program_ / "prog" / "CLIENT").string());
+}
+
+}  // namespace
+}  // namespace kx::launcher

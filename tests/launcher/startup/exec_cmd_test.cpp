@@ -1,0 +1,122 @@
+#include <sys/stat.h>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "child_process.h"
+#include "crash_support.h"
+#include "exception_filter.h"
+#include "message_box.h"
+#include "system_utilities.h"
+#include "temp_dir.h"
+
+namespace kx::launcher {
+namespace {
+
+namespace fs = std::filesystem;
+
+using Args = std::vector<std::string>;
+
+TEST(WindowsCommandLine, FirstArgumentIgnoresBackslashesAndEndsAtItsClosingQuote) {
+    EXPECT_EQ(splitWindowsCommandLine(R"("C:\Program Files\x.exe" /q)"),
+              (Args{R"(C:\Program Files\x.exe)", "/q"}));
+    EXPECT_EQ(splitWindowsCommandLine(R"(C:\a\\"b c)"), (Args{R"(C:\a\\"b)", "c"}));
+    EXPECT_EQ(splitWindowsCommandLine(R"("unclosed first)"), (Args{"unclosed first"}));
+    EXPECT_EQ(splitWindowsCommandLine(""), (Args{""}));
+}
+
+TEST(WindowsCommandLine, BackslashesCountOnlyBeforeAQuote) {
+    EXPECT_EQ(splitWindowsCommandLine(R"(p "a b c" d e)"), (Args{"p", "a b c", "d", "e"}));
+    EXPECT_EQ(splitWindowsCommandLine(R"(p "ab\"c" "\\" d)"), (Args{"p", R"(ab"c)", "\\", "d"}));
+    EXPECT_EQ(splitWindowsCommandLine(R"(p a\\\b d"e f"g h)"),
+              (Args{"p", R"(a\\\b)", "de fg", "h"}));
+    EXPECT_EQ(splitWindowsCommandLine(R"(p a\\\"b c d)"), (Args{"p", R"(a\"b)", "c", "d"}));
+    EXPECT_EQ(splitWindowsCommandLine(R"(p a\\\\"b c" d e)"), (Args{"p", R"(a\\b c)", "d", "e"}));
+}
+
+TEST(WindowsCommandLine, QuoteRunsAndBlanks) {
+    EXPECT_EQ(splitWindowsCommandLine(R"(p a"b"" c d)"), (Args{"p", R"(ab")", "c", "d"}));
+    EXPECT_EQ(splitWindowsCommandLine(R"(p """")"), (Args{"p", R"(")"}));
+    EXPECT_EQ(splitWindowsCommandLine("p \t a  \"\"  b "), (Args{"p", "a", "", "b"}));
+    EXPECT_EQ(splitWindowsCommandLine(R"(p /q:a /c:"dasetup.exe /q /n")"),
+              (Args{"p", "/q:a", "/c:dasetup.exe /q /n"}));
+}
+
+class ExecCmdRun : public ::testing::Test {
+  protected:
+    // A script that writes its arguments, one per line, to args.txt and exits with `code`.
+    std::string script(const std::string& relative, int code) {
+        const fs::path path = dir_ / relative;
+        test::writeFile(path, "#!/bin/sh\nprintf '%s\\n' \"$@\" > '" +
+                                  (dir_ / "args.txt").string() + "'\nexit " + std::to_string(code) +
+                                  "\n");
+        fs::permissions(path, fs::perms::owner_all);
+        return path.string();
+    }
+    std::string arguments() const { return test::readFile(dir_ / "args.txt"); }
+
+    test::TempDir dir_;
+};
+
+TEST_F(ExecCmdRun, ReturnsTheExitCodeOfTheFinishedProcess) {
+    EXPECT_EQ(ExecCmd("sh -c \"exit 0\""), 0);
+    EXPECT_EQ(ExecCmd("sh -c \"exit 194\""), 194);
+    EXPECT_EQ(ExecCmd(script("setup.sh", 7) + " /Q"), 7);
+    EXPECT_EQ(arguments(), "/Q\n");
+}
+
+TEST_F(ExecCmdRun, AProgramThatCannotBeStartedGivesMinusOne) {
+    EXPECT_EQ(ExecCmd((dir_ / "missing.exe").string() + " /q"), -1);
+    EXPECT_EQ(ExecCmd("no-such-program-anywhere-kx"), -1);
+    EXPECT_EQ(ExecCmd(""), -1);
+    EXPECT_EQ(ExecCmd("   "), -1);
+    test::writeFile(dir_ / "plain.txt", "not a program");
+    EXPECT_EQ(ExecCmd((dir_ / "plain.txt").string()), -1);
+}
+
+TEST_F(ExecCmdRun, AnUnquotedProgramPathWithBlanksIsFoundAsWindowsFindsIt) {
+    const std::string program = script("Kestrix Vantor/Temp/MDAC_TYP.EXE", 3);
+    EXPECT_EQ(ExecCmd(program + " /q:a /c:\"dasetup.exe /q /n\""), 3);
+    EXPECT_EQ(arguments(), "/q:a\n/c:dasetup.exe /q /n\n");
+    EXPECT_EQ(ExecCmd("\"" + program + "\" \"a b\" c"), 3);
+    EXPECT_EQ(arguments(), "a b\nc\n");
+}
+
+TEST_F(ExecCmdRun, AProcessEndedByASignalGivesOneHundredTwentyEightPlusTheSignal) {
+    EXPECT_EQ(ExecCmd("sh -c \"kill -TERM $$\""), 128 + SIGTERM);
+}
+
+TEST_F(ExecCmdRun, SpawnFailureReportedByTheSpawnFunctionGivesMinusOne) {
+    const auto refuse = [](pid_t*, const std::string&, const Args&) { return EACCES; };
+    EXPECT_EQ(ExecCmd("sh -c \"exit 0\"", refuse), -1);
+}
+
+// The fault is real: the sanitizers must not stop it before the hardware does.
+int* volatile g_nullTarget = nullptr;
+__attribute__((noinline, no_sanitize("undefined"))) int writeThroughNull(pid_t*, const std::string&,
+                                                                         const Args&) {
+    *g_nullTarget = 1;
+    return 0;
+}
+
+TEST(ExecCmdTrap, AnAccessViolationInsideTheStartIsReportedFromExecCmdOfModule1) {
+    const crash::test::ChildResult child = crash::test::runInChild([] {
+        const test::ScopedRegistry noErrorLibrary;  // the report falls back to its message box
+        crash::qtrInstallFilter();
+        setMessageBoxHandler([](const std::string& prompt, std::int32_t, const std::string& title) {
+            crash::test::emit(title + "|" + prompt);
+            return vbmsg::kOK;
+        });
+        ExecCmd("sh -c \"exit 0\"", writeThroughNull);
+        crash::test::emit("ExecCmd returned");
+    });
+    EXPECT_TRUE(child.exited);
+    EXPECT_EQ(child.exitCode, 1);
+    EXPECT_EQ(child.output,
+              "Application Error|" +
+                  crash::fallbackReportText(10005, "Module1", "ExecCmd", "Access Violation", 20));
+}
+
+}  // namespace
+}  // namespace kx::launcher

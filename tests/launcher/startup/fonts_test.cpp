@@ -1,0 +1,112 @@
+#include <fontconfig/fontconfig.h>
+#include <stdio.h>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <set>
+
+#include "fonts.h"
+#include "scoped_env.h"
+#include "temp_dir.h"
+
+namespace kx::launcher {
+namespace {
+
+namespace fs = std::filesystem;
+
+// The families fontconfig lists for a configuration.
+std::set<std::string> familiesOf(FcConfig* config) {
+    std::set<std::string> families;
+    FcPattern* pattern = FcPatternCreate();
+    FcObjectSet* objects = FcObjectSetBuild(FC_FAMILY, nullptr);
+    FcFontSet* fonts = FcFontList(config, pattern, objects);
+    for (int i = 0; fonts != nullptr && i < fonts->nfont; ++i) {
+        FcChar8* family = nullptr;
+        if (FcPatternGetString(fonts->fonts[i], FC_FAMILY, 0, &family) == FcResultMatch) {
+            families.insert(reinterpret_cast<const char*>(family));
+        }
+    }
+    if (fonts != nullptr) {
+        FcFontSetDestroy(fonts);
+    }
+    FcObjectSetDestroy(objects);
+    FcPatternDestroy(pattern);
+    return families;
+}
+
+// What a started program sees: the output of fc-list run with the launcher's environment.
+std::string familiesSeenByAStartedProgram() {
+    std::string output;
+    FILE* pipe = popen("fc-list : family", "r");
+    if (pipe == nullptr) {
+        return output;
+    }
+    char buffer[256];
+    while (fgets(buffer, sizeof buffer, pipe) != nullptr) {
+        output += buffer;
+    }
+    pclose(pipe);
+    return output;
+}
+
+class LauncherFonts : public ::testing::Test {
+  protected:
+    test::TempDir program_;
+    test::TempDir runtime_;
+    test::TempDir windows_;
+    test::ScopedEnv runtimeDir_{"XDG_RUNTIME_DIR", runtime_.str()};
+    test::ScopedEnv windowsDir_{"KX_WINDOWS_DIR", windows_.str()};
+    test::ScopedEnv fontconfigFile_{"FONTCONFIG_FILE", nullptr};
+};
+
+TEST_F(LauncherFonts, PresentFilesAreRegisteredInOrderAndMissingOrBrokenOnesSkipped) {
+    fs::copy_file(fs::path(KX_LAUNCHER_FONTS_DIR) / "ZN-39.ttf", program_ / "ZN-39.ttf");
+    fs::copy_file(fs::path(KX_LAUNCHER_FONTS_DIR) / "fre3of9x.ttf", program_ / "fre3of9x.ttf");
+    test::writeFile(program_ / "free3of9.ttf", "not a font");
+    const std::vector<std::string> registered = registerLauncherFonts(program_.str());
+    EXPECT_EQ(registered, (std::vector<std::string>{(program_ / "fre3of9x.ttf").string(),
+                                                    (program_ / "ZN-39.ttf").string()}));
+    const std::set<std::string> families = familiesOf(FcConfigGetCurrent());
+    EXPECT_TRUE(families.count("ZN 39"));
+    EXPECT_TRUE(families.count("Free 3 of 9 Extended"));
+    EXPECT_FALSE(families.count("Free 3 of 9"));
+}
+
+TEST_F(LauncherFonts, StartedProgramsSeeTheFontsAndTheMachineFontsFolderWithoutCopies) {
+    for (const char* name : kLauncherFontFiles) {
+        fs::copy_file(fs::path(KX_LAUNCHER_FONTS_DIR) / name, program_ / name);
+    }
+    fs::create_directory(windows_ / "Fonts");
+    fs::copy_file(fs::path(KX_LAUNCHER_FONTS_DIR) / "Pd2nn___.ttf",
+                  windows_ / "Fonts" / "inst.ttf");
+    ASSERT_EQ(registerLauncherFonts(program_.str()).size(), 4U);
+
+    const fs::path config = runtime_ / "kestrix-fonts" / "fonts.conf";
+    ASSERT_STREQ(std::getenv("FONTCONFIG_FILE"), config.c_str());
+    for (const char* name : kLauncherFontFiles) {
+        const fs::path link = runtime_ / "kestrix-fonts" / "files" / name;
+        EXPECT_TRUE(fs::is_symlink(link)) << name;
+        EXPECT_EQ(fs::read_symlink(link), program_ / name);
+    }
+    const std::string seen = familiesSeenByAStartedProgram();
+    for (const char* family : {"Free 3 of 9 Extended", "Free 3 of 9", "Pd2nn Code 39", "ZN 39"}) {
+        EXPECT_NE(seen.find(family), std::string::npos) << family;
+    }
+    // A second start rewrites the same configuration instead of nesting it.
+    registerLauncherFonts(program_.str());
+    EXPECT_EQ(test::readFile(config).find(config.string()), std::string::npos);
+}
+
+TEST(FontconfigText, IncludesTheBaseAndEscapesFolderNames) {
+    EXPECT_EQ(fontconfigText("/etc/fonts/fonts.conf", {"/a&b/<f>"}),
+              "<?xml version=\"1.0\"?>\n"
+              "<!DOCTYPE fontconfig SYSTEM \"urn:fontconfig:fonts.dtd\">\n"
+              "<fontconfig>\n"
+              "  <include ignore_missing=\"yes\">/etc/fonts/fonts.conf</include>\n"
+              "  <dir>/a&amp;b/&lt;f&gt;</dir>\n"
+              "</fontconfig>\n");
+}
+
+}  // namespace
+}  // namespace kx::launcher
