@@ -8,6 +8,7 @@
 #include "filter_syntax.h"
 #include "text_fold.h"
 #include "value_text.h"
+#include "vb_date.h"
 
 namespace kx::rowset {
 
@@ -112,9 +113,13 @@ int compareStored(ValueKind kind, const Variant& a, const Variant& b) {
             return compareFolded(a.asString(), b.asString());
         case ValueKind::Currency:
             return order(a.asCurrency().scaled, b.asCurrency().scaled);
+        case ValueKind::Date: {
+            // Chronologically: before 1899-12-30 the raw serials do not sort by time of day.
+            const auto c = compareDates(a.asDate(), b.asDate());
+            return c < 0 ? -1 : (c > 0 ? 1 : 0);
+        }
         case ValueKind::Single:
         case ValueKind::Double:
-        case ValueKind::Date:
         case ValueKind::Boolean:
             return order(a.numberValue(), b.numberValue());
         default:

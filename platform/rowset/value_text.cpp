@@ -335,7 +335,9 @@ std::optional<Variant> convertNumber(DataType type, double number) {
             return amount ? std::optional<Variant>(*amount) : std::nullopt;
         }
         case ValueKind::Date:
-            return Variant(OleDate{number});
+            // Only dates that can be shown and saved: finite and within years 100-9999.
+            return partsFromOleDate(OleDate{number}) ? std::optional<Variant>(OleDate{number})
+                                                     : std::nullopt;
         case ValueKind::Boolean:
             return Variant(number != 0.0);
         default: {

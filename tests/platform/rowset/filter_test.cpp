@@ -111,7 +111,7 @@ class TypedFilter : public ::testing::Test {
         addRow(5, "5.49", "2024-01-14T23:59:59", "9007199254740993");
         addRow(15, "5.50", "2024-01-15T12:00:00", "42");
         addRow(Variant::null(), Variant::null(), Variant::null(), Variant::null());
-        addRow(-3, "-12", "1899-12-29T00:00:00", "7");
+        addRow(-3, "-12", "1899-12-29T06:00:00", "7");
     }
     void addRow(Variant qty, Variant price, Variant when, Variant id) {
         rs.AddNew();
@@ -137,7 +137,11 @@ TEST_F(TypedFilter, NumbersAndDatesCompareByValueAndNullMatchesNothing) {
     EXPECT_EQ(count("Price = 5.5"), 1);
     EXPECT_EQ(count("When < #1/15/2024#"), 2);
     EXPECT_EQ(count("When >= #2024-01-15 12:00:00#"), 1);
-    EXPECT_EQ(count("When = #12/29/1899#"), 1);
+    EXPECT_EQ(count("When = #12/29/1899 6:00 AM#"), 1);
+    // Before 1899-12-30 the serial of 06:00 (-1.25) is below that of midnight (-1.0); the
+    // comparison must still follow the clock.
+    EXPECT_EQ(count("When > #12/29/1899#"), 3);
+    EXPECT_EQ(count("When < #12/29/1899 7:00#"), 1);
     EXPECT_EQ(count("KXDeploymentID = 9007199254740993"), 1);
     EXPECT_EQ(count("KXDeploymentID = 9007199254740992"), 0);
     EXPECT_RUNTIME_ERROR(count("Qty = 'many'"), adoerr::kBadArguments,
