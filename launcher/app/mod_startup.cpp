@@ -1,0 +1,22 @@
+#include "mod_startup.h"
+
+#include "exception_filter.h"
+#include "launcher_state.h"
+#include "trap.h"
+#include "windowed_program.h"
+
+namespace kx::launcher {
+
+void Main() {
+    crash::Frame frame("modStartup", "Main");
+    crash::trapped(frame, [&] {
+        frame.line(10);
+        crash::qtrInstallFilter();
+        frame.line(20);
+        registerLauncherStateDump();
+        frame.line(30);
+        qt::showLoginWindow(LoadEnvironment::ofThisProcess());
+    });
+}
+
+}  // namespace kx::launcher

@@ -1,0 +1,20 @@
+#pragma once
+// The launcher as a windowed program. No Qt in this header: the program's entry and Main use it
+// without depending on the toolkit.
+
+#include "frm_login.h"
+
+namespace kx::launcher::qt {
+
+// Creates the application (taking the toolkit's own options from the command line), routes
+// kx::MsgBox to Qt dialogs, calls `Main`, and runs the window events until the last window is
+// gone. Returns the program's exit code.
+int runWindowedProgram(int& argc, char** argv, void (*Main)());
+
+// Creates the launcher window, loads it (Form_Load runs before the first paint) and shows it,
+// modelessly: the call returns at once and the window lives until it is unloaded. While it lives,
+// SIGTERM (the session ending, or another program asking the launcher to end) unloads it as the
+// end of the user's session does (unload mode 2), so the remembered login is saved.
+void showLoginWindow(LoadEnvironment environment);
+
+}  // namespace kx::launcher::qt
