@@ -1,6 +1,8 @@
 #include "qt_message_box.h"
 
 #include <QApplication>
+#include <QCloseEvent>
+#include <QKeyEvent>
 #include <QMessageBox>
 #include <QPushButton>
 #include <vector>
@@ -67,6 +69,32 @@ QMessageBox::Icon iconOf(std::int32_t style) {
     }
 }
 
+// A question without a Cancel button must be answered: Esc and the close box do nothing, where
+// Qt would pick the "No" button for them.
+class AnswerRequiredBox final : public QMessageBox {
+  public:
+    AnswerRequiredBox(QWidget* parent, bool escapable)
+        : QMessageBox(parent), escapable_(escapable) {}
+
+  protected:
+    void keyPressEvent(QKeyEvent* event) override {
+        if (!escapable_ && event->matches(QKeySequence::Cancel)) {
+            return;
+        }
+        QMessageBox::keyPressEvent(event);
+    }
+    void closeEvent(QCloseEvent* event) override {
+        if (!escapable_) {
+            event->ignore();
+            return;
+        }
+        QMessageBox::closeEvent(event);
+    }
+
+  private:
+    bool escapable_;
+};
+
 }  // namespace
 
 std::string lineBreaksOfPrompt(const std::string& prompt) {
@@ -85,7 +113,7 @@ std::string lineBreaksOfPrompt(const std::string& prompt) {
 std::int32_t showQtMessageBox(const std::string& prompt, std::int32_t buttons,
                               const std::string& title) {
     const ButtonSet set = buttonSetOf(buttons);
-    QMessageBox box(QApplication::activeWindow());
+    AnswerRequiredBox box(QApplication::activeWindow(), set.escapeIndex >= 0);
     box.setWindowModality(Qt::ApplicationModal);
     box.setIcon(iconOf(buttons));
     box.setTextFormat(Qt::PlainText);

@@ -1,0 +1,225 @@
+// The window procedures of frmLogin on the scripted view: the load sequence, the remembered login
+// through load and unload, the refusal of a close from the title bar, and a failing load.
+#include "frm_login.h"
+
+#include <gtest/gtest.h>
+
+#include "config.h"
+#include "crash_support.h"
+#include "launcher_state.h"
+#include "launcher_test_setup.h"
+#include "scripted_login_view.h"
+#include "settings.h"
+
+namespace kx::launcher {
+namespace {
+
+using test::ScriptedLoginView;
+
+std::string stored(const std::string& key) {
+    return GetSetting("KXVantor", "LoginInfo", key, "<unset>");
+}
+
+void storeLogin(const std::string& filerCode, const std::string& login,
+                const std::string& remember) {
+    SaveSetting("KXVantor", "LoginInfo", "FilerCode", filerCode);
+    SaveSetting("KXVantor", "LoginInfo", "Login", login);
+    SaveSetting("KXVantor", "LoginInfo", "Remember", remember);
+}
+
+// A window with its procedures, loaded as the program loads it.
+struct LoadedWindow {
+    explicit LoadedWindow(const test::LauncherTestSetup& setup, const std::string& commandLine = "")
+        : form(view, setup.environment(commandLine)) {
+        view.attach(form);
+        form.Load();
+    }
+    ScriptedLoginView view;
+    FrmLogin form;
+};
+
+class FrmLoginTest : public ::testing::Test {
+  protected:
+    test::LauncherTestSetup setup;
+    test::ScriptedMessageBoxes boxes;
+};
+
+TEST_F(FrmLoginTest, LoadSetsTitleConfigurationAndAnEmptyLoginPanelOnFirstRun) {
+    setup.configure({{"BaseURL", " https://kx.example/bo "}, {"WarnIfUpdates", "A"}});
+    LoadedWindow window(setup);
+
+    EXPECT_EQ(window.view.title(), "KX Vantor, version 300.1100.0.3");
+    EXPECT_EQ(Module1().mBaseURL, "https://kx.example/bo");
+    EXPECT_EQ(Module1().mWarnIfUpdates, "A");
+    EXPECT_FALSE(Module1().mIsSharedEnvironment);
+    EXPECT_EQ(Module1().TempDir, (setup.programFolder() / "Temp").string());
+    EXPECT_TRUE(std::filesystem::is_directory(setup.programFolder() / "Temp"));
+
+    EXPECT_EQ(window.view.text(Control::txtFilerCode), "");
+    EXPECT_EQ(window.view.text(Control::txtLogin), "");
+    EXPECT_FALSE(window.view.checked(Control::chkRemember));
+    EXPECT_TRUE(window.view.enabled(Control::chkRemember));
+    EXPECT_TRUE(window.view.visible(Control::cmdRefresh));
+    EXPECT_TRUE(window.view.enabled(Control::cmdRefresh));
+    EXPECT_TRUE(boxes.shown().empty());
+}
+
+TEST_F(FrmLoginTest, ProfileSwitchReadsTheConfigurationFromTheUserDataFolder) {
+    // A configuration beside the program must not count once the switch is on.
+    setup.configure({{"SharedEnvironment", "TRUE"}});
+    test::writeLauncherConfig(setup.dataFolder() / "Kestrix" / "Kestrix Vantor" / kConfigFileName,
+                              {{"WarnIfUpdates", "W"}});
+    LoadedWindow window(setup, "-useprofile");
+
+    EXPECT_TRUE(Module1().mUseProfile);
+    EXPECT_EQ(Module1().mWarnIfUpdates, "W");
+    EXPECT_FALSE(Module1().mIsSharedEnvironment);
+    EXPECT_TRUE(window.view.enabled(Control::chkRemember));
+}
+
+TEST_F(FrmLoginTest, SharedMachineRestoresOnlyTheFilerCodeAndLocksTheRememberBox) {
+    storeLogin("ACME", "JSMITH", "1");
+    setup.configure({{"SharedEnvironment", "  true "}});
+    LoadedWindow window(setup);
+
+    EXPECT_TRUE(Module1().mIsSharedEnvironment);
+    EXPECT_EQ(window.view.text(Control::txtFilerCode), "ACME");
+    EXPECT_EQ(window.view.text(Control::txtLogin), "");
+    EXPECT_EQ(window.view.text(Control::txtPassword), "");
+    EXPECT_FALSE(window.view.checked(Control::chkRemember));
+    EXPECT_FALSE(window.view.enabled(Control::chkRemember));
+    EXPECT_FALSE(window.view.visible(Control::cmdRefresh));
+    EXPECT_FALSE(window.view.enabled(Control::cmdRefresh));
+    EXPECT_FALSE(window.view.press(Control::chkRemember));  // the user cannot tick it
+}
+
+TEST_F(FrmLoginTest, TickedRememberBoxRoundTripsTheLoginButNeverThePassword) {
+    {
+        LoadedWindow first(setup);
+        first.view.type(Control::txtFilerCode, "ACME");
+        first.view.type(Control::txtLogin, "JSMITH");
+        first.view.type(Control::txtPassword, "secret");
+        ASSERT_TRUE(first.view.press(Control::chkRemember));
+        ASSERT_TRUE(first.view.press(Control::cmdCancel));
+        EXPECT_TRUE(first.view.isUnloaded());
+        EXPECT_FALSE(first.form.isLoaded());
+    }
+    EXPECT_EQ(stored("Password"), "");
+    EXPECT_EQ(stored("Remember"), "1");
+
+    resetLauncherState();
+    LoadedWindow second(setup);
+    EXPECT_EQ(second.view.text(Control::txtFilerCode), "ACME");
+    EXPECT_EQ(second.view.text(Control::txtLogin), "JSMITH");
+    EXPECT_EQ(second.view.text(Control::txtPassword), "");
+    EXPECT_TRUE(second.view.checked(Control::chkRemember));
+}
+
+TEST_F(FrmLoginTest, UncheckedRememberBoxForgetsTheLogin) {
+    storeLogin("ACME", "JSMITH", "1");
+    LoadedWindow window(setup);
+    ASSERT_TRUE(window.view.checked(Control::chkRemember));
+    window.view.press(Control::chkRemember);
+    window.view.press(Control::cmdCancel);
+
+    EXPECT_EQ(stored("FilerCode"), "");
+    EXPECT_EQ(stored("Login"), "");
+    EXPECT_EQ(stored("Remember"), "0");
+}
+
+TEST_F(FrmLoginTest, SharedMachineAlwaysRemembersTheFilerCodeAndNeverTheLogin) {
+    setup.configure({{"SharedEnvironment", "TRUE"}});
+    LoadedWindow window(setup);
+    window.view.type(Control::txtFilerCode, "NEWCO");
+    window.view.type(Control::txtLogin, "OTHER");
+    window.view.press(Control::cmdCancel);
+
+    EXPECT_EQ(stored("FilerCode"), "NEWCO");
+    EXPECT_EQ(stored("Login"), "");
+    EXPECT_EQ(stored("Remember"), "0");
+}
+
+TEST_F(FrmLoginTest, CloseFromTheTitleBarIsRefusedWithTheCancelButtonMessage) {
+    storeLogin("ACME", "JSMITH", "1");
+    LoadedWindow window(setup);
+    window.view.type(Control::txtLogin, "CHANGED");
+
+    EXPECT_FALSE(window.view.closeFromTitleBar());
+
+    ASSERT_EQ(boxes.shown().size(), 1U);
+    EXPECT_EQ(boxes.shown()[0].prompt,
+              "Please use the \"Cancel\" button if you wish to close this program now.");
+    EXPECT_EQ(boxes.shown()[0].buttons, vbmsg::kOKOnly);
+    EXPECT_EQ(boxes.shown()[0].title, "");
+    EXPECT_FALSE(window.view.isUnloaded());
+    EXPECT_TRUE(window.form.isLoaded());
+    EXPECT_EQ(stored("Login"), "JSMITH");  // nothing saved
+
+    // The window still works: Cancel unloads it afterwards.
+    EXPECT_TRUE(window.view.press(Control::cmdCancel));
+    EXPECT_EQ(stored("Login"), "CHANGED");
+}
+
+TEST_F(FrmLoginTest, SessionEndAndProgramUnloadsPassWithoutAMessageAndOnlyOnce) {
+    LoadedWindow window(setup);
+    window.view.type(Control::txtFilerCode, "ACME");
+    EXPECT_TRUE(window.form.closeRequested(unloadmode::kAppWindows));
+    EXPECT_TRUE(boxes.shown().empty());
+    EXPECT_TRUE(window.view.isUnloaded());
+    EXPECT_EQ(stored("Remember"), "0");
+
+    // A second request finds the window gone and saves nothing again.
+    SaveSetting("KXVantor", "LoginInfo", "Remember", "marker");
+    EXPECT_TRUE(window.form.Unload(unloadmode::kFormCode));
+    EXPECT_EQ(stored("Remember"), "marker");
+}
+
+TEST_F(FrmLoginTest, EventsOfControlsWithoutAProcedureDoNothingAndWiredOnesRun) {
+    LoadedWindow window(setup);
+    EXPECT_TRUE(window.view.press(Control::cmdLogin));
+    EXPECT_FALSE(window.view.isUnloaded());
+
+    int clicks = 0;
+    window.form.setEventProcedure(Control::cmdLogin, ControlEvent::Click, [&] { ++clicks; });
+    window.view.press(Control::cmdLogin);
+    EXPECT_EQ(clicks, 1);
+    window.form.setEventProcedure(Control::cmdLogin, ControlEvent::Click, {});
+    window.view.press(Control::cmdLogin);
+    EXPECT_EQ(clicks, 1);
+}
+
+// Thrown by the end-process action in place of ending the test program.
+struct ProcessEnded {
+    int exitCode;
+};
+
+TEST_F(FrmLoginTest, FailingLoadIsReportedAndEndsTheProgramWithoutSavingTheLogin) {
+    storeLogin("ACME", "JSMITH", "1");
+    const auto previous = crash::setEndProcessAction([](int code) { throw ProcessEnded{code}; });
+    ScriptedLoginView view;
+    FrmLogin form(view, setup.environment());
+    view.attach(form);
+    view.failOnNextChange(Control::txtLogin);
+
+    int exitCode = 0;
+    try {
+        form.Load();
+    } catch (const ProcessEnded& ended) {
+        exitCode = ended.exitCode;
+    }
+    crash::setEndProcessAction(previous);
+
+    EXPECT_EQ(exitCode, 1);
+    // Without the error library the report is the fallback box, naming the load handler.
+    ASSERT_EQ(boxes.shown().size(), 1U);
+    EXPECT_EQ(boxes.shown()[0].title, "Application Error");
+    EXPECT_NE(boxes.shown()[0].prompt.find("Module: frmLogin\r\nProcedure: Form_Load"),
+              std::string::npos);
+    EXPECT_NE(boxes.shown()[0].prompt.find("Invalid property value (380)"), std::string::npos);
+    EXPECT_FALSE(view.isUnloaded());
+    EXPECT_EQ(stored("Login"), "JSMITH");
+    EXPECT_EQ(stored("Remember"), "1");
+}
+
+}  // namespace
+}  // namespace kx::launcher

@@ -1,0 +1,44 @@
+#include "launcher_test_setup.h"
+
+#include "config.h"
+#include "launcher_state.h"
+#include "recordset.h"
+
+namespace kx::test {
+
+void writeLauncherConfig(const std::filesystem::path& file, const ConfigRows& rows) {
+    rowset::Recordset table;
+    table.appendField("PropName", rowset::DataType::adVarWChar, 255);
+    table.appendField("PropValue", rowset::DataType::adVarWChar, 4000);
+    table.Open();
+    for (const auto& [name, value] : rows) {
+        table.AddNew();
+        table.Fields("PropName").setValue(Variant(name));
+        table.Fields("PropValue").setValue(Variant(value));
+        table.Update();
+    }
+    std::filesystem::create_directories(file.parent_path());
+    table.Save(file);
+}
+
+LauncherTestSetup::LauncherTestSetup() {
+    std::filesystem::create_directories(programFolder());
+    std::filesystem::create_directories(dataFolder());
+    launcher::resetLauncherState();
+}
+
+launcher::LoadEnvironment LauncherTestSetup::environment(const std::string& commandLine) const {
+    const std::string program = programFolder().string();
+    const std::string data = dataFolder().string();
+    const std::string machine = (dir_ / "machine").string();
+    launcher::FolderSources folders{[program] { return program; }, [data] { return data; },
+                                    [machine] { return machine + "/system"; },
+                                    [machine] { return machine; }};
+    return {commandLine, folders};
+}
+
+void LauncherTestSetup::configure(const ConfigRows& rows) const {
+    writeLauncherConfig(programFolder() / launcher::kConfigFileName, rows);
+}
+
+}  // namespace kx::test

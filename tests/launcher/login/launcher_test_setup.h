@@ -1,0 +1,37 @@
+#pragma once
+// One start of the launcher inside a test: a program folder and a per-user data folder in a
+// temporary folder, the registry files redirected there, the launcher's state fresh, and the
+// configuration file written through the real row-set writer.
+
+#include <filesystem>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "frm_login.h"
+#include "temp_dir.h"
+
+namespace kx::test {
+
+using ConfigRows = std::vector<std::pair<std::string, std::string>>;
+
+// Writes a configuration file (PropName, PropValue) with `rows` in order.
+void writeLauncherConfig(const std::filesystem::path& file, const ConfigRows& rows);
+
+class LauncherTestSetup {
+  public:
+    LauncherTestSetup();
+
+    std::filesystem::path programFolder() const { return dir_ / "program"; }
+    std::filesystem::path dataFolder() const { return dir_ / "data"; }
+    // The folders a start takes its facts from, with `commandLine` as the program's arguments.
+    launcher::LoadEnvironment environment(const std::string& commandLine = "") const;
+    // Writes the configuration file into the program folder.
+    void configure(const ConfigRows& rows) const;
+
+  private:
+    TempDir dir_;
+    ScopedRegistry registry_;
+};
+
+}  // namespace kx::test

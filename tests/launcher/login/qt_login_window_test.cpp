@@ -1,0 +1,196 @@
+// The launcher window in Qt on the offscreen platform: layout and stacking of the panels, keys,
+// the close box, the grid's double click and the install timer, through real widgets and events.
+#include "qt_login_window.h"
+
+#include <gtest/gtest.h>
+
+#include <QCloseEvent>
+#include <QFontInfo>
+#include <QLineEdit>
+#include <QTableWidget>
+#include <QTest>
+#include <QWindow>
+#include <cmath>
+
+#include "launcher_test_setup.h"
+#include "login_form_design.h"
+#include "qt_test_application.h"
+#include "scripted_login_view.h"
+#include "settings.h"
+
+namespace kx::launcher::qt {
+namespace {
+
+std::string stored(const std::string& key) {
+    return GetSetting("KXVantor", "LoginInfo", key, "<unset>");
+}
+
+class QtLoginWindowTest : public ::testing::Test {
+  protected:
+    QtLoginWindowTest() : window(setup.environment()) {
+        window.show();
+        QWidget* top = window.window();
+        top->activateWindow();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(top));
+        EXPECT_TRUE(QTest::qWaitForWindowActive(top));
+    }
+
+    QWidget& widget(Control control) { return *window.widgetOf(control); }
+    // The control (or panel) that the window shows at a point given in twips.
+    QString shownAt(int leftTwips, int topTwips) {
+        QWidget* child =
+            window.window()->childAt(twipsToPixels(leftTwips), twipsToPixels(topTwips));
+        for (QWidget* w = child; w != nullptr; w = w->parentWidget()) {
+            if (w->parentWidget() == window.window()) {
+                return w->objectName();
+            }
+        }
+        return {};
+    }
+
+    QApplication& application = test::qtTestApplication();  // before any widget
+    test::LauncherTestSetup setup;
+    test::ScriptedMessageBoxes boxes;
+    QtLoginWindow window;
+};
+
+TEST_F(QtLoginWindowTest, PanelsCoverEachOtherInTheirFrontToBackOrder) {
+    EXPECT_EQ(window.window()->size(), QSize(497, 274));
+    EXPECT_EQ(widget(Control::frameLogin).geometry(), QRect(4, 76, 493, 193));
+    EXPECT_EQ(widget(Control::Image1).geometry(), QRect(151, 8, 193, 64));
+    EXPECT_EQ(shownAt(3000, 500), QStringLiteral("Image1"));
+    EXPECT_EQ(shownAt(3000, 2000), QStringLiteral("frameLogin"));
+
+    window.setVisible(Control::frameInstall, true);
+    EXPECT_EQ(shownAt(3000, 2000), QStringLiteral("frameInstall"));
+    EXPECT_EQ(shownAt(3000, 3500), QStringLiteral("frameLogin"));  // below the install band
+
+    window.setVisible(Control::frameVersions, true);
+    EXPECT_EQ(shownAt(3000, 500), QStringLiteral("frameVersions"));  // covers the logo
+    EXPECT_EQ(shownAt(3000, 3500), QStringLiteral("frameVersions"));
+    EXPECT_EQ(shownAt(3000, 2000), QStringLiteral("frameInstall"));  // still in front
+}
+
+TEST_F(QtLoginWindowTest, ControlsKeepTheirOwnVisibleSettingInsideAHiddenPanel) {
+    EXPECT_FALSE(window.visible(Control::frameInstall));
+    EXPECT_TRUE(window.visible(Control::lblMessage));
+    EXPECT_EQ(window.text(Control::lblMessage),
+              "Please wait, initializing system update procedure...");
+    EXPECT_EQ(window.text(Control::frameVersions),
+              "Please select the application/version you want to run:");
+    EXPECT_FALSE(window.enabled(Control::tmrComInstall));
+}
+
+TEST_F(QtLoginWindowTest, WindowFontIsArialOrItsMetricCompatibleSubstitute) {
+    const QString family = QFontInfo(window.window()->font()).family();
+    EXPECT_TRUE(family == QStringLiteral("Arial") || family == QStringLiteral("Liberation Sans") ||
+                family == QStringLiteral("Arimo"))
+        << family.toStdString();
+    EXPECT_DOUBLE_EQ(window.window()->font().pointSizeF(), 9.75);
+}
+
+TEST_F(QtLoginWindowTest, PasswordShowsAsterisksAndTabFollowsTheDesignedOrder) {
+    QTest::keyClicks(&widget(Control::txtPassword), QStringLiteral("abc"));
+    EXPECT_EQ(static_cast<QLineEdit&>(widget(Control::txtPassword)).displayText(),
+              QStringLiteral("***"));
+    EXPECT_EQ(window.text(Control::txtPassword), "abc");
+
+    widget(Control::txtFilerCode).setFocus();
+    QStringList order;
+    for (int i = 0; i < 7; ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        order << QApplication::focusWidget()->objectName();
+    }
+    EXPECT_EQ(order.join(QLatin1Char(' ')),
+              QStringLiteral("txtLogin txtPassword chkRemember cmdLogin cmdCancel cmdRefresh "
+                             "txtFilerCode"));
+}
+
+TEST_F(QtLoginWindowTest, CloseBoxIsRefusedWithTheMessageAndTheWindowStays) {
+    QCloseEvent request;  // what the window system sends for the close box or Alt+F4
+    QApplication::sendEvent(window.window()->windowHandle(), &request);
+
+    EXPECT_FALSE(request.isAccepted());
+    ASSERT_EQ(boxes.shown().size(), 1U);
+    EXPECT_EQ(boxes.shown()[0].prompt,
+              "Please use the \"Cancel\" button if you wish to close this program now.");
+    EXPECT_TRUE(window.window()->isVisible());
+    EXPECT_TRUE(window.form().isLoaded());
+    EXPECT_EQ(stored("Remember"), "<unset>");
+}
+
+TEST_F(QtLoginWindowTest, EnterClicksLoginOnlyWhileTheLoginPanelIsInFront) {
+    int logins = 0;
+    window.form().setEventProcedure(Control::cmdLogin, ControlEvent::Click, [&] { ++logins; });
+    QTest::keyClick(&widget(Control::txtPassword), Qt::Key_Return);
+    QTest::keyClick(&widget(Control::chkRemember), Qt::Key_Enter);
+    EXPECT_EQ(logins, 2);
+
+    window.setGridRows({"first", "second"});
+    window.setVisible(Control::frameVersions, true);
+    QTest::keyClick(&widget(Control::grdVersions), Qt::Key_Return);
+    EXPECT_EQ(logins, 2);
+}
+
+TEST_F(QtLoginWindowTest, EscClicksCancelWhichUnloadsSavingTheRememberedLogin) {
+    QTest::keyClicks(&widget(Control::txtFilerCode), QStringLiteral("ACME"));
+    QTest::keyClicks(&widget(Control::txtLogin), QStringLiteral("JSMITH"));
+    QTest::keyClick(&widget(Control::chkRemember), Qt::Key_Space);
+    ASSERT_TRUE(window.checked(Control::chkRemember));
+
+    QTest::keyClick(&widget(Control::txtLogin), Qt::Key_Escape);
+
+    EXPECT_FALSE(window.window()->isVisible());
+    EXPECT_FALSE(window.form().isLoaded());
+    EXPECT_TRUE(boxes.shown().empty());
+    EXPECT_EQ(stored("FilerCode"), "ACME");
+    EXPECT_EQ(stored("Login"), "JSMITH");
+    EXPECT_EQ(stored("Remember"), "1");
+}
+
+TEST_F(QtLoginWindowTest, DoubleClickInTheGridReportsTheRowUnderThePointer) {
+    std::vector<std::pair<int, int>> clicks;  // row under the pointer, current row
+    window.form().setEventProcedure(Control::grdVersions, ControlEvent::DblClick, [&] {
+        clicks.emplace_back(window.gridRowUnderPointer(), window.gridCurrentRow());
+    });
+    window.setGridRows({"Broker 2024", "Client 2024", "Client 2025"});
+    window.setGridCurrentRow(0);
+    window.setVisible(Control::frameVersions, true);
+    auto& grid = static_cast<QTableWidget&>(widget(Control::grdVersions));
+
+    const QRect second = grid.visualRect(grid.model()->index(1, 0));
+    QTest::mouseDClick(grid.viewport(), Qt::LeftButton, {}, second.center());
+    QTest::mouseDClick(grid.viewport(), Qt::LeftButton, {},
+                       QPoint(10, grid.viewport()->height() - 3));
+
+    ASSERT_EQ(clicks.size(), 2U);
+    EXPECT_EQ(clicks[0], std::make_pair(1, 1));
+    EXPECT_EQ(clicks[1].first, -1);
+    EXPECT_EQ(window.gridRowCount(), 3);
+}
+
+TEST_F(QtLoginWindowTest, InstallTimerTicksOnlyWhileEnabled) {
+    int ticks = 0;
+    window.form().setEventProcedure(Control::tmrComInstall, ControlEvent::Timer, [&] {
+        ++ticks;
+        window.setEnabled(Control::tmrComInstall, false);
+    });
+    window.setEnabled(Control::tmrComInstall, true);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return ticks > 0; }, 5000));
+    window.DoEvents();
+    EXPECT_EQ(ticks, 1);
+    EXPECT_FALSE(window.enabled(Control::tmrComInstall));
+}
+
+TEST_F(QtLoginWindowTest, BarWidthsAreBoundedToTheBar) {
+    window.setBarWidth(Control::prgCurrent, 1e9f);
+    EXPECT_EQ(widget(Control::prgCurrent).width(), twipsToPixels(4335));
+    window.setBarWidth(Control::prgCurrent, std::nanf(""));
+    EXPECT_EQ(widget(Control::prgCurrent).width(), 0);
+    window.setBarWidth(Control::prgTotal, 3187.5f);
+    EXPECT_EQ(widget(Control::prgTotal).width(), twipsToPixels(3187));
+    EXPECT_THROW(window.setBarWidth(Control::lblBytes, 10), std::logic_error);
+}
+
+}  // namespace
+}  // namespace kx::launcher::qt

@@ -1,0 +1,157 @@
+#include "scripted_login_view.h"
+
+#include <stdexcept>
+
+#include "login_form_design.h"
+#include "run_time_error.h"
+
+namespace kx::test {
+
+using launcher::ControlEvent;
+using launcher::ControlKind;
+
+namespace {
+constexpr std::int32_t kInvalidPropertyValue = 380;
+}  // namespace
+
+ScriptedLoginView::ScriptedLoginView() {
+    for (const launcher::ControlDesign& design : launcher::loginFormDesign()) {
+        ControlState state;
+        state.text = design.text;
+        state.visible = design.visible;
+        state.enabled = design.kind != ControlKind::Timer;  // the install timer starts disabled
+        state.barWidth = static_cast<float>(design.place.width);
+        controls_.push_back(state);
+    }
+}
+
+const ScriptedLoginView::ControlState& ScriptedLoginView::state(Control control) const {
+    return controls_.at(static_cast<std::size_t>(control));
+}
+
+ScriptedLoginView::ControlState& ScriptedLoginView::stateOf(Control control) {
+    return controls_.at(static_cast<std::size_t>(control));
+}
+
+ScriptedLoginView::ControlState& ScriptedLoginView::changing(Control control) {
+    if (failingControl_ == control) {
+        failingControl_.reset();
+        raiseError(kInvalidPropertyValue, launcher::designOf(control).name,
+                   "Invalid property value");
+    }
+    return stateOf(control);
+}
+
+void ScriptedLoginView::type(Control box, const std::string& text) {
+    stateOf(box).text = text;
+}
+
+bool ScriptedLoginView::press(Control button) {
+    const ControlState& pressed = state(button);
+    if (!pressed.enabled || !pressed.visible || form_ == nullptr) {
+        return false;
+    }
+    if (launcher::designOf(button).kind == ControlKind::CheckBox) {
+        stateOf(button).checked = !pressed.checked;
+    }
+    form_->controlEvent(button, ControlEvent::Click);
+    return true;
+}
+
+void ScriptedLoginView::doubleClickGrid(int row) {
+    gridPointerRow_ = row >= 0 && row < gridRowCount() ? row : -1;
+    if (gridPointerRow_ >= 0) {
+        gridCurrentRow_ = gridPointerRow_;
+    }
+    if (form_ != nullptr) {
+        form_->controlEvent(Control::grdVersions, ControlEvent::DblClick);
+    }
+}
+
+bool ScriptedLoginView::closeFromTitleBar() {
+    return form_ != nullptr && form_->closeRequested(launcher::unloadmode::kFormControlMenu);
+}
+
+bool ScriptedLoginView::tickInstallTimer() {
+    if (!state(Control::tmrComInstall).enabled || form_ == nullptr) {
+        return false;
+    }
+    form_->controlEvent(Control::tmrComInstall, ControlEvent::Timer);
+    return true;
+}
+
+void ScriptedLoginView::setTitle(const std::string& title) {
+    title_ = title;
+}
+
+void ScriptedLoginView::setText(Control control, const std::string& text) {
+    changing(control).text = text;
+}
+
+std::string ScriptedLoginView::text(Control control) const {
+    return state(control).text;
+}
+
+void ScriptedLoginView::setChecked(Control control, bool checked) {
+    changing(control).checked = checked;
+}
+
+bool ScriptedLoginView::checked(Control control) const {
+    return state(control).checked;
+}
+
+void ScriptedLoginView::setEnabled(Control control, bool enabled) {
+    changing(control).enabled = enabled;
+}
+
+void ScriptedLoginView::setVisible(Control control, bool visible) {
+    changing(control).visible = visible;
+}
+
+void ScriptedLoginView::setFocus(Control control) {
+    changing(control);
+    focus_ = control;
+}
+
+void ScriptedLoginView::setBarWidth(Control bar, float twips) {
+    const launcher::ControlDesign& design = launcher::designOf(bar);
+    if (design.kind != ControlKind::Bar) {
+        throw std::logic_error(std::string("not a progress bar: ") + design.name);
+    }
+    changing(bar).barWidth = launcher::clampBarWidth(twips, static_cast<float>(design.place.width));
+}
+
+void ScriptedLoginView::setMousePointer(launcher::MousePointer pointer) {
+    pointer_ = pointer;
+}
+
+void ScriptedLoginView::setGridRows(const std::vector<std::string>& rows) {
+    changing(Control::grdVersions);
+    gridRows_ = rows;
+    gridCurrentRow_ = rows.empty() ? -1 : 0;
+}
+
+void ScriptedLoginView::setGridCurrentRow(int row) {
+    if (row >= 0 && row < gridRowCount()) {
+        gridCurrentRow_ = row;
+    }
+}
+
+ScriptedMessageBoxes::ScriptedMessageBoxes() {
+    previous_ = setMessageBoxHandler(
+        [this](const std::string& prompt, std::int32_t buttons, const std::string& title) {
+            shown_.push_back({prompt, buttons, title});
+            if (answers_.empty()) {
+                return vbmsg::kOK;
+            }
+            const std::int32_t answer = answers_.front();
+            answers_.pop_front();
+            return answer;
+        });
+}
+
+ScriptedMessageBoxes::~ScriptedMessageBoxes() {
+    setMessageBoxHandler(std::move(previous_));
+}
+
+}  // namespace kx::test

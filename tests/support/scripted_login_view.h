@@ -1,0 +1,120 @@
+#pragma once
+// Stands in for the launcher window where no display is wanted: a LoginView that starts as the
+// window is designed, records what the window's procedures set, and lets a test act as the user
+// (type into boxes, press buttons, double-click grid rows, close from the title bar, let the
+// install timer tick). Message boxes are answered by ScriptedMessageBoxes.
+
+#include <cstdint>
+#include <deque>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "frm_login.h"
+#include "login_view.h"
+#include "message_box.h"
+
+namespace kx::test {
+
+class ScriptedLoginView final : public launcher::LoginView {
+  public:
+    using Control = launcher::Control;
+
+    ScriptedLoginView();
+
+    // The procedures that user actions go to.
+    void attach(launcher::FrmLogin& form) { form_ = &form; }
+
+    // User actions. A click reaches the procedures only when the control is enabled and visible,
+    // as on the real window; the result tells whether it did.
+    void type(Control box, const std::string& text);
+    bool press(Control button);
+    void doubleClickGrid(int row);  // -1: the empty area below the rows
+    bool closeFromTitleBar();       // returns whether the window closed
+    bool tickInstallTimer();        // a tick, when the timer is enabled
+
+    // Makes the next change the procedures make to `control` raise a run-time error.
+    void failOnNextChange(Control control) { failingControl_ = control; }
+
+    // What the procedures did.
+    float barWidth(Control bar) const { return state(bar).barWidth; }
+    launcher::MousePointer mousePointer() const { return pointer_; }
+    std::optional<Control> focus() const { return focus_; }
+    int refreshCount() const { return refreshes_; }
+    int doEventsCount() const { return doEvents_; }
+    bool isUnloaded() const { return unloaded_; }
+    std::vector<std::string> gridRows() const { return gridRows_; }
+
+    void setTitle(const std::string& title) override;
+    std::string title() const override { return title_; }
+    void setText(Control control, const std::string& text) override;
+    std::string text(Control control) const override;
+    void setChecked(Control control, bool checked) override;
+    bool checked(Control control) const override;
+    void setEnabled(Control control, bool enabled) override;
+    bool enabled(Control control) const override { return state(control).enabled; }
+    void setVisible(Control control, bool visible) override;
+    bool visible(Control control) const override { return state(control).visible; }
+    void setFocus(Control control) override;
+    void setBarWidth(Control bar, float twips) override;
+    void setMousePointer(launcher::MousePointer pointer) override;
+    void setGridRows(const std::vector<std::string>& rows) override;
+    int gridRowCount() const override { return static_cast<int>(gridRows_.size()); }
+    int gridCurrentRow() const override { return gridCurrentRow_; }
+    void setGridCurrentRow(int row) override;
+    int gridRowUnderPointer() const override { return gridPointerRow_; }
+    void Refresh() override { ++refreshes_; }
+    void DoEvents() override { ++doEvents_; }
+    void unloadWindow() override { unloaded_ = true; }
+
+  private:
+    struct ControlState {
+        std::string text;
+        bool checked = false;
+        bool enabled = true;
+        bool visible = true;
+        float barWidth = 0;
+    };
+    ControlState& changing(Control control);
+    const ControlState& state(Control control) const;
+    ControlState& stateOf(Control control);
+
+    launcher::FrmLogin* form_ = nullptr;
+    std::vector<ControlState> controls_;
+    std::string title_;
+    std::optional<Control> focus_;
+    std::optional<Control> failingControl_;
+    launcher::MousePointer pointer_ = launcher::MousePointer::Default;
+    std::vector<std::string> gridRows_;
+    int gridCurrentRow_ = -1;
+    int gridPointerRow_ = -1;
+    int refreshes_ = 0;
+    int doEvents_ = 0;
+    bool unloaded_ = false;
+};
+
+// Answers every kx::MsgBox while it lives: records each box and answers from a queue (an empty
+// queue answers OK). Restores the previous handler afterwards.
+class ScriptedMessageBoxes {
+  public:
+    struct Box {
+        std::string prompt;
+        std::int32_t buttons;
+        std::string title;
+    };
+
+    ScriptedMessageBoxes();
+    ~ScriptedMessageBoxes();
+    ScriptedMessageBoxes(const ScriptedMessageBoxes&) = delete;
+    ScriptedMessageBoxes& operator=(const ScriptedMessageBoxes&) = delete;
+
+    void answerNext(std::int32_t answer) { answers_.push_back(answer); }
+    const std::vector<Box>& shown() const { return shown_; }
+
+  private:
+    std::vector<Box> shown_;
+    std::deque<std::int32_t> answers_;
+    MessageBoxHandler previous_;
+};
+
+}  // namespace kx::test
