@@ -1,6 +1,7 @@
 #include "windowed_program.h"
 
 #include <fcntl.h>
+#include <pthread.h>
 #include <signal.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -47,6 +48,12 @@ void unloadOnTermination(QtLoginWindow& window) {
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
     sigaction(SIGTERM, &action, nullptr);
+    // A request sent before this point waits, if the starter blocked the signal, and arrives now;
+    // an inherited mask must not hide it for the rest of the run either.
+    sigset_t terminate;
+    sigemptyset(&terminate);
+    sigaddset(&terminate, SIGTERM);
+    pthread_sigmask(SIG_UNBLOCK, &terminate, nullptr);
 }
 
 }  // namespace
