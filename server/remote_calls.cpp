@@ -4,7 +4,6 @@
 #include <array>
 #include <cctype>
 #include <charconv>
-#include <functional>
 #include <set>
 #include <string_view>
 
