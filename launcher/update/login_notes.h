@@ -1,0 +1,25 @@
+#pragma once
+// The login notes a start reports to the deployment's server: the machine's memory status and
+// whether the install folders can be written. Eight lines, each ending in CR LF, in this order:
+// "Available Page File = ", "Available Physical Memory = ", "Available Virtual Memory = ", each
+// followed by a byte count; "Memory Load = %" followed by the percentage in use; "Total Page
+// File = ", "Total Physical Memory = ", "Total Virtual Memory = " with their byte counts; and
+// "Has admin access = " followed by "Yes" or "No".
+//
+// The figures come from platform/system's memory status, Linux's own accounting mapped onto the
+// old memory-status query: physical memory is MemTotal and MemAvailable of /proc/meminfo; the
+// page file is RAM plus swap (the commit limit and what is left of it); virtual memory is this
+// process's address space (RLIMIT_AS or the architecture's user-space size) and the part of it not
+// yet mapped; the load is the percentage of physical memory in use. They are written as unsigned
+// 64-bit decimal numbers: the old 32-bit fields overflowed on any machine with more than 4 GB, so
+// the server received wrapped, even negative, figures.
+
+#include <string>
+
+#include "memory_status.h"
+
+namespace kx::launcher {
+
+std::string buildLoginNotes(const sys::MemoryStatus& memory, bool hasAdmin);
+
+}  // namespace kx::launcher

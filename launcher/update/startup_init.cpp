@@ -1,0 +1,187 @@
+#include "startup_init.h"
+
+#include <memory>
+#include <optional>
+
+#include "data_space.h"
+#include "launcher_state.h"
+#include "login_notes.h"
+#include "memory_status.h"
+#include "message_box.h"
+#include "rowset_text.h"
+#include "run_time_error.h"
+#include "system_utilities.h"
+#include "trap.h"
+#include "update_decision.h"
+#include "vb_convert.h"
+#include "vb_strings.h"
+
+namespace kx::launcher {
+
+using crash::Frame;
+using crash::trapped;
+
+namespace {
+
+constexpr const char* kClientProgId = "KXBOGeneral_V3.Init";
+constexpr const char* kBrokerProgId = "KXBO_V2.Init";
+
+Variant deploymentField(const char* name) {
+    return requireObject(Module1().rsDeployments).Fields(name).Value();
+}
+
+void showStatus(LoginView& view, const std::string& suffix) {
+    view.setText(Control::lblMessage, Module1().mLoginDesc + suffix);
+    view.Refresh();
+}
+
+void emptyProgressBars(LoginView& view) {
+    view.setBarWidth(Control::prgTotal, 0);
+    view.setBarWidth(Control::prgCurrent, 0);
+    view.Refresh();
+}
+
+// Positions rsDeployments on the deployment of the current rsLogins row.
+void findChosenDeployment() {
+    Module1State& m = Module1();
+    const Variant id = requireObject(m.rsLogins).Fields("KXDeploymentID").Value();
+    rowset::Recordset& deployments = requireObject(m.rsDeployments);
+    deployments.MoveFirst();
+    deployments.Find("KXDeploymentID = " + CStr(id));
+}
+
+ObjectPtr createBusinessObject() {
+    Module1State& m = Module1();
+    auto dataSpace = std::make_shared<dataspace::DataSpace>();
+    m.m_RDS = dataSpace;
+    const bool client = fieldText(deploymentField("DeploymentType")) == "CLIENT";
+    return dataSpace->CreateObject(client ? kClientProgId : kBrokerProgId, m.m_BOServer);
+}
+
+void logIn(Dispatch& businessObject) {
+    Module1State& m = Module1();
+    m.m_AuthLogin = CStr(
+        businessObject.call("LoginUser", {m.mFilerCode, m.mLogin, m.mPassword, GetIpAddrTable()}));
+    if (m.m_AuthLogin.empty()) {
+        raiseError(kLoginCheckError, kLoginCheckSource, kLoginCheckDescription);
+    }
+}
+
+void clearGroupFields() {
+    Module1State& m = Module1();
+    m.m_InstallGroupName.clear();
+    m.m_ServerLastUpdate.clear();
+    m.m_ClientLastUpdate.clear();
+    m.m_CustomInstallGroupName.clear();
+    m.m_CustomServerLastUpdate.clear();
+    m.m_CustomClientLastUpdate.clear();
+}
+
+// The steps that must not stop the start: each statement runs on its own with errors ignored.
+void reportLoginAndLimitList(ObjectPtr& KXBOInit, std::string& LoginNotes, sys::MemoryStatus& MS) {
+    Module1State& m = Module1();
+    resumeNextEach({
+        [&] {
+            m.m_DownloadLocation = CStr(deploymentField("BusObjURL")) + "/" +
+                                   Trim(fieldText(deploymentField("DeploymentType"))) +
+                                   "/InstallFiles/";
+        },
+        [&] { MS = sys::queryMemoryStatus().value_or(sys::MemoryStatus{}); },
+        [&] { modRegistry().HasAdmin = CheckAdminRights(); },
+        [&] { LoginNotes = buildLoginNotes(MS, modRegistry().HasAdmin); },
+        [&] {
+            requireObject(KXBOInit).call("WriteLoginNotes", {m.m_AuthLogin, LoginNotes});
+        },
+        [&] { KXBOInit.reset(); },
+        [&] { m.mNumUpdates = 0; },
+        [&] {
+            if (m.m_SkipUpdateCheck) {
+                requireObject(m.rsInstallList).setFilter(Variant("InstallType = 0"));
+            }
+        },
+    });
+    Err().Clear();
+}
+
+void showRunStatus(LoginView& view) {
+    const Module1State& m = Module1();
+    if (m.mCountUpdates) {
+        view.setText(Control::frameStatus, "0 updates found...");
+    } else if (!m.m_SkipUpdateCheck) {
+        showStatus(view, " - downloading/installing updates...");
+    }
+    view.Refresh();
+}
+
+}  // namespace
+
+void StartUpInit(LoginView& view, const FolderSources& folders) {
+    ObjectPtr KXBOInit;
+    std::string LoginNotes;
+    std::string mInstallFilesXML;
+    StreamPtr strmInstallFiles;
+    sys::MemoryStatus MS;
+    Frame frame("frmLogin", "StartUpInit");
+    frame.record("MS", "MEMORYSTATUS")
+        .local("KXBOInit", KXBOInit)
+        .local("LoginNotes", LoginNotes)
+        .local("mInstallFilesXML", mInstallFilesXML)
+        .local("strmInstallFiles", strmInstallFiles);
+    trapped(frame, [&] {
+        Module1State& m = Module1();
+        frame.line(10);
+        m.m_SkipUpdateCheck = false;
+        m.m_SkipCustomUpdateCheck = true;
+        view.setVisible(Control::frameInstall, true);
+        frame.line(20);
+        m.mLoginDesc =
+            "[" + Trim(fieldText(requireObject(m.rsLogins).Fields("LoginDescription").Value())) +
+            "]";
+        showStatus(view, " - initializing...");
+        frame.line(30);
+        findChosenDeployment();
+        frame.line(40);
+        emptyProgressBars(view);
+        frame.line(50);
+        InitDirectories(false, folders);
+        frame.line(60);
+        m.m_BOServer = CStr(deploymentField("BusObjURL"));
+        KXBOInit = createBusinessObject();
+        frame.line(70);
+        logIn(*KXBOInit);
+        frame.line(90);
+        decideUpdateCheck(fieldText(deploymentField("checkForUpdates")));
+        frame.line(100);
+        clearGroupFields();
+        frame.line(110);
+        if (m.retCheckForUpdates == vbmsg::kYes) {
+            if (fieldText(deploymentField("DeploymentType")) == "BROKER") {
+                frame.line(111);
+                compareBrokerStamps(*KXBOInit, deploymentField("InstallGroupID"),
+                                    deploymentField("CustomInstallGroupID"));
+            }
+            frame.line(112);
+            showStatus(view, " - checking for updates...");
+        } else if (!m.mCountUpdates) {
+            m.m_SkipUpdateCheck = true;
+        }
+        frame.line(120);
+        emptyProgressBars(view);
+        frame.line(130);
+        mInstallFilesXML = CStr(KXBOInit->call("GetInstallFilesByIDXML",
+                                               {m.m_AuthLogin, deploymentField("InstallGroupID"),
+                                                deploymentField("CustomInstallGroupID")}));
+        frame.line(140);
+        m.rsInstallList = openRowsetFromText(mInstallFilesXML, strmInstallFiles);
+        frame.line(150);
+        reportLoginAndLimitList(KXBOInit, LoginNotes, MS);
+        frame.line(220);
+        showRunStatus(view);
+        frame.line(230);
+        m.m_BOServer = Replace(m.m_BOServer, "://", "://" + m.m_AuthLogin + "@");
+        frame.line(240);
+        view.setEnabled(Control::tmrComInstall, true);
+    });
+}
+
+}  // namespace kx::launcher

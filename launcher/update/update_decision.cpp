@@ -1,0 +1,99 @@
+#include "update_decision.h"
+
+#include "config.h"
+#include "install_time_stamps.h"
+#include "launcher_state.h"
+#include "message_box.h"
+#include "rowset_text.h"
+#include "vb_convert.h"
+#include "vb_date.h"
+#include "vb_strings.h"
+
+namespace kx::launcher {
+
+namespace {
+
+struct GroupStamps {
+    std::string name;
+    std::string serverStamp;
+    std::string clientStamp;
+};
+
+GroupStamps fetchGroupStamps(Dispatch& businessObject, const std::string& groupName) {
+    GroupStamps stamps{groupName, {}, {}};
+    stamps.serverStamp =
+        CStr(businessObject.call("GetUpdateInfoLastUpdate", {Module1().m_AuthLogin, groupName}));
+    stamps.clientStamp = GetClientLastUpdate(groupName);
+    return stamps;
+}
+
+}  // namespace
+
+void decideUpdateCheck(const std::string& checkForUpdates) {
+    Module1State& m = Module1();
+    m.mCountUpdates = false;
+    m.mIsUpdateAdmin = false;
+    if (m.mIsSharedEnvironment) {
+        m.mIsUpdateAdmin = IsUpdateAdmin(m.mLogin);
+        m.retCheckForUpdates = m.mIsUpdateAdmin ? vbmsg::kYes : vbmsg::kNo;
+        m.mCountUpdates = !m.mIsUpdateAdmin;
+        return;
+    }
+    const std::string wanted = UCase(checkForUpdates);
+    if (wanted == "Y") {
+        m.retCheckForUpdates = vbmsg::kYes;
+    } else if (wanted == "N") {
+        m.retCheckForUpdates = vbmsg::kNo;
+    } else {
+        m.retCheckForUpdates = MsgBox(kCheckForUpdatesQuestion, vbmsg::kYesNo, "") == vbmsg::kYes
+                                   ? vbmsg::kYes
+                                   : vbmsg::kNo;
+    }
+}
+
+bool stampsSayCurrent(const std::string& serverStamp, const std::string& clientStamp) {
+    const Variant server(serverStamp);
+    const Variant client(clientStamp);
+    if (!IsDate(server) || !IsDate(client)) {
+        return false;
+    }
+    const auto order = compareDates(CDate(server), CDate(client));
+    return order == std::partial_ordering::less || order == std::partial_ordering::equivalent;
+}
+
+bool namesInstallGroup(const Variant& groupId) {
+    if (groupId.isNull() || groupId.isEmpty() ||
+        (groupId.isString() && groupId.asString().empty())) {
+        return false;
+    }
+    return CDbl(groupId) != 0;
+}
+
+void compareBrokerStamps(Dispatch& businessObject, const Variant& installGroupId,
+                         const Variant& customInstallGroupId) {
+    Module1State& m = Module1();
+    if (namesInstallGroup(customInstallGroupId)) {
+        m.m_SkipCustomUpdateCheck = false;
+        const GroupStamps custom =
+            fetchGroupStamps(businessObject, kInstallGroupPrefix + fieldText(customInstallGroupId));
+        m.m_CustomInstallGroupName = custom.name;
+        m.m_CustomServerLastUpdate = custom.serverStamp;
+        m.m_CustomClientLastUpdate = custom.clientStamp;
+        if (stampsSayCurrent(custom.serverStamp, custom.clientStamp)) {
+            m.m_SkipCustomUpdateCheck = true;
+        }
+    }
+    // Group 0 is no group: asking the server for the stamp of "INSTALL_0" would fail the start.
+    if (namesInstallGroup(installGroupId)) {
+        const GroupStamps standard =
+            fetchGroupStamps(businessObject, kInstallGroupPrefix + fieldText(installGroupId));
+        m.m_InstallGroupName = standard.name;
+        m.m_ServerLastUpdate = standard.serverStamp;
+        m.m_ClientLastUpdate = standard.clientStamp;
+        if (stampsSayCurrent(standard.serverStamp, standard.clientStamp)) {
+            m.m_SkipUpdateCheck = m.m_SkipCustomUpdateCheck;
+        }
+    }
+}
+
+}  // namespace kx::launcher
