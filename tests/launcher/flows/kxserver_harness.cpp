@@ -1,0 +1,168 @@
+#include "kxserver_harness.h"
+
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <httplib.h>
+
+#include <stdexcept>
+
+extern char** environ;
+
+namespace kx::test {
+
+namespace {
+
+const std::string kKxserver = std::string(KX_BIN_DIR) + "/kxserver";
+
+// Starts kxserver with its standard output on a pipe; returns the read end and sets `pid`.
+// Standard error goes to `errorLog` (or stays the test's own when empty).
+int spawnKxserver(const std::vector<std::string>& args, const std::string& errorLog, pid_t& pid) {
+    std::vector<std::string> argv = {kKxserver};
+    argv.insert(argv.end(), args.begin(), args.end());
+    std::vector<char*> pointers;
+    for (auto& arg : argv) {
+        pointers.push_back(arg.data());
+    }
+    pointers.push_back(nullptr);
+    int fds[2];
+    if (pipe2(fds, O_CLOEXEC) != 0) {
+        throw std::runtime_error("pipe failed");
+    }
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, fds[1], STDOUT_FILENO);
+    if (!errorLog.empty()) {
+        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errorLog.c_str(),
+                                         O_WRONLY | O_CREAT | O_APPEND, 0600);
+    }
+    const int rc =
+        posix_spawn(&pid, kKxserver.c_str(), &actions, nullptr, pointers.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    close(fds[1]);
+    if (rc != 0) {
+        close(fds[0]);
+        throw std::runtime_error("cannot start " + kKxserver);
+    }
+    return fds[0];
+}
+
+// Reads from `fd` until end of file, or only up to the first line end when `oneLine`.
+std::string readOutput(int fd, bool oneLine) {
+    std::string text;
+    char c = 0;
+    while (read(fd, &c, 1) == 1) {
+        if (oneLine && c == '\n') {
+            break;
+        }
+        text += c;
+    }
+    close(fd);
+    return text;
+}
+
+int exitCodeOf(pid_t pid) {
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0) {
+        if (errno != EINTR) {
+            return -1;
+        }
+    }
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+}  // namespace
+
+std::string kxserver(const std::vector<std::string>& args) {
+    pid_t pid = 0;
+    const std::string out = readOutput(spawnKxserver(args, {}, pid), false);
+    const int code = exitCodeOf(pid);
+    if (code != 0) {
+        throw std::runtime_error("kxserver " + (args.empty() ? std::string() : args[0]) +
+                                 " ended with " + std::to_string(code));
+    }
+    return out;
+}
+
+int unusedLoopbackPort() {
+    const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    if (fd < 0 || bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+        getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+        throw std::runtime_error("no free loopback port");
+    }
+    close(fd);
+    return ntohs(address.sin_port);
+}
+
+ServeProcess::ServeProcess(const std::filesystem::path& catalogDir, const std::string& publicUrl) {
+    // The server announces its public URL when it has one, so the port is chosen here then.
+    const int port = publicUrl.empty() ? 0 : unusedLoopbackPort();
+    std::vector<std::string> args = {"serve", catalogDir.string(), "--port", std::to_string(port)};
+    if (!publicUrl.empty()) {
+        args.insert(args.end(), {"--public-url", publicUrl});
+    }
+    const std::string log = (catalogDir.parent_path() / "serve.log").string();
+    // The first line of output comes once the server listens.
+    url_ = readOutput(spawnKxserver(args, log, pid_), true);
+    if (port != 0 && !url_.empty()) {
+        url_ = "http://127.0.0.1:" + std::to_string(port);
+    }
+    if (url_.empty()) {
+        kill(pid_, SIGKILL);
+        exitCodeOf(pid_);
+        throw std::runtime_error("kxserver serve did not start; see " + log);
+    }
+}
+
+ServeProcess::~ServeProcess() {
+    kill(pid_, SIGTERM);
+    exitCodeOf(pid_);
+}
+
+RecordingRelay::RecordingRelay() : server_(std::make_unique<httplib::Server>()) {
+    server_->Post(R"(/.*)", [this](const httplib::Request& req, httplib::Response& res) {
+        {
+            std::lock_guard lock(mutex_);
+            requests_.push_back({req.path, req.body});
+        }
+        httplib::Client target(target_);
+        const auto answer = target.Post(req.path, req.body, "application/json");
+        if (!answer) {
+            res.status = 502;
+            return;
+        }
+        res.status = answer->status;
+        res.set_content(answer->body, answer->get_header_value("Content-Type"));
+    });
+    const int port = server_->bind_to_any_port("127.0.0.1");
+    if (port <= 0) {
+        throw std::runtime_error("the relay cannot listen");
+    }
+    url_ = "http://127.0.0.1:" + std::to_string(port);
+    thread_ = std::thread([this] { server_->listen_after_bind(); });
+    // Stopping works only on a running server; the socket already listens, so nothing is lost.
+    while (!server_->is_running()) {
+        std::this_thread::yield();
+    }
+}
+
+RecordingRelay::~RecordingRelay() {
+    server_->stop();
+    thread_.join();
+}
+
+std::vector<RecordingRelay::Request> RecordingRelay::requests() const {
+    std::lock_guard lock(mutex_);
+    return requests_;
+}
+
+}  // namespace kx::test

@@ -1,0 +1,74 @@
+#pragma once
+// The reference server for the launcher's flow tests: catalogs built with kxserver's own
+// administrator's command line, `kxserver serve` as a child process on a free loopback port, and a
+// relay that passes the launcher's calls on to it while keeping a copy of each request.
+
+#include <sys/types.h>
+
+#include <filesystem>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace httplib {
+class Server;
+}
+
+namespace kx::test {
+
+// Runs `kxserver ARGS...` to its end and returns its standard output; throws std::runtime_error
+// with the exit code when it fails.
+std::string kxserver(const std::vector<std::string>& args);
+
+// A loopback port on which nothing listens (it was free a moment ago).
+int unusedLoopbackPort();
+
+// `kxserver serve DIR --port 0 [--public-url URL]`, stopped (SIGTERM, then waited for) when the
+// object goes away. Its log goes to serve.log beside the catalog folder.
+class ServeProcess {
+  public:
+    explicit ServeProcess(const std::filesystem::path& catalogDir,
+                          const std::string& publicUrl = {});
+    ~ServeProcess();
+    ServeProcess(const ServeProcess&) = delete;
+    ServeProcess& operator=(const ServeProcess&) = delete;
+
+    // Where it listens ("http://127.0.0.1:PORT"); with a public URL its lists name that instead.
+    const std::string& url() const { return url_; }
+
+  private:
+    pid_t pid_ = 0;
+    std::string url_;
+};
+
+// Listens on a free loopback port, forwards every POST to `target` (same path and body) and
+// answers with the target's answer, recording each request on the way.
+class RecordingRelay {
+  public:
+    struct Request {
+        std::string path;
+        std::string body;
+    };
+
+    RecordingRelay();
+    ~RecordingRelay();
+    RecordingRelay(const RecordingRelay&) = delete;
+    RecordingRelay& operator=(const RecordingRelay&) = delete;
+
+    const std::string& url() const { return url_; }
+    // Where requests go; set before the first request arrives.
+    void forwardTo(const std::string& target) { target_ = target; }
+    std::vector<Request> requests() const;
+
+  private:
+    std::unique_ptr<httplib::Server> server_;
+    std::thread thread_;
+    std::string url_;
+    std::string target_;
+    mutable std::mutex mutex_;
+    std::vector<Request> requests_;
+};
+
+}  // namespace kx::test

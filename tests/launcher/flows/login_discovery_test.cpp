@@ -1,0 +1,182 @@
+// The Login click against a real kxserver: entry checks, discovery of the valid (server,
+// deployment) pairs, and the three outcomes.
+
+#include <gtest/gtest.h>
+
+#include "launcher_state.h"
+#include "login_click.h"
+#include "login_flow_fixture.h"
+#include "vb_convert.h"
+
+namespace kx::test {
+namespace {
+
+using launcher::Control;
+using launcher::Module1;
+
+class LoginDiscoveryTest : public LoginFlowTest {
+  protected:
+    // The descriptions and server names of rsLogins, in order.
+    static std::vector<std::string> loginPairs() {
+        std::vector<std::string> pairs;
+        auto& logins = *Module1().rsLogins;
+        for (logins.MoveFirst(); !logins.isEOF(); logins.MoveNext()) {
+            pairs.push_back(CStr(logins.Fields("LoginServerName").Value()) + ": " +
+                            CStr(logins.Fields("LoginDescription").Value()));
+        }
+        return pairs;
+    }
+};
+
+TEST_F(LoginDiscoveryTest, BlankEntriesAreReportedInOrderWithoutAskingTheServer) {
+    // Nothing listens at the base URL: a call to it would end the launcher.
+    startLauncher({}, "http://127.0.0.1:" + std::to_string(unusedLoopbackPort()));
+    struct Case {
+        std::string filer, login, password, message;
+        Control focus;
+    };
+    const Case cases[] = {
+        {"  ", "", "", launcher::kFilerCodeMissing, Control::txtFilerCode},
+        {"acme", " ", "x", launcher::kLoginMissing, Control::txtLogin},
+        {"acme", "alice", "   ", launcher::kPasswordMissing, Control::txtPassword},
+    };
+    for (const Case& c : cases) {
+        login(c.filer, c.login, c.password);
+        ASSERT_FALSE(boxes_.shown().empty());
+        EXPECT_EQ(boxes_.shown().back().prompt, c.message);
+        EXPECT_EQ(boxes_.shown().back().buttons, vbmsg::kOKOnly);
+        EXPECT_EQ(view_.focus(), c.focus);
+    }
+    EXPECT_EQ(boxes_.shown().size(), 3U);
+    EXPECT_EQ(view_.text(Control::txtFilerCode), "ACME");
+    EXPECT_EQ(view_.text(Control::txtLogin), "ALICE");
+    EXPECT_EQ(view_.text(Control::lblStatus), "");
+}
+
+TEST_F(LoginDiscoveryTest, UnknownUserAndWrongPasswordAreToldApartAndTheLoginPanelStays) {
+    addServer("Main", "/bo/main");
+    addDeployment({.description = "Broker", .path = "/bo/main"});
+    startLauncher();
+
+    login("ACME", "NOBODY", "s3cret");
+    EXPECT_EQ(view_.text(Control::lblStatus), launcher::kNoServerStatus);
+    EXPECT_EQ(shownPrompt(0), launcher::kNoServerMessage);
+    EXPECT_EQ(view_.focus(), Control::txtFilerCode);
+    EXPECT_EQ(view_.mousePointer(), launcher::MousePointer::Default);
+
+    login("ACME", "ALICE", "wrong");
+    EXPECT_EQ(view_.text(Control::lblStatus), launcher::kNoValidPairStatus);
+    EXPECT_EQ(shownPrompt(1), launcher::kNoValidPairMessage);
+    EXPECT_FALSE(view_.visible(Control::frameVersions));
+    EXPECT_FALSE(view_.visible(Control::frameInstall));
+    EXPECT_EQ(Module1().strmServers, nullptr) << "the click's streams are closed and released";
+    EXPECT_EQ(Module1().strmDeployments, nullptr);
+}
+
+TEST_F(LoginDiscoveryTest, ServerReceivesUpperCasedEntriesAndThePasswordAsTyped) {
+    RecordingRelay relay;
+    serve(relay.url());
+    relay.forwardTo(serverUrl());
+    addServer("Main", "/bo/main");
+    addDeployment({.description = "Broker", .path = "/bo/main"});
+    startLauncher({}, relay.url());
+
+    login("acme", "alice", "  s3cret ");
+    EXPECT_EQ(view_.text(Control::txtFilerCode), "ACME");
+    EXPECT_EQ(view_.text(Control::txtPassword), "  s3cret ");
+    EXPECT_EQ(Module1().mPassword, "s3cret");
+    // The blanks reached the server, which refused the password they are part of.
+    EXPECT_EQ(shownPrompt(0), launcher::kNoValidPairMessage);
+    const auto requests = relay.requests();
+    ASSERT_EQ(requests.size(), 3U);
+    EXPECT_NE(requests[0].body.find(R"("args":["ACME","ALICE"])"), std::string::npos)
+        << requests[0].body;
+    EXPECT_EQ(requests[2].path, "/bo/main");
+    EXPECT_NE(requests[2].body.find(R"("args":["ACME","ALICE","  s3cret ",false,false])"),
+              std::string::npos)
+        << requests[2].body;
+}
+
+TEST_F(LoginDiscoveryTest, PairsOfTwoServersAreListedInServerOrder) {
+    addServer("First", "/bo/one");
+    addServer("Second", "/bo/two");
+    // Deployments listed in the other order than their servers.
+    addDeployment({.type = "CLIENT", .description = "Client at two", .path = "/bo/two"});
+    addDeployment({.description = "Broker at one", .path = "/bo/one"});
+    startLauncher();
+
+    login("ACME", "ALICE", "s3cret");
+    EXPECT_EQ(loginPairs(),
+              (std::vector<std::string>{"First: Broker at one", "Second: Client at two"}));
+    EXPECT_EQ(view_.gridRows(), (std::vector<std::string>{"Broker at one", "Client at two"}));
+    EXPECT_EQ(view_.gridCurrentRow(), 0);
+    EXPECT_TRUE(view_.visible(Control::frameVersions));
+    EXPECT_EQ(view_.focus(), Control::grdVersions);
+    EXPECT_FALSE(view_.visible(Control::frameInstall));
+    EXPECT_EQ(view_.text(Control::lblStatus), launcher::kValidatingStatus);
+}
+
+TEST_F(LoginDiscoveryTest, OnePairGoesStraightToTheInstallPanel) {
+    // The apostrophe must be doubled in the filter that matches deployments to their server.
+    addServer("O'Neil's", "/bo/o'neil");
+    const auto id = addDeployment({.description = "Broker", .path = "/bo/o'neil"});
+    startLauncher();
+
+    login("ACME", "ALICE", "s3cret");
+    EXPECT_TRUE(boxes_.shown().empty()) << shownPrompt(0);
+    EXPECT_EQ(view_.gridRowCount(), 0);
+    EXPECT_TRUE(view_.visible(Control::frameInstall));
+    EXPECT_TRUE(view_.enabled(Control::tmrComInstall));
+    EXPECT_EQ(CLngLng(Module1().rsLogins->Fields("KXDeploymentID").Value()), id);
+    EXPECT_EQ(CStr(Module1().rsLogins->Fields("LoginType").Value()), "BROKER");
+}
+
+TEST_F(LoginDiscoveryTest, ServerThatFailsItsCallIsSkippedAndTheOtherOneAnswers) {
+    // Catalog B knows only server two; A lists both but renders their URLs at B, so that B
+    // refuses every call for server one.
+    addServer("Two", "/bo/two");
+    const auto id = addDeployment({.description = "At two", .path = "/bo/two"});
+    TempDir otherDir;
+    std::filesystem::copy(catalog(), otherDir / "catalog",
+                          std::filesystem::copy_options::recursive);
+    ServeProcess serverB(otherDir / "catalog");
+    addServer("One", "/bo/one");
+    addDeployment({.description = "At one", .path = "/bo/one"});
+    serve(serverB.url());
+    startLauncher();
+
+    login("ACME", "ALICE", "s3cret");
+    EXPECT_TRUE(boxes_.shown().empty()) << shownPrompt(0);
+    EXPECT_EQ(CLngLng(Module1().rsLogins->Fields("KXDeploymentID").Value()), id);
+    EXPECT_EQ(loginPairs(), (std::vector<std::string>{"Two: At two"}));
+    EXPECT_TRUE(view_.enabled(Control::tmrComInstall)) << "the start went on at server B";
+}
+
+TEST_F(LoginDiscoveryTest, ServersThatCannotBeReachedOrCreatedCountAsNotValid) {
+    addServer("One", "/bo/one");
+    addDeployment({.description = "At one", .path = "/bo/one"});
+    // Nobody listens at the first address; the second is not a web address, so the object for it
+    // cannot even be created.
+    for (const std::string& publicUrl :
+         {"http://127.0.0.1:" + std::to_string(unusedLoopbackPort()), std::string("ftp://host")}) {
+        SCOPED_TRACE(publicUrl);
+        serve(publicUrl);
+        startLauncher({}, serverUrl());
+        login("ACME", "ALICE", "s3cret");
+        EXPECT_EQ(view_.text(Control::lblStatus), launcher::kNoValidPairStatus);
+        EXPECT_EQ(boxes_.shown().back().prompt, launcher::kNoValidPairMessage);
+        serve_.reset();
+    }
+}
+
+TEST_F(LoginDiscoveryTest, UnreachableServiceGoesToTheCrashCapture) {
+    startLauncher({}, "http://127.0.0.1:" + std::to_string(unusedLoopbackPort()));
+    EXPECT_EQ(endCodeOf([&] { login("ACME", "ALICE", "s3cret"); }), 1);
+    ASSERT_EQ(boxes_.shown().size(), 1U);
+    EXPECT_NE(shownPrompt(0).find("Procedure: cmdLogin_Click"), std::string::npos)
+        << shownPrompt(0);
+    EXPECT_EQ(crash::modCrashSupport().qtrErrorSource, "RDS.DataSpace");
+}
+
+}  // namespace
+}  // namespace kx::test
