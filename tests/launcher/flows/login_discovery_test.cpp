@@ -131,6 +131,38 @@ TEST_F(LoginDiscoveryTest, OnePairGoesStraightToTheInstallPanel) {
     EXPECT_EQ(CStr(Module1().rsLogins->Fields("LoginType").Value()), "BROKER");
 }
 
+TEST_F(LoginDiscoveryTest, GridStartsTheChosenPairAndCancelLeadsBackToTheLoginPanel) {
+    addServer("Main", "/bo/main");
+    std::vector<std::int64_t> ids;
+    for (const char* name : {"First", "Second", "Third"}) {
+        ids.push_back(addDeployment({.description = name, .path = "/bo/main"}));
+    }
+    startLauncher();
+    login("ACME", "ALICE", "s3cret");
+    ASSERT_EQ(view_.gridRowCount(), 3);
+
+    view_.doubleClickGrid(-1);
+    EXPECT_FALSE(view_.visible(Control::frameInstall)) << "the empty area starts nothing";
+
+    ASSERT_TRUE(view_.press(Control::cmdCancVersion));
+    EXPECT_FALSE(view_.visible(Control::frameVersions));
+    EXPECT_EQ(view_.focus(), Control::txtFilerCode);
+    EXPECT_EQ(view_.text(Control::txtLogin), "ALICE");
+
+    login("ACME", "ALICE", "s3cret");
+    ASSERT_EQ(view_.gridRowCount(), 3) << "the grid is filled anew";
+    view_.setGridCurrentRow(1);
+    ASSERT_TRUE(view_.press(Control::cmdRunVersion));
+    EXPECT_EQ(CLngLng(Module1().rsLogins->Fields("KXDeploymentID").Value()), ids[1]);
+    EXPECT_EQ(view_.text(Control::lblMessage).substr(0, 9), "[Second] ");
+    EXPECT_TRUE(view_.visible(Control::frameInstall));
+    EXPECT_TRUE(view_.visible(Control::frameVersions)) << "the selection stays behind";
+
+    view_.doubleClickGrid(2);
+    EXPECT_EQ(CLngLng(Module1().rsLogins->Fields("KXDeploymentID").Value()), ids[2]);
+    EXPECT_EQ(Module1().mLoginDesc, "[Third]");
+}
+
 TEST_F(LoginDiscoveryTest, ServerThatFailsItsCallIsSkippedAndTheOtherOneAnswers) {
     // Catalog B knows only server two; A lists both but renders their URLs at B, so that B
     // refuses every call for server one.

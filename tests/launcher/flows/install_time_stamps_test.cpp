@@ -1,0 +1,58 @@
+// The install-group stamp files on their own: names from the server cannot leave CommonDir, and
+// only the start of a file is read.
+
+#include <gtest/gtest.h>
+
+#include "install_time_stamps.h"
+#include "launcher_state.h"
+#include "raised_error.h"
+#include "temp_dir.h"
+
+namespace kx::test {
+namespace {
+
+using launcher::Module1;
+
+class InstallTimeStampsTest : public ::testing::Test {
+  protected:
+    InstallTimeStampsTest() {
+        launcher::resetLauncherState();
+        Module1().CommonDir = (dir_ / "common").string();
+        std::filesystem::create_directories(Module1().CommonDir);
+    }
+    TempDir dir_;
+};
+
+TEST_F(InstallTimeStampsTest, GroupNamesThatAreNoPlainFileNameAreNeitherReadNorWritten) {
+    writeFile(dir_ / "escaped.txt", "2024-01-01\r\n");
+    for (const std::string& name :
+         std::vector<std::string>{"../escaped", "", "..", std::string("a\0b", 3)}) {
+        EXPECT_EQ(test::raisedError([&] { launcher::installTimeStampPath(name); }).number(), 52);
+        EXPECT_EQ(launcher::GetClientLastUpdate(name), "");
+    }
+    Module1().m_InstallGroupName = "../escaped";
+    Module1().m_ServerLastUpdate = "2025-01-01";
+    launcher::WriteInstallTimeStamp();
+    EXPECT_EQ(readFile(dir_ / "escaped.txt"), "2024-01-01\r\n");
+}
+
+TEST_F(InstallTimeStampsTest, OnlyTheFirstLineOfABoundedHeadIsRead) {
+    const auto file = launcher::installTimeStampPath("INSTALL_3");
+    writeFile(file, " 2024-01-01 10:00 \nsecond line\r\n");
+    EXPECT_EQ(launcher::GetClientLastUpdate("INSTALL_3"), "2024-01-01 10:00");
+    writeFile(file, std::string(launcher::kMaxStampFileBytes * 4, '7'));
+    EXPECT_EQ(launcher::GetClientLastUpdate("INSTALL_3").size(), launcher::kMaxStampFileBytes);
+}
+
+TEST_F(InstallTimeStampsTest, StampsThatAreNoDatesAreNotWritten) {
+    Module1().m_InstallGroupName = "INSTALL_4";
+    Module1().m_ServerLastUpdate = "soon";
+    Module1().m_CustomInstallGroupName = "INSTALL_5";
+    Module1().m_CustomServerLastUpdate = "2024-02-29T12:00:00";
+    launcher::WriteInstallTimeStamp();
+    EXPECT_FALSE(std::filesystem::exists(launcher::installTimeStampPath("INSTALL_4")));
+    EXPECT_EQ(readFile(launcher::installTimeStampPath("INSTALL_5")), "2024-02-29T12:00:00\r\n");
+}
+
+}  // namespace
+}  // namespace kx::test
