@@ -2,6 +2,7 @@
 
 #include "exception_filter.h"
 #include "launcher_state.h"
+#include "login_procedures.h"
 #include "trap.h"
 #include "windowed_program.h"
 
@@ -15,7 +16,9 @@ void Main() {
         frame.line(20);
         registerLauncherStateDump();
         frame.line(30);
-        qt::showLoginWindow(LoadEnvironment::ofThisProcess());
+        qt::showLoginWindow(LoadEnvironment::ofThisProcess(), [](FrmLogin& form) {
+            wireLoginProcedures(form, FolderSources::system());
+        });
     });
 }
 

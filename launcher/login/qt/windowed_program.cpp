@@ -66,11 +66,13 @@ int runWindowedProgram(int& argc, char** argv, void (*Main)()) {
     return QApplication::exec();
 }
 
-void showLoginWindow(LoadEnvironment environment) {
+void showLoginWindow(LoadEnvironment environment,
+                     const std::function<void(FrmLogin&)>& wireProcedures) {
     // Owned until the application quits; the process ends right after.
     auto* window = new QtLoginWindow(std::move(environment));
     QObject::connect(qApp, &QCoreApplication::aboutToQuit, [window] { delete window; });
     unloadOnTermination(*window);
+    wireProcedures(window->form());
     window->show();
 }
 

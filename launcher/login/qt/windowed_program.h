@@ -2,6 +2,8 @@
 // The launcher as a windowed program. No Qt in this header: the program's entry and Main use it
 // without depending on the toolkit.
 
+#include <functional>
+
 #include "frm_login.h"
 
 namespace kx::launcher::qt {
@@ -11,10 +13,12 @@ namespace kx::launcher::qt {
 // gone. Returns the program's exit code.
 int runWindowedProgram(int& argc, char** argv, void (*Main)());
 
-// Creates the launcher window, loads it (Form_Load runs before the first paint) and shows it,
-// modelessly: the call returns at once and the window lives until it is unloaded. While it lives,
-// SIGTERM (the session ending, or another program asking the launcher to end) unloads it as the
-// end of the user's session does (unload mode 2), so the remembered login is saved.
-void showLoginWindow(LoadEnvironment environment);
+// Creates the launcher window, lets `wireProcedures` join the procedures of the later
+// subsystems to it, loads it (Form_Load runs before the first paint) and shows it, modelessly: the
+// call returns at once and the window lives until it is unloaded. While it lives, SIGTERM (the
+// session ending, or another program asking the launcher to end) unloads it as the end of the
+// user's session does (unload mode 2), so the remembered login is saved.
+void showLoginWindow(LoadEnvironment environment,
+                     const std::function<void(FrmLogin&)>& wireProcedures);
 
 }  // namespace kx::launcher::qt
