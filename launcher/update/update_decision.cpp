@@ -13,18 +13,15 @@ namespace kx::launcher {
 
 namespace {
 
-struct GroupStamps {
-    std::string name;
-    std::string serverStamp;
-    std::string clientStamp;
-};
-
-GroupStamps fetchGroupStamps(Dispatch& businessObject, const std::string& groupName) {
-    GroupStamps stamps{groupName, {}, {}};
-    stamps.serverStamp =
+// Fetches the server's and the local stamp of a group into the given fields; true when they say
+// the group is current.
+bool groupIsCurrent(Dispatch& businessObject, const Variant& groupId, std::string& groupName,
+                    std::string& serverStamp, std::string& clientStamp) {
+    groupName = kInstallGroupPrefix + fieldText(groupId);
+    serverStamp =
         CStr(businessObject.call("GetUpdateInfoLastUpdate", {Module1().m_AuthLogin, groupName}));
-    stamps.clientStamp = GetClientLastUpdate(groupName);
-    return stamps;
+    clientStamp = GetClientLastUpdate(groupName);
+    return stampsSayCurrent(serverStamp, clientStamp);
 }
 
 }  // namespace
@@ -73,26 +70,15 @@ void compareBrokerStamps(Dispatch& businessObject, const Variant& installGroupId
                          const Variant& customInstallGroupId) {
     Module1State& m = Module1();
     if (namesInstallGroup(customInstallGroupId)) {
-        m.m_SkipCustomUpdateCheck = false;
-        const GroupStamps custom =
-            fetchGroupStamps(businessObject, kInstallGroupPrefix + fieldText(customInstallGroupId));
-        m.m_CustomInstallGroupName = custom.name;
-        m.m_CustomServerLastUpdate = custom.serverStamp;
-        m.m_CustomClientLastUpdate = custom.clientStamp;
-        if (stampsSayCurrent(custom.serverStamp, custom.clientStamp)) {
-            m.m_SkipCustomUpdateCheck = true;
-        }
+        m.m_SkipCustomUpdateCheck =
+            groupIsCurrent(businessObject, customInstallGroupId, m.m_CustomInstallGroupName,
+                           m.m_CustomServerLastUpdate, m.m_CustomClientLastUpdate);
     }
     // Group 0 is no group: asking the server for the stamp of "INSTALL_0" would fail the start.
-    if (namesInstallGroup(installGroupId)) {
-        const GroupStamps standard =
-            fetchGroupStamps(businessObject, kInstallGroupPrefix + fieldText(installGroupId));
-        m.m_InstallGroupName = standard.name;
-        m.m_ServerLastUpdate = standard.serverStamp;
-        m.m_ClientLastUpdate = standard.clientStamp;
-        if (stampsSayCurrent(standard.serverStamp, standard.clientStamp)) {
-            m.m_SkipUpdateCheck = m.m_SkipCustomUpdateCheck;
-        }
+    if (namesInstallGroup(installGroupId) &&
+        groupIsCurrent(businessObject, installGroupId, m.m_InstallGroupName, m.m_ServerLastUpdate,
+                       m.m_ClientLastUpdate)) {
+        m.m_SkipUpdateCheck = m.m_SkipCustomUpdateCheck;
     }
 }
 
