@@ -1,17 +1,69 @@
 #!/usr/bin/env bash
-# The main job: builds everything, then starts the launcher KXVantor.
+# The main job: builds everything, starts the reference server kxserver with its demo catalog on a
+# free loopback port, points the launcher's configuration at it and starts the launcher KXVantor.
 #   scripts/run-demo.sh                 with a display: the launcher window opens for you to use
-#   scripts/run-demo.sh --screenshot F  on a virtual display: takes a picture of the window (PNG,
-#                                       or the X window dump F.xwd when ImageMagick is missing)
-# Without a display the launcher runs on a virtual one (xvfb-run -a) and a screenshot is taken,
-# since nobody could use the window there.
+#   scripts/run-demo.sh --screenshot F  on a virtual display: logs in as the demo user and takes
+#                                       pictures of the window (F, F-selection.png, F-install.png;
+#                                       X window dumps .xwd when ImageMagick is missing)
+# Without a display the launcher runs on a virtual one (xvfb-run -a) and the pictures are taken,
+# since nobody could use the window there. KX_DEMO_BIN_DIR names an existing build's bin folder
+# to use instead of building.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/install-deps.sh
-cmake --preset default >/dev/null
-cmake --build --preset default
+if [[ -z "${KX_DEMO_BIN_DIR:-}" ]]; then
+  bash scripts/install-deps.sh
+  cmake --preset default >/dev/null
+  cmake --build --preset default
+fi
+bin="${KX_DEMO_BIN_DIR:-$PWD/build/default/bin}"
 
-program="$PWD/build/default/bin/KXVantor"
+# The demo server: its catalog in a temporary folder, ended with the script.
+demo_dir="$(mktemp -d)"
+server_pid=""
+stop_server() {
+  if [[ -n "$server_pid" ]]; then kill -TERM "$server_pid" 2>/dev/null || true; wait "$server_pid" || true; fi
+  rm -rf "$demo_dir"
+}
+trap stop_server EXIT
+"$bin/kxserver" demo "$demo_dir/catalog" >/dev/null
+"$bin/kxserver" serve "$demo_dir/catalog" --port 0 >"$demo_dir/serve.out" 2>"$demo_dir/serve.log" &
+server_pid=$!
+base_url=""
+for _ in $(seq 200); do
+  base_url="$(head -n 1 "$demo_dir/serve.out")"
+  if [[ -n "$base_url" ]]; then break; fi
+  sleep 0.05
+done
+if [[ -z "$base_url" ]]; then
+  echo "kxserver did not start:" >&2
+  cat "$demo_dir/serve.log" >&2
+  exit 1
+fi
+
+# The launcher reads its configuration beside itself: only the base URL of the service is set.
+cat >"$bin/KXVantorConfig.XML" <<XML
+<xml xmlns:s='uuid:BDC6E3F0-6DA3-11d1-A2A3-00AA00C14882'
+	xmlns:dt='uuid:C2F41010-65B3-11d1-A29F-00AA00C14882'
+	xmlns:rs='urn:schemas-microsoft-com:rowset'
+	xmlns:z='#RowsetSchema'>
+<s:Schema id='RowsetSchema'>
+	<s:ElementType name='row' content='eltOnly'>
+		<s:AttributeType name='PropName' rs:number='1' rs:nullable='true'>
+			<s:datatype dt:type='string' rs:dbtype='str' dt:maxLength='255'/>
+		</s:AttributeType>
+		<s:AttributeType name='PropValue' rs:number='2' rs:nullable='true'>
+			<s:datatype dt:type='string' rs:dbtype='str' dt:maxLength='4000'/>
+		</s:AttributeType>
+		<s:extends type='rs:rowbase'/>
+	</s:ElementType>
+</s:Schema>
+<rs:data>
+	<z:row PropName='BaseURL' PropValue='$base_url'/>
+</rs:data>
+</xml>
+XML
+
+program="$bin/KXVantor"
 screenshot=""
 if [[ "${1:-}" == "--screenshot" ]]; then
   screenshot="$(realpath -m "${2:?--screenshot needs a file name}")"
@@ -25,12 +77,15 @@ KX Vantor starts now: the login window asks for Filer Code, Login and Password.
 Its data folder is the program's folder ($(dirname "$program")); add USEPROFILE to the
 command line to keep it in your own data folder instead. The remembered login is restored from,
 and saved to, your settings store when the window closes (Cancel, or Esc).
-Logging in needs the business-object server, which is not part of this demo yet: a Login click
-does nothing so far. Closing from the title bar is refused with a message; use Cancel.
+The demo server listens at $base_url: log in with Filer Code DEMO, Login DEMO and Password
+demo. The user has two deployments, so the launcher asks which to run; the CLIENT deployment
+asks whether to check for updates. The install run itself is not part of the launcher yet: the
+install panel stays. Closing from the title bar is refused with a message; use Cancel.
 TEXT
 
 if [[ -z "$screenshot" ]]; then
-  exec "$program" "$@"
+  "$program" "$@"
+  exit
 fi
 
 # Starts the launcher on the virtual display, waits (bounded) for its window, dumps the window,
@@ -51,14 +106,28 @@ take_screenshot() {
   fi
   sleep 0.5  # let the first paint finish
   xwd -silent -id "$window" >"$target.xwd"
+  # As a user would: the demo credentials and Enter, then a double click on the first deployment.
+  xdotool windowfocus --sync "$window"
+  xdotool type --delay 20 "DEMO"; xdotool key Tab; xdotool type --delay 20 "DEMO"
+  xdotool key Tab; xdotool type --delay 20 "demo"; xdotool key Return
+  sleep 1
+  xwd -silent -id "$window" >"${target%.png}-selection.xwd"
+  xdotool mousemove --window "$window" 100 34 click --repeat 2 --delay 80 1
+  sleep 1
+  xwd -silent -id "$window" >"${target%.png}-install.xwd"
   kill -TERM "$pid"
   wait "$pid" || true
-  if command -v convert >/dev/null && convert "xwd:$target.xwd" "$target" 2>/dev/null; then
-    rm -f "$target.xwd"
-    echo "Screenshot of the window: $target"
-  else
-    echo "Screenshot of the window (X window dump; ImageMagick converts it): $target.xwd"
-  fi
+  local dump
+  for dump in "$target.xwd" "${target%.png}-selection.xwd" "${target%.png}-install.xwd"; do
+    local picture="${dump%.xwd}"
+    [[ "$picture" == *.png ]] || picture="$picture.png"
+    if command -v convert >/dev/null && convert "xwd:$dump" "$picture" 2>/dev/null; then
+      rm -f "$dump"
+      echo "Screenshot of the window: $picture"
+    else
+      echo "Screenshot of the window (X window dump; ImageMagick converts it): $dump"
+    fi
+  done
 }
 # xvfb-run is a POSIX shell script, which drops exported functions: hand the function over as text.
 xvfb-run -a -s "-screen 0 640x400x24 -dpi 96" \
