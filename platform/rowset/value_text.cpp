@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "date_time.h"
+#include "vb_date.h"
 
 namespace kx::rowset {
 
@@ -336,8 +337,9 @@ std::optional<Variant> convertNumber(DataType type, double number) {
         }
         case ValueKind::Date:
             // Only dates that can be shown and saved: finite and within years 100-9999.
-            return partsFromOleDate(OleDate{number}) ? std::optional<Variant>(OleDate{number})
-                                                     : std::nullopt;
+            return partsOfDateToMillisecond(OleDate{number})
+                       ? std::optional<Variant>(OleDate{number})
+                       : std::nullopt;
         case ValueKind::Boolean:
             return Variant(number != 0.0);
         default: {
@@ -358,7 +360,7 @@ std::optional<Variant> convertText(DataType type, const std::string& text) {
         }
     }
     if (kind == ValueKind::Date) {
-        if (auto date = parseDateText(text)) {
+        if (auto date = parseDateLiteral(text)) {
             return Variant(*date);
         }
     }
@@ -417,7 +419,7 @@ std::optional<Variant> parseXdrValue(DataType type, std::string_view text) {
             return value ? std::optional<Variant>(*value) : std::nullopt;
         }
         case ValueKind::Date: {
-            auto value = parseXdrDateTime(text);
+            auto value = parseIsoDateTime(text);
             return value ? std::optional<Variant>(*value) : std::nullopt;
         }
         case ValueKind::Boolean: {

@@ -10,6 +10,7 @@ namespace kx {
 namespace {
 
 constexpr std::int64_t kSecondsPerDay = 86400;
+constexpr std::int64_t kMillisecondsPerDay = kSecondsPerDay * 1000;
 // Day numbers relative to 30 December 1899 of the first and last valid days.
 constexpr std::int64_t kFirstValidDay = -657434;  // 0100-01-01
 constexpr std::int64_t kLastValidDay = 2958465;   // 9999-12-31
@@ -67,24 +68,39 @@ OleDate serialOf(double day, double time) {
     return OleDate{day < 0 ? day - time : day + time};
 }
 
-// The moment in whole seconds since 30 December 1899, or nothing outside the valid range.
-std::optional<std::int64_t> secondsOf(OleDate date) {
+// The moment in whole ticks (`ticksPerDay` to a day) since 30 December 1899, rounded to the
+// nearest tick, or nothing outside the valid range.
+std::optional<std::int64_t> ticksOf(OleDate date, std::int64_t ticksPerDay) {
     if (!std::isfinite(date.serial) || date.serial < static_cast<double>(kFirstValidDay) - 1 ||
         date.serial > static_cast<double>(kLastValidDay) + 1) {
         return std::nullopt;
     }
     const double day = std::trunc(date.serial);
-    const auto seconds = static_cast<std::int64_t>(day) * kSecondsPerDay +
-                         std::llround(std::fabs(date.serial - day) * kSecondsPerDay);
-    if (seconds < kFirstValidDay * kSecondsPerDay ||
-        seconds >= (kLastValidDay + 1) * kSecondsPerDay) {
+    const auto ticks =
+        static_cast<std::int64_t>(day) * ticksPerDay +
+        std::llround(std::fabs(date.serial - day) * static_cast<double>(ticksPerDay));
+    if (ticks < kFirstValidDay * ticksPerDay || ticks >= (kLastValidDay + 1) * ticksPerDay) {
         return std::nullopt;
     }
-    return seconds;
+    return ticks;
 }
 
 std::int64_t floorDiv(std::int64_t a, std::int64_t b) {
     return a / b - ((a % b != 0) && ((a < 0) != (b < 0)) ? 1 : 0);
+}
+
+// The calendar parts of a moment given in milliseconds since 30 December 1899.
+DateParts partsOfMilliseconds(std::int64_t milliseconds) {
+    const std::int64_t day = floorDiv(milliseconds, kMillisecondsPerDay);
+    const std::int64_t msOfDay = milliseconds - day * kMillisecondsPerDay;
+    const CivilDate civil = civilFromDays(day + kEpochOffset);
+    return {static_cast<int>(civil.year),
+            static_cast<int>(civil.month),
+            static_cast<int>(civil.day),
+            static_cast<int>(msOfDay / 3'600'000),
+            static_cast<int>(msOfDay / 60'000 % 60),
+            static_cast<int>(msOfDay / 1000 % 60),
+            static_cast<int>(msOfDay % 1000)};
 }
 
 }  // namespace
@@ -92,31 +108,33 @@ std::int64_t floorDiv(std::int64_t a, std::int64_t b) {
 std::optional<OleDate> dateFromParts(const DateParts& p) {
     if (p.year < 100 || p.year > 9999 || p.month < 1 || p.month > 12 || p.day < 1 ||
         p.day > daysInMonth(p.year, p.month) || p.hour < 0 || p.hour > 23 || p.minute < 0 ||
-        p.minute > 59 || p.second < 0 || p.second > 59) {
+        p.minute > 59 || p.second < 0 || p.second > 59 || p.millisecond < 0 ||
+        p.millisecond > 999) {
         return std::nullopt;
     }
     const auto day = static_cast<double>(
         daysFromCivil(p.year, static_cast<unsigned>(p.month), static_cast<unsigned>(p.day)) -
         kEpochOffset);
-    const double time = static_cast<double>(p.hour * 3600 + p.minute * 60 + p.second) /
-                        static_cast<double>(kSecondsPerDay);
+    const std::int64_t ms =
+        (p.hour * 3600 + p.minute * 60 + p.second) * std::int64_t{1000} + p.millisecond;
+    const double time = static_cast<double>(ms) / static_cast<double>(kMillisecondsPerDay);
     return serialOf(day, time);
 }
 
 DateParts partsOfDate(OleDate date) {
-    const auto seconds = secondsOf(date);
+    const auto seconds = ticksOf(date, kSecondsPerDay);
     if (!seconds) {
         raiseError(vberr::kInvalidProcedureCall);
     }
-    const std::int64_t day = floorDiv(*seconds, kSecondsPerDay);
-    const std::int64_t secondOfDay = *seconds - day * kSecondsPerDay;
-    const CivilDate civil = civilFromDays(day + kEpochOffset);
-    return {static_cast<int>(civil.year),
-            static_cast<int>(civil.month),
-            static_cast<int>(civil.day),
-            static_cast<int>(secondOfDay / 3600),
-            static_cast<int>(secondOfDay / 60 % 60),
-            static_cast<int>(secondOfDay % 60)};
+    return partsOfMilliseconds(*seconds * 1000);
+}
+
+std::optional<DateParts> partsOfDateToMillisecond(OleDate date) {
+    const auto milliseconds = ticksOf(date, kMillisecondsPerDay);
+    if (!milliseconds) {
+        return std::nullopt;
+    }
+    return partsOfMilliseconds(*milliseconds);
 }
 
 std::optional<OleDate> addSeconds(OleDate date, double seconds) {

@@ -5,7 +5,7 @@
 // The calendar is the proleptic Gregorian one; valid dates run from 1 January 100 to 31 December
 // 9999. Before 30 December 1899 the serial is negative but its fraction still counts forward from
 // midnight: -1.25 is 29 December 1899, 06:00. Times are resolved to whole seconds when a date is
-// split into parts or shown.
+// shown or split by partsOfDate, and to milliseconds by partsOfDateToMillisecond.
 
 #include <compare>
 #include <optional>
@@ -23,16 +23,22 @@ struct DateParts {
     int hour = 0;
     int minute = 0;
     int second = 0;
+    int millisecond = 0;
     friend bool operator==(const DateParts&, const DateParts&) = default;
 };
 
 // The date of the parts, or nothing when a part is out of its range (month 1-12, day within the
-// month, hour 0-23, minute and second 0-59) or the date lies outside 100-01-01 .. 9999-12-31.
+// month, hour 0-23, minute and second 0-59, millisecond 0-999) or the date lies outside
+// 100-01-01 .. 9999-12-31.
 std::optional<OleDate> dateFromParts(const DateParts& parts);
 
-// The calendar parts of a date, to the nearest second. Raises RuntimeError 5 for a serial that is
-// not a finite number within the valid range.
+// The calendar parts of a date, to the nearest second (millisecond is 0). Raises RuntimeError 5
+// for a serial that is not a finite number within the valid range.
 DateParts partsOfDate(OleDate date);
+
+// The calendar parts of a date, to the nearest millisecond; nothing for a serial that is not a
+// finite number within the valid range.
+std::optional<DateParts> partsOfDateToMillisecond(OleDate date);
 
 // The date moved by `seconds` (negative: back) along the time line, across 30 December 1899 as
 // well; nothing when the result lies outside the valid range or `seconds` is not finite.
@@ -48,13 +54,17 @@ std::partial_ordering compareDates(OleDate a, OleDate b);
 // with four digits. Raises RuntimeError 5 like partsOfDate.
 std::string formatGeneralDate(OleDate date);
 
+// Reads an ISO 8601 date-time, the whole text and nothing else (no surrounding blanks):
+// YYYY-MM-DD, optionally followed by "T" or one space and hh:mm[:ss[.fraction]] (the fraction
+// rounded to the millisecond), optionally followed by "Z" or an offset +hh:mm, +hhmm or +hh (or
+// "-"; at most 14 hours). A text with "Z" or an offset names a moment: the result is that moment in
+// UTC, so stamps written with different offsets compare correctly. Without either, the clock time
+// is taken as written. Letters compare without regard to case.
+std::optional<OleDate> parseIsoDateTime(std::string_view text);
+
 // Reads a date and/or time from text. Surrounding spaces and tabs are ignored; letters compare
 // without regard to case. Accepted forms:
-//   ISO 8601:   YYYY-MM-DD, optionally followed by "T" or one space and hh:mm[:ss[.fraction]],
-//               optionally followed by "Z" or an offset +hh:mm, +hhmm or +hh (or "-"). A text
-//               with "Z" or an offset names a moment: the result is that moment in UTC, so stamps
-//               written with different offsets compare correctly. Without either, the clock time
-//               is taken as written.
+//   ISO 8601:   as parseIsoDateTime reads it.
 //   Numeric:    M/D/Y or M-D-Y (month first), and Y/M/D or Y-M-D when the first number has three
 //               or four digits.
 //   Month name: "April 28, 2014", "Apr 28 2014", "28 April 2014", "28-Apr-2014" (full English

@@ -89,10 +89,11 @@ class IsoCursor {
         }
         return value;
     }
-    // Digits of a fraction of a second, as seconds.
-    double fraction() {
-        double value = 0.0;
-        double scale = 0.1;
+    // Digits of a fraction of a second, as whole milliseconds; digits beyond the third are
+    // dropped.
+    int milliseconds() {
+        int value = 0;
+        int scale = 100;
         while (isDigit(peek())) {
             value += (peek() - '0') * scale;
             scale /= 10;
@@ -106,7 +107,8 @@ class IsoCursor {
     std::size_t pos_ = 0;
 };
 
-// "Z" (0) or an offset +hh[[:]mm] / -hh[[:]mm] in seconds east of UTC; nothing when malformed.
+// "Z" (0) or an offset +hh[[:]mm] / -hh[[:]mm] in seconds east of UTC; nothing when malformed or
+// beyond the 14 hours that real zones span.
 std::optional<int> isoOffset(IsoCursor& in) {
     if (in.accept('Z') || in.accept('z')) {
         return 0;
@@ -121,13 +123,15 @@ std::optional<int> isoOffset(IsoCursor& in) {
         in.accept(':');
         minutes = in.digits(2);
     }
-    if (hours < 0 || hours > 23 || minutes < 0 || minutes > 59) {
+    if (hours < 0 || hours > 14 || minutes < 0 || minutes > 59) {
         return std::nullopt;
     }
     return sign * (hours * 3600 + minutes * 60);
 }
 
-std::optional<OleDate> parseIsoDate(std::string_view text) {
+}  // namespace
+
+std::optional<OleDate> parseIsoDateTime(std::string_view text) {
     IsoCursor in(text);
     DateParts parts;
     parts.year = in.digits(4);
@@ -135,7 +139,6 @@ std::optional<OleDate> parseIsoDate(std::string_view text) {
         (parts.day = in.digits(2)) < 0) {
         return std::nullopt;
     }
-    double fraction = 0.0;
     int offset = 0;
     if (!in.atEnd()) {
         if (!(in.accept('T') || in.accept('t') || in.accept(' ')) ||
@@ -151,7 +154,7 @@ std::optional<OleDate> parseIsoDate(std::string_view text) {
                 if (!isDigit(in.peek())) {
                     return std::nullopt;
                 }
-                fraction = in.fraction();
+                parts.millisecond = in.milliseconds();
             }
         }
         if (!in.atEnd()) {
@@ -166,8 +169,10 @@ std::optional<OleDate> parseIsoDate(std::string_view text) {
     if (!date) {
         return std::nullopt;
     }
-    return fraction == 0.0 && offset == 0 ? date : addSeconds(*date, fraction - offset);
+    return offset == 0 ? date : addSeconds(*date, -offset);
 }
+
+namespace {
 
 // ---- US general form and month names ----------------------------------------------------------
 
@@ -373,7 +378,7 @@ std::optional<OleDate> parseDateText(std::string_view text) {
     }
     const auto last = text.find_last_not_of(" \t");
     const std::string_view trimmed = text.substr(first, last - first + 1);
-    if (auto iso = parseIsoDate(trimmed)) {
+    if (auto iso = parseIsoDateTime(trimmed)) {
         return iso;
     }
     return parseGeneralDate(trimmed);

@@ -9,6 +9,7 @@
 #include "rowset_data.h"
 #include "text_fold.h"
 #include "value_text.h"
+#include "vb_date.h"
 
 namespace kx::rowset {
 namespace {
@@ -18,34 +19,35 @@ std::string iso(std::optional<OleDate> date) {
 }
 
 TEST(DateTime, SerialsFollowTheOldCalendarAcrossTheEpochAndLeapDays) {
-    EXPECT_EQ(oleDateFromParts({1899, 12, 30, 0, 0, 0, 0})->serial, 0.0);
-    EXPECT_EQ(oleDateFromParts({1899, 12, 29, 6, 0, 0, 0})->serial, -1.25);
-    EXPECT_EQ(oleDateFromParts({2000, 2, 29, 12, 0, 0, 0})->serial, 36585.5);
+    EXPECT_EQ(dateFromParts({1899, 12, 30, 0, 0, 0, 0})->serial, 0.0);
+    EXPECT_EQ(dateFromParts({1899, 12, 29, 6, 0, 0, 0})->serial, -1.25);
+    EXPECT_EQ(dateFromParts({2000, 2, 29, 12, 0, 0, 0})->serial, 36585.5);
     EXPECT_EQ(iso(OleDate{-1.25}), "1899-12-29T06:00:00");
     EXPECT_EQ(iso(OleDate{0.9999999999}), "1899-12-31T00:00:00");  // rounds into the next day
-    EXPECT_EQ(iso(oleDateFromParts({100, 1, 1, 0, 0, 0, 0})), "0100-01-01T00:00:00");
-    EXPECT_FALSE(oleDateFromParts({99, 12, 31, 0, 0, 0, 0}));
-    EXPECT_FALSE(oleDateFromParts({2023, 2, 29, 0, 0, 0, 0}));
-    EXPECT_FALSE(oleDateFromParts({2024, 1, 1, 24, 0, 0, 0}));
+    EXPECT_EQ(iso(dateFromParts({100, 1, 1, 0, 0, 0, 0})), "0100-01-01T00:00:00");
+    EXPECT_FALSE(dateFromParts({99, 12, 31, 0, 0, 0, 0}));
+    EXPECT_FALSE(dateFromParts({2023, 2, 29, 0, 0, 0, 0}));
+    EXPECT_FALSE(dateFromParts({2024, 1, 1, 24, 0, 0, 0}));
     EXPECT_FALSE(formatXdrDateTime(OleDate{NAN}));
     EXPECT_FALSE(formatXdrDateTime(OleDate{1e12}));
 }
 
 TEST(DateTime, DocumentAndLiteralFormsAreReadStrictly) {
-    EXPECT_EQ(iso(parseXdrDateTime("2001-01-01")), "2001-01-01T00:00:00");
-    EXPECT_EQ(iso(parseXdrDateTime("2001-01-01T10:00")), "2001-01-01T10:00:00");
-    EXPECT_EQ(iso(parseXdrDateTime("2001-01-01T10:00:00.1239999")), "2001-01-01T10:00:00.123");
-    EXPECT_EQ(iso(parseXdrDateTime("2001-01-01T10:00:00-05:30")), "2001-01-01T10:00:00");
+    EXPECT_EQ(iso(parseIsoDateTime("2001-01-01")), "2001-01-01T00:00:00");
+    EXPECT_EQ(iso(parseIsoDateTime("2001-01-01T10:00")), "2001-01-01T10:00:00");
+    EXPECT_EQ(iso(parseIsoDateTime("2001-01-01T10:00:00.1239999")), "2001-01-01T10:00:00.123");
+    // A zoned stamp is stored as its moment in UTC.
+    EXPECT_EQ(iso(parseIsoDateTime("2001-01-01T10:00:00-05:30")), "2001-01-01T15:30:00");
     for (const char* bad : {"2001-1-01", "2001-01-01T25:00:00", "2001-01-01T10:00:00+15:00",
                             "2001-01-01x", "", "2001-01-01T", "20010101"}) {
-        EXPECT_FALSE(parseXdrDateTime(bad)) << bad;
+        EXPECT_FALSE(parseIsoDateTime(bad)) << bad;
     }
-    EXPECT_EQ(iso(parseDateText(" 8/24/95 ")), "1995-08-24T00:00:00");
-    EXPECT_EQ(iso(parseDateText("1/1/29")), "2029-01-01T00:00:00");
-    EXPECT_EQ(iso(parseDateText("12/31/2024 11:59 PM")), "2024-12-31T23:59:00");
-    EXPECT_EQ(iso(parseDateText("1/1/2024 12:00:30 am")), "2024-01-01T00:00:30");
+    EXPECT_EQ(iso(parseDateLiteral(" 8/24/95 ")), "1995-08-24T00:00:00");
+    EXPECT_EQ(iso(parseDateLiteral("1/1/29")), "2029-01-01T00:00:00");
+    EXPECT_EQ(iso(parseDateLiteral("12/31/2024 11:59 PM")), "2024-12-31T23:59:00");
+    EXPECT_EQ(iso(parseDateLiteral("1/1/2024 12:00:30 am")), "2024-01-01T00:00:30");
     for (const char* bad : {"13/1/2024", "2/30/2024", "1/1/202", "1/1/2024 13:00 PM", "1/1"}) {
-        EXPECT_FALSE(parseDateText(bad)) << bad;
+        EXPECT_FALSE(parseDateLiteral(bad)) << bad;
     }
 }
 
