@@ -1,40 +1,26 @@
 #pragma once
-// Sets (or, with nullptr, removes) one environment variable for the lifetime of the object and
-// restores its previous state afterwards.
+// One environment variable set (or, with nullptr, removed) for the lifetime of the object and
+// restored afterwards: a ScopedEnvironment for a single variable, handy as a fixture member.
 
-#include <cstdlib>
-#include <optional>
 #include <string>
+
+#include "scoped_environment.h"
 
 namespace kx::test {
 
 class ScopedEnv {
   public:
-    ScopedEnv(std::string name, const char* value) : name_(std::move(name)) {
-        if (const char* old = std::getenv(name_.c_str())) {
-            old_ = old;
-        }
+    ScopedEnv(const std::string& name, const char* value) {
         if (value != nullptr) {
-            setenv(name_.c_str(), value, 1);
+            environment_.set(name, value);
         } else {
-            unsetenv(name_.c_str());
+            environment_.unset(name);
         }
     }
-    ScopedEnv(std::string name, const std::string& value)
-        : ScopedEnv(std::move(name), value.c_str()) {}
-    ~ScopedEnv() {
-        if (old_) {
-            setenv(name_.c_str(), old_->c_str(), 1);
-        } else {
-            unsetenv(name_.c_str());
-        }
-    }
-    ScopedEnv(const ScopedEnv&) = delete;
-    ScopedEnv& operator=(const ScopedEnv&) = delete;
+    ScopedEnv(const std::string& name, const std::string& value) : ScopedEnv(name, value.c_str()) {}
 
   private:
-    std::string name_;
-    std::optional<std::string> old_;
+    ScopedEnvironment environment_;
 };
 
 }  // namespace kx::test

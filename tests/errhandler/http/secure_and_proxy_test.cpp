@@ -5,9 +5,11 @@
 #include <gtest/gtest.h>
 
 #include "http_transfer.h"
-#include "local_processes.h"
 #include "raw_http_listener.h"
+#include "scoped_environment.h"
+#include "self_signed_certificate.h"
 #include "temp_dir.h"
+#include "tiny_proxy.h"
 
 namespace kx::errhandler {
 namespace {
@@ -15,13 +17,15 @@ namespace {
 using test::httpResponse;
 using test::RawHttpListener;
 
-// An HTTPS server on 127.0.0.1 with a certificate for "localhost" made for the test.
+// An HTTPS server on 127.0.0.1 with a certificate for "localhost" only, made for the test, so that
+// the address itself is a name the certificate does not cover.
 class SecureServer {
   public:
     explicit SecureServer(const test::TempDir& dir)
-        : certFile_((dir / "cert.pem").string()), keyFile_((dir / "key.pem").string()) {
-        test::makeSelfSignedCertificate(certFile_, keyFile_);
-        server_ = std::make_unique<httplib::SSLServer>(certFile_.c_str(), keyFile_.c_str());
+        : certificate_("DNS:localhost"), certFile_((dir / "cert.pem").string()) {
+        certificate_.writePem(certFile_);
+        server_ =
+            std::make_unique<httplib::SSLServer>(certificate_.certificate(), certificate_.key());
         server_->Get("/report", [](const httplib::Request&, httplib::Response& response) {
             response.set_content("secure answer", "text/plain");
         });
@@ -42,7 +46,8 @@ class SecureServer {
     }
 
   private:
-    std::string certFile_, keyFile_;
+    test::SelfSignedCertificate certificate_;
+    std::string certFile_;
     std::unique_ptr<httplib::SSLServer> server_;
     int port_ = 0;
     std::thread thread_;
@@ -96,7 +101,6 @@ class ProxiedTransfer : public ::testing::Test {
   protected:
     void SetUp() override { environment.clearProxyVariables(); }
 
-    std::string proxyUrl() const { return "http://127.0.0.1:" + std::to_string(proxy.port()); }
     bool wentThroughProxy() const {
         return server.requests().at(0).find("\r\nVia: ") != std::string::npos;
     }
@@ -117,7 +121,7 @@ TEST_F(ProxiedTransfer, NamedProxyCarriesTheRequestAndTheOriginStatus) {
 }
 
 TEST_F(ProxiedTransfer, DirectModeIgnoresTheEnvironmentProxy) {
-    environment.set("http_proxy", proxyUrl());
+    environment.set("http_proxy", proxy.url());
     HTTPTransfer http;
     http.setCustomProxySettings(true);
     http.setUseProxy(false);
@@ -126,7 +130,7 @@ TEST_F(ProxiedTransfer, DirectModeIgnoresTheEnvironmentProxy) {
 }
 
 TEST_F(ProxiedTransfer, PreconfiguredModeFollowsTheEnvironmentProxy) {
-    environment.set("http_proxy", proxyUrl());
+    environment.set("http_proxy", proxy.url());
     HTTPTransfer http;
     EXPECT_EQ(http.GetURLAsString(server.url("/")), "proxied");
     EXPECT_TRUE(wentThroughProxy()) << server.requests().at(0);

@@ -6,8 +6,8 @@
 #include <filesystem>
 
 #include "http_transfer.h"
-#include "local_processes.h"
 #include "raw_http_listener.h"
+#include "scoped_environment.h"
 #include "temp_dir.h"
 #include "transfer.h"
 

@@ -101,15 +101,15 @@ __attribute__((noinline, no_sanitize("undefined"))) int writeThroughNull(pid_t*,
 }
 
 TEST(ExecCmdTrap, AnAccessViolationInsideTheStartIsReportedFromExecCmdOfModule1) {
-    const crash::test::ChildResult child = crash::test::runInChild([] {
+    const test::ChildResult child = test::runInChild([] {
         const test::ScopedRegistry noErrorLibrary;  // the report falls back to its message box
         crash::qtrInstallFilter();
         setMessageBoxHandler([](const std::string& prompt, std::int32_t, const std::string& title) {
-            crash::test::emit(title + "|" + prompt);
+            test::emit(title + "|" + prompt);
             return vbmsg::kOK;
         });
         ExecCmd("sh -c \"exit 0\"", writeThroughNull);
-        crash::test::emit("ExecCmd returned");
+        test::emit("ExecCmd returned");
     });
     EXPECT_TRUE(child.exited);
     EXPECT_EQ(child.exitCode, 1);

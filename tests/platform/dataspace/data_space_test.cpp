@@ -8,7 +8,6 @@
 
 #include "loopback_server.h"
 #include "raised_error.h"
-#include "scoped_environment.h"
 
 namespace kx::dataspace {
 namespace {
@@ -20,7 +19,7 @@ using nlohmann::json;
 
 class DataSpaceCall : public ::testing::Test {
   protected:
-    kx::test::ScopedEnvironment environment_;
+    kx::test::TransportEnvironment environment_;
     DataSpace dataSpace_;
 };
 

@@ -4,23 +4,15 @@
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
-#include <signal.h>
-#include <spawn.h>
 #include <sys/socket.h>
-#include <sys/wait.h>
 #include <unistd.h>
-
-#include <chrono>
-#include <thread>
 
 #include "data_space.h"
 #include "loopback_server.h"
 #include "raised_error.h"
-#include "scoped_environment.h"
 #include "self_signed_certificate.h"
 #include "temp_dir.h"
-
-extern char** environ;
+#include "tiny_proxy.h"
 
 namespace kx::dataspace {
 namespace {
@@ -62,7 +54,7 @@ class DataSpaceTransport : public ::testing::Test {
         return dataSpace_.CreateObject("KXBO_V2.Init", url)->call("GetLoginServersXML", {"F"});
     }
 
-    kx::test::ScopedEnvironment environment_;
+    kx::test::TransportEnvironment environment_;
     DataSpace dataSpace_;
 };
 
@@ -106,63 +98,8 @@ TEST_F(DataSpaceTransport, HttpsVerifiesTheCertificateAndTrustsAConfiguredCaFile
     EXPECT_EQ(DataSpace().CreateObject("P.C", server.url())->call("Get").asString(), "secure");
 }
 
-// tinyproxy on a loopback port, started for real and stopped with the object.
-class TinyProxy {
-  public:
-    explicit TinyProxy(const kx::test::TempDir& dir) {
-        port_ = LoopbackSocket(false).port();  // free now; tinyproxy binds it right after
-        const auto config = dir / "tinyproxy.conf";
-        kx::test::writeFile(config, "Port " + std::to_string(port_) +
-                                        "\nListen 127.0.0.1\nTimeout 30\nAllow 127.0.0.1\n"
-                                        "MaxClients 4\nLogLevel Connect\nLogFile \"" +
-                                        (dir / "tinyproxy.log").string() + "\"\n");
-        const std::string configPath = config.string();
-        const char* argv[] = {"tinyproxy", "-d", "-c", configPath.c_str(), nullptr};
-        if (posix_spawnp(&pid_, "tinyproxy", nullptr, nullptr, const_cast<char**>(argv), environ) !=
-            0) {
-            pid_ = -1;
-            ADD_FAILURE() << "tinyproxy could not be started";
-        }
-    }
-    ~TinyProxy() {
-        if (pid_ > 0) {
-            ::kill(pid_, SIGTERM);
-            ::waitpid(pid_, nullptr, 0);
-        }
-    }
-    TinyProxy(const TinyProxy&) = delete;
-    TinyProxy& operator=(const TinyProxy&) = delete;
-
-    // Polls (bounded) until the proxy accepts connections.
-    bool waitUntilListening() const {
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-        while (std::chrono::steady_clock::now() < deadline) {
-            const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-            sockaddr_in address{};
-            address.sin_family = AF_INET;
-            address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-            address.sin_port = htons(static_cast<std::uint16_t>(port_));
-            const bool connected =
-                ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
-            ::close(fd);
-            if (connected) {
-                return true;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-        return false;
-    }
-    std::string url() const { return "http://127.0.0.1:" + std::to_string(port_); }
-
-  private:
-    int port_ = 0;
-    pid_t pid_ = -1;
-};
-
 TEST_F(DataSpaceTransport, CallsGoThroughTheProxyOfTheEnvironmentUnlessExcluded) {
-    const kx::test::TempDir dir;
-    const TinyProxy proxy(dir);
-    ASSERT_TRUE(proxy.waitUntilListening());
+    const kx::test::TinyProxy proxy;
     LoopbackServer server(fixedAnswer(200, R"({"result":"via proxy"})"));
 
     environment_.set("http_proxy", proxy.url());
@@ -178,8 +115,7 @@ TEST_F(DataSpaceTransport, CallsGoThroughTheProxyOfTheEnvironmentUnlessExcluded)
 
 TEST_F(DataSpaceTransport, HttpsCallsTunnelThroughTheHttpsProxy) {
     const kx::test::TempDir dir;
-    const TinyProxy proxy(dir);
-    ASSERT_TRUE(proxy.waitUntilListening());
+    const kx::test::TinyProxy proxy;
     const kx::test::SelfSignedCertificate certificate;
     certificate.writePem(dir / "ca.pem");
     LoopbackServer server(fixedAnswer(200, R"({"result":"tunnelled"})"), certificate.certificate(),
@@ -189,8 +125,7 @@ TEST_F(DataSpaceTransport, HttpsCallsTunnelThroughTheHttpsProxy) {
     dataSpace_.setCAFile((dir / "ca.pem").string());
     EXPECT_EQ(callAt(server.url("/bo")).asString(), "tunnelled");
     // The tunnel hides the request from the proxy; its log shows the CONNECT it relayed.
-    EXPECT_NE(kx::test::readFile(dir / "tinyproxy.log")
-                  .find("CONNECT 127.0.0.1:" + std::to_string(server.port())),
+    EXPECT_NE(proxy.log().find("CONNECT 127.0.0.1:" + std::to_string(server.port())),
               std::string::npos);
 }
 

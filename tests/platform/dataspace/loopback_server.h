@@ -12,7 +12,18 @@
 #include <thread>
 #include <vector>
 
+#include "scoped_environment.h"
+
 namespace kx::test {
+
+// The environment of a data-space test, cleared before a DataSpace reads it: no proxy and no CA
+// file configured on the machine running the tests.
+struct TransportEnvironment : ScopedEnvironment {
+    TransportEnvironment() {
+        clearProxyVariables();
+        unset("KX_CA_FILE");
+    }
+};
 
 struct ReceivedRequest {
     std::string path;

@@ -11,6 +11,7 @@
 #include <functional>
 #include <string>
 
+#include "child_process.h"
 #include "registry.h"
 #include "temp_dir.h"
 
@@ -21,15 +22,7 @@ using kx::test::ScopedRegistry;
 
 // Runs `child` in a forked process and returns its exit status (-1 when it did not exit).
 int runInChild(const std::function<int()>& child) {
-    pid_t pid = fork();
-    if (pid == 0) {
-        _exit(child());
-    }
-    int status = 0;
-    if (pid < 0 || waitpid(pid, &status, 0) != pid || !WIFEXITED(status)) {
-        return -1;
-    }
-    return WEXITSTATUS(status);
+    return kx::test::runInChild([&child] { _exit(child()); }).exitCode;
 }
 
 // Drops to the unprivileged "nobody" ids; false when that is not possible.

@@ -5,17 +5,18 @@
 
 #include "file_read.h"
 #include "process_info.h"
-#include "scoped_env.h"
+#include "scoped_environment.h"
 #include "temp_dir.h"
 
 namespace kx::sys {
 namespace {
 
 TEST(MachineFolders, EnvironmentOverridesWithoutTrailingSlash) {
-    test::ScopedEnv system("KX_SYSTEM_DIR", "/opt/sys/");
-    test::ScopedEnv windows("KX_WINDOWS_DIR", "/opt/win");
-    test::ScopedEnv common("KX_COMMON_FILES_DIR", "/opt/common//");
-    test::ScopedEnv token("KX_TOKEN_DIR", "/opt/token");
+    test::ScopedEnvironment environment;
+    environment.set("KX_SYSTEM_DIR", "/opt/sys/");
+    environment.set("KX_WINDOWS_DIR", "/opt/win");
+    environment.set("KX_COMMON_FILES_DIR", "/opt/common//");
+    environment.set("KX_TOKEN_DIR", "/opt/token");
     EXPECT_EQ(systemDirectory(), "/opt/sys");
     EXPECT_EQ(windowsDirectory(), "/opt/win");
     EXPECT_EQ(commonFilesDirectory(), "/opt/common");
@@ -23,21 +24,21 @@ TEST(MachineFolders, EnvironmentOverridesWithoutTrailingSlash) {
 }
 
 TEST(MachineFolders, UnsetOrEmptyVariablesGiveTheDefaults) {
-    test::ScopedEnv system("KX_SYSTEM_DIR", "");
-    test::ScopedEnv windows("KX_WINDOWS_DIR", nullptr);
-    test::ScopedEnv common("KX_COMMON_FILES_DIR", nullptr);
+    test::ScopedEnvironment environment;
+    environment.set("KX_SYSTEM_DIR", "");
+    environment.unset("KX_WINDOWS_DIR");
+    environment.unset("KX_COMMON_FILES_DIR");
     EXPECT_EQ(systemDirectory(), "/usr/local/lib/kestrix/system");
     EXPECT_EQ(windowsDirectory(), "/usr/local/share/kestrix/windows");
     EXPECT_EQ(commonFilesDirectory(), "/usr/local/lib/kestrix/common");
 }
 
 TEST(MachineFolders, TokenFolderFallsBackToTheUsersTemporaryFolder) {
-    test::ScopedEnv token("KX_TOKEN_DIR", nullptr);
-    {
-        test::ScopedEnv tmp("TMPDIR", "/var/tmp/user7/");
-        EXPECT_EQ(tokenDirectory(), "/var/tmp/user7");
-    }
-    test::ScopedEnv tmp("TMPDIR", nullptr);
+    test::ScopedEnvironment environment;
+    environment.unset("KX_TOKEN_DIR");
+    environment.set("TMPDIR", "/var/tmp/user7/");
+    EXPECT_EQ(tokenDirectory(), "/var/tmp/user7");
+    environment.unset("TMPDIR");
     EXPECT_EQ(tokenDirectory(), "/tmp");
 }
 

@@ -22,9 +22,17 @@ void addExtension(X509* certificate, int nid, const char* value) {
     X509_EXTENSION_free(extension);
 }
 
+// Opens `file` for writing and hands it to `write`, an OpenSSL PEM writer returning 1 on success.
+template <typename Write>
+void writePemFile(const std::filesystem::path& file, Write write) {
+    const std::unique_ptr<FILE, int (*)(FILE*)> out(std::fopen(file.c_str(), "w"), &std::fclose);
+    ASSERT_NE(out, nullptr);
+    ASSERT_EQ(write(out.get()), 1);
+}
+
 }  // namespace
 
-SelfSignedCertificate::SelfSignedCertificate() {
+SelfSignedCertificate::SelfSignedCertificate(const std::string& subjectAltNames) {
     key_ = EVP_EC_gen("P-256");
     certificate_ = X509_new();
     if (key_ == nullptr || certificate_ == nullptr) {
@@ -38,10 +46,10 @@ SelfSignedCertificate::SelfSignedCertificate() {
     X509_set_pubkey(certificate_, key_);
     X509_NAME* name = X509_get_subject_name(certificate_);
     X509_NAME_add_entry_by_txt(name, "CN", MBSTRING_ASC,
-                               reinterpret_cast<const unsigned char*>("127.0.0.1"), -1, -1, 0);
+                               reinterpret_cast<const unsigned char*>("localhost"), -1, -1, 0);
     X509_set_issuer_name(certificate_, name);
     addExtension(certificate_, NID_basic_constraints, "critical,CA:TRUE");
-    addExtension(certificate_, NID_subject_alt_name, "IP:127.0.0.1");
+    addExtension(certificate_, NID_subject_alt_name, subjectAltNames.c_str());
     EXPECT_GT(X509_sign(certificate_, key_, EVP_sha256()), 0);
 }
 
@@ -51,9 +59,13 @@ SelfSignedCertificate::~SelfSignedCertificate() {
 }
 
 void SelfSignedCertificate::writePem(const std::filesystem::path& file) const {
-    const std::unique_ptr<FILE, int (*)(FILE*)> out(std::fopen(file.c_str(), "w"), &std::fclose);
-    ASSERT_NE(out, nullptr);
-    ASSERT_EQ(PEM_write_X509(out.get(), certificate_), 1);
+    writePemFile(file, [this](FILE* out) { return PEM_write_X509(out, certificate_); });
+}
+
+void SelfSignedCertificate::writeKeyPem(const std::filesystem::path& file) const {
+    writePemFile(file, [this](FILE* out) {
+        return PEM_write_PrivateKey(out, key_, nullptr, nullptr, 0, nullptr, nullptr);
+    });
 }
 
 }  // namespace kx::test

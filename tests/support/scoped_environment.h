@@ -1,0 +1,30 @@
+#pragma once
+// Environment variables changed for the length of a test and restored afterwards.
+
+#include <map>
+#include <optional>
+#include <string>
+
+namespace kx::test {
+
+// Sets or clears environment variables and restores each one's previous state (value or absence)
+// when it goes away.
+class ScopedEnvironment {
+  public:
+    ScopedEnvironment() = default;
+    ~ScopedEnvironment();
+    ScopedEnvironment(const ScopedEnvironment&) = delete;
+    ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
+
+    void set(const std::string& name, const std::string& value);
+    void unset(const std::string& name);
+    // Clears every variable through which libcurl picks a proxy, in both spellings, so that a proxy
+    // configured on the machine running the tests cannot reroute calls to loopback servers.
+    void clearProxyVariables();
+
+  private:
+    void remember(const std::string& name);
+    std::map<std::string, std::optional<std::string>> saved_;
+};
+
+}  // namespace kx::test
