@@ -7,6 +7,8 @@
 #include <utility>
 
 #include "date_time.h"
+#include "decimal_number.h"
+#include "number_text.h"
 #include "vb_date.h"
 
 namespace kx::rowset {
@@ -138,61 +140,14 @@ std::optional<Currency> parseCurrency(std::string_view text) {
     if (!isNumberSpelling(text)) {
         return std::nullopt;
     }
-    if (text.find_first_of("eE") != std::string_view::npos) {
-        auto value = parseReal<double>(text);
-        return value ? currencyFromDouble(*value) : std::nullopt;
-    }
-    const bool negative = text.front() == '-';
-    if (text.front() == '-' || text.front() == '+') {
-        text.remove_prefix(1);
-    }
-    constexpr std::uint64_t kMax = std::uint64_t{1} << 63;  // magnitude of the most negative
-    std::uint64_t scaled = 0;
-    int decimals = -1;  // digits seen after the point; -1 before it
-    int roundDigit = -1;
-    bool sticky = false;
-    auto shiftIn = [&](unsigned digit) {
-        if (scaled > (kMax - digit) / 10) {
-            return false;
-        }
-        scaled = scaled * 10 + digit;
-        return true;
-    };
-    for (char c : text) {
-        if (c == '.') {
-            decimals = 0;
-            continue;
-        }
-        const auto digit = static_cast<unsigned>(c - '0');
-        if (decimals >= 4) {
-            if (roundDigit < 0) {
-                roundDigit = static_cast<int>(digit);
-            } else if (digit != 0) {
-                sticky = true;
-            }
-            continue;
-        }
-        if (!shiftIn(digit)) {
-            return std::nullopt;
-        }
-        if (decimals >= 0) {
-            ++decimals;
-        }
-    }
-    for (int d = decimals < 0 ? 0 : decimals; d < 4; ++d) {
-        if (!shiftIn(0)) {
-            return std::nullopt;
-        }
-    }
-    if (roundDigit > 5 || (roundDigit == 5 && (sticky || (scaled & 1) != 0))) {
-        ++scaled;
-    }
-    if (scaled > kMax - (negative ? 0 : 1)) {
+    auto number = parseNumberText(text);
+    if (!number) {
         return std::nullopt;
     }
-    const auto magnitude = static_cast<std::uint64_t>(scaled);
-    return Currency{negative ? static_cast<std::int64_t>(0 - magnitude)
-                             : static_cast<std::int64_t>(magnitude)};
+    number->exponent += 4;  // in ten-thousandths
+    const auto scaled = toRoundedInteger(*number, std::numeric_limits<std::int64_t>::min(),
+                                         std::numeric_limits<std::int64_t>::max());
+    return scaled ? std::optional<Currency>(Currency{*scaled}) : std::nullopt;
 }
 
 std::string formatCurrency(Currency value) {
@@ -236,19 +191,6 @@ std::optional<bool> parseBoolean(std::string_view text) {
     return std::nullopt;
 }
 
-int hexDigit(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    return -1;
-}
-
 std::optional<std::string> parseHex(std::string_view text) {
     if (text.size() % 2 != 0) {
         return std::nullopt;
@@ -256,8 +198,8 @@ std::optional<std::string> parseHex(std::string_view text) {
     std::string bytes;
     bytes.reserve(text.size() / 2);
     for (std::size_t i = 0; i < text.size(); i += 2) {
-        const int high = hexDigit(text[i]);
-        const int low = hexDigit(text[i + 1]);
+        const int high = hexDigitValue(text[i]);
+        const int low = hexDigitValue(text[i + 1]);
         if (high < 0 || low < 0) {
             return std::nullopt;
         }
@@ -288,7 +230,7 @@ bool isGuidText(std::string_view text) {
     }
     for (std::size_t i = 0; i < text.size(); ++i) {
         const bool dash = i == 8 || i == 13 || i == 18 || i == 23;
-        if (dash ? text[i] != '-' : hexDigit(text[i]) < 0) {
+        if (dash ? text[i] != '-' : hexDigitValue(text[i]) < 0) {
             return false;
         }
     }

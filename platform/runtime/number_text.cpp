@@ -15,19 +15,6 @@ bool isDigit(char c) {
     return c >= '0' && c <= '9';
 }
 
-int hexValue(char c) {
-    if (isDigit(c)) {
-        return c - '0';
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    return -1;
-}
-
 // A cursor over the text with the small steps the grammar needs.
 class Scanner {
   public:
@@ -79,7 +66,7 @@ std::optional<std::int64_t> scanRadixBody(Scanner& in) {
     const int radix = 1 << bitsPerDigit;
     std::uint64_t value = 0;
     int digitCount = 0;
-    for (int d = hexValue(in.peek()); d >= 0 && d < radix; d = hexValue(in.peek())) {
+    for (int d = hexDigitValue(in.peek()); d >= 0 && d < radix; d = hexDigitValue(in.peek())) {
         if (value > (std::numeric_limits<std::uint64_t>::max() >> bitsPerDigit)) {
             return std::nullopt;  // more than 64 bits
         }
@@ -162,6 +149,19 @@ std::optional<DecimalNumber> scanBody(Scanner& in) {
 }
 
 }  // namespace
+
+int hexDigitValue(char c) {
+    if (isDigit(c)) {
+        return c - '0';
+    }
+    if (c >= 'a' && c <= 'f') {
+        return c - 'a' + 10;
+    }
+    if (c >= 'A' && c <= 'F') {
+        return c - 'A' + 10;
+    }
+    return -1;
+}
 
 std::optional<DecimalNumber> parseNumberText(std::string_view text) {
     Scanner in(text);

@@ -23,6 +23,9 @@
 
 namespace kx {
 
+// The value of a hexadecimal digit (0-9, a-f, A-F), or -1 for any other character.
+int hexDigitValue(char c);
+
 // The number the text spells, or nothing when it is not a number by the grammar above.
 std::optional<DecimalNumber> parseNumberText(std::string_view text);
 
