@@ -2,24 +2,9 @@
 
 #include <stdexcept>
 
+#include "number_text.h"
+
 namespace kx::server {
-
-namespace {
-
-int hexValue(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    return -1;
-}
-
-}  // namespace
 
 std::string decodeFormComponent(std::string_view text) {
     std::string out;
@@ -28,9 +13,9 @@ std::string decodeFormComponent(std::string_view text) {
         const char c = text[i];
         if (c == '+') {
             out += ' ';
-        } else if (c == '%' && i + 2 < text.size() && hexValue(text[i + 1]) >= 0 &&
-                   hexValue(text[i + 2]) >= 0) {
-            out += static_cast<char>(hexValue(text[i + 1]) * 16 + hexValue(text[i + 2]));
+        } else if (c == '%' && i + 2 < text.size() && hexDigitValue(text[i + 1]) >= 0 &&
+                   hexDigitValue(text[i + 2]) >= 0) {
+            out += static_cast<char>(hexDigitValue(text[i + 1]) * 16 + hexDigitValue(text[i + 2]));
             i += 2;
         } else {
             out += c;
