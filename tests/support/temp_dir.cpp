@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <system_error>
@@ -52,35 +51,16 @@ std::string readFile(const std::filesystem::path& file) {
     return s.str();
 }
 
-namespace {
-void remember(const char* name, std::string& old, bool& had) {
-    if (const char* v = std::getenv(name)) {
-        old = v;
-        had = true;
-    }
-}
-void restore(const char* name, const std::string& old, bool had) {
-    if (had) {
-        setenv(name, old.c_str(), 1);
-    } else {
-        unsetenv(name);
-    }
-}
-}  // namespace
-
 ScopedRegistry::ScopedRegistry() {
-    remember("KX_MACHINE_REGISTRY", oldMachine_, hadMachine_);
-    remember("KX_USER_REGISTRY", oldUser_, hadUser_);
-    setenv("KX_MACHINE_REGISTRY", machineFile().c_str(), 1);
-    setenv("KX_USER_REGISTRY", userFile().c_str(), 1);
+    environment_.set("KX_MACHINE_REGISTRY", machineFile());
+    environment_.set("KX_USER_REGISTRY", userFile());
 }
 
-ScopedRegistry::~ScopedRegistry() {
-    restore("KX_MACHINE_REGISTRY", oldMachine_, hadMachine_);
-    restore("KX_USER_REGISTRY", oldUser_, hadUser_);
+std::string ScopedRegistry::machineFile() const {
+    return (dir_ / "machine.db").string();
 }
-
-std::string ScopedRegistry::machineFile() const { return (dir_ / "machine.db").string(); }
-std::string ScopedRegistry::userFile() const { return (dir_ / "user.db").string(); }
+std::string ScopedRegistry::userFile() const {
+    return (dir_ / "user.db").string();
+}
 
 }  // namespace kx::test

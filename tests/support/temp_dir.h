@@ -4,10 +4,12 @@
 #include <filesystem>
 #include <string>
 
+#include "scoped_environment.h"
+
 namespace kx::test {
 
 class TempDir {
-public:
+  public:
     TempDir();
     ~TempDir();
     TempDir(const TempDir&) = delete;
@@ -18,7 +20,7 @@ public:
     // Path of an entry inside the folder.
     std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
 
-private:
+  private:
     std::filesystem::path path_;
 };
 
@@ -30,19 +32,17 @@ std::string readFile(const std::filesystem::path& file);
 // Points KX_MACHINE_REGISTRY and KX_USER_REGISTRY at files inside a fresh temporary folder for
 // the lifetime of the object, and restores the previous values afterwards.
 class ScopedRegistry {
-public:
+  public:
     ScopedRegistry();
-    ~ScopedRegistry();
     ScopedRegistry(const ScopedRegistry&) = delete;
     ScopedRegistry& operator=(const ScopedRegistry&) = delete;
 
     std::string machineFile() const;
     std::string userFile() const;
 
-private:
+  private:
     TempDir dir_;
-    std::string oldMachine_, oldUser_;
-    bool hadMachine_ = false, hadUser_ = false;
+    ScopedEnvironment environment_;
 };
 
 }  // namespace kx::test
