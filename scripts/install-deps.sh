@@ -10,7 +10,7 @@ packages=(
   libsqlite3-dev sqlite3 libpugixml-dev libcurl4-openssl-dev nlohmann-json3-dev
   libarchive-dev libcpp-httplib-dev libssl-dev libfontconfig-dev fontconfig
   fonts-liberation python3 python3-fonttools
-  xvfb xauth x11-apps x11-utils xdotool tinyproxy curl binutils
+  xvfb xauth x11-apps x11-utils xdotool imagemagick tinyproxy curl binutils
 )
 
 missing=()

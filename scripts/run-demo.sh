@@ -67,6 +67,7 @@ program="$bin/KXVantor"
 screenshot=""
 if [[ "${1:-}" == "--screenshot" ]]; then
   screenshot="$(realpath -m "${2:?--screenshot needs a file name}")"
+  mkdir -p "$(dirname "$screenshot")"
 elif [[ -z "${DISPLAY:-}" ]]; then
   screenshot="$PWD/build/default/kxvantor-window.png"
 fi
@@ -92,6 +93,9 @@ fi
 # and ends the launcher as the end of a session would (it saves the remembered login).
 take_screenshot() {
   local program="$1" target="$2" window=""
+  # ImageMagick's own convert (a wrapper of that name may stand earlier in PATH).
+  local convert=/usr/bin/convert
+  [[ -x "$convert" ]] || convert=convert
   "$program" &
   local pid=$!
   for _ in $(seq 200); do
@@ -121,7 +125,7 @@ take_screenshot() {
   for dump in "$target.xwd" "${target%.png}-selection.xwd" "${target%.png}-install.xwd"; do
     local picture="${dump%.xwd}"
     [[ "$picture" == *.png ]] || picture="$picture.png"
-    if command -v convert >/dev/null && convert "xwd:$dump" "$picture" 2>/dev/null; then
+    if "$convert" "xwd:$dump" "$picture" 2>/dev/null; then
       rm -f "$dump"
       echo "Screenshot of the window: $picture"
     else

@@ -190,6 +190,12 @@ ControlWidgets createControls(QWidget& window) {
         widget->setObjectName(QString::fromUtf8(design.name));
         widget->setGeometry(twipsToPixels(design.place.left), twipsToPixels(design.place.top),
                             twipsToPixels(design.place.width), twipsToPixels(design.place.height));
+        // A one-line label lower than a line of its font would cut the text off at the bottom
+        // (the install status line is designed 13 pixels high): grow it to one line.
+        if (design.kind == ControlKind::Label &&
+            widget->height() < widget->fontMetrics().height()) {
+            widget->resize(widget->width(), widget->fontMetrics().height());
+        }
         widget->setVisible(design.visible);
         if (design.tabIndex < 0) {
             widget->setFocusPolicy(Qt::NoFocus);
