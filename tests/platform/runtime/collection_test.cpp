@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "dispatch.h"
-#include "run_time_error.h"
+#include "runtime_error_number.h"
 
 namespace kx {
 namespace {
@@ -18,18 +18,8 @@ TEST(Collection, AddCountAndItemByNameAreCaseInsensitive) {
 
 TEST(Collection, OutOfRangeIndexAndUnknownMemberRaise) {
     auto c = std::make_shared<Collection>();
-    try {
-        (void)c->get("Item", {Variant(std::int32_t{1})});
-        FAIL();
-    } catch (const RuntimeError& e) {
-        EXPECT_EQ(e.number(), 9);
-    }
-    try {
-        (void)c->call("Frobnicate");
-        FAIL();
-    } catch (const RuntimeError& e) {
-        EXPECT_EQ(e.number(), 438);
-    }
+    EXPECT_EQ(testing::errorNumberOf([&] { (void)c->get("Item", {Variant(std::int32_t{1})}); }), 9);
+    EXPECT_EQ(testing::errorNumberOf([&] { (void)c->call("Frobnicate"); }), 438);
 }
 
 }  // namespace

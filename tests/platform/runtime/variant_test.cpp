@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "run_time_error.h"
+#include "runtime_error_number.h"
 #include "variant.h"
 
 namespace kx {
@@ -26,11 +26,6 @@ TEST(Variant, DefaultIsEmptyAndEachConstructorTagsItsKind) {
     EXPECT_EQ(Variant(SafeArray()).type(), VarType::Array);
 }
 
-TEST(Variant, StringsKeepEmbeddedNulCharacters) {
-    const std::string withNul("a\0b", 3);
-    EXPECT_EQ(Variant(withNul).asString().size(), 3u);
-}
-
 TEST(Variant, WrongKindAccessIsTypeMismatch) {
     try {
         (void)Variant(1.0).asString();
@@ -51,12 +46,7 @@ TEST(Variant, NumberValueCoversBooleanCurrencyAndDate) {
 TEST(SafeArray, NeverSizedArrayHasNoDimensionAndBoundsRaiseSubscriptOutOfRange) {
     SafeArray never;
     EXPECT_EQ(never.dimensions(), 0);
-    try {
-        (void)never.lowerBound(1);
-        FAIL();
-    } catch (const RuntimeError& e) {
-        EXPECT_EQ(e.number(), 9);
-    }
+    EXPECT_EQ(testing::errorNumberOf([&] { (void)never.lowerBound(1); }), 9);
 }
 
 TEST(SafeArray, ArbitraryLowerBoundsAndFirstIndexFastestLayout) {

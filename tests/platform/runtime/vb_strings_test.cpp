@@ -53,15 +53,13 @@ TEST(CaseMapping, NeverBreaksMalformedUtf8) {
     EXPECT_EQ(LCase(UCase(malformed)), malformed);
 }
 
-TEST(InStr, FindsOneBasedPositionsFromStart) {
+TEST(InStr, FindsOneBasedPositionsFromStartWithEmptyTextEdges) {
     EXPECT_EQ(InStr("abcabc", "c"), 3);
     EXPECT_EQ(InStr(4, "abcabc", "c"), 6);
     EXPECT_EQ(InStr(7, "abcabc", "c"), 0);
     EXPECT_EQ(InStr("abc", "x"), 0);
     EXPECT_EQ(InStr("ab", "abc"), 0);
-}
-
-TEST(InStr, EdgeResultsOfEmptyTextsAndStartPastEnd) {
+    // Empty texts and a start past the end.
     EXPECT_EQ(InStr("", "a"), 0);
     EXPECT_EQ(InStr("", ""), 0);
     EXPECT_EQ(InStr(2, "abc", ""), 2);
