@@ -174,14 +174,5 @@ TEST(CDate, ConvertsTextNumbersAndRefusesTheRest) {
     EXPECT_EQ(errorNumberOf([] { CDate(Variant::nothing()); }), 13);
 }
 
-TEST(CDate, ServerStampsCompareByTheirParsedValues) {
-    // Text order and date order differ: a later stamp may sort earlier as text.
-    const OleDate server = CDate("12/6/2026 9:00:00 AM");
-    const OleDate local = CDate("12/10/2026 8:00:00 AM");
-    EXPECT_TRUE(compareDates(server, local) <= 0);
-    EXPECT_TRUE(compareDates(CDate("1/2/2027"), CDate("12/31/2026 11:59:59 PM")) > 0);
-    EXPECT_TRUE(compareDates(CDate("2026-12-06T15:04:05"), CDate("12/6/2026 3:04:05 PM")) == 0);
-}
-
 }  // namespace
 }  // namespace kx
