@@ -48,14 +48,10 @@ TEST_F(AuthorsFilter, AndBindsWithinOrGroupsAndParenthesesGroup) {
               "Green,Carson");
 }
 
-TEST_F(AuthorsFilter, LikeAcceptsTrailingOrSurroundingWildcardsOnly) {
+TEST_F(AuthorsFilter, LikeAcceptsTrailingOrSurroundingWildcards) {
     EXPECT_EQ(lastNames("au_lname LIKE 'gree*'"), "Green,Greene");
     EXPECT_EQ(lastNames("au_lname like '%EE%'"), "Green,Greene");
     EXPECT_EQ(lastNames("city LIKE 'oakland'"), "Green");
-    EXPECT_RUNTIME_ERROR(rs.setFilter(Variant("au_lname LIKE '*een'")), adoerr::kBadArguments,
-                         "starts with a wildcard");
-    EXPECT_RUNTIME_ERROR(rs.setFilter(Variant("au_lname LIKE 'G*n'")), adoerr::kBadArguments,
-                         "wildcard inside");
 }
 
 TEST_F(AuthorsFilter, NoMatchGivesBofEofAndRemovalRestoresAllRowsAtTheFirst) {
@@ -92,10 +88,13 @@ TEST_F(AuthorsFilter, MalformedCriteriaRaise3001NamingTheFault) {
         {"state = 'CA' AND", "expected a column name"},
         {"(state = 'CA' OR state = 'UT') AND contract = True", "cannot be combined with AND"},
         {"contract = 'maybe'", "cannot be compared with column 'contract' of type adBoolean"},
+        {"au_lname LIKE '*een'", "starts with a wildcard"},
+        {"au_lname LIKE 'G*n'", "wildcard inside"},
         {std::string(100000, '('), "longer than"},
         {std::string(5000, '(') + "state = 'CA'" + std::string(5000, ')'), "nested more than 32"},
     };
     for (const auto& [criterion, message] : cases) {
+        SCOPED_TRACE("case: " + criterion.substr(0, 60));
         EXPECT_RUNTIME_ERROR(rs.setFilter(Variant(criterion)), adoerr::kBadArguments, message);
     }
 }

@@ -70,22 +70,26 @@ TEST(KxRowsetTool, ShowReadsStandardInputWithNumbersAndNulls) {
 }
 
 TEST(KxRowsetTool, BadInputExitsNonZeroWithTheDescription) {
-    ToolRun run = runTool("show /nonexistent/list.xml");
-    EXPECT_EQ(run.exitCode, 1);
-    EXPECT_NE(run.err.find("could not be opened"), std::string::npos) << run.err;
-    EXPECT_TRUE(run.out.empty());
-
-    run = runTool("show -", "<xml><broken></xml>");
-    EXPECT_EQ(run.exitCode, 1);
-    EXPECT_NE(run.err.find("not well-formed XML"), std::string::npos) << run.err;
-
-    run = runTool("show " + quoted(fixture("authors.xml")) + " --filter \"state ==\"");
-    EXPECT_EQ(run.exitCode, 1);
-    EXPECT_NE(run.err.find("filter criterion is invalid"), std::string::npos) << run.err;
-
-    run = runTool("list");
-    EXPECT_EQ(run.exitCode, 2);
-    EXPECT_NE(run.err.find("usage: kxrowset show"), std::string::npos);
+    struct Case {
+        std::string arguments;
+        std::string input;
+        int exitCode;
+        std::string message;
+    };
+    const Case cases[] = {
+        {"show /nonexistent/list.xml", "", 1, "could not be opened"},
+        {"show -", "<xml><broken></xml>", 1, "not well-formed XML"},
+        {"show " + quoted(fixture("authors.xml")) + " --filter \"state ==\"", "", 1,
+         "filter criterion is invalid"},
+        {"list", "", 2, "usage: kxrowset show"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE("case: " + c.arguments);
+        const ToolRun run = runTool(c.arguments, c.input);
+        EXPECT_EQ(run.exitCode, c.exitCode);
+        EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
+        EXPECT_TRUE(run.out.empty()) << run.out;
+    }
 }
 
 }  // namespace

@@ -59,11 +59,8 @@ TEST(Recordset, EmptyTableRefusesTextLongerThanItsDefinedSize) {
 
 TEST(Recordset, LoginListStoresConvertedValuesExactly) {
     Recordset rs;
-    rs.appendField("LoginServerName", DataType::adVarWChar, 100);
-    rs.appendField("BusObjURL", DataType::adVarWChar, 500);
     rs.appendField("LoginType", DataType::adVarWChar, 10);
     rs.appendField("KXDeploymentID", DataType::adBigInt);
-    rs.appendField("LoginDescription", DataType::adVarWChar, 255);
     rs.Open();
     rs.AddNew();
     rs.Fields("KXDeploymentID").setValue(Variant("9007199254740993"));

@@ -18,16 +18,11 @@ std::string iso(std::optional<OleDate> date) {
     return date ? formatXdrDateTime(*date).value_or("out of range") : "refused";
 }
 
-TEST(DateTime, SerialsFollowTheOldCalendarAcrossTheEpochAndLeapDays) {
-    EXPECT_EQ(dateFromParts({1899, 12, 30, 0, 0, 0, 0})->serial, 0.0);
-    EXPECT_EQ(dateFromParts({1899, 12, 29, 6, 0, 0, 0})->serial, -1.25);
-    EXPECT_EQ(dateFromParts({2000, 2, 29, 12, 0, 0, 0})->serial, 36585.5);
+// The calendar itself (serials, leap days, impossible dates) is proven by the runtime's tests.
+TEST(DateTime, DocumentFormOfSerialsAcrossTheEpochAndRangeEnds) {
     EXPECT_EQ(iso(OleDate{-1.25}), "1899-12-29T06:00:00");
     EXPECT_EQ(iso(OleDate{0.9999999999}), "1899-12-31T00:00:00");  // rounds into the next day
     EXPECT_EQ(iso(dateFromParts({100, 1, 1, 0, 0, 0, 0})), "0100-01-01T00:00:00");
-    EXPECT_FALSE(dateFromParts({99, 12, 31, 0, 0, 0, 0}));
-    EXPECT_FALSE(dateFromParts({2023, 2, 29, 0, 0, 0, 0}));
-    EXPECT_FALSE(dateFromParts({2024, 1, 1, 24, 0, 0, 0}));
     EXPECT_FALSE(formatXdrDateTime(OleDate{NAN}));
     EXPECT_FALSE(formatXdrDateTime(OleDate{1e12}));
 }
