@@ -59,20 +59,24 @@ class ExecCmdRun : public ::testing::Test {
     test::TempDir dir_;
 };
 
-TEST_F(ExecCmdRun, ReturnsTheExitCodeOfTheFinishedProcess) {
+TEST_F(ExecCmdRun, ReturnsTheExitCodeOrOneHundredTwentyEightPlusTheEndingSignal) {
     EXPECT_EQ(ExecCmd("sh -c \"exit 0\""), 0);
     EXPECT_EQ(ExecCmd("sh -c \"exit 194\""), 194);
     EXPECT_EQ(ExecCmd(script("setup.sh", 7) + " /Q"), 7);
     EXPECT_EQ(arguments(), "/Q\n");
+    // A process ended by a signal gives 128 plus the signal.
+    EXPECT_EQ(ExecCmd("sh -c \"kill -TERM $$\""), 128 + SIGTERM);
 }
 
-TEST_F(ExecCmdRun, AProgramThatCannotBeStartedGivesMinusOne) {
+TEST_F(ExecCmdRun, AProgramThatCannotBeStartedOrSpawnedGivesMinusOne) {
     EXPECT_EQ(ExecCmd((dir_ / "missing.exe").string() + " /q"), -1);
     EXPECT_EQ(ExecCmd("no-such-program-anywhere-kx"), -1);
     EXPECT_EQ(ExecCmd(""), -1);
     EXPECT_EQ(ExecCmd("   "), -1);
     test::writeFile(dir_ / "plain.txt", "not a program");
     EXPECT_EQ(ExecCmd((dir_ / "plain.txt").string()), -1);
+    const auto refuse = [](pid_t*, const std::string&, const Args&) { return EACCES; };
+    EXPECT_EQ(ExecCmd("sh -c \"exit 0\"", refuse), -1);
 }
 
 TEST_F(ExecCmdRun, AnUnquotedProgramPathWithBlanksIsFoundAsWindowsFindsIt) {
@@ -81,15 +85,6 @@ TEST_F(ExecCmdRun, AnUnquotedProgramPathWithBlanksIsFoundAsWindowsFindsIt) {
     EXPECT_EQ(arguments(), "/q:a\n/c:dasetup.exe /q /n\n");
     EXPECT_EQ(ExecCmd("\"" + program + "\" \"a b\" c"), 3);
     EXPECT_EQ(arguments(), "a b\nc\n");
-}
-
-TEST_F(ExecCmdRun, AProcessEndedByASignalGivesOneHundredTwentyEightPlusTheSignal) {
-    EXPECT_EQ(ExecCmd("sh -c \"kill -TERM $$\""), 128 + SIGTERM);
-}
-
-TEST_F(ExecCmdRun, SpawnFailureReportedByTheSpawnFunctionGivesMinusOne) {
-    const auto refuse = [](pid_t*, const std::string&, const Args&) { return EACCES; };
-    EXPECT_EQ(ExecCmd("sh -c \"exit 0\"", refuse), -1);
 }
 
 // The fault is real: the sanitizers must not stop it before the hardware does.

@@ -3,7 +3,6 @@
 #include <string>
 
 #include "launcher_state.h"
-#include "startup_sequence.h"
 #include "variable_dump.h"
 
 namespace kx::launcher {
@@ -67,10 +66,6 @@ TEST_F(LauncherStateDump, GlobalTextIsModule1ThenHasAdminThenTheCrashFields) {
     EXPECT_EQ(global.substr(0, module1.size()), module1);
     EXPECT_EQ(global.substr(module1.size(), 28), "<HasAdmin>True</HasAdmin>\r\n<");
     EXPECT_NE(global.find("<qtrHasInitialised>"), std::string::npos);
-}
-
-TEST(StartupSequence, TitleShowsMajorMinorZeroAndRevision) {
-    EXPECT_EQ(launcherWindowTitle(), "KX Vantor, version 300.1100.0.3");
 }
 
 }  // namespace

@@ -59,16 +59,6 @@ class RememberedLoginStore : public ::testing::Test {
     test::ScopedRegistry registry_;
 };
 
-TEST_F(RememberedLoginStore, FirstRunShowsEmptyBoxesAndAnUncheckedEnabledBox) {
-    const RememberedLogin shown = restoreRememberedLogin(false);
-    EXPECT_EQ(shown.filerCode, "");
-    EXPECT_EQ(shown.login, "");
-    EXPECT_FALSE(shown.rememberChecked);
-    EXPECT_TRUE(shown.rememberEnabled);
-    EXPECT_TRUE(shown.refreshEnabled);
-    EXPECT_TRUE(shown.refreshVisible);
-}
-
 TEST_F(RememberedLoginStore, OwnMachineWithRememberTickedRoundTripsWithoutThePassword) {
     SaveSetting(kSettingsApp, kSettingsSection, "Password", "old secret");
     saveRememberedLogin(false, "ABC12", "JSMITH", true);

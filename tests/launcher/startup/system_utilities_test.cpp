@@ -40,13 +40,10 @@ Ipv4Lister listing(std::vector<Ipv4Address> addresses, std::int32_t status = 0) 
     return [=] { return Ipv4Table{status, addresses}; };
 }
 
-TEST(GetIpAddrTable, TheHighestAddressByValueWins) {
+TEST(GetIpAddrTable, HighestAddressByValueWinsAndNoneAFailedListingOrAnOverfullTableGiveEmpty) {
     EXPECT_EQ(GetIpAddrTable(listing({{192, 168, 1, 20}, {127, 0, 0, 1}})), "192.168.1.20");
     EXPECT_EQ(GetIpAddrTable(listing({{10, 0, 0, 5}, {127, 0, 0, 1}})), "127.0.0.1");
     EXPECT_EQ(GetIpAddrTable(listing({{10, 0, 0, 200}, {10, 0, 1, 3}})), "10.0.1.3");
-}
-
-TEST(GetIpAddrTable, NoAddressesAFailedListingOrAnOverfullTableGiveEmpty) {
     EXPECT_EQ(GetIpAddrTable(listing({})), "");
     EXPECT_EQ(GetIpAddrTable(listing({{10, 0, 0, 1}}, 97)), "");
     std::vector<Ipv4Address> many;
@@ -79,12 +76,10 @@ class AdminProbe : public ::testing::Test {
     test::TempDir common_;
 };
 
-TEST_F(AdminProbe, AWritableFolderPassesAndNothingIsLeftBehind) {
+TEST_F(AdminProbe, AWritableFolderPassesAndAnyEarlierProbeIsReusedAndRemoved) {
     EXPECT_TRUE(CheckAdminRights());
     EXPECT_TRUE(fs::is_empty(common_.path()));
-}
-
-TEST_F(AdminProbe, AProbeLeftByAnEarlierFailedRunIsReusedAndRemoved) {
+    // A probe left by an earlier failed run.
     test::writeFile(common_ / "KXTest" / "KXTest.dat", "stale");
     EXPECT_TRUE(CheckAdminRights());
     EXPECT_TRUE(fs::is_empty(common_.path()));
