@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include "config.h"
 #include "crash_support.h"
 #include "launcher_state.h"
 #include "launcher_test_setup.h"
@@ -64,20 +63,7 @@ TEST_F(FrmLoginTest, LoadSetsTitleConfigurationAndAnEmptyLoginPanelOnFirstRun) {
     EXPECT_TRUE(boxes.shown().empty());
 }
 
-TEST_F(FrmLoginTest, ProfileSwitchReadsTheConfigurationFromTheUserDataFolder) {
-    // A configuration beside the program must not count once the switch is on.
-    setup.configure({{"SharedEnvironment", "TRUE"}});
-    test::writeLauncherConfig(setup.dataFolder() / "Kestrix" / "Kestrix Vantor" / kConfigFileName,
-                              {{"WarnIfUpdates", "W"}});
-    LoadedWindow window(setup, "-useprofile");
-
-    EXPECT_TRUE(Module1().mUseProfile);
-    EXPECT_EQ(Module1().mWarnIfUpdates, "W");
-    EXPECT_FALSE(Module1().mIsSharedEnvironment);
-    EXPECT_TRUE(window.view.enabled(Control::chkRemember));
-}
-
-TEST_F(FrmLoginTest, SharedMachineRestoresOnlyTheFilerCodeAndLocksTheRememberBox) {
+TEST_F(FrmLoginTest, SharedMachineRemembersOnlyTheFilerCodeAndLocksTheRememberBox) {
     storeLogin("ACME", "JSMITH", "1");
     setup.configure({{"SharedEnvironment", "  true "}});
     LoadedWindow window(setup);
@@ -91,9 +77,16 @@ TEST_F(FrmLoginTest, SharedMachineRestoresOnlyTheFilerCodeAndLocksTheRememberBox
     EXPECT_FALSE(window.view.visible(Control::cmdRefresh));
     EXPECT_FALSE(window.view.enabled(Control::cmdRefresh));
     EXPECT_FALSE(window.view.press(Control::chkRemember));  // the user cannot tick it
+
+    window.view.type(Control::txtFilerCode, "NEWCO");
+    window.view.type(Control::txtLogin, "OTHER");
+    window.view.press(Control::cmdCancel);
+    EXPECT_EQ(stored("FilerCode"), "NEWCO");
+    EXPECT_EQ(stored("Login"), "");
+    EXPECT_EQ(stored("Remember"), "0");
 }
 
-TEST_F(FrmLoginTest, TickedRememberBoxRoundTripsTheLoginButNeverThePassword) {
+TEST_F(FrmLoginTest, RememberBoxRoundTripsTheLoginButNeverThePasswordAndUntickingForgetsIt) {
     {
         LoadedWindow first(setup);
         first.view.type(Control::txtFilerCode, "ACME");
@@ -112,29 +105,11 @@ TEST_F(FrmLoginTest, TickedRememberBoxRoundTripsTheLoginButNeverThePassword) {
     EXPECT_EQ(second.view.text(Control::txtFilerCode), "ACME");
     EXPECT_EQ(second.view.text(Control::txtLogin), "JSMITH");
     EXPECT_EQ(second.view.text(Control::txtPassword), "");
-    EXPECT_TRUE(second.view.checked(Control::chkRemember));
-}
+    ASSERT_TRUE(second.view.checked(Control::chkRemember));
 
-TEST_F(FrmLoginTest, UncheckedRememberBoxForgetsTheLogin) {
-    storeLogin("ACME", "JSMITH", "1");
-    LoadedWindow window(setup);
-    ASSERT_TRUE(window.view.checked(Control::chkRemember));
-    window.view.press(Control::chkRemember);
-    window.view.press(Control::cmdCancel);
-
+    second.view.press(Control::chkRemember);
+    second.view.press(Control::cmdCancel);
     EXPECT_EQ(stored("FilerCode"), "");
-    EXPECT_EQ(stored("Login"), "");
-    EXPECT_EQ(stored("Remember"), "0");
-}
-
-TEST_F(FrmLoginTest, SharedMachineAlwaysRemembersTheFilerCodeAndNeverTheLogin) {
-    setup.configure({{"SharedEnvironment", "TRUE"}});
-    LoadedWindow window(setup);
-    window.view.type(Control::txtFilerCode, "NEWCO");
-    window.view.type(Control::txtLogin, "OTHER");
-    window.view.press(Control::cmdCancel);
-
-    EXPECT_EQ(stored("FilerCode"), "NEWCO");
     EXPECT_EQ(stored("Login"), "");
     EXPECT_EQ(stored("Remember"), "0");
 }

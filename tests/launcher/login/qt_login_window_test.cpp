@@ -60,6 +60,14 @@ TEST_F(QtLoginWindowTest, PanelsCoverEachOtherInTheirFrontToBackOrder) {
     EXPECT_EQ(widget(Control::Image1).geometry(), QRect(151, 8, 193, 64));
     EXPECT_EQ(shownAt(3000, 500), QStringLiteral("Image1"));
     EXPECT_EQ(shownAt(3000, 2000), QStringLiteral("frameLogin"));
+    // Controls keep their own visible setting inside a hidden panel.
+    EXPECT_FALSE(window.visible(Control::frameInstall));
+    EXPECT_TRUE(window.visible(Control::lblMessage));
+    EXPECT_EQ(window.text(Control::lblMessage),
+              "Please wait, initializing system update procedure...");
+    EXPECT_EQ(window.text(Control::frameVersions),
+              "Please select the application/version you want to run:");
+    EXPECT_FALSE(window.enabled(Control::tmrComInstall));
 
     window.setVisible(Control::frameInstall, true);
     EXPECT_EQ(shownAt(3000, 2000), QStringLiteral("frameInstall"));
@@ -69,16 +77,6 @@ TEST_F(QtLoginWindowTest, PanelsCoverEachOtherInTheirFrontToBackOrder) {
     EXPECT_EQ(shownAt(3000, 500), QStringLiteral("frameVersions"));  // covers the logo
     EXPECT_EQ(shownAt(3000, 3500), QStringLiteral("frameVersions"));
     EXPECT_EQ(shownAt(3000, 2000), QStringLiteral("frameInstall"));  // still in front
-}
-
-TEST_F(QtLoginWindowTest, ControlsKeepTheirOwnVisibleSettingInsideAHiddenPanel) {
-    EXPECT_FALSE(window.visible(Control::frameInstall));
-    EXPECT_TRUE(window.visible(Control::lblMessage));
-    EXPECT_EQ(window.text(Control::lblMessage),
-              "Please wait, initializing system update procedure...");
-    EXPECT_EQ(window.text(Control::frameVersions),
-              "Please select the application/version you want to run:");
-    EXPECT_FALSE(window.enabled(Control::tmrComInstall));
 }
 
 TEST_F(QtLoginWindowTest, WindowFontIsArialOrItsMetricCompatibleSubstitute) {
