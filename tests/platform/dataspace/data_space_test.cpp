@@ -55,17 +55,6 @@ TEST_F(DataSpaceCall, PostsProgIdMethodAndEveryArgumentKindAsJson) {
     EXPECT_EQ(args[0].asString(), before[0].asString());
 }
 
-TEST_F(DataSpaceCall, NullResultIsEmptyAndNumbersKeepTheirKind) {
-    LoopbackServer server([](const httplib::Request& request, httplib::Response& response) {
-        const auto method = json::parse(request.body).at("method").get<std::string>();
-        const std::string result = method == "WriteLoginNotes" ? "null" : "12";
-        response.set_content(R"({"result":)" + result + "}", "application/json");
-    });
-    const auto object = dataSpace_.CreateObject("KXBO_V2.Init", server.url());
-    EXPECT_TRUE(object->call("WriteLoginNotes", {"t", "notes"}).isEmpty());
-    EXPECT_EQ(object->call("GetCount").type(), VarType::Long);
-}
-
 TEST_F(DataSpaceCall, RemoteErrorRaisesTheServersNumberAndDescription) {
     LoopbackServer server(fixedAnswer(
         500, R"({"error":{"number":20,"description":"The filer code is not valid."}})"));
@@ -83,13 +72,6 @@ TEST_F(DataSpaceCall, HttpErrorWithoutJsonNamesServerAndStatus) {
         [&] { dataSpace_.CreateObject("KXBO_V2.Init", url)->call("GetDeploymentsXML"); });
     EXPECT_EQ(error.number(), errors::kHttpStatus);
     EXPECT_EQ(error.description(), "The server at " + url + " answered HTTP 503");
-}
-
-TEST_F(DataSpaceCall, GarbageAnswerIsMalformed) {
-    LoopbackServer server(fixedAnswer(200, "this is not json", "text/plain"));
-    const auto error =
-        raisedError([&] { dataSpace_.CreateObject("P.C", server.url())->call("Get"); });
-    EXPECT_EQ(error.number(), errors::kMalformedAnswer);
 }
 
 TEST_F(DataSpaceCall, AnswerBeyondTheLimitIsRefused) {
@@ -128,11 +110,6 @@ TEST_F(DataSpaceCall, UnusableSettingsAndUrlsAreRefusedAtOnce) {
     }
     EXPECT_EQ(raisedError([&] { dataSpace_.CreateObject("", "http://h/"); }).number(),
               vberr::kInvalidProcedureCall);
-}
-
-TEST_F(DataSpaceCall, CaFileDefaultsToTheEnvironment) {
-    environment_.set("KX_CA_FILE", "/tmp/ca.pem");
-    EXPECT_EQ(DataSpace().CAFile(), "/tmp/ca.pem");
 }
 
 }  // namespace
