@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "child_process.h"
+#include "registry.h"
 #include "temp_dir.h"
 
 namespace kx::test {
@@ -21,6 +22,14 @@ class ComponentTest : public ::testing::Test {
   protected:
     ProcessResult regsvr32(const std::vector<std::string>& arguments) {
         return runProcess(kRegsvr32, arguments, scratch_.path());
+    }
+    // Writes `value` as the default value of `key` under HKEY_CLASSES_ROOT, creating the key.
+    static void writeDefault(const std::string& key, const std::string& value) {
+        registry::HKEY handle;
+        ASSERT_EQ(registry::RegCreateKeyEx(registry::Hive::ClassesRoot, key,
+                                           registry::kKeyAllAccess, handle),
+                  registry::kErrorSuccess);
+        ASSERT_EQ(registry::setString(handle, "", value), registry::kErrorSuccess);
     }
 
     ScopedRegistry registry_;

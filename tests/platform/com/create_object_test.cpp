@@ -10,7 +10,6 @@
 #include "component.h"
 #include "library_loader.h"
 #include "raised_error.h"
-#include "registry.h"
 
 namespace kx::com {
 namespace {
@@ -18,7 +17,6 @@ namespace {
 using kx::test::kEchoClassId;
 using kx::test::kEchoLibrary;
 using kx::test::raisedError;
-namespace reg = kx::registry;
 
 class CreateObjectTest : public kx::test::ComponentTest {
   protected:
@@ -29,12 +27,6 @@ class CreateObjectTest : public kx::test::ComponentTest {
                                const std::string& path) {
         writeDefault(progId + "\\CLSID", classId);
         writeDefault("CLSID\\" + classId + "\\InProcServer32", path);
-    }
-    static void writeDefault(const std::string& key, const std::string& value) {
-        reg::HKEY handle;
-        ASSERT_EQ(reg::RegCreateKeyEx(reg::Hive::ClassesRoot, key, reg::kKeyAllAccess, handle),
-                  reg::kErrorSuccess);
-        ASSERT_EQ(reg::setString(handle, "", value), reg::kErrorSuccess);
     }
     static std::string cannotCreateReason(const std::string& progId) {
         const auto error = raisedError([&] { CreateObject(progId); });
@@ -98,36 +90,34 @@ TEST_F(CreateObjectTest, UnregisteredProgIdNamesTheMissingKey) {
               std::string::npos);
 }
 
-TEST_F(CreateObjectTest, ClassWithoutLibraryPathIsNamed) {
+TEST_F(CreateObjectTest, LibrariesThatCannotServeTheClassAreNamedWithTheReason) {
     writeDefault("KXTest.Orphan\\CLSID", kEchoClassId);
     EXPECT_NE(cannotCreateReason("KXTest.Orphan").find("has no library path"), std::string::npos);
-}
 
-TEST_F(CreateObjectTest, LibrariesThatCannotServeTheClassAreNamedWithTheReason) {
     const auto missing = (scratch_ / "missing.so").string();
-    registerByHand("KXTest.Missing", "{00000000-0000-0000-0000-000000000001}", missing);
-    auto reason = cannotCreateReason("KXTest.Missing");
-    EXPECT_NE(reason.find("could not be loaded: " + missing), std::string::npos) << reason;
-
     const auto text = (scratch_ / "text.so").string();
     kx::test::writeFile(text, "this is not a shared object\n");
-    registerByHand("KXTest.Text", "{00000000-0000-0000-0000-000000000002}", text);
-    reason = cannotCreateReason("KXTest.Text");
-    EXPECT_NE(reason.find("could not be loaded"), std::string::npos) << reason;
-
-    registerByHand("KXTest.NoExport", "{00000000-0000-0000-0000-000000000003}",
-                   kx::test::kNoExportLibrary);
-    reason = cannotCreateReason("KXTest.NoExport");
-    EXPECT_NE(reason.find("does not export DllGetClassObject"), std::string::npos) << reason;
-
-    registerByHand("KXTest.Stranger", "{00000000-0000-0000-0000-000000000004}", kEchoLibrary);
-    reason = cannotCreateReason("KXTest.Stranger");
-    EXPECT_NE(reason.find("refused the class {00000000-0000-0000-0000-000000000004} (0x80040111)"),
-              std::string::npos)
-        << reason;
-
-    registerByHand("KXTest.Relative", "{00000000-0000-0000-0000-000000000005}", "echo.so");
-    EXPECT_NE(cannotCreateReason("KXTest.Relative").find("is not absolute"), std::string::npos);
+    struct Case {
+        const char* progId;
+        std::string path;
+        std::string reason;
+    };
+    const Case cases[] = {
+        {"KXTest.Missing", missing, "could not be loaded: " + missing},
+        {"KXTest.Text", text, "could not be loaded"},
+        {"KXTest.NoExport", kx::test::kNoExportLibrary, "does not export DllGetClassObject"},
+        {"KXTest.Stranger", kEchoLibrary,
+         "refused the class {00000000-0000-0000-0000-000000000004} (0x80040111)"},
+        {"KXTest.Relative", "echo.so", "is not absolute"},
+    };
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        const Case& c = cases[i];
+        registerByHand(
+            c.progId, "{00000000-0000-0000-0000-00000000000" + std::to_string(i + 1) + "}", c.path);
+        const auto reason = cannotCreateReason(c.progId);
+        EXPECT_NE(reason.find(c.reason), std::string::npos)
+            << "case: " << c.progId << ": " << reason;
+    }
 }
 
 }  // namespace

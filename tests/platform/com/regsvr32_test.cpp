@@ -39,12 +39,7 @@ TEST_F(Regsvr32Test, RegistersProgIdAndClassWithTheLibrarysAbsolutePath) {
 TEST_F(Regsvr32Test, UnregisterRemovesExactlyWhatRegistrationWrote) {
     ASSERT_EQ(regsvr32({"/s", kEchoLibrary}).exitCode, 0);
     // Something another tool keeps under the class key must survive.
-    reg::HKEY foreign;
-    ASSERT_EQ(reg::RegCreateKeyEx(reg::Hive::ClassesRoot, "CLSID\\" + kEchoClassId + "\\TypeLib",
-                                  reg::kKeyAllAccess, foreign),
-              reg::kErrorSuccess);
-    ASSERT_EQ(reg::setString(foreign, "", "{LIB}"), reg::kErrorSuccess);
-    reg::RegCloseKey(foreign);
+    writeDefault("CLSID\\" + kEchoClassId + "\\TypeLib", "{LIB}");
 
     const auto result = regsvr32({"-U", kEchoLibrary});
     EXPECT_EQ(result.exitCode, 0);
