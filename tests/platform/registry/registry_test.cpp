@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "scoped_environment.h"
 #include "temp_dir.h"
 
 namespace kx::registry {
@@ -245,22 +246,15 @@ TEST(RegistryFiles, DefaultLocationsFollowTheEnvironment) {
     ScopedRegistry registry;
     EXPECT_EQ(registryFilePath(Hive::ClassesRoot), registry.machineFile());
     EXPECT_EQ(registryFilePath(Hive::CurrentUser), registry.userFile());
-    unsetenv("KX_MACHINE_REGISTRY");
-    unsetenv("KX_USER_REGISTRY");
+    kx::test::ScopedEnvironment environment;
+    environment.unset("KX_MACHINE_REGISTRY");
+    environment.unset("KX_USER_REGISTRY");
     EXPECT_EQ(registryFilePath(Hive::LocalMachine), "/var/lib/kestrix/registry/machine.db");
-    std::string oldConfig = std::getenv("XDG_CONFIG_HOME") ? std::getenv("XDG_CONFIG_HOME") : "";
-    setenv("XDG_CONFIG_HOME", "/home/someone/conf", 1);
+    environment.set("XDG_CONFIG_HOME", "/home/someone/conf");
     EXPECT_EQ(registryFilePath(Hive::CurrentUser), "/home/someone/conf/kestrix/registry.db");
-    setenv("XDG_CONFIG_HOME", "relative/ignored", 1);
-    if (const char* home = std::getenv("HOME"); home != nullptr && *home != '\0') {
-        EXPECT_EQ(registryFilePath(Hive::CurrentUser),
-                  std::string(home) + "/.config/kestrix/registry.db");
-    }
-    if (oldConfig.empty()) {
-        unsetenv("XDG_CONFIG_HOME");
-    } else {
-        setenv("XDG_CONFIG_HOME", oldConfig.c_str(), 1);
-    }
+    environment.set("XDG_CONFIG_HOME", "relative/ignored");
+    environment.set("HOME", "/home/someone");
+    EXPECT_EQ(registryFilePath(Hive::CurrentUser), "/home/someone/.config/kestrix/registry.db");
 }
 
 }  // namespace
