@@ -30,24 +30,23 @@ class Configuration : public ::testing::Test {
     test::TempDir program_;
 };
 
-TEST_F(Configuration, MissingFileGivesAnEmptyTableAndEveryDefault) {
-    load("");
-    ASSERT_TRUE(Module1().rsConfig);
-    EXPECT_EQ(Module1().rsConfig->RecordCount(), 0);
-    EXPECT_EQ(Module1().rsConfig->Fields("PropName").DefinedSize(), 255);
-    EXPECT_EQ(Module1().rsConfig->Fields("PropValue").DefinedSize(), 4000);
-    EXPECT_EQ(Module1().mBaseURL, kDefaultBaseURL);
-    EXPECT_FALSE(Module1().mIsSharedEnvironment);
-    EXPECT_EQ(Module1().mWarnIfUpdates, "");
-    EXPECT_FALSE(IsUpdateAdmin("ADMIN1"));
-    EXPECT_TRUE(fs::is_directory(program_ / "Temp"));  // InitConfig set up the directories
-}
-
-TEST_F(Configuration, UnreadableDocumentCountsAsMissing) {
-    test::writeFile(program_ / kConfigFileName, "<xml><not a row set");
-    load("");
-    EXPECT_EQ(Module1().rsConfig->RecordCount(), 0);
-    EXPECT_EQ(Module1().mBaseURL, kDefaultBaseURL);
+TEST_F(Configuration, MissingOrUnreadableFileGivesAnEmptyTableAndEveryDefault) {
+    for (const std::string document : {"", "<xml><not a row set"}) {
+        SCOPED_TRACE("document: " + document);
+        if (!document.empty()) {
+            test::writeFile(program_ / kConfigFileName, document);
+        }
+        load("");
+        ASSERT_TRUE(Module1().rsConfig);
+        EXPECT_EQ(Module1().rsConfig->RecordCount(), 0);
+        EXPECT_EQ(Module1().rsConfig->Fields("PropName").DefinedSize(), 255);
+        EXPECT_EQ(Module1().rsConfig->Fields("PropValue").DefinedSize(), 4000);
+        EXPECT_EQ(Module1().mBaseURL, kDefaultBaseURL);
+        EXPECT_FALSE(Module1().mIsSharedEnvironment);
+        EXPECT_EQ(Module1().mWarnIfUpdates, "");
+        EXPECT_FALSE(IsUpdateAdmin("ADMIN1"));
+        EXPECT_TRUE(fs::is_directory(program_ / "Temp"));  // InitConfig set up the directories
+    }
 }
 
 TEST_F(Configuration, ValuesAreTrimmedFirstRowWinsAndSharedNeedsTheWordTrue) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <utility>
 
 #include "child_process.h"
 #include "crash_support.h"
@@ -18,29 +19,28 @@ namespace fs = std::filesystem;
 
 using Args = std::vector<std::string>;
 
-TEST(WindowsCommandLine, FirstArgumentIgnoresBackslashesAndEndsAtItsClosingQuote) {
-    EXPECT_EQ(splitWindowsCommandLine(R"("C:\Program Files\x.exe" /q)"),
-              (Args{R"(C:\Program Files\x.exe)", "/q"}));
-    EXPECT_EQ(splitWindowsCommandLine(R"(C:\a\\"b c)"), (Args{R"(C:\a\\"b)", "c"}));
-    EXPECT_EQ(splitWindowsCommandLine(R"("unclosed first)"), (Args{"unclosed first"}));
-    EXPECT_EQ(splitWindowsCommandLine(""), (Args{""}));
-}
-
-TEST(WindowsCommandLine, BackslashesCountOnlyBeforeAQuote) {
-    EXPECT_EQ(splitWindowsCommandLine(R"(p "a b c" d e)"), (Args{"p", "a b c", "d", "e"}));
-    EXPECT_EQ(splitWindowsCommandLine(R"(p "ab\"c" "\\" d)"), (Args{"p", R"(ab"c)", "\\", "d"}));
-    EXPECT_EQ(splitWindowsCommandLine(R"(p a\\\b d"e f"g h)"),
-              (Args{"p", R"(a\\\b)", "de fg", "h"}));
-    EXPECT_EQ(splitWindowsCommandLine(R"(p a\\\"b c d)"), (Args{"p", R"(a\"b)", "c", "d"}));
-    EXPECT_EQ(splitWindowsCommandLine(R"(p a\\\\"b c" d e)"), (Args{"p", R"(a\\b c)", "d", "e"}));
-}
-
-TEST(WindowsCommandLine, QuoteRunsAndBlanks) {
-    EXPECT_EQ(splitWindowsCommandLine(R"(p a"b"" c d)"), (Args{"p", R"(ab")", "c", "d"}));
-    EXPECT_EQ(splitWindowsCommandLine(R"(p """")"), (Args{"p", R"(")"}));
-    EXPECT_EQ(splitWindowsCommandLine("p \t a  \"\"  b "), (Args{"p", "a", "", "b"}));
-    EXPECT_EQ(splitWindowsCommandLine(R"(p /q:a /c:"dasetup.exe /q /n")"),
-              (Args{"p", "/q:a", "/c:dasetup.exe /q /n"}));
+TEST(WindowsCommandLine, SplitsAsTheWindowsRuntimeDoes) {
+    const std::pair<const char*, Args> cases[] = {
+        // The first argument ignores backslashes and ends at its closing quote.
+        {R"("C:\Program Files\x.exe" /q)", {R"(C:\Program Files\x.exe)", "/q"}},
+        {R"(C:\a\\"b c)", {R"(C:\a\\"b)", "c"}},
+        {R"("unclosed first)", {"unclosed first"}},
+        {"", {""}},
+        // Later, backslashes count only before a quote.
+        {R"(p "a b c" d e)", {"p", "a b c", "d", "e"}},
+        {R"(p "ab\"c" "\\" d)", {"p", R"(ab"c)", "\\", "d"}},
+        {R"(p a\\\b d"e f"g h)", {"p", R"(a\\\b)", "de fg", "h"}},
+        {R"(p a\\\"b c d)", {"p", R"(a\"b)", "c", "d"}},
+        {R"(p a\\\\"b c" d e)", {"p", R"(a\\b c)", "d", "e"}},
+        // Quote runs and blanks.
+        {R"(p a"b"" c d)", {"p", R"(ab")", "c", "d"}},
+        {R"(p """")", {"p", R"(")"}},
+        {"p \t a  \"\"  b ", {"p", "a", "", "b"}},
+        {R"(p /q:a /c:"dasetup.exe /q /n")", {"p", "/q:a", "/c:dasetup.exe /q /n"}},
+    };
+    for (const auto& [line, expected] : cases) {
+        EXPECT_EQ(splitWindowsCommandLine(line), expected) << "case: " << line;
+    }
 }
 
 class ExecCmdRun : public ::testing::Test {
