@@ -1,11 +1,9 @@
 // kxreg run as a separate process against the files the test points it at.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
-#include <array>
-#include <cstdio>
 #include <string>
 
+#include "child_process.h"
 #include "registry.h"
 #include "settings.h"
 #include "temp_dir.h"
@@ -23,15 +21,9 @@ struct ToolRun {
 // Runs kxreg with `arguments` (already quoted for the shell); the environment is inherited, so
 // the registry files are those of the test's ScopedRegistry.
 ToolRun kxreg(const std::string& arguments, const kx::test::TempDir& scratch) {
-    const std::string out = (scratch / "stdout").string();
-    const std::string err = (scratch / "stderr").string();
-    std::string command =
-        std::string(KX_BIN_DIR) + "/kxreg " + arguments + " >" + out + " 2>" + err;
-    int status = std::system(command.c_str());
-    ToolRun run;
-    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    run.output = kx::test::readFile(out) + kx::test::readFile(err);
-    return run;
+    const auto run = kx::test::runProcess(
+        "/bin/sh", {"-c", std::string(KX_BIN_DIR) + "/kxreg " + arguments}, scratch.path());
+    return {run.exitCode, run.out + run.err};
 }
 
 TEST(Kxreg, QueryShowsWhatSaveSettingWrote) {

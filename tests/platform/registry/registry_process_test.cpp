@@ -53,18 +53,26 @@ std::string integrityCheck(const std::string& file) {
     return result;
 }
 
-TEST(RegistryPermissions, UnprivilegedProcessReadsTheMachineFileButMayNotWriteIt) {
-    if (geteuid() != 0) {
-        GTEST_SKIP() << "needs root to drop to an unprivileged user";
+// A temporary registry in a folder that others may enter, for a child that drops to "nobody".
+class RegistryPermissions : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        if (geteuid() != 0) {
+            GTEST_SKIP() << "needs root to drop to an unprivileged user";
+        }
+        ASSERT_EQ(chmod(folder_.c_str(), 0755), 0);
     }
-    ScopedRegistry registry;
+
+    ScopedRegistry registry_;
+    const std::filesystem::path folder_ =
+        std::filesystem::path(registry_.machineFile()).parent_path();
+};
+
+TEST_F(RegistryPermissions, UnprivilegedProcessReadsTheMachineFileButMayNotWriteIt) {
     ASSERT_EQ(writeValue(Hive::LocalMachine, "SOFTWARE\\Kestrix", "Version", "3.1"), kErrorSuccess);
-    const std::filesystem::path folder =
-        std::filesystem::path(registry.machineFile()).parent_path();
-    ASSERT_EQ(chmod(folder.c_str(), 0755), 0);
-    ASSERT_EQ(chmod(registry.machineFile().c_str(), 0644), 0);
+    ASSERT_EQ(chmod(registry_.machineFile().c_str(), 0644), 0);
     // The user file of the unprivileged process lives in a folder it owns.
-    const std::filesystem::path userFolder = folder / "nobody";
+    const std::filesystem::path userFolder = folder_ / "nobody";
     std::filesystem::create_directory(userFolder);
     ASSERT_EQ(chown(userFolder.c_str(), 65534, 65534), 0);
     setenv("KX_USER_REGISTRY", (userFolder / "registry.db").c_str(), 1);
@@ -98,15 +106,8 @@ TEST(RegistryPermissions, UnprivilegedProcessReadsTheMachineFileButMayNotWriteIt
     EXPECT_EQ(RegOpenKeyEx(Hive::LocalMachine, "SOFTWARE\\New", kKeyRead, key), kErrorFileNotFound);
 }
 
-TEST(RegistryPermissions, UnprivilegedProcessSeesAnUncreatableMachineFileAsAnEmptyHive) {
-    if (geteuid() != 0) {
-        GTEST_SKIP() << "needs root to drop to an unprivileged user";
-    }
-    ScopedRegistry registry;
-    const std::filesystem::path folder =
-        std::filesystem::path(registry.machineFile()).parent_path();
-    ASSERT_EQ(chmod(folder.c_str(), 0755), 0);
-    setenv("KX_MACHINE_REGISTRY", (folder / "missing" / "machine.db").c_str(), 1);
+TEST_F(RegistryPermissions, UnprivilegedProcessSeesAnUncreatableMachineFileAsAnEmptyHive) {
+    setenv("KX_MACHINE_REGISTRY", (folder_ / "missing" / "machine.db").c_str(), 1);
     int status = runInChild([] {
         if (!dropPrivileges()) {
             return 10;
@@ -121,7 +122,7 @@ TEST(RegistryPermissions, UnprivilegedProcessSeesAnUncreatableMachineFileAsAnEmp
                    : 12;
     });
     EXPECT_EQ(status, 0);
-    EXPECT_FALSE(std::filesystem::exists(folder / "missing"));
+    EXPECT_FALSE(std::filesystem::exists(folder_ / "missing"));
 }
 
 TEST(RegistryConcurrency, ProcessesWritingAtOnceLoseNothingAndKeepTheFileSound) {
