@@ -21,16 +21,14 @@ Collection itemsOf(std::initializer_list<const char*> texts) {
     return items;
 }
 
-TEST(UrlEncode, KeepsOnlyTheLetterRangeAndEqualsSign) {
+TEST(UrlEncode, KeepsOnlyTheLetterRangeAndEqualsSignAndEscapesEveryOtherByte) {
     EXPECT_EQ(URLEncode("abc"), "abc");
     EXPECT_EQ(URLEncode("a b"), "a%20b");
     EXPECT_EQ(URLEncode("10"), "%31%30");
     EXPECT_EQ(URLEncode("AZ[\\]^_`az="), "AZ[\\]^_`az=");
     EXPECT_EQ(URLEncode("&%+.\r\n@{~"), "%26%25%2B%2E%0D%0A%40%7B%7E");
     EXPECT_EQ(URLEncode(std::string("\0\xff", 2)), "%00%FF");
-}
-
-TEST(UrlEncode, EscapesEachUtf8ByteOfNonAsciiCharacters) {
+    // Each UTF-8 byte of a non-ASCII character on its own.
     EXPECT_EQ(URLEncode("\xC3\xA9t\xC3\xA9"), "%C3%A9t%C3%A9");
 }
 
@@ -53,7 +51,7 @@ TEST(PostData, RefusesItemsThatAreNotText) {
     }
 }
 
-TEST(TransferUrlParsing, LowerCasesAndSplitsHostFromPath) {
+TEST(TransferUrlParsing, LowerCasesSplitsHostFromPathAndHonoursPortsAndHttps) {
     const auto url = parseTransferUrl("HTTP://Host/Some/Path.ASP?Q=A B");
     ASSERT_TRUE(url);
     EXPECT_EQ(url->host, "host");
@@ -65,9 +63,7 @@ TEST(TransferUrlParsing, LowerCasesAndSplitsHostFromPath) {
     ASSERT_TRUE(bare);
     EXPECT_EQ(bare->host, "www.example.com");
     EXPECT_EQ(bare->path, "");
-}
 
-TEST(TransferUrlParsing, HonoursExplicitPortsAndHttps) {
     const auto plain = parseTransferUrl("http://host:8080/x");
     ASSERT_TRUE(plain);
     EXPECT_EQ(plain->host, "host");
@@ -105,7 +101,7 @@ TEST(TransferUrlParsing, RequestUrlEscapesWhatATargetCannotCarry) {
     EXPECT_EQ(requestUrlFor(url), "https://h:443/");
 }
 
-TEST(StatusLineParsing, KeepsTheReasonPhraseTrimmed) {
+TEST(StatusLineParsing, KeepsTheReasonTrimmedAndBoundedAndRejectsOtherLines) {
     const auto ok = parseStatusLine("HTTP/1.0 200 OK\r\n");
     ASSERT_TRUE(ok);
     EXPECT_EQ(ok->code, 200);
@@ -116,9 +112,7 @@ TEST(StatusLineParsing, KeepsTheReasonPhraseTrimmed) {
     EXPECT_EQ(spaced->text, "Not  Found");
     EXPECT_EQ(parseStatusLine("HTTP/1.0 204\r\n")->text, "");
     EXPECT_EQ(parseStatusLine("HTTP/2 503 Busy\tNow\x07")->text, "Busy\tNow");
-}
 
-TEST(StatusLineParsing, BoundsTheReasonAndRejectsOtherLines) {
     const auto longLine = parseStatusLine("HTTP/1.0 200 " + std::string(5000, 'x'));
     ASSERT_TRUE(longLine);
     EXPECT_EQ(longLine->text.size(), kMaxStatusTextLength);
@@ -139,14 +133,9 @@ TEST(StatusPattern, MatchesWildcardsDigitsAndLiterals) {
     EXPECT_TRUE(matchesStatusPattern("200", "*0"));
     EXPECT_TRUE(matchesStatusPattern("2*0", "2*0"));
     EXPECT_FALSE(matchesStatusPattern("2000", "2??"));
-}
-
-TEST(StatusPattern, EmptyPatternNeverAcceptsAStatus) {
+    // An empty pattern never accepts a status; many stars against long text stay cheap.
     EXPECT_FALSE(matchesStatusPattern("200", ""));
     EXPECT_TRUE(matchesStatusPattern("", ""));
-}
-
-TEST(StatusPattern, ManyStarsAgainstLongTextStayCheap) {
     EXPECT_FALSE(matchesStatusPattern(std::string(20000, 'a'), std::string(200, '*') + "b"));
 }
 
@@ -159,7 +148,7 @@ TEST(TranslateErrorCode, GivesTheTableTextWithTrailingSpacesOrTheDefault) {
     }
 }
 
-TEST(ProxyChoice, FollowsTheThreeModes) {
+TEST(ProxyChoice, FollowsTheThreeModesAndRefusesUnusableNamedProxies) {
     EXPECT_EQ(proxySettingFor(false, true, "p", 8080)->mode, ProxyMode::Preconfigured);
     EXPECT_EQ(proxySettingFor(true, false, "", 0)->mode, ProxyMode::Direct);
     const auto port80 = proxySettingFor(true, true, "Proxy.Local", 80);
@@ -167,9 +156,7 @@ TEST(ProxyChoice, FollowsTheThreeModes) {
     EXPECT_EQ(port80->mode, ProxyMode::Named);
     EXPECT_EQ(port80->server, "proxy.local");
     EXPECT_EQ(proxySettingFor(true, true, "proxy", 8080)->server, "proxy:8080");
-}
-
-TEST(ProxyChoice, RefusesUnusableNamedProxies) {
+    // Unusable named proxies.
     EXPECT_FALSE(proxySettingFor(true, true, "", 8080));
     EXPECT_FALSE(proxySettingFor(true, true, "proxy", 0));
     EXPECT_FALSE(proxySettingFor(true, true, "proxy", 70000));
@@ -187,14 +174,6 @@ TEST(RequestBuilding, GetCarriesAgentAndNoCacheButNoBody) {
               (std::vector<std::string>{"User-Agent: Agent 1.2.3", "Pragma: no-cache"}));
     EXPECT_FALSE(request.body);
     EXPECT_FALSE(buildRequest("PUT", *url, itemsOf({"A:1"}), "Agent").body);
-}
-
-TEST(RequestBuilding, PostCarriesTheFormTypeAndEncodedBody) {
-    const HttpRequest request =
-        buildRequest("POST", *parseTransferUrl("h/x"), itemsOf({"A:x y", "B:1"}), "Agent");
-    EXPECT_EQ(request.headers.back(), "Content-Type: application/x-www-form-urlencoded");
-    ASSERT_TRUE(request.body);
-    EXPECT_EQ(*request.body, "A=x%20y&B=%31");
 }
 
 TEST(RequestBuilding, VerbsFollowRequestMethod) {
