@@ -118,7 +118,7 @@ class ReportServer {
     std::thread thread_;
 };
 
-TEST(Kxdiag, PostSendsTheItemsAsAReportFormAndPrintsTheAnswer) {
+TEST(Kxdiag, PostSendsAReportFormAndFailsWithTheStatusAndExitCodeOne) {
     ReportServer server;
     const CommandResult run = kxdiag({"post", server.url("/report"), "ProjectName:KXVantor",
                                       "Context:a b&c:d\r\n", "LineNumber:10"});
@@ -130,10 +130,7 @@ TEST(Kxdiag, PostSendsTheItemsAsAReportFormAndPrintsTheAnswer) {
     EXPECT_EQ(server.fields_, expected) << server.body_;
     EXPECT_LT(server.body_.find("ProjectName="), server.body_.find("&Context="));
     EXPECT_LT(server.body_.find("&Context="), server.body_.find("&LineNumber="));
-}
 
-TEST(Kxdiag, PostFailuresGiveTheStatusAndExitCodeOne) {
-    ReportServer server;
     const CommandResult notFound = kxdiag({"post", server.url("/missing"), "A:1"});
     EXPECT_EQ(notFound.code, kKxdiagFailed);
     EXPECT_TRUE(notFound.out.starts_with("404\n")) << notFound.out;

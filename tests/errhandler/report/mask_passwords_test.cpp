@@ -5,43 +5,44 @@
 namespace kx::errhandler {
 namespace {
 
-TEST(MaskPasswords, TextWithoutKeywordsIsUnchanged) {
-    EXPECT_EQ(MaskPasswords(""), "");
-    EXPECT_EQ(MaskPasswords("<mLogin>jsmith</mLogin>\r\n<mPass>x</mPass>"),
-              "<mLogin>jsmith</mLogin>\r\n<mPass>x</mPass>");
-    EXPECT_EQ(MaskPasswords("PASSWOR PW D"), "PASSWOR PW D");
-}
-
-TEST(MaskPasswords, ShortValuesMaskAtTheFixedPositions) {
-    // "PASS" stays and the 22 characters after it give way to ten asterisks.
-    EXPECT_EQ(MaskPasswords("<mPassword>secret</mPassword>\r\n<mLogin>jsmith</mLogin>\r\n"),
-              "<mPass**********>\r\n<mLogin>jsmith</mLogin>\r\n");
-    // "PW" stays and the 24 characters after it go.
-    EXPECT_EQ(MaskPasswords("<pwd>abc</pwd>\r\n<next>0123456789</next>"),
-              "<pw**********56789</next>");
-    // The fixed stretch runs on over the line end, as it always has.
-    EXPECT_EQ(MaskPasswords("Server=db;Uid=sa;Pwd=hunter2;\r\nTimeout=30"),
-              "Server=db;Uid=sa;Pw**********");
-}
-
-TEST(MaskPasswords, KeywordNearTheEndLeavesOnlyTheKeptLettersAndAsterisks) {
-    EXPECT_EQ(MaskPasswords("context Password"), "context Pass**********");
-    EXPECT_EQ(MaskPasswords("x PASSWORD=a"), "x PASS**********");
-    EXPECT_EQ(MaskPasswords("pwd"), "pw**********");
-}
-
-TEST(MaskPasswords, LettersOfTheKeywordKeepTheirCase) {
-    EXPECT_EQ(MaskPasswords("<mpassword>a</mpassword>\r\n"), "<mpass**********");
-    EXPECT_EQ(MaskPasswords("<PaSsWoRd>a</PaSsWoRd>\r\n<next>"), "<PaSs**********xt>");
-    EXPECT_EQ(MaskPasswords("pWd=1\r\n"), "pW**********");
-}
-
-TEST(MaskPasswords, LongValuesNeverKeepTheirTail) {
+TEST(MaskPasswords, MasksEveryKeywordWithAFixedStretch) {
     const std::string secret = "correct-horse-battery-staple-0123456789";
-    EXPECT_EQ(MaskPasswords("<mPassword>" + secret + "</mPassword>\r\n<b>1</b>"),
-              "<mPass**********</mPass**********");
-    EXPECT_EQ(MaskPasswords("password=" + secret), "pass**********");
-    EXPECT_EQ(MaskPasswords("Pwd=" + secret + "\nnext line"), "Pw**********\nnext line");
+    struct Case {
+        const char* name;
+        std::string text;
+        std::string masked;
+    };
+    const Case cases[] = {
+        {"empty", "", ""},
+        {"no keyword", "<mLogin>jsmith</mLogin>\r\n<mPass>x</mPass>",
+         "<mLogin>jsmith</mLogin>\r\n<mPass>x</mPass>"},
+        {"partial keywords", "PASSWOR PW D", "PASSWOR PW D"},
+        // "PASS" stays and the 22 characters after it give way to ten asterisks.
+        {"short password", "<mPassword>secret</mPassword>\r\n<mLogin>jsmith</mLogin>\r\n",
+         "<mPass**********>\r\n<mLogin>jsmith</mLogin>\r\n"},
+        // "PW" stays and the 24 characters after it go.
+        {"short pwd", "<pwd>abc</pwd>\r\n<next>0123456789</next>", "<pw**********56789</next>"},
+        // The fixed stretch runs on over the line end, as it always has.
+        {"over the line end", "Server=db;Uid=sa;Pwd=hunter2;\r\nTimeout=30",
+         "Server=db;Uid=sa;Pw**********"},
+        {"near the end", "context Password", "context Pass**********"},
+        {"near the end with value", "x PASSWORD=a", "x PASS**********"},
+        {"keyword alone", "pwd", "pw**********"},
+        {"lower case", "<mpassword>a</mpassword>\r\n", "<mpass**********"},
+        {"mixed case", "<PaSsWoRd>a</PaSsWoRd>\r\n<next>", "<PaSs**********xt>"},
+        {"mixed case pwd", "pWd=1\r\n", "pW**********"},
+        {"long tag value", "<mPassword>" + secret + "</mPassword>\r\n<b>1</b>",
+         "<mPass**********</mPass**********"},
+        {"long assigned value", "password=" + secret, "pass**********"},
+        {"long value then line", "Pwd=" + secret + "\nnext line", "Pw**********\nnext line"},
+        // The second keyword lies inside the first one's stretch, so the search would never find
+        // it; its long value must not survive behind the asterisks.
+        {"hidden password", "PASSWORD<PASSWORD=abcdefghijklmnopqrstuvwxyz\r\nrest",
+         "PASS**********\r\nrest"},
+        {"hidden pwd", "pwd=a<pwd=abcdefghijklmnopqrstuvwxyz<rest", "pw**********<rest"}};
+    for (const Case& c : cases) {
+        EXPECT_EQ(MaskPasswords(c.text), c.masked) << "case: " << c.name;
+    }
 }
 
 TEST(MaskPasswords, SeveralOccurrencesAreAllMasked) {
@@ -54,24 +55,13 @@ TEST(MaskPasswords, SeveralOccurrencesAreAllMasked) {
     }
 }
 
-TEST(MaskPasswords, AKeywordHiddenInsideAStretchStillHasItsValueMasked) {
-    // The second keyword lies inside the first one's stretch, so the search would never find it;
-    // its long value must not survive behind the asterisks.
-    EXPECT_EQ(MaskPasswords("PASSWORD<PASSWORD=abcdefghijklmnopqrstuvwxyz\r\nrest"),
-              "PASS**********\r\nrest");
-    EXPECT_EQ(MaskPasswords("pwd=a<pwd=abcdefghijklmnopqrstuvwxyz<rest"), "pw**********<rest");
-}
-
 TEST(MaskPasswordsTraced, OriginsPointAtTheKeptCharacters) {
     const std::string text = "ab pwd=xyz<c";
     const MaskedText traced = maskPasswordsTraced(text);
     ASSERT_EQ(traced.text.size(), traced.origin.size());
     for (std::size_t i = 0; i < traced.text.size(); ++i) {
-        if (traced.origin[i] < 0) {
-            EXPECT_EQ(traced.text[i], '*');
-        } else {
-            EXPECT_EQ(traced.text[i], text[static_cast<std::size_t>(traced.origin[i])]);
-        }
+        const auto origin = traced.origin[i];
+        EXPECT_EQ(traced.text[i], origin < 0 ? '*' : text[static_cast<std::size_t>(origin)]) << i;
     }
     EXPECT_EQ(traced.text, "ab pw**********");
 }

@@ -11,7 +11,7 @@
 namespace kx::errhandler {
 namespace {
 
-TEST(VersionToNumber, BuildsTheTwoPlusFourDigitNumber) {
+TEST(VersionToNumber, BuildsTheTwoPlusFourDigitNumberAndReadsGarbageAsZero) {
     EXPECT_EQ(VersionToNumber("2.71.9030.0"), 2007190300000.0);
     EXPECT_EQ(VersionToNumber(" 3,520,9030,0 "), VersionToNumber("3.520.9030.0"));
     EXPECT_EQ(VersionToNumber("4.00.5914.0"), 4000059140000.0);
@@ -19,9 +19,6 @@ TEST(VersionToNumber, BuildsTheTwoPlusFourDigitNumber) {
     EXPECT_EQ(VersionToNumber("10"), 10.0);
     EXPECT_EQ(VersionToNumber(""), 0.0);
     EXPECT_EQ(VersionToNumber("   "), 0.0);
-}
-
-TEST(VersionToNumber, GarbageIsZeroAndNeverFails) {
     EXPECT_EQ(VersionToNumber("abc"), 0.0);
     EXPECT_EQ(VersionToNumber("2.71a.9030.0"), 0.0);
     EXPECT_EQ(VersionToNumber("-1.2.3.4"), 0.0);
@@ -30,7 +27,7 @@ TEST(VersionToNumber, GarbageIsZeroAndNeverFails) {
     EXPECT_EQ(VersionToNumber(std::string(400, '9')), 9999999999999999.0);
 }
 
-TEST(IsOlderVersion, OrdersVersionsAsTheAuditsNeed) {
+TEST(IsOlderVersion, OrdersVersionsByValueEvenWithPartsAbove32767) {
     EXPECT_TRUE(IsOlderVersion("2.70.9001.0", "2.71.9030.0"));
     EXPECT_FALSE(IsOlderVersion("2.71.9030.0", "2.71.9030.0"));
     EXPECT_FALSE(IsOlderVersion("3,520,9030,0", "3.520.9030.0"));
@@ -41,9 +38,6 @@ TEST(IsOlderVersion, OrdersVersionsAsTheAuditsNeed) {
     EXPECT_TRUE(IsOlderVersion("10", "2.71.9030.0"));
     EXPECT_FALSE(IsOlderVersion("10", "0.0.0.10"));
     EXPECT_TRUE(IsOlderVersion("garbage", "0.0.0.1"));
-}
-
-TEST(IsOlderVersion, PartsAbove32767StillOrderByValue) {
     EXPECT_TRUE(IsOlderVersion("6.1.9999.0", "6.1.40000.0"));
     EXPECT_FALSE(IsOlderVersion("6.1.40000.0", "6.1.9999.0"));
     EXPECT_TRUE(IsOlderVersion("1.65535.0.0", "2.0.0.0"));
