@@ -9,8 +9,11 @@
 
 #include <httplib.h>
 
-#include <fstream>
-#include <sstream>
+#include <filesystem>
+#include <stdexcept>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -32,15 +35,6 @@ struct Finished {
     std::string err;
 };
 
-std::vector<char*> argvOf(std::vector<std::string>& args) {
-    std::vector<char*> argv;
-    for (auto& arg : args) {
-        argv.push_back(arg.data());
-    }
-    argv.push_back(nullptr);
-    return argv;
-}
-
 int waitFor(pid_t pid) {
     int status = 0;
     if (waitpid(pid, &status, 0) != pid) {
@@ -49,28 +43,40 @@ int waitFor(pid_t pid) {
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
+// Starts kxserver with `args` and the standard streams that `actions` sets up (and destroys);
+// throws when the program cannot be started.
+pid_t spawnKxserver(std::vector<std::string> args, posix_spawn_file_actions_t& actions) {
+    args.insert(args.begin(), kProgram);
+    std::vector<char*> argv;
+    for (auto& arg : args) {
+        argv.push_back(arg.data());
+    }
+    argv.push_back(nullptr);
+    pid_t pid = 0;
+    const int rc = posix_spawn(&pid, kProgram.c_str(), &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (rc != 0) {
+        throw std::runtime_error("cannot start " + kProgram);
+    }
+    return pid;
+}
+
+void addOutputFile(posix_spawn_file_actions_t& actions, int fd, const std::filesystem::path& file) {
+    posix_spawn_file_actions_addopen(&actions, fd, file.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0600);
+}
+
 // Runs kxserver to completion with its output captured in files of `scratch`.
 Finished run(const kx::test::TempDir& scratch, std::vector<std::string> args,
              const std::string& input = {}) {
-    args.insert(args.begin(), kProgram);
     kx::test::writeFile(scratch / "stdin", input);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 0, (scratch / "stdin").c_str(), O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, (scratch / "stdout").c_str(),
-                                     O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    posix_spawn_file_actions_addopen(&actions, 2, (scratch / "stderr").c_str(),
-                                     O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    pid_t pid = 0;
-    auto argv = argvOf(args);
-    const int rc = posix_spawn(&pid, kProgram.c_str(), &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
+    addOutputFile(actions, 1, scratch / "stdout");
+    addOutputFile(actions, 2, scratch / "stderr");
     Finished result;
-    if (rc != 0) {
-        ADD_FAILURE() << "cannot start " << kProgram;
-        return result;
-    }
-    result.exitCode = waitFor(pid);
+    result.exitCode = waitFor(spawnKxserver(std::move(args), actions));
     result.out = kx::test::readFile(scratch / "stdout");
     result.err = kx::test::readFile(scratch / "stderr");
     return result;
@@ -84,22 +90,19 @@ class ServeProcess {
         if (pipe(pipeFds) != 0) {
             throw std::runtime_error("pipe failed");
         }
-        std::vector<std::string> args = {kProgram, "serve", dir.string(), "--port", "0"};
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_adddup2(&actions, pipeFds[1], 1);
         posix_spawn_file_actions_addclose(&actions, pipeFds[0]);
-        posix_spawn_file_actions_addopen(&actions, 2, errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                         0600);
-        auto argv = argvOf(args);
-        const int rc =
-            posix_spawn(&pid_, kProgram.c_str(), &actions, nullptr, argv.data(), environ);
-        posix_spawn_file_actions_destroy(&actions);
-        close(pipeFds[1]);
-        if (rc != 0) {
+        addOutputFile(actions, 2, errFile);
+        try {
+            pid_ = spawnKxserver({"serve", dir.string(), "--port", "0"}, actions);
+        } catch (...) {
             close(pipeFds[0]);
-            throw std::runtime_error("cannot start kxserver");
+            close(pipeFds[1]);
+            throw;
         }
+        close(pipeFds[1]);
         // Blocks until the line is there or the program has ended (end of file).
         char c = 0;
         while (read(pipeFds[0], &c, 1) == 1 && c != '\n') {
@@ -132,20 +135,25 @@ std::string firstLine(const std::string& text) {
 
 TEST(KxserverCommandLine, BadUsageExitsWithTwoAndExplains) {
     kx::test::TempDir scratch;
-    const auto none = run(scratch, {});
-    EXPECT_EQ(none.exitCode, 2);
-    EXPECT_NE(none.err.find("kxserver serve DIR"), std::string::npos);
-    const auto unknown = run(scratch, {"frobnicate"});
-    EXPECT_EQ(unknown.exitCode, 2);
-    EXPECT_NE(unknown.err.find("unknown command"), std::string::npos);
-    const auto option = run(scratch, {"init", (scratch / "c").string(), "--bogus"});
-    EXPECT_EQ(option.exitCode, 2);
-    EXPECT_NE(option.err.find("unknown option --bogus"), std::string::npos);
-    const auto port = run(scratch, {"serve", (scratch / "c").string(), "--port", "70000"});
-    EXPECT_EQ(port.exitCode, 2);
-    const auto missing = run(scratch, {"reports", (scratch / "nothing").string()});
-    EXPECT_EQ(missing.exitCode, 1);
-    EXPECT_NE(missing.err.find("cannot open catalog"), std::string::npos);
+    const std::string dir = (scratch / "c").string();
+    struct Case {
+        std::vector<std::string> args;
+        int exitCode;
+        const char* message;
+    };
+    const Case cases[] = {{{}, 2, "kxserver serve DIR"},
+                          {{"frobnicate"}, 2, "unknown command"},
+                          {{"init", dir, "--bogus"}, 2, "unknown option --bogus"},
+                          {{"serve", dir, "--port", "70000"}, 2, nullptr},
+                          {{"reports", (scratch / "nothing").string()}, 1, "cannot open catalog"}};
+    for (const Case& c : cases) {
+        const auto finished = run(scratch, c.args);
+        const std::string name = c.args.empty() ? "no arguments" : c.args.front();
+        EXPECT_EQ(finished.exitCode, c.exitCode) << "case: " << name;
+        if (c.message != nullptr) {
+            EXPECT_NE(finished.err.find(c.message), std::string::npos) << "case: " << name;
+        }
+    }
 }
 
 TEST(KxserverCommandLine, BuildsACatalogThatServesTheLauncher) {
@@ -177,26 +185,20 @@ TEST(KxserverCommandLine, BuildsACatalogThatServesTheLauncher) {
     ServeProcess server(dir, serverLog);
     ASSERT_EQ(server.url().rfind("http://127.0.0.1:", 0), 0u) << server.url();
     httplib::Client client(server.url());
-    auto callAt = [&](const std::string& path, const nlohmann::json& request) {
-        const auto answer = client.Post(path.c_str(), request.dump(), "application/json");
+    auto callBroker = [&](const char* method, const nlohmann::json& args) {
+        const nlohmann::json request = {
+            {"progid", "KXBO_V2.Init"}, {"method", method}, {"args", args}};
+        const auto answer = client.Post("/bo/main", request.dump(), "application/json");
         EXPECT_TRUE(answer);
         EXPECT_EQ(answer->status, 200) << answer->body;
         return nlohmann::json::parse(answer->body).at("result");
     };
-    const auto token = callAt("/bo/main", {{"progid", "KXBO_V2.Init"},
-                                           {"method", "LoginUser"},
-                                           {"args", {"ACME", "ALICE", "pw from stdin", "ip"}}})
-                           .get<std::string>();
+    const auto token =
+        callBroker("LoginUser", {"ACME", "ALICE", "pw from stdin", "ip"}).get<std::string>();
     ASSERT_EQ(token.size(), 32u);
-    EXPECT_EQ(callAt("/bo/main", {{"progid", "KXBO_V2.Init"},
-                                  {"method", "GetUpdateInfoLastUpdate"},
-                                  {"args", {token, "INSTALL_3"}}}),
-              "2001-02-03T04:05:06");
-    const auto list =
-        rowset::readRowsetXml(callAt("/bo/main", {{"progid", "KXBO_V2.Init"},
-                                                  {"method", "GetInstallFilesByIDXML"},
-                                                  {"args", {token, 3, 0}}})
-                                  .get<std::string>());
+    EXPECT_EQ(callBroker("GetUpdateInfoLastUpdate", {token, "INSTALL_3"}), "2001-02-03T04:05:06");
+    const auto list = rowset::readRowsetXml(
+        callBroker("GetInstallFilesByIDXML", {token, 3, 0}).get<std::string>());
     ASSERT_EQ(list.rows.size(), 3u);  // notes.txt, tool.bin, the start row
     const auto version = *list.fieldIndex("FileVersion");
     EXPECT_EQ(list.rows[0].values[version].asString(), "9.9.9.9");
@@ -204,9 +206,7 @@ TEST(KxserverCommandLine, BuildsACatalogThatServesTheLauncher) {
     const auto download = client.Get("/bo/main/BROKER/InstallFiles/3/tool.bin");
     ASSERT_TRUE(download);
     EXPECT_EQ(download->body, "tool");
-    callAt("/bo/main", {{"progid", "KXBO_V2.Init"},
-                        {"method", "WriteLoginNotes"},
-                        {"args", {token, "Has admin access = Yes"}}});
+    callBroker("WriteLoginNotes", {token, "Has admin access = Yes"});
     const auto report = client.Post("/GenErrorReport.asp", "ProjectName=KX&Routine=Main",
                                     "application/x-www-form-urlencoded");
     ASSERT_TRUE(report);
