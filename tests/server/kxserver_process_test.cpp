@@ -129,6 +129,18 @@ class ServeProcess {
     std::string url_;
 };
 
+// The result of one remote call to the serving program; any other answer fails the test.
+nlohmann::json callAt(httplib::Client& client, const char* path, const char* progId,
+                      const char* method, const nlohmann::json& args) {
+    const nlohmann::json request = {{"progid", progId}, {"method", method}, {"args", args}};
+    const auto answer = client.Post(path, request.dump(), "application/json");
+    if (!answer || answer->status != 200) {
+        ADD_FAILURE() << method << " was not answered: " << (answer ? answer->body : "");
+        return {};
+    }
+    return nlohmann::json::parse(answer->body).at("result");
+}
+
 std::string firstLine(const std::string& text) {
     return text.substr(0, text.find('\n'));
 }
@@ -186,12 +198,7 @@ TEST(KxserverCommandLine, BuildsACatalogThatServesTheLauncher) {
     ASSERT_EQ(server.url().rfind("http://127.0.0.1:", 0), 0u) << server.url();
     httplib::Client client(server.url());
     auto callBroker = [&](const char* method, const nlohmann::json& args) {
-        const nlohmann::json request = {
-            {"progid", "KXBO_V2.Init"}, {"method", method}, {"args", args}};
-        const auto answer = client.Post("/bo/main", request.dump(), "application/json");
-        EXPECT_TRUE(answer);
-        EXPECT_EQ(answer->status, 200) << answer->body;
-        return nlohmann::json::parse(answer->body).at("result");
+        return callAt(client, "/bo/main", "KXBO_V2.Init", method, args);
     };
     const auto token =
         callBroker("LoginUser", {"ACME", "ALICE", "pw from stdin", "ip"}).get<std::string>();
@@ -235,19 +242,13 @@ TEST(KxserverCommandLine, DemoCatalogServesItsListsAndStopsOnInterrupt) {
     ASSERT_EQ(demo.exitCode, 0) << demo.err;
     ServeProcess server(dir, scratch / "serve.log");
     httplib::Client client(server.url());
-    const nlohmann::json request = {
-        {"progid", "KXBO_V2.Init"}, {"method", "GetLoginServersXML"}, {"args", {"DEMO", "DEMO"}}};
-    const auto answer = client.Post("/", request.dump(), "application/json");
-    ASSERT_TRUE(answer);
-    const auto servers =
-        rowset::readRowsetXml(nlohmann::json::parse(answer->body).at("result").get<std::string>());
+    const auto servers = rowset::readRowsetXml(
+        callAt(client, "/", "KXBO_V2.Init", "GetLoginServersXML", {"DEMO", "DEMO"})
+            .get<std::string>());
     EXPECT_EQ(servers.rows.size(), 2u);
-    const nlohmann::json login = {{"progid", "KXBOGeneral_V3.Init"},
-                                  {"method", "isValidLogin"},
-                                  {"args", {"DEMO", "DEMO", "demo", true, false}}};
-    const auto valid = client.Post("/bo/server2", login.dump(), "application/json");
-    ASSERT_TRUE(valid);
-    EXPECT_EQ(nlohmann::json::parse(valid->body).at("result"), true);
+    EXPECT_EQ(callAt(client, "/bo/server2", "KXBOGeneral_V3.Init", "isValidLogin",
+                     {"DEMO", "DEMO", "demo", true, false}),
+              true);
     EXPECT_EQ(server.stop(SIGINT), 0);
 }
 
