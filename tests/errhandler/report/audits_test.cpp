@@ -103,7 +103,7 @@ TEST_F(AuditTest, FileCheckUsesPeElfAndSideFileVersions) {
               "** File Needs Update: " + elf + " -- 3.510.3711.0\r\n");
 }
 
-TEST_F(AuditTest, MdacAuditOnAnEmptyMachineListsEveryCheckInOrder) {
+TEST_F(AuditTest, AuditsOnAnEmptyMachineListEveryCheckInOrder) {
     const auto lines = linesOf(CheckMDAC());
     ASSERT_FALSE(lines.empty());
     EXPECT_EQ(lines.front(), "MDAC CHECK");
@@ -125,6 +125,23 @@ TEST_F(AuditTest, MdacAuditOnAnEmptyMachineListsEveryCheckInOrder) {
     EXPECT_EQ(lines[77],
               "** Error - HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\ADODB.Command\\CLSID\\ -- ");
     EXPECT_EQ(lines.back(), "** Error - HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\MSPersist\\ -- ");
+
+    const auto crystal = linesOf(CheckCrystalVSFlex());
+    EXPECT_EQ(crystal.front(), "Crystal + VSFlex Checks");
+    EXPECT_EQ(crystal[1],
+              "** Registry Value Missing: HKEY_CLASSES_ROOT\\CLSID\\"
+              "{B4741E10-45A6-11D1-ABEC-00A0C9274B91}\\InProcServer32 - CRAXDRT");
+    EXPECT_EQ(countStartingWith(crystal, "** Registry Value Missing: "), 6u + 6 + 34 + 1 + 2 + 1);
+    const auto runtime = std::find(crystal.begin(), crystal.end(), "VBRuntime Checks");
+    ASSERT_NE(runtime, crystal.end());
+    EXPECT_EQ(*(runtime - 1), "");
+    EXPECT_EQ(*(runtime - 2),
+              "** Error - HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\"
+              "CRViewer.CRViewer.8.0\\CLSID\\ -- ");
+    EXPECT_EQ(*(runtime + 1), "** File Needs Update: " + systemFile("OLEAUT32.DLL") + " -- ");
+    EXPECT_EQ(crystal.back(),
+              "** Registry Value Missing: HKEY_CLASSES_ROOT\\CLSID\\"
+              "{D5DE8D20-5BB8-11D1-A1E3-00A0C90F2731}\\InProcServer32 - ");
 }
 
 TEST_F(AuditTest, AWellInstalledMachineYieldsHeadersOnly) {
@@ -153,25 +170,6 @@ TEST_F(AuditTest, AWellInstalledMachineYieldsHeadersOnly) {
     EXPECT_EQ(countStartingWith(mdac, "** Registry Value Missing"), 0u);
     EXPECT_EQ(countStartingWith(mdac, "** File"), 0u);
     EXPECT_EQ(countStartingWith(mdac, "** Error - "), 82u);
-}
-
-TEST_F(AuditTest, CrystalAuditOnAnEmptyMachine) {
-    const auto lines = linesOf(CheckCrystalVSFlex());
-    EXPECT_EQ(lines.front(), "Crystal + VSFlex Checks");
-    EXPECT_EQ(lines[1],
-              "** Registry Value Missing: HKEY_CLASSES_ROOT\\CLSID\\"
-              "{B4741E10-45A6-11D1-ABEC-00A0C9274B91}\\InProcServer32 - CRAXDRT");
-    EXPECT_EQ(countStartingWith(lines, "** Registry Value Missing: "), 6u + 6 + 34 + 1 + 2 + 1);
-    const auto runtime = std::find(lines.begin(), lines.end(), "VBRuntime Checks");
-    ASSERT_NE(runtime, lines.end());
-    EXPECT_EQ(*(runtime - 1), "");
-    EXPECT_EQ(*(runtime - 2),
-              "** Error - HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\"
-              "CRViewer.CRViewer.8.0\\CLSID\\ -- ");
-    EXPECT_EQ(*(runtime + 1), "** File Needs Update: " + systemFile("OLEAUT32.DLL") + " -- ");
-    EXPECT_EQ(lines.back(),
-              "** Registry Value Missing: HKEY_CLASSES_ROOT\\CLSID\\"
-              "{D5DE8D20-5BB8-11D1-A1E3-00A0C90F2731}\\InProcServer32 - ");
 }
 
 }  // namespace

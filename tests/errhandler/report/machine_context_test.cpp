@@ -9,7 +9,7 @@
 namespace kx::errhandler {
 namespace {
 
-TEST(LastTickToken, IsTheFirst36OfTheLast40Characters) {
+TEST(LastTickToken, IsTheFirst36OfTheLast40CharactersOfTheTokenFilesFirstLine) {
     const std::string forty = "0123456789abcdefghijklmnopqrstuvwxyzABCD";
     EXPECT_EQ(lastTickTokenFromLine(forty), forty.substr(0, 36));
     EXPECT_EQ(lastTickTokenFromLine("PREFIX" + forty), forty.substr(0, 36));
@@ -18,9 +18,7 @@ TEST(LastTickToken, IsTheFirst36OfTheLast40Characters) {
     EXPECT_EQ(lastTickTokenFromLine(""), "");
     EXPECT_EQ(lastTickTokenFromLine("ab\r\ncd\r\n"), "abcd");
     EXPECT_EQ(lastTickTokenFromLine("a\rb\nc"), "a\rb\nc");
-}
 
-TEST(LastTickToken, ReadsTheFirstLineOfTheTokenFile) {
     test::TempDir dir;
     test::ScopedEnv tokenDir("KX_TOKEN_DIR", dir.str());
     EXPECT_EQ(GetLastTickToken(), "");  // no file
