@@ -98,10 +98,3 @@ std::string LoginFlowTest::shownPrompt(std::size_t index) const {
 }
 
 }  // namespace kx::test
-
-// The window's load registers the launcher's fonts through fontconfig, whose configuration lives
-// until the process ends; the leak checker of sanitizer builds is told so.
-extern "C" const char* __lsan_default_suppressions();
-extern "C" const char* __lsan_default_suppressions() {
-    return "leak:libfontconfig.so\n";
-}

@@ -10,12 +10,6 @@
 #include "scoped_env.h"
 #include "temp_dir.h"
 
-// fontconfig 2.14 loses a few blocks while it reads a font file (FcFreeTypeQueryAll); they are
-// fontconfig's own, not ours, so the leak check of the sanitizer build leaves them out.
-extern "C" const char* __lsan_default_suppressions() {
-    return "leak:libfontconfig.so\n";
-}
-
 namespace kx::launcher {
 namespace {
 
