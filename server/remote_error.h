@@ -6,17 +6,19 @@
 #include <stdexcept>
 #include <string>
 
+#include "run_time_error.h"
+
 namespace kx::server {
 
 // The numbers follow the old runtime's conventions: its own error numbers where one fits, and
 // the object-error base plus a small offset for failures of this service.
-inline constexpr std::int32_t kObjectErrorBase = -2147221504;  // 0x80040000
+inline constexpr std::int32_t kObjectErrorBase = vberr::kObjectErrorBase;
 namespace error_number {
-inline constexpr std::int32_t kInvalidArgument = 5;       // Invalid procedure call or argument
-inline constexpr std::int32_t kTypeMismatch = 13;         // Type mismatch
-inline constexpr std::int32_t kCannotCreateObject = 429;  // ActiveX component can't create object
-inline constexpr std::int32_t kNoSuchMethod = 438;        // Object doesn't support this method
-inline constexpr std::int32_t kWrongArgumentCount = 450;  // Wrong number of arguments
+inline constexpr std::int32_t kInvalidArgument = vberr::kInvalidProcedureCall;
+inline constexpr std::int32_t kTypeMismatch = vberr::kTypeMismatch;
+inline constexpr std::int32_t kCannotCreateObject = vberr::kCantCreateObject;
+inline constexpr std::int32_t kNoSuchMethod = vberr::kObjectDoesntSupportMember;
+inline constexpr std::int32_t kWrongArgumentCount = vberr::kWrongNumberOfArguments;
 inline constexpr std::int32_t kInvalidToken = kObjectErrorBase + 1001;
 inline constexpr std::int32_t kNotPermitted = kObjectErrorBase + 1002;
 inline constexpr std::int32_t kUnknownGroup = kObjectErrorBase + 1003;
