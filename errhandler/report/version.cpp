@@ -4,15 +4,13 @@
 #include <charconv>
 #include <limits>
 
-#include "executable_version.h"
-#include "file_read.h"
+#include "file_version.h"
 
 namespace kx::errhandler {
 
 namespace {
 
 constexpr std::uint64_t kPartLimit = std::numeric_limits<std::uint32_t>::max();
-constexpr std::size_t kMaxSideFileBytes = 4096;
 
 // Digits only, saturating; nullopt for anything else (an empty text reads as 0).
 std::optional<std::uint64_t> digitsValue(std::string_view text, std::uint64_t limit) {
@@ -53,22 +51,7 @@ std::string GetShortPath(const std::string& path) {
 }
 
 std::string GetFileVersion(const std::string& path) {
-    const std::string shortPath = GetShortPath(path);
-    if (const auto file = FileByteSource::open(shortPath)) {
-        if (auto version = readPeFileVersion(*file)) {
-            return *version;
-        }
-        if (auto version = readElfPackageVersion(*file)) {
-            return *version;
-        }
-    }
-    const auto side = sys::readFileHead(shortPath + ".ver", kMaxSideFileBytes);
-    if (!side) {
-        return "";
-    }
-    std::string version(sys::firstLine(*side));
-    std::erase(version, ' ');
-    return version;
+    return version::fileVersion(GetShortPath(path));
 }
 
 VersionKey versionKey(std::string_view text) {

@@ -10,7 +10,7 @@
 #include <span>
 #include <string>
 
-namespace kx::errhandler {
+namespace kx::version {
 
 enum class Endian : std::uint8_t { Little, Big };
 
@@ -64,4 +64,4 @@ class FileByteSource final : public ByteSource {
     std::uint64_t size_;
 };
 
-}  // namespace kx::errhandler
+}  // namespace kx::version

@@ -9,7 +9,7 @@
 
 #include "executable_version.h"
 
-namespace kx::errhandler {
+namespace kx::version {
 
 namespace {
 
@@ -254,4 +254,4 @@ std::optional<std::string> readPeFileVersion(const ByteSource& file) {
     return fixedFileVersion(file, resource->first, resource->second);
 }
 
-}  // namespace kx::errhandler
+}  // namespace kx::version

@@ -8,9 +8,9 @@
 #include "executable_version.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    const kx::errhandler::MemoryByteSource source(std::span(data, size));
-    for (const auto& version : {kx::errhandler::readPeFileVersion(source),
-                                kx::errhandler::readElfPackageVersion(source)}) {
+    const kx::version::MemoryByteSource source(std::span(data, size));
+    for (const auto& version :
+         {kx::version::readPeFileVersion(source), kx::version::readElfPackageVersion(source)}) {
         if (version && (version->empty() || version->size() > 64)) {
             std::abort();
         }

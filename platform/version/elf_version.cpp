@@ -8,7 +8,7 @@
 
 #include "executable_version.h"
 
-namespace kx::errhandler {
+namespace kx::version {
 
 namespace {
 
@@ -198,4 +198,4 @@ std::optional<std::string> readElfPackageVersion(const ByteSource& file) {
                      static_cast<std::uint16_t>(layout.wide ? 64 : 40), sectionNotes);
 }
 
-}  // namespace kx::errhandler
+}  // namespace kx::version

@@ -8,7 +8,7 @@
 
 #include "byte_source.h"
 
-namespace kx::errhandler {
+namespace kx::version {
 
 // The file version "a.b.c.d" of a PE file (PE32 or PE32+): the resource of type 16 (version),
 // preferably name 1, first language; its VS_VERSION_INFO block's fixed file information gives
@@ -23,4 +23,4 @@ std::optional<std::string> readPeFileVersion(const ByteSource& file);
 // is not a string of 1 to 64 printable characters.
 std::optional<std::string> readElfPackageVersion(const ByteSource& file);
 
-}  // namespace kx::errhandler
+}  // namespace kx::version

@@ -7,7 +7,7 @@
 #include <cerrno>
 #include <cstring>
 
-namespace kx::errhandler {
+namespace kx::version {
 
 namespace {
 
@@ -98,4 +98,4 @@ bool FileByteSource::read(std::uint64_t offset, void* out, std::size_t length) c
     return true;
 }
 
-}  // namespace kx::errhandler
+}  // namespace kx::version
