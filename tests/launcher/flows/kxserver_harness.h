@@ -26,7 +26,8 @@ std::string kxserver(const std::vector<std::string>& args);
 int unusedLoopbackPort();
 
 // `kxserver serve DIR --port 0 [--public-url URL]`, stopped (SIGTERM, then waited for) when the
-// object goes away. Its log goes to serve.log beside the catalog folder.
+// object goes away, and killed with the test if the test dies first. Its log goes to serve.log
+// beside the catalog folder.
 class ServeProcess {
   public:
     explicit ServeProcess(const std::filesystem::path& catalogDir,
@@ -37,6 +38,7 @@ class ServeProcess {
 
     // Where it listens ("http://127.0.0.1:PORT"); with a public URL its lists name that instead.
     const std::string& url() const { return url_; }
+    pid_t pid() const { return pid_; }
 
   private:
     pid_t pid_ = 0;
