@@ -1,17 +1,24 @@
 // The kxserver program as an administrator and the launcher meet it: the command line, and
-// `serve` as a real process on a free port, stopped by SIGTERM.
+// `serve` as a real process on a free port, stopped by SIGTERM whatever its clients do.
 
 #include <fcntl.h>
+#include <netinet/in.h>
+#include <poll.h>
 #include <signal.h>
-#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <httplib.h>
 
+#include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <filesystem>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -19,10 +26,11 @@
 #include <nlohmann/json.hpp>
 
 #include "catalog.h"
+#include "child_process.h"
 #include "rowset_xml.h"
+#include "scoped_env.h"
+#include "server_fixture.h"
 #include "temp_dir.h"
-
-extern char** environ;
 
 namespace kx::server::test {
 namespace {
@@ -35,48 +43,24 @@ struct Finished {
     std::string err;
 };
 
-int waitFor(pid_t pid) {
-    int status = 0;
-    if (waitpid(pid, &status, 0) != pid) {
-        return -1;
-    }
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-}
-
-// Starts kxserver with `args` and the standard streams that `actions` sets up (and destroys);
-// throws when the program cannot be started.
-pid_t spawnKxserver(std::vector<std::string> args, posix_spawn_file_actions_t& actions) {
-    args.insert(args.begin(), kProgram);
-    std::vector<char*> argv;
-    for (auto& arg : args) {
-        argv.push_back(arg.data());
-    }
-    argv.push_back(nullptr);
-    pid_t pid = 0;
-    const int rc = posix_spawn(&pid, kProgram.c_str(), &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (rc != 0) {
-        throw std::runtime_error("cannot start " + kProgram);
-    }
-    return pid;
-}
-
-void addOutputFile(posix_spawn_file_actions_t& actions, int fd, const std::filesystem::path& file) {
-    posix_spawn_file_actions_addopen(&actions, fd, file.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0600);
+int openFile(const std::filesystem::path& file, int flags) {
+    return open(file.c_str(), flags | O_CLOEXEC, 0600);
 }
 
 // Runs kxserver to completion with its output captured in files of `scratch`.
 Finished run(const kx::test::TempDir& scratch, std::vector<std::string> args,
              const std::string& input = {}) {
     kx::test::writeFile(scratch / "stdin", input);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, (scratch / "stdin").c_str(), O_RDONLY, 0);
-    addOutputFile(actions, 1, scratch / "stdout");
-    addOutputFile(actions, 2, scratch / "stderr");
+    const int in = openFile(scratch / "stdin", O_RDONLY);
+    const int out = openFile(scratch / "stdout", O_WRONLY | O_CREAT | O_TRUNC);
+    const int err = openFile(scratch / "stderr", O_WRONLY | O_CREAT | O_TRUNC);
+    args.insert(args.begin(), kProgram);
+    const pid_t pid = kx::test::startTiedProcess(args, {{0, in}, {1, out}, {2, err}});
+    for (const int fd : {in, out, err}) {
+        close(fd);
+    }
     Finished result;
-    result.exitCode = waitFor(spawnKxserver(std::move(args), actions));
+    result.exitCode = kx::test::waitForExit(pid);
     result.out = kx::test::readFile(scratch / "stdout");
     result.err = kx::test::readFile(scratch / "stderr");
     return result;
@@ -87,21 +71,13 @@ class ServeProcess {
   public:
     ServeProcess(const std::filesystem::path& dir, const std::filesystem::path& errFile) {
         int pipeFds[2];
-        if (pipe(pipeFds) != 0) {
+        if (pipe2(pipeFds, O_CLOEXEC) != 0) {
             throw std::runtime_error("pipe failed");
         }
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, pipeFds[1], 1);
-        posix_spawn_file_actions_addclose(&actions, pipeFds[0]);
-        addOutputFile(actions, 2, errFile);
-        try {
-            pid_ = spawnKxserver({"serve", dir.string(), "--port", "0"}, actions);
-        } catch (...) {
-            close(pipeFds[0]);
-            close(pipeFds[1]);
-            throw;
-        }
+        const int err = openFile(errFile, O_WRONLY | O_CREAT | O_TRUNC);
+        pid_ = kx::test::startTiedProcess({kProgram, "serve", dir.string(), "--port", "0"},
+                                          {{1, pipeFds[1]}, {2, err}});
+        close(err);
         close(pipeFds[1]);
         // Blocks until the line is there or the program has ended (end of file).
         char c = 0;
@@ -117,11 +93,22 @@ class ServeProcess {
         }
     }
     const std::string& url() const { return url_; }
-    int stop(int signal) {
+    int port() const { return std::stoi(url_.substr(url_.rfind(':') + 1)); }
+    pid_t pid() const { return pid_; }
+    // Sends `signal` and waits for the exit code; -1 when the program has not ended within the
+    // time (it is killed then).
+    int stop(int signal, std::chrono::seconds within = std::chrono::seconds(20)) {
         kill(pid_, signal);
-        const int code = waitFor(pid_);
+        const auto deadline = std::chrono::steady_clock::now() + within;
+        int status = 0;
+        while (waitpid(pid_, &status, WNOHANG) == 0) {
+            if (std::chrono::steady_clock::now() > deadline) {
+                return -1;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
         pid_ = 0;
-        return code;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     }
 
   private:
@@ -250,6 +237,72 @@ TEST(KxserverCommandLine, DemoCatalogServesItsListsAndStopsOnInterrupt) {
                      {"DEMO", "DEMO", "demo", true, false}),
               true);
     EXPECT_EQ(server.stop(SIGINT), 0);
+}
+
+// A catalog with nothing in it but its settings, in `scratch`/srv.
+std::string emptyCatalog(const kx::test::TempDir& scratch) {
+    const std::string dir = (scratch / "srv").string();
+    EXPECT_EQ(run(scratch, {"init", dir, "--pbkdf2-iterations", "1000"}).exitCode, 0);
+    return dir;
+}
+
+TEST(KxserverServe, EndsOnTerminationWhileClientsTrickleHeaders) {
+    kx::test::TempDir scratch;
+    ServeProcess server(emptyCatalog(scratch), scratch / "serve.log");
+    const SlowClients slow(server.port(), 100, "GET / HTTP/1.1");
+    // A bound that only a server waiting for its clients misses.
+    EXPECT_EQ(server.stop(SIGTERM, std::chrono::seconds(5)), 0);
+}
+
+TEST(KxserverServe, ItsListenQueueHoldsABurstOfConnections) {
+    kx::test::TempDir scratch;
+    ServeProcess server(emptyCatalog(scratch), scratch / "serve.log");
+    // While the program is stopped only the kernel's listen queue takes connections.
+    ASSERT_EQ(kill(server.pid(), SIGSTOP), 0);
+    std::vector<pollfd> sockets;
+    for (int i = 0; i < 100; ++i) {
+        const int fd = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        address.sin_port = htons(static_cast<std::uint16_t>(server.port()));
+        connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+        sockets.push_back({fd, POLLOUT, 0});
+    }
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+    std::size_t connected = 0;
+    while (connected < sockets.size() && std::chrono::steady_clock::now() < deadline) {
+        poll(sockets.data(), sockets.size(), 100);
+        connected = static_cast<std::size_t>(std::count_if(
+            sockets.begin(), sockets.end(), [](const pollfd& p) { return p.revents == POLLOUT; }));
+    }
+    kill(server.pid(), SIGCONT);
+    EXPECT_EQ(connected, sockets.size());
+    for (const auto& p : sockets) {
+        close(p.fd);
+    }
+}
+
+TEST(KxserverCommandLine, ListsReportsWithoutHoldingThemAllInMemory) {
+#if defined(__SANITIZE_ADDRESS__)
+    // Freed blocks wait in the sanitizer's quarantine; keep it small so that it measures the heap.
+    kx::test::ScopedEnv quarantine("ASAN_OPTIONS", "detect_leaks=0:quarantine_size_mb=4");
+#endif
+    kx::test::TempDir scratch;
+    const std::string dir = emptyCatalog(scratch);
+    constexpr int kReports = 96;
+    {
+        Catalog catalog(dir);
+        for (int i = 0; i < kReports; ++i) {
+            catalog.addErrorReport({{"Context", std::string(1 << 20, 'x')}}, "127.0.0.1", 0);
+        }
+    }
+    const auto listed = run(scratch, {"reports", dir});
+    ASSERT_EQ(listed.exitCode, 0);
+    EXPECT_EQ(std::count(listed.out.begin(), listed.out.end(), '\n'), kReports);
+    rusage usage{};
+    getrusage(RUSAGE_CHILDREN, &usage);
+    EXPECT_LT(usage.ru_maxrss, (kReports << 10) / 2) << "kilobytes at peak";
 }
 
 }  // namespace

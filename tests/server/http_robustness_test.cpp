@@ -1,0 +1,187 @@
+// The HTTP face under hostile clients: slow and idle connections, refusals that leave nothing
+// behind on the connection, statuses and texts of refusals, bounded memory for nested JSON.
+
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
+
+#include <chrono>
+#include <filesystem>
+#include <regex>
+
+#include "catalog.h"
+#include "remote_error.h"
+#include "server_fixture.h"
+
+namespace kx::server::test {
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr const char* kBroker = "KXBO_V2.Init";
+constexpr const char* kReportPath = "/GenErrorReport.asp";
+
+long peakResidentKilobytes() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+}
+
+std::size_t countOf(const std::string& text, const std::string& part) {
+    std::size_t count = 0;
+    for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) {
+        ++count;
+    }
+    return count;
+}
+
+TEST_F(ServerTest, SlowClientsDoNotKeepOthersWaiting) {
+    const SlowClients slow(port(), 100, "POST /bo/server1 HTTP/1.1");
+    // A bound that only a locked-out server misses: the answer normally takes milliseconds.
+    client_->set_read_timeout(5, 0);
+    EXPECT_EQ(call("/", kBroker, "GetLoginServersXML", {"ACME", "ALICE"}).status, 200);
+}
+
+TEST_F(ServerTest, DeeplyNestedJsonIsRefusedBeforeItIsBuilt) {
+    const long before = peakResidentKilobytes();
+    for (int i = 0; i < 4; ++i) {
+        const auto answer = postRaw("/", std::string(1 << 20, '['));
+        EXPECT_EQ(answer.status, 400);
+        EXPECT_EQ(answer.errorNumber(), error_number::kInvalidArgument);
+    }
+    // Building the tree of a mebibyte of "[" costs some 80 MB.
+    EXPECT_LT(peakResidentKilobytes() - before, 32 * 1024);
+    const std::string deep = std::string(100, '[') + std::string(100, ']');
+    EXPECT_EQ(postRaw("/", R"({"progid":"KXBO_V2.Init","method":"GetDeploymentsXML","args":)" +
+                               deep + "}")
+                  .status,
+              400);
+}
+
+TEST_F(ServerTest, AnsweredConnectionsDoNotDelaySmallWrites) {
+    RawConnection connection(port());
+    connection.send("GET /bo/server1/BROKER/InstallFiles/10/a.txt HTTP/1.1\r\nHost: x\r\n\r\n");
+    ASSERT_NE(connection.receive(500).find("alpha"), std::string::npos);
+    sockaddr_in mine{};
+    socklen_t length = sizeof mine;
+    getsockname(connection.fd(), reinterpret_cast<sockaddr*>(&mine), &length);
+    // The server runs in this process: find its end of the connection among our descriptors.
+    int serverSide = -1;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
+        const int fd = std::stoi(entry.path().filename().string());
+        sockaddr_in local{};
+        sockaddr_in peer{};
+        socklen_t localLength = sizeof local;
+        socklen_t peerLength = sizeof peer;
+        if (getsockname(fd, reinterpret_cast<sockaddr*>(&local), &localLength) == 0 &&
+            getpeername(fd, reinterpret_cast<sockaddr*>(&peer), &peerLength) == 0 &&
+            local.sin_family == AF_INET && ntohs(local.sin_port) == port() &&
+            peer.sin_port == mine.sin_port) {
+            serverSide = fd;
+        }
+    }
+    ASSERT_GE(serverSide, 0);
+    int noDelay = 0;
+    socklen_t size = sizeof noDelay;
+    ASSERT_EQ(getsockopt(serverSide, IPPROTO_TCP, TCP_NODELAY, &noDelay, &size), 0);
+    EXPECT_NE(noDelay, 0);
+}
+
+TEST_F(ServerTest, RefusalsLeaveNoBodyBehindAndCloseWhenTheySaySo) {
+    const std::string hidden =
+        "GET /bo/server1/BROKER/InstallFiles/10/a.txt HTTP/1.1\r\nHost: x\r\n\r\n";
+    RawConnection multipart(port());
+    multipart.send(
+        "POST /bo/server1 HTTP/1.1\r\nHost: x\r\nContent-Type: multipart/form-data\r\n"
+        "Content-Length: " +
+        std::to_string(hidden.size()) + "\r\n\r\n");
+    std::this_thread::sleep_for(300ms);  // the body arrives after the refusal
+    multipart.send(hidden);
+    const std::string answers = multipart.receive(1500);
+    EXPECT_EQ(countOf(answers, "HTTP/1.1 "), 1u) << answers;
+    EXPECT_EQ(answers.find("alpha"), std::string::npos);
+
+    // A body too large to read is refused at once, and the connection closed as announced.
+    RawConnection tooLarge(port());
+    tooLarge.send("POST /bo/server1 HTTP/1.1\r\nHost: x\r\nContent-Length: 2000000\r\n\r\n{");
+    const std::string refusal = tooLarge.receive(3000);
+    EXPECT_NE(refusal.find(" 413 "), std::string::npos) << refusal;
+    EXPECT_NE(refusal.find("Connection: close"), std::string::npos) << refusal;
+    EXPECT_TRUE(tooLarge.closed());
+}
+
+TEST_F(ServerTest, RefusalsHaveFittingStatusesAndNeverLookLikeAStoredReport) {
+    const std::string multipart =
+        "--x\r\nContent-Disposition: form-data; name=\"a\"\r\n\r\nb\r\n--x--\r\n";
+    std::string manyFields;
+    for (int i = 0; i < 1001; ++i) {
+        manyFields += "f=v&";
+    }
+    const std::string huge(9 << 20, 'x');
+    struct Case {
+        std::string path;
+        std::string body;
+        std::string type;
+        int status;
+    };
+    const std::vector<Case> cases = {
+        {"/bo/server1", multipart, "multipart/form-data; boundary=x", 415},
+        {kReportPath, multipart, "multipart/form-data; boundary=x", 415},
+        {kReportPath, manyFields, "application/x-www-form-urlencoded", 413},
+        {"/bo/server1", huge, "application/json", 413},
+        {kReportPath, huge, "application/x-www-form-urlencoded", 413},
+        {kReportPath + std::string("?") + std::string(20000, '1'), "a=b",
+         "application/x-www-form-urlencoded", 414},
+    };
+    for (const auto& c : cases) {
+        const auto answer = client_->Post(c.path, c.body, c.type.c_str());
+        ASSERT_TRUE(answer) << c.path.substr(0, 40);
+        EXPECT_EQ(answer->status, c.status) << c.path.substr(0, 40) << " " << c.type;
+        if (c.path.rfind(kReportPath, 0) == 0) {
+            EXPECT_EQ(answer->body.find('1'), std::string::npos) << answer->body;
+        }
+    }
+    const auto fields = client_->Post(kReportPath, manyFields, "application/x-www-form-urlencoded");
+    EXPECT_NE(fields->body.find("fields"), std::string::npos) << fields->body;
+    EXPECT_TRUE(storedReports().empty());
+}
+
+TEST_F(ServerTest, InternalFailuresAreLoggedNotShownAndTheLogTimesEachRequest) {
+    // The first request of a fresh server is one it cannot even parse.
+    RawConnection garbage(port());
+    garbage.send("NONSENSE\r\n\r\n");
+    EXPECT_NE(garbage.receive(1000).find(" 400 "), std::string::npos);
+    {
+        Database catalog(Catalog::fileIn(dir_.path()).string(), false);
+        catalog.exec("DROP TABLE tokens; DROP TABLE error_reports");
+    }
+    const auto login = call(kServer1, kBroker, "LoginUser", {"ACME", "ALICE", "s3cret pass", "ip"});
+    EXPECT_EQ(login.status, 500);
+    const std::string description = login.body.at("error").at("description");
+    EXPECT_EQ(description.find("tokens"), std::string::npos) << description;
+    const auto report = client_->Post(kReportPath, "a=b", "application/x-www-form-urlencoded");
+    EXPECT_EQ(report->status, 500);
+    EXPECT_EQ(report->body.find('1'), std::string::npos) << report->body;
+
+    RawConnection slowBody(port());
+    const std::string body = R"({"progid":"KXBO_V2.Init","method":"GetDeploymentsXML",)"
+                             R"("args":["ACME","ALICE"]})";
+    slowBody.send("POST /slow-body HTTP/1.1\r\nHost: x\r\nContent-Length: " +
+                  std::to_string(body.size()) + "\r\n\r\n");
+    std::this_thread::sleep_for(400ms);
+    slowBody.send(body);
+    slowBody.receive(1000);
+    stopServer();
+
+    const std::string log = log_.str();
+    EXPECT_NE(log.find("no such table: tokens"), std::string::npos) << log;
+    std::smatch match;
+    ASSERT_TRUE(std::regex_search(log, match, std::regex(R"(400 \d+ ([0-9.]+)ms)"))) << log;
+    EXPECT_LT(std::stod(match[1]), 10'000.0) << log;
+    ASSERT_TRUE(std::regex_search(log, match, std::regex(R"(/slow-body \d+ \d+ ([0-9.]+)ms)")));
+    EXPECT_GE(std::stod(match[1]), 400.0) << log;
+}
+
+}  // namespace
+}  // namespace kx::server::test
