@@ -11,7 +11,6 @@
 #include <regex>
 
 #include "catalog.h"
-#include "remote_error.h"
 #include "server_fixture.h"
 
 namespace kx::server::test {
@@ -46,46 +45,34 @@ TEST_F(ServerTest, SlowClientsDoNotKeepOthersWaiting) {
 TEST_F(ServerTest, DeeplyNestedJsonIsRefusedBeforeItIsBuilt) {
     const long before = peakResidentKilobytes();
     for (int i = 0; i < 4; ++i) {
-        const auto answer = postRaw("/", std::string(1 << 20, '['));
-        EXPECT_EQ(answer.status, 400);
-        EXPECT_EQ(answer.errorNumber(), error_number::kInvalidArgument);
+        EXPECT_EQ(postRaw("/", std::string(1 << 20, '[')).status, 400);
     }
     // Building the tree of a mebibyte of "[" costs some 80 MB.
     EXPECT_LT(peakResidentKilobytes() - before, 32 * 1024);
-    const std::string deep = std::string(100, '[') + std::string(100, ']');
-    EXPECT_EQ(postRaw("/", R"({"progid":"KXBO_V2.Init","method":"GetDeploymentsXML","args":)" +
-                               deep + "}")
-                  .status,
-              400);
 }
 
 TEST_F(ServerTest, AnsweredConnectionsDoNotDelaySmallWrites) {
     RawConnection connection(port());
-    connection.send("GET /bo/server1/BROKER/InstallFiles/10/a.txt HTTP/1.1\r\nHost: x\r\n\r\n");
-    ASSERT_NE(connection.receive(500).find("alpha"), std::string::npos);
-    sockaddr_in mine{};
-    socklen_t length = sizeof mine;
-    getsockname(connection.fd(), reinterpret_cast<sockaddr*>(&mine), &length);
-    // The server runs in this process: find its end of the connection among our descriptors.
-    int serverSide = -1;
+    connection.send("GET /x HTTP/1.1\r\nHost: x\r\n\r\n");
+    ASSERT_NE(connection.receive(500).find(" 404 "), std::string::npos);
+    // The server runs in this process: its end of the connection is among our descriptors.
+    int checked = 0;
     for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
         const int fd = std::stoi(entry.path().filename().string());
         sockaddr_in local{};
-        sockaddr_in peer{};
-        socklen_t localLength = sizeof local;
-        socklen_t peerLength = sizeof peer;
-        if (getsockname(fd, reinterpret_cast<sockaddr*>(&local), &localLength) == 0 &&
-            getpeername(fd, reinterpret_cast<sockaddr*>(&peer), &peerLength) == 0 &&
-            local.sin_family == AF_INET && ntohs(local.sin_port) == port() &&
-            peer.sin_port == mine.sin_port) {
-            serverSide = fd;
+        socklen_t length = sizeof local;
+        if (getsockname(fd, reinterpret_cast<sockaddr*>(&local), &length) != 0 ||
+            local.sin_family != AF_INET || ntohs(local.sin_port) != port() ||
+            getpeername(fd, reinterpret_cast<sockaddr*>(&local), &length) != 0) {
+            continue;  // not a connection the server accepted
         }
+        int noDelay = 0;
+        socklen_t size = sizeof noDelay;
+        getsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &noDelay, &size);
+        EXPECT_NE(noDelay, 0);
+        ++checked;
     }
-    ASSERT_GE(serverSide, 0);
-    int noDelay = 0;
-    socklen_t size = sizeof noDelay;
-    ASSERT_EQ(getsockopt(serverSide, IPPROTO_TCP, TCP_NODELAY, &noDelay, &size), 0);
-    EXPECT_NE(noDelay, 0);
+    EXPECT_EQ(checked, 1);
 }
 
 TEST_F(ServerTest, RefusalsLeaveNoBodyBehindAndCloseWhenTheySaySo) {
@@ -165,12 +152,9 @@ TEST_F(ServerTest, InternalFailuresAreLoggedNotShownAndTheLogTimesEachRequest) {
     EXPECT_EQ(report->body.find('1'), std::string::npos) << report->body;
 
     RawConnection slowBody(port());
-    const std::string body = R"({"progid":"KXBO_V2.Init","method":"GetDeploymentsXML",)"
-                             R"("args":["ACME","ALICE"]})";
-    slowBody.send("POST /slow-body HTTP/1.1\r\nHost: x\r\nContent-Length: " +
-                  std::to_string(body.size()) + "\r\n\r\n");
+    slowBody.send("POST /slow-body HTTP/1.1\r\nHost: x\r\nContent-Length: 2\r\n\r\n");
     std::this_thread::sleep_for(400ms);
-    slowBody.send(body);
+    slowBody.send("{}");
     slowBody.receive(1000);
     stopServer();
 

@@ -27,8 +27,8 @@
 
 #include "catalog.h"
 #include "child_process.h"
+#include "kxserver_harness.h"
 #include "rowset_xml.h"
-#include "scoped_env.h"
 #include "server_fixture.h"
 #include "temp_dir.h"
 
@@ -65,56 +65,6 @@ Finished run(const kx::test::TempDir& scratch, std::vector<std::string> args,
     result.err = kx::test::readFile(scratch / "stderr");
     return result;
 }
-
-// `kxserver serve DIR --port 0` as a child process; the base URL is its first line of output.
-class ServeProcess {
-  public:
-    ServeProcess(const std::filesystem::path& dir, const std::filesystem::path& errFile) {
-        int pipeFds[2];
-        if (pipe2(pipeFds, O_CLOEXEC) != 0) {
-            throw std::runtime_error("pipe failed");
-        }
-        const int err = openFile(errFile, O_WRONLY | O_CREAT | O_TRUNC);
-        pid_ = kx::test::startTiedProcess({kProgram, "serve", dir.string(), "--port", "0"},
-                                          {{1, pipeFds[1]}, {2, err}});
-        close(err);
-        close(pipeFds[1]);
-        // Blocks until the line is there or the program has ended (end of file).
-        char c = 0;
-        while (read(pipeFds[0], &c, 1) == 1 && c != '\n') {
-            url_ += c;
-        }
-        close(pipeFds[0]);
-    }
-    ~ServeProcess() {
-        if (pid_ > 0) {
-            kill(pid_, SIGKILL);
-            waitpid(pid_, nullptr, 0);
-        }
-    }
-    const std::string& url() const { return url_; }
-    int port() const { return std::stoi(url_.substr(url_.rfind(':') + 1)); }
-    pid_t pid() const { return pid_; }
-    // Sends `signal` and waits for the exit code; -1 when the program has not ended within the
-    // time (it is killed then).
-    int stop(int signal, std::chrono::seconds within = std::chrono::seconds(20)) {
-        kill(pid_, signal);
-        const auto deadline = std::chrono::steady_clock::now() + within;
-        int status = 0;
-        while (waitpid(pid_, &status, WNOHANG) == 0) {
-            if (std::chrono::steady_clock::now() > deadline) {
-                return -1;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        }
-        pid_ = 0;
-        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    }
-
-  private:
-    pid_t pid_ = 0;
-    std::string url_;
-};
 
 // The result of one remote call to the serving program; any other answer fails the test.
 nlohmann::json callAt(httplib::Client& client, const char* path, const char* progId,
@@ -181,7 +131,7 @@ TEST(KxserverCommandLine, BuildsACatalogThatServesTheLauncher) {
     EXPECT_EQ(run(scratch, {"set-stamp", dir, "4", "x"}).exitCode, 1);
 
     const auto serverLog = scratch / "serve.log";
-    ServeProcess server(dir, serverLog);
+    kx::test::ServeProcess server(dir);
     ASSERT_EQ(server.url().rfind("http://127.0.0.1:", 0), 0u) << server.url();
     httplib::Client client(server.url());
     auto callBroker = [&](const char* method, const nlohmann::json& args) {
@@ -227,7 +177,7 @@ TEST(KxserverCommandLine, DemoCatalogServesItsListsAndStopsOnInterrupt) {
     const std::string dir = (scratch / "demo").string();
     const auto demo = run(scratch, {"demo", dir});
     ASSERT_EQ(demo.exitCode, 0) << demo.err;
-    ServeProcess server(dir, scratch / "serve.log");
+    kx::test::ServeProcess server(dir);
     httplib::Client client(server.url());
     const auto servers = rowset::readRowsetXml(
         callAt(client, "/", "KXBO_V2.Init", "GetLoginServersXML", {"DEMO", "DEMO"})
@@ -248,15 +198,15 @@ std::string emptyCatalog(const kx::test::TempDir& scratch) {
 
 TEST(KxserverServe, EndsOnTerminationWhileClientsTrickleHeaders) {
     kx::test::TempDir scratch;
-    ServeProcess server(emptyCatalog(scratch), scratch / "serve.log");
-    const SlowClients slow(server.port(), 100, "GET / HTTP/1.1");
+    kx::test::ServeProcess server(emptyCatalog(scratch));
+    const SlowClients slow(portOf(server.url()), 100, "GET / HTTP/1.1");
     // A bound that only a server waiting for its clients misses.
     EXPECT_EQ(server.stop(SIGTERM, std::chrono::seconds(5)), 0);
 }
 
 TEST(KxserverServe, ItsListenQueueHoldsABurstOfConnections) {
     kx::test::TempDir scratch;
-    ServeProcess server(emptyCatalog(scratch), scratch / "serve.log");
+    kx::test::ServeProcess server(emptyCatalog(scratch));
     // While the program is stopped only the kernel's listen queue takes connections.
     ASSERT_EQ(kill(server.pid(), SIGSTOP), 0);
     std::vector<pollfd> sockets;
@@ -265,7 +215,7 @@ TEST(KxserverServe, ItsListenQueueHoldsABurstOfConnections) {
         sockaddr_in address{};
         address.sin_family = AF_INET;
         address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        address.sin_port = htons(static_cast<std::uint16_t>(server.port()));
+        address.sin_port = htons(static_cast<std::uint16_t>(portOf(server.url())));
         connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
         sockets.push_back({fd, POLLOUT, 0});
     }
@@ -285,8 +235,9 @@ TEST(KxserverServe, ItsListenQueueHoldsABurstOfConnections) {
 
 TEST(KxserverCommandLine, ListsReportsWithoutHoldingThemAllInMemory) {
 #if defined(__SANITIZE_ADDRESS__)
-    // Freed blocks wait in the sanitizer's quarantine; keep it small so that it measures the heap.
-    kx::test::ScopedEnv quarantine("ASAN_OPTIONS", "detect_leaks=0:quarantine_size_mb=4");
+    // A child's peak counts the memory it shared with this process before it started kxserver,
+    // and the sanitizer keeps this process's freed blocks resident.
+    GTEST_SKIP() << "peak memory is measured without the address sanitizer";
 #endif
     kx::test::TempDir scratch;
     const std::string dir = emptyCatalog(scratch);

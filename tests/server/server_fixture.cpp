@@ -146,7 +146,11 @@ std::vector<nlohmann::json> ServerTest::storedReports() const {
 }
 
 int ServerTest::port() const {
-    return std::stoi(url_.substr(url_.rfind(':') + 1));
+    return portOf(url_);
+}
+
+int portOf(const std::string& url) {
+    return std::stoi(url.substr(url.rfind(':') + 1));
 }
 
 CallAnswer ServerTest::postRaw(const std::string& path, const std::string& body,

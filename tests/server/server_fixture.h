@@ -45,6 +45,9 @@ inline constexpr const char* kServer2 = "/bo/server2";
 // compressed "c.txt", group 12 "d.txt"; group 10 has a start row.
 void fillStandardCatalog(const std::filesystem::path& dir);
 
+// The port of a base URL such as "http://127.0.0.1:40123".
+int portOf(const std::string& url);
+
 // A plain TCP connection to the loopback port, for requests no HTTP client would send. Closed when
 // the object goes away.
 class RawConnection {

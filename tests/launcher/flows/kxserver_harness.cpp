@@ -10,6 +10,7 @@
 #include <httplib.h>
 
 #include <stdexcept>
+#include <thread>
 
 #include "child_process.h"
 
@@ -123,8 +124,26 @@ ServeProcess::ServeProcess(const std::filesystem::path& catalogDir, const std::s
 }
 
 ServeProcess::~ServeProcess() {
-    kill(pid_, SIGTERM);
-    exitCodeOf(pid_);
+    if (pid_ > 0) {
+        stop(SIGTERM);
+    }
+}
+
+int ServeProcess::stop(int signal, std::chrono::seconds within) {
+    kill(pid_, signal);
+    const auto deadline = std::chrono::steady_clock::now() + within;
+    int status = 0;
+    while (waitpid(pid_, &status, WNOHANG) == 0) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            kill(pid_, SIGKILL);
+            exitCodeOf(pid_);
+            pid_ = 0;
+            return -1;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    pid_ = 0;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
 RecordingRelay::RecordingRelay() : server_(std::make_unique<httplib::Server>()) {
