@@ -39,6 +39,12 @@ TEST_F(WhiteLabelComponentTest, LinesAreReadByPrefixAndUnreadableOnesSkipped) {
         "\xEF\xBB\xBF# Acme\r\nFTXT_Kestrix Error = Acme Error\r\n  FTXT_Kestrix\t=\tAcme \n"
         "\nFTXT_ = empty text\nFTXT_no equals sign\nftxt_Kestrix = lower case\n"
         "FTXT_a^b = c\nFICO_App = acme^2.png\nFTXT_bad \xC3\x28 = x\nFTXT_bell \x07 = x\n"
+        // Not UTF-8: a stray continuation, an impossible byte, an overlong form, surrogates, a
+        // code point past U+10FFFF, a sequence cut by the line end; then the edges that are.
+        "FTXT_\x80 = x\nFTXT_\xFF = x\nFTXT_\xC0\xAF = x\nFTXT_\xED\xA0\x80 = x\n"
+        "FTXT_\xED\xBF\xBF = x\nFTXT_\xF4\x90\x80\x80 = x\nFTXT_x = "
+        "\xE2\x82\nFTXT_\xED\x9F\xBF\xEE\x80\x80 = "
+        "\xF4\x8F\xBF\xBF\xC3\xA9\n"
         "FTXT_" +
         std::string(kMaxMappingLineLength, 'x') +
         " = long\n"
@@ -46,7 +52,9 @@ TEST_F(WhiteLabelComponentTest, LinesAreReadByPrefixAndUnreadableOnesSkipped) {
         "WURL_http://kestrix.example = https://acme.example/?a=b\nFTXT_Kestrix = Acme Corp");
     create();
     const std::pair<std::string, std::vector<std::string>> expected[] = {
-        {"FTXT_", {"Kestrix Error^Acme Error", "Kestrix^Acme", "Kestrix^Acme Corp"}},
+        {"FTXT_",
+         {"Kestrix Error^Acme Error", "Kestrix^Acme",
+          "\xED\x9F\xBF\xEE\x80\x80^\xF4\x8F\xBF\xBF\xC3\xA9", "Kestrix^Acme Corp"}},
         {"FICO_", {"App^icons/acme.png"}},
         {"EADR_", {"help@kestrix.example^help@acme.example"}},
         {"WURL_", {"http://kestrix.example^https://acme.example/?a=b"}},
