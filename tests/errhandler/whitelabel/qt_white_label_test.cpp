@@ -26,7 +26,7 @@ QIcon iconOfColour(Qt::GlobalColor colour) {
 }
 
 // A window like the error dialog: labels, a button with a tip, a line, two grids, and a frame that
-// holds a text box and a panel with a label.
+// holds a text box and a panel with a box that holds a label.
 struct TestWindow {
     TestWindow() {
         window.setWindowTitle(QStringLiteral("Kestrix Error"));
@@ -57,7 +57,7 @@ struct TestWindow {
     QTableWidget* grid = new QTableWidget(0, 2, &window);
     QGroupBox* frame = new QGroupBox(QStringLiteral("Kestrix details"), &window);
     QLineEdit* edit = new QLineEdit(QStringLiteral("Kestrix Vantor"), frame);
-    QLabel* nested = new QLabel(QStringLiteral("Kestrix nested"), new QWidget(frame));
+    QLabel* nested = new QLabel(QStringLiteral("Kestrix nested"), new QFrame(new QWidget(frame)));
     QTableWidget* numbered = new QTableWidget(1, 1, &window);  // headings are column numbers
 };
 
