@@ -102,7 +102,7 @@ class GzipDecoder final : public StreamDecoder {
 
     CompressedInput input_;
     z_stream stream_{};
-    bool inMember_ = true;  // a member has begun and not yet ended
+    bool inMember_ = false;  // a member has begun and not yet ended
     bool ended_ = false;
 };
 

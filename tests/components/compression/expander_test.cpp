@@ -211,6 +211,8 @@ TEST_F(ExpanderTest, RefusesHarmfulInputsAndLeavesTheDestinationAsItWas) {
          "the zstd stream is damaged"},
         {"cut xz", script("xz -c payload | head -c 20000 > payload.cmp"),
          "the xz stream ends early"},
+        {"gzip cut in its header", script("gzip -c payload | head -c 6 > payload.cmp"),
+         "the gzip stream ends early"},
         {"cut tar", script("head -c 5000 payload > p && tar -cf - p | head -c 2048 > payload.cmp"),
          "the archive is damaged"},
         {"plain text", script("echo text > payload.cmp"), "it is not in a known format"},
