@@ -1,5 +1,6 @@
 #pragma once
-// The one regular file an input holds, read through libarchive.
+// The one regular file an input holds: an archive's member read through libarchive, or the
+// decoded content of a compressed single file, read straight from its decoder.
 //
 // A plain input must be a zip or tar archive. A compressed input (its decoder given) is a tar
 // archive when its decoded content starts with a valid tar header block, and otherwise a single
