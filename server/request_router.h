@@ -12,8 +12,6 @@
 // never contains a digit, since the error-report client counts any answer with the digit one as a
 // stored report.
 
-#include <sys/types.h>
-
 #include <cstddef>
 #include <cstdint>
 #include <functional>

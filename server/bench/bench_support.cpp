@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <fstream>
+#include <sstream>
 #include <stdexcept>
 
 #include <nlohmann/json.hpp>
@@ -158,6 +159,20 @@ ServerProcess::~ServerProcess() {
 
 int ServerProcess::port() const {
     return std::stoi(url_.substr(url_.rfind(':') + 1));
+}
+
+double ServerProcess::cpuSeconds() const {
+    std::ifstream stat("/proc/" + std::to_string(pid_) + "/stat");
+    std::string line;
+    std::getline(stat, line);
+    // Fields 14 and 15 (user and system time in clock ticks) follow the parenthesised name.
+    std::istringstream fields(line.substr(line.rfind(')') + 2));
+    std::string field;
+    double ticks = 0;
+    for (int number = 3; fields >> field && number <= 15; ++number) {
+        ticks += number >= 14 ? std::stod(field) : 0;
+    }
+    return ticks / static_cast<double>(sysconf(_SC_CLK_TCK));
 }
 
 std::chrono::milliseconds ServerProcess::stop(int signal) {

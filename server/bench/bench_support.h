@@ -32,6 +32,8 @@ class ServerProcess {
 
     const std::string& url() const { return url_; }
     int port() const;
+    // Processor time the server has used so far (user and system), in seconds.
+    double cpuSeconds() const;
     // Sends `signal` and waits for the end; the time it took.
     std::chrono::milliseconds stop(int signal);
 

@@ -19,6 +19,7 @@
 
 #include <httplib.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
@@ -179,6 +180,8 @@ void loginLoad(const Settings& settings, int slowConnections) {
     printLatencies("each whole login", logins);
     printLatencies("bystander's download", downloads);
     printLatencies("bystander's cheap call", cheapCalls);
+    std::printf("  server used %.1f ms of processor time per login\n",
+                1000.0 * server.cpuSeconds() / std::max(1, done.load()));
     std::printf("  SIGTERM ended the server in %lld ms\n",
                 static_cast<long long>(server.stop(SIGTERM).count()));
 }

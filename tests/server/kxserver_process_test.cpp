@@ -37,18 +37,12 @@ namespace {
 
 const std::string kProgram = std::string(KX_BIN_DIR) + "/kxserver";
 
-struct Finished {
-    int exitCode = -1;
-    std::string out;
-    std::string err;
-};
-
 int openFile(const std::filesystem::path& file, int flags) {
     return open(file.c_str(), flags | O_CLOEXEC, 0600);
 }
 
 // Runs kxserver to completion with its output captured in files of `scratch`.
-Finished run(const kx::test::TempDir& scratch, std::vector<std::string> args,
+kx::test::ProcessResult run(const kx::test::TempDir& scratch, std::vector<std::string> args,
              const std::string& input = {}) {
     kx::test::writeFile(scratch / "stdin", input);
     const int in = openFile(scratch / "stdin", O_RDONLY);
@@ -59,7 +53,7 @@ Finished run(const kx::test::TempDir& scratch, std::vector<std::string> args,
     for (const int fd : {in, out, err}) {
         close(fd);
     }
-    Finished result;
+    kx::test::ProcessResult result;
     result.exitCode = kx::test::waitForExit(pid);
     result.out = kx::test::readFile(scratch / "stdout");
     result.err = kx::test::readFile(scratch / "stderr");

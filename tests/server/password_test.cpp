@@ -2,6 +2,7 @@
 // login, slower for repeated guesses, and never while other requests wait.
 
 #include <gtest/gtest.h>
+#include <openssl/evp.h>
 
 #include "catalog.h"
 #include "password.h"
@@ -43,6 +44,36 @@ TEST(PasswordHash, RejectsWrongPasswordsAndDamagedHashes) {
           std::string("pbkdf2-sha256$1000$zz$00"), std::string("pbkdf2-sha256$1000$0$00"),
           stored + "$extra"}) {
         EXPECT_FALSE(verifyPassword("secret", damaged)) << damaged;
+    }
+}
+
+TEST(PasswordHash, AgreesWithOpenSslsKeyDerivation) {
+    const std::string salt = "0123456789abcdef";
+    auto hex = [](const auto& bytes) {
+        std::string text;
+        for (const auto byte : bytes) {
+            const auto c = static_cast<unsigned char>(byte);
+            text += "0123456789abcdef"[c >> 4];
+            text += "0123456789abcdef"[c & 15];
+        }
+        return text;
+    };
+    for (const std::string& password :
+         {std::string(), std::string("pw"), std::string(64, 'p'), std::string(100, 'q')}) {
+        for (const int iterations : {1, 2, 1000}) {
+            for (const int length : {32, 64}) {  // one block of output, and two
+                std::vector<unsigned char> hash(static_cast<std::size_t>(length));
+                PKCS5_PBKDF2_HMAC(password.data(), static_cast<int>(password.size()),
+                                  reinterpret_cast<const unsigned char*>(salt.data()),
+                                  static_cast<int>(salt.size()), iterations, EVP_sha256(), length,
+                                  hash.data());
+                const std::string stored = "pbkdf2-sha256$" + std::to_string(iterations) + "$" +
+                                           hex(salt) + "$" + hex(hash);
+                EXPECT_TRUE(verifyPassword(password, stored))
+                    << password.size() << " " << iterations;
+                EXPECT_FALSE(verifyPassword(password + "x", stored));
+            }
+        }
     }
 }
 
