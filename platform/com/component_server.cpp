@@ -33,7 +33,8 @@ std::vector<RegistryEntry> entriesOfClass(const ComponentClass& entry,
             {progId, entry.description},
             {classKey + "\\InProcServer32", libraryPath},
             {classKey + "\\ProgID", progId},
-            {classKey, entry.description}};
+            {classKey, entry.description},
+            {"CLSID", std::nullopt}};
 }
 
 // The platform key of a type library, as Windows names them after the pointer size.
@@ -51,12 +52,14 @@ std::vector<RegistryEntry> entriesOfTypeLibrary(const TypeLibrary& library,
                                           {versionKey + "\\FLAGS", "0"},
                                           {versionKey + "\\HELPDIR", folder},
                                           {versionKey, library.name},
-                                          {libraryKey, std::nullopt}};
+                                          {libraryKey, std::nullopt},
+                                          {"TypeLib", std::nullopt}};
     for (const TypeLibraryInterface& interface : library.interfaces) {
         const std::string key = std::string("Interface\\") + interface.interfaceId;
         entries.push_back({key + "\\TypeLib", library.libraryId});
         entries.push_back({key + "\\TypeLib", library.version, "Version"});
         entries.push_back({key, interface.name});
+        entries.push_back({"Interface", std::nullopt});
     }
     for (const ComponentClass& entry : classes) {
         entries.push_back(

@@ -25,7 +25,8 @@
 // where <platform> is "win64" or "win32" after the pointer size, as Windows names the platforms
 // of type libraries.
 // Unregistration removes those values, and each of those keys that is then empty (the LIBID key
-// too); keys or values that others added below them stay.
+// too); keys or values that others added below them stay. The containers CLSID, TypeLib and
+// Interface, made by the first registration on an empty registry, go as well once empty.
 
 #include <atomic>
 #include <memory>

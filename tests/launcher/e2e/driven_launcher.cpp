@@ -1,6 +1,6 @@
 // KXVantor as the whole-program tests drive it: the real program (runLauncher with Main) plus
 // one act named by its first argument, with the user in front of the error dialog played by
-// dialog_watch.h.
+// error_report_support.h.
 //   login               types DEMO, DEMO and a password into the login window and presses Login
 //   fault-in-procedure  the trapped procedure Module1.GetHILOWord divides by zero (SIGFPE)
 //   fault-outside       a timer of the window events, outside every procedure, writes through a
@@ -10,63 +10,49 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTimer>
-#include <string>
 
-#include "dialog_watch.h"
+#include "error_report_support.h"
 #include "launcher_run.h"
 #include "mod_startup.h"
 #include "trap.h"
 
 namespace {
 
-// The faults are real: the sanitizers must not stop them before the hardware does.
-#define KX_REAL_FAULT __attribute__((noinline, no_sanitize("undefined")))
-
 int* volatile g_nullTarget = nullptr;
 volatile int g_zero = 0;
 volatile int g_sink = 0;
 std::string g_act;
 
-KX_REAL_FAULT void writeThroughNull() {
-    *g_nullTarget = 1;
-}
-
-KX_REAL_FAULT void divideByZero() {
-    g_sink = 100 / g_zero;
-}
-
-void GetHILOWord() {
+// The faults are real: the sanitizers must not stop them before the hardware does.
+__attribute__((noinline, no_sanitize("undefined"))) void GetHILOWord() {
     kx::crash::Frame frame("Module1", "GetHILOWord");
-    kx::crash::trapped(frame, [&] {
-        frame.line(5);
-        divideByZero();
-    });
+    kx::crash::trapped(frame, [&] { g_sink = 100 / g_zero; });
 }
 
-void typeLoginAndPressLogin() {
-    for (QWidget* window : QApplication::topLevelWidgets()) {
-        if (auto* filerCode = window->findChild<QLineEdit*>(QStringLiteral("txtFilerCode"))) {
-            filerCode->setText(QStringLiteral("DEMO"));
-            window->findChild<QLineEdit*>(QStringLiteral("txtLogin"))
-                ->setText(QStringLiteral("DEMO"));
-            window->findChild<QLineEdit*>(QStringLiteral("txtPassword"))
-                ->setText(QStringLiteral("Secret-Pass"));
-            window->findChild<QPushButton*>(QStringLiteral("cmdLogin"))->click();
+void act() {
+    const auto named = [](const char* name) {
+        for (QWidget* window : QApplication::topLevelWidgets()) {
+            if (auto* widget = window->findChild<QWidget*>(QString::fromUtf8(name))) {
+                return widget;
+            }
         }
+        return static_cast<QWidget*>(nullptr);
+    };
+    if (g_act == "login") {
+        static_cast<QLineEdit*>(named("txtFilerCode"))->setText(QStringLiteral("DEMO"));
+        static_cast<QLineEdit*>(named("txtLogin"))->setText(QStringLiteral("DEMO"));
+        static_cast<QLineEdit*>(named("txtPassword"))->setText(QStringLiteral("Secret-Pass"));
+        static_cast<QPushButton*>(named("cmdLogin"))->click();
+    } else if (g_act == "fault-in-procedure") {
+        GetHILOWord();
+    } else if (g_act == "fault-outside") {
+        *g_nullTarget = 1;
     }
 }
 
 void DrivenMain() {
     kx::launcher::Main();
-    QTimer::singleShot(100, QCoreApplication::instance(), [] {
-        if (g_act == "login") {
-            typeLoginAndPressLogin();
-        } else if (g_act == "fault-in-procedure") {
-            GetHILOWord();
-        } else if (g_act == "fault-outside") {
-            writeThroughNull();
-        }
-    });
+    QTimer::singleShot(100, QCoreApplication::instance(), &act);
 }
 
 }  // namespace
