@@ -33,7 +33,8 @@ struct ReportSources {
 
 // Where and how a run posts. The transfer's time-outs follow the report's TimeOut: a server that
 // does not accept the connection, or accepts it and then stays silent, ends the run as not
-// delivered after that long.
+// delivered after that long (a silent one some seconds later, since libcurl measures the transfer
+// rate over a few seconds).
 struct ReportSettings {
     std::string url;  // see report_address.h
     TransferOptions transfer;
