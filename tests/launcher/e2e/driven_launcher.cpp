@@ -24,9 +24,19 @@ volatile int g_sink = 0;
 std::string g_act;
 
 // The faults are real: the sanitizers must not stop them before the hardware does.
-__attribute__((noinline, no_sanitize("undefined"))) void GetHILOWord() {
+#define KX_REAL_FAULT __attribute__((noinline, no_sanitize("undefined")))
+
+KX_REAL_FAULT void divideByZero() {
+    g_sink = 100 / g_zero;
+}
+
+KX_REAL_FAULT void writeThroughNull() {
+    *g_nullTarget = 1;
+}
+
+void GetHILOWord() {
     kx::crash::Frame frame("Module1", "GetHILOWord");
-    kx::crash::trapped(frame, [&] { g_sink = 100 / g_zero; });
+    kx::crash::trapped(frame, [&] { divideByZero(); });
 }
 
 void act() {
@@ -46,7 +56,7 @@ void act() {
     } else if (g_act == "fault-in-procedure") {
         GetHILOWord();
     } else if (g_act == "fault-outside") {
-        *g_nullTarget = 1;
+        writeThroughNull();
     }
 }
 
