@@ -80,7 +80,8 @@ TEST_F(ErrorComponent, RegisteredWithItsTypeLibraryCreatedByProgIdAndUnregistere
 
 TEST_F(ErrorComponent, InAHostWithoutAnApplicationTheDialogReportsAndCloseEndsWithOne) {
     environment.set("QT_QPA_PLATFORM", "offscreen");
-    const test::ChildResult child = test::runInChild([] {
+    const test::ChildResult child = test::runInChild([&] {
+        std::filesystem::current_path(scratch.path());  // for the log
         qAddPreRoutine(&test::watchForErrorDialogFromFirstEvent);
         callErrorHandler();
     });

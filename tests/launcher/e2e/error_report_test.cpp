@@ -30,6 +30,7 @@ class LauncherErrorReport : public ::testing::Test {
         fs::copy_file(KX_BIN_DIR "/driven_launcher", program);
         test::runProcess(KX_BIN_DIR "/regsvr32", {"/s", KX_BIN_DIR "/ZNErrHandler.so"},
                          setup.dataFolder());
+        fs::current_path(setup.dataFolder());  // the launcher's working folder, for the log
         setup.configure({{"BaseURL", "http://127.0.0.1:" +
                                          std::to_string(test::unusedLoopbackPort()) + "/kxbo"}});
     }
@@ -43,6 +44,9 @@ class LauncherErrorReport : public ::testing::Test {
         return {result.out, reports.empty() ? nlohmann::ordered_json() : reports.back()};
     }
 
+    ~LauncherErrorReport() override { fs::current_path(testFolder); }
+
+    fs::path testFolder = fs::current_path();
     test::LauncherTestSetup setup;
     test::ScopedEnvironment environment;
     test::ReportServer server;
@@ -67,6 +71,9 @@ TEST_F(LauncherErrorReport, AServerOutOfReachShowsTheDialogAndReportsTheMaskedDu
     const std::string context = report.at("Context");
     EXPECT_NE(context.find("<mLogin>DEMO</mLogin>\r\n<mPass**********"), std::string::npos);
     EXPECT_EQ(context.find("Secret-Pass"), std::string::npos) << context;
+    const std::string log = test::readFile(setup.dataFolder() / "KXErrorLog.txt");
+    EXPECT_NE(log.find(" frmLogin cmdLogin_Click "), std::string::npos) << log;
+    EXPECT_EQ(log.find("Secret-Pass"), std::string::npos) << log;
 }
 
 TEST_F(LauncherErrorReport, HardwareFaultsInsideAndOutsideProceduresAreReportedAlike) {
