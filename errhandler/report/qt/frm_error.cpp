@@ -86,7 +86,6 @@ void FrmError::buildControls() {
     setObjectName(QStringLiteral("frmError"));
     setWindowTitle(qText(kDialogCaption));
     setFont(dialogFont());
-    setModal(true);
 
     lblThereWas_ = wrappedLabel("lblThereWas", kThereWasText, this);
     Line1_ = new QFrame(this);
