@@ -40,6 +40,12 @@ if [[ -z "$base_url" ]]; then
   exit 1
 fi
 
+# The error library, registered in a machine registry of the demo's own (so that nothing of the
+# machine changes), sends its reports to the demo server: `kxserver reports` lists them.
+export KX_MACHINE_REGISTRY="${KX_MACHINE_REGISTRY:-$demo_dir/machine.db}"
+"$bin/regsvr32" /s "$bin/ZNErrHandler.so"
+"$bin/kxreg" add 'HKLM\SOFTWARE\Kestrix\ZNErrHandler' /v ReportURL /d "$base_url/GenErrorReport.asp" /f >/dev/null
+
 # The launcher reads its configuration beside itself: only the base URL of the service is set.
 cat >"$bin/KXVantorConfig.XML" <<XML
 <xml xmlns:s='uuid:BDC6E3F0-6DA3-11d1-A2A3-00AA00C14882'
@@ -82,6 +88,8 @@ The demo server listens at $base_url: log in with Filer Code DEMO, Login DEMO an
 demo. The user has two deployments, so the launcher asks which to run; the CLIENT deployment
 asks whether to check for updates. The install run itself is not part of the launcher yet: the
 install panel stays. Closing from the title bar is refused with a message; use Cancel.
+A failure shows the error dialog of ZNErrHandler, whose report goes to the demo server:
+"$bin/kxserver" reports "$demo_dir/catalog" lists the reports received.
 TEXT
 
 if [[ -z "$screenshot" ]]; then
