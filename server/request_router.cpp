@@ -245,28 +245,26 @@ struct RequestRouter::Impl {
             });
     }
 
-    void answer(HttpRequest& request, std::function<void(HttpReply)>& done) {
+    // The answer, or nullopt when the request went on to the password pool with `done`.
+    std::optional<HttpReply> answer(HttpRequest& request, std::function<void(HttpReply)>& done) {
         if (request.method != "POST") {
-            done(answerDownload(request));
-            return;
+            return answerDownload(request);
         }
         if (isReportPath(request.path)) {
-            done(answerReport(request));
-            return;
+            return answerReport(request);
         }
         auto call = std::make_shared<RemoteCall>();
         try {
             *call = parseRemoteCall(request.body);
         } catch (const RemoteError& e) {
-            done(jsonReply(e.httpStatus(), remoteErrorBody(e.number(), e.what())));
-            return;
+            return jsonReply(e.httpStatus(), remoteErrorBody(e.number(), e.what()));
         }
         if (const auto attempt = loginAttemptOf(*call, request.clientAddress)) {
             answerOnPasswordPool(std::make_shared<HttpRequest>(std::move(request)), call,
                                  std::move(done), passwords.delayFor(*attempt));
-            return;
+            return std::nullopt;
         }
-        done(answerCall(request, *call));
+        return answerCall(request, *call);
     }
 };
 
@@ -305,8 +303,20 @@ void RequestRouter::dispatch(HttpRequest request, std::function<void(HttpReply)>
     auto pending = std::make_shared<std::pair<HttpRequest, std::function<void(HttpReply)>>>(
         std::move(request), std::move(done));
     boost::asio::post(impl_->general, [impl = impl_.get(), pending] {
-        if (!impl->stopping) {
-            impl->answer(pending->first, pending->second);
+        if (impl->stopping) {
+            return;
+        }
+        auto& [received, replyTo] = *pending;
+        std::optional<HttpReply> reply;
+        try {
+            reply = impl->answer(received, replyTo);
+        } catch (const std::exception& e) {
+            // An exception leaving a pool thread would end the server.
+            impl->log.note("failed: " + received.method + " " + received.path + ": " + e.what());
+            reply = impl->refusal(500, received.method, received.path, "The server failed.");
+        }
+        if (reply && replyTo) {
+            replyTo(std::move(*reply));
         }
     });
 }
