@@ -2,7 +2,7 @@
 
 #include <fcntl.h>
 #include <signal.h>
-#include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -19,8 +19,6 @@
 #include "install_files.h"
 #include "password.h"
 
-extern char** environ;
-
 namespace kx::server::bench {
 
 namespace {
@@ -32,7 +30,8 @@ constexpr const char* kPassword = "bench pass";
 constexpr std::int64_t kGroup = 10;
 
 // Starts `program` with `args`; standard output goes to `outFd` (-1: nowhere), standard error
-// to `errFile` ("": nowhere).
+// to `errFile` ("": nowhere). The program is killed when the thread that started it ends (the
+// benchmark dying included), so that a failed run leaves no server behind.
 pid_t spawn(const std::string& program, const std::vector<std::string>& args, int outFd,
             const std::string& errFile) {
     std::vector<std::string> all = {program};
@@ -42,20 +41,24 @@ pid_t spawn(const std::string& program, const std::vector<std::string>& args, in
         argv.push_back(arg.data());
     }
     argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    if (outFd >= 0) {
-        posix_spawn_file_actions_adddup2(&actions, outFd, STDOUT_FILENO);
-    } else {
-        posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    const int out = outFd >= 0 ? outFd : open("/dev/null", O_WRONLY | O_CLOEXEC);
+    const int err = open(errFile.empty() ? "/dev/null" : errFile.c_str(),
+                         O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
+    const pid_t parent = getpid();
+    const pid_t pid = fork();
+    if (pid == 0) {
+        prctl(PR_SET_PDEATHSIG, SIGKILL);
+        if (getppid() != parent || dup2(out, STDOUT_FILENO) < 0 || dup2(err, STDERR_FILENO) < 0) {
+            _exit(127);
+        }
+        execv(program.c_str(), argv.data());
+        _exit(127);
     }
-    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO,
-                                     errFile.empty() ? "/dev/null" : errFile.c_str(),
-                                     O_WRONLY | O_CREAT | O_APPEND, 0600);
-    pid_t pid = 0;
-    const int failed = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (failed != 0) {
+    if (out != outFd) {
+        close(out);
+    }
+    close(err);
+    if (pid < 0) {
         throw std::runtime_error("cannot start " + program);
     }
     return pid;

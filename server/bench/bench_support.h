@@ -22,7 +22,7 @@ void createBenchCatalog(const std::filesystem::path& dir, int users);
 std::string benchLogin(int user);
 
 // `kxserver serve DIR` started from `program`, on `port` (0: a free one); killed (SIGKILL) when
-// the object goes away unless stopped before.
+// the object goes away unless stopped before, and when the thread that started it ends.
 class ServerProcess {
   public:
     ServerProcess(const std::string& program, const std::filesystem::path& dir, int port);
