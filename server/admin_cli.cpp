@@ -2,6 +2,7 @@
 
 #include <pthread.h>
 #include <signal.h>
+#include <sys/resource.h>
 
 #include <algorithm>
 #include <atomic>
@@ -97,13 +98,26 @@ std::int64_t nowSeconds() {
         .count();
 }
 
+// A server holds a descriptor per client: take all the open files the system allows.
+void raiseOpenFileLimit() {
+    rlimit files{};
+    if (getrlimit(RLIMIT_NOFILE, &files) == 0 && files.rlim_cur < files.rlim_max) {
+        files.rlim_cur = files.rlim_max;
+        setrlimit(RLIMIT_NOFILE, &files);
+    }
+}
+
 int serve(const Arguments& a, std::ostream& out) {
     ServerOptions options;
     options.dir = a.positional[0];
     options.address = a.value("--address", "127.0.0.1");
     options.port = static_cast<int>(optionalInteger(a, "--port", 0, 0, 65535));
     options.publicUrl = a.value("--public-url");
+    options.reportStoreLimit = static_cast<std::uint64_t>(
+        optionalInteger(a, "--report-store-limit",
+                        static_cast<std::int64_t>(options.reportStoreLimit), 1 << 20, kMaxId));
     options.log = &std::cerr;
+    raiseOpenFileLimit();
 
     // SIGINT and SIGTERM are taken by one waiting thread rather than a handler, so that stopping
     // the server runs as ordinary code. The mask is set before any server thread exists.
@@ -272,7 +286,7 @@ std::vector<Command> commands() {
          {},
          1,
          [](const Arguments& a, std::ostream& out) {
-             out << Catalog(a.positional[0]).errorReportsAsJsonLines();
+             Catalog(a.positional[0]).writeErrorReports(out);
              return 0;
          }},
         {"notes",
@@ -281,12 +295,12 @@ std::vector<Command> commands() {
          {},
          1,
          [](const Arguments& a, std::ostream& out) {
-             out << Catalog(a.positional[0]).loginNotesAsJsonLines();
+             Catalog(a.positional[0]).writeLoginNotes(out);
              return 0;
          }},
         {"serve",
-         "DIR [--address A] [--port N] [--public-url URL]",
-         {"--address", "--port", "--public-url"},
+         "DIR [--address A] [--port N] [--public-url URL] [--report-store-limit BYTES]",
+         {"--address", "--port", "--public-url", "--report-store-limit"},
          {},
          1,
          serve},

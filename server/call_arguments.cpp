@@ -22,6 +22,32 @@ std::string trimBlanks(const std::string& text) {
     return text.substr(first, text.find_last_not_of(" \t") - first + 1);
 }
 
+// True when arrays and objects nest deeper than `limit` anywhere in the text; brackets inside
+// strings do not count.
+bool nestsDeeperThan(std::string_view json, int limit) {
+    int depth = 0;
+    bool inString = false;
+    for (std::size_t i = 0; i < json.size(); ++i) {
+        const char c = json[i];
+        if (inString) {
+            if (c == '\\') {
+                ++i;
+            } else if (c == '"') {
+                inString = false;
+            }
+        } else if (c == '"') {
+            inString = true;
+        } else if (c == '[' || c == '{') {
+            if (++depth > limit) {
+                return true;
+            }
+        } else if (c == ']' || c == '}') {
+            --depth;
+        }
+    }
+    return false;
+}
+
 }  // namespace
 
 std::string remoteErrorBody(std::int32_t number, const std::string& description) {
@@ -31,6 +57,10 @@ std::string remoteErrorBody(std::int32_t number, const std::string& description)
 }
 
 RemoteCall parseRemoteCall(std::string_view body) {
+    if (nestsDeeperThan(body, kMaxJsonNesting)) {
+        throw RemoteError(400, error_number::kInvalidArgument,
+                          "The request nests arrays or objects too deeply.");
+    }
     nlohmann::json request = nlohmann::json::parse(body, nullptr, false);
     if (request.is_discarded()) {
         throw RemoteError(400, error_number::kInvalidArgument,

@@ -19,8 +19,13 @@ struct RemoteCall {
     nlohmann::json args;  // always an array
 };
 
+// Arrays and objects inside each other deeper than this are refused before any is built: a call
+// needs two levels, and every level costs far more memory than its one byte of text.
+inline constexpr int kMaxJsonNesting = 32;
+
 // Parses a request body {"progid":..., "method":..., "args":[...]}; throws RemoteError 400 for
-// malformed JSON or a body of another shape. Extra members are ignored.
+// malformed JSON, nesting deeper than kMaxJsonNesting or a body of another shape. Extra members
+// are ignored.
 RemoteCall parseRemoteCall(std::string_view body);
 
 // Throws RemoteError (450) unless the call has exactly `count` arguments.

@@ -143,7 +143,8 @@ void Catalog::create(const std::filesystem::path& dir, std::uint32_t pbkdf2Itera
     if (std::filesystem::exists(fileIn(dir))) {
         throw std::invalid_argument("a catalog exists already in " + dir.string());
     }
-    Catalog catalog(dir, true);
+    Catalog catalog(dir, true, Database::kDefaultBusyTimeout);
+    catalog.useWriteAheadLog();
     inTransaction(catalog.db_, [&] {
         catalog.db_.exec(kSchema);
         catalog.setSetting("pbkdf2_iterations", std::to_string(pbkdf2Iterations));
@@ -151,10 +152,16 @@ void Catalog::create(const std::filesystem::path& dir, std::uint32_t pbkdf2Itera
     });
 }
 
-Catalog::Catalog(const std::filesystem::path& dir) : Catalog(dir, false) {}
+Catalog::Catalog(const std::filesystem::path& dir, std::chrono::milliseconds busyTimeout)
+    : Catalog(dir, false, busyTimeout) {}
 
-Catalog::Catalog(const std::filesystem::path& dir, bool create)
-    : dir_(dir), db_(fileIn(dir).string(), create) {}
+Catalog::Catalog(const std::filesystem::path& dir, bool create,
+                 std::chrono::milliseconds busyTimeout)
+    : dir_(dir), db_(fileIn(dir).string(), create, busyTimeout) {}
+
+void Catalog::useWriteAheadLog() {
+    db_.exec("PRAGMA journal_mode = WAL; PRAGMA synchronous = FULL");
+}
 
 std::string Catalog::setting(const std::string& key, const std::string& fallback) {
     auto query = db_.prepare("SELECT value FROM settings WHERE key = ?");
@@ -313,25 +320,23 @@ std::int64_t Catalog::nextSequenceId(std::int64_t groupId) {
 }
 
 std::optional<User> Catalog::findUser(const std::string& filerCode, const std::string& login) {
-    auto query =
-        db_.prepare("SELECT id, filer_code, login FROM users WHERE filer_code = ? AND login = ?");
-    query.bind(1, filerCode).bind(2, login);
-    if (!query.step()) {
+    auto stored = storedLogin(filerCode, login);
+    if (!stored) {
         return std::nullopt;
     }
-    return User{query.integer(0), query.text(1), query.text(2)};
+    return stored->user;
 }
 
-std::optional<User> Catalog::authenticate(const std::string& filerCode, const std::string& login,
-                                          const std::string& password) {
+std::optional<StoredLogin> Catalog::storedLogin(const std::string& filerCode,
+                                                const std::string& login) {
     auto query = db_.prepare(
         "SELECT id, filer_code, login, password_hash FROM users WHERE filer_code = ? AND "
         "login = ?");
     query.bind(1, filerCode).bind(2, login);
-    if (!query.step() || !verifyPassword(password, query.text(3))) {
+    if (!query.step()) {
         return std::nullopt;
     }
-    return User{query.integer(0), query.text(1), query.text(2)};
+    return StoredLogin{User{query.integer(0), query.text(1), query.text(2)}, query.text(3)};
 }
 
 std::vector<LoginServer> Catalog::loginServersFor(std::int64_t userId) {

@@ -5,10 +5,14 @@
 // so the same catalog serves on any address and port.
 //
 // A Catalog object is not safe for concurrent use; the HTTP server serialises access to it.
-// Every failure of the file throws CatalogError; a wrong argument throws std::invalid_argument.
+// Every failure of the file throws CatalogError (CatalogBusy when another connection held it for
+// the whole busy time-out); a wrong argument throws std::invalid_argument.
 
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
+#include <iosfwd>
+#include <limits>
 #include <memory>
 #include <optional>
 #include <string>
@@ -66,8 +70,20 @@ struct TokenBinding {
     std::string ipText;      // the address the launcher reported at login
 };
 
+// A user with the stored hash of their password.
+struct StoredLogin {
+    User user;
+    std::string passwordHash;
+};
+
 // One received error report: its form fields in arrival order.
 using FormFields = std::vector<std::pair<std::string, std::string>>;
+
+// The oldest reports removed to keep the report store under its cap.
+struct DroppedReports {
+    std::int64_t count = 0;
+    std::uint64_t bytes = 0;
+};
 
 // The start row of an install list has a SequenceID of at least this value.
 inline constexpr std::int64_t kStartRowSequence = 9999;
@@ -78,11 +94,17 @@ class Catalog {
     static std::filesystem::path fileIn(const std::filesystem::path& dir);
     // Creates the folder (if needed) and an empty catalog; fails when a catalog exists already.
     static void create(const std::filesystem::path& dir, std::uint32_t pbkdf2Iterations);
-    // Opens the existing catalog of `dir`; fails when there is none.
-    explicit Catalog(const std::filesystem::path& dir);
+    // Opens the existing catalog of `dir`; fails when there is none. A step that finds the file
+    // locked by another connection waits up to `busyTimeout` before it throws CatalogBusy.
+    explicit Catalog(const std::filesystem::path& dir,
+                     std::chrono::milliseconds busyTimeout = Database::kDefaultBusyTimeout);
 
     const std::filesystem::path& dir() const { return dir_; }
     Database& database() { return db_; }
+    // Switches the file to the write-ahead log, so that readers (an administrator listing
+    // reports) never block the server's writes, with every commit synced to disk before it
+    // counts as done. The mode stays with the file.
+    void useWriteAheadLog();
 
     // Named settings ("token_lifetime_seconds", "pbkdf2_iterations").
     std::string setting(const std::string& key, const std::string& fallback);
@@ -107,9 +129,8 @@ class Catalog {
 
     // Queries.
     std::optional<User> findUser(const std::string& filerCode, const std::string& login);
-    // The user when the password is right; nullopt otherwise (unknown user included).
-    std::optional<User> authenticate(const std::string& filerCode, const std::string& login,
-                                     const std::string& password);
+    // The user with the stored hash of their password; the password is checked by the caller.
+    std::optional<StoredLogin> storedLogin(const std::string& filerCode, const std::string& login);
     // Login servers with at least one deployment granted to the user, in the order they were
     // added.
     std::vector<LoginServer> loginServersFor(std::int64_t userId);
@@ -136,15 +157,21 @@ class Catalog {
                                              const std::string& busObjPath, std::int64_t now);
     void addLoginNote(const TokenBinding& binding, const std::string& notes,
                       const std::string& clientAddress, std::int64_t now);
-    void addErrorReport(const FormFields& fields, const std::string& clientAddress,
-                        std::int64_t now);
-    // One JSON object per line, oldest first.
-    std::string errorReportsAsJsonLines();
-    std::string loginNotesAsJsonLines();
+    // Stores a report once it is on disk. When the stored reports (the bytes of their fields)
+    // would exceed `storeLimit`, the oldest are dropped first, in the same transaction.
+    DroppedReports addErrorReport(
+        const FormFields& fields, const std::string& clientAddress, std::int64_t now,
+        std::uint64_t storeLimit = std::numeric_limits<std::uint64_t>::max());
+    // One JSON object per line, oldest first, written as they are read: a few megabytes at a
+    // time, each batch read in its own short read of the file.
+    void writeErrorReports(std::ostream& out);
+    void writeLoginNotes(std::ostream& out);
 
   private:
-    Catalog(const std::filesystem::path& dir, bool create);
+    Catalog(const std::filesystem::path& dir, bool create, std::chrono::milliseconds busyTimeout);
     std::int64_t userId(const std::string& filerCode, const std::string& login);
+    std::uint64_t storedReportBytes();
+    DroppedReports dropOldestReports(std::uint64_t bytesToFree);
 
     std::filesystem::path dir_;
     Database db_;

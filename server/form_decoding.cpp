@@ -6,12 +6,14 @@
 
 namespace kx::server {
 
-std::string decodeFormComponent(std::string_view text) {
+namespace {
+
+std::string decodeEscapes(std::string_view text, bool plusIsBlank) {
     std::string out;
     out.reserve(text.size());
     for (std::size_t i = 0; i < text.size(); ++i) {
         const char c = text[i];
-        if (c == '+') {
+        if (c == '+' && plusIsBlank) {
             out += ' ';
         } else if (c == '%' && i + 2 < text.size() && hexDigitValue(text[i + 1]) >= 0 &&
                    hexDigitValue(text[i + 2]) >= 0) {
@@ -22,6 +24,16 @@ std::string decodeFormComponent(std::string_view text) {
         }
     }
     return out;
+}
+
+}  // namespace
+
+std::string decodeFormComponent(std::string_view text) {
+    return decodeEscapes(text, true);
+}
+
+std::string decodePath(std::string_view text) {
+    return decodeEscapes(text, false);
 }
 
 FormFields decodeFormBody(std::string_view body, std::size_t maxFields) {

@@ -1,5 +1,6 @@
 #pragma once
-// Decoding of an application/x-www-form-urlencoded body into its fields, in arrival order.
+// Percent-decoding: of an application/x-www-form-urlencoded body into its fields, in arrival
+// order, and of a request path.
 
 #include <cstddef>
 #include <string_view>
@@ -15,5 +16,8 @@ FormFields decodeFormBody(std::string_view body, std::size_t maxFields = 1000);
 
 // Decodes one form component ("+" and "%XX" as above).
 std::string decodeFormComponent(std::string_view text);
+
+// Decodes the "%XX" escapes of a request path; "+" stays as it is.
+std::string decodePath(std::string_view text);
 
 }  // namespace kx::server

@@ -1,9 +1,16 @@
 #pragma once
 // The HTTP face of kxserver: remote calls (POST, JSON) at the root and at every business-object
 // path, install files (GET) under each deployment's address, and the error-report form at
-// "/GenErrorReport.asp". Bad input is answered with a 4xx status and a clear error; the server
-// keeps serving.
+// "/GenErrorReport.asp" (request_router.h has what each answers). Bad input is answered with a
+// 4xx status and a clear error; the server keeps serving.
+//
+// The server is event-driven: its connections are served by an I/O loop on two threads, and a
+// request's work is handed to a small pool only once the request is whole (http_connection.h has
+// the deadlines), so that slow or idle clients hold sockets, never workers, and stop() ends the
+// server at once whatever its clients do. The listen queue is the system's largest, and answers
+// are sent without waiting to fill packets (TCP_NODELAY).
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
@@ -22,6 +29,15 @@ struct ServerOptions {
     std::string publicUrl;
     std::size_t callBodyLimit = 1 << 20;
     std::size_t reportBodyLimit = 4 << 20;
+    // The stored error reports (the bytes of their fields) are kept under this size by dropping
+    // the oldest, so that an open report address cannot fill the disk.
+    std::uint64_t reportStoreLimit = std::uint64_t{512} << 20;
+    // How long a catalog step waits for another process's lock before the request is refused
+    // with 503 (try again).
+    std::chrono::milliseconds catalogBusyTimeout{5000};
+    // Connections open at once; more are closed as they arrive. Bounded further by the
+    // process's limit of open files.
+    std::size_t maxConnections = 4096;
     // Seconds since 1970; tests move time forward through it.
     std::function<std::int64_t()> clock;
     // One line per request; null for none.
@@ -40,6 +56,8 @@ class KxServer {
     std::string bind();
     // Serves until stop() is called (from any thread). Call bind() first.
     void run();
+    // Makes run() return at once: open connections are dropped, work not yet started is dropped
+    // and work under way (a password check at most) is waited for. Safe before run() too.
     void stop();
     const std::string& baseUrl() const;
 

@@ -25,7 +25,8 @@ bool sameText(std::string_view a, std::string_view b) {
 struct CallTarget {
     const RemoteCall& call;
     const CallContext& context;
-    Catalog& catalog;
+    SharedCatalog& catalog;
+    PasswordChecks& passwords;
     bool clientObject;
 
     // Deployments are looked up at the posted path; the base service looks at all of them.
@@ -37,7 +38,7 @@ struct CallTarget {
 TokenBinding requireToken(const CallTarget& target) {
     const std::string token = textArgument(target.call, 0, "token");
     auto binding =
-        target.catalog.resolveToken(token, target.context.busObjPath, target.context.now);
+        target.catalog.lock()->resolveToken(token, target.context.busObjPath, target.context.now);
     if (!binding) {
         throw RemoteError(403, error_number::kInvalidToken,
                           "The login token is not valid here or has expired.  Please log in "
@@ -49,8 +50,9 @@ TokenBinding requireToken(const CallTarget& target) {
 // The install groups the token's user may read through this object at this path.
 std::set<std::int64_t> groupsCoveredBy(const CallTarget& target, const TokenBinding& binding) {
     std::set<std::int64_t> groups;
-    for (const auto& d :
-         target.catalog.grantedDeployments(binding.userId, target.scopePath(), binding.client)) {
+    const auto granted = target.catalog.lock()->grantedDeployments(
+        binding.userId, target.scopePath(), binding.client);
+    for (const auto& d : granted) {
         groups.insert(d.installGroupId);
         groups.insert(d.customInstallGroupId);
     }
@@ -68,42 +70,52 @@ void requireCovered(const std::set<std::int64_t>& covered, std::int64_t group) {
 
 nlohmann::json getLoginServers(const CallTarget& t) {
     expectArgumentCount(t.call, 2);
+    auto catalog = t.catalog.lock();
     const auto user =
-        t.catalog.findUser(textArgument(t.call, 0, "Filer Code"), textArgument(t.call, 1, "Login"));
-    return loginServersXml(user ? t.catalog.loginServersFor(user->id) : std::vector<LoginServer>{},
+        catalog->findUser(textArgument(t.call, 0, "Filer Code"), textArgument(t.call, 1, "Login"));
+    return loginServersXml(user ? catalog->loginServersFor(user->id) : std::vector<LoginServer>{},
                            t.context.baseUrl);
 }
 
 nlohmann::json getDeployments(const CallTarget& t) {
     expectArgumentCount(t.call, 2);
+    auto catalog = t.catalog.lock();
     const auto user =
-        t.catalog.findUser(textArgument(t.call, 0, "Filer Code"), textArgument(t.call, 1, "Login"));
-    return deploymentsXml(user ? t.catalog.deploymentsFor(user->id) : std::vector<Deployment>{},
+        catalog->findUser(textArgument(t.call, 0, "Filer Code"), textArgument(t.call, 1, "Login"));
+    return deploymentsXml(user ? catalog->deploymentsFor(user->id) : std::vector<Deployment>{},
                           t.context.baseUrl);
+}
+
+// The user when the call's password (its first three arguments are Filer Code, Login and
+// Password) is right. The catalog is locked to read the stored hash, not while it is checked.
+std::optional<User> authenticate(const CallTarget& t) {
+    const LoginAttempt attempt{textArgument(t.call, 0, "Filer Code"),
+                               textArgument(t.call, 1, "Login"),
+                               textArgument(t.call, 2, "Password"), t.context.clientAddress};
+    const auto stored = t.catalog.lock()->storedLogin(attempt.filerCode, attempt.login);
+    if (!t.passwords.check(attempt, stored ? stored->passwordHash : std::string())) {
+        return std::nullopt;
+    }
+    return stored->user;
 }
 
 nlohmann::json isValidLogin(const CallTarget& t) {
     expectArgumentCount(t.call, 5);
-    const std::string filer = textArgument(t.call, 0, "Filer Code");
-    const std::string login = textArgument(t.call, 1, "Login");
-    const std::string password = textArgument(t.call, 2, "Password");
     const bool client = flagArgument(t.call, 3, "client flag");
     flagArgument(t.call, 4, "reserved flag");
-    const auto user = t.catalog.authenticate(filer, login, password);
-    return user && !t.catalog.grantedDeployments(user->id, t.scopePath(), client).empty();
+    const auto user = authenticate(t);
+    return user && !t.catalog.lock()->grantedDeployments(user->id, t.scopePath(), client).empty();
 }
 
 nlohmann::json loginUser(const CallTarget& t) {
     expectArgumentCount(t.call, 4);
-    const std::string filer = textArgument(t.call, 0, "Filer Code");
-    const std::string login = textArgument(t.call, 1, "Login");
-    const std::string password = textArgument(t.call, 2, "Password");
     const std::string ipText = textArgument(t.call, 3, "IP address");
-    const auto user = t.catalog.authenticate(filer, login, password);
+    const auto user = authenticate(t);
     if (!user) {
         return "";
     }
-    const auto deployments = t.catalog.grantedDeployments(user->id, t.scopePath(), t.clientObject);
+    auto catalog = t.catalog.lock();
+    const auto deployments = catalog->grantedDeployments(user->id, t.scopePath(), t.clientObject);
     if (deployments.empty()) {
         return "";
     }
@@ -113,7 +125,7 @@ nlohmann::json loginUser(const CallTarget& t) {
     binding.busObjPath = t.context.busObjPath;
     binding.client = t.clientObject;
     binding.ipText = ipText.substr(0, 200);
-    return t.catalog.issueToken(binding, t.context.now + t.catalog.tokenLifetimeSeconds());
+    return catalog->issueToken(binding, t.context.now + catalog->tokenLifetimeSeconds());
 }
 
 nlohmann::json getUpdateInfoLastUpdate(const CallTarget& t) {
@@ -130,7 +142,7 @@ nlohmann::json getUpdateInfoLastUpdate(const CallTarget& t) {
                           "An install group name is INSTALL_ followed by the group id.");
     }
     requireCovered(groupsCoveredBy(t, binding), group);
-    const auto stamp = t.catalog.groupStamp(group);
+    const auto stamp = t.catalog.lock()->groupStamp(group);
     if (!stamp) {
         throw RemoteError(404, error_number::kUnknownGroup,
                           "There is no install group " + std::to_string(group) + ".");
@@ -146,14 +158,14 @@ nlohmann::json getInstallFilesById(const CallTarget& t) {
     const auto covered = groupsCoveredBy(t, binding);
     requireCovered(covered, group);
     requireCovered(covered, customGroup);
-    return installFilesXml(t.catalog.installFiles(group, customGroup));
+    return installFilesXml(t.catalog.lock()->installFiles(group, customGroup));
 }
 
 nlohmann::json writeLoginNotes(const CallTarget& t) {
     expectArgumentCount(t.call, 2);
     const TokenBinding binding = requireToken(t);
-    t.catalog.addLoginNote(binding, textArgument(t.call, 1, "notes"), t.context.clientAddress,
-                           t.context.now);
+    const std::string notes = textArgument(t.call, 1, "notes");
+    t.catalog.lock()->addLoginNote(binding, notes, t.context.clientAddress, t.context.now);
     return nullptr;
 }
 
@@ -174,7 +186,12 @@ constexpr std::array<Method, 7> kMethods{{
 
 }  // namespace
 
-nlohmann::json runRemoteCall(Catalog& catalog, const RemoteCall& call, const CallContext& context) {
+nlohmann::json runRemoteCall(const CallServices& services, const RemoteCall& call,
+                             const CallContext& context) {
+    if (context.busObjPath != "/" && !services.catalog.lock()->servesPath(context.busObjPath)) {
+        throw RemoteError(404, error_number::kNotFound,
+                          "No business-object server is published at this address.");
+    }
     // Object and member names are matched without regard to case, as late binding does.
     const bool client = sameText(call.progId, "KXBOGeneral_V3.Init");
     if (!client && !sameText(call.progId, "KXBO_V2.Init")) {
@@ -190,7 +207,20 @@ nlohmann::json runRemoteCall(Catalog& catalog, const RemoteCall& call, const Cal
                           "Object doesn't support this property or method: \"" +
                               call.method.substr(0, 100) + "\".");
     }
-    return method->run(CallTarget{call, context, catalog, client});
+    return method->run(CallTarget{call, context, services.catalog, services.passwords, client});
+}
+
+std::optional<LoginAttempt> loginAttemptOf(const RemoteCall& call,
+                                           const std::string& clientAddress) {
+    const bool carriesPassword =
+        sameText(call.method, "isValidLogin") || sameText(call.method, "LoginUser");
+    if (!carriesPassword || call.args.size() < 3 ||
+        !std::all_of(call.args.begin(), call.args.begin() + 3,
+                     [](const nlohmann::json& arg) { return arg.is_string(); })) {
+        return std::nullopt;
+    }
+    return LoginAttempt{call.args[0].get<std::string>(), call.args[1].get<std::string>(),
+                        call.args[2].get<std::string>(), clientAddress};
 }
 
 }  // namespace kx::server

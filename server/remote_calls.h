@@ -1,14 +1,17 @@
 #pragma once
 // The business objects "KXBO_V2.Init" and "KXBOGeneral_V3.Init" and their seven calls, on top of
 // the catalog. Transport-free: the HTTP server hands in the parsed call and where it arrived.
+// The catalog is locked for each step that reads or writes it, never while a password is hashed.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include <nlohmann/json.hpp>
 
 #include "call_arguments.h"
-#include "catalog.h"
+#include "password_checks.h"
+#include "shared_catalog.h"
 
 namespace kx::server {
 
@@ -21,9 +24,21 @@ struct CallContext {
     std::int64_t now = 0;  // seconds since 1970
 };
 
+struct CallServices {
+    SharedCatalog& catalog;
+    PasswordChecks& passwords;
+};
+
 // Runs one call and returns its result value (a string, a Boolean or null). Throws RemoteError
-// for an unknown object or method (404), wrong arguments (400), a bad or expired token and a
-// group the token does not cover (403), an unknown group (404).
-nlohmann::json runRemoteCall(Catalog& catalog, const RemoteCall& call, const CallContext& context);
+// for a path where nothing is published, an unknown object or method (404), wrong arguments
+// (400), a bad or expired token and a group the token does not cover (403), an unknown group
+// (404); CatalogError (CatalogBusy included) when the catalog fails.
+nlohmann::json runRemoteCall(const CallServices& services, const RemoteCall& call,
+                             const CallContext& context);
+
+// The login a call attempts with its password (isValidLogin, LoginUser), when it is such a call
+// and its first three arguments are text; nullopt otherwise.
+std::optional<LoginAttempt> loginAttemptOf(const RemoteCall& call,
+                                           const std::string& clientAddress);
 
 }  // namespace kx::server

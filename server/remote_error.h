@@ -25,6 +25,8 @@ inline constexpr std::int32_t kUnknownGroup = kObjectErrorBase + 1003;
 inline constexpr std::int32_t kRequestTooLarge = kObjectErrorBase + 1004;
 inline constexpr std::int32_t kNotFound = kObjectErrorBase + 1005;
 inline constexpr std::int32_t kServerFailure = kObjectErrorBase + 1006;
+// The catalog stayed locked by another process; the same call may be made again shortly.
+inline constexpr std::int32_t kServerBusy = kObjectErrorBase + 1007;
 }  // namespace error_number
 
 class RemoteError : public std::runtime_error {

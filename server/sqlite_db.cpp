@@ -2,15 +2,13 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <limits>
+#include <thread>
 
 namespace kx::server {
 
 namespace {
-
-[[noreturn]] void fail(sqlite3* db, const std::string& what) {
-    throw CatalogError(what + ": " + (db != nullptr ? sqlite3_errmsg(db) : "out of memory"));
-}
 
 int checkedLength(std::string_view text) {
     if (text.size() > static_cast<std::size_t>(std::numeric_limits<int>::max())) {
@@ -21,7 +19,8 @@ int checkedLength(std::string_view text) {
 
 }  // namespace
 
-Database::Database(const std::string& file, bool create) {
+Database::Database(const std::string& file, bool create, std::chrono::milliseconds busyTimeout)
+    : busyTimeout_(busyTimeout) {
     int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_FULLMUTEX;
     if (create) {
         flags |= SQLITE_OPEN_CREATE;
@@ -36,8 +35,46 @@ Database::Database(const std::string& file, bool create) {
         }
         throw CatalogError(message);
     }
-    sqlite3_busy_timeout(db_, 5000);
+    sqlite3_busy_handler(db_, &Database::waitWhileBusy, this);
     exec("PRAGMA foreign_keys = ON");
+}
+
+int Database::waitWhileBusy(void* self, int attempt) {
+    auto& db = *static_cast<Database*>(self);
+    const auto now = std::chrono::steady_clock::now();
+    if (attempt == 0) {
+        db.busySince_ = now;
+    }
+    const auto waited = now - db.busySince_;
+    if (db.interrupted_ || waited >= db.busyTimeout_) {
+        return 0;
+    }
+    // Short naps first, so that a lock held for a moment costs a moment.
+    const std::chrono::milliseconds nap(attempt < 10 ? 1 : 10);
+    std::this_thread::sleep_for(
+        std::min<std::chrono::steady_clock::duration>(nap, db.busyTimeout_ - waited));
+    return 1;
+}
+
+void Database::fail(int code, const std::string& what) const {
+    const std::string message =
+        what + ": " + (db_ != nullptr ? sqlite3_errmsg(db_) : "out of memory");
+    const int primary = code & 0xFF;
+    if (primary == SQLITE_BUSY || primary == SQLITE_LOCKED) {
+        throw CatalogBusy(message);
+    }
+    throw CatalogError(message);
+}
+
+void Database::rollbackQuietly() noexcept {
+    if (sqlite3_get_autocommit(db_) == 0) {
+        sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+    }
+}
+
+void Database::interrupt() noexcept {
+    interrupted_ = true;
+    sqlite3_interrupt(db_);
 }
 
 Database::~Database() {
@@ -46,11 +83,9 @@ Database::~Database() {
 
 void Database::exec(std::string_view sql) {
     const std::string text(sql);
-    char* error = nullptr;
-    if (sqlite3_exec(db_, text.c_str(), nullptr, nullptr, &error) != SQLITE_OK) {
-        std::string message = error != nullptr ? error : "unknown error";
-        sqlite3_free(error);
-        throw CatalogError("catalog statement failed: " + message);
+    const int rc = sqlite3_exec(db_, text.c_str(), nullptr, nullptr, nullptr);
+    if (rc != SQLITE_OK) {
+        fail(rc, "catalog statement failed");
     }
 }
 
@@ -67,8 +102,9 @@ int Database::changes() const {
 }
 
 Statement::Statement(Database& db, std::string_view sql) : db_(db) {
-    if (sqlite3_prepare_v2(db_.db_, sql.data(), checkedLength(sql), &stmt_, nullptr) != SQLITE_OK) {
-        fail(db_.db_, "cannot prepare catalog statement");
+    const int rc = sqlite3_prepare_v2(db_.db_, sql.data(), checkedLength(sql), &stmt_, nullptr);
+    if (rc != SQLITE_OK) {
+        db_.fail(rc, "cannot prepare catalog statement");
     }
 }
 
@@ -83,21 +119,21 @@ Statement::~Statement() {
 Statement& Statement::bind(int index, std::string_view text) {
     if (sqlite3_bind_text(stmt_, index, text.data(), checkedLength(text), SQLITE_TRANSIENT) !=
         SQLITE_OK) {
-        fail(db_.db_, "cannot bind catalog value");
+        db_.fail(SQLITE_ERROR, "cannot bind catalog value");
     }
     return *this;
 }
 
 Statement& Statement::bind(int index, std::int64_t number) {
     if (sqlite3_bind_int64(stmt_, index, number) != SQLITE_OK) {
-        fail(db_.db_, "cannot bind catalog value");
+        db_.fail(SQLITE_ERROR, "cannot bind catalog value");
     }
     return *this;
 }
 
 Statement& Statement::bindNull(int index) {
     if (sqlite3_bind_null(stmt_, index) != SQLITE_OK) {
-        fail(db_.db_, "cannot bind catalog value");
+        db_.fail(SQLITE_ERROR, "cannot bind catalog value");
     }
     return *this;
 }
@@ -110,7 +146,7 @@ bool Statement::step() {
     if (rc == SQLITE_DONE) {
         return false;
     }
-    fail(db_.db_, "catalog query failed");
+    db_.fail(rc, "catalog query failed");
 }
 
 void Statement::run() {

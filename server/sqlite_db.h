@@ -1,7 +1,10 @@
 #pragma once
 // A thin owner of one SQLite connection and its prepared statements. Every failure throws
-// CatalogError with SQLite's own message, so callers never look at result codes.
+// CatalogError with SQLite's own message, so callers never look at result codes; a catalog that
+// stays locked by another connection for longer than the busy time-out throws CatalogBusy.
 
+#include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <optional>
 #include <stdexcept>
@@ -18,13 +21,24 @@ class CatalogError : public std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
+// The catalog was locked by another connection for the whole busy time-out. Nothing of the
+// failed step was kept; the same step may be tried again later.
+class CatalogBusy : public CatalogError {
+  public:
+    using CatalogError::CatalogError;
+};
+
 class Statement;
 
 class Database {
   public:
-    // Opens (and with `create`, creates) the file; foreign keys on, a busy time-out so that an
-    // administrator's command and a running server can share the file.
-    Database(const std::string& file, bool create);
+    static constexpr std::chrono::milliseconds kDefaultBusyTimeout{5000};
+
+    // Opens (and with `create`, creates) the file; foreign keys on. A step that finds the file
+    // locked waits up to `busyTimeout` for it, so that an administrator's command and a running
+    // server can share the file.
+    Database(const std::string& file, bool create,
+             std::chrono::milliseconds busyTimeout = kDefaultBusyTimeout);
     ~Database();
     Database(const Database&) = delete;
     Database& operator=(const Database&) = delete;
@@ -35,9 +49,21 @@ class Database {
     std::int64_t lastInsertId() const;
     int changes() const;
 
+    // Rolls back the open transaction, if any; never throws.
+    void rollbackQuietly() noexcept;
+    // Makes every wait for a lock and every running statement of this connection fail at once,
+    // now and from now on. Safe from any thread; used when the server stops.
+    void interrupt() noexcept;
+
   private:
     friend class Statement;
+    static int waitWhileBusy(void* self, int attempt);
+    [[noreturn]] void fail(int code, const std::string& what) const;
+
     sqlite3* db_ = nullptr;
+    std::chrono::milliseconds busyTimeout_;
+    std::chrono::steady_clock::time_point busySince_;
+    std::atomic<bool> interrupted_{false};
 };
 
 // A prepared statement; bind parameters by 1-based index, then step through the rows.
@@ -68,17 +94,18 @@ class Statement {
     sqlite3_stmt* stmt_ = nullptr;
 };
 
-// Runs `body` inside one transaction: committed when it returns, rolled back when it throws.
+// Runs `body` inside one transaction: committed when it returns, rolled back when it or the
+// commit fails, so that a failure never leaves the connection inside a transaction.
 template <typename Body>
 void inTransaction(Database& db, Body&& body) {
     db.exec("BEGIN IMMEDIATE");
     try {
         body();
+        db.exec("COMMIT");
     } catch (...) {
-        db.exec("ROLLBACK");
+        db.rollbackQuietly();
         throw;
     }
-    db.exec("COMMIT");
 }
 
 }  // namespace kx::server

@@ -1,6 +1,7 @@
 // Install-file downloads, refusals of every way out of a group's folder, and the error-report
 // form, over real HTTP.
 
+#include <chrono>
 #include <filesystem>
 
 #include "catalog.h"
@@ -9,6 +10,8 @@
 
 namespace kx::server::test {
 namespace {
+
+using namespace std::chrono_literals;
 
 TEST_F(ServerTest, InstallFilesAreServedWithTheirLength) {
     const auto plain = client_->Get("/bo/server1/BROKER/InstallFiles/10/b.dat");
@@ -29,6 +32,58 @@ TEST_F(ServerTest, InstallFilesAreServedWithTheirLength) {
     const auto client = client_->Get("/bo/server2/CLIENT/InstallFiles/12/d.txt");
     ASSERT_TRUE(client);
     EXPECT_EQ(client->body, "delta");
+}
+
+TEST_F(ServerTest, DownloadsServeOneRangeAndHonourTheirValidators) {
+    const std::string path = "/bo/server1/BROKER/InstallFiles/10/b.dat";  // "bravo data"
+    auto get = [&](const httplib::Headers& headers) {
+        auto answer = client_->Get(path.c_str(), headers);
+        EXPECT_TRUE(answer);
+        return answer ? *answer : httplib::Response{};
+    };
+    const auto whole = get({});
+    const std::string etag = whole.get_header_value("ETag");
+    const std::string modified = whole.get_header_value("Last-Modified");
+    EXPECT_EQ(etag.size(), 66u) << etag;  // the quoted SHA-256 of the content
+    EXPECT_NE(modified.find(" GMT"), std::string::npos) << modified;
+    EXPECT_EQ(whole.get_header_value("Accept-Ranges"), "bytes");
+
+    struct Case {
+        std::string range;
+        int status;
+        std::string body;
+        std::string contentRange;
+    };
+    std::string manyRanges = "bytes=0-9";
+    for (int i = 0; i < 887; ++i) {
+        manyRanges += ",0-9";
+    }
+    const Case cases[] = {
+        {"bytes=2-4", 206, "avo", "bytes 2-4/10"}, {"bytes=7-", 206, "ata", "bytes 7-9/10"},
+        {"bytes=-3", 206, "ata", "bytes 7-9/10"},  {"bytes=8-400", 206, "ta", "bytes 8-9/10"},
+        {"bytes=10-", 416, "", "bytes */10"},      {"bytes=0-1,4-5", 200, "bravo data", ""},
+        {manyRanges, 200, "bravo data", ""},       {"bytes=x-y", 200, "bravo data", ""}};
+    for (const Case& c : cases) {
+        const auto answer = get({{"Range", c.range}});
+        EXPECT_EQ(answer.status, c.status) << c.range.substr(0, 20);
+        if (c.status != 416) {
+            EXPECT_EQ(answer.body, c.body) << c.range.substr(0, 20);
+        }
+        EXPECT_EQ(answer.get_header_value("Content-Range"), c.contentRange)
+            << c.range.substr(0, 20);
+    }
+    EXPECT_EQ(get({{"Range", "bytes=2-4"}, {"If-Range", etag}}).status, 206);
+    EXPECT_EQ(get({{"Range", "bytes=2-4"}, {"If-Range", modified}}).status, 206);
+    EXPECT_EQ(get({{"Range", "bytes=2-4"}, {"If-Range", "\"other\""}}).body, "bravo data");
+
+    // A republished file never continues an old download: the old validator gets it whole.
+    const auto file = dir_ / "files" / "10" / "b.dat";
+    kx::test::writeFile(file, "brand new data");
+    std::filesystem::last_write_time(file, std::filesystem::last_write_time(file) + 5s);
+    const auto renewed = get({{"Range", "bytes=2-4"}, {"If-Range", etag}});
+    EXPECT_EQ(renewed.status, 200);
+    EXPECT_EQ(renewed.body, "brand new data");
+    EXPECT_NE(renewed.get_header_value("ETag"), etag);
 }
 
 TEST_F(ServerTest, MissingAndForbiddenFilesAnswerNotFound) {
@@ -87,12 +142,7 @@ TEST_F(ServerTest, ErrorReportsAreStoredWithEveryFieldAndAnsweredWithOne) {
         EXPECT_EQ(answer->status, 200);
         EXPECT_NE(answer->body.find('1'), std::string::npos);
     }
-    std::istringstream lines(Catalog(dir_.path()).errorReportsAsJsonLines());
-    std::string line;
-    std::vector<nlohmann::json> reports;
-    while (std::getline(lines, line)) {
-        reports.push_back(nlohmann::json::parse(line));
-    }
+    const auto reports = storedReports();
     ASSERT_EQ(reports.size(), 2u);
     const auto& fields = reports[0].at("fields");
     EXPECT_EQ(fields.size(), 13u);
@@ -116,7 +166,7 @@ TEST_F(ServerTest, RefusedReportsNeverLookDelivered) {
         EXPECT_GE(answer->status, 400);
         EXPECT_EQ(answer->body.find('1'), std::string::npos) << answer->body;
     }
-    EXPECT_TRUE(Catalog(dir_.path()).errorReportsAsJsonLines().empty());
+    EXPECT_TRUE(storedReports().empty());
 }
 
 TEST(FormDecoding, DecodesPlusPercentAndKeepsBrokenEscapes) {

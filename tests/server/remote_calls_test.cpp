@@ -114,8 +114,9 @@ TEST_F(ServerTest, TokenCallsAnswerStampsFilesAndStoreNotes) {
     const auto notes = call(kServer1, kBroker, "WriteLoginNotes", {token, "Memory Load = %37"});
     EXPECT_EQ(notes.status, 200);
     EXPECT_TRUE(notes.body.at("result").is_null());
-    const std::string stored = Catalog(dir_.path()).loginNotesAsJsonLines();
-    const auto line = nlohmann::json::parse(stored);
+    std::ostringstream stored;
+    Catalog(dir_.path()).writeLoginNotes(stored);
+    const auto line = nlohmann::json::parse(stored.str());
     EXPECT_EQ(line.at("notes"), "Memory Load = %37");
     EXPECT_EQ(line.at("login"), "ALICE");
     EXPECT_EQ(line.at("ipText"), "10.0.0.5");

@@ -1,5 +1,10 @@
 #include "server_fixture.h"
 
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include "catalog.h"
 #include "publish.h"
 
@@ -44,20 +49,108 @@ void fillStandardCatalog(const std::filesystem::path& dir) {
     addStartRow(catalog, kBrokerGroup, "app.sh", "BROKERDIR", "");
 }
 
+RawConnection::RawConnection(int port) : fd_(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = htons(static_cast<std::uint16_t>(port));
+    if (fd_ < 0 || connect(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+        ADD_FAILURE() << "cannot connect to port " << port;
+    }
+}
+
+RawConnection::~RawConnection() {
+    close(fd_);
+}
+
+void RawConnection::send(const std::string& bytes) {
+    for (std::size_t done = 0; done < bytes.size();) {
+        const ssize_t n = ::send(fd_, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL);
+        if (n <= 0) {
+            return;  // the server closed the connection; receive() tells
+        }
+        done += static_cast<std::size_t>(n);
+    }
+}
+
+std::string RawConnection::receive(int idleMilliseconds) {
+    std::string text;
+    pollfd ready{fd_, POLLIN, 0};
+    char buffer[65536];
+    while (!closed_ && poll(&ready, 1, idleMilliseconds) == 1) {
+        const ssize_t n = recv(fd_, buffer, sizeof buffer, 0);
+        closed_ = n <= 0;
+        text.append(buffer, n > 0 ? static_cast<std::size_t>(n) : 0);
+    }
+    return text;
+}
+
+SlowClients::SlowClients(int port, int count, const std::string& requestLine) {
+    for (int i = 0; i < count; ++i) {
+        connections_.push_back(std::make_unique<RawConnection>(port));
+        connections_.back()->send(requestLine + "\r\nHost: x\r\n");
+    }
+    trickle_ = std::thread([this] {
+        while (!done_) {
+            for (auto& connection : connections_) {
+                connection->send("X-Slow: 1\r\n");
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        }
+    });
+}
+
+SlowClients::~SlowClients() {
+    done_ = true;
+    trickle_.join();
+}
+
 void ServerTest::SetUp() {
     fillStandardCatalog(dir_.path());
+    restartServer([](ServerOptions&) {});
+}
+
+void ServerTest::TearDown() {
+    stopServer();
+}
+
+void ServerTest::restartServer(const std::function<void(ServerOptions&)>& adjust) {
+    stopServer();
     ServerOptions options;
     options.dir = dir_.path();
     options.clock = [this] { return now_.load(); };
+    options.log = &log_;
+    adjust(options);
     server_ = std::make_unique<KxServer>(options);
     url_ = server_->bind();
     thread_ = std::thread([this] { server_->run(); });
     client_ = std::make_unique<httplib::Client>(url_);
 }
 
-void ServerTest::TearDown() {
-    server_->stop();
-    thread_.join();
+void ServerTest::stopServer() {
+    if (thread_.joinable()) {
+        server_->stop();
+        thread_.join();
+    }
+}
+
+std::vector<nlohmann::json> ServerTest::storedReports() const {
+    std::ostringstream out;
+    Catalog(dir_.path()).writeErrorReports(out);
+    std::istringstream lines(out.str());
+    std::vector<nlohmann::json> reports;
+    for (std::string line; std::getline(lines, line);) {
+        reports.push_back(nlohmann::json::parse(line));
+    }
+    return reports;
+}
+
+int ServerTest::port() const {
+    return portOf(url_);
+}
+
+int portOf(const std::string& url) {
+    return std::stoi(url.substr(url.rfind(':') + 1));
 }
 
 CallAnswer ServerTest::postRaw(const std::string& path, const std::string& body,

@@ -6,9 +6,12 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -42,10 +45,58 @@ inline constexpr const char* kServer2 = "/bo/server2";
 // compressed "c.txt", group 12 "d.txt"; group 10 has a start row.
 void fillStandardCatalog(const std::filesystem::path& dir);
 
+// The port of a base URL such as "http://127.0.0.1:40123".
+int portOf(const std::string& url);
+
+// A plain TCP connection to the loopback port, for requests no HTTP client would send. Closed when
+// the object goes away.
+class RawConnection {
+  public:
+    explicit RawConnection(int port);
+    ~RawConnection();
+    RawConnection(const RawConnection&) = delete;
+    RawConnection& operator=(const RawConnection&) = delete;
+
+    int fd() const { return fd_; }
+    void send(const std::string& bytes);
+    // Everything that arrives until the server closes the connection (closed() is then true) or
+    // nothing has arrived for `idleMilliseconds`.
+    std::string receive(int idleMilliseconds);
+    bool closed() const { return closed_; }
+
+  private:
+    int fd_ = -1;
+    bool closed_ = false;
+};
+
+// Connections that each sent the start of a request and add a header line every 300 ms, as a
+// slowloris client does, until the object goes away.
+class SlowClients {
+  public:
+    SlowClients(int port, int count, const std::string& requestLine);
+    ~SlowClients();
+    SlowClients(const SlowClients&) = delete;
+    SlowClients& operator=(const SlowClients&) = delete;
+
+  private:
+    std::vector<std::unique_ptr<RawConnection>> connections_;
+    std::atomic<bool> done_{false};
+    std::thread trickle_;
+};
+
 class ServerTest : public ::testing::Test {
   protected:
     void SetUp() override;
     void TearDown() override;
+
+    // Stops the running server (if any) and starts a new one on the same catalog, with its
+    // options changed by `adjust`; the request log goes to log_.
+    void restartServer(const std::function<void(ServerOptions&)>& adjust);
+    void stopServer();
+    // The error reports stored in the catalog, oldest first.
+    std::vector<nlohmann::json> storedReports() const;
+    // The loopback port the server listens on.
+    int port() const;
 
     CallAnswer call(const std::string& path, const std::string& progId, const std::string& method,
                     const nlohmann::json& args);
@@ -60,6 +111,7 @@ class ServerTest : public ::testing::Test {
     std::thread thread_;
     std::string url_;
     std::unique_ptr<httplib::Client> client_;
+    std::ostringstream log_;  // read it only after stopServer()
 };
 
 }  // namespace kx::server::test

@@ -1,7 +1,8 @@
 #include "child_process.h"
 
 #include <fcntl.h>
-#include <spawn.h>
+#include <signal.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -10,9 +11,29 @@
 
 #include "temp_dir.h"
 
-extern char** environ;
-
 namespace kx::test {
+
+namespace {
+
+// In a freshly forked child: dies with the parent's thread from now on, and at once when the
+// parent is already gone (the fork may have raced with its death). Only async-signal-safe calls.
+void dieWithParent(pid_t parent) {
+    prctl(PR_SET_PDEATHSIG, SIGKILL);
+    if (getppid() != parent) {
+        _exit(98);
+    }
+}
+
+struct OwnedDescriptor {
+    int fd;
+    ~OwnedDescriptor() {
+        if (fd >= 0) {
+            close(fd);
+        }
+    }
+};
+
+}  // namespace
 
 void emit(const std::string& text) {
     std::size_t done = 0;
@@ -30,11 +51,13 @@ ChildResult runInChild(const std::function<void()>& body) {
     if (pipe(fds) != 0) {
         throw std::runtime_error("pipe failed");
     }
+    const pid_t parent = getpid();
     const pid_t pid = fork();
     if (pid < 0) {
         throw std::runtime_error("fork failed");
     }
     if (pid == 0) {
+        dieWithParent(parent);
         close(fds[0]);
         dup2(fds[1], STDOUT_FILENO);
         dup2(fds[1], STDERR_FILENO);
@@ -69,33 +92,60 @@ ChildResult runInChild(const std::function<void()>& body) {
     return result;
 }
 
-pid_t startProcess(const std::vector<std::string>& command, const std::filesystem::path& outFile,
-                   const std::filesystem::path& errFile) {
+pid_t startTiedProcess(const std::vector<std::string>& command,
+                       const std::vector<ChildDescriptor>& descriptors) {
     if (command.empty()) {
         throw std::runtime_error("no program to start");
-    }
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, outFile.c_str(),
-                                     O_WRONLY | O_CREAT | O_APPEND, 0600);
-    if (errFile == outFile) {
-        posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
-    } else {
-        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errFile.c_str(),
-                                         O_WRONLY | O_CREAT | O_APPEND, 0600);
     }
     std::vector<char*> argv;
     for (const std::string& argument : command) {
         argv.push_back(const_cast<char*>(argument.c_str()));
     }
     argv.push_back(nullptr);
-    pid_t pid = -1;
-    const int failed = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (failed != 0) {
+    // The child reports a failed exec through this close-on-exec pipe; success closes it unread.
+    int status[2];
+    if (pipe2(status, O_CLOEXEC) != 0) {
+        throw std::runtime_error("pipe failed");
+    }
+    const pid_t parent = getpid();
+    const pid_t pid = fork();
+    if (pid == 0) {
+        dieWithParent(parent);
+        for (const ChildDescriptor& d : descriptors) {
+            // dup2 onto itself would keep close-on-exec; a plain copy clears it.
+            if (d.source == d.target ? fcntl(d.target, F_SETFD, 0) != 0
+                                     : dup2(d.source, d.target) < 0) {
+                _exit(97);
+            }
+        }
+        execvp(argv[0], argv.data());
+        const int error = errno;
+        [[maybe_unused]] const ssize_t ignored = write(status[1], &error, sizeof error);
+        _exit(127);
+    }
+    close(status[1]);
+    int error = 0;
+    const bool execFailed = pid > 0 && read(status[0], &error, sizeof error) == sizeof error;
+    close(status[0]);
+    if (pid < 0 || execFailed) {
+        if (execFailed) {
+            waitForExit(pid);
+        }
         throw std::runtime_error("cannot start " + command[0]);
     }
     return pid;
+}
+
+pid_t startProcess(const std::vector<std::string>& command, const std::filesystem::path& outFile,
+                   const std::filesystem::path& errFile) {
+    constexpr int kFlags = O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC;
+    const OwnedDescriptor out{open(outFile.c_str(), kFlags, 0600)};
+    const OwnedDescriptor err{errFile == outFile ? -1 : open(errFile.c_str(), kFlags, 0600)};
+    const int errFd = errFile == outFile ? out.fd : err.fd;
+    if (out.fd < 0 || errFd < 0) {
+        throw std::runtime_error("cannot open the output files of " + command.at(0));
+    }
+    return startTiedProcess(command, {{STDOUT_FILENO, out.fd}, {STDERR_FILENO, errFd}});
 }
 
 int waitForExit(pid_t pid) {

@@ -1,6 +1,11 @@
 #pragma once
 // Child processes for tests: a piece of a test run in a forked child (to observe faults and
 // process ends without ending the test program), and programs started with their output captured.
+//
+// Every child started here is tied to the thread that started it: it gets SIGKILL when that thread
+// ends, however it ends (a crash, a time-out's kill, a child of runInChild that is killed), so a
+// test never leaves a server or a program running behind it. Start children from the thread that
+// runs the test.
 
 #include <sys/types.h>
 
@@ -31,6 +36,19 @@ struct ProcessResult {
     std::string out;
     std::string err;
 };
+
+// A descriptor the started program finds in place: `target` in the child is a copy of the
+// parent's `source`. Descriptors not named are inherited unless they are close-on-exec.
+struct ChildDescriptor {
+    int target;
+    int source;
+};
+
+// Starts `command` (the program, looked up in PATH when it has no slash, then its arguments) in
+// the current environment with the given descriptors, tied to the calling thread. Throws
+// std::runtime_error when it cannot be started.
+pid_t startTiedProcess(const std::vector<std::string>& command,
+                       const std::vector<ChildDescriptor>& descriptors);
 
 // Starts `command` (the program, looked up in PATH when it has no slash, then its arguments) in
 // the current environment with standard output and error appended to the given files (the same

@@ -3,7 +3,6 @@
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -11,8 +10,9 @@
 #include <httplib.h>
 
 #include <stdexcept>
+#include <thread>
 
-extern char** environ;
+#include "child_process.h"
 
 namespace kx::test {
 
@@ -23,29 +23,29 @@ const std::string kKxserver = std::string(KX_BIN_DIR) + "/kxserver";
 // Starts kxserver with its standard output on a pipe; returns the read end and sets `pid`.
 // Standard error goes to `errorLog` (or stays the test's own when empty).
 int spawnKxserver(const std::vector<std::string>& args, const std::string& errorLog, pid_t& pid) {
-    std::vector<std::string> argv = {kKxserver};
-    argv.insert(argv.end(), args.begin(), args.end());
-    std::vector<char*> pointers;
-    for (auto& arg : argv) {
-        pointers.push_back(arg.data());
-    }
-    pointers.push_back(nullptr);
+    std::vector<std::string> command = {kKxserver};
+    command.insert(command.end(), args.begin(), args.end());
     int fds[2];
     if (pipe2(fds, O_CLOEXEC) != 0) {
         throw std::runtime_error("pipe failed");
     }
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, fds[1], STDOUT_FILENO);
-    if (!errorLog.empty()) {
-        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errorLog.c_str(),
-                                         O_WRONLY | O_CREAT | O_APPEND, 0600);
+    std::vector<ChildDescriptor> descriptors = {{STDOUT_FILENO, fds[1]}};
+    const int log = errorLog.empty()
+                        ? -1
+                        : open(errorLog.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
+    if (log >= 0) {
+        descriptors.push_back({STDERR_FILENO, log});
     }
-    const int rc =
-        posix_spawn(&pid, kKxserver.c_str(), &actions, nullptr, pointers.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
+    try {
+        pid = startTiedProcess(command, descriptors);
+    } catch (...) {
+        pid = -1;
+    }
     close(fds[1]);
-    if (rc != 0) {
+    if (log >= 0) {
+        close(log);
+    }
+    if (pid < 0) {
         close(fds[0]);
         throw std::runtime_error("cannot start " + kKxserver);
     }
@@ -124,8 +124,26 @@ ServeProcess::ServeProcess(const std::filesystem::path& catalogDir, const std::s
 }
 
 ServeProcess::~ServeProcess() {
-    kill(pid_, SIGTERM);
-    exitCodeOf(pid_);
+    if (pid_ > 0) {
+        stop(SIGTERM);
+    }
+}
+
+int ServeProcess::stop(int signal, std::chrono::seconds within) {
+    kill(pid_, signal);
+    const auto deadline = std::chrono::steady_clock::now() + within;
+    int status = 0;
+    while (waitpid(pid_, &status, WNOHANG) == 0) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            kill(pid_, SIGKILL);
+            exitCodeOf(pid_);
+            pid_ = 0;
+            return -1;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    pid_ = 0;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
 RecordingRelay::RecordingRelay() : server_(std::make_unique<httplib::Server>()) {

@@ -5,6 +5,7 @@
 
 #include <sys/types.h>
 
+#include <chrono>
 #include <filesystem>
 #include <memory>
 #include <mutex>
@@ -26,7 +27,8 @@ std::string kxserver(const std::vector<std::string>& args);
 int unusedLoopbackPort();
 
 // `kxserver serve DIR --port 0 [--public-url URL]`, stopped (SIGTERM, then waited for) when the
-// object goes away. Its log goes to serve.log beside the catalog folder.
+// object goes away, and killed with the test if the test dies first. Its log goes to serve.log
+// beside the catalog folder.
 class ServeProcess {
   public:
     explicit ServeProcess(const std::filesystem::path& catalogDir,
@@ -37,6 +39,10 @@ class ServeProcess {
 
     // Where it listens ("http://127.0.0.1:PORT"); with a public URL its lists name that instead.
     const std::string& url() const { return url_; }
+    pid_t pid() const { return pid_; }
+    // Sends `signal` and waits for the end: the exit code (128 + the signal when a signal ended
+    // it), or -1 when it has not ended `within` that time (it is killed then).
+    int stop(int signal, std::chrono::seconds within = std::chrono::seconds(20));
 
   private:
     pid_t pid_ = 0;

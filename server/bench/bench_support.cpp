@@ -1,0 +1,291 @@
+#include "bench_support.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <httplib.h>
+
+#include <algorithm>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+#include <nlohmann/json.hpp>
+
+#include "catalog.h"
+#include "install_files.h"
+#include "password.h"
+
+namespace kx::server::bench {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr const char* kFilerCode = "BENCH";
+constexpr const char* kPassword = "bench pass";
+constexpr std::int64_t kGroup = 10;
+
+// Starts `program` with `args`; standard output goes to `outFd` (-1: nowhere), standard error
+// to `errFile` ("": nowhere). The program is killed when the thread that started it ends (the
+// benchmark dying included), so that a failed run leaves no server behind.
+pid_t spawn(const std::string& program, const std::vector<std::string>& args, int outFd,
+            const std::string& errFile) {
+    std::vector<std::string> all = {program};
+    all.insert(all.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (auto& arg : all) {
+        argv.push_back(arg.data());
+    }
+    argv.push_back(nullptr);
+    const int out = outFd >= 0 ? outFd : open("/dev/null", O_WRONLY | O_CLOEXEC);
+    const int err = open(errFile.empty() ? "/dev/null" : errFile.c_str(),
+                         O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
+    const pid_t parent = getpid();
+    const pid_t pid = fork();
+    if (pid == 0) {
+        prctl(PR_SET_PDEATHSIG, SIGKILL);
+        if (getppid() != parent || dup2(out, STDOUT_FILENO) < 0 || dup2(err, STDERR_FILENO) < 0) {
+            _exit(127);
+        }
+        execv(program.c_str(), argv.data());
+        _exit(127);
+    }
+    if (out != outFd) {
+        close(out);
+    }
+    close(err);
+    if (pid < 0) {
+        throw std::runtime_error("cannot start " + program);
+    }
+    return pid;
+}
+
+int exitCodeOf(pid_t pid) {
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0) {
+        if (errno != EINTR) {
+            return -1;
+        }
+    }
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+std::string readAll(int fd, bool oneLine) {
+    std::string text;
+    char c = 0;
+    while (read(fd, &c, 1) == 1 && !(oneLine && c == '\n')) {
+        text += c;
+    }
+    close(fd);
+    return text;
+}
+
+void publishFiles(Catalog& catalog) {
+    const auto folder = installGroupFolder(catalog.dir(), kGroup);
+    std::filesystem::create_directories(folder);
+    const char* names[] = {"program.bin", "data.dat", "help.txt"};
+    for (std::size_t i = 0; i < std::size(names); ++i) {
+        std::ofstream(folder / names[i], std::ios::binary) << std::string(64 * 1024, 'x');
+        InstallFile file;
+        file.fileName = names[i];
+        file.sequenceId = static_cast<std::int64_t>(10 * (i + 1));
+        file.installType = 2;
+        file.fileVersion = "1.0.0.0";
+        file.downloadLocation = std::to_string(kGroup) + "/" + names[i];
+        file.installLocation = "KESTRIXDIR";
+        catalog.putInstallFile(kGroup, file);
+    }
+}
+
+}  // namespace
+
+std::string benchLogin(int user) {
+    return "U" + std::to_string(user);
+}
+
+void createBenchCatalog(const std::filesystem::path& dir, int users) {
+    Catalog::create(dir, kDefaultPbkdf2Iterations);
+    Catalog catalog(dir);
+    catalog.addLoginServer("First", "/bo/server1");
+    catalog.addLoginServer("Second", "/bo/server2");
+    const auto broker =
+        catalog.addDeployment({0, "BROKER", "Bench broker", "/bo/server1", "B", "Y", kGroup, 0});
+    const auto client =
+        catalog.addDeployment({0, "CLIENT", "Bench client", "/bo/server2", "C", "", 12, 0});
+    publishFiles(catalog);
+    // One hash at the production cost serves every user (they share the password): hashing
+    // thousands of users one by one would take minutes. Checking each still costs the full price.
+    const std::string hash = hashPassword(kPassword, kDefaultPbkdf2Iterations);
+    Database& db = catalog.database();
+    inTransaction(db, [&] {
+        for (int user = 0; user < users; ++user) {
+            db.prepare("INSERT INTO users(filer_code, login, password_hash) VALUES(?, ?, ?)")
+                .bind(1, kFilerCode)
+                .bind(2, benchLogin(user))
+                .bind(3, hash)
+                .run();
+            const std::int64_t id = db.lastInsertId();
+            for (const std::int64_t deployment : {broker, client}) {
+                db.prepare("INSERT INTO grants(user_id, deployment_id) VALUES(?, ?)")
+                    .bind(1, id)
+                    .bind(2, deployment)
+                    .run();
+            }
+        }
+    });
+}
+
+ServerProcess::ServerProcess(const std::string& program, const std::filesystem::path& dir,
+                             int port) {
+    int fds[2];
+    if (pipe2(fds, O_CLOEXEC) != 0) {
+        throw std::runtime_error("pipe failed");
+    }
+    const std::string log = (dir.parent_path() / "serve.log").string();
+    pid_ = spawn(program, {"serve", dir.string(), "--port", std::to_string(port)}, fds[1], log);
+    close(fds[1]);
+    url_ = readAll(fds[0], true);
+    if (url_.empty()) {
+        throw std::runtime_error("kxserver serve did not start; see " + log);
+    }
+}
+
+ServerProcess::~ServerProcess() {
+    if (pid_ > 0) {
+        stop(SIGKILL);
+    }
+}
+
+int ServerProcess::port() const {
+    return std::stoi(url_.substr(url_.rfind(':') + 1));
+}
+
+double ServerProcess::cpuSeconds() const {
+    std::ifstream stat("/proc/" + std::to_string(pid_) + "/stat");
+    std::string line;
+    std::getline(stat, line);
+    // Fields 14 and 15 (user and system time in clock ticks) follow the parenthesised name.
+    std::istringstream fields(line.substr(line.rfind(')') + 2));
+    std::string field;
+    double ticks = 0;
+    for (int number = 3; fields >> field && number <= 15; ++number) {
+        ticks += number >= 14 ? std::stod(field) : 0;
+    }
+    return ticks / static_cast<double>(sysconf(_SC_CLK_TCK));
+}
+
+std::chrono::milliseconds ServerProcess::stop(int signal) {
+    const auto start = Clock::now();
+    kill(pid_, signal);
+    exitCodeOf(pid_);
+    pid_ = 0;
+    return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start);
+}
+
+int runQuietly(const std::string& program, const std::vector<std::string>& args) {
+    return exitCodeOf(spawn(program, args, -1, ""));
+}
+
+std::string runForOutput(const std::string& program, const std::vector<std::string>& args) {
+    int fds[2];
+    if (pipe2(fds, O_CLOEXEC) != 0) {
+        throw std::runtime_error("pipe failed");
+    }
+    const pid_t pid = spawn(program, args, fds[1], "");
+    close(fds[1]);
+    std::string out;
+    char buffer[65536];
+    for (ssize_t n = 0; (n = read(fds[0], buffer, sizeof buffer)) > 0;) {
+        out.append(buffer, static_cast<std::size_t>(n));
+    }
+    close(fds[0]);
+    exitCodeOf(pid);
+    return out;
+}
+
+void Latencies::add(Clock::duration took) {
+    const double ms = std::chrono::duration<double, std::milli>(took).count();
+    std::lock_guard lock(mutex_);
+    milliseconds_.push_back(ms);
+}
+
+void Latencies::addAll(const Latencies& other) {
+    std::vector<double> theirs;
+    {
+        std::lock_guard lock(other.mutex_);
+        theirs = other.milliseconds_;
+    }
+    std::lock_guard lock(mutex_);
+    milliseconds_.insert(milliseconds_.end(), theirs.begin(), theirs.end());
+}
+
+std::size_t Latencies::count() const {
+    std::lock_guard lock(mutex_);
+    return milliseconds_.size();
+}
+
+double Latencies::percentile(double fraction) const {
+    std::vector<double> sorted;
+    {
+        std::lock_guard lock(mutex_);
+        sorted = milliseconds_;
+    }
+    if (sorted.empty()) {
+        return 0.0;
+    }
+    std::sort(sorted.begin(), sorted.end());
+    const auto index = static_cast<std::size_t>(fraction * static_cast<double>(sorted.size() - 1));
+    return sorted[index];
+}
+
+bool launcherLogin(const std::string& url, int user, Latencies& passwordCalls,
+                   Latencies& otherCalls) {
+    httplib::Client client(url);
+    client.set_read_timeout(30, 0);
+    const std::string login = benchLogin(user);
+    nlohmann::json result;
+    auto call = [&](const char* path, const char* method, const nlohmann::json& args) {
+        const nlohmann::json body = {
+            {"progid", "KXBO_V2.Init"}, {"method", method}, {"args", args}};
+        const auto start = Clock::now();
+        const auto answer = client.Post(path, body.dump(), "application/json");
+        (args.size() > 2 && args[2] == kPassword ? passwordCalls : otherCalls)
+            .add(Clock::now() - start);
+        if (!answer || answer->status != 200) {
+            return false;
+        }
+        const auto parsed = nlohmann::json::parse(answer->body, nullptr, false);
+        result = parsed.is_object() && parsed.contains("result") ? parsed["result"] : nullptr;
+        return true;
+    };
+    if (!call("/", "GetLoginServersXML", {kFilerCode, login}) ||
+        !call("/", "GetDeploymentsXML", {kFilerCode, login}) ||
+        !call("/bo/server1", "isValidLogin", {kFilerCode, login, kPassword, false, false}) ||
+        result != true ||
+        !call("/bo/server2", "isValidLogin", {kFilerCode, login, kPassword, true, false}) ||
+        result != true ||
+        !call("/bo/server1", "LoginUser", {kFilerCode, login, kPassword, "10.0.0.1"}) ||
+        !result.is_string() || result.get<std::string>().size() != 32) {
+        return false;
+    }
+    const std::string token = result.get<std::string>();
+    return call("/bo/server1", "GetUpdateInfoLastUpdate", {token, "INSTALL_10"}) &&
+           call("/bo/server1", "GetInstallFilesByIDXML", {token, kGroup, 0}) &&
+           call("/bo/server1", "WriteLoginNotes", {token, "Memory Load = %37"});
+}
+
+bool postReport(const std::string& url, const std::string& marker) {
+    httplib::Client client(url);
+    client.set_read_timeout(30, 0);
+    const auto answer =
+        client.Post("/GenErrorReport.asp",
+                    "ProjectName=KXVantor&Routine=" + marker + "&Context=" + std::string(4096, 'c'),
+                    "application/x-www-form-urlencoded");
+    return answer && answer->status == 200 && answer->body.find('1') != std::string::npos;
+}
+
+}  // namespace kx::server::bench

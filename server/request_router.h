@@ -1,0 +1,100 @@
+#pragma once
+// What kxserver answers, apart from the HTTP plumbing: remote calls (POST, JSON) at the root and at
+// every business-object path, install files (GET, HEAD) under each deployment's address, and the
+// error-report form at "/GenErrorReport.asp" (any case).
+//
+// Work runs on two small pools: calls that check a password (isValidLogin, LoginUser) on a pool
+// sized to the processor cores, in arrival order, and everything else on its own pool, so that a
+// flood of logins or guesses never delays downloads, reports or other calls. No pool thread ever
+// waits for a client: requests reach the router whole, and a slowed-down guess waits on a timer.
+//
+// Refusals never show internal messages (those go to the log), and a refusal at the report address
+// never contains a digit, since the error-report client counts any answer with the digit one as a
+// stored report.
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace boost::asio {
+class io_context;
+}
+
+namespace kx::server {
+
+class SharedCatalog;
+class RequestLog;
+struct ServerOptions;
+
+// What the router needs of a request whose body has been read.
+struct HttpRequest {
+    std::string method;
+    std::string path;  // decoded, without the query
+    std::string contentType;
+    std::string range;    // the Range header, "" when absent
+    std::string ifRange;  // the If-Range header, "" when absent
+    std::string clientAddress;
+    std::string body;
+};
+
+// An open install file, closed when the last reply that sends it goes away.
+struct OpenFile {
+    explicit OpenFile(int descriptor) : fd(descriptor) {}
+    ~OpenFile();
+    OpenFile(const OpenFile&) = delete;
+    OpenFile& operator=(const OpenFile&) = delete;
+    int fd;
+};
+
+struct HttpReply {
+    int status = 200;
+    std::string contentType;
+    std::string body;
+    std::vector<std::pair<std::string, std::string>> headers;
+    // When set, the answer's body is this part of the file instead of `body`.
+    std::shared_ptr<OpenFile> file;
+    std::uint64_t fileOffset = 0;
+    std::uint64_t fileLength = 0;
+};
+
+// Whether a request is read on, judged on its header alone.
+struct Admission {
+    std::size_t bodyLimit = 0;         // the largest body to read
+    std::optional<HttpReply> refusal;  // set: answer this without reading the body
+};
+
+class RequestRouter {
+  public:
+    // `options` and `baseUrl` must outlive the router; `io` runs the timers of slowed-down guesses.
+    RequestRouter(const ServerOptions& options, const std::string& baseUrl, SharedCatalog& catalog,
+                  RequestLog& log, boost::asio::io_context& io);
+    ~RequestRouter();
+    RequestRouter(const RequestRouter&) = delete;
+    RequestRouter& operator=(const RequestRouter&) = delete;
+
+    // A method other than GET, HEAD and POST, a multipart body (which nothing here reads) and a
+    // declared body beyond the route's limit are refused at once.
+    Admission admit(const std::string& method, const std::string& path,
+                    const std::string& contentType,
+                    std::optional<std::uint64_t> contentLength) const;
+    // Answers a whole request: `done` runs once, on a pool thread, unless the server stops first.
+    void dispatch(HttpRequest request, std::function<void(HttpReply)> done);
+    // The answer to a request refused for the reason given (a sentence without digits), in the
+    // form its address calls for: text at the report address and for downloads, a remote-call
+    // error elsewhere. `path` may be empty when the request could not be read.
+    HttpReply refusal(int status, const std::string& method, const std::string& path,
+                      const std::string& reason) const;
+    // Drops the work not yet started and waits for the work under way.
+    void stop();
+
+  private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace kx::server

@@ -1,0 +1,86 @@
+// What the server stores survives a busy or failing catalog: a failed step leaves no transaction
+// open, nothing is answered as stored unless it is, and the report store keeps to its cap.
+
+#include "catalog.h"
+#include "remote_error.h"
+#include "server_fixture.h"
+
+namespace kx::server::test {
+namespace {
+
+using namespace std::chrono_literals;
+
+std::int64_t countRows(Database& db) {
+    auto query = db.prepare("SELECT COUNT(*) FROM t");
+    query.step();
+    return query.integer(0);
+}
+
+TEST(CatalogTransactions, AFailedCommitIsRolledBackAndTheNextTransactionWorks) {
+    kx::test::TempDir dir;
+    const std::string file = (dir / "db.sqlite").string();
+    Database writer(file, true, 100ms);
+    writer.exec("CREATE TABLE t(x); INSERT INTO t VALUES(0)");
+    {
+        // A reader in the middle of its rows keeps the writer from committing.
+        Database reader(file, false);
+        reader.exec("BEGIN");
+        auto rows = reader.prepare("SELECT x FROM t");
+        ASSERT_TRUE(rows.step());
+        EXPECT_THROW(inTransaction(writer, [&] { writer.exec("INSERT INTO t VALUES(1)"); }),
+                     CatalogBusy);
+    }
+    inTransaction(writer, [&] { writer.exec("INSERT INTO t VALUES(2)"); });
+    Database check(file, false);
+    EXPECT_EQ(countRows(check), 2);
+}
+
+TEST_F(ServerTest, ABusyCatalogRefusesPlainlyAndLosesNothing) {
+    restartServer([](ServerOptions& options) { options.catalogBusyTimeout = 100ms; });
+    const std::string token = loginAlice(kServer1, "KXBO_V2.Init");
+    auto post = [&](const char* routine) {
+        return client_->Post("/GenErrorReport.asp", std::string("Routine=") + routine,
+                             "application/x-www-form-urlencoded");
+    };
+    {
+        Database blocker(Catalog::fileIn(dir_.path()).string(), false);
+        blocker.exec("BEGIN IMMEDIATE");
+        const auto login =
+            call(kServer1, "KXBO_V2.Init", "LoginUser", {"ACME", "ALICE", "s3cret pass", "ip"});
+        const auto notes = call(kServer1, "KXBO_V2.Init", "WriteLoginNotes", {token, "n"});
+        for (const auto& answer : {login, notes}) {
+            EXPECT_EQ(answer.status, 503);
+            EXPECT_EQ(answer.errorNumber(), error_number::kServerBusy);
+        }
+        const auto refused = post("lost");
+        EXPECT_EQ(refused->status, 503);
+        EXPECT_EQ(refused->get_header_value("Retry-After"), "1");
+        EXPECT_EQ(refused->body.find('1'), std::string::npos) << refused->body;
+        blocker.exec("ROLLBACK");
+    }
+    EXPECT_EQ(loginAlice(kServer1, "KXBO_V2.Init").size(), 32u);
+    EXPECT_EQ(post("kept")->body, "1");
+    const auto reports = storedReports();
+    ASSERT_EQ(reports.size(), 1u);
+    EXPECT_EQ(reports[0].at("fields").at("Routine"), "kept");
+}
+
+TEST_F(ServerTest, TheReportStoreDropsTheOldestReportsBeyondItsCap) {
+    restartServer([](ServerOptions& options) { options.reportStoreLimit = 2500; });
+    for (const char* routine : {"first", "second", "third", "fourth"}) {
+        const auto answer =
+            client_->Post("/GenErrorReport.asp",
+                          std::string("Routine=") + routine + "&Context=" + std::string(1000, 'c'),
+                          "application/x-www-form-urlencoded");
+        EXPECT_EQ(answer->body, "1");
+    }
+    const auto reports = storedReports();
+    ASSERT_EQ(reports.size(), 2u);
+    EXPECT_EQ(reports[0].at("fields").at("Routine"), "third");
+    EXPECT_EQ(reports[1].at("fields").at("Routine"), "fourth");
+    stopServer();
+    EXPECT_NE(log_.str().find("dropped"), std::string::npos) << log_.str();
+}
+
+}  // namespace
+}  // namespace kx::server::test

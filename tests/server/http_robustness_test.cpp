@@ -1,0 +1,171 @@
+// The HTTP face under hostile clients: slow and idle connections, refusals that leave nothing
+// behind on the connection, statuses and texts of refusals, bounded memory for nested JSON.
+
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
+
+#include <chrono>
+#include <filesystem>
+#include <regex>
+
+#include "catalog.h"
+#include "server_fixture.h"
+
+namespace kx::server::test {
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr const char* kBroker = "KXBO_V2.Init";
+constexpr const char* kReportPath = "/GenErrorReport.asp";
+
+long peakResidentKilobytes() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+}
+
+std::size_t countOf(const std::string& text, const std::string& part) {
+    std::size_t count = 0;
+    for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) {
+        ++count;
+    }
+    return count;
+}
+
+TEST_F(ServerTest, SlowClientsDoNotKeepOthersWaiting) {
+    const SlowClients slow(port(), 100, "POST /bo/server1 HTTP/1.1");
+    // A bound that only a locked-out server misses: the answer normally takes milliseconds.
+    client_->set_read_timeout(5, 0);
+    EXPECT_EQ(call("/", kBroker, "GetLoginServersXML", {"ACME", "ALICE"}).status, 200);
+}
+
+TEST_F(ServerTest, DeeplyNestedJsonIsRefusedBeforeItIsBuilt) {
+    const long before = peakResidentKilobytes();
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_EQ(postRaw("/", std::string(1 << 20, '[')).status, 400);
+    }
+    // Building the tree of a mebibyte of "[" costs some 80 MB.
+    EXPECT_LT(peakResidentKilobytes() - before, 32 * 1024);
+}
+
+TEST_F(ServerTest, AnsweredConnectionsDoNotDelaySmallWrites) {
+    RawConnection connection(port());
+    connection.send("GET /x HTTP/1.1\r\nHost: x\r\n\r\n");
+    ASSERT_NE(connection.receive(500).find(" 404 "), std::string::npos);
+    // The server runs in this process: its end of the connection is among our descriptors.
+    int checked = 0;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
+        const int fd = std::stoi(entry.path().filename().string());
+        sockaddr_in local{};
+        socklen_t length = sizeof local;
+        if (getsockname(fd, reinterpret_cast<sockaddr*>(&local), &length) != 0 ||
+            local.sin_family != AF_INET || ntohs(local.sin_port) != port() ||
+            getpeername(fd, reinterpret_cast<sockaddr*>(&local), &length) != 0) {
+            continue;  // not a connection the server accepted
+        }
+        int noDelay = 0;
+        socklen_t size = sizeof noDelay;
+        getsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &noDelay, &size);
+        EXPECT_NE(noDelay, 0);
+        ++checked;
+    }
+    EXPECT_EQ(checked, 1);
+}
+
+TEST_F(ServerTest, RefusalsLeaveNoBodyBehindAndCloseWhenTheySaySo) {
+    const std::string hidden =
+        "GET /bo/server1/BROKER/InstallFiles/10/a.txt HTTP/1.1\r\nHost: x\r\n\r\n";
+    RawConnection multipart(port());
+    multipart.send(
+        "POST /bo/server1 HTTP/1.1\r\nHost: x\r\nContent-Type: multipart/form-data\r\n"
+        "Content-Length: " +
+        std::to_string(hidden.size()) + "\r\n\r\n");
+    std::this_thread::sleep_for(300ms);  // the body arrives after the refusal
+    multipart.send(hidden);
+    const std::string answers = multipart.receive(1500);
+    EXPECT_EQ(countOf(answers, "HTTP/1.1 "), 1u) << answers;
+    EXPECT_EQ(answers.find("alpha"), std::string::npos);
+
+    // A body too large to read is refused at once, and the connection closed as announced.
+    RawConnection tooLarge(port());
+    tooLarge.send("POST /bo/server1 HTTP/1.1\r\nHost: x\r\nContent-Length: 2000000\r\n\r\n{");
+    const std::string refusal = tooLarge.receive(3000);
+    EXPECT_NE(refusal.find(" 413 "), std::string::npos) << refusal;
+    EXPECT_NE(refusal.find("Connection: close"), std::string::npos) << refusal;
+    EXPECT_TRUE(tooLarge.closed());
+}
+
+TEST_F(ServerTest, RefusalsHaveFittingStatusesAndNeverLookLikeAStoredReport) {
+    const std::string multipart =
+        "--x\r\nContent-Disposition: form-data; name=\"a\"\r\n\r\nb\r\n--x--\r\n";
+    std::string manyFields;
+    for (int i = 0; i < 1001; ++i) {
+        manyFields += "f=v&";
+    }
+    const std::string huge(9 << 20, 'x');
+    struct Case {
+        std::string path;
+        std::string body;
+        std::string type;
+        int status;
+    };
+    const std::vector<Case> cases = {
+        {"/bo/server1", multipart, "multipart/form-data; boundary=x", 415},
+        {kReportPath, multipart, "multipart/form-data; boundary=x", 415},
+        {kReportPath, manyFields, "application/x-www-form-urlencoded", 413},
+        {"/bo/server1", huge, "application/json", 413},
+        {kReportPath, huge, "application/x-www-form-urlencoded", 413},
+        {kReportPath + std::string("?") + std::string(20000, '1'), "a=b",
+         "application/x-www-form-urlencoded", 414},
+    };
+    for (const auto& c : cases) {
+        const auto answer = client_->Post(c.path, c.body, c.type.c_str());
+        ASSERT_TRUE(answer) << c.path.substr(0, 40);
+        EXPECT_EQ(answer->status, c.status) << c.path.substr(0, 40) << " " << c.type;
+        if (c.path.rfind(kReportPath, 0) == 0) {
+            EXPECT_EQ(answer->body.find('1'), std::string::npos) << answer->body;
+        }
+    }
+    const auto fields = client_->Post(kReportPath, manyFields, "application/x-www-form-urlencoded");
+    EXPECT_NE(fields->body.find("fields"), std::string::npos) << fields->body;
+    EXPECT_TRUE(storedReports().empty());
+}
+
+TEST_F(ServerTest, InternalFailuresAreLoggedNotShownAndTheLogTimesEachRequest) {
+    // The first request of a fresh server is one it cannot even parse.
+    RawConnection garbage(port());
+    garbage.send("NONSENSE\r\n\r\n");
+    EXPECT_NE(garbage.receive(1000).find(" 400 "), std::string::npos);
+    {
+        Database catalog(Catalog::fileIn(dir_.path()).string(), false);
+        catalog.exec("DROP TABLE tokens; DROP TABLE error_reports");
+    }
+    const auto login = call(kServer1, kBroker, "LoginUser", {"ACME", "ALICE", "s3cret pass", "ip"});
+    EXPECT_EQ(login.status, 500);
+    const std::string description = login.body.at("error").at("description");
+    EXPECT_EQ(description.find("tokens"), std::string::npos) << description;
+    const auto report = client_->Post(kReportPath, "a=b", "application/x-www-form-urlencoded");
+    EXPECT_EQ(report->status, 500);
+    EXPECT_EQ(report->body.find('1'), std::string::npos) << report->body;
+
+    RawConnection slowBody(port());
+    slowBody.send("POST /slow-body HTTP/1.1\r\nHost: x\r\nContent-Length: 2\r\n\r\n");
+    std::this_thread::sleep_for(400ms);
+    slowBody.send("{}");
+    slowBody.receive(1000);
+    stopServer();
+
+    const std::string log = log_.str();
+    EXPECT_NE(log.find("no such table: tokens"), std::string::npos) << log;
+    std::smatch match;
+    ASSERT_TRUE(std::regex_search(log, match, std::regex(R"(400 \d+ ([0-9.]+)ms)"))) << log;
+    EXPECT_LT(std::stod(match[1]), 10'000.0) << log;
+    ASSERT_TRUE(std::regex_search(log, match, std::regex(R"(/slow-body \d+ \d+ ([0-9.]+)ms)")));
+    EXPECT_GE(std::stod(match[1]), 400.0) << log;
+}
+
+}  // namespace
+}  // namespace kx::server::test
