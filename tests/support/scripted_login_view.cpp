@@ -80,6 +80,24 @@ bool ScriptedLoginView::tickInstallTimer() {
     return true;
 }
 
+void ScriptedLoginView::postToUiThread(std::function<void()> call) {
+    const std::lock_guard lock(postedMutex_);
+    posted_.push_back(std::move(call));
+}
+
+void ScriptedLoginView::DoEvents() {
+    ++doEvents_;
+    std::deque<std::function<void()>> ready;
+    {
+        const std::lock_guard lock(postedMutex_);
+        ready.swap(posted_);
+    }
+    for (auto& call : ready) {
+        call();
+    }
+    tickInstallTimer();
+}
+
 void ScriptedLoginView::setTitle(const std::string& title) {
     title_ = title;
 }
