@@ -159,6 +159,8 @@ int publish(const Arguments& a, std::ostream& out) {
     options.location = a.value("--location", "KESTRIXDIR");
     options.compress = a.flags.count("--compress") != 0;
     options.version = a.value("--version");
+    options.altCheck = a.value("--alt-check");
+    options.altCheckRegValue = a.value("--alt-check-reg-value");
     const int count = publishFolder(catalog, options, nowSeconds());
     out << "published " << count << " file(s) to group " << options.group << "\n";
     return 0;
@@ -228,8 +230,10 @@ std::vector<Command> commands() {
              return 0;
          }},
         {"publish",
-         "DIR --group N FOLDER [--install-type T] [--location TOKEN] [--compress] [--version V]",
-         {"--group", "--install-type", "--location", "--version"},
+         "DIR --group N FOLDER [--install-type T] [--location TOKEN] [--compress] [--version V] "
+         "[--alt-check PATH|KEY] [--alt-check-reg-value NAME]",
+         {"--group", "--install-type", "--location", "--version", "--alt-check",
+          "--alt-check-reg-value"},
          {"--compress"},
          2,
          publish},

@@ -53,6 +53,7 @@ struct InstallFile {
     std::int64_t isCompressed = 0;
     std::string downloadLocation;
     std::string installLocation;
+    std::string sha256;  // of the file as installed (after expansion); "" for none
 };
 
 // What a login token stands for.

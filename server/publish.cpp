@@ -9,6 +9,8 @@
 #include <stdexcept>
 #include <vector>
 
+#include "content_hash.h"
+#include "file_version.h"
 #include "install_files.h"
 
 namespace kx::server {
@@ -112,12 +114,17 @@ int publishFolder(Catalog& catalog, const PublishOptions& options, std::int64_t 
         row.fileName = name;
         row.sequenceId = catalog.nextSequenceId(options.group);
         row.installType = options.installType;
-        row.fileVersion = sideFile.empty() ? options.version : firstLineTrimmed(sideFile);
+        row.fileVersion = !sideFile.empty()          ? firstLineTrimmed(sideFile)
+                          : !options.version.empty() ? options.version
+                                                     : version::fileVersion(source.string());
+        row.altCheck = options.altCheck;
+        row.altCheckRegValue = options.altCheckRegValue;
         row.description = name;
         row.isCompressed = options.compress ? 1 : 0;
         row.downloadLocation =
             encodeDownloadLocation(std::to_string(options.group) + "/" + servedName);
         row.installLocation = options.location;
+        row.sha256 = sha256FileHex(source);
         catalog.putInstallFile(options.group, row);
     }
     catalog.setGroupStamp(options.group, isoTimestamp(now));
