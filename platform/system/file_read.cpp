@@ -7,28 +7,9 @@
 #include <algorithm>
 #include <cerrno>
 
+#include "file_descriptor.h"
+
 namespace kx::sys {
-
-namespace {
-
-// Closes the descriptor on every way out of the reader.
-class FileDescriptor {
-  public:
-    explicit FileDescriptor(int fd) : fd_(fd) {}
-    ~FileDescriptor() {
-        if (fd_ >= 0) {
-            ::close(fd_);
-        }
-    }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    int get() const { return fd_; }
-
-  private:
-    int fd_;
-};
-
-}  // namespace
 
 std::optional<std::string> readFileHead(const std::string& path, std::size_t maxBytes) {
     // O_NONBLOCK keeps open() from waiting for a writer when the path is a FIFO; the type check
