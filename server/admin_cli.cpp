@@ -161,6 +161,7 @@ int publish(const Arguments& a, std::ostream& out) {
     options.version = a.value("--version");
     options.altCheck = a.value("--alt-check");
     options.altCheckRegValue = a.value("--alt-check-reg-value");
+    options.sequence = optionalInteger(a, "--sequence", 0, 1, kStartRowSequence - 1);
     const int count = publishFolder(catalog, options, nowSeconds());
     out << "published " << count << " file(s) to group " << options.group << "\n";
     return 0;
@@ -231,9 +232,9 @@ std::vector<Command> commands() {
          }},
         {"publish",
          "DIR --group N FOLDER [--install-type T] [--location TOKEN] [--compress] [--version V] "
-         "[--alt-check PATH|KEY] [--alt-check-reg-value NAME]",
+         "[--alt-check PATH|KEY] [--alt-check-reg-value NAME] [--sequence N]",
          {"--group", "--install-type", "--location", "--version", "--alt-check",
-          "--alt-check-reg-value"},
+          "--alt-check-reg-value", "--sequence"},
          {"--compress"},
          2,
          publish},

@@ -112,7 +112,14 @@ int publishFolder(Catalog& catalog, const PublishOptions& options, std::int64_t 
         }
         InstallFile row;
         row.fileName = name;
-        row.sequenceId = catalog.nextSequenceId(options.group);
+        row.sequenceId =
+            options.sequence > 0 ? options.sequence : catalog.nextSequenceId(options.group);
+        if (row.sequenceId >= kStartRowSequence) {
+            throw std::invalid_argument("install group " + std::to_string(options.group) +
+                                        " has no SequenceID left below " +
+                                        std::to_string(kStartRowSequence) + " for " + name +
+                                        "; publish with --sequence N");
+        }
         row.installType = options.installType;
         row.fileVersion = !sideFile.empty()          ? firstLineTrimmed(sideFile)
                           : !options.version.empty() ? options.version

@@ -66,7 +66,7 @@ void runInstaller(const std::string& FileName) {
         named = false;
     }
     const std::int32_t exitCode = ExecCmd(commandLine);
-    if (named && exitCode == kRestartRequired) {
+    if (named && (exitCode == kRestartRequired || exitCode == kRestartRequiredExitStatus)) {
         Module1().NeedRestart = true;
     }
 }

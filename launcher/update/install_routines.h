@@ -9,8 +9,10 @@ namespace kx::launcher {
 
 // The ProgID of the compression component that expands ".cmp" downloads.
 inline constexpr const char* kExpanderProgId = "KXCompression.Expander";
-// Exit code with which an installer asks for a restart.
+// Exit code with which an installer asks for a restart, and what remains of it in the 8 bits of a
+// Linux exit status (a program that ends with exit(3010) is seen to end with 194).
 inline constexpr std::int32_t kRestartRequired = 3010;
+inline constexpr std::int32_t kRestartRequiredExitStatus = kRestartRequired & 0xFF;
 
 // Installs the source file `FileName` by `HowToDoIt`:
 //   1, 2, 5  puts it in place at WhereToPutIt (file_placement.h: the target is at every moment
@@ -21,7 +23,8 @@ inline constexpr std::int32_t kRestartRequired = 3010;
 //   3        starts the file (made executable when it is a program) and does not wait.
 //   4        runs it as an installer and waits: a path containing "MDAC_TYP.EXE" (letter case
 //            ignored) gets ` /q:a /c:"dasetup.exe /q /n"`, "JET40SP3_COMP.EXE" nothing, "VBRUN60"
-//            ` /Q`; exit code 3010 from one of these three sets NeedRestart.
+//            ` /Q`; exit code 3010 (194 as a Linux exit status) from one of these three sets
+//            NeedRestart.
 //   other    nothing.
 // Returns true unless a placement failed. A type-3 file that cannot be started raises error 53.
 bool InstallFile(const std::string& FileName, std::int16_t HowToDoIt, std::string& WhereToPutIt,

@@ -9,7 +9,7 @@
 #include <cstring>
 #include <string_view>
 
-#include "descriptor.h"
+#include "file_descriptor.h"
 
 namespace kx::files {
 
@@ -84,7 +84,7 @@ PlacementFailure commit(int fd, const std::string& temporary, const std::string&
         return why;
     }
     // The rename is in place; a folder that cannot be flushed only loses durability.
-    const Descriptor folder(::open(folderOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    const sys::FileDescriptor folder(::open(folderOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (folder.valid()) {
         ::fsync(folder.get());
     }
@@ -112,7 +112,7 @@ bool startsAsProgram(std::string_view head) {
 }
 
 bool setModeByContent(const std::string& path) {
-    const Descriptor file(::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+    const sys::FileDescriptor file(::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
     return file.valid() && ::fchmod(file.get(), modeForContent(file.get())) == 0;
 }
 
@@ -120,7 +120,7 @@ PlacementFailure placeFileCopy(const std::string& source, const std::string& tar
     const std::string temporary = temporaryPathFor(target);
     ::unlink(temporary.c_str());
     if (::link(source.c_str(), temporary.c_str()) == 0) {
-        const Descriptor linked(::open(temporary.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+        const sys::FileDescriptor linked(::open(temporary.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
         if (!linked.valid()) {
             const std::string why = failure("open", temporary);
             ::unlink(temporary.c_str());
@@ -129,11 +129,11 @@ PlacementFailure placeFileCopy(const std::string& source, const std::string& tar
         return commit(linked.get(), temporary, target);
     }
     // Another file system (or one without hard links): copy into the target's folder.
-    const Descriptor from(::open(source.c_str(), O_RDONLY | O_CLOEXEC));
+    const sys::FileDescriptor from(::open(source.c_str(), O_RDONLY | O_CLOEXEC));
     if (!from.valid()) {
         return failure("open", source);
     }
-    const Descriptor to(createTemporary(temporary));
+    const sys::FileDescriptor to(createTemporary(temporary));
     if (!to.valid()) {
         return failure("create", temporary);
     }
@@ -147,7 +147,7 @@ PlacementFailure placeFileCopy(const std::string& source, const std::string& tar
 
 PlacementFailure placeContent(const std::string& content, const std::string& target) {
     const std::string temporary = temporaryPathFor(target);
-    const Descriptor to(createTemporary(temporary));
+    const sys::FileDescriptor to(createTemporary(temporary));
     if (!to.valid()) {
         return failure("create", temporary);
     }

@@ -8,12 +8,12 @@
 #include <cerrno>
 #include <memory>
 
-#include "descriptor.h"
+#include "file_descriptor.h"
 
 namespace kx::files {
 
 std::optional<std::string> sha256FileHex(const std::string& path) {
-    const Descriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    const sys::FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
     if (!file.valid()) {
         return std::nullopt;
     }

@@ -1,15 +1,22 @@
 #include "install_run_fixture.h"
 
+#include <sstream>
 #include <thread>
 
 #include "install_time_stamps.h"
 #include "launcher_state.h"
+#include "regsvr32.h"
 
 namespace kx::test {
 
 namespace fs = std::filesystem;
 
 InstallRunTest::InstallRunTest() {
+    std::ostringstream quiet;
+    if (com::runRegsvr32({"/s", std::string(KX_BIN_DIR) + "/libkxcompression.so"}, quiet, quiet) !=
+        0) {
+        ADD_FAILURE() << "the compression component cannot be registered";
+    }
     addServer("Main", "/bo/main");
     deployment_ = {.type = "BROKER", .description = "Broker", .path = "/bo/main", .group = 1};
 }

@@ -31,8 +31,8 @@ fs::perms permissionsOf(const fs::path& file) {
 constexpr fs::perms kProgram = fs::perms::owner_all | fs::perms::group_read |
                                fs::perms::group_exec | fs::perms::others_read |
                                fs::perms::others_exec;
-constexpr fs::perms kData = fs::perms::owner_read | fs::perms::owner_write |
-                            fs::perms::group_read | fs::perms::others_read;
+constexpr fs::perms kData =
+    fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read | fs::perms::others_read;
 
 class InstallTypesTest : public InstallRunTest {};
 

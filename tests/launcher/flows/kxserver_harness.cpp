@@ -232,14 +232,14 @@ void RecordingRelay::relayDownload(const httplib::Request& req, httplib::Respons
         (*body)[body->size() / 2] ^= 0x55;
         res.set_content(*body, "application/octet-stream");
     } else if (*fault == DownloadFault::Chunked || *fault == DownloadFault::BrokenChunked) {
-        res.set_chunked_content_provider(
-            "application/octet-stream", [body, fault](std::size_t, httplib::DataSink& sink) {
-                const bool whole = sendSpoiled(*body, *fault, sink);
-                if (whole) {
-                    sink.done();
-                }
-                return whole;
-            });
+        res.set_chunked_content_provider("application/octet-stream",
+                                         [body, fault](std::size_t, httplib::DataSink& sink) {
+                                             const bool whole = sendSpoiled(*body, *fault, sink);
+                                             if (whole) {
+                                                 sink.done();
+                                             }
+                                             return whole;
+                                         });
     } else {
         // ShortBody announces ten bytes more than it sends; OneByteChunk sends all it announces.
         const std::size_t announced = body->size() + (*fault == DownloadFault::ShortBody ? 10 : 0);

@@ -17,7 +17,7 @@ namespace httplib {
 class Server;
 struct Request;
 struct Response;
-}
+}  // namespace httplib
 
 namespace kx::test {
 
@@ -48,12 +48,12 @@ class ServeProcess {
 
 // How the relay spoils the download of one file, to play a server that misbehaves.
 enum class DownloadFault {
-    ServerError,   // status 500 with an error page
-    ShortBody,     // Content-Length promises more than is sent, then the connection closes
-    Chunked,       // no Content-Length: the body comes chunked, and completely
-    BrokenChunked, // chunked, and the connection closes in the middle
-    OneByteChunk,  // Content-Length, the body in three pieces with pauses: 3000 bytes, 1, the rest
-    Tampered,      // the right length, one byte changed
+    ServerError,    // status 500 with an error page
+    ShortBody,      // Content-Length promises more than is sent, then the connection closes
+    Chunked,        // no Content-Length: the body comes chunked, and completely
+    BrokenChunked,  // chunked, and the connection closes in the middle
+    OneByteChunk,   // Content-Length, the body in three pieces with pauses: 3000 bytes, 1, the rest
+    Tampered,       // the right length, one byte changed
 };
 
 // Listens on a free loopback port, forwards every POST and GET to `target` (same path and body) and
