@@ -1,0 +1,134 @@
+// The decision rules of the install run: version numbers, the update test, where a row's file
+// goes, which file names and digests a row may carry, and the progress caption.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "crash_support.h"
+#include "file_versions.h"
+#include "install_messages.h"
+#include "install_row.h"
+#include "launcher_state.h"
+#include "message_box.h"
+#include "temp_dir.h"
+
+namespace kx::launcher {
+namespace {
+
+struct Ended {
+    int code;
+};
+
+// Runs `action` and returns the number of the run-time error the trap reported, or 0. The
+// report finds no error library in the empty registry and shows its fallback box.
+std::int32_t trappedErrorOf(const std::function<void()>& action) {
+    const test::ScopedRegistry emptyRegistry;
+    const auto previousEnd = crash::setEndProcessAction([](int code) { throw Ended{code}; });
+    const auto previousBox = setMessageBoxHandler([](auto&&...) { return vbmsg::kOK; });
+    std::int32_t number = 0;
+    try {
+        action();
+    } catch (const Ended&) {
+        number = crash::modCrashSupport().qtrErrorNumber;
+    }
+    setMessageBoxHandler(previousBox);
+    crash::setEndProcessAction(previousEnd);
+    return number;
+}
+
+TEST(FormatVersion, WorkedValues) {
+    const std::pair<const char*, double> cases[] = {
+        {"6.0.8169.0", 6000081690000},
+        {"1.2.3.4", 1000200030004},
+        {" 1, 2, 3, 4 ", 1000200030004},
+        {"12.34.5678.9012", 12003456789012},
+        {"1.5", 1000000000005},
+        {"1.5.2", 1000500000000},
+        {"1..3.4", 1000000030004},
+        {"6.1.17514.0", 60001175140000},
+        {"5", 5},
+        {"", 0},
+        {"   ", 0},
+        {"1.a.3.4", 0},
+        {"100.0.0.0", 100000000000000},
+        {"2.65535.65535.65535", 2655356553565535},
+    };
+    for (const auto& [text, number] : cases) {
+        EXPECT_EQ(FormatVersion(text), number) << text;
+    }
+    EXPECT_GT(FormatVersion("6.1.17514.0"), FormatVersion("6.2.0.0"));
+}
+
+TEST(FormatVersion, PartsBeyondAVersionResourceAndNonNumbersEndTheLauncher) {
+    EXPECT_EQ(trappedErrorOf([] { FormatVersion("1.65536.0.0"); }), vberr::kOverflow);
+    EXPECT_EQ(trappedErrorOf([] { FormatVersion("abc"); }), vberr::kTypeMismatch);
+    EXPECT_EQ(crash::modCrashSupport().qtrErrorDescription, "Type mismatch");
+}
+
+TEST(DoesFileNeedUpdate, OnlyAStrictlyHigherServerVersionWhileTheCheckRuns) {
+    resetLauncherState();
+    EXPECT_TRUE(DoesFileNeedUpdate("", "1.0.0.0"));
+    EXPECT_FALSE(DoesFileNeedUpdate("1.0.0.0", ""));
+    EXPECT_FALSE(DoesFileNeedUpdate("2.0.0.0", "2,0,0,0"));
+    EXPECT_TRUE(DoesFileNeedUpdate("1.9.9.9", "2.0"));
+    Module1().m_SkipUpdateCheck = true;
+    EXPECT_FALSE(DoesFileNeedUpdate("", "1.0.0.0"));
+    resetLauncherState();
+}
+
+TEST(GetFileVersion, EmbeddedVersionElseSideFileElseEmpty) {
+    test::TempDir dir;
+    test::writeFile(dir / "data.bin.ver", "2. 1 .0.3\r\nignored\r\n");
+    test::writeFile(dir / "empty.bin.ver", "");
+    EXPECT_EQ(GetFileVersion((dir / "data.bin").string()), "2.1.0.3") << "no data file needed";
+    EXPECT_EQ(GetFileVersion((dir / "empty.bin").string()), "") << "counts as outdated";
+    EXPECT_EQ(GetFileVersion((dir / "missing.bin").string()), "");
+    EXPECT_EQ(GetFileVersion(std::string(KX_BIN_DIR) + "/libkxdemocomponent.so"), "1.0.0.0");
+    std::int32_t low = 0;
+    std::int32_t high = 0;
+    GetHILOWord(static_cast<std::int32_t>(0xFFFE0003u), low, high);
+    EXPECT_EQ(low, 3);
+    EXPECT_EQ(high, 65534);
+}
+
+TEST(TargetFolder, TokensInUpperCaseExactlyAndFontsMarked) {
+    Module1State s;
+    s.KestrixDir = "/k";
+    s.CommonDir = "/c";
+    s.SystemDir = "/s";
+    s.FontsDir = "/w/Fonts";
+    const std::tuple<const char*, const char*, bool> cases[] = {
+        {"KestrixDir", "/k", false},    {"commondir", "/c", false}, {"SYSTEMDIR", "/s", false},
+        {"FontsDir", "/w/Fonts", true}, {" KESTRIXDIR", "", false}, {"ELSEWHERE", "", false},
+    };
+    for (const auto& [token, folder, font] : cases) {
+        const TargetFolder target = targetFolderOf(token, s);
+        EXPECT_EQ(target.folder, folder) << token;
+        EXPECT_EQ(target.isFont, font) << token;
+    }
+    EXPECT_EQ(expandAltCheckTokens("<SYSTEMDIR>/a<SYSTEMDIR>", s), "/s/a/s");
+}
+
+TEST(InstallRow, OnlyPlainFileNamesAndWholeDigests) {
+    for (const char* name : {"a.txt", "..a", "a..", "with blank.dll"}) {
+        EXPECT_TRUE(isPlainFileName(name)) << name;
+    }
+    for (const std::string& name :
+         std::vector<std::string>{"", ".", "..", "../a", "a/b", "a\\b", std::string("a\0b", 3)}) {
+        EXPECT_FALSE(isPlainFileName(name)) << name;
+    }
+    const std::string digest(64, 'A');
+    EXPECT_EQ(digestOfCell(digest), std::string(64, 'a'));
+    EXPECT_EQ(digestOfCell(""), "");
+    EXPECT_EQ(digestOfCell(digest.substr(1)), std::nullopt);
+    EXPECT_EQ(digestOfCell(std::string(63, 'a') + "g"), std::nullopt);
+}
+
+TEST(BytesCaption, KilobytesRoundedHalfToEven) {
+    EXPECT_EQ(bytesCaption(12 * 1024, 40 * 1024), "12k of 40k");
+    EXPECT_EQ(bytesCaption(1536, 2560), "2k of 2k");
+}
+
+}  // namespace
+}  // namespace kx::launcher
