@@ -97,7 +97,7 @@ bool receiveBody(InstallWindow& w, Frame& frame, ChunkBytes& vtData, std::int64_
             vtData.bytes.size()) {
             raiseFileError(path);
         }
-        if (w.pacer.due()) {
+        if (w.progressPacer.due()) {
             showProgress(w, BCt, TotSize);
             w.view.DoEvents();
         }

@@ -38,7 +38,8 @@ struct InstallWindow {
     FrmLogin& form;
     LoginView& view;
     inet::Inet Inet1;
-    RepaintPacer pacer;
+    RepaintPacer pacer;          // repaints of the run and of the wait for data
+    RepaintPacer progressPacer;  // the current file's progress, as its chunks arrive
     bool runInProgress = false;
     // A file of this run was not installed (not found, failed download, bad row, failed
     // expansion, wrong digest, failed placement): the install groups' stamps are not written, so
