@@ -42,13 +42,17 @@ fs::path InstallRunTest::publishedFile(const std::string& name) const {
     return catalog() / "files" / "1" / name;
 }
 
-int InstallRunTest::run(const ConfigRows& config) {
+void InstallRunTest::prepareLauncher(const ConfigRows& config) {
     if (!form_) {
         addDeployment(deployment_);
         serve(relay_.url());
         relay_.forwardTo(serverUrl());
         startLauncher(config);
     }
+}
+
+int InstallRunTest::run(const ConfigRows& config) {
+    prepareLauncher(config);
     return endCodeOf([&] {
         login("ACME", "ALICE", "s3cret");
         view_.tickInstallTimer();

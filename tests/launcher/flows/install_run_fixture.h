@@ -27,7 +27,10 @@ class InstallRunTest : public LoginFlowTest {
     // The file's path in the server's copy of group 1.
     std::filesystem::path publishedFile(const std::string& name) const;
 
-    // Starts the launcher (first time only), logs in as ALICE and lets the install timer tick.
+    // Adds the deployment, serves the catalog through the relay and loads the launcher window
+    // with `config`; once.
+    void prepareLauncher(const ConfigRows& config = {});
+    // Prepares the launcher (first time only), logs in as ALICE and lets the install timer tick.
     // Returns the exit code when the crash capture ended the launcher, else -1.
     int run(const ConfigRows& config = {});
 
