@@ -103,6 +103,8 @@ class Catalog {
     void setGroupStamp(std::int64_t groupId, const std::string& stamp);
     // Adds a file row, replacing the row of the same group, FileName and kind (start row or not).
     void putInstallFile(std::int64_t groupId, const InstallFile& file);
+    // The same for several rows, in one transaction: all are added, or none.
+    void putInstallFiles(std::int64_t groupId, const std::vector<InstallFile>& files);
     // The SequenceID after the highest ordinary row of the group (steps of 10).
     std::int64_t nextSequenceId(std::int64_t groupId);
 
@@ -145,6 +147,7 @@ class Catalog {
 
   private:
     Catalog(const std::filesystem::path& dir, bool create);
+    void replaceInstallFile(std::int64_t groupId, const InstallFile& file);
     std::int64_t userId(const std::string& filerCode, const std::string& login);
 
     std::filesystem::path dir_;

@@ -102,6 +102,8 @@ int publishFolder(Catalog& catalog, const PublishOptions& options, std::int64_t 
     const fs::path target = installGroupFolder(catalog.dir(), options.group);
     fs::create_directories(target);
     catalog.ensureInstallGroup(options.group, isoTimestamp(now));
+    std::vector<InstallFile> rows;
+    std::int64_t nextSequence = catalog.nextSequenceId(options.group);
     for (const auto& [source, sideFile] : files) {
         const std::string name = source.filename().string();
         const std::string servedName = options.compress ? name + ".gz" : name;
@@ -112,8 +114,8 @@ int publishFolder(Catalog& catalog, const PublishOptions& options, std::int64_t 
         }
         InstallFile row;
         row.fileName = name;
-        row.sequenceId =
-            options.sequence > 0 ? options.sequence : catalog.nextSequenceId(options.group);
+        row.sequenceId = options.sequence > 0 ? options.sequence : nextSequence;
+        nextSequence += 10;
         if (row.sequenceId >= kStartRowSequence) {
             throw std::invalid_argument("install group " + std::to_string(options.group) +
                                         " has no SequenceID left below " +
@@ -132,8 +134,9 @@ int publishFolder(Catalog& catalog, const PublishOptions& options, std::int64_t 
             encodeDownloadLocation(std::to_string(options.group) + "/" + servedName);
         row.installLocation = options.location;
         row.sha256 = sha256FileHex(source);
-        catalog.putInstallFile(options.group, row);
+        rows.push_back(std::move(row));
     }
+    catalog.putInstallFiles(options.group, rows);
     catalog.setGroupStamp(options.group, isoTimestamp(now));
     return static_cast<int>(files.size());
 }

@@ -73,48 +73,42 @@ void GetHILOWord(std::int32_t lParam, std::int32_t& LOWORD, std::int32_t& HIWORD
     });
 }
 
+double versionNumberOf(std::string& VerStr, VersionParts& parts) {
+    auto& [Loc1, Loc2, Major, Minor, MidRev, Rev] = parts;
+    VerStr = Trim(VerStr);
+    if (VerStr.empty()) {
+        return 0;
+    }
+    VerStr = Replace(Replace(VerStr, ",", "."), " ", "");
+    if (InStr(VerStr, ".") == 0) {
+        return CDbl(Variant(VerStr));
+    }
+    if (!IsNumeric(Variant(Replace(VerStr, ".", "")))) {
+        return 0;
+    }
+    Loc1 = InStr(VerStr, ".");
+    Major = versionPart(VerStr.substr(0, static_cast<std::size_t>(Loc1 - 1)));
+    Loc2 = InStr(Loc1 + 1, VerStr, ".");
+    Minor = Loc2 == 0 ? 0 : versionPart(between(VerStr, Loc1, Loc2));
+    Loc1 = Loc2;
+    Loc2 = InStr(Loc1 + 1, VerStr, ".");
+    MidRev = Loc1 == 0 || Loc2 == 0 ? 0 : versionPart(between(VerStr, Loc1, Loc2));
+    Loc1 = Loc2;
+    Loc2 = static_cast<std::int64_t>(VerStr.size()) + 1;
+    Rev = Loc1 == 0 ? 0 : versionPart(VerStr.substr(static_cast<std::size_t>(Loc1)));
+    return CDbl(Variant(Format(Variant(Major), "00") + Format(Variant(Minor), "0000") +
+                        Format(Variant(MidRev), "0000") + Format(Variant(Rev), "0000")));
+}
+
 double FormatVersion(std::string VerStr) {
-    std::int64_t Loc1 = 0;
-    std::int64_t Loc2 = 0;
-    std::int32_t Major = 0;
-    std::int32_t Minor = 0;
-    std::int32_t MidRev = 0;
-    std::int32_t Rev = 0;
+    VersionParts parts;
     Frame frame("Module1", "FormatVersion");
-    frame.local("Loc1", Loc1).local("Loc2", Loc2).local("Major", Major).local("Minor", Minor);
-    frame.local("MidRev", MidRev).local("Rev", Rev).param("VerStr", VerStr);
-    return trapped(frame, [&]() -> double {
+    frame.local("Loc1", parts.Loc1).local("Loc2", parts.Loc2).local("Major", parts.Major);
+    frame.local("Minor", parts.Minor).local("MidRev", parts.MidRev).local("Rev", parts.Rev);
+    frame.param("VerStr", VerStr);
+    return trapped(frame, [&] {
         frame.line(10);
-        VerStr = Trim(VerStr);
-        if (VerStr.empty()) {
-            return 0;
-        }
-        frame.line(20);
-        VerStr = Replace(Replace(VerStr, ",", "."), " ", "");
-        if (InStr(VerStr, ".") == 0) {
-            return CDbl(Variant(VerStr));
-        }
-        frame.line(30);
-        if (!IsNumeric(Variant(Replace(VerStr, ".", "")))) {
-            return 0;
-        }
-        frame.line(40);
-        Loc1 = InStr(VerStr, ".");
-        Major = versionPart(VerStr.substr(0, static_cast<std::size_t>(Loc1 - 1)));
-        frame.line(50);
-        Loc2 = InStr(Loc1 + 1, VerStr, ".");
-        Minor = Loc2 == 0 ? 0 : versionPart(between(VerStr, Loc1, Loc2));
-        frame.line(60);
-        Loc1 = Loc2;
-        Loc2 = InStr(Loc1 + 1, VerStr, ".");
-        MidRev = Loc1 == 0 || Loc2 == 0 ? 0 : versionPart(between(VerStr, Loc1, Loc2));
-        frame.line(70);
-        Loc1 = Loc2;
-        Loc2 = static_cast<std::int64_t>(VerStr.size()) + 1;
-        Rev = Loc1 == 0 ? 0 : versionPart(VerStr.substr(static_cast<std::size_t>(Loc1)));
-        frame.line(80);
-        return CDbl(Variant(Format(Variant(Major), "00") + Format(Variant(Minor), "0000") +
-                            Format(Variant(MidRev), "0000") + Format(Variant(Rev), "0000")));
+        return versionNumberOf(VerStr, parts);
     });
 }
 

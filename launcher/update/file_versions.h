@@ -25,6 +25,19 @@ void GetHILOWord(std::int32_t lParam, std::int32_t& LOWORD, std::int32_t& HIWORD
 // a part outside that range raises run-time error 6 (overflow).
 double FormatVersion(std::string VerStr);
 
+// FormatVersion's work without its trap, for callers that handle its errors: raises the run-time
+// errors named above. `VerStr` ends normalised (trimmed, "," made ".", spaces removed) and `parts`
+// holds the dot positions and parts found, as far as the work got.
+struct VersionParts {
+    std::int64_t Loc1 = 0;
+    std::int64_t Loc2 = 0;
+    std::int32_t Major = 0;
+    std::int32_t Minor = 0;
+    std::int32_t MidRev = 0;
+    std::int32_t Rev = 0;
+};
+double versionNumberOf(std::string& VerStr, VersionParts& parts);
+
 // True when `NewVersion` is a strictly higher version than `CurVersion` and this run does not
 // skip the update check (m_SkipUpdateCheck). Both texts are converted either way.
 bool DoesFileNeedUpdate(const std::string& CurVersion, const std::string& NewVersion);

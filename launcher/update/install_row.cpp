@@ -5,9 +5,48 @@
 #include <cctype>
 #include <utility>
 
+#include "rowset_text.h"
+#include "vb_convert.h"
 #include "vb_strings.h"
 
 namespace kx::launcher {
+
+namespace {
+
+constexpr double kStartRowSequence = 9999;
+constexpr const char* kDigestColumn = "SHA256";
+
+bool hasColumn(const rowset::Recordset& list, const char* column) {
+    for (const auto& field : list.fieldInfos()) {
+        if (UCase(field.name) == column) {
+            return true;
+        }
+    }
+    return false;
+}
+
+}  // namespace
+
+InstallRow readInstallRow(rowset::Recordset& list) {
+    const auto text = [&](const char* column) { return fieldText(list.Fields(column).Value()); };
+    InstallRow row;
+    row.fileName = text("FileName");
+    row.startRow = CDbl(list.Fields("SequenceID").Value()) >= kStartRowSequence;
+    if (!row.startRow) {
+        row.installType = CInt(list.Fields("InstallType").Value());
+    }
+    row.fileVersion = Trim(text("FileVersion"));
+    row.altCheckRegValue = text("AltCheckRegValue");
+    row.altCheck = text("AltCheck");
+    row.description = text("Description");
+    const Variant compressed = list.Fields("IsCompressed").Value();
+    row.compressed = !(IsNumeric(compressed) && CDbl(compressed) == 0);
+    row.downloadLocation = text("DownloadLocation");
+    row.installLocation = text("InstallLocation");
+    row.digest = hasColumn(list, kDigestColumn) ? digestOfCell(Trim(text(kDigestColumn)))
+                                                : std::optional<std::string>("");
+    return row;
+}
 
 TargetFolder targetFolderOf(const std::string& installLocation, const Module1State& state) {
     const std::array<std::pair<const char*, const std::string*>, 9> tokens = {{

@@ -3,12 +3,34 @@
 // folder of its InstallLocation token, the path tokens of AltCheck, whether its FileName may be
 // used, and its digest. Pure functions over the launcher's directory fields.
 
+#include <cstdint>
 #include <optional>
 #include <string>
 
 #include "launcher_state.h"
+#include "recordset.h"
 
 namespace kx::launcher {
+
+// One row of the install list, as the run reads it (texts of empty cells read as "").
+struct InstallRow {
+    std::string fileName;
+    bool startRow = false;         // SequenceID 9999 or more
+    std::int16_t installType = 0;  // read for other rows only
+    std::string fileVersion;       // trimmed
+    std::string altCheckRegValue;  // as it stands; the run tests it trimmed
+    std::string altCheck;
+    std::string description;
+    bool compressed = false;  // IsCompressed is not 0 (an empty cell counts as compressed)
+    std::string downloadLocation;
+    std::string installLocation;
+    std::optional<std::string> digest;  // "" for none, nullopt for an unusable SHA256 cell
+};
+
+// Reads the current row of the install list. A missing column, or a SequenceID or InstallType
+// that is not a number of its range, raises the run-time error of reading it. The SHA256 column
+// is optional.
+InstallRow readInstallRow(rowset::Recordset& list);
 
 struct TargetFolder {
     std::string folder;  // "" for an unknown token

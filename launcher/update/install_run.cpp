@@ -13,7 +13,6 @@
 #include "launcher_state.h"
 #include "message_box.h"
 #include "registry_access.h"
-#include "rowset_text.h"
 #include "run_time_error.h"
 #include "trap.h"
 #include "vb_convert.h"
@@ -27,8 +26,6 @@ using crash::trapped;
 namespace {
 
 constexpr float kTotalBarTwips = 6375;
-constexpr double kStartRowSequence = 9999;
-constexpr const char* kDigestColumn = "SHA256";
 
 // Clears the run's flag however the tick ends.
 class RunScope {
@@ -41,19 +38,6 @@ class RunScope {
   private:
     bool& flag_;
 };
-
-std::string rowText(rowset::Recordset& list, const char* column) {
-    return fieldText(list.Fields(column).Value());
-}
-
-bool hasColumn(const rowset::Recordset& list, const char* column) {
-    for (const auto& field : list.fieldInfos()) {
-        if (UCase(field.name) == column) {
-            return true;
-        }
-    }
-    return false;
-}
 
 void closeWindow(InstallWindow& w) {
     w.form.Unload(unloadmode::kFormCode);
@@ -86,19 +70,17 @@ void countUpdate() {
 }
 
 // The local version of the current row (steps of the version lookup and the font rule).
-std::string localVersionOf(rowset::Recordset& list) {
+std::string localVersionOf(const InstallRow& row) {
     const Module1State& m = Module1();
-    const std::string altCheckRegValue = Trim(rowText(list, "AltCheckRegValue"));
-    const std::string altCheck = rowText(list, "AltCheck");
     std::string version;
-    if (!altCheckRegValue.empty()) {
-        version = GetRegValueHKLM(altCheck, rowText(list, "AltCheckRegValue"));
-    } else if (!Trim(altCheck).empty()) {
-        version = GetFileVersion(expandAltCheckTokens(altCheck, m));
+    if (!Trim(row.altCheckRegValue).empty()) {
+        version = GetRegValueHKLM(row.altCheck, row.altCheckRegValue);
+    } else if (!Trim(row.altCheck).empty()) {
+        version = GetFileVersion(expandAltCheckTokens(row.altCheck, m));
     } else {
         version = GetFileVersion(m.FileToWrite);
     }
-    if (UCase(rowText(list, "InstallLocation")) == "FONTSDIR") {
+    if (UCase(row.installLocation) == "FONTSDIR") {
         struct stat info {};
         // A font file whose length cannot be read counts as absent.
         if (m.mIsSharedEnvironment || ::stat(m.FileToWrite.c_str(), &info) == 0) {
@@ -108,21 +90,21 @@ std::string localVersionOf(rowset::Recordset& list) {
     return version;
 }
 
-void reportUnusableRow(InstallWindow& w, rowset::Recordset& list) {
+void reportUnusableRow(InstallWindow& w, const InstallRow& row) {
     w.fileFailed = true;
-    MsgBox(kDownloadErrorPrefix + Module1().m_DownloadLocation + rowText(list, "DownloadLocation"),
+    MsgBox(kDownloadErrorPrefix + Module1().m_DownloadLocation + row.downloadLocation,
            vbmsg::kOKOnly, crash::kReportProjectName);
 }
 
 // Downloads the current row's file and waits, with the window's events running, until the
 // download's state event has installed it (or reported why not).
-void downloadAndInstall(InstallWindow& w, rowset::Recordset& list) {
+void downloadAndInstall(InstallWindow& w, const InstallRow& row) {
     Module1State& m = Module1();
-    w.view.setText(Control::frameStatus, kDownloadingAndInstalling + rowText(list, "Description"));
+    w.view.setText(Control::frameStatus, kDownloadingAndInstalling + row.description);
     w.view.Refresh();
-    const Variant compressed = list.Fields("IsCompressed").Value();
-    m.m_isCompressed = !(IsNumeric(compressed) && CDbl(compressed) == 0);
-    w.Inet1.Execute(m.m_DownloadLocation + rowText(list, "DownloadLocation"), "GET", "",
+    m.m_isCompressed = row.compressed;
+    w.expectedDigest = row.digest.value_or("");
+    w.Inet1.Execute(m.m_DownloadLocation + row.downloadLocation, "GET", "",
                     "Proxy-Connection: Keep-Alive");
     while (w.Inet1.StillExecuting()) {
         w.view.DoEvents();
@@ -131,13 +113,13 @@ void downloadAndInstall(InstallWindow& w, rowset::Recordset& list) {
 }
 
 // One ordinary row; false when the run must stop (rights error).
-bool processFileRow(InstallWindow& w, rowset::Recordset& list, Frame& frame) {
+bool processFileRow(InstallWindow& w, const InstallRow& row, Frame& frame) {
     Module1State& m = Module1();
     frame.line(80);
-    m.FileNameToWrite = rowText(list, "FileName");
-    m.FileInstallType = CInt(list.Fields("InstallType").Value());
-    m.ServerFileVersion = Trim(rowText(list, "FileVersion"));
-    m.FileVersion = localVersionOf(list);
+    m.FileNameToWrite = row.fileName;
+    m.FileInstallType = row.installType;
+    m.ServerFileVersion = row.fileVersion;
+    m.FileVersion = localVersionOf(row);
     frame.line(100);
     if (!DoesFileNeedUpdate(m.FileVersion, m.ServerFileVersion)) {
         if (!m.mCountUpdates) {
@@ -158,16 +140,8 @@ bool processFileRow(InstallWindow& w, rowset::Recordset& list, Frame& frame) {
         return false;
     }
     frame.line(105);
-    downloadAndInstall(w, list);
+    downloadAndInstall(w, row);
     return true;
-}
-
-// Reads the row's digest into the window; false when the cell is not usable.
-bool takeExpectedDigest(InstallWindow& w, rowset::Recordset& list, bool listHasDigests) {
-    const auto digest = listHasDigests ? digestOfCell(Trim(rowText(list, kDigestColumn)))
-                                       : std::optional<std::string>("");
-    w.expectedDigest = digest.value_or("");
-    return digest.has_value();
 }
 
 void showStartRowNotice() {
@@ -186,7 +160,6 @@ void showStartRowNotice() {
 void walkInstallList(InstallWindow& w, Frame& frame, ApplicationStartLocals& start) {
     Module1State& m = Module1();
     rowset::Recordset& list = requireObject(m.rsInstallList);
-    const bool listHasDigests = hasColumn(list, kDigestColumn);
     for (;;) {
         frame.line(20);
         w.view.setBarWidth(Control::prgCurrent, 0);
@@ -206,19 +179,19 @@ void walkInstallList(InstallWindow& w, Frame& frame, ApplicationStartLocals& sta
                                                   static_cast<float>(list.RecordCount()) *
                                                   static_cast<float>(list.AbsolutePosition()));
         frame.line(60);
+        const InstallRow row = readInstallRow(list);
         m.m_IsFont = false;
-        const TargetFolder target = targetFolderOf(rowText(list, "InstallLocation"), m);
+        const TargetFolder target = targetFolderOf(row.installLocation, m);
         m.m_IsFont = target.isFont;
-        m.FileToWrite = target.folder + "/" + rowText(list, "FileName");
+        m.FileToWrite = target.folder + "/" + row.fileName;
         frame.line(70);
-        if (!isPlainFileName(rowText(list, "FileName")) ||
-            !takeExpectedDigest(w, list, listHasDigests)) {
-            reportUnusableRow(w, list);
-        } else if (CDbl(list.Fields("SequenceID").Value()) >= kStartRowSequence) {
+        if (!isPlainFileName(row.fileName) || !row.digest) {
+            reportUnusableRow(w, row);
+        } else if (row.startRow) {
             frame.line(75);
             showStartRowNotice();
             startApplication(frame, start);
-        } else if (!processFileRow(w, list, frame)) {
+        } else if (!processFileRow(w, row, frame)) {
             return;
         }
         frame.line(110);

@@ -2,6 +2,7 @@
 
 #include <curl/curl.h>
 
+#include <chrono>
 #include <memory>
 #include <mutex>
 
@@ -22,23 +23,38 @@ struct HeaderListDeleter {
     void operator()(curl_slist* list) const { curl_slist_free_all(list); }
 };
 
+using Clock = std::chrono::steady_clock;
+
+// The caller's callbacks and the watch for a stalled transfer: the time of the last byte
+// received (or of the last return from a body callback, which may wait for the reader).
+struct Transfer {
+    const GetCallbacks& callbacks;
+    Clock::duration stallLimit;
+    Clock::time_point lastByte = Clock::now();
+    bool stalled = false;
+};
+
 std::size_t onHeader(char* data, std::size_t size, std::size_t count, void* context) {
-    const auto* callbacks = static_cast<const GetCallbacks*>(context);
+    auto* transfer = static_cast<Transfer*>(context);
     std::string_view line(data, size * count);
     while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) {
         line.remove_suffix(1);
     }
-    return callbacks->headerLine(line) ? size * count : 0;
+    transfer->lastByte = Clock::now();
+    return transfer->callbacks.headerLine(line) ? size * count : 0;
 }
 
 std::size_t onBody(char* data, std::size_t size, std::size_t count, void* context) {
-    const auto* callbacks = static_cast<const GetCallbacks*>(context);
-    return callbacks->body(data, size * count) ? size * count : 0;
+    auto* transfer = static_cast<Transfer*>(context);
+    const bool taken = transfer->callbacks.body(data, size * count);
+    transfer->lastByte = Clock::now();
+    return taken ? size * count : 0;
 }
 
 int onProgress(void* context, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
-    const auto* callbacks = static_cast<const GetCallbacks*>(context);
-    return callbacks->keepGoing() ? 0 : 1;
+    auto* transfer = static_cast<Transfer*>(context);
+    transfer->stalled = Clock::now() - transfer->lastByte > transfer->stallLimit;
+    return transfer->stalled || !transfer->callbacks.keepGoing() ? 1 : 0;
 }
 
 curl_slist* headerList(const std::string& extraHeaders) {
@@ -86,22 +102,24 @@ std::int32_t runHttpGet(const GetRequest& request, const GetCallbacks& callbacks
         curl_easy_setopt(curl, CURLOPT_CAINFO, request.caFile.c_str());
     }
     curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, request.connectTimeoutSeconds);
-    // Less than one byte a second for the whole stall period: nothing arrives any more.
-    curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
-    curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, request.stallSeconds);
     if (request.maxBytesPerSecond > 0) {
         curl_easy_setopt(curl, CURLOPT_MAX_RECV_SPEED_LARGE,
                          static_cast<curl_off_t>(request.maxBytesPerSecond));
     }
+    Transfer transfer{callbacks, std::chrono::seconds(request.stallSeconds)};
     curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, &onHeader);
-    curl_easy_setopt(curl, CURLOPT_HEADERDATA, &callbacks);
+    curl_easy_setopt(curl, CURLOPT_HEADERDATA, &transfer);
     curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &onBody);
-    curl_easy_setopt(curl, CURLOPT_WRITEDATA, &callbacks);
+    curl_easy_setopt(curl, CURLOPT_WRITEDATA, &transfer);
+    // Called at least once a second, so it also watches for a stall and for a stop request.
     curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, &onProgress);
-    curl_easy_setopt(curl, CURLOPT_XFERINFODATA, &callbacks);
+    curl_easy_setopt(curl, CURLOPT_XFERINFODATA, &transfer);
     curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
-    const CURLcode code = curl_easy_perform(curl);
-    if (code != CURLE_OK) {
+    CURLcode code = curl_easy_perform(curl);
+    if (transfer.stalled) {
+        code = CURLE_OPERATION_TIMEDOUT;
+        error = "no data received for " + std::to_string(request.stallSeconds) + " seconds";
+    } else if (code != CURLE_OK) {
         error = errorText[0] != '\0' ? errorText : curl_easy_strerror(code);
     }
     return static_cast<std::int32_t>(code);

@@ -3,7 +3,8 @@
 // download control in one place. Proxies come from the usual environment variables (http_proxy,
 // https_proxy, no_proxy); https is verified (peer and host name) against `caFile` or the system's
 // store; redirects are not followed; the connection must be made within the connect time-out and
-// a transfer that receives no byte for `stallSeconds` ends as a time-out.
+// a transfer that receives no byte for `stallSeconds` ends as a time-out (CURLE_OPERATION_TIMEDOUT;
+// time a body callback spends waiting for its reader does not count).
 
 #include <cstdint>
 #include <functional>
