@@ -23,6 +23,15 @@ void rejectDownload(InstallWindow& w, const std::string& source) {
     MsgBox(kDownloadErrorPrefix + w.Inet1.URL(), vbmsg::kOKOnly, crash::kReportProjectName);
 }
 
+// The digest of the file to install: the body's, which the transfer took as it arrived, unless
+// the file was expanded from it.
+std::string digestOf(const InstallWindow& w, const std::string& source) {
+    const std::string bodyDigest = w.Inet1.BodyDigest();
+    return !Module1().m_isCompressed && !bodyDigest.empty()
+               ? bodyDigest
+               : files::sha256FileHex(source).value_or("");
+}
+
 void registerFont() {
     const Module1State& m = Module1();
     // This system reports itself as of the NT family, whose key this is.
@@ -44,8 +53,7 @@ void DoInstallRoutine(InstallWindow& window) {
             return;
         }
         frame.line(15);
-        if (!window.expectedDigest.empty() &&
-            files::sha256FileHex(source).value_or("") != window.expectedDigest) {
+        if (!window.expectedDigest.empty() && digestOf(window, source) != window.expectedDigest) {
             rejectDownload(window, source);
             return;
         }

@@ -1,14 +1,12 @@
 #include "download_handler.h"
 
-#include <cstdio>
-#include <memory>
-
 #include "crash_support.h"
 #include "do_install_routine.h"
 #include "install_messages.h"
 #include "launcher_state.h"
 #include "message_box.h"
 #include "run_time_error.h"
+#include "streaming_file.h"
 #include "trap.h"
 #include "vb_convert.h"
 #include "vb_strings.h"
@@ -22,7 +20,6 @@ namespace {
 
 constexpr std::int32_t kChunkSize = 2048;
 constexpr float kCurrentBarTwips = 4335;
-constexpr std::size_t kWriteBufferBytes = 256 * 1024;
 
 // The bytes of the latest chunk as the crash dump shows them: a byte array, never sized before
 // the first chunk arrives.
@@ -38,11 +35,6 @@ Variant toVariant(const ChunkBytes& chunk) {
     std::vector<Variant> values(chunk.bytes.begin(), chunk.bytes.end());
     return Variant(SafeArray::fromVector(std::move(values)));
 }
-
-struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
-using DownloadFile = std::unique_ptr<std::FILE, FileCloser>;
 
 [[noreturn]] void raiseFileError(const std::string& path) {
     raiseError(vberr::kPathFileAccessError, "Inet1_StateChanged",
@@ -82,30 +74,28 @@ bool receiveBody(InstallWindow& w, Frame& frame, ChunkBytes& vtData, std::int64_
                  std::int64_t& TotSize) {
     frame.line(40);
     const std::string path = downloadFilePath();
-    DownloadFile file(std::fopen(path.c_str(), "wbe"));
-    if (!file) {
+    files::StreamingFile file(path);
+    if (!file.valid()) {
         raiseFileError(path);
     }
-    std::setvbuf(file.get(), nullptr, _IOFBF, kWriteBufferBytes);
     frame.line(50);
-    vtData.bytes = w.Inet1.GetChunk(kChunkSize, inet::icByteArray);
+    w.Inet1.GetChunk(vtData.bytes, kChunkSize, inet::icByteArray);
     vtData.sized = true;
     BCt = static_cast<std::int64_t>(vtData.bytes.size());
     while (!vtData.bytes.empty()) {
         frame.line(60);
-        if (std::fwrite(vtData.bytes.data(), 1, vtData.bytes.size(), file.get()) !=
-            vtData.bytes.size()) {
+        if (!file.write(vtData.bytes.data(), vtData.bytes.size())) {
             raiseFileError(path);
         }
         if (w.progressPacer.due()) {
             showProgress(w, BCt, TotSize);
             w.view.DoEvents();
         }
-        vtData.bytes = w.Inet1.GetChunk(kChunkSize, inet::icByteArray);
+        w.Inet1.GetChunk(vtData.bytes, kChunkSize, inet::icByteArray);
         BCt += static_cast<std::int64_t>(vtData.bytes.size());
     }
     frame.line(70);
-    if (std::fclose(file.release()) != 0) {
+    if (!file.close()) {
         raiseFileError(path);
     }
     return w.Inet1.ResponseCode() == 0 && (TotSize < 0 || BCt == TotSize);

@@ -104,6 +104,7 @@ void downloadAndInstall(InstallWindow& w, const InstallRow& row) {
     w.view.Refresh();
     m.m_isCompressed = row.compressed;
     w.expectedDigest = row.digest.value_or("");
+    w.Inet1.setDigestBody(!w.expectedDigest.empty() && !row.compressed);
     w.Inet1.Execute(m.m_DownloadLocation + row.downloadLocation, "GET", "",
                     "Proxy-Connection: Keep-Alive");
     while (w.Inet1.StillExecuting()) {
@@ -195,7 +196,7 @@ void walkInstallList(InstallWindow& w, Frame& frame, ApplicationStartLocals& sta
             return;
         }
         frame.line(110);
-        w.pacedRefresh(false);
+        w.pacedRefresh();
         list.MoveNext();
     }
 }

@@ -17,12 +17,9 @@ bool RepaintPacer::due() {
     return true;
 }
 
-void InstallWindow::pacedRefresh(bool processEvents) {
+void InstallWindow::pacedRefresh() {
     if (pacer.due()) {
         view.Refresh();
-        if (processEvents) {
-            view.DoEvents();
-        }
     }
 }
 
@@ -30,8 +27,13 @@ void wireInstallProcedures(FrmLogin& form) {
     auto window = std::make_shared<InstallWindow>(form);
     InstallWindow& w = *window;
     w.Inet1.setStateChanged([&w](std::int16_t State) { Inet1_StateChanged(w, State); });
-    // While a chunk is awaited the window stays live, at the pace of its repaints.
-    w.Inet1.setWaitHook([&w] { w.pacedRefresh(true); });
+    // While a chunk is awaited the window stays live (its changed controls repaint themselves),
+    // at the pace of the screen.
+    w.Inet1.setWaitHook([&w] {
+        if (w.pacer.due()) {
+            w.view.DoEvents();
+        }
+    });
     form.setEventProcedure(Control::tmrComInstall, ControlEvent::Timer,
                            [window] { tmrComInstall_Timer(*window); });
     form.setEventProcedure(Control::cmdRefresh, ControlEvent::Click, [] { cmdRefresh_Click(); });

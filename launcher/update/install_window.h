@@ -32,8 +32,8 @@ struct InstallWindow {
     InstallWindow(const InstallWindow&) = delete;
     InstallWindow& operator=(const InstallWindow&) = delete;
 
-    // Paints the window when the pacer lets it; `processEvents` also lets window events run.
-    void pacedRefresh(bool processEvents);
+    // Paints the window when the pacer lets it.
+    void pacedRefresh();
 
     FrmLogin& form;
     LoginView& view;

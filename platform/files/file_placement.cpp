@@ -84,7 +84,8 @@ PlacementFailure commit(int fd, const std::string& temporary, const std::string&
         return why;
     }
     // The rename is in place; a folder that cannot be flushed only loses durability.
-    const sys::FileDescriptor folder(::open(folderOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    const sys::FileDescriptor folder(
+        ::open(folderOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (folder.valid()) {
         ::fsync(folder.get());
     }
@@ -120,7 +121,8 @@ PlacementFailure placeFileCopy(const std::string& source, const std::string& tar
     const std::string temporary = temporaryPathFor(target);
     ::unlink(temporary.c_str());
     if (::link(source.c_str(), temporary.c_str()) == 0) {
-        const sys::FileDescriptor linked(::open(temporary.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+        const sys::FileDescriptor linked(
+            ::open(temporary.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
         if (!linked.valid()) {
             const std::string why = failure("open", temporary);
             ::unlink(temporary.c_str());

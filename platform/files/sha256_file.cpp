@@ -6,22 +6,53 @@
 
 #include <array>
 #include <cerrno>
-#include <memory>
+#include <stdexcept>
 
 #include "file_descriptor.h"
 
 namespace kx::files {
+
+struct Sha256::Context {
+    Context() : digest(EVP_MD_CTX_new()) {
+        if (digest == nullptr || EVP_DigestInit_ex(digest, EVP_sha256(), nullptr) != 1) {
+            EVP_MD_CTX_free(digest);
+            throw std::runtime_error("cannot start a SHA-256 digest");
+        }
+    }
+    ~Context() { EVP_MD_CTX_free(digest); }
+    Context(const Context&) = delete;
+    Context& operator=(const Context&) = delete;
+    EVP_MD_CTX* digest;
+};
+
+Sha256::Sha256() : context_(std::make_unique<Context>()) {}
+
+Sha256::~Sha256() = default;
+
+void Sha256::update(const void* data, std::size_t size) {
+    // Updating a SHA-256 context in memory cannot fail.
+    EVP_DigestUpdate(context_->digest, data, size);
+}
+
+std::string Sha256::finishHex() {
+    std::array<unsigned char, EVP_MAX_MD_SIZE> digest{};
+    unsigned int length = 0;
+    EVP_DigestFinal_ex(context_->digest, digest.data(), &length);
+    static constexpr char kHex[] = "0123456789abcdef";
+    std::string hex;
+    for (unsigned int i = 0; i < length; ++i) {
+        hex += kHex[digest[i] >> 4];
+        hex += kHex[digest[i] & 0x0F];
+    }
+    return hex;
+}
 
 std::optional<std::string> sha256FileHex(const std::string& path) {
     const sys::FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
     if (!file.valid()) {
         return std::nullopt;
     }
-    const std::unique_ptr<EVP_MD_CTX, decltype(&EVP_MD_CTX_free)> context(EVP_MD_CTX_new(),
-                                                                          &EVP_MD_CTX_free);
-    if (!context || EVP_DigestInit_ex(context.get(), EVP_sha256(), nullptr) != 1) {
-        return std::nullopt;
-    }
+    Sha256 digest;
     std::array<char, 256 * 1024> buffer{};
     for (;;) {
         const ssize_t got = ::read(file.get(), buffer.data(), buffer.size());
@@ -32,24 +63,10 @@ std::optional<std::string> sha256FileHex(const std::string& path) {
             return std::nullopt;
         }
         if (got == 0) {
-            break;
+            return digest.finishHex();
         }
-        if (EVP_DigestUpdate(context.get(), buffer.data(), static_cast<std::size_t>(got)) != 1) {
-            return std::nullopt;
-        }
+        digest.update(buffer.data(), static_cast<std::size_t>(got));
     }
-    std::array<unsigned char, EVP_MAX_MD_SIZE> digest{};
-    unsigned int length = 0;
-    if (EVP_DigestFinal_ex(context.get(), digest.data(), &length) != 1) {
-        return std::nullopt;
-    }
-    static constexpr char kHex[] = "0123456789abcdef";
-    std::string hex;
-    for (unsigned int i = 0; i < length; ++i) {
-        hex += kHex[digest[i] >> 4];
-        hex += kHex[digest[i] & 0x0F];
-    }
-    return hex;
 }
 
 }  // namespace kx::files

@@ -11,6 +11,7 @@
 #include "body_buffer.h"
 #include "http_get.h"
 #include "run_time_error.h"
+#include "sha256_file.h"
 
 namespace kx::inet {
 
@@ -67,8 +68,11 @@ struct Inet::Transfer {
     bool headersComplete = false;
     int pendingEvents = 0;  // posted and not yet fully handled
     bool threadDone = false;
+    bool ended = false;  // the outcome below is known
     std::int32_t code = 0;
     std::string error;
+    std::unique_ptr<files::Sha256> digest;  // of the body, when asked for
+    std::string bodyDigest;
     std::atomic<bool> stopping{false};
     bool inResponse = false;  // the state-12 handler is running (window's thread only)
     BodyBuffer body{kBodyBufferBytes};
@@ -156,6 +160,9 @@ void Inet::Execute(const std::string& URL, const std::string& Operation,
     stop();
     url_ = URL;
     auto transfer = std::make_shared<Transfer>();
+    if (digestBody_) {
+        transfer->digest = std::make_unique<files::Sha256>();
+    }
     transfer_ = transfer;
     GetRequest request{URL, InputHdrs, caFile_, 30, requestTimeout_, rateLimit_};
     transfer->thread =
@@ -186,6 +193,9 @@ void Inet::run(const std::shared_ptr<Transfer>& transfer, const GetRequest& requ
     bool announced = false;
     callbacks.body = [&](const char* data, std::size_t size) {
         announceResponse(transfer, announced);
+        if (t.digest) {
+            t.digest->update(data, size);
+        }
         return t.body.write(data, size);
     };
     callbacks.keepGoing = [&] { return !t.stopping.load(); };
@@ -195,6 +205,10 @@ void Inet::run(const std::shared_ptr<Transfer>& transfer, const GetRequest& requ
         const std::lock_guard lock(t.mutex);
         t.code = code;
         t.error = error;
+        t.ended = true;
+        if (t.digest && code == 0) {
+            t.bodyDigest = t.digest->finishHex();
+        }
     }
     if (code == 0 || t.headersComplete) {
         announceResponse(transfer, announced);
@@ -268,22 +282,26 @@ std::string Inet::GetHeader(const std::string& name) const {
 }
 
 std::vector<std::uint8_t> Inet::GetChunk(std::int32_t Size, std::int16_t DataType) {
+    std::vector<std::uint8_t> chunk;
+    GetChunk(chunk, Size, DataType);
+    return chunk;
+}
+
+void Inet::GetChunk(std::vector<std::uint8_t>& chunk, std::int32_t Size, std::int16_t DataType) {
     if (DataType != icByteArray || Size < 1) {
         raiseError(vberr::kInvalidProcedureCall);
     }
+    chunk.clear();
     if (!transfer_ || !transfer_->inResponse) {
-        return {};
+        return;
     }
     const auto size = std::min<std::size_t>(static_cast<std::size_t>(Size), kBodyBufferBytes);
-    std::vector<std::uint8_t> chunk(size);
+    chunk.resize(size);
     for (;;) {
         const std::size_t got = transfer_->body.read(chunk.data(), size, kWaitSlice);
-        if (got > 0) {
+        if (got > 0 || transfer_->body.finished()) {
             chunk.resize(got);
-            return chunk;
-        }
-        if (transfer_->body.finished()) {
-            return {};
+            return;
         }
         if (waitHook_) {
             waitHook_();
@@ -296,7 +314,15 @@ std::int32_t Inet::ResponseCode() const {
         return 0;
     }
     const std::lock_guard lock(transfer_->mutex);
-    return transfer_->threadDone ? transfer_->code : 0;
+    return transfer_->ended ? transfer_->code : 0;
+}
+
+std::string Inet::BodyDigest() const {
+    if (!transfer_) {
+        return {};
+    }
+    const std::lock_guard lock(transfer_->mutex);
+    return transfer_->bodyDigest;
 }
 
 std::string Inet::ResponseInfo() const {

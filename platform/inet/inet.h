@@ -76,11 +76,20 @@ class Inet {
     // The next 1 to `Size` bytes of the body, waiting for them; empty once the body is over (or
     // outside a response). `DataType` must be icByteArray (else run-time error 5).
     std::vector<std::uint8_t> GetChunk(std::int32_t Size, std::int16_t DataType);
+    // The same into `chunk`, whose memory is reused from call to call.
+    void GetChunk(std::vector<std::uint8_t>& chunk, std::int32_t Size, std::int16_t DataType);
     const std::string& URL() const { return url_; }
     // 0 until the transfer has ended; then 0 when it completed cleanly, else its failure code (a
-    // body that broke off, a time-out) with the text in ResponseInfo.
+    // body that broke off, a time-out) with the text in ResponseInfo. Known as soon as GetChunk
+    // has returned the empty chunk.
     std::int32_t ResponseCode() const;
     std::string ResponseInfo() const;
+
+    // Whether requests started from now on digest their body (SHA-256) on the transfer thread,
+    // and the digest of a body that completed cleanly (64 lower-case hex digits), known as soon
+    // as GetChunk has returned the empty chunk; "" otherwise.
+    void setDigestBody(bool digest) { digestBody_ = digest; }
+    std::string BodyDigest() const;
 
     std::int32_t RequestTimeout() const { return requestTimeout_; }
     void setRequestTimeout(std::int32_t seconds);
@@ -111,6 +120,7 @@ class Inet {
     std::int32_t requestTimeout_ = 60;
     std::string caFile_;
     std::int64_t rateLimit_ = 0;
+    bool digestBody_ = false;
 };
 
 }  // namespace kx::inet
