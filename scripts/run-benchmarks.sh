@@ -8,12 +8,7 @@
 # to use instead of building.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-if [[ -z "${KX_DEMO_BIN_DIR:-}" ]]; then
-  bash scripts/install-deps.sh
-  cmake --preset default >/dev/null
-  cmake --build --preset default
-fi
-bin="${KX_DEMO_BIN_DIR:-$PWD/build/default/bin}"
+source scripts/default-build.sh
 which=("${@:-a b c}")
 which=(${which[*]})
 

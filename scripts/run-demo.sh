@@ -20,12 +20,7 @@
 # machine's real ones.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-if [[ -z "${KX_DEMO_BIN_DIR:-}" ]]; then
-  bash scripts/install-deps.sh
-  cmake --preset default >/dev/null
-  cmake --build --preset default
-fi
-bin="${KX_DEMO_BIN_DIR:-$PWD/build/default/bin}"
+source scripts/default-build.sh
 
 # The demo machine and the launcher's installation on it.
 demo="$(dirname "$bin")/demo"

@@ -81,20 +81,12 @@ bool ScriptedLoginView::tickInstallTimer() {
 }
 
 void ScriptedLoginView::postToUiThread(std::function<void()> call) {
-    const std::lock_guard lock(postedMutex_);
-    posted_.push_back(std::move(call));
+    posted_.post(std::move(call));
 }
 
 void ScriptedLoginView::DoEvents() {
     ++doEvents_;
-    std::deque<std::function<void()>> ready;
-    {
-        const std::lock_guard lock(postedMutex_);
-        ready.swap(posted_);
-    }
-    for (auto& call : ready) {
-        call();
-    }
+    posted_.runPosted();
     tickInstallTimer();
 }
 

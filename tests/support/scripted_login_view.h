@@ -7,7 +7,6 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -15,6 +14,7 @@
 #include "frm_login.h"
 #include "login_view.h"
 #include "message_box.h"
+#include "posted_calls.h"
 
 namespace kx::test {
 
@@ -96,8 +96,7 @@ class ScriptedLoginView final : public launcher::LoginView {
     int refreshes_ = 0;
     int doEvents_ = 0;
     bool unloaded_ = false;
-    std::mutex postedMutex_;
-    std::deque<std::function<void()>> posted_;
+    PostedCalls posted_;
 };
 
 // Answers every kx::MsgBox while it lives: records each box and answers from a queue (an empty

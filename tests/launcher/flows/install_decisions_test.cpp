@@ -8,6 +8,7 @@
 #include "install_messages.h"
 #include "install_run_fixture.h"
 #include "launcher_state.h"
+#include "message_box.h"
 #include "registry.h"
 
 namespace kx::test {
@@ -38,7 +39,7 @@ struct CountingCase {
     int outdated;
     bool updateAdmin;
     std::string warnSetting;
-    std::string caption;  // frameStatus at the start row
+    std::string caption;  // frameStatus when the notice shows
     std::string notice;   // the box at the start row, "" for none
 };
 
@@ -48,17 +49,22 @@ class CountingTest : public InstallDecisionsTest,
 TEST_P(CountingTest, SharedMachineCountsOrInstallsAndTellsAtTheStartRow) {
     const CountingCase& c = GetParam();
     publishOutdated(c.outdated);
-    publish({{"zz-last.txt", "x"}}, {"--version", "0"});  // a row after the start row
-    ASSERT_EQ(run({{"SharedEnvironment", "True"},
-                   {"UPDATEADMINLOGIN", c.updateAdmin ? "ALICE" : "BOB"},
-                   {"WarnIfUpdates", c.warnSetting}}),
-              -1);
-    std::vector<std::string> prompts;
-    for (const auto& box : boxes_.shown()) {
-        prompts.push_back(box.prompt);
+    std::vector<std::string> notices;  // each box, with the status caption under it
+    const auto previous = setMessageBoxHandler([&](const std::string& prompt, auto, auto) {
+        notices.push_back(prompt + "|" + view_.text(Control::frameStatus));
+        return vbmsg::kOK;
+    });
+    const int ended = run({{"SharedEnvironment", "True"},
+                           {"UPDATEADMINLOGIN", c.updateAdmin ? "ALICE" : "BOB"},
+                           {"WarnIfUpdates", c.warnSetting}});
+    setMessageBoxHandler(previous);
+    ASSERT_EQ(ended, -1);
+    EXPECT_EQ(notices.size(), c.notice.empty() ? 0U : 1U);
+    for (const std::string& notice : notices) {
+        EXPECT_EQ(
+            notice,
+            c.notice + "|" + (c.caption.empty() ? notice.substr(notice.find('|') + 1) : c.caption));
     }
-    EXPECT_EQ(prompts,
-              c.notice.empty() ? std::vector<std::string>{} : std::vector<std::string>{c.notice});
     EXPECT_EQ(Module1().mNumUpdates, c.outdated);
     EXPECT_EQ(fs::exists(Module1().KestrixDir + "/file0.txt"), c.updateAdmin);
     EXPECT_EQ(fs::exists(stampFile()), c.updateAdmin) << "counting writes no stamp";
@@ -76,8 +82,9 @@ INSTANTIATE_TEST_SUITE_P(
                                    kWarning +
                                        "1,234 files needing an update on this machine/server." +
                                        "\r\rPlease notify your System Administrator."},
-                      CountingCase{1, false, "w", "1 update found...", ""},
-                      CountingCase{2, true, "W", "", "[Broker]\r\r2 files were updated."}));
+                      CountingCase{1, false, "w", "", ""},
+                      CountingCase{2, true, "W", "Downloading and Installing: file1.txt",
+                                   "[Broker]\r\r2 files were updated."}));
 
 TEST_F(InstallDecisionsTest, SkippedCheckWalksOnlyRowsOfTypeZeroAndStillStarts) {
     deployment_.checkForUpdates = "N";

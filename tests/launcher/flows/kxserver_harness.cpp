@@ -185,22 +185,18 @@ namespace {
 
 // Sends `body` in the pieces a fault calls for; false ends the connection early.
 bool sendSpoiled(const std::string& body, DownloadFault fault, httplib::DataSink& sink) {
-    using namespace std::chrono_literals;
-    const std::size_t half = body.size() / 2;
-    switch (fault) {
-        case DownloadFault::BrokenChunked:
-            sink.write(body.data(), half);
-            return false;
-        case DownloadFault::OneByteChunk:
-            sink.write(body.data(), 3000);
-            std::this_thread::sleep_for(200ms);
-            sink.write(body.data() + 3000, 1);
-            std::this_thread::sleep_for(200ms);
-            return sink.write(body.data() + 3001, body.size() - 3001);
-        default:
-            sink.write(body.data(), half);
-            return sink.write(body.data() + half, body.size() - half);
+    if (fault == DownloadFault::BrokenChunked) {
+        sink.write(body.data(), body.size() / 2);
+        return false;
     }
+    if (fault == DownloadFault::OneByteChunk) {
+        for (const std::size_t at : {std::size_t{0}, std::size_t{3000}}) {
+            sink.write(body.data() + at, at == 0 ? 3000 : 1);
+            std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        }
+        return sink.write(body.data() + 3001, body.size() - 3001);
+    }
+    return sink.write(body.data(), body.size());
 }
 
 }  // namespace
@@ -221,15 +217,12 @@ void RecordingRelay::relayDownload(const httplib::Request& req, httplib::Respons
             }
         }
     }
-    res.status = answer->status;
+    res.status = fault == DownloadFault::ServerError ? 500 : answer->status;
     auto body = std::make_shared<std::string>(answer->body);
-    if (!fault) {
-        res.set_content(*body, "application/octet-stream");
-    } else if (*fault == DownloadFault::ServerError) {
-        res.status = 500;
-        res.set_content("<html>Internal Server Error</html>", "text/html");
-    } else if (*fault == DownloadFault::Tampered) {
+    if (fault == DownloadFault::Tampered) {
         (*body)[body->size() / 2] ^= 0x55;
+    }
+    if (!fault || *fault == DownloadFault::ServerError || *fault == DownloadFault::Tampered) {
         res.set_content(*body, "application/octet-stream");
     } else if (*fault == DownloadFault::Chunked || *fault == DownloadFault::BrokenChunked) {
         res.set_chunked_content_provider("application/octet-stream",
