@@ -9,7 +9,6 @@
 #include "install_run_fixture.h"
 #include "launcher_state.h"
 #include "message_box.h"
-#include "registry.h"
 
 namespace kx::test {
 namespace {
@@ -96,22 +95,14 @@ TEST_F(InstallDecisionsTest, SkippedCheckWalksOnlyRowsOfTypeZeroAndStillStarts) 
 }
 
 TEST_F(InstallDecisionsTest, LocalVersionComesFromAltCheckOrAnExistingFont) {
-    publish({{"reg-old.txt", "r"}}, {"--version", "2.0", "--alt-check", "SOFTWARE\\Demo",
-                                     "--alt-check-reg-value", "Version"});
     publish({{"file-current.txt", "f"}},
             {"--version", "2.0", "--alt-check", "<SYSTEMDIR>/probe.dll"});
     publish({{"Kept.ttf", "new font"}}, {"--version", "9.0", "--location", "FONTSDIR"});
-    registry::HKEY key;
-    ASSERT_EQ(registry::RegCreateKeyEx(registry::Hive::LocalMachine, "SOFTWARE\\Demo",
-                                       registry::kKeyAllAccess, key),
-              0);
-    registry::setString(key, "Version", "1.0");
     const fs::path machine = setup_.environment().folders.windowsFolder();
     writeFile(machine / "system" / "probe.dll.ver", "2. 0\r\n");
     writeFile(machine / "Fonts" / "Kept.ttf", "old font");
 
     ASSERT_EQ(run(), -1) << shownPrompt(0);
-    EXPECT_TRUE(fs::exists(Module1().KestrixDir + "/reg-old.txt"));
     EXPECT_FALSE(fs::exists(Module1().KestrixDir + "/file-current.txt"));
     EXPECT_EQ(readFile(machine / "Fonts" / "Kept.ttf"), "old font");
 }

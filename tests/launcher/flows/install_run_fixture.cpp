@@ -13,10 +13,7 @@ namespace fs = std::filesystem;
 
 InstallRunTest::InstallRunTest() {
     std::ostringstream quiet;
-    if (com::runRegsvr32({"/s", std::string(KX_BIN_DIR) + "/libkxcompression.so"}, quiet, quiet) !=
-        0) {
-        ADD_FAILURE() << "the compression component cannot be registered";
-    }
+    EXPECT_EQ(com::runRegsvr32({"/s", KX_BIN_DIR "/libkxcompression.so"}, quiet, quiet), 0);
     addServer("Main", "/bo/main");
     deployment_ = {.type = "BROKER", .description = "Broker", .path = "/bo/main", .group = 1};
 }

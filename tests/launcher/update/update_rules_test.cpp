@@ -5,36 +5,17 @@
 
 #include <cmath>
 
-#include "crash_support.h"
+#include "cache_refresh.h"
 #include "file_versions.h"
+#include "install_messages.h"
 #include "install_row.h"
 #include "launcher_state.h"
 #include "message_box.h"
+#include "raised_error.h"
 #include "temp_dir.h"
 
 namespace kx::launcher {
 namespace {
-
-struct Ended {
-    int code;
-};
-
-// Runs `action` and returns the number of the run-time error the trap reported, or 0. The
-// report finds no error library in the empty registry and shows its fallback box.
-std::int32_t trappedErrorOf(const std::function<void()>& action) {
-    const test::ScopedRegistry emptyRegistry;
-    const auto previousEnd = crash::setEndProcessAction([](int code) { throw Ended{code}; });
-    const auto previousBox = setMessageBoxHandler([](auto&&...) { return vbmsg::kOK; });
-    std::int32_t number = 0;
-    try {
-        action();
-    } catch (const Ended&) {
-        number = crash::modCrashSupport().qtrErrorNumber;
-    }
-    setMessageBoxHandler(previousBox);
-    crash::setEndProcessAction(previousEnd);
-    return number;
-}
 
 TEST(FormatVersion, WorkedValues) {
     const std::pair<const char*, double> cases[] = {
@@ -59,20 +40,18 @@ TEST(FormatVersion, WorkedValues) {
     EXPECT_GT(FormatVersion("6.1.17514.0"), FormatVersion("6.2.0.0"));
 }
 
-TEST(FormatVersion, PartsBeyondAVersionResourceAndNonNumbersEndTheLauncher) {
-    EXPECT_EQ(trappedErrorOf([] { FormatVersion("1.65536.0.0"); }), vberr::kOverflow);
-    EXPECT_EQ(trappedErrorOf([] { FormatVersion("abc"); }), vberr::kTypeMismatch);
-}
-
-TEST(DoesFileNeedUpdate, OnlyAStrictlyHigherServerVersionWhileTheCheckRuns) {
+TEST(FormatVersion, PartsBeyondAVersionResourceAndNonNumbersAreRunTimeErrors) {
+    for (const auto& [text, number] :
+         {std::pair{"1.65536.0.0", vberr::kOverflow}, std::pair{"abc", vberr::kTypeMismatch}}) {
+        std::string version = text;
+        VersionParts parts;
+        EXPECT_EQ(test::raisedError([&] { versionNumberOf(version, parts); }).number(), number);
+    }
     resetLauncherState();
-    EXPECT_TRUE(DoesFileNeedUpdate("", "1.0.0.0"));
-    EXPECT_FALSE(DoesFileNeedUpdate("1.0.0.0", ""));
     EXPECT_FALSE(DoesFileNeedUpdate("2.0.0.0", "2,0,0,0"));
-    EXPECT_TRUE(DoesFileNeedUpdate("1.9.9.9", "2.0"));
+    EXPECT_TRUE(DoesFileNeedUpdate("", "1"));
     Module1().m_SkipUpdateCheck = true;
-    EXPECT_FALSE(DoesFileNeedUpdate("", "1.0.0.0"));
-    resetLauncherState();
+    EXPECT_FALSE(DoesFileNeedUpdate("", "1"));
 }
 
 TEST(GetFileVersion, EmbeddedVersionElseSideFileElseEmpty) {
@@ -81,13 +60,34 @@ TEST(GetFileVersion, EmbeddedVersionElseSideFileElseEmpty) {
     test::writeFile(dir / "empty.bin.ver", "");
     EXPECT_EQ(GetFileVersion((dir / "data.bin").string()), "2.1.0.3") << "no data file needed";
     EXPECT_EQ(GetFileVersion((dir / "empty.bin").string()), "") << "counts as outdated";
-    EXPECT_EQ(GetFileVersion((dir / "missing.bin").string()), "");
     EXPECT_EQ(GetFileVersion(std::string(KX_BIN_DIR) + "/libkxdemocomponent.so"), "1.0.0.0");
     std::int32_t low = 0;
     std::int32_t high = 0;
     GetHILOWord(static_cast<std::int32_t>(0xFFFE0003u), low, high);
     EXPECT_EQ(low, 3);
     EXPECT_EQ(high, 65534);
+}
+
+TEST(CacheRefresh, DeletesBothCacheFoldersOnlyAfterConfirmation) {
+    const test::TempDir dir;
+    resetLauncherState();
+    Module1().KestrixDir = dir.str();
+    test::writeFile(dir / "BROKER" / "a" / "f", "x");
+    test::writeFile(dir / "CLIENT" / "f", "x");
+    std::vector<std::string> shown;
+    std::vector<std::int32_t> answers = {vbmsg::kCancel, vbmsg::kOK, vbmsg::kOK};
+    const auto previous = setMessageBoxHandler([&](const std::string& prompt, auto, auto) {
+        shown.push_back(prompt);
+        return answers[shown.size() - 1];
+    });
+    cmdRefresh_Click();
+    EXPECT_TRUE(std::filesystem::exists(dir / "CLIENT")) << "Cancel deletes nothing";
+    cmdRefresh_Click();
+    setMessageBoxHandler(previous);
+    EXPECT_EQ(shown, (std::vector<std::string>{kRefreshQuestion, kRefreshQuestion, kRefreshDone}));
+    EXPECT_FALSE(std::filesystem::exists(dir / "BROKER") ||
+                 std::filesystem::exists(dir / "CLIENT"));
+    EXPECT_TRUE(KillFolder(dir.str() + "/missing/"));
 }
 
 TEST(TargetFolder, TokensInUpperCaseExactlyAndFontsMarked) {
@@ -106,15 +106,6 @@ TEST(TargetFolder, TokensInUpperCaseExactlyAndFontsMarked) {
         EXPECT_EQ(target.isFont, font) << token;
     }
     EXPECT_EQ(expandAltCheckTokens("<SYSTEMDIR>/a<SYSTEMDIR>", s), "/s/a/s");
-}
-
-TEST(InstallRow, OnlyWholeDigests) {
-    EXPECT_TRUE(isPlainFileName("..a"));
-    const std::string digest(64, 'A');
-    EXPECT_EQ(digestOfCell(digest), std::string(64, 'a'));
-    EXPECT_EQ(digestOfCell(""), "");
-    EXPECT_EQ(digestOfCell(digest.substr(1)), std::nullopt);
-    EXPECT_EQ(digestOfCell(std::string(63, 'a') + "g"), std::nullopt);
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
 // The download control against a local server: state events arrive only through the window's
 // event processing, a body streams through GetChunk, a stalled body ends with a time-out, a
-// refused connection raises state 11, and proxies come from the environment.
+// refused connection raises state 11.
 
 #include <gtest/gtest.h>
 
@@ -10,8 +10,6 @@
 
 #include "inet.h"
 #include "posted_calls.h"
-#include "scoped_env.h"
-#include "tiny_proxy.h"
 
 namespace kx::inet {
 namespace {
@@ -105,15 +103,6 @@ TEST_F(InetTest, RefusedConnectionRaisesState11) {
     thread_ = std::thread([] {});
     EXPECT_EQ(fetch("http://127.0.0.1:" + std::to_string(closedPort) + "/file"),
               std::vector<std::int16_t>{state::icError});
-}
-
-TEST_F(InetTest, ProxyComesFromTheEnvironment) {
-    test::TinyProxy proxy;
-    const test::ScopedEnv httpProxy("http_proxy", proxy.url());
-    const test::ScopedEnv noProxy("no_proxy", nullptr);
-    fetch(url("/file"));
-    EXPECT_EQ(received_, 100000U);
-    EXPECT_NE(proxy.log().find("/file"), std::string::npos) << proxy.log();
 }
 
 }  // namespace
