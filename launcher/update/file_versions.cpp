@@ -1,12 +1,13 @@
 #include "file_versions.h"
 
+#include <cstdlib>
+
 #include "file_version.h"
 #include "launcher_state.h"
 #include "run_time_error.h"
 #include "system_utilities.h"
 #include "trap.h"
 #include "vb_convert.h"
-#include "vb_format.h"
 #include "vb_strings.h"
 
 namespace kx::launcher {
@@ -29,6 +30,16 @@ std::int32_t versionPart(const std::string& text) {
         raiseError(vberr::kOverflow);
     }
     return value;
+}
+
+// A part written with at least `width` digits, zeros in front, as the format "00" or "0000"
+// writes a whole number (a minus sign stands before the zeros).
+std::string padded(std::int32_t part, std::size_t width) {
+    std::string digits = std::to_string(part < 0 ? -static_cast<std::int64_t>(part) : part);
+    if (digits.size() < width) {
+        digits.insert(0, width - digits.size(), '0');
+    }
+    return part < 0 ? "-" + digits : digits;
 }
 
 std::string between(const std::string& text, std::int64_t afterDot, std::int64_t beforeDot) {
@@ -96,8 +107,10 @@ double versionNumberOf(std::string& VerStr, VersionParts& parts) {
     Loc1 = Loc2;
     Loc2 = static_cast<std::int64_t>(VerStr.size()) + 1;
     Rev = Loc1 == 0 ? 0 : versionPart(VerStr.substr(static_cast<std::size_t>(Loc1)));
-    return CDbl(Variant(Format(Variant(Major), "00") + Format(Variant(Minor), "0000") +
-                        Format(Variant(MidRev), "0000") + Format(Variant(Rev), "0000")));
+    // The digit string holds only digits (and a leading minus for a negative major).
+    const std::string digits =
+        padded(Major, 2) + padded(Minor, 4) + padded(MidRev, 4) + padded(Rev, 4);
+    return std::strtod(digits.c_str(), nullptr);
 }
 
 double FormatVersion(std::string VerStr) {

@@ -14,38 +14,65 @@ namespace kx::launcher {
 namespace {
 
 constexpr double kStartRowSequence = 9999;
-constexpr const char* kDigestColumn = "SHA256";
 
-bool hasColumn(const rowset::Recordset& list, const char* column) {
-    for (const auto& field : list.fieldInfos()) {
-        if (UCase(field.name) == column) {
-            return true;
-        }
-    }
-    return false;
-}
+// The columns, in the order of InstallRowReader's ordinals; the last one is optional.
+enum Column : std::size_t {
+    kFileName,
+    kSequenceID,
+    kInstallType,
+    kFileVersion,
+    kAltCheckRegValue,
+    kAltCheck,
+    kDescription,
+    kIsCompressed,
+    kDownloadLocation,
+    kInstallLocation,
+    kSHA256,
+};
+constexpr const char* kColumnNames[] = {
+    "FileName",         "SequenceID",      "InstallType", "FileVersion",
+    "AltCheckRegValue", "AltCheck",        "Description", "IsCompressed",
+    "DownloadLocation", "InstallLocation", "SHA256"};
 
 }  // namespace
 
-InstallRow readInstallRow(rowset::Recordset& list) {
-    const auto text = [&](const char* column) { return fieldText(list.Fields(column).Value()); };
-    InstallRow row;
-    row.fileName = text("FileName");
-    row.startRow = CDbl(list.Fields("SequenceID").Value()) >= kStartRowSequence;
-    if (!row.startRow) {
-        row.installType = CInt(list.Fields("InstallType").Value());
+const Variant& InstallRowReader::value(std::size_t column) {
+    std::optional<std::size_t>& ordinal = ordinals_[column];
+    if (!ordinal) {
+        // Fields by name raises the error of a missing column.
+        ordinal = list_.data().fieldIndex(list_.Fields(kColumnNames[column]).Name());
     }
-    row.fileVersion = Trim(text("FileVersion"));
-    row.altCheckRegValue = text("AltCheckRegValue");
-    row.altCheck = text("AltCheck");
-    row.description = text("Description");
-    const Variant compressed = list.Fields("IsCompressed").Value();
+    return list_.Fields(*ordinal).Value();
+}
+
+std::string InstallRowReader::text(std::size_t column) {
+    return fieldText(value(column));
+}
+
+InstallRow InstallRowReader::read() {
+    InstallRow row;
+    row.fileName = text(kFileName);
+    row.startRow = CDbl(value(kSequenceID)) >= kStartRowSequence;
+    if (!row.startRow) {
+        row.installType = CInt(value(kInstallType));
+    }
+    row.fileVersion = Trim(text(kFileVersion));
+    row.altCheckRegValue = text(kAltCheckRegValue);
+    row.altCheck = text(kAltCheck);
+    row.description = text(kDescription);
+    const Variant& compressed = value(kIsCompressed);
     row.compressed = !(IsNumeric(compressed) && CDbl(compressed) == 0);
-    row.downloadLocation = text("DownloadLocation");
-    row.installLocation = text("InstallLocation");
-    row.digest = hasColumn(list, kDigestColumn) ? digestOfCell(Trim(text(kDigestColumn)))
-                                                : std::optional<std::string>("");
+    row.downloadLocation = text(kDownloadLocation);
+    row.installLocation = text(kInstallLocation);
+    if (!hasDigestColumn_) {
+        hasDigestColumn_ = list_.data().fieldIndex(kColumnNames[kSHA256]).has_value();
+    }
+    row.digest = *hasDigestColumn_ ? digestOfCell(Trim(text(kSHA256))) : std::string();
     return row;
+}
+
+InstallRow readInstallRow(rowset::Recordset& list) {
+    return InstallRowReader(list).read();
 }
 
 TargetFolder targetFolderOf(const std::string& installLocation, const Module1State& state) {

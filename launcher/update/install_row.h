@@ -3,6 +3,7 @@
 // folder of its InstallLocation token, the path tokens of AltCheck, whether its FileName may be
 // used, and its digest. Pure functions over the launcher's directory fields.
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -27,9 +28,26 @@ struct InstallRow {
     std::optional<std::string> digest;  // "" for none, nullopt for an unusable SHA256 cell
 };
 
-// Reads the current row of the install list. A missing column, or a SequenceID or InstallType
-// that is not a number of its range, raises the run-time error of reading it. The SHA256 column
-// is optional.
+// Reads the rows of one install list, finding each column by name once (the list is walked row
+// by row, and a lookup by name costs more than the rest of a current row's check). A missing
+// column, or a SequenceID or InstallType that is not a number of its range, raises the run-time
+// error of reading it when a row is read. The SHA256 column is optional.
+class InstallRowReader {
+  public:
+    explicit InstallRowReader(rowset::Recordset& list) : list_(list) {}
+    // The current row.
+    InstallRow read();
+
+  private:
+    const Variant& value(std::size_t column);
+    std::string text(std::size_t column);
+
+    rowset::Recordset& list_;
+    std::array<std::optional<std::size_t>, 11> ordinals_{};
+    std::optional<bool> hasDigestColumn_;
+};
+
+// The current row of `list`, read once.
 InstallRow readInstallRow(rowset::Recordset& list);
 
 struct TargetFolder {

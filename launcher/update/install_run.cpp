@@ -161,6 +161,7 @@ void showStartRowNotice() {
 void walkInstallList(InstallWindow& w, Frame& frame, ApplicationStartLocals& start) {
     Module1State& m = Module1();
     rowset::Recordset& list = requireObject(m.rsInstallList);
+    InstallRowReader rows(list);
     for (;;) {
         frame.line(20);
         w.view.setBarWidth(Control::prgCurrent, 0);
@@ -180,7 +181,7 @@ void walkInstallList(InstallWindow& w, Frame& frame, ApplicationStartLocals& sta
                                                   static_cast<float>(list.RecordCount()) *
                                                   static_cast<float>(list.AbsolutePosition()));
         frame.line(60);
-        const InstallRow row = readInstallRow(list);
+        const InstallRow row = rows.read();
         m.m_IsFont = false;
         const TargetFolder target = targetFolderOf(row.installLocation, m);
         m.m_IsFont = target.isFont;
