@@ -127,7 +127,7 @@ demo_start() {
   sleep 1
   [[ -z "$prefix" ]] || picture "$window" "$prefix-selection.png"
   xdotool mousemove --window "$window" 100 34 click --repeat 2 --delay 80 1
-  sleep 4  # the launcher is then downloading the demo's large data file
+  sleep 8  # the launcher is then amid the demo's large data file
   [[ -z "$prefix" ]] || picture "$window" "$prefix-install.png"
   if ! app="$(await_window '"KX Vantor demo application"')"; then
     echo "The demo application did not appear." >&2; kill -TERM "$pid" 2>/dev/null; return 1
