@@ -13,8 +13,11 @@ constexpr std::size_t kBufferBytes = 256 * 1024;
 constexpr std::int64_t kWriteBackStep = 8 * 1024 * 1024;
 }  // namespace
 
-StreamingFile::StreamingFile(const std::string& path)
-    : fd_(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600)) {
+StreamingFile::StreamingFile(const std::string& path) : fd_(-1) {
+    // A new file, never the old one emptied: a download left by a run that died just after
+    // putting it in place is still a hard link to the target, which must not be written into.
+    ::unlink(path.c_str());
+    fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
     buffer_.reserve(kBufferBytes);
 }
 

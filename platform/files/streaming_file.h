@@ -12,7 +12,8 @@ namespace kx::files {
 
 class StreamingFile {
   public:
-    // Creates `path` empty (replacing a file of that name); valid() tells whether that worked.
+    // Creates `path` as a new, empty file (a file of that name is removed first, not emptied);
+    // valid() tells whether that worked.
     explicit StreamingFile(const std::string& path);
     ~StreamingFile();
     StreamingFile(const StreamingFile&) = delete;
