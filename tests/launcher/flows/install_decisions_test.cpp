@@ -1,5 +1,5 @@
-// What the install run decides row by row: counting and its warnings, the update summary, the
-// skipped check, where the local version comes from (AltCheck, an existing font), an installer
+// What the install run decides row by row: counting and its warnings, the update summary, an
+// empty list, the skipped check, where the local version comes from (AltCheck, an existing font), an installer
 // that asks for a restart, and a start that fails three times.
 
 #include <gtest/gtest.h>
@@ -84,6 +84,14 @@ INSTANTIATE_TEST_SUITE_P(
                       CountingCase{1, false, "w", "", ""},
                       CountingCase{2, true, "W", "Downloading and Installing: file1.txt",
                                    "[Broker]\r\r2 files were updated."}));
+
+TEST_F(InstallDecisionsTest, EmptyListCompletesAndClosesTheWindow) {
+    deployment_.group = 0;
+    ASSERT_EQ(run(), -1);
+    EXPECT_EQ(view_.text(Control::lblMessage), "[Broker] - initialization complete");
+    EXPECT_TRUE(view_.isUnloaded());
+    EXPECT_TRUE(boxes_.shown().empty());
+}
 
 TEST_F(InstallDecisionsTest, SkippedCheckWalksOnlyRowsOfTypeZeroAndStillStarts) {
     deployment_.checkForUpdates = "N";
