@@ -10,7 +10,7 @@ packages=(
   libsqlite3-dev sqlite3 libpugixml-dev libcurl4-openssl-dev nlohmann-json3-dev
   libarchive-dev zlib1g-dev liblzma-dev libzstd-dev gzip xz-utils zstd zip tar
   libcpp-httplib-dev libssl-dev libfontconfig-dev fontconfig
-  fonts-liberation python3 python3-fonttools
+  fonts-liberation fonts-wine libxcb1-dev python3 python3-fonttools
   xvfb xauth x11-apps x11-utils xdotool imagemagick tinyproxy curl binutils
 )
 

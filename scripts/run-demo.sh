@@ -59,6 +59,11 @@ if [[ -z "$base_url" ]]; then
   exit 1
 fi
 
+# The error library, registered in the demo machine's registry, sends its reports to the demo
+# server: `kxserver reports` lists them.
+"$bin/regsvr32" /s "$bin/ZNErrHandler.so"
+"$bin/kxreg" add 'HKLM\SOFTWARE\Kestrix\ZNErrHandler' /v ReportURL /d "$base_url/GenErrorReport.asp" /f >/dev/null
+
 # The launcher reads its configuration beside itself: only the base URL of the service is set.
 bash scripts/write-launcher-config.sh "$program_dir" "$base_url"
 
@@ -81,6 +86,8 @@ asks whether to check for updates. The launcher then downloads and installs the 
 out of date, with progress shown, starts the demo application (which shows the business-object
 URL and the login token it was given, the demo component and the demo font) and closes.
 Closing the launcher from the title bar is refused with a message; use Cancel.
+A failure shows the error dialog of ZNErrHandler, whose report goes to the demo server:
+"$bin/kxserver" reports "$demo_dir/catalog" lists the reports received.
 TEXT
 
 if [[ -z "$screenshot" ]]; then

@@ -45,19 +45,23 @@ std::string GetLastTickToken() {
     return lastTickTokenFromLine(line);
 }
 
-std::string GetLibraryDirectory() {
+std::string GetLibraryFilePath() {
     Dl_info info{};
-    if (::dladdr(reinterpret_cast<void*>(&GetLibraryDirectory), &info) != 0 &&
+    if (::dladdr(reinterpret_cast<void*>(&GetLibraryFilePath), &info) != 0 &&
         info.dli_fname != nullptr && info.dli_fname[0] != '\0') {
         std::error_code error;
         const auto file = std::filesystem::canonical(info.dli_fname, error);
         if (!error) {
-            return file.parent_path().string();
+            return file.string();
         }
     }
     // Linked into the program itself, the loader may not know the program's path.
-    const std::string exe = sys::currentExecutablePath();
-    return exe.empty() ? "" : std::filesystem::path(exe).parent_path().string();
+    return sys::currentExecutablePath();
+}
+
+std::string GetLibraryDirectory() {
+    const std::string file = GetLibraryFilePath();
+    return file.empty() ? "" : std::filesystem::path(file).parent_path().string();
 }
 
 std::string GetParentProcess(const std::string& libraryDirectory) {

@@ -16,8 +16,11 @@ std::string GetLastTickToken();
 // its last four.
 std::string lastTickTokenFromLine(std::string_view line);
 
-// The folder that holds the code of this library (the shared object it is linked into, or the
-// program when it is linked statically), without a trailing "/". "" when it cannot be found.
+// The file that holds the code of this library (the shared object it is linked into, or the
+// program when it is linked statically), as an absolute path. "" when it cannot be found.
+std::string GetLibraryFilePath();
+
+// The folder of GetLibraryFilePath(), without a trailing "/". "" when it cannot be found.
 std::string GetLibraryDirectory();
 
 // `libraryDirectory` + "/" + the file name of the executable that hosts this process ("" for the

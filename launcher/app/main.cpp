@@ -1,7 +1,7 @@
 // KXVantor: the launcher and self-updater of the Kestrix applications.
+#include "launcher_run.h"
 #include "mod_startup.h"
-#include "windowed_program.h"
 
 int main(int argc, char** argv) {
-    return kx::launcher::qt::runWindowedProgram(argc, argv, kx::launcher::Main);
+    return kx::launcher::runLauncher(argc, argv, kx::launcher::Main);
 }

@@ -9,6 +9,7 @@
 #include "dispatch.h"
 #include "error_object.h"
 #include "message_box.h"
+#include "report_watchdog.h"
 #include "variable_dump.h"
 #include "variant.h"
 #include "vb_convert.h"
@@ -71,6 +72,9 @@ std::string qtrReportError(std::int32_t errorNumber, const std::string& moduleNa
         Variant(contextText(localsText, moduleText, qtrGlobalVariables(), parametersText)),
         Variant(reportVersion()),
     };
+    // From here the library's dialog has the user: a report started from a fault is no longer
+    // bounded by the watchdog, which cannot see that dialog.
+    disarmReportWatchdog();
     library->invoke("ErrorHandler", InvokeKind::Method, arguments);
     const Variant action = library->get("Action");
     return action.isNull() ? std::string() : CStr(action);

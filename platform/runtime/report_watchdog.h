@@ -7,8 +7,9 @@
 // watchdog ends the process with exit code 1 (a one-line note on standard error, no clean-up).
 //
 // Whatever shows a dialog to the user disarms the watchdog first, so that the user's own time in
-// a dialog is never cut short: `MsgBox` does, and so must every other dialog shown on the error
-// path (the error library's report dialog).
+// a dialog is never cut short: `MsgBox` does, and the crash capture does when it hands the error
+// to the error library, whose own dialog (in a library with its own copy of this code) cannot
+// reach this watchdog.
 
 #include <chrono>
 

@@ -1,0 +1,184 @@
+#include "frm_error.h"
+
+#include <unistd.h>
+
+#include <QApplication>
+#include <QFontDatabase>
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QVBoxLayout>
+#include <exception>
+
+#include "library_identity.h"
+#include "qt_white_label.h"
+#include "report_texts.h"
+#include "url_encode.h"
+
+namespace kx::errhandler {
+
+namespace {
+
+constexpr int kStepIntervalMs = 10;
+constexpr int kTextWidth = 400;  // pixels; the window is as wide as its texts and margins
+constexpr double kFontPointSize = 8.25;
+
+// Wine's free Tahoma has Tahoma's metrics; its package installs it outside fontconfig's folders.
+constexpr const char* kTahomaFallbackFiles[] = {"/usr/share/wine/fonts/tahoma.ttf",
+                                                "/usr/share/wine/fonts/tahomabd.ttf"};
+
+QString qText(const std::string& text) {
+    return QString::fromStdString(text);
+}
+
+QString qText(const char* text) {
+    return QString::fromUtf8(text);
+}
+
+// Tahoma where fontconfig has it, else the metric-compatible face when it is installed; without
+// either, fontconfig's substitute for Tahoma.
+QFont dialogFont() {
+    static const bool prepared = [] {
+        if (!QFontDatabase::hasFamily(QStringLiteral("Tahoma"))) {
+            for (const char* file : kTahomaFallbackFiles) {
+                QFontDatabase::addApplicationFont(qText(file));
+            }
+        }
+        return true;
+    }();
+    (void)prepared;
+    QFont font(QStringLiteral("Tahoma"));
+    font.setPointSizeF(kFontPointSize);
+    return font;
+}
+
+QLabel* wrappedLabel(const char* name, const char* text, QWidget* parent) {
+    auto* label = new QLabel(qText(text), parent);
+    label->setObjectName(qText(name));
+    label->setWordWrap(true);
+    label->setFixedWidth(kTextWidth);
+    return label;
+}
+
+// Carriage returns, alone or before a line feed, as line breaks of the toolkit.
+QString withLineBreaks(const std::string& text) {
+    QString lines = qText(text);
+    lines.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    lines.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    return lines;
+}
+
+}  // namespace
+
+FrmError::FrmError(ErrorInfo record, ReportSources sources, ReportSettings settings)
+    : record_(std::move(record)), sources_(std::move(sources)), settings_(std::move(settings)) {
+    buildControls();
+    applyWhiteLabel(*this);
+    tmrSteps_.setInterval(kStepIntervalMs);
+    connect(&tmrSteps_, &QTimer::timeout, this, [this] { tmrSteps_Timer(); });
+    tmrSteps_.start();
+}
+
+void FrmError::buildControls() {
+    setObjectName(QStringLiteral("frmError"));
+    setWindowTitle(qText(kDialogCaption));
+    setFont(dialogFont());
+
+    lblThereWas_ = wrappedLabel("lblThereWas", kThereWasText, this);
+    Line1_ = new QFrame(this);
+    Line1_->setObjectName(QStringLiteral("Line1"));
+    Line1_->setFrameShape(QFrame::HLine);
+    Line1_->setFrameShadow(QFrame::Sunken);
+    lblError_ = wrappedLabel("lblError", kErrorTextDesign, this);
+    // The user may want to copy the description into a message to support.
+    lblError_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    lblStatus_ = wrappedLabel("lblStatus", kStatusBefore, this);
+    cmdOK_ = new QPushButton(qText(kCloseCaption), this);
+    cmdOK_->setObjectName(QStringLiteral("cmdOK"));
+    cmdOK_->setEnabled(false);
+    connect(cmdOK_, &QPushButton::clicked, this, [this] { cmdOK_Click(); });
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(cmdOK_);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(lblThereWas_);
+    layout->addWidget(Line1_);
+    layout->addWidget(lblError_);
+    layout->addWidget(lblStatus_);
+    layout->addLayout(buttons);
+    // A fixed-size window, as tall as its texts need.
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+}
+
+void FrmError::setErrorText(const std::string& description) {
+    lblError_->setText(withLineBreaks(description));
+}
+
+std::string FrmError::MyPostData(const Collection& PItems) {
+    return buildPostData(PItems);
+}
+
+void FrmError::keyPressEvent(QKeyEvent* event) {
+    // The dialog has no cancel button: Esc must not close it and skip the report.
+    if (event->key() == Qt::Key_Escape) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+void FrmError::tmrSteps_Timer() {
+    // Pending events run inside a run, and the timer stays on: a tick must not start a second one.
+    if (runInProgress_) {
+        return;
+    }
+    runInProgress_ = true;
+    try {
+        runReportSequence();
+    } catch (const std::exception&) {
+        // Ends the tick silently; the next tick starts the sequence again with a new transfer.
+    }
+    runInProgress_ = false;
+}
+
+void FrmError::runReportSequence() {
+    ReportRun run(record_, sources_, settings_);
+    setStatus(kStatusSending);
+    repaint();
+    run.transfer().setTimeOut(kReportTimeOutSeconds);
+    repaint();
+    QCoreApplication::processEvents();
+    answer_ = run.post();
+    if (reportDelivered(answer_)) {
+        setStatus(kStatusDelivered);
+        cmdOK_->setEnabled(true);
+        tmrSteps_.stop();
+        return;
+    }
+    setStatus(kStatusNotDelivered);
+    tmrSteps_.stop();
+    cmdOK_->setEnabled(true);
+    showNotDeliveredBox();
+}
+
+void FrmError::setStatus(const char* text) {
+    lblStatus_->setText(qText(text));
+}
+
+void FrmError::showNotDeliveredBox() {
+    QMessageBox box(QMessageBox::NoIcon, qText(kLibraryTitle), withLineBreaks(kNotDeliveredMessage),
+                    QMessageBox::Ok, this);
+    box.exec();
+}
+
+void FrmError::cmdOK_Click() {
+    tmrSteps_.stop();
+    // The host ends here: nothing is unloaded or saved, and the caller never gets control back.
+    _exit(1);
+}
+
+}  // namespace kx::errhandler

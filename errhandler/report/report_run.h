@@ -1,0 +1,72 @@
+#pragma once
+// One run of the error report: the twelve report items collected on a fresh transfer object and
+// posted as a form to the report address. The dialog drives it step by step between its own
+// screen updates; without a display it runs on its own.
+//
+// The items, in order, each "name:value" (numbers in plain decimal):
+//   ProjectName, ProjectVersion, Module, Routine, LineNumber, ErrorNumber (the error code),
+//   ErrorDescription (unmasked), Context (the context block), Token (the last-tick token),
+//   AppPath, AppName (AppEXEName), ParentProcess.
+// The context block is the masked context, two CR LF, then the diagnostics block.
+
+#include <chrono>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "diagnostics_block.h"
+#include "error_record.h"
+#include "http_transfer.h"
+#include "machine_context.h"
+
+namespace kx::errhandler {
+
+// The time-out the report sets on its transfer object, in seconds.
+inline constexpr int kReportTimeOutSeconds = 30;
+
+// Where a run takes the machine's facts from.
+struct ReportSources {
+    std::function<DiagnosticsInputs()> diagnostics = gatherDiagnostics;
+    std::function<std::string()> lastTickToken = GetLastTickToken;
+};
+
+// Where and how a run posts. The transfer's time-outs follow the report's TimeOut: a server that
+// does not accept the connection, or accepts it and then stays silent, ends the run as not
+// delivered after that long (a silent one some seconds later, since libcurl measures the transfer
+// rate over a few seconds).
+struct ReportSettings {
+    std::string url;  // see report_address.h
+    TransferOptions transfer;
+
+    // The report address of this machine and time-outs of kReportTimeOutSeconds.
+    static ReportSettings ofThisMachine();
+};
+
+std::string reportContextBlock(const std::string& maskedContext,
+                               const DiagnosticsInputs& diagnostics);
+
+std::vector<std::string> reportItems(const ErrorInfo& record, const std::string& contextBlock,
+                                     const std::string& token);
+
+// The report counts as delivered when the server's answer holds the digit "1" anywhere.
+bool reportDelivered(std::string_view answer);
+
+class ReportRun {
+  public:
+    // Gathers the diagnostics and the token and adds the twelve items to a new transfer object.
+    // Raises what the sources raise.
+    ReportRun(const ErrorInfo& record, const ReportSources& sources, ReportSettings settings);
+
+    HTTPTransfer& transfer() { return transfer_; }
+
+    // Posts the items; the server's answer, or "" on any failure (the reason is then in
+    // transfer().LastError). Raises only when no session can be opened.
+    std::string post();
+
+  private:
+    ReportSettings settings_;
+    HTTPTransfer transfer_;
+};
+
+}  // namespace kx::errhandler

@@ -1,0 +1,35 @@
+#include "launcher_run.h"
+
+#include <exception>
+
+#include "trap.h"
+#include "windowed_program.h"
+
+namespace kx::launcher {
+
+namespace {
+
+// What the second windowed run reports: set once the first run has ended by a failure.
+const crash::Frame* g_outermostTrap = nullptr;
+const std::exception* g_unhandledFailure = nullptr;
+
+void reportUnhandledFailure() {
+    g_outermostTrap->reportAndEnd(*g_unhandledFailure);
+}
+
+}  // namespace
+
+int runLauncher(int& argc, char** argv, void (*main)()) {
+    crash::Frame outermost("", "");
+    try {
+        return qt::runWindowedProgram(argc, argv, main);
+    } catch (const std::exception& failure) {
+        g_outermostTrap = &outermost;
+        g_unhandledFailure = &failure;
+        // Reported from inside a new application object, so that message boxes and the error
+        // library's dialog have one; the report ends the process.
+        return qt::runWindowedProgram(argc, argv, &reportUnhandledFailure);
+    }
+}
+
+}  // namespace kx::launcher

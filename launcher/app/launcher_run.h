@@ -1,0 +1,15 @@
+#pragma once
+// The launcher's whole run, as its program entry makes it. No toolkit in this header.
+
+namespace kx::launcher {
+
+// Runs the windowed program (windowed_program.h) with `main` (Main, for KXVantor) and returns its
+// exit code. The run carries an outermost error trap with empty module and procedure names: a
+// run-time error, or a hardware fault (the exception filter lets it leave the window events as
+// one), that no trapped procedure handled is reported through the error library like any other
+// failure, with the procedure's fields empty, and the launcher then ends as after any report.
+// The unwinding out of the window events takes the toolkit's application object with it, so the
+// report runs in a new one.
+int runLauncher(int& argc, char** argv, void (*main)());
+
+}  // namespace kx::launcher

@@ -1,0 +1,149 @@
+// The white-label step over a Qt window on the offscreen platform, with the real component.
+
+#include "qt_white_label.h"
+
+#include <gtest/gtest.h>
+
+#include <QGroupBox>
+#include <QImage>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTableWidget>
+#include <optional>
+
+#include "qt_test_application.h"
+#include "white_label_fixture.h"
+#include "wl922_override.h"
+
+namespace kx::errhandler {
+namespace {
+
+QIcon iconOfColour(Qt::GlobalColor colour) {
+    QPixmap picture(16, 16);
+    picture.fill(colour);
+    return QIcon(picture);
+}
+
+// A window like the error dialog: labels, a button with a tip, a line, two grids, and a frame that
+// holds a text box and a panel with a box that holds a label.
+struct TestWindow {
+    TestWindow() {
+        window.setWindowTitle(QStringLiteral("Kestrix Error"));
+        window.setWindowIcon(iconOfColour(Qt::red));
+        close->setToolTip(QStringLiteral("Close Kestrix"));
+        line->setFrameShape(QFrame::HLine);
+        line->setToolTip(QStringLiteral("Kestrix line"));
+        grid->setHorizontalHeaderLabels({QStringLiteral("Kestrix"), QStringLiteral("Version")});
+    }
+    // Every text of the window, and its icon's colour last.
+    std::vector<std::string> texts() const {
+        std::vector<std::string> texts;
+        for (const QString& text :
+             {window.windowTitle(), explanation->text(), close->text(), close->toolTip(),
+              line->toolTip(), grid->horizontalHeaderItem(0)->text(), frame->title(), edit->text(),
+              nested->text(),
+              numbered->horizontalHeaderItem(0) != nullptr ? QString() : QStringLiteral("1"),
+              window.windowIcon().pixmap(16).toImage().pixelColor(8, 8).name()}) {
+            texts.push_back(text.toStdString());
+        }
+        return texts;
+    }
+
+    QWidget window;
+    QLabel* explanation = new QLabel(QStringLiteral("sent to the Kestrix support staff"), &window);
+    QPushButton* close = new QPushButton(QStringLiteral("Close"), &window);
+    QFrame* line = new QFrame(&window);
+    QTableWidget* grid = new QTableWidget(0, 2, &window);
+    QGroupBox* frame = new QGroupBox(QStringLiteral("Kestrix details"), &window);
+    QLineEdit* edit = new QLineEdit(QStringLiteral("Kestrix Vantor"), frame);
+    QLabel* nested = new QLabel(QStringLiteral("Kestrix nested"), new QFrame(new QWidget(frame)));
+    QTableWidget* numbered = new QTableWidget(1, 1, &window);  // headings are column numbers
+};
+
+const std::vector<std::string> kOriginal = {"Kestrix Error",   "sent to the Kestrix support staff",
+                                            "Close",           "Close Kestrix",
+                                            "Kestrix line",    "Kestrix",
+                                            "Kestrix details", "Kestrix Vantor",
+                                            "Kestrix nested",  "1",
+                                            "#ff0000"};
+
+const std::string kMappings =
+    "FTXT_Kestrix = Acme\nFTXT_Close = Exit\nFICO_Application = blue.png\n"
+    "EADR_help@kestrix.example = help@acme.example\n"
+    "WURL_http://kestrix.example = https://acme.example\n";
+
+class QtWhiteLabelTest : public kx::test::WhiteLabelTest {
+  protected:
+    void SetUp() override {
+        WhiteLabelTest::SetUp();
+        QImage blue(16, 16, QImage::Format_RGB32);
+        blue.fill(Qt::blue);
+        std::filesystem::create_directories(mappingFile().parent_path());
+        ASSERT_TRUE(
+            blue.save(QString::fromStdString((mappingFile().parent_path() / "blue.png").string())));
+    }
+    std::vector<std::string> textsAfterWhiteLabel() {
+        TestWindow window;
+        applyWhiteLabel(window.window);
+        return window.texts();
+    }
+
+    QApplication& application_ = kx::test::qtTestApplication();
+};
+
+TEST_F(QtWhiteLabelTest, MappingsReachCaptionControlsNestedControlsAndIcon) {
+    writeMappings(kMappings);
+    const std::vector<std::string> expected = {"Acme Error",   "sent to the Acme support staff",
+                                               "Exit",         "Exit Acme",
+                                               "Kestrix line", "Acme",
+                                               "Acme details", "Acme Vantor",
+                                               "Acme nested",  "1",
+                                               "#0000ff"};
+    EXPECT_EQ(textsAfterWhiteLabel(), expected);
+}
+
+TEST_F(QtWhiteLabelTest, WindowStaysAsItIsWithoutTextMappingsOrComponent) {
+    const std::pair<const char*, std::optional<std::string>> cases[] = {
+        {"only icon, e-mail and web mappings", kMappings.substr(kMappings.find("FICO_"))},
+        {"unreadable lines", "FTXT_Kestrix\nKestrix = Acme\n"},
+        {"no mapping file", std::nullopt},
+        {"component unregistered", kMappings}};
+    for (const auto& [name, mappings] : cases) {
+        std::filesystem::remove(mappingFile());
+        if (mappings) {
+            writeMappings(*mappings);
+        }
+        if (std::string(name) == "component unregistered") {
+            ASSERT_EQ(regsvr32("/u"), 0);
+        }
+        EXPECT_EQ(textsAfterWhiteLabel(), kOriginal) << name;
+        WL922_OVERRIDE whiteLabel;
+        EXPECT_EQ(whiteLabel.RemapEmail("help@kestrix.example"), "help@kestrix.example") << name;
+        EXPECT_EQ(whiteLabel.RemapURL("http://kestrix.example"), "http://kestrix.example") << name;
+    }
+}
+
+TEST_F(QtWhiteLabelTest, IconStaysWhenItsFileIsMissingOrNoPicture) {
+    kx::test::writeFile(mappingFile().parent_path() / "text.png", "not a picture");
+    for (const char* icon : {"missing.png", "text.png"}) {
+        writeMappings(std::string("FTXT_Kestrix = Acme\nFICO_Application = ") + icon + "\n");
+        const auto texts = textsAfterWhiteLabel();
+        EXPECT_EQ(texts.front(), "Acme Error") << icon;
+        EXPECT_EQ(texts.back(), "#ff0000") << icon;
+    }
+}
+
+TEST_F(QtWhiteLabelTest, SingleTextsUseTheirOwnTableFetchedAgainOnEachCall) {
+    writeMappings(kMappings);
+    WL922_OVERRIDE whiteLabel;
+    EXPECT_EQ(whiteLabel.RemapText("Kestrix support"), "Acme support");
+    EXPECT_EQ(whiteLabel.RemapEmail("help@kestrix.example"), "help@acme.example");
+    EXPECT_EQ(whiteLabel.RemapEmail("Kestrix"), "Kestrix");
+    EXPECT_EQ(whiteLabel.RemapURL("http://kestrix.example/report"), "https://acme.example/report");
+    writeMappings("FTXT_Kestrix = Zenith\n");
+    EXPECT_EQ(whiteLabel.RemapText("Kestrix support"), "Zenith support");
+}
+
+}  // namespace
+}  // namespace kx::errhandler

@@ -1,0 +1,95 @@
+// Failures of the whole launcher reported through the real error library: registered by
+// regsvr32, reached by its ProgID, its dialog answered by the user (error_report_support.h), its
+// report stored by kxserver.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "child_process.h"
+#include "error_report_support.h"
+#include "kxserver_harness.h"
+#include "launcher_test_setup.h"
+#include "scoped_environment.h"
+
+namespace kx::launcher {
+namespace {
+
+namespace fs = std::filesystem;
+
+class LauncherErrorReport : public ::testing::Test {
+  protected:
+    LauncherErrorReport() {
+        environment.clearProxyVariables();
+        environment.set("KX_ERROR_REPORT_URL", server.reportUrl());
+        environment.set("QT_QPA_PLATFORM", "offscreen");
+        for (const char* folder : {"KX_SYSTEM_DIR", "KX_WINDOWS_DIR", "KX_COMMON_FILES_DIR",
+                                   "KX_TOKEN_DIR", "XDG_DATA_HOME", "TMPDIR"}) {
+            environment.set(folder, (setup.dataFolder() / folder).string());
+        }
+        fs::copy_file(KX_BIN_DIR "/driven_launcher", program);
+        test::runProcess(KX_BIN_DIR "/regsvr32", {"/s", KX_BIN_DIR "/ZNErrHandler.so"},
+                         setup.dataFolder());
+        fs::current_path(setup.dataFolder());  // the launcher's working folder, for the log
+        setup.configure({{"BaseURL", "http://127.0.0.1:" +
+                                         std::to_string(test::unusedLoopbackPort()) + "/kxbo"}});
+    }
+
+    // What the user saw ("error text|status") and the report stored, after an end with 1.
+    std::pair<std::string, nlohmann::ordered_json> run(const std::string& act) {
+        const auto result = test::runProcess(program.string(), {act}, setup.dataFolder());
+        EXPECT_EQ(result.exitCode, 1) << result.err;
+        const auto reports = server.reports();
+        EXPECT_EQ(reports.size(), ++reportsSoFar);
+        return {result.out, reports.empty() ? nlohmann::ordered_json() : reports.back()};
+    }
+
+    ~LauncherErrorReport() override { fs::current_path(testFolder); }
+
+    fs::path testFolder = fs::current_path();
+    test::LauncherTestSetup setup;
+    test::ScopedEnvironment environment;
+    test::ReportServer server;
+    fs::path program = setup.programFolder() / "driven_launcher";
+    std::size_t reportsSoFar = 0;
+};
+
+TEST_F(LauncherErrorReport, AServerOutOfReachShowsTheDialogAndReportsTheMaskedDump) {
+    const auto [shown, report] = run("login");
+    EXPECT_TRUE(shown.starts_with("The server at http://127.0.0.1:")) << shown;
+    EXPECT_TRUE(shown.ends_with("|Transfer of data complete.\n")) << shown;
+    std::string names;
+    for (const auto& field : report.items()) {
+        names += field.key() + " ";
+    }
+    EXPECT_EQ(names,
+              "ProjectName ProjectVersion Module Routine LineNumber ErrorNumber ErrorDescription "
+              "Context Token AppPath AppName ParentProcess ");
+    EXPECT_EQ(report.at("Routine"), "cmdLogin_Click");
+    EXPECT_EQ(report.at("ErrorDescription"), shown.substr(0, shown.find('|')));
+    EXPECT_EQ(report.at("AppName"), "ZNErrHandler");
+    const std::string context = report.at("Context");
+    EXPECT_NE(context.find("<mLogin>DEMO</mLogin>\r\n<mPass**********"), std::string::npos);
+    EXPECT_EQ(context.find("Secret-Pass"), std::string::npos) << context;
+    const std::string log = test::readFile(setup.dataFolder() / "KXErrorLog.txt");
+    EXPECT_NE(log.find(" frmLogin cmdLogin_Click "), std::string::npos) << log;
+    EXPECT_EQ(log.find("Secret-Pass"), std::string::npos) << log;
+}
+
+TEST_F(LauncherErrorReport, HardwareFaultsInsideAndOutsideProceduresAreReportedAlike) {
+    auto [shown, report] = run("fault-in-procedure");
+    EXPECT_EQ(shown, "Integer Divide By Zero|Transfer of data complete.\n");
+    EXPECT_EQ(report.at("Routine"), "GetHILOWord");
+    EXPECT_EQ(report.at("ErrorNumber"), "10132");
+
+    std::tie(shown, report) = run("fault-outside");
+    EXPECT_EQ(shown, "Access Violation|Transfer of data complete.\n");
+    EXPECT_EQ(report.at("Routine"), "");
+    EXPECT_EQ(report.at("ErrorNumber"), "10005");
+    const std::string context = report.at("Context");
+    EXPECT_TRUE(context.starts_with("<Variables>\r\n<LocalVariables>\r\n{None}</LocalVariables>"))
+        << context;
+}
+
+}  // namespace
+}  // namespace kx::launcher
