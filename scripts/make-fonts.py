@@ -1,5 +1,6 @@
 #!/usr/bin/python3
-"""Generates the four barcode fonts that the launcher registers at start-up.
+"""Generates the four barcode fonts that the launcher registers at start-up, and with --demo the
+barcode font that the demo catalog installs into the fonts folder.
 
 Each font holds Code 39 barcode glyphs for the digits, the upper-case letters, the space, the
 characters - . $ / + % and the start/stop character "*". A glyph is nine elements (five bars and
@@ -8,6 +9,7 @@ rectangles. The fonts are generated from nothing but the table below, so we may 
 
 Run with the system Python, which has python3-fonttools (see scripts/install-deps.sh):
     /usr/bin/python3 scripts/make-fonts.py launcher/fonts
+    /usr/bin/python3 scripts/make-fonts.py --demo server/demoapp
 The output is byte-for-byte reproducible.
 """
 
@@ -36,6 +38,9 @@ FONTS = {
     "free3of9.ttf": ("Free 3 of 9", 40, 800),
     "Pd2nn___.ttf": ("Pd2nn Code 39", 32, 700),
     "ZN-39.ttf": ("ZN 39", 36, 750),
+}
+DEMO_FONTS = {
+    "KXDemo39.ttf": ("KX Demo 39", 38, 780),
 }
 
 UNITS_PER_EM = 1000
@@ -113,12 +118,16 @@ def build_font(path, family, narrow, height):
 
 
 def main():
-    if len(sys.argv) != 2:
-        raise SystemExit("usage: make-fonts.py OUTPUT_FOLDER")
+    arguments = sys.argv[1:]
+    fonts = FONTS
+    if arguments[:1] == ["--demo"]:
+        fonts, arguments = DEMO_FONTS, arguments[1:]
+    if len(arguments) != 1:
+        raise SystemExit("usage: make-fonts.py [--demo] OUTPUT_FOLDER")
     check_table()
-    os.makedirs(sys.argv[1], exist_ok=True)
-    for file_name, (family, narrow, height) in FONTS.items():
-        build_font(os.path.join(sys.argv[1], file_name), family, narrow, height)
+    os.makedirs(arguments[0], exist_ok=True)
+    for file_name, (family, narrow, height) in fonts.items():
+        build_font(os.path.join(arguments[0], file_name), family, narrow, height)
 
 
 if __name__ == "__main__":

@@ -1,21 +1,40 @@
 #!/usr/bin/env bash
 # The main job: builds everything, starts the reference server kxserver with its demo catalog on a
-# free loopback port, points the launcher's configuration at it and starts the launcher KXVantor.
+# free loopback port, sets up a demo installation of the launcher and starts it.
 #   scripts/run-demo.sh                 with a display: the launcher window opens for you to use
-#   scripts/run-demo.sh --screenshot F  on a virtual display: logs in as the demo user and takes
-#                                       pictures of the window (F, F-selection.png, F-install.png;
-#                                       X window dumps .xwd when ImageMagick is missing)
+#   scripts/run-demo.sh --screenshot F  on a virtual display: logs in as the demo user, runs the
+#                                       first deployment's install and takes pictures (F the login,
+#                                       F-selection.png, F-install.png during a download,
+#                                       F-application.png the started demo application), then
+#                                       starts again, which finds everything current
+#                                       (F-second-start-application.png); X window dumps .xwd when ImageMagick
+#                                       is missing
 # Without a display the launcher runs on a virtual one (xvfb-run -a) and the pictures are taken,
 # since nobody could use the window there. KX_DEMO_BIN_DIR names an existing build's bin folder
 # to use instead of building.
+#
+# The demo installation lives in build/default/demo (kept between runs, so a second run finds
+# its files current): the launcher's program folder (program/: KXVantor, its fonts, regsvr32 and
+# the configuration; the install run's files land below it) and the machine it installs on
+# (machine/: the registry file, the system and Windows folders), so the demo never touches the
+# machine's real ones.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-if [[ -z "${KX_DEMO_BIN_DIR:-}" ]]; then
-  bash scripts/install-deps.sh
-  cmake --preset default >/dev/null
-  cmake --build --preset default
-fi
-bin="${KX_DEMO_BIN_DIR:-$PWD/build/default/bin}"
+source scripts/default-build.sh
+
+# The demo machine and the launcher's installation on it.
+demo="$(dirname "$bin")/demo"
+program_dir="$demo/program"
+export KX_MACHINE_REGISTRY="$demo/machine/registry.db"
+export KX_SYSTEM_DIR="$demo/machine/system"
+export KX_WINDOWS_DIR="$demo/machine/windows"
+mkdir -p "$program_dir" "$KX_SYSTEM_DIR" "$KX_WINDOWS_DIR/Fonts"
+for file in KXVantor regsvr32 fre3of9x.ttf free3of9.ttf Pd2nn___.ttf ZN-39.ttf; do
+  cp -f "$bin/$file" "$program_dir/"
+done
+# The component that expands compressed downloads, and the key fonts are recorded under.
+"$bin/regsvr32" /s "$bin/libkxcompression.so"
+"$bin/kxreg" add 'HKLM\SOFTWARE\Microsoft\Windows NT\CurrentVersion\Fonts' /f >/dev/null
 
 # The demo server: its catalog in a temporary folder, ended with the script.
 demo_dir="$(mktemp -d)"
@@ -40,36 +59,15 @@ if [[ -z "$base_url" ]]; then
   exit 1
 fi
 
-# The error library, registered in a machine registry of the demo's own (so that nothing of the
-# machine changes), sends its reports to the demo server: `kxserver reports` lists them.
-export KX_MACHINE_REGISTRY="${KX_MACHINE_REGISTRY:-$demo_dir/machine.db}"
+# The error library, registered in the demo machine's registry, sends its reports to the demo
+# server: `kxserver reports` lists them.
 "$bin/regsvr32" /s "$bin/ZNErrHandler.so"
 "$bin/kxreg" add 'HKLM\SOFTWARE\Kestrix\ZNErrHandler' /v ReportURL /d "$base_url/GenErrorReport.asp" /f >/dev/null
 
 # The launcher reads its configuration beside itself: only the base URL of the service is set.
-cat >"$bin/KXVantorConfig.XML" <<XML
-<xml xmlns:s='uuid:BDC6E3F0-6DA3-11d1-A2A3-00AA00C14882'
-	xmlns:dt='uuid:C2F41010-65B3-11d1-A29F-00AA00C14882'
-	xmlns:rs='urn:schemas-microsoft-com:rowset'
-	xmlns:z='#RowsetSchema'>
-<s:Schema id='RowsetSchema'>
-	<s:ElementType name='row' content='eltOnly'>
-		<s:AttributeType name='PropName' rs:number='1' rs:nullable='true'>
-			<s:datatype dt:type='string' rs:dbtype='str' dt:maxLength='255'/>
-		</s:AttributeType>
-		<s:AttributeType name='PropValue' rs:number='2' rs:nullable='true'>
-			<s:datatype dt:type='string' rs:dbtype='str' dt:maxLength='4000'/>
-		</s:AttributeType>
-		<s:extends type='rs:rowbase'/>
-	</s:ElementType>
-</s:Schema>
-<rs:data>
-	<z:row PropName='BaseURL' PropValue='$base_url'/>
-</rs:data>
-</xml>
-XML
+bash scripts/write-launcher-config.sh "$program_dir" "$base_url"
 
-program="$bin/KXVantor"
+program="$program_dir/KXVantor"
 screenshot=""
 if [[ "${1:-}" == "--screenshot" ]]; then
   screenshot="$(realpath -m "${2:?--screenshot needs a file name}")"
@@ -81,13 +79,13 @@ fi
 cat <<TEXT
 
 KX Vantor starts now: the login window asks for Filer Code, Login and Password.
-Its data folder is the program's folder ($(dirname "$program")); add USEPROFILE to the
-command line to keep it in your own data folder instead. The remembered login is restored from,
-and saved to, your settings store when the window closes (Cancel, or Esc).
+Its program folder is $program_dir; the install run puts the deployment's files below it.
 The demo server listens at $base_url: log in with Filer Code DEMO, Login DEMO and Password
 demo. The user has two deployments, so the launcher asks which to run; the CLIENT deployment
-asks whether to check for updates. The install run itself is not part of the launcher yet: the
-install panel stays. Closing from the title bar is refused with a message; use Cancel.
+asks whether to check for updates. The launcher then downloads and installs the files that are
+out of date, with progress shown, starts the demo application (which shows the business-object
+URL and the login token it was given, the demo component and the demo font) and closes.
+Closing the launcher from the title bar is refused with a message; use Cancel.
 A failure shows the error dialog of ZNErrHandler, whose report goes to the demo server:
 "$bin/kxserver" reports "$demo_dir/catalog" lists the reports received.
 TEXT
@@ -97,50 +95,63 @@ if [[ -z "$screenshot" ]]; then
   exit
 fi
 
-# Starts the launcher on the virtual display, waits (bounded) for its window, dumps the window,
-# and ends the launcher as the end of a session would (it saves the remembered login).
-take_screenshot() {
-  local program="$1" target="$2" window=""
-  # ImageMagick's own convert (a wrapper of that name may stand earlier in PATH).
-  local convert=/usr/bin/convert
+# Runs one start of the launcher on the virtual display as a user would: the demo credentials,
+# a double click on the first deployment; pictures of each step (prefix $2) when asked; waits
+# (bounded) for the demo application's window and closes it, and for the launcher to end.
+demo_start() {
+  local program="$1" prefix="$2" window="" app=""
+  local convert=/usr/bin/convert  # ImageMagick's own (a wrapper of that name may come first)
   [[ -x "$convert" ]] || convert=convert
+  picture() {  # picture WINDOW FILE: an X window dump, converted to PNG when possible
+    xwd -silent -id "$1" >"$2.xwd"
+    if "$convert" "xwd:$2.xwd" "$2" 2>/dev/null; then
+      rm -f "$2.xwd"; echo "Picture: $2"
+    else
+      echo "Picture (X window dump; ImageMagick converts it): $2.xwd"
+    fi
+  }
+  await_window() {  # await_window TITLE-PATTERN: the window id, after at most 60 s
+    local id=""
+    for _ in $(seq 1200); do
+      id="$(xwininfo -root -tree 2>/dev/null | awk -v p="$1" '$0 ~ p {print $1; exit}')"
+      if [[ -n "$id" ]]; then echo "$id"; return 0; fi
+      sleep 0.05
+    done
+    return 1
+  }
   "$program" &
   local pid=$!
-  for _ in $(seq 200); do
-    window="$(xwininfo -root -tree 2>/dev/null | awk '/"KX Vantor, version/ {print $1; exit}')"
-    if [[ -n "$window" ]]; then break; fi
-    sleep 0.05
-  done
-  if [[ -z "$window" ]]; then
-    echo "The launcher window did not appear." >&2
-    kill -TERM "$pid"
-    return 1
+  if ! window="$(await_window '"KX Vantor, version')"; then
+    echo "The launcher window did not appear." >&2; kill -TERM "$pid"; return 1
   fi
   sleep 0.5  # let the first paint finish
-  xwd -silent -id "$window" >"$target.xwd"
-  # As a user would: the demo credentials and Enter, then a double click on the first deployment.
+  [[ -z "$prefix" ]] || picture "$window" "$prefix.png"
   xdotool windowfocus --sync "$window"
-  xdotool type --delay 20 "DEMO"; xdotool key Tab; xdotool type --delay 20 "DEMO"
-  xdotool key Tab; xdotool type --delay 20 "demo"; xdotool key Return
-  sleep 1
-  xwd -silent -id "$window" >"${target%.png}-selection.xwd"
-  xdotool mousemove --window "$window" 100 34 click --repeat 2 --delay 80 1
-  sleep 1
-  xwd -silent -id "$window" >"${target%.png}-install.xwd"
-  kill -TERM "$pid"
-  wait "$pid" || true
-  local dump
-  for dump in "$target.xwd" "${target%.png}-selection.xwd" "${target%.png}-install.xwd"; do
-    local picture="${dump%.xwd}"
-    [[ "$picture" == *.png ]] || picture="$picture.png"
-    if "$convert" "xwd:$dump" "$picture" 2>/dev/null; then
-      rm -f "$dump"
-      echo "Screenshot of the window: $picture"
-    else
-      echo "Screenshot of the window (X window dump; ImageMagick converts it): $dump"
-    fi
+  for entry in DEMO DEMO demo; do
+    xdotool key ctrl+a; xdotool type --delay 20 "$entry"; xdotool key Tab
   done
+  xdotool key Return
+  sleep 1
+  [[ -z "$prefix" ]] || picture "$window" "$prefix-selection.png"
+  xdotool mousemove --window "$window" 100 34 click --repeat 2 --delay 80 1
+  sleep 8  # the launcher is then amid the demo's large data file
+  [[ -z "$prefix" ]] || picture "$window" "$prefix-install.png"
+  if ! app="$(await_window '"KX Vantor demo application"')"; then
+    echo "The demo application did not appear." >&2; kill -TERM "$pid" 2>/dev/null; return 1
+  fi
+  sleep 0.5
+  picture "$app" "${prefix:-$3}-application.png"
+  xdotool windowfocus --sync "$app" key Return
+  wait "$pid" || true
 }
-# xvfb-run is a POSIX shell script, which drops exported functions: hand the function over as text.
-xvfb-run -a -s "-screen 0 640x400x24 -dpi 96" \
-  bash -c "$(declare -f take_screenshot); take_screenshot \"\$0\" \"\$1\"" "$program" "$screenshot"
+
+gets() { grep -c '^GET ' "$demo_dir/serve.log" || true; }
+shot="${screenshot%.png}"
+# The first start is slowed to 1 MB/s so that the picture catches a download in progress.
+xvfb-run -a -s "-screen 0 800x600x24 -dpi 96" env KX_DOWNLOAD_RATE_LIMIT=1000000 \
+  bash -c "$(declare -f demo_start); demo_start \"\$0\" \"\$1\"" "$program" "$shot"
+first="$(gets)"
+echo "First start: $first file(s) downloaded."
+xvfb-run -a -s "-screen 0 800x600x24 -dpi 96" \
+  bash -c "$(declare -f demo_start); demo_start \"\$0\" '' \"\$1\"" "$program" "$shot-second-start"
+echo "Second start: $(($(gets) - first)) file(s) downloaded."

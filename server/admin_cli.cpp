@@ -173,6 +173,9 @@ int publish(const Arguments& a, std::ostream& out) {
     options.location = a.value("--location", "KESTRIXDIR");
     options.compress = a.flags.count("--compress") != 0;
     options.version = a.value("--version");
+    options.altCheck = a.value("--alt-check");
+    options.altCheckRegValue = a.value("--alt-check-reg-value");
+    options.sequence = optionalInteger(a, "--sequence", 0, 1, kStartRowSequence - 1);
     const int count = publishFolder(catalog, options, nowSeconds());
     out << "published " << count << " file(s) to group " << options.group << "\n";
     return 0;
@@ -242,8 +245,10 @@ std::vector<Command> commands() {
              return 0;
          }},
         {"publish",
-         "DIR --group N FOLDER [--install-type T] [--location TOKEN] [--compress] [--version V]",
-         {"--group", "--install-type", "--location", "--version"},
+         "DIR --group N FOLDER [--install-type T] [--location TOKEN] [--compress] [--version V] "
+         "[--alt-check PATH|KEY] [--alt-check-reg-value NAME] [--sequence N]",
+         {"--group", "--install-type", "--location", "--version", "--alt-check",
+          "--alt-check-reg-value", "--sequence"},
          {"--compress"},
          2,
          publish},

@@ -49,7 +49,8 @@ CREATE TABLE install_files(
   description TEXT NOT NULL,
   is_compressed INTEGER NOT NULL,
   download_location TEXT NOT NULL,
-  install_location TEXT NOT NULL);
+  install_location TEXT NOT NULL,
+  sha256 TEXT NOT NULL DEFAULT '');
 CREATE TABLE tokens(
   token TEXT PRIMARY KEY,
   user_id INTEGER NOT NULL REFERENCES users(id),
@@ -288,26 +289,39 @@ void Catalog::setGroupStamp(std::int64_t groupId, const std::string& stamp) {
     }
 }
 
-void Catalog::putInstallFile(std::int64_t groupId, const InstallFile& f) {
-    requireText(f.fileName, "FileName");
+void Catalog::putInstallFile(std::int64_t groupId, const InstallFile& file) {
+    putInstallFiles(groupId, {file});
+}
+
+void Catalog::putInstallFiles(std::int64_t groupId, const std::vector<InstallFile>& files) {
+    for (const InstallFile& file : files) {
+        requireText(file.fileName, "FileName");
+    }
     inTransaction(db_, [&] {
-        db_.prepare(
-               "DELETE FROM install_files WHERE group_id = ? AND file_name = ? AND "
-               "(sequence_id >= ?3) = ?4")
-            .bind(1, groupId)
-            .bind(2, f.fileName)
-            .bind(3, kStartRowSequence)
-            .bind(4, std::int64_t{f.sequenceId >= kStartRowSequence ? 1 : 0})
-            .run();
-        auto insert = db_.prepare(
-            "INSERT INTO install_files(group_id, file_name, sequence_id, install_type, "
-            "file_version, alt_check_reg_value, alt_check, description, is_compressed, "
-            "download_location, install_location) VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
-        insert.bind(1, groupId).bind(2, f.fileName).bind(3, f.sequenceId).bind(4, f.installType);
-        insert.bind(5, f.fileVersion).bind(6, f.altCheckRegValue).bind(7, f.altCheck);
-        insert.bind(8, f.description).bind(9, f.isCompressed).bind(10, f.downloadLocation);
-        insert.bind(11, f.installLocation).run();
+        for (const InstallFile& file : files) {
+            replaceInstallFile(groupId, file);
+        }
     });
+}
+
+void Catalog::replaceInstallFile(std::int64_t groupId, const InstallFile& f) {
+    db_.prepare(
+           "DELETE FROM install_files WHERE group_id = ? AND file_name = ? AND "
+           "(sequence_id >= ?3) = ?4")
+        .bind(1, groupId)
+        .bind(2, f.fileName)
+        .bind(3, kStartRowSequence)
+        .bind(4, std::int64_t{f.sequenceId >= kStartRowSequence ? 1 : 0})
+        .run();
+    auto insert = db_.prepare(
+        "INSERT INTO install_files(group_id, file_name, sequence_id, install_type, "
+        "file_version, alt_check_reg_value, alt_check, description, is_compressed, "
+        "download_location, install_location, sha256) "
+        "VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
+    insert.bind(1, groupId).bind(2, f.fileName).bind(3, f.sequenceId).bind(4, f.installType);
+    insert.bind(5, f.fileVersion).bind(6, f.altCheckRegValue).bind(7, f.altCheck);
+    insert.bind(8, f.description).bind(9, f.isCompressed).bind(10, f.downloadLocation);
+    insert.bind(11, f.installLocation).bind(12, f.sha256).run();
 }
 
 std::int64_t Catalog::nextSequenceId(std::int64_t groupId) {
@@ -410,7 +424,7 @@ std::optional<std::string> Catalog::groupStamp(std::int64_t groupId) {
 std::vector<InstallFile> Catalog::installFiles(std::int64_t groupId, std::int64_t customGroupId) {
     auto query = db_.prepare(
         "SELECT file_name, sequence_id, install_type, file_version, alt_check_reg_value, "
-        "alt_check, description, is_compressed, download_location, install_location "
+        "alt_check, description, is_compressed, download_location, install_location, sha256 "
         "FROM install_files WHERE group_id IN (?1, ?2) AND group_id <> 0 "
         "ORDER BY sequence_id, group_id = ?2, id");
     query.bind(1, groupId).bind(2, customGroupId);
@@ -427,6 +441,7 @@ std::vector<InstallFile> Catalog::installFiles(std::int64_t groupId, std::int64_
         f.isCompressed = query.integer(7);
         f.downloadLocation = query.text(8);
         f.installLocation = query.text(9);
+        f.sha256 = query.text(10);
         result.push_back(std::move(f));
     }
     return result;

@@ -57,6 +57,7 @@ struct InstallFile {
     std::int64_t isCompressed = 0;
     std::string downloadLocation;
     std::string installLocation;
+    std::string sha256;  // of the file as installed (after expansion); "" for none
 };
 
 // What a login token stands for.
@@ -124,6 +125,8 @@ class Catalog {
     void setGroupStamp(std::int64_t groupId, const std::string& stamp);
     // Adds a file row, replacing the row of the same group, FileName and kind (start row or not).
     void putInstallFile(std::int64_t groupId, const InstallFile& file);
+    // The same for several rows, in one transaction: all are added, or none.
+    void putInstallFiles(std::int64_t groupId, const std::vector<InstallFile>& files);
     // The SequenceID after the highest ordinary row of the group (steps of 10).
     std::int64_t nextSequenceId(std::int64_t groupId);
 
@@ -169,6 +172,7 @@ class Catalog {
 
   private:
     Catalog(const std::filesystem::path& dir, bool create, std::chrono::milliseconds busyTimeout);
+    void replaceInstallFile(std::int64_t groupId, const InstallFile& file);
     std::int64_t userId(const std::string& filerCode, const std::string& login);
     std::uint64_t storedReportBytes();
     DroppedReports dropOldestReports(std::uint64_t bytesToFree);

@@ -116,11 +116,13 @@ std::string installFilesXml(const std::vector<InstallFile>& files) {
                    textColumn("Description", 255),
                    numberColumn("IsCompressed", DataType::adInteger),
                    textColumn("DownloadLocation", 500),
-                   textColumn("InstallLocation", 50)};
+                   textColumn("InstallLocation", 50),
+                   textColumn("SHA256", 64)};
     for (const auto& f : files) {
-        data.rows.push_back(row({f.fileName, toInt32(f.sequenceId), toInt16(f.installType),
-                                 f.fileVersion, f.altCheckRegValue, f.altCheck, f.description,
-                                 toInt32(f.isCompressed), f.downloadLocation, f.installLocation}));
+        data.rows.push_back(
+            row({f.fileName, toInt32(f.sequenceId), toInt16(f.installType), f.fileVersion,
+                 f.altCheckRegValue, f.altCheck, f.description, toInt32(f.isCompressed),
+                 f.downloadLocation, f.installLocation, f.sha256}));
     }
     return write(data);
 }

@@ -18,7 +18,8 @@ std::string loginServersXml(const std::vector<LoginServer>& servers, const std::
 std::string deploymentsXml(const std::vector<Deployment>& deployments, const std::string& baseUrl);
 
 // Columns FileName, SequenceID, InstallType, FileVersion, AltCheckRegValue, AltCheck,
-// Description, IsCompressed, DownloadLocation, InstallLocation.
+// Description, IsCompressed, DownloadLocation, InstallLocation, SHA256 (the SHA-256 of the file
+// as installed, 64 hex digits; empty for the start row).
 std::string installFilesXml(const std::vector<InstallFile>& files);
 
 // The absolute URL of a stored business-object path; the root path gives the base URL itself.

@@ -9,6 +9,8 @@
 #include <stdexcept>
 #include <vector>
 
+#include "content_hash.h"
+#include "file_version.h"
 #include "install_files.h"
 
 namespace kx::server {
@@ -100,6 +102,8 @@ int publishFolder(Catalog& catalog, const PublishOptions& options, std::int64_t 
     const fs::path target = installGroupFolder(catalog.dir(), options.group);
     fs::create_directories(target);
     catalog.ensureInstallGroup(options.group, isoTimestamp(now));
+    std::vector<InstallFile> rows;
+    std::int64_t nextSequence = catalog.nextSequenceId(options.group);
     for (const auto& [source, sideFile] : files) {
         const std::string name = source.filename().string();
         const std::string servedName = options.compress ? name + ".gz" : name;
@@ -110,16 +114,29 @@ int publishFolder(Catalog& catalog, const PublishOptions& options, std::int64_t 
         }
         InstallFile row;
         row.fileName = name;
-        row.sequenceId = catalog.nextSequenceId(options.group);
+        row.sequenceId = options.sequence > 0 ? options.sequence : nextSequence;
+        nextSequence += 10;
+        if (row.sequenceId >= kStartRowSequence) {
+            throw std::invalid_argument("install group " + std::to_string(options.group) +
+                                        " has no SequenceID left below " +
+                                        std::to_string(kStartRowSequence) + " for " + name +
+                                        "; publish with --sequence N");
+        }
         row.installType = options.installType;
-        row.fileVersion = sideFile.empty() ? options.version : firstLineTrimmed(sideFile);
+        row.fileVersion = !sideFile.empty()          ? firstLineTrimmed(sideFile)
+                          : !options.version.empty() ? options.version
+                                                     : version::fileVersion(source.string());
+        row.altCheck = options.altCheck;
+        row.altCheckRegValue = options.altCheckRegValue;
         row.description = name;
         row.isCompressed = options.compress ? 1 : 0;
         row.downloadLocation =
             encodeDownloadLocation(std::to_string(options.group) + "/" + servedName);
         row.installLocation = options.location;
-        catalog.putInstallFile(options.group, row);
+        row.sha256 = sha256FileHex(source);
+        rows.push_back(std::move(row));
     }
+    catalog.putInstallFiles(options.group, rows);
     catalog.setGroupStamp(options.group, isoTimestamp(now));
     return static_cast<int>(files.size());
 }

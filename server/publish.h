@@ -17,13 +17,25 @@ struct PublishOptions {
     std::string location = "KESTRIXDIR";
     bool compress = false;  // serve a gzip copy; the row's IsCompressed says so
     std::string version;    // used for files without a ".ver" side file
+    // Where the launcher reads the installed version instead of the target file: a registry
+    // value (AltCheckRegValue of key AltCheck) or, without a value name, the file AltCheck.
+    std::string altCheck;
+    std::string altCheckRegValue;
+    // The SequenceID of every published file (1 to 9998; files of one SequenceID keep the order
+    // they were published in); 0 numbers them on from the group's last row in steps of 10.
+    std::int64_t sequence = 0;
 };
 
 // Publishes every regular file directly inside the folder, in name order. A file "x.ver" beside
 // a file "x" is x's version side file: its first line is x's FileVersion, and it is not
-// published itself. Each file gets the next SequenceID of the group; republishing a name
-// replaces its row. The group is created when needed and its stamp set to `now`. Returns the
-// number of files published; throws std::invalid_argument or std::runtime_error on failure.
+// published itself. Files without a side file get `version`, or when that is empty the version
+// the file carries itself (a PE version resource, an ELF package note). Each row carries the
+// SHA-256 of the file as published (before any compression), which the launcher checks.
+// Numbering that would reach the start row's 9999 is refused (std::invalid_argument): such a row
+// would be taken for the program to start. Each file
+// gets the next SequenceID of the group; republishing a name replaces its row. The group is created
+// when needed and its stamp set to `now`. Returns the number of files published; throws
+// std::invalid_argument or std::runtime_error on failure.
 int publishFolder(Catalog& catalog, const PublishOptions& options, std::int64_t now);
 
 // Adds (or replaces) the start row of a group: the program at `location` + FileName that the

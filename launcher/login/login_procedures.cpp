@@ -2,8 +2,8 @@
 
 #include <utility>
 
+#include "install_window.h"
 #include "login_click.h"
-#include "trap.h"
 #include "version_selection.h"
 
 namespace kx::launcher {
@@ -19,16 +19,7 @@ void wireLoginProcedures(FrmLogin& form, FolderSources folders) {
         [&view, folders = std::move(folders)] { grdVersions_DblClick(view, folders); });
     form.setEventProcedure(Control::cmdCancVersion, ControlEvent::Click,
                            [&view] { cmdCancVersion_Click(view); });
-    form.setEventProcedure(Control::tmrComInstall, ControlEvent::Timer,
-                           [&view] { tmrComInstall_Timer(view); });
-}
-
-void tmrComInstall_Timer(LoginView& view) {
-    crash::Frame frame("frmLogin", "tmrComInstall_Timer");
-    crash::trapped(frame, [&] {
-        frame.line(10);
-        view.setEnabled(Control::tmrComInstall, false);
-    });
+    wireInstallProcedures(form);
 }
 
 }  // namespace kx::launcher

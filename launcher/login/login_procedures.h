@@ -1,7 +1,8 @@
 #pragma once
-// Joins the login, the selection and the start-up initialisation to the launcher window: wires
-// the event procedures of cmdLogin (click; Enter on the login panel), cmdRunVersion,
-// cmdCancVersion, the double click of grdVersions and the tick of the install timer.
+// Joins the login, the selection, the start-up initialisation and the install run to the launcher
+// window: wires the event procedures of cmdLogin (click; Enter on the login panel),
+// cmdRunVersion, cmdCancVersion, the double click of grdVersions, the tick of the install timer,
+// the state events of Inet1 and cmdRefresh.
 
 #include "directories.h"
 #include "frm_login.h"
@@ -11,9 +12,5 @@ namespace kx::launcher {
 // `folders` are the machine's folders the directory set of the chosen deployment is built from;
 // `form` must outlive its wired procedures (they refer to its view).
 void wireLoginProcedures(FrmLogin& form, FolderSources folders);
-
-// The install timer's tick. The install run that it starts is not part of the launcher yet: the
-// tick stops the timer, as the run does first, so that an armed timer does not fire for ever.
-void tmrComInstall_Timer(LoginView& view);
 
 }  // namespace kx::launcher

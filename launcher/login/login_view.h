@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "ui_thread_poster.h"
+
 namespace kx::launcher {
 
 enum class Control : std::uint8_t {
@@ -63,10 +65,11 @@ inline constexpr std::int16_t kAppWindows = 2;       // the user's session is en
 inline constexpr std::int16_t kAppTaskManager = 3;   // another program asks it to end
 }  // namespace unloadmode
 
-class LoginView {
+// The view is also how work finished on another thread (a download's state events) reaches the
+// window's thread: postToUiThread queues a call that the window's event processing runs (DoEvents
+// included).
+class LoginView : public inet::UiThreadPoster {
   public:
-    virtual ~LoginView() = default;
-
     virtual void setTitle(const std::string& title) = 0;
     virtual std::string title() const = 0;
 

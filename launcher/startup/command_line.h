@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "windows_command_line.h"
+
 namespace kx::launcher {
 
 struct ResolvedCommand {
@@ -16,7 +18,6 @@ struct ResolvedCommand {
 // nullopt when the line is empty or no program can be found.
 std::optional<ResolvedCommand> resolveCommandLine(const std::string& commandLine);
 
-// `name` looked up in the folders of $PATH: the first executable regular file; "" when none.
-std::string findInSearchPath(const std::string& name);
+using shell::findInSearchPath;
 
 }  // namespace kx::launcher

@@ -141,13 +141,27 @@ std::string fontconfigText(const std::string& baseConfig,
     return text;
 }
 
+bool AddFontResource(const std::string& path) {
+    FcConfig* config = FcConfigGetCurrent();
+    return config != nullptr && isRegularFile(path) &&
+           FcConfigAppFontAddFile(config, reinterpret_cast<const FcChar8*>(path.c_str())) != 0;
+}
+
+void refreshFontCache(const std::string& folder) {
+    FcConfig* config = FcConfigGetCurrent();
+    if (config != nullptr && !folder.empty()) {
+        if (FcCache* cache =
+                FcDirCacheRescan(reinterpret_cast<const FcChar8*>(folder.c_str()), config)) {
+            FcDirCacheUnload(cache);
+        }
+    }
+}
+
 std::vector<std::string> registerLauncherFonts(const std::string& programFolder) {
     std::vector<std::string> registered;
-    FcConfig* config = FcConfigGetCurrent();
     for (const char* name : kLauncherFontFiles) {
         const std::string path = joinPath(programFolder, name);
-        const auto* file = reinterpret_cast<const FcChar8*>(path.c_str());
-        if (config != nullptr && isRegularFile(path) && FcConfigAppFontAddFile(config, file)) {
+        if (AddFontResource(path)) {
             registered.push_back(path);
         }
     }

@@ -30,6 +30,14 @@ std::vector<std::string> registerLauncherFonts(const std::string& programFolder)
 // the machine folders (KX_WINDOWS_DIR).
 std::string machineFontsFolder();
 
+// AddFontResource: adds the font file to this process's fonts (fontconfig's application fonts);
+// false when it is not a font file fontconfig can use.
+bool AddFontResource(const std::string& path);
+
+// The font-change broadcast: rescans `folder`'s font cache so that programs started from now on
+// see the fonts installed there. Failures (no write access to the cache) are ignored.
+void refreshFontCache(const std::string& folder);
+
 // The text of a fontconfig configuration that includes `baseConfig` and adds `fontFolders`.
 // Folder names are escaped for XML.
 std::string fontconfigText(const std::string& baseConfig,

@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "windows_command_line.h"
+
 namespace kx::launcher {
 
 // Linux has no short (8.3) names: the path itself names the same file. The result is `PathName`
@@ -36,13 +38,8 @@ int posixSpawnProgram(pid_t* pid, const std::string& program, const std::vector<
 // line, no such program, spawn failure).
 std::int32_t ExecCmd(const std::string& cmdline, const SpawnFunction& spawn = posixSpawnProgram);
 
-// The arguments of a command line by the rules of CommandLineToArgvW: the first argument ends at
-// the first blank or tab, or is the text between a leading quote and the next quote, without any
-// backslash processing; in the others 2n backslashes before a quote give n backslashes and the
-// quote opens or closes a quoted part, 2n+1 backslashes before a quote give n backslashes and a
-// literal quote, other backslashes stand for themselves, and inside a quoted part "" gives a
-// literal quote and ends the quoted part.
-std::vector<std::string> splitWindowsCommandLine(const std::string& commandLine);
+// The arguments of a command line by the Windows rules (windows_command_line.h).
+using shell::splitWindowsCommandLine;
 
 // The machine's IPv4 addresses as the operating system lists them (unsorted, duplicates
 // possible). `status` is 0 on success, else the failing call's error code.

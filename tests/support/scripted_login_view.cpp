@@ -80,6 +80,16 @@ bool ScriptedLoginView::tickInstallTimer() {
     return true;
 }
 
+void ScriptedLoginView::postToUiThread(std::function<void()> call) {
+    posted_.post(std::move(call));
+}
+
+void ScriptedLoginView::DoEvents() {
+    ++doEvents_;
+    posted_.runPosted();
+    tickInstallTimer();
+}
+
 void ScriptedLoginView::setTitle(const std::string& title) {
     title_ = title;
 }

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -13,6 +14,7 @@
 #include "frm_login.h"
 #include "login_view.h"
 #include "message_box.h"
+#include "posted_calls.h"
 
 namespace kx::test {
 
@@ -64,8 +66,11 @@ class ScriptedLoginView final : public launcher::LoginView {
     void setGridCurrentRow(int row) override;
     int gridRowUnderPointer() const override { return gridPointerRow_; }
     void Refresh() override { ++refreshes_; }
-    void DoEvents() override { ++doEvents_; }
+    // Runs the calls posted so far, then, as the real window's 1 ms timer would, a tick of the
+    // install timer when it is enabled.
+    void DoEvents() override;
     void unloadWindow() override { unloaded_ = true; }
+    void postToUiThread(std::function<void()> call) override;
 
   private:
     struct ControlState {
@@ -91,6 +96,7 @@ class ScriptedLoginView final : public launcher::LoginView {
     int refreshes_ = 0;
     int doEvents_ = 0;
     bool unloaded_ = false;
+    PostedCalls posted_;
 };
 
 // Answers every kx::MsgBox while it lives: records each box and answers from a queue (an empty

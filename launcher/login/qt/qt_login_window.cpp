@@ -284,6 +284,11 @@ void QtLoginWindow::DoEvents() {
     QCoreApplication::processEvents(QEventLoop::AllEvents);
 }
 
+void QtLoginWindow::postToUiThread(std::function<void()> call) {
+    // The widget is only read here; QPointer tracks its destruction on the window's thread.
+    QMetaObject::invokeMethod(widget_.data(), std::move(call), Qt::QueuedConnection);
+}
+
 void QtLoginWindow::unloadWindow() {
     unloaded_ = true;
     installTimer_.stop();

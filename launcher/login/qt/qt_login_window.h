@@ -58,6 +58,8 @@ class QtLoginWindow final : public LoginView {
     void Refresh() override;
     void DoEvents() override;
     void unloadWindow() override;
+    // Queued to the window's widget; dropped when the widget is gone.
+    void postToUiThread(std::function<void()> call) override;
 
   private:
     friend class LoginWindowWidget;

@@ -9,6 +9,8 @@
 
 #include <httplib.h>
 
+#include <chrono>
+#include <optional>
 #include <stdexcept>
 #include <thread>
 
@@ -158,8 +160,17 @@ RecordingRelay::RecordingRelay() : server_(std::make_unique<httplib::Server>()) 
             res.status = 502;
             return;
         }
+        AnswerRewrite rewrite;
+        {
+            std::lock_guard lock(mutex_);
+            rewrite = rewrite_;
+        }
         res.status = answer->status;
-        res.set_content(answer->body, answer->get_header_value("Content-Type"));
+        res.set_content(rewrite ? rewrite(answer->body) : answer->body,
+                        answer->get_header_value("Content-Type"));
+    });
+    server_->Get(R"(/.*)", [this](const httplib::Request& req, httplib::Response& res) {
+        relayDownload(req, res);
     });
     const int port = server_->bind_to_any_port("127.0.0.1");
     if (port <= 0) {
@@ -176,6 +187,80 @@ RecordingRelay::RecordingRelay() : server_(std::make_unique<httplib::Server>()) 
 RecordingRelay::~RecordingRelay() {
     server_->stop();
     thread_.join();
+}
+
+void RecordingRelay::rewriteAnswers(AnswerRewrite rewrite) {
+    std::lock_guard lock(mutex_);
+    rewrite_ = std::move(rewrite);
+}
+
+void RecordingRelay::spoilDownload(const std::string& fileName, DownloadFault fault) {
+    std::lock_guard lock(mutex_);
+    faults_.emplace_back("/" + fileName, fault);
+}
+
+namespace {
+
+// Sends `body` in the pieces a fault calls for; false ends the connection early.
+bool sendSpoiled(const std::string& body, DownloadFault fault, httplib::DataSink& sink) {
+    if (fault == DownloadFault::BrokenChunked) {
+        sink.write(body.data(), body.size() / 2);
+        return false;
+    }
+    if (fault == DownloadFault::OneByteChunk) {
+        for (const std::size_t at : {std::size_t{0}, std::size_t{3000}}) {
+            sink.write(body.data() + at, at == 0 ? 3000 : 1);
+            std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        }
+        return sink.write(body.data() + 3001, body.size() - 3001);
+    }
+    return sink.write(body.data(), body.size());
+}
+
+}  // namespace
+
+void RecordingRelay::relayDownload(const httplib::Request& req, httplib::Response& res) {
+    httplib::Client target(target_);
+    const auto answer = target.Get(req.path);
+    if (!answer) {
+        res.status = 502;
+        return;
+    }
+    std::optional<DownloadFault> fault;
+    {
+        std::lock_guard lock(mutex_);
+        for (const auto& [suffix, spoil] : faults_) {
+            if (req.path.ends_with(suffix)) {
+                fault = spoil;
+            }
+        }
+    }
+    res.status = fault == DownloadFault::ServerError ? 500 : answer->status;
+    auto body = std::make_shared<std::string>(answer->body);
+    if (fault == DownloadFault::Tampered) {
+        (*body)[body->size() / 2] ^= 0x55;
+    }
+    if (!fault || *fault == DownloadFault::ServerError || *fault == DownloadFault::Tampered) {
+        res.set_content(*body, "application/octet-stream");
+    } else if (*fault == DownloadFault::Chunked || *fault == DownloadFault::BrokenChunked) {
+        res.set_chunked_content_provider("application/octet-stream",
+                                         [body, fault](std::size_t, httplib::DataSink& sink) {
+                                             const bool whole = sendSpoiled(*body, *fault, sink);
+                                             if (whole) {
+                                                 sink.done();
+                                             }
+                                             return whole;
+                                         });
+    } else {
+        // ShortBody announces ten bytes more than it sends; OneByteChunk sends all it announces.
+        const std::size_t announced = body->size() + (*fault == DownloadFault::ShortBody ? 10 : 0);
+        res.set_content_provider(
+            announced, "application/octet-stream",
+            [body, fault](std::size_t offset, std::size_t, httplib::DataSink& sink) {
+                return offset == 0 && sendSpoiled(*body, *fault, sink) &&
+                       *fault != DownloadFault::ShortBody;
+            });
+    }
 }
 
 std::vector<RecordingRelay::Request> RecordingRelay::requests() const {

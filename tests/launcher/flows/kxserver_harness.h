@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -15,7 +16,9 @@
 
 namespace httplib {
 class Server;
-}
+struct Request;
+struct Response;
+}  // namespace httplib
 
 namespace kx::test {
 
@@ -49,14 +52,26 @@ class ServeProcess {
     std::string url_;
 };
 
-// Listens on a free loopback port, forwards every POST to `target` (same path and body) and
-// answers with the target's answer, recording each request on the way.
+// How the relay spoils the download of one file, to play a server that misbehaves.
+enum class DownloadFault {
+    ServerError,    // status 500 with an error page
+    ShortBody,      // Content-Length promises more than is sent, then the connection closes
+    Chunked,        // no Content-Length: the body comes chunked, and completely
+    BrokenChunked,  // chunked, and the connection closes in the middle
+    OneByteChunk,   // Content-Length, the body in three pieces with pauses: 3000 bytes, 1, the rest
+    Tampered,       // the right length, one byte changed
+};
+
+// Listens on a free loopback port, forwards every POST and GET to `target` (same path and body) and
+// answers with the target's answer, recording each POST on the way. Answers to POSTs can be
+// rewritten, and downloads spoiled by file name.
 class RecordingRelay {
   public:
     struct Request {
         std::string path;
         std::string body;
     };
+    using AnswerRewrite = std::function<std::string(std::string answer)>;
 
     RecordingRelay();
     ~RecordingRelay();
@@ -67,14 +82,22 @@ class RecordingRelay {
     // Where requests go; set before the first request arrives.
     void forwardTo(const std::string& target) { target_ = target; }
     std::vector<Request> requests() const;
+    // Passes every POST answer through `rewrite` from now on.
+    void rewriteAnswers(AnswerRewrite rewrite);
+    // Spoils every download whose path ends in "/" + `fileName`.
+    void spoilDownload(const std::string& fileName, DownloadFault fault);
 
   private:
+    void relayDownload(const httplib::Request& req, httplib::Response& res);
+
     std::unique_ptr<httplib::Server> server_;
     std::thread thread_;
     std::string url_;
     std::string target_;
     mutable std::mutex mutex_;
     std::vector<Request> requests_;
+    AnswerRewrite rewrite_;
+    std::vector<std::pair<std::string, DownloadFault>> faults_;
 };
 
 }  // namespace kx::test

@@ -1,0 +1,97 @@
+#include "cache_refresh.h"
+
+#include <filesystem>
+
+#include "dispatch.h"
+#include "install_messages.h"
+#include "launcher_state.h"
+#include "message_box.h"
+#include "run_time_error.h"
+#include "trap.h"
+
+namespace kx::launcher {
+
+using crash::Frame;
+using crash::trapped;
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// The file-system object of the old scripting runtime, reduced to the two members used here
+// (called directly, not by name); failures raise run-time errors as its members did.
+class FileSystemObject final : public Dispatch {
+  public:
+    std::string typeName() const override { return "FileSystemObject"; }
+    Variant invoke(std::string_view, InvokeKind, std::vector<Variant>&) override {
+        raiseError(vberr::kObjectDoesntSupportMember);
+    }
+
+    bool FolderExists(const std::string& path) const {
+        std::error_code error;
+        return fs::is_directory(path, error);
+    }
+    // Deletes the folder and everything in it (read-only files too).
+    void DeleteFolder(const std::string& path, bool /*force*/) const {
+        std::error_code error;
+        fs::remove_all(path, error);
+        if (error) {
+            raiseError(vberr::kPathFileAccessError, "DeleteFolder",
+                       "Permission denied: " + path + " (" + error.message() + ")");
+        }
+    }
+};
+
+}  // namespace
+
+bool KillFolder(std::string FullPath) {
+    std::shared_ptr<FileSystemObject> oFso;
+    bool result = false;
+    Frame frame("Module1", "KillFolder");
+    frame.local("oFso", oFso).local("KillFolder", result).param("FullPath", FullPath);
+    return trapped(frame, [&] {
+        frame.line(10);
+        resumeNextEach({
+            [&] { oFso = std::make_shared<FileSystemObject>(); },
+            [&] {
+                if (FullPath.ends_with('/')) {
+                    FullPath.pop_back();
+                }
+            },
+            [&] {
+                if (!oFso->FolderExists(FullPath)) {
+                    result = true;
+                    return;
+                }
+                oFso->DeleteFolder(FullPath, true);
+            },
+            [&] { result = result || !oFso->FolderExists(FullPath); },
+        });
+        // An error of the deletion makes the result false even when the folder went.
+        result = result && !Err().pending();
+        Err().Clear();
+        oFso.reset();
+        return result;
+    });
+}
+
+void cmdRefresh_Click() {
+    bool mOKB = false;
+    bool mOKC = false;
+    Frame frame("frmLogin", "cmdRefresh_Click");
+    frame.local("mOKC", mOKC).local("mOKB", mOKB);
+    trapped(frame, [&] {
+        frame.line(10);
+        if (MsgBox(kRefreshQuestion, vbmsg::kOKCancel, "") != vbmsg::kOK) {
+            return;
+        }
+        frame.line(20);
+        const std::string& kestrixDir = Module1().KestrixDir;
+        mOKB = KillFolder(kestrixDir + "/BROKER");
+        mOKC = KillFolder(kestrixDir + "/CLIENT");
+        frame.line(30);
+        MsgBox(mOKB && mOKC ? kRefreshDone : kRefreshFailed, vbmsg::kOKOnly, "");
+    });
+}
+
+}  // namespace kx::launcher

@@ -1,0 +1,226 @@
+#include "install_run.h"
+
+#include <sys/stat.h>
+
+#include <limits>
+
+#include "application_start.h"
+#include "crash_support.h"
+#include "file_versions.h"
+#include "install_messages.h"
+#include "install_row.h"
+#include "install_time_stamps.h"
+#include "launcher_state.h"
+#include "message_box.h"
+#include "registry_access.h"
+#include "run_time_error.h"
+#include "trap.h"
+#include "vb_convert.h"
+#include "vb_strings.h"
+
+namespace kx::launcher {
+
+using crash::Frame;
+using crash::trapped;
+
+namespace {
+
+constexpr float kTotalBarTwips = 6375;
+
+// Clears the run's flag however the tick ends.
+class RunScope {
+  public:
+    explicit RunScope(bool& flag) : flag_(flag) { flag_ = true; }
+    ~RunScope() { flag_ = false; }
+    RunScope(const RunScope&) = delete;
+    RunScope& operator=(const RunScope&) = delete;
+
+  private:
+    bool& flag_;
+};
+
+void closeWindow(InstallWindow& w) {
+    w.form.Unload(unloadmode::kFormCode);
+}
+
+void showInstallError() {
+    const Module1State& m = Module1();
+    MsgBox(std::string(m.mIsSharedEnvironment ? kInstallErrorShared : kInstallErrorOwnMachine) +
+               kWillNowClose,
+           vbmsg::kOKOnly, kInstallErrorTitle);
+}
+
+void endOfList(InstallWindow& w) {
+    const Module1State& m = Module1();
+    w.view.setText(Control::lblMessage, m.mLoginDesc + kInitializationComplete);
+    w.view.setText(Control::frameStatus, "");
+    w.view.Refresh();
+    if (!m.m_SkipUpdateCheck && !m.mCountUpdates && !w.fileFailed) {
+        WriteInstallTimeStamp();
+    }
+    closeWindow(w);
+}
+
+void countUpdate() {
+    std::int16_t& count = Module1().mNumUpdates;
+    if (count == std::numeric_limits<std::int16_t>::max()) {
+        raiseError(vberr::kOverflow);
+    }
+    ++count;
+}
+
+// The local version of the current row (steps of the version lookup and the font rule).
+std::string localVersionOf(const InstallRow& row) {
+    const Module1State& m = Module1();
+    std::string version;
+    if (!Trim(row.altCheckRegValue).empty()) {
+        version = GetRegValueHKLM(row.altCheck, row.altCheckRegValue);
+    } else if (!Trim(row.altCheck).empty()) {
+        version = GetFileVersion(expandAltCheckTokens(row.altCheck, m));
+    } else {
+        version = GetFileVersion(m.FileToWrite);
+    }
+    if (UCase(row.installLocation) == "FONTSDIR") {
+        struct stat info {};
+        // A font file whose length cannot be read counts as absent.
+        if (m.mIsSharedEnvironment || ::stat(m.FileToWrite.c_str(), &info) == 0) {
+            version = m.ServerFileVersion;
+        }
+    }
+    return version;
+}
+
+void reportUnusableRow(InstallWindow& w, const InstallRow& row) {
+    w.fileFailed = true;
+    MsgBox(kDownloadErrorPrefix + Module1().m_DownloadLocation + row.downloadLocation,
+           vbmsg::kOKOnly, crash::kReportProjectName);
+}
+
+// Downloads the current row's file and waits, with the window's events running, until the
+// download's state event has installed it (or reported why not).
+void downloadAndInstall(InstallWindow& w, const InstallRow& row) {
+    Module1State& m = Module1();
+    w.view.setText(Control::frameStatus, kDownloadingAndInstalling + row.description);
+    w.view.Refresh();
+    m.m_isCompressed = row.compressed;
+    w.expectedDigest = row.digest.value_or("");
+    w.Inet1.setDigestBody(!w.expectedDigest.empty() && !row.compressed);
+    w.Inet1.Execute(m.m_DownloadLocation + row.downloadLocation, "GET", "",
+                    "Proxy-Connection: Keep-Alive");
+    while (w.Inet1.StillExecuting()) {
+        w.view.DoEvents();
+        w.Inet1.waitForProgress(std::chrono::milliseconds(16));
+    }
+}
+
+// One ordinary row; false when the run must stop (rights error).
+bool processFileRow(InstallWindow& w, const InstallRow& row, Frame& frame) {
+    Module1State& m = Module1();
+    frame.line(80);
+    m.FileNameToWrite = row.fileName;
+    m.FileInstallType = row.installType;
+    m.ServerFileVersion = row.fileVersion;
+    m.FileVersion = localVersionOf(row);
+    frame.line(100);
+    if (!DoesFileNeedUpdate(m.FileVersion, m.ServerFileVersion)) {
+        if (!m.mCountUpdates) {
+            w.view.setText(Control::frameStatus, kProcessing);
+        }
+        return true;
+    }
+    if (m.mCountUpdates) {
+        countUpdate();
+        w.view.setText(Control::frameStatus, updatesFoundCaption(m.mNumUpdates));
+        return true;
+    }
+    if (m.mIsUpdateAdmin) {
+        countUpdate();
+    }
+    if (!modRegistry().HasAdmin) {
+        MsgBox(kRightsError, vbmsg::kOKOnly + vbmsg::kCritical, kRightsErrorTitle);
+        return false;
+    }
+    frame.line(105);
+    downloadAndInstall(w, row);
+    return true;
+}
+
+void showStartRowNotice() {
+    const Module1State& m = Module1();
+    if (m.mNumUpdates <= 0) {
+        return;
+    }
+    if (m.mIsUpdateAdmin) {
+        MsgBox(updateSummary(m.mLoginDesc, m.mNumUpdates), vbmsg::kOKOnly, "");
+    } else if (m.mWarnIfUpdates == "W" || m.mWarnIfUpdates == "A") {
+        MsgBox(updateWarning(m.mNumUpdates, m.mWarnIfUpdates), vbmsg::kOKOnly, "");
+    }
+}
+
+// Walks the list from the current row; returns when the run ends.
+void walkInstallList(InstallWindow& w, Frame& frame, ApplicationStartLocals& start) {
+    Module1State& m = Module1();
+    rowset::Recordset& list = requireObject(m.rsInstallList);
+    InstallRowReader rows(list);
+    for (;;) {
+        frame.line(20);
+        w.view.setBarWidth(Control::prgCurrent, 0);
+        frame.line(30);
+        if (m.NeedRestart) {
+            showInstallError();
+            closeWindow(w);
+            return;
+        }
+        frame.line(40);
+        if (list.isEOF()) {
+            endOfList(w);
+            return;
+        }
+        frame.line(50);
+        w.view.setBarWidth(Control::prgTotal, kTotalBarTwips /
+                                                  static_cast<float>(list.RecordCount()) *
+                                                  static_cast<float>(list.AbsolutePosition()));
+        frame.line(60);
+        const InstallRow row = rows.read();
+        m.m_IsFont = false;
+        const TargetFolder target = targetFolderOf(row.installLocation, m);
+        m.m_IsFont = target.isFont;
+        m.FileToWrite = target.folder + "/" + row.fileName;
+        frame.line(70);
+        if (!isPlainFileName(row.fileName) || !row.digest) {
+            reportUnusableRow(w, row);
+        } else if (row.startRow) {
+            frame.line(75);
+            showStartRowNotice();
+            startApplication(frame, start);
+        } else if (!processFileRow(w, row, frame)) {
+            return;
+        }
+        frame.line(110);
+        w.pacedRefresh();
+        list.MoveNext();
+    }
+}
+
+}  // namespace
+
+void tmrComInstall_Timer(InstallWindow& window) {
+    ApplicationStartLocals start;
+    std::string tmpStr;
+    Frame frame("frmLogin", "tmrComInstall_Timer");
+    frame.local("mResult", start.mResult)
+        .local("mResultString", start.mResultString)
+        .local("mParams", start.mParams)
+        .local("tmpStr", tmpStr);
+    trapped(frame, [&] {
+        frame.line(10);
+        window.view.setEnabled(Control::tmrComInstall, false);
+        if (window.runInProgress) {
+            return;
+        }
+        const RunScope run(window.runInProgress);
+        walkInstallList(window, frame, start);
+    });
+}
+
+}  // namespace kx::launcher

@@ -1,0 +1,56 @@
+#pragma once
+// What the install run keeps beside the launcher state while it works the window: the window's
+// procedures and view, its transfer control Inet1, the pacing of repaints, and the facts of the
+// run that the old procedures had no variable for (a run in progress, a file that failed, the
+// digest the current file must have).
+
+#include <chrono>
+#include <string>
+
+#include "frm_login.h"
+#include "inet.h"
+#include "login_view.h"
+
+namespace kx::launcher {
+
+// Lets a repaint (or a turn of event processing) through at most once per interval: rows and
+// chunks go by far faster than a screen refreshes, and painting each would cost more than the
+// work itself. The first request always passes.
+class RepaintPacer {
+  public:
+    explicit RepaintPacer(std::chrono::milliseconds interval = std::chrono::milliseconds(16))
+        : interval_(interval) {}
+    bool due();
+
+  private:
+    std::chrono::milliseconds interval_;
+    std::chrono::steady_clock::time_point last_{};
+};
+
+struct InstallWindow {
+    explicit InstallWindow(FrmLogin& window) : form(window), view(window.view()), Inet1(view) {}
+    InstallWindow(const InstallWindow&) = delete;
+    InstallWindow& operator=(const InstallWindow&) = delete;
+
+    // Paints the window when the pacer lets it.
+    void pacedRefresh();
+
+    FrmLogin& form;
+    LoginView& view;
+    inet::Inet Inet1;
+    RepaintPacer pacer;          // repaints of the run and of the wait for data
+    RepaintPacer progressPacer;  // the current file's progress, as its chunks arrive
+    bool runInProgress = false;
+    // A file of this run was not installed (not found, failed download, bad row, failed
+    // expansion, wrong digest, failed placement): the install groups' stamps are not written, so
+    // that the next start checks again.
+    bool fileFailed = false;
+    // The SHA-256 the current file must have (64 lower-case hex digits), "" for no check.
+    std::string expectedDigest;
+};
+
+// Joins the install run to the window: the tick of tmrComInstall, the state events of Inet1 and
+// the Refresh button. `form` must outlive its wired procedures.
+void wireInstallProcedures(FrmLogin& form);
+
+}  // namespace kx::launcher

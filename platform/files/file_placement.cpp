@@ -1,0 +1,164 @@
+#include "file_placement.h"
+
+#include <fcntl.h>
+#include <sys/sendfile.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <string_view>
+
+#include "file_descriptor.h"
+
+namespace kx::files {
+
+namespace {
+
+constexpr mode_t kProgramMode = 0755;
+constexpr mode_t kDataMode = 0644;
+
+std::string failure(const std::string& what, const std::string& path) {
+    return "cannot " + what + " " + path + ": " + std::strerror(errno);
+}
+
+std::string folderOf(const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    return slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+}
+
+mode_t modeForContent(int fd) {
+    char head[4] = {};
+    const ssize_t got = ::pread(fd, head, sizeof head, 0);
+    const std::string_view text(head, got > 0 ? static_cast<std::size_t>(got) : 0);
+    return startsAsProgram(text) ? kProgramMode : kDataMode;
+}
+
+// Writes all of `content` to `fd`.
+bool writeAll(int fd, std::string_view content) {
+    while (!content.empty()) {
+        const ssize_t written = ::write(fd, content.data(), content.size());
+        if (written < 0 && errno == EINTR) {
+            continue;
+        }
+        if (written <= 0) {
+            return false;
+        }
+        content.remove_prefix(static_cast<std::size_t>(written));
+    }
+    return true;
+}
+
+// Copies the whole file `from` into `to`, in the kernel.
+bool copyAll(int from, int to) {
+    struct stat info {};
+    if (::fstat(from, &info) != 0) {
+        return false;
+    }
+    off_t offset = 0;
+    while (offset < info.st_size) {
+        const ssize_t sent =
+            ::sendfile(to, from, &offset, static_cast<std::size_t>(info.st_size - offset));
+        if (sent < 0 && errno == EINTR) {
+            continue;
+        }
+        if (sent <= 0) {
+            return sent == 0 ? (errno = EIO, false) : false;
+        }
+    }
+    return true;
+}
+
+// Steps 2 to 4 for the temporary file open as `fd`; removes it when a step fails.
+PlacementFailure commit(int fd, const std::string& temporary, const std::string& target) {
+    std::string why;
+    if (::fchmod(fd, modeForContent(fd)) != 0) {
+        why = failure("set the mode of", temporary);
+    } else if (::fsync(fd) != 0) {
+        why = failure("flush", temporary);
+    } else if (::rename(temporary.c_str(), target.c_str()) != 0) {
+        why = failure("replace", target);
+    }
+    if (!why.empty()) {
+        ::unlink(temporary.c_str());
+        return why;
+    }
+    // The rename is in place; a folder that cannot be flushed only loses durability.
+    const sys::FileDescriptor folder(
+        ::open(folderOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (folder.valid()) {
+        ::fsync(folder.get());
+    }
+    return {};
+}
+
+int createTemporary(const std::string& temporary) {
+    ::unlink(temporary.c_str());
+    return ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+}
+
+}  // namespace
+
+std::string temporaryPathFor(const std::string& target) {
+    const std::size_t slash = target.rfind('/');
+    const std::size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
+    return target.substr(0, nameStart) + "." + target.substr(nameStart) + ".kxnew";
+}
+
+bool startsAsProgram(std::string_view head) {
+    return head.starts_with(
+               "\x7F"
+               "ELF") ||
+           head.starts_with("#!");
+}
+
+bool setModeByContent(const std::string& path) {
+    const sys::FileDescriptor file(::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+    return file.valid() && ::fchmod(file.get(), modeForContent(file.get())) == 0;
+}
+
+PlacementFailure placeFileCopy(const std::string& source, const std::string& target) {
+    const std::string temporary = temporaryPathFor(target);
+    ::unlink(temporary.c_str());
+    if (::link(source.c_str(), temporary.c_str()) == 0) {
+        const sys::FileDescriptor linked(
+            ::open(temporary.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+        if (!linked.valid()) {
+            const std::string why = failure("open", temporary);
+            ::unlink(temporary.c_str());
+            return why;
+        }
+        return commit(linked.get(), temporary, target);
+    }
+    // Another file system (or one without hard links): copy into the target's folder.
+    const sys::FileDescriptor from(::open(source.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!from.valid()) {
+        return failure("open", source);
+    }
+    const sys::FileDescriptor to(createTemporary(temporary));
+    if (!to.valid()) {
+        return failure("create", temporary);
+    }
+    if (!copyAll(from.get(), to.get())) {
+        const std::string why = failure("copy to", temporary);
+        ::unlink(temporary.c_str());
+        return why;
+    }
+    return commit(to.get(), temporary, target);
+}
+
+PlacementFailure placeContent(const std::string& content, const std::string& target) {
+    const std::string temporary = temporaryPathFor(target);
+    const sys::FileDescriptor to(createTemporary(temporary));
+    if (!to.valid()) {
+        return failure("create", temporary);
+    }
+    if (!writeAll(to.get(), content)) {
+        const std::string why = failure("write", temporary);
+        ::unlink(temporary.c_str());
+        return why;
+    }
+    return commit(to.get(), temporary, target);
+}
+
+}  // namespace kx::files

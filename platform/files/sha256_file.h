@@ -1,0 +1,31 @@
+#pragma once
+// SHA-256 digests of content: incrementally, as pieces go by, or of a whole file read in bounded
+// pieces (any size of file). Digests are given as 64 lower-case hex digits.
+
+#include <cstddef>
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace kx::files {
+
+class Sha256 {
+  public:
+    Sha256();
+    ~Sha256();
+    Sha256(const Sha256&) = delete;
+    Sha256& operator=(const Sha256&) = delete;
+
+    void update(const void* data, std::size_t size);
+    // The digest of everything given so far; the object is spent afterwards.
+    std::string finishHex();
+
+  private:
+    struct Context;
+    std::unique_ptr<Context> context_;
+};
+
+// nullopt when the file cannot be read.
+std::optional<std::string> sha256FileHex(const std::string& path);
+
+}  // namespace kx::files

@@ -1,0 +1,140 @@
+#include "shell_execute.h"
+
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cctype>
+#include <cerrno>
+#include <thread>
+#include <vector>
+
+#include "windows_command_line.h"
+
+extern char** environ;
+
+namespace kx::shell {
+
+namespace {
+
+bool sameVerb(const std::string& verb, const char* name) {
+    if (verb.size() != std::char_traits<char>::length(name)) {
+        return false;
+    }
+    for (std::size_t i = 0; i < verb.size(); ++i) {
+        if (std::tolower(static_cast<unsigned char>(verb[i])) != name[i]) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool isFolder(const std::string& path) {
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+std::string folderOf(const std::string& file) {
+    const std::size_t slash = file.rfind('/');
+    return slash == std::string::npos ? "." : slash == 0 ? "/" : file.substr(0, slash);
+}
+
+// Why a file cannot be opened: 2 when its folder exists, 3 when the folder is missing.
+std::int32_t missingFileCode(const std::string& file) {
+    return isFolder(folderOf(file)) ? code::kFileNotFound : code::kPathNotFound;
+}
+
+std::int32_t codeOfSpawnError(int error, const std::string& file) {
+    switch (error) {
+        case ENOENT:
+            return missingFileCode(file);
+        case ENOTDIR:
+            return code::kPathNotFound;
+        case EACCES:
+        case EPERM:
+            return code::kAccessDenied;
+        case ENOEXEC:
+        case E2BIG:
+            return code::kBadFormat;
+        case ENOMEM:
+            return code::kOutOfMemory;
+        default:
+            return code::kOutOfResources;
+    }
+}
+
+// Starts argv[0] (a path) in `directory`, in a session of its own, and lets a thread reap it.
+std::int32_t startDetached(const std::vector<std::string>& argv, const std::string& directory) {
+    std::vector<char*> pointers;
+    for (const std::string& argument : argv) {
+        pointers.push_back(const_cast<char*>(argument.c_str()));
+    }
+    pointers.push_back(nullptr);
+    posix_spawnattr_t attributes;
+    posix_spawn_file_actions_t actions;
+    posix_spawnattr_init(&attributes);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID);
+    posix_spawn_file_actions_init(&actions);
+    if (!directory.empty()) {
+        posix_spawn_file_actions_addchdir_np(&actions, directory.c_str());
+    }
+    pid_t pid = 0;
+    const int error =
+        ::posix_spawn(&pid, argv[0].c_str(), &actions, &attributes, pointers.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    posix_spawnattr_destroy(&attributes);
+    if (error != 0) {
+        return codeOfSpawnError(error, argv[0]);
+    }
+    std::thread([pid] {
+        int status = 0;
+        while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+        }
+    }).detach();
+    return code::kStarted;
+}
+
+std::vector<std::string> commandFor(const std::string& program, const std::string& file,
+                                    const std::string& parameters) {
+    std::vector<std::string> argv;
+    if (!program.empty()) {
+        argv.push_back(program);
+    }
+    argv.push_back(file);
+    for (std::string& argument : splitWindowsArguments(parameters)) {
+        argv.push_back(std::move(argument));
+    }
+    return argv;
+}
+
+}  // namespace
+
+std::int32_t ShellExecute(const std::string& verb, const std::string& file,
+                          const std::string& parameters, const std::string& directory,
+                          std::int32_t /*showCommand*/) {
+    const bool runas = sameVerb(verb, "runas");
+    if (!verb.empty() && !runas && !sameVerb(verb, "open")) {
+        return code::kNoAssociation;
+    }
+    struct stat info {};
+    if (file.empty() || file.find('\0') != std::string::npos || ::stat(file.c_str(), &info) != 0) {
+        return file.empty() ? code::kFileNotFound : missingFileCode(file);
+    }
+    if (!directory.empty() && !isFolder(directory)) {
+        return code::kPathNotFound;
+    }
+    const bool executable = S_ISREG(info.st_mode) && ::access(file.c_str(), X_OK) == 0;
+    std::string helper;
+    if (runas || !executable) {
+        helper = findInSearchPath(runas ? "pkexec" : "xdg-open");
+        if (helper.empty() || (runas && !executable)) {
+            return code::kNoAssociation;
+        }
+    }
+    // xdg-open takes the file alone; parameters go only to programs.
+    return startDetached(commandFor(helper, file, executable ? parameters : std::string()),
+                         directory);
+}
+
+}  // namespace kx::shell

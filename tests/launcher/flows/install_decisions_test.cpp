@@ -1,0 +1,149 @@
+// What the install run decides row by row: counting and its warnings, the update summary, an
+// empty list, the skipped check, where the local version comes from (AltCheck, an existing font), an installer
+// that asks for a restart, and a start that fails three times.
+
+#include <gtest/gtest.h>
+
+#include "crash_support.h"
+#include "install_messages.h"
+#include "install_run_fixture.h"
+#include "launcher_state.h"
+#include "message_box.h"
+
+namespace kx::test {
+namespace {
+
+namespace fs = std::filesystem;
+using launcher::Control;
+using launcher::Module1;
+
+class InstallDecisionsTest : public InstallRunTest {
+  protected:
+    // `count` outdated files, and a start row for an application installed already that
+    // records its start.
+    void publishOutdated(int count) {
+        std::map<std::string, std::string> files;
+        for (int i = 0; i < count; ++i) {
+            files["file" + std::to_string(i) + ".txt"] = "x";
+        }
+        publish(files, {"--version", "2.0", "--sequence", "100"});
+        const fs::path app = setup_.programFolder() / "app.sh";
+        writeFile(app, recordingScript(serverDir_ / "app-started"));
+        fs::permissions(app, fs::perms::owner_exec, fs::perm_options::add);
+        addStartRow("app.sh");
+    }
+};
+
+struct CountingCase {
+    int outdated;
+    bool updateAdmin;
+    std::string warnSetting;
+    std::string caption;  // frameStatus when the notice shows
+    std::string notice;   // the box at the start row, "" for none
+};
+
+class CountingTest : public InstallDecisionsTest,
+                     public ::testing::WithParamInterface<CountingCase> {};
+
+TEST_P(CountingTest, SharedMachineCountsOrInstallsAndTellsAtTheStartRow) {
+    const CountingCase& c = GetParam();
+    publishOutdated(c.outdated);
+    std::vector<std::string> notices;  // each box, with the status caption under it
+    const auto previous = setMessageBoxHandler([&](const std::string& prompt, auto, auto) {
+        notices.push_back(prompt + "|" + view_.text(Control::frameStatus));
+        return vbmsg::kOK;
+    });
+    const int ended = run({{"SharedEnvironment", "True"},
+                           {"UPDATEADMINLOGIN", c.updateAdmin ? "ALICE" : "BOB"},
+                           {"WarnIfUpdates", c.warnSetting}});
+    setMessageBoxHandler(previous);
+    ASSERT_EQ(ended, -1);
+    EXPECT_EQ(notices.size(), c.notice.empty() ? 0U : 1U);
+    for (const std::string& notice : notices) {
+        EXPECT_EQ(
+            notice,
+            c.notice + "|" + (c.caption.empty() ? notice.substr(notice.find('|') + 1) : c.caption));
+    }
+    EXPECT_EQ(Module1().mNumUpdates, c.outdated);
+    EXPECT_EQ(fs::exists(Module1().KestrixDir + "/file0.txt"), c.updateAdmin);
+    EXPECT_EQ(fs::exists(stampFile()), c.updateAdmin) << "counting writes no stamp";
+    EXPECT_EQ(view_.text(Control::frameStatus), "") << "the end of the list clears the count";
+    EXPECT_FALSE(awaitRecord(serverDir_ / "app-started").starts_with("<no record"));
+}
+
+const std::string kWarning =
+    "WARNING: You are not using the latest version of this application.  There are ";
+INSTANTIATE_TEST_SUITE_P(
+    Cases, CountingTest,
+    ::testing::Values(CountingCase{1, false, "W", "1 update found...",
+                                   kWarning + "1 file needing an update on this machine/server."},
+                      CountingCase{1234, false, "A", "1,234 updates found...",
+                                   kWarning +
+                                       "1,234 files needing an update on this machine/server." +
+                                       "\r\rPlease notify your System Administrator."},
+                      CountingCase{1, false, "w", "", ""},
+                      CountingCase{2, true, "W", "Downloading and Installing: file1.txt",
+                                   "[Broker]\r\r2 files were updated."}));
+
+TEST_F(InstallDecisionsTest, EmptyListCompletesAndClosesTheWindow) {
+    deployment_.group = 0;
+    ASSERT_EQ(run(), -1);
+    EXPECT_EQ(view_.text(Control::lblMessage), "[Broker] - initialization complete");
+    EXPECT_TRUE(view_.isUnloaded());
+    EXPECT_TRUE(boxes_.shown().empty());
+}
+
+TEST_F(InstallDecisionsTest, SkippedCheckWalksOnlyRowsOfTypeZeroAndStillStarts) {
+    deployment_.checkForUpdates = "N";
+    publishOutdated(1);
+    ASSERT_EQ(run(), -1);
+    EXPECT_FALSE(fs::exists(Module1().KestrixDir + "/file0.txt"));
+    EXPECT_FALSE(awaitRecord(serverDir_ / "app-started").starts_with("<no record"));
+    EXPECT_FALSE(fs::exists(stampFile()));
+}
+
+TEST_F(InstallDecisionsTest, LocalVersionComesFromAltCheckOrAnExistingFont) {
+    publish({{"file-current.txt", "f"}},
+            {"--version", "2.0", "--alt-check", "<SYSTEMDIR>/probe.dll"});
+    publish({{"Kept.ttf", "new font"}}, {"--version", "9.0", "--location", "FONTSDIR"});
+    const fs::path machine = setup_.environment().folders.windowsFolder();
+    writeFile(machine / "system" / "probe.dll.ver", "2. 0\r\n");
+    writeFile(machine / "Fonts" / "Kept.ttf", "old font");
+
+    ASSERT_EQ(run(), -1) << shownPrompt(0);
+    EXPECT_FALSE(fs::exists(Module1().KestrixDir + "/file-current.txt"));
+    EXPECT_EQ(readFile(machine / "Fonts" / "Kept.ttf"), "old font");
+}
+
+TEST_F(InstallDecisionsTest, InstallerAskingForRestartMakesTheNextRowShowTheInstallError) {
+    publish({{"vbrun60sp6.sh", recordingScript(serverDir_ / "setup", 3010)}},
+            {"--install-type", "4", "--location", "TEMPDIR", "--version", "1.0"});
+    publishOutdated(0);
+    ASSERT_EQ(run(), -1);
+    ASSERT_EQ(boxes_.shown().size(), 1U);
+    EXPECT_EQ(boxes_.shown()[0].title, launcher::kInstallErrorTitle);
+    EXPECT_EQ(shownPrompt(0),
+              std::string(launcher::kInstallErrorOwnMachine) + launcher::kWillNowClose);
+    EXPECT_TRUE(view_.isUnloaded());
+    EXPECT_FALSE(fs::exists(serverDir_ / "app-started")) << "the application is not started";
+    EXPECT_FALSE(fs::exists(stampFile()));
+}
+
+TEST_F(InstallDecisionsTest, StartRowOfAnUnknownFolderFailsThreeTimesAndEndsTheLauncher) {
+    publish({{"current.txt", ""}}, {"--version", "0"});
+    addStartRow("no-such-app", "NOWHERE");
+    EXPECT_EQ(run(), 1);
+    EXPECT_EQ(Module1().FileToWrite, "/no-such-app");
+    const auto& crash = crash::modCrashSupport();
+    EXPECT_EQ(crash.qtrErrorNumber, 2);
+    EXPECT_EQ(crash.qtrErrorSource, "KXVantor");
+    EXPECT_EQ(crash.qtrErrorDescription,
+              "Attempt 1 - ShellExecute() Returned Code 2 : File Not Found\r"
+              "Attempt 2 - ShellExecute(runas) Returned Code 2 : File Not Found\r"
+              "Attempt 3 - ShellExecute(highestAvailable) Returned Code 2 : File Not Found\r");
+    EXPECT_NE(shownPrompt(0).find("Procedure: tmrComInstall_Timer"), std::string::npos);
+    EXPECT_FALSE(fs::exists(stampFile()));
+}
+
+}  // namespace
+}  // namespace kx::test

@@ -1,0 +1,97 @@
+// The install run against a real kxserver: every install type put into effect, the shapes of
+// the list (empty, without a start row, rows after the start row), the version checks (AltCheck,
+// fonts, a second start) and the application start.
+
+#include <sys/stat.h>
+
+#include <gtest/gtest.h>
+
+#include "create_object.h"
+#include "do_install_routine.h"
+#include "install_messages.h"
+#include "install_run_fixture.h"
+#include "launcher_state.h"
+#include "registry.h"
+
+namespace kx::test {
+namespace {
+
+namespace fs = std::filesystem;
+using launcher::Control;
+using launcher::Module1;
+
+std::string binFile(const std::string& name) {
+    return readFile(fs::path(KX_BIN_DIR) / name);
+}
+
+fs::perms permissionsOf(const fs::path& file) {
+    return fs::status(file).permissions() & fs::perms::all;
+}
+
+constexpr fs::perms kProgram = fs::perms::owner_all | fs::perms::group_read |
+                               fs::perms::group_exec | fs::perms::others_read |
+                               fs::perms::others_exec;
+constexpr fs::perms kData =
+    fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read | fs::perms::others_read;
+
+class InstallTypesTest : public InstallRunTest {};
+
+TEST_F(InstallTypesTest, EveryInstallTypePutsItsFileIntoEffectAndTheApplicationStarts) {
+    const fs::path records = serverDir_ / "records";
+    fs::create_directories(records);
+    publish({{"regsvr32", binFile("regsvr32")}}, {"--location", "COMMONDIR", "--version", "1.0"});
+    publish({{"libkxdemocomponent.so", binFile("libkxdemocomponent.so")}},
+            {"--install-type", "1", "--location", "COMMONDIR"});
+    publish({{"Data.dat", "data\n"}, {"Data.dat.ver", "1.2.0.0\n"}}, {"--install-type", "5"});
+    publish({{"Plain.txt", "plain\n"}, {"tool.sh", "#!/bin/sh\n"}}, {"--version", "1.0"});
+    publish({{"Demo.ttf", binFile("KXDemo39.ttf")}}, {"--location", "FONTSDIR", "--version", "1"});
+    publish({{"starter.sh", recordingScript(records / "started")}},
+            {"--install-type", "3", "--location", "TEMPDIR", "--version", "1.0"});
+    publish({{"setup.sh", recordingScript(records / "setup")}},
+            {"--install-type", "4", "--location", "TEMPDIR", "--version", "1.0"});
+    publish({{"app.sh", recordingScript(records / "app")}}, {"--version", "1.0"});
+    addStartRow("app.sh");
+    publish({{"zz-after-start.txt", "after\n"}}, {"--version", "1.0"});
+    writeFile(setup_.environment().folders.windowsFolder() + "/Fonts/.keep", "");
+    registry::HKEY fonts;
+    ASSERT_EQ(registry::RegCreateKeyEx(registry::Hive::LocalMachine, launcher::kFontsKeyNt,
+                                       registry::kKeyAllAccess, fonts),
+              0);
+
+    ASSERT_EQ(run(), -1) << shownPrompt(0);
+    const auto& m = Module1();
+    const fs::path kestrix = m.KestrixDir;
+    const fs::path common = m.CommonDir;
+    EXPECT_EQ(readFile(kestrix / "Plain.txt"), "plain\n");
+    EXPECT_EQ(permissionsOf(kestrix / "Plain.txt"), kData);
+    EXPECT_EQ(permissionsOf(kestrix / "tool.sh"), kProgram);
+    EXPECT_EQ(permissionsOf(common / "regsvr32"), kProgram);
+    EXPECT_EQ(readFile(kestrix / "Data.dat.ver"), "1.2.0.0\r\n");
+    EXPECT_EQ(com::CreateObject("KXDemo.Greeting")->get("Text").asString(),
+              "Hello from the registered demo component.");
+    EXPECT_EQ(registry::queryString(registry::Hive::LocalMachine, launcher::kFontsKeyNt,
+                                    "Kestrix Font Demo.ttf"),
+              "Demo.ttf");
+    EXPECT_TRUE(fs::exists(m.FontsDir + "/Demo.ttf"));
+    EXPECT_EQ(readFile(kestrix / "zz-after-start.txt"), "after\n") << "rows after the start row";
+    // Started and installing programs run in the launcher's folder; an installer gets no switches.
+    const std::string here = fs::current_path().string() + "\n";
+    EXPECT_EQ(awaitRecord(records / "started"), here);
+    EXPECT_EQ(readFile(records / "setup"), here) << "the installer was waited for";
+    // One argument: the URL with the token inserted, a blank, the token; CommonDir as folder.
+    EXPECT_EQ(awaitRecord(records / "app"),
+              m.CommonDir + "\n" + m.m_BOServer + " " + m.m_AuthLogin + "\n");
+    // Only the started programs stay in the temporary folder.
+    std::set<std::string> left;
+    for (const auto& entry : fs::directory_iterator(m.TempDir)) {
+        left.insert(entry.path().filename().string());
+    }
+    EXPECT_EQ(left, (std::set<std::string>{"setup.sh", "starter.sh"}));
+    EXPECT_EQ(view_.text(Control::lblMessage), "[Broker] - initialization complete");
+    EXPECT_TRUE(view_.isUnloaded());
+    EXPECT_TRUE(fs::exists(stampFile()));
+    EXPECT_TRUE(boxes_.shown().empty()) << shownPrompt(0);
+}
+
+}  // namespace
+}  // namespace kx::test

@@ -1,0 +1,65 @@
+// Putting files in place: a target that cannot be replaced keeps its old version, the download
+// stays and NeedRestart makes the next row show the install error; a temporary folder on another
+// file system is copied from.
+
+#include <sys/stat.h>
+
+#include <cstdlib>
+
+#include <gtest/gtest.h>
+
+#include "install_messages.h"
+#include "install_run_fixture.h"
+#include "launcher_state.h"
+
+namespace kx::test {
+namespace {
+
+namespace fs = std::filesystem;
+using launcher::Module1;
+
+class PlacementTest : public InstallRunTest {};
+
+TEST_F(PlacementTest, TargetThatCannotBeReplacedKeepsItsOldVersionAndSetsNeedRestart) {
+    // A non-empty folder where the file (or its side file) goes cannot be renamed over, even by
+    // an administrator.
+    const fs::path kestrix = setup_.programFolder();
+    publish({{"locked.txt", "new"}}, {"--version", "1.0"});
+    publish({{"data.bin", "data"}}, {"--version", "1.0", "--install-type", "5"});
+    writeFile(kestrix / "locked.txt" / "keep", "old");
+    writeFile(kestrix / "data.bin.ver" / "keep", "old");
+    for (const char* blocked : {"locked.txt", "data.bin.ver"}) {
+        SCOPED_TRACE(blocked);
+        Module1().NeedRestart = false;  // a fresh start of the launcher
+        ASSERT_EQ(run(), -1);
+        EXPECT_EQ(boxes_.shown().back().prompt,
+                  std::string(launcher::kInstallErrorOwnMachine) + launcher::kWillNowClose);
+        EXPECT_EQ(readFile(kestrix / blocked / "keep"), "old");
+        EXPECT_FALSE(fs::exists(stampFile()));
+        if (blocked == std::string("locked.txt")) {
+            EXPECT_EQ(readFile(kestrix / "Temp" / "locked.txt"), "new") << "the download stays";
+        }
+        fs::remove_all(kestrix / blocked);
+    }
+    EXPECT_EQ(readFile(kestrix / "data.bin"), "data") << "its side file failed after it";
+}
+
+TEST_F(PlacementTest, DownloadOnAnotherFileSystemIsCopiedIntoPlace) {
+    char shm[] = "/dev/shm/kxtest-XXXXXX";
+    struct stat memory {
+    }, disk{};
+    if (::mkdtemp(shm) == nullptr || ::stat(shm, &memory) != 0 ||
+        ::stat(setup_.programFolder().c_str(), &disk) != 0 || memory.st_dev == disk.st_dev) {
+        GTEST_SKIP() << "no second file system for the temporary folder";
+    }
+    fs::create_directory_symlink(shm, setup_.programFolder() / "Temp");
+    publish({{"copied.txt", "across"}}, {"--version", "1.0"});
+    const int ended = run();
+    fs::remove_all(shm);
+    ASSERT_EQ(ended, -1);
+    EXPECT_EQ(readFile(setup_.programFolder() / "copied.txt"), "across");
+    EXPECT_TRUE(boxes_.shown().empty()) << shownPrompt(0);
+}
+
+}  // namespace
+}  // namespace kx::test

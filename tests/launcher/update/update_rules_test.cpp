@@ -1,0 +1,112 @@
+// The decision rules of the install run: version numbers, the update test, where a row's file
+// goes, which file names and digests a row may carry, and the progress caption.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "cache_refresh.h"
+#include "file_versions.h"
+#include "install_messages.h"
+#include "install_row.h"
+#include "launcher_state.h"
+#include "message_box.h"
+#include "raised_error.h"
+#include "temp_dir.h"
+
+namespace kx::launcher {
+namespace {
+
+TEST(FormatVersion, WorkedValues) {
+    const std::pair<const char*, double> cases[] = {
+        {"6.0.8169.0", 6000081690000},
+        {"1.2.3.4", 1000200030004},
+        {" 1, 2, 3, 4 ", 1000200030004},
+        {"12.34.5678.9012", 12003456789012},
+        {"1.5", 1000000000005},
+        {"1.5.2", 1000500000000},
+        {"1..3.4", 1000000030004},
+        {"6.1.17514.0", 60001175140000},
+        {"5", 5},
+        {"", 0},
+        {"   ", 0},
+        {"1.a.3.4", 0},
+        {"100.0.0.0", 100000000000000},
+        {"2.65535.65535.65535", 2655356553565535},
+    };
+    for (const auto& [text, number] : cases) {
+        EXPECT_EQ(FormatVersion(text), number) << text;
+    }
+    EXPECT_GT(FormatVersion("6.1.17514.0"), FormatVersion("6.2.0.0"));
+}
+
+TEST(FormatVersion, PartsBeyondAVersionResourceAndNonNumbersAreRunTimeErrors) {
+    for (const auto& [text, number] :
+         {std::pair{"1.65536.0.0", vberr::kOverflow}, std::pair{"abc", vberr::kTypeMismatch}}) {
+        std::string version = text;
+        VersionParts parts;
+        EXPECT_EQ(test::raisedError([&] { versionNumberOf(version, parts); }).number(), number);
+    }
+    resetLauncherState();
+    EXPECT_FALSE(DoesFileNeedUpdate("2.0.0.0", "2,0,0,0"));
+    EXPECT_TRUE(DoesFileNeedUpdate("", "1"));
+    Module1().m_SkipUpdateCheck = true;
+    EXPECT_FALSE(DoesFileNeedUpdate("", "1"));
+}
+
+TEST(GetFileVersion, EmbeddedVersionElseSideFileElseEmpty) {
+    test::TempDir dir;
+    test::writeFile(dir / "data.bin.ver", "2. 1 .0.3\r\nignored\r\n");
+    test::writeFile(dir / "empty.bin.ver", "");
+    EXPECT_EQ(GetFileVersion((dir / "data.bin").string()), "2.1.0.3") << "no data file needed";
+    EXPECT_EQ(GetFileVersion((dir / "empty.bin").string()), "") << "counts as outdated";
+    EXPECT_EQ(GetFileVersion(std::string(KX_BIN_DIR) + "/libkxdemocomponent.so"), "1.0.0.0");
+    std::int32_t low = 0;
+    std::int32_t high = 0;
+    GetHILOWord(static_cast<std::int32_t>(0xFFFE0003u), low, high);
+    EXPECT_EQ(low, 3);
+    EXPECT_EQ(high, 65534);
+}
+
+TEST(CacheRefresh, DeletesBothCacheFoldersOnlyAfterConfirmation) {
+    const test::TempDir dir;
+    resetLauncherState();
+    Module1().KestrixDir = dir.str();
+    test::writeFile(dir / "BROKER" / "a" / "f", "x");
+    test::writeFile(dir / "CLIENT" / "f", "x");
+    std::vector<std::string> shown;
+    std::vector<std::int32_t> answers = {vbmsg::kCancel, vbmsg::kOK, vbmsg::kOK};
+    const auto previous = setMessageBoxHandler([&](const std::string& prompt, auto, auto) {
+        shown.push_back(prompt);
+        return answers[shown.size() - 1];
+    });
+    cmdRefresh_Click();
+    EXPECT_TRUE(std::filesystem::exists(dir / "CLIENT")) << "Cancel deletes nothing";
+    cmdRefresh_Click();
+    setMessageBoxHandler(previous);
+    EXPECT_EQ(shown, (std::vector<std::string>{kRefreshQuestion, kRefreshQuestion, kRefreshDone}));
+    EXPECT_FALSE(std::filesystem::exists(dir / "BROKER") ||
+                 std::filesystem::exists(dir / "CLIENT"));
+    EXPECT_TRUE(KillFolder(dir.str() + "/missing/"));
+}
+
+TEST(TargetFolder, TokensInUpperCaseExactlyAndFontsMarked) {
+    Module1State s;
+    s.KestrixDir = "/k";
+    s.CommonDir = "/c";
+    s.SystemDir = "/s";
+    s.FontsDir = "/w/Fonts";
+    const std::tuple<const char*, const char*, bool> cases[] = {
+        {"KestrixDir", "/k", false},    {"commondir", "/c", false}, {"SYSTEMDIR", "/s", false},
+        {"FontsDir", "/w/Fonts", true}, {" KESTRIXDIR", "", false}, {"ELSEWHERE", "", false},
+    };
+    for (const auto& [token, folder, font] : cases) {
+        const TargetFolder target = targetFolderOf(token, s);
+        EXPECT_EQ(target.folder, folder) << token;
+        EXPECT_EQ(target.isFont, font) << token;
+    }
+    EXPECT_EQ(expandAltCheckTokens("<SYSTEMDIR>/a<SYSTEMDIR>", s), "/s/a/s");
+}
+
+}  // namespace
+}  // namespace kx::launcher

@@ -1,0 +1,109 @@
+// The download control against a local server: state events arrive only through the window's
+// event processing, a body streams through GetChunk, a stalled body ends with a time-out, a
+// refused connection raises state 11.
+
+#include <gtest/gtest.h>
+
+#include <httplib.h>
+
+#include <thread>
+
+#include "inet.h"
+#include "posted_calls.h"
+
+namespace kx::inet {
+namespace {
+
+using namespace std::chrono_literals;
+
+// Stands in for the window: posted calls run only when it processes its events.
+struct QueuedPoster final : UiThreadPoster, test::PostedCalls {
+    void postToUiThread(std::function<void()> call) override { post(std::move(call)); }
+};
+
+class InetTest : public ::testing::Test {
+  protected:
+    InetTest() {
+        server_.Get("/file", [](const httplib::Request&, httplib::Response& res) {
+            res.set_content(std::string(100000, 'k'), "application/octet-stream");
+        });
+        server_.Get("/stall", [](const httplib::Request&, httplib::Response& res) {
+            res.set_content_provider(10, "text/plain", [](std::size_t, std::size_t, auto& sink) {
+                sink.write("12345", 5);
+                std::this_thread::sleep_for(2500ms);
+                return false;
+            });
+        });
+        port_ = server_.bind_to_any_port("127.0.0.1");
+        thread_ = std::thread([this] { server_.listen_after_bind(); });
+        while (!server_.is_running()) {  // stop() works only on a running server
+            std::this_thread::yield();
+        }
+        inet_.setStateChanged([this](std::int16_t state) { onState(state); });
+    }
+    ~InetTest() override {
+        server_.stop();
+        thread_.join();
+    }
+    std::string url(const std::string& path) const {
+        return "http://127.0.0.1:" + std::to_string(port_) + path;
+    }
+    // Executes and waits as the install run does; returns the states seen.
+    std::vector<std::int16_t> fetch(const std::string& address) {
+        inet_.Execute(address, "GET", "", "Proxy-Connection: Keep-Alive");
+        while (inet_.StillExecuting()) {
+            poster_.runPosted();
+            inet_.waitForProgress(16ms);
+        }
+        return states_;
+    }
+    void onState(std::int16_t state) {
+        states_.push_back(state);
+        if (state == state::icResponseCompleted) {
+            length_ = inet_.GetHeader("CONTENT-LENGTH");
+            for (auto chunk = inet_.GetChunk(2048, icByteArray); !chunk.empty();
+                 chunk = inet_.GetChunk(2048, icByteArray)) {
+                EXPECT_LE(chunk.size(), 2048U);
+                received_ += chunk.size();
+            }
+            code_ = inet_.ResponseCode();
+        }
+    }
+
+    httplib::Server server_;
+    int port_ = 0;
+    std::thread thread_;
+    QueuedPoster poster_;
+    Inet inet_{poster_};
+    std::vector<std::int16_t> states_;
+    std::string length_;
+    std::size_t received_ = 0;
+    std::int32_t code_ = -1;
+};
+
+TEST_F(InetTest, BodyStreamsInsideTheResponseEventAndAStalledOneEndsInATimeOut) {
+    inet_.Execute(url("/file"), "GET", "", "");
+    std::this_thread::sleep_for(100ms);
+    EXPECT_TRUE(states_.empty()) << "events wait for the window's event processing";
+    EXPECT_EQ(fetch(url("/file")), std::vector<std::int16_t>{state::icResponseCompleted});
+    EXPECT_EQ(length_, "100000");
+    EXPECT_EQ(received_, 100000U);
+    EXPECT_EQ(code_, 0);
+    inet_.setRequestTimeout(1);
+    received_ = 0;
+    fetch(url("/stall"));
+    EXPECT_EQ(received_, 5U);
+    EXPECT_EQ(code_, 28) << inet_.ResponseInfo();  // libcurl's operation time-out
+}
+
+TEST_F(InetTest, RefusedConnectionRaisesState11) {
+    const int closedPort = port_;
+    server_.stop();
+    thread_.join();
+    thread_ = std::thread([] {});
+    EXPECT_EQ(fetch("http://127.0.0.1:" + std::to_string(closedPort) + "/file"),
+              std::vector<std::int16_t>{state::icError});
+}
+
+}  // namespace
+}  // namespace kx::inet

@@ -1,0 +1,51 @@
+// The shell's execute: programs start detached with their parameters in the given folder, and
+// every failure maps onto the shell's codes.
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <thread>
+
+#include "scoped_env.h"
+#include "shell_execute.h"
+#include "temp_dir.h"
+
+namespace kx::shell {
+namespace {
+
+namespace fs = std::filesystem;
+
+TEST(ShellExecute, ProgramsStartDetachedAndFailuresGiveTheShellsCodes) {
+    test::TempDir dir;
+    // Without xdg-open and pkexec in PATH, other files and "runas" have no application.
+    const test::ScopedEnv path("PATH", dir.str());
+    test::writeFile(dir / "app", "#!/bin/sh\n{ pwd; printf '%s|' \"$@\"; } > ../started\n");
+    test::writeFile(dir / "sub" / "garbage", "not a program");
+    test::writeFile(dir / "notes.txt", "text");
+    fs::permissions(dir / "app", fs::perms::owner_all);
+    fs::permissions(dir / "sub" / "garbage", fs::perms::owner_all);
+    const std::string app = (dir / "app").string();
+
+    EXPECT_GT(ShellExecute("", app, "\"a b\" c", (dir / "sub").string(), SW_SHOWNORMAL), 32);
+    for (int wait = 0; wait < 500 && !fs::exists(dir / "started"); ++wait) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    EXPECT_EQ(test::readFile(dir / "started"), (dir / "sub").string() + "\na b|c|");
+
+    const std::tuple<const char*, std::string, std::string, std::int32_t> failures[] = {
+        {"", (dir / "missing").string(), "", code::kFileNotFound},
+        {"open", (dir / "nowhere" / "app").string(), "", code::kPathNotFound},
+        {"", app, (dir / "nowhere").string(), code::kPathNotFound},
+        {"", (dir / "sub" / "garbage").string(), "", code::kBadFormat},
+        {"", (dir / "notes.txt").string(), "", code::kNoAssociation},
+        {"runas", app, "", code::kNoAssociation},
+    };
+    for (const auto& [verb, file, folder, expected] : failures) {
+        EXPECT_EQ(ShellExecute(verb, file, "", folder, SW_SHOWNORMAL), expected)
+            << verb << " " << file;
+    }
+}
+
+}  // namespace
+}  // namespace kx::shell
