@@ -1,10 +1,10 @@
 #include "catalog.h"
 
 #include <algorithm>
-#include <cctype>
 #include <ctime>
 #include <stdexcept>
 
+#include "ascii_text.h"
 #include "password.h"
 
 namespace kx::server {
@@ -98,12 +98,6 @@ std::vector<Deployment> readDeployments(Statement& query) {
         result.push_back(readDeployment(query));
     }
     return result;
-}
-
-std::string upperCase(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-    return text;
 }
 
 void requireText(const std::string& value, const char* what) {
@@ -200,8 +194,8 @@ std::int64_t Catalog::addUser(const std::string& filerCode, const std::string& l
         throw std::invalid_argument("user " + filerCode + "/" + login + " exists already");
     }
     db_.prepare("INSERT INTO users(filer_code, login, password_hash) VALUES(?, ?, ?)")
-        .bind(1, upperCase(filerCode))
-        .bind(2, upperCase(login))
+        .bind(1, ascii::upperCase(filerCode))
+        .bind(2, ascii::upperCase(login))
         .bind(3, hashPassword(password, iterations))
         .run();
     return db_.lastInsertId();

@@ -108,8 +108,7 @@ void publishForStartedPrograms(const std::vector<std::string>& registered) {
         ::unlink(joinPath(linkFolder, name).c_str());  // a file gone since the last start
     }
     for (const std::string& path : registered) {
-        const std::string name = path.substr(path.rfind('/') + 1);
-        if (::symlink(path.c_str(), joinPath(linkFolder, name).c_str()) != 0) {
+        if (::symlink(path.c_str(), joinPath(linkFolder, fileNameOf(path)).c_str()) != 0) {
             continue;
         }
     }

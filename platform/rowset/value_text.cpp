@@ -6,6 +6,7 @@
 #include <limits>
 #include <utility>
 
+#include "ascii_text.h"
 #include "date_time.h"
 #include "decimal_number.h"
 #include "number_text.h"
@@ -237,19 +238,9 @@ bool isGuidText(std::string_view text) {
     return true;
 }
 
-std::string_view trimBlanks(std::string_view text) {
-    while (!text.empty() && text.front() == ' ') {
-        text.remove_prefix(1);
-    }
-    while (!text.empty() && text.back() == ' ') {
-        text.remove_suffix(1);
-    }
-    return text;
-}
-
 // Numeric text as assignments accept it: blanks around, a '$' after an optional sign.
 std::optional<std::string> normalisedNumberText(std::string_view text) {
-    text = trimBlanks(text);
+    text = ascii::trimSpaces(text);
     std::string out;
     if (!text.empty() && (text.front() == '-' || text.front() == '+')) {
         out += text.front();
@@ -294,15 +285,15 @@ std::optional<Variant> convertNumber(DataType type, double number) {
 std::optional<Variant> convertText(DataType type, const std::string& text) {
     const ValueKind kind = valueKindOf(type);
     if (kind == ValueKind::Boolean) {
-        if (equalsAsciiNoCase(trimBlanks(text), "true")) {
+        if (ascii::equalsNoCase(ascii::trimSpaces(text), "true")) {
             return Variant(true);
         }
-        if (equalsAsciiNoCase(trimBlanks(text), "false")) {
+        if (ascii::equalsNoCase(ascii::trimSpaces(text), "false")) {
             return Variant(false);
         }
     }
     if (kind == ValueKind::Date) {
-        if (auto date = parseDateLiteral(text)) {
+        if (auto date = parseDateText(text, DateTextRules::UsLiteral)) {
             return Variant(*date);
         }
     }
@@ -323,19 +314,6 @@ std::optional<Variant> convertText(DataType type, const std::string& text) {
 }
 
 }  // namespace
-
-bool equalsAsciiNoCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
-        if (lower(a[i]) != lower(b[i])) {
-            return false;
-        }
-    }
-    return true;
-}
 
 std::optional<Variant> parseXdrValue(DataType type, std::string_view text) {
     switch (valueKindOf(type)) {
