@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "ascii_text.h"
+#include "data_types.h"
 #include "date_time.h"
 #include "decimal_number.h"
 #include "number_text.h"
@@ -16,30 +17,10 @@ namespace kx::rowset {
 
 namespace {
 
-using Range = std::pair<std::int64_t, std::int64_t>;
-
-Range integerRange(DataType type) {
-    switch (type) {
-        case DataType::adTinyInt:
-            return {-128, 127};
-        case DataType::adSmallInt:
-            return {-32768, 32767};
-        case DataType::adUnsignedTinyInt:
-            return {0, 255};
-        case DataType::adUnsignedSmallInt:
-            return {0, 65535};
-        case DataType::adInteger:
-            return {-2147483648LL, 2147483647LL};
-        case DataType::adUnsignedInt:
-            return {0, 4294967295LL};
-        default:
-            return {std::numeric_limits<std::int64_t>::min(),
-                    std::numeric_limits<std::int64_t>::max()};
-    }
-}
-
 std::optional<Variant> makeInteger(DataType type, std::int64_t value) {
-    const auto [low, high] = integerRange(type);
+    const detail::DataTypeFacts facts = detail::factsOf(type);
+    const std::int64_t low = facts.minimum;
+    const std::int64_t high = facts.maximum;
     if (value < low || value > high) {
         return std::nullopt;
     }
