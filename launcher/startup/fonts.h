@@ -13,14 +13,12 @@
 // lasted until restart), else $TMPDIR or /tmp with a per-user folder "kestrix-fonts-<uid>" that
 // must be ours and private.
 
-#include <array>
 #include <string>
 #include <vector>
 
-namespace kx::launcher {
+#include "launcher_font_files.h"  // kLauncherFontFiles, generated from launcher/fonts/font-files.txt
 
-inline constexpr std::array<const char*, 4> kLauncherFontFiles = {"fre3of9x.ttf", "free3of9.ttf",
-                                                                  "Pd2nn___.ttf", "ZN-39.ttf"};
+namespace kx::launcher {
 
 // Registers each of kLauncherFontFiles found in `programFolder`, in order. A missing file or a
 // failed registration is skipped silently. Returns the paths that were registered.
