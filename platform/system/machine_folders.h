@@ -3,10 +3,10 @@
 // an environment variable (set and not empty), so that tests and unusual installations never touch
 // the defaults. Paths come without a trailing "/".
 //
-//   systemDirectory()       KX_SYSTEM_DIR        /usr/local/lib/kestrix/system
+//   systemDirectory()       KX_SYSTEM_DIR        /var/lib/kestrix/system
 //                           where the Windows system folder's shared components live
-//   windowsDirectory()      KX_WINDOWS_DIR       /usr/local/share/kestrix/windows
-//   commonFilesDirectory()  KX_COMMON_FILES_DIR  /usr/local/lib/kestrix/common
+//   windowsDirectory()      KX_WINDOWS_DIR       /var/lib/kestrix/windows
+//   commonFilesDirectory()  KX_COMMON_FILES_DIR  /var/lib/kestrix/common
 //                           the "Common Files" folder; data-access components lie in its "System"
 //   tokenDirectory()        KX_TOKEN_DIR         $TMPDIR, else /tmp
 //                           the folder of "LastTickToken.tmp", the per-user temporary folder

@@ -85,6 +85,9 @@ TEST_F(ExecCmdRun, AnUnquotedProgramPathWithBlanksIsFoundAsWindowsFindsIt) {
     EXPECT_EQ(arguments(), "/q:a\n/c:dasetup.exe /q /n\n");
     EXPECT_EQ(ExecCmd("\"" + program + "\" \"a b\" c"), 3);
     EXPECT_EQ(arguments(), "a b\nc\n");
+    // Alone on the line, the whole path is the program.
+    EXPECT_EQ(ExecCmd(script("Kestrix Vantor/Temp/KXDemoSetup.sh", 4)), 4);
+    EXPECT_EQ(arguments(), "\n");  // printf with no arguments prints one empty line
 }
 
 // The fault is real: the sanitizers must not stop it before the hardware does.
