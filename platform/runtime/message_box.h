@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <utility>
 
 namespace kx {
 
@@ -37,5 +38,18 @@ std::int32_t MsgBox(const std::string& prompt, std::int32_t buttons = vbmsg::kOK
 // Installs the handler that MsgBox uses from now on and returns the previous one. An empty
 // handler restores the default (standard error, default button).
 MessageBoxHandler setMessageBoxHandler(MessageBoxHandler handler);
+
+// Installs a handler for its own lifetime and then puts the previous one back.
+class ScopedMessageBoxHandler {
+  public:
+    explicit ScopedMessageBoxHandler(MessageBoxHandler handler)
+        : previous_(setMessageBoxHandler(std::move(handler))) {}
+    ~ScopedMessageBoxHandler() { setMessageBoxHandler(std::move(previous_)); }
+    ScopedMessageBoxHandler(const ScopedMessageBoxHandler&) = delete;
+    ScopedMessageBoxHandler& operator=(const ScopedMessageBoxHandler&) = delete;
+
+  private:
+    MessageBoxHandler previous_;
+};
 
 }  // namespace kx
