@@ -4,9 +4,9 @@
 #include <cstdint>
 #include <functional>
 #include <string>
-#include <utility>
 
 #include "run_time_error.h"
+#include "scoped_replacement.h"
 
 namespace kx::crash {
 
@@ -59,17 +59,7 @@ using EndProcessAction = std::function<void(int exitCode)>;
 EndProcessAction setEndProcessAction(EndProcessAction action);
 
 // Installs an end-process action for its own lifetime and then puts the previous one back.
-class ScopedEndProcessAction {
-  public:
-    explicit ScopedEndProcessAction(EndProcessAction action)
-        : previous_(setEndProcessAction(std::move(action))) {}
-    ~ScopedEndProcessAction() { setEndProcessAction(std::move(previous_)); }
-    ScopedEndProcessAction(const ScopedEndProcessAction&) = delete;
-    ScopedEndProcessAction& operator=(const ScopedEndProcessAction&) = delete;
-
-  private:
-    EndProcessAction previous_;
-};
+using ScopedEndProcessAction = ScopedReplacement<EndProcessAction, setEndProcessAction>;
 
 // Runs the end-process action with exit code 1, then ends the process at once if it returned.
 [[noreturn]] void endLauncherProcess();

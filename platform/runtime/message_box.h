@@ -6,7 +6,8 @@
 #include <cstdint>
 #include <functional>
 #include <string>
-#include <utility>
+
+#include "scoped_replacement.h"
 
 namespace kx {
 
@@ -40,16 +41,6 @@ std::int32_t MsgBox(const std::string& prompt, std::int32_t buttons = vbmsg::kOK
 MessageBoxHandler setMessageBoxHandler(MessageBoxHandler handler);
 
 // Installs a handler for its own lifetime and then puts the previous one back.
-class ScopedMessageBoxHandler {
-  public:
-    explicit ScopedMessageBoxHandler(MessageBoxHandler handler)
-        : previous_(setMessageBoxHandler(std::move(handler))) {}
-    ~ScopedMessageBoxHandler() { setMessageBoxHandler(std::move(previous_)); }
-    ScopedMessageBoxHandler(const ScopedMessageBoxHandler&) = delete;
-    ScopedMessageBoxHandler& operator=(const ScopedMessageBoxHandler&) = delete;
-
-  private:
-    MessageBoxHandler previous_;
-};
+using ScopedMessageBoxHandler = ScopedReplacement<MessageBoxHandler, setMessageBoxHandler>;
 
 }  // namespace kx
