@@ -4,7 +4,6 @@
 #include <atomic>
 #include <cctype>
 #include <condition_variable>
-#include <cstdlib>
 #include <mutex>
 #include <thread>
 
@@ -18,11 +17,6 @@ namespace kx::inet {
 namespace {
 
 constexpr auto kWaitSlice = std::chrono::milliseconds(16);
-
-std::string environmentText(const char* name) {
-    const char* value = std::getenv(name);
-    return value != nullptr ? std::string(value) : std::string();
-}
 
 bool sameHeaderName(std::string_view a, std::string_view b) {
     return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
@@ -79,13 +73,7 @@ struct Inet::Transfer {
     std::thread thread;
 };
 
-Inet::Inet(UiThreadPoster& poster)
-    : poster_(poster),
-      self_(std::make_shared<Inet*>(this)),
-      caFile_(environmentText("KX_CA_FILE")) {
-    const std::string limit = environmentText("KX_DOWNLOAD_RATE_LIMIT");
-    rateLimit_ = limit.empty() ? 0 : std::max<std::int64_t>(0, std::atoll(limit.c_str()));
-}
+Inet::Inet(UiThreadPoster& poster) : poster_(poster), self_(std::make_shared<Inet*>(this)) {}
 
 Inet::~Inet() {
     *self_ = nullptr;

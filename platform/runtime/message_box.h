@@ -7,6 +7,8 @@
 #include <functional>
 #include <string>
 
+#include "scoped_replacement.h"
+
 namespace kx {
 
 // Buttons and icons, combined by addition as the old runtime's constants are.
@@ -37,5 +39,8 @@ std::int32_t MsgBox(const std::string& prompt, std::int32_t buttons = vbmsg::kOK
 // Installs the handler that MsgBox uses from now on and returns the previous one. An empty
 // handler restores the default (standard error, default button).
 MessageBoxHandler setMessageBoxHandler(MessageBoxHandler handler);
+
+// Installs a handler for its own lifetime and then puts the previous one back.
+using ScopedMessageBoxHandler = ScopedReplacement<MessageBoxHandler, setMessageBoxHandler>;
 
 }  // namespace kx

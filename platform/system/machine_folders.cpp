@@ -33,6 +33,11 @@ std::string commonFilesDirectory() {
     return folderFromEnvironment("KX_COMMON_FILES_DIR", "/var/lib/kestrix/common");
 }
 
+std::string caFile() {
+    const char* value = std::getenv("KX_CA_FILE");
+    return value != nullptr ? value : "";
+}
+
 std::string tokenDirectory() {
     return folderFromEnvironment("KX_TOKEN_DIR", folderFromEnvironment("TMPDIR", "/tmp").c_str());
 }

@@ -10,6 +10,11 @@
 //                           the "Common Files" folder; data-access components lie in its "System"
 //   tokenDirectory()        KX_TOKEN_DIR         $TMPDIR, else /tmp
 //                           the folder of "LastTickToken.tmp", the per-user temporary folder
+//
+// and one file that is no folder:
+//
+//   caFile()                KX_CA_FILE           "" (the system's certificate store)
+//                           the PEM file of the certificate authorities https is verified against
 
 #include <string>
 
@@ -19,6 +24,7 @@ std::string systemDirectory();
 std::string windowsDirectory();
 std::string commonFilesDirectory();
 std::string tokenDirectory();
+std::string caFile();
 
 // File name of the token that other components of the product leave for the error reports.
 inline constexpr const char* kLastTickTokenFileName = "LastTickToken.tmp";
