@@ -6,6 +6,7 @@ check_linker_flag(CXX "-Wl,--package-metadata={\"name\":\"probe\"}" KX_LINKER_HA
 
 function(kx_package_note target)
   cmake_parse_arguments(ARG "" "NAME;VERSION" "" ${ARGN})
+  set_property(TARGET ${target} PROPERTY KX_VERSION "${ARG_VERSION}")  # read by packaging/
   if(NOT KX_LINKER_HAS_PACKAGE_METADATA)
     message(WARNING "The linker cannot embed package metadata; ${target} carries no version note")
     return()

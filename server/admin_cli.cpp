@@ -322,10 +322,12 @@ std::vector<Command> commands() {
     };
 }
 
+// One line a command, in the "Usage: ... or: ..." form that manual-page generators read.
 void printUsage(std::ostream& err, const std::vector<Command>& all) {
-    err << "usage:\n";
+    const char* lead = "Usage: ";
     for (const auto& c : all) {
-        err << "  kxserver " << c.name << " " << c.usage << "\n";
+        err << lead << "kxserver " << c.name << " " << c.usage << "\n";
+        lead = "  or:  ";
     }
 }
 

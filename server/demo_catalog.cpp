@@ -49,7 +49,7 @@ const DemoKind kDemoKinds[] = {
 // folder, where the row's AltCheck looks for it, so a second start finds it current.
 constexpr const char* kDemoInstaller = R"(#!/bin/sh
 # The demo installer: records that it ran, and the version it installed, in the system folder.
-folder="${KX_SYSTEM_DIR:-/usr/local/lib/kestrix/system}"
+folder="${KX_SYSTEM_DIR:-/var/lib/kestrix/system}"
 mkdir -p "$folder" || exit 1
 date -u "+KX Vantor demo installer ran at %Y-%m-%dT%H:%M:%SZ" >"$folder/KXDemoSetup.log"
 printf '1.0.0.0\r\n' >"$folder/KXDemoSetup.log.ver"

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <random>
 
+#include "debug_log.h"
 #include "expand_error.h"
 
 namespace kx::compression {
@@ -100,8 +101,11 @@ void AtomicOutput::commit() {
     }
     committed_ = true;
     // The rename lives in the folder. The output is in place either way, so a failure here only
-    // weakens durability after a power cut and is not reported.
-    ::fsync(folderFd_.get());
+    // weakens durability after a power cut and is not reported as a failure.
+    if (::fsync(folderFd_.get()) != 0) {
+        debugLog("the folder of " + name_ + " was not flushed after the output was put in place (" +
+                 std::strerror(errno) + ")");
+    }
 }
 
 // An unnamed file gets a name through its /proc link; linkat cannot replace an existing name,

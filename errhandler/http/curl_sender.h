@@ -11,6 +11,7 @@
 #include <string>
 #include <string_view>
 
+#include "curl_handle.h"
 #include "http_request.h"
 #include "status_line.h"
 
@@ -22,7 +23,7 @@ struct TransferOptions {
     std::chrono::milliseconds connectTimeout{60'000};
     std::chrono::seconds stallTimeout{30};
     // Certificate authorities for "https://" URLs, a PEM file. Empty: the file named by the
-    // environment variable KX_CA_FILE, or else the system's store.
+    // environment variable KX_CA_FILE (sys::caFile()), or else the system's store.
     std::string caFile;
     // The largest body kept in memory; a longer answer fails rather than exhausting memory.
     std::size_t maxBodyBytes = std::size_t{256} << 20;
@@ -44,18 +45,20 @@ struct SendOutcome {
 // closes it afterwards; nothing (connections, TLS sessions, cookies) outlives the session.
 class CurlSession {
   public:
-    // Throws std::bad_alloc when libcurl cannot provide a handle.
+    // Throws curl::SetupError when libcurl cannot provide a handle or rejects the session's
+    // settings.
     CurlSession(ProxySetting proxy, TransferOptions options);
-    ~CurlSession();
     CurlSession(const CurlSession&) = delete;
     CurlSession& operator=(const CurlSession&) = delete;
 
+    // A setting libcurl rejects ends the exchange before anything is sent, with its code and text
+    // in the outcome.
     SendOutcome send(const HttpRequest& request, const BodyReceiver& receiver);
 
   private:
-    CURL* handle_;
-    ProxySetting proxy_;
-    TransferOptions options_;
+    curl::HandleSettings settings_;
+    std::chrono::seconds stallTimeout_;
+    curl::EasyHandle handle_;
 };
 
 }  // namespace kx::errhandler

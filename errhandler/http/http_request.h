@@ -8,23 +8,16 @@
 #include <string>
 #include <vector>
 
+#include "curl_handle.h"
 #include "dispatch.h"
 #include "transfer_url.h"
 
 namespace kx::errhandler {
 
-// How a session reaches servers.
-enum class ProxyMode : std::uint8_t {
-    Preconfigured,  // the usual environment (http_proxy, https_proxy, no_proxy), as libcurl reads
-                    // it
-    Direct,         // never through a proxy, whatever the environment says
-    Named,          // always through `server` (an HTTP proxy), ignoring no_proxy
-};
-
-struct ProxySetting {
-    ProxyMode mode = ProxyMode::Preconfigured;
-    std::string server;  // Named only: "host" when the port is 80, else "host:port"
-};
+// How a session reaches servers: the preconfigured proxies of the environment, none (direct), or
+// the named proxy; for a named one `server` is "host" when the port is 80, else "host:port".
+using ProxyMode = curl::ProxyMode;
+using ProxySetting = curl::ProxyChoice;
 
 // The proxy choice from the engine's properties: without custom settings the preconfigured one;
 // with them direct, or the named proxy when `useProxy` is set. Returns nothing when the named proxy

@@ -99,8 +99,12 @@ void Transfer::InitialiseSession() {
     if (proxy) {
         try {
             session_ = std::make_unique<CurlSession>(*proxy, options_);
-        } catch (const std::bad_alloc&) {
-            platformCode = 8;  // not enough memory
+        } catch (const curl::SetupError& failure) {
+            // A setting the HTTP library rejects is an invalid parameter; anything else means it
+            // could not get the memory for a handle.
+            const bool rejected = failure.code() == CURLE_BAD_FUNCTION_ARGUMENT ||
+                                  failure.code() == CURLE_UNKNOWN_OPTION;
+            platformCode = rejected ? kInvalidParameterCode : 8;
         }
     }
     if (!session_) {

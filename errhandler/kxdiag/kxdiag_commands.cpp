@@ -13,10 +13,13 @@ namespace kx::errhandler {
 namespace {
 
 constexpr const char* kUsage =
-    "usage: kxdiag                   print the diagnostics block of an error report\n"
-    "       kxdiag mask              mask passwords in standard input\n"
-    "       kxdiag version FILE...   print the version of each file\n"
-    "       kxdiag post URL ITEM...  post name:value items as an error report does\n";
+    "Usage: kxdiag\n"
+    "  or:  kxdiag mask\n"
+    "  or:  kxdiag version FILE...\n"
+    "  or:  kxdiag post URL ITEM...\n"
+    "Without a command, prints the diagnostics block of an error report; mask masks passwords in\n"
+    "standard input; version prints the version of each file; post posts name:value items as an\n"
+    "error report does.\n";
 
 int usage(std::ostream& err, const std::string& problem) {
     err << "kxdiag: " << problem << "\n" << kUsage;
@@ -74,6 +77,10 @@ int runKxdiag(const std::vector<std::string>& args, std::istream& in, std::ostre
         return kKxdiagOk;
     }
     const std::string& command = args[0];
+    if (command == "--help" && args.size() == 1) {
+        out << kUsage;
+        return kKxdiagOk;
+    }
     if (command == "mask" && args.size() == 1) {
         return mask(in, out, err);
     }

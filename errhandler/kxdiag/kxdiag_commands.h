@@ -7,6 +7,7 @@
 //   kxdiag version FILE...    GetFileVersion of each file, one per line ("" when none)
 //   kxdiag post URL ITEM...   posts the "name:value" items as a report's form, then prints the
 //                             status code, the status text and the server's answer
+//   kxdiag --help             the usage text
 //
 // Exit codes: 0 done; 1 the post failed (no answer, or a status other than 2xx) or the input was
 // too large; 2 the command line was wrong.

@@ -5,8 +5,10 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <ctime>
 
+#include "debug_log.h"
 #include "vb_date.h"
 
 namespace kx::errhandler {
@@ -35,6 +37,8 @@ void appendErrorLog(const ErrorInfo& record) {
     const std::string entry = errorLogEntry(record, localDateTimeNow());
     const int fd = open(kErrorLogFileName, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600);
     if (fd < 0) {
+        debugLog(std::string("the error log ") + kErrorLogFileName + " could not be opened (" +
+                 std::strerror(errno) + "); the entry is not written");
         return;
     }
     // One entry goes out in as few writes as the system allows, so that entries of two processes
@@ -46,11 +50,16 @@ void appendErrorLog(const ErrorInfo& record) {
             continue;
         }
         if (count <= 0) {
+            debugLog(std::string("the error log ") + kErrorLogFileName + " took " +
+                     std::to_string(written) + " of " + std::to_string(entry.size()) +
+                     " bytes of the entry (" + std::strerror(count < 0 ? errno : ENOSPC) + ")");
             break;
         }
         written += static_cast<std::size_t>(count);
     }
-    close(fd);
+    if (close(fd) != 0) {
+        debugLog(std::string("closing the error log failed (") + std::strerror(errno) + ")");
+    }
 }
 
 }  // namespace kx::errhandler

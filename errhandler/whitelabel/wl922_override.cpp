@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "create_object.h"
+#include "debug_log.h"
 #include "run_time_error.h"
 #include "vb_convert.h"
 
@@ -24,7 +25,8 @@ bool ignoringErrors(Step&& step) {
     try {
         step();
         return true;
-    } catch (const std::exception&) {
+    } catch (const std::exception& failure) {
+        debugLog(std::string("a white-label step was skipped: ") + failure.what());
         return false;
     }
 }

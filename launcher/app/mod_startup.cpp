@@ -16,9 +16,7 @@ void Main() {
         frame.line(20);
         registerLauncherStateDump();
         frame.line(30);
-        qt::showLoginWindow(LoadEnvironment::ofThisProcess(), [](FrmLogin& form) {
-            wireLoginProcedures(form, FolderSources::system());
-        });
+        qt::showLoginWindow(LauncherEnvironment::ofThisProcess(), wireLoginProcedures);
     });
 }
 

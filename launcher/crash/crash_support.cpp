@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <iostream>
 #include <memory>
 #include <utility>
 #include <vector>
@@ -56,8 +57,13 @@ std::string qtrReportError(std::int32_t errorNumber, const std::string& moduleNa
     // Only the creation runs with errors suppressed; the library's own failures travel on.
     std::shared_ptr<Dispatch> library;
     resumeNext([&] { library = createErrorObject(); });
+    const ErrObject notCreated = Err();
     Err().Clear();
     if (!library) {
+        // The box cannot say why the library is missing; the standard error keeps it.
+        std::cerr << kReportProjectName << ": the error library could not be created ("
+                  << notCreated.Description << ", error " << notCreated.Number
+                  << "); the error is shown in the fallback message box" << std::endl;
         MsgBox(fallbackReportText(errorNumber, moduleName, procedureName, description, lineNumber),
                vbmsg::kCritical + vbmsg::kOKOnly, "Application Error");
         return {};

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "run_time_error.h"
+#include "scoped_replacement.h"
 
 namespace kx::crash {
 
@@ -36,8 +37,9 @@ inline constexpr const char* kErrorHandlerProgId = "ZNErrHandler.Error";
 // module, procedure, description, line, context text, version) and returns its Action property.
 // The report watchdog (report_watchdog.h) is disarmed right before ErrorHandler: the library
 // shows its own dialog, and the user's time in it must not be cut short.
-// Without the library it shows the fallback message box (critical icon, OK, "Application Error")
-// and returns "". Errors raised by the library's methods are not handled here: they propagate.
+// Without the library it writes why it could not be created to standard error, shows the
+// fallback message box (critical icon, OK, "Application Error") and returns "". Errors raised by
+// the library's methods are not handled here: they propagate.
 std::string qtrReportError(std::int32_t errorNumber, const std::string& moduleName,
                            const std::string& procedureName, const std::string& description,
                            std::int32_t lineNumber, const std::string& localsText,
@@ -55,6 +57,9 @@ std::string fallbackReportText(std::int32_t errorNumber, const std::string& modu
 // restores the default.
 using EndProcessAction = std::function<void(int exitCode)>;
 EndProcessAction setEndProcessAction(EndProcessAction action);
+
+// Installs an end-process action for its own lifetime and then puts the previous one back.
+using ScopedEndProcessAction = ScopedReplacement<EndProcessAction, setEndProcessAction>;
 
 // Runs the end-process action with exit code 1, then ends the process at once if it returned.
 [[noreturn]] void endLauncherProcess();

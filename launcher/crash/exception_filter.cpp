@@ -92,7 +92,11 @@ void leaveToDefaultAction(int signalNumber) noexcept {
     struct sigaction defaults {};
     defaults.sa_handler = SIG_DFL;
     sigemptyset(&defaults.sa_mask);
-    sigaction(signalNumber, &defaults, nullptr);
+    if (sigaction(signalNumber, &defaults, nullptr) != 0) {
+        // Raising the signal again would only come back here.
+        writeNote("KXVantor: a fault signal could not be given its default action\n");
+        _exit(128 + signalNumber);
+    }
     // Pending until the handler returns; a signal sent by kill would not come back by itself.
     raise(signalNumber);
 }
@@ -251,7 +255,9 @@ void qtrExceptionFilter(int signalNumber, siginfo_t* info, void* context) {
     sigset_t signals;
     sigemptyset(&signals);
     sigaddset(&signals, signalNumber);
-    pthread_sigmask(SIG_UNBLOCK, &signals, nullptr);
+    if (pthread_sigmask(SIG_UNBLOCK, &signals, nullptr) != 0) {
+        writeNote("KXVantor: a later fault of this kind will end the process unreported\n");
+    }
     throw HardwareFault(code);
 }
 
@@ -260,7 +266,10 @@ void qtrInstallFilter() {
     if (state.qtrHasInitialised) {
         return;
     }
-    prepareReportWatchdog();
+    if (!prepareReportWatchdog()) {
+        // Reports of faults then run without a bound; the program still reports and ends.
+        writeNote("KXVantor: the report watchdog could not be started\n");
+    }
     recordStackBounds();
     installAlternateStack();
     struct sigaction action {};

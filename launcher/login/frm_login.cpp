@@ -1,6 +1,7 @@
 #include "frm_login.h"
 
 #include "config.h"
+#include "folder_names.h"
 #include "fonts.h"
 #include "launcher_state.h"
 #include "message_box.h"
@@ -18,11 +19,7 @@ namespace {
 constexpr const char* kModule = "frmLogin";
 }  // namespace
 
-LoadEnvironment LoadEnvironment::ofThisProcess() {
-    return {processCommandLine(), FolderSources::system()};
-}
-
-FrmLogin::FrmLogin(LoginView& view, LoadEnvironment environment)
+FrmLogin::FrmLogin(LoginView& view, LauncherEnvironment environment)
     : view_(view), environment_(std::move(environment)) {
     setEventProcedure(Control::cmdCancel, ControlEvent::Click, [this] { cmdCancel_Click(); });
 }
@@ -79,7 +76,9 @@ void FrmLogin::Form_Load() {
         frame.line(20);
         applyProfileSwitch(environment_.commandLine);
         frame.line(30);
-        registerLauncherFonts(environment_.folders.programFolder());
+        registerLauncherFonts({environment_.folders.programFolder(),
+                               joinPath(environment_.folders.windowsFolder(), "Fonts"),
+                               environment_.fontSessionFolder});
         frame.line(40);
         InitConfig(environment_.folders);
         frame.line(50);

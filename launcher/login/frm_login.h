@@ -18,29 +18,23 @@
 #include <string>
 #include <utility>
 
-#include "directories.h"
+#include "launcher_environment.h"
 #include "login_view.h"
 
 namespace kx::launcher {
-
-// Where the load sequence takes its outside facts from.
-struct LoadEnvironment {
-    std::string commandLine;  // the program's arguments, joined by blanks
-    FolderSources folders;    // the program's folder, the per-user data folder, machine folders
-
-    // This process's command line and the running system's folders.
-    static LoadEnvironment ofThisProcess();
-};
 
 class FrmLogin {
   public:
     using EventProcedure = std::function<void()>;
 
-    FrmLogin(LoginView& view, LoadEnvironment environment);
+    // The load sequence and the procedures wired later take their outside facts from
+    // `environment`.
+    FrmLogin(LoginView& view, LauncherEnvironment environment);
     FrmLogin(const FrmLogin&) = delete;
     FrmLogin& operator=(const FrmLogin&) = delete;
 
     LoginView& view() { return view_; }
+    const LauncherEnvironment& environment() const { return environment_; }
 
     // Loads the window: runs Form_Load once. The caller shows the window afterwards.
     void Load();
@@ -73,7 +67,7 @@ class FrmLogin {
     void restoreLoginPanel();
 
     LoginView& view_;
-    LoadEnvironment environment_;
+    LauncherEnvironment environment_;
     bool loaded_ = false;
     std::map<std::pair<Control, ControlEvent>, EventProcedure> procedures_;
 };

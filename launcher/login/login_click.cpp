@@ -1,7 +1,5 @@
 #include "login_click.h"
 
-#include <memory>
-
 #include "data_space.h"
 #include "launcher_state.h"
 #include "message_box.h"
@@ -148,7 +146,7 @@ void closeListStreams() {
 
 // The discovery after the entries were accepted (steps that end early leave the login panel for
 // another try).
-void discoverDeployments(LoginView& view, const FolderSources& folders, Frame& frame,
+void discoverDeployments(LoginView& view, const LauncherEnvironment& environment, Frame& frame,
                          bool& misValidLogin, bool& mClientLogin) {
     Module1State& m = Module1();
     frame.line(50);
@@ -156,7 +154,7 @@ void discoverDeployments(LoginView& view, const FolderSources& folders, Frame& f
     view.setText(Control::lblStatus, kAuthenticatingStatus);
     view.Refresh();
     frame.line(60);
-    auto rds = std::make_shared<dataspace::DataSpace>();
+    auto rds = environment.newDataSpace();
     m.mRDS = rds;
     fetchLists(*rds);
     frame.line(80);
@@ -182,7 +180,7 @@ void discoverDeployments(LoginView& view, const FolderSources& folders, Frame& f
     } else if (pairs == 1) {
         frame.line(140);
         m.rsLogins->MoveFirst();
-        StartUpInit(view, folders);
+        StartUpInit(view, environment);
     } else {
         frame.line(145);
         fillVersionsGrid(view);
@@ -191,7 +189,7 @@ void discoverDeployments(LoginView& view, const FolderSources& folders, Frame& f
 
 }  // namespace
 
-void cmdLogin_Click(LoginView& view, const FolderSources& folders) {
+void cmdLogin_Click(LoginView& view, const LauncherEnvironment& environment) {
     bool misValidLogin = false;
     bool mClientLogin = false;
     Frame frame("frmLogin", "cmdLogin_Click");
@@ -208,7 +206,7 @@ void cmdLogin_Click(LoginView& view, const FolderSources& folders) {
         m.mFilerCode = Trim(view.text(Control::txtFilerCode));
         m.mLogin = Trim(view.text(Control::txtLogin));
         m.mPassword = Trim(view.text(Control::txtPassword));
-        discoverDeployments(view, folders, frame, misValidLogin, mClientLogin);
+        discoverDeployments(view, environment, frame, misValidLogin, mClientLogin);
         frame.line(150);
         closeListStreams();
     });

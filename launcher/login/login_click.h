@@ -18,12 +18,12 @@
 // selection grid shows them (version_selection.h). The streams opened in the click are closed at
 // the end. A service that cannot be reached or a list that is not a row set goes to the trap.
 
-#include "directories.h"
+#include "launcher_environment.h"
 #include "login_view.h"
 
 namespace kx::launcher {
 
-void cmdLogin_Click(LoginView& view, const FolderSources& folders);
+void cmdLogin_Click(LoginView& view, const LauncherEnvironment& environment);
 
 inline constexpr const char* kFilerCodeMissing = "Filer Code is missing.  Please try again.";
 inline constexpr const char* kLoginMissing = "Login is missing.  Please try again.";

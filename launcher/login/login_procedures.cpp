@@ -1,22 +1,20 @@
 #include "login_procedures.h"
 
-#include <utility>
-
 #include "install_window.h"
 #include "login_click.h"
 #include "version_selection.h"
 
 namespace kx::launcher {
 
-void wireLoginProcedures(FrmLogin& form, FolderSources folders) {
+void wireLoginProcedures(FrmLogin& form) {
     LoginView& view = form.view();
+    const LauncherEnvironment& environment = form.environment();
     form.setEventProcedure(Control::cmdLogin, ControlEvent::Click,
-                           [&view, folders] { cmdLogin_Click(view, folders); });
+                           [&view, &environment] { cmdLogin_Click(view, environment); });
     form.setEventProcedure(Control::cmdRunVersion, ControlEvent::Click,
-                           [&view, folders] { cmdRunVersion_Click(view, folders); });
-    form.setEventProcedure(
-        Control::grdVersions, ControlEvent::DblClick,
-        [&view, folders = std::move(folders)] { grdVersions_DblClick(view, folders); });
+                           [&view, &environment] { cmdRunVersion_Click(view, environment); });
+    form.setEventProcedure(Control::grdVersions, ControlEvent::DblClick,
+                           [&view, &environment] { grdVersions_DblClick(view, environment); });
     form.setEventProcedure(Control::cmdCancVersion, ControlEvent::Click,
                            [&view] { cmdCancVersion_Click(view); });
     wireInstallProcedures(form);

@@ -4,13 +4,12 @@
 // cmdRunVersion, cmdCancVersion, the double click of grdVersions, the tick of the install timer,
 // the state events of Inet1 and cmdRefresh.
 
-#include "directories.h"
 #include "frm_login.h"
 
 namespace kx::launcher {
 
-// `folders` are the machine's folders the directory set of the chosen deployment is built from;
-// `form` must outlive its wired procedures (they refer to its view).
-void wireLoginProcedures(FrmLogin& form, FolderSources folders);
+// The procedures take their outside facts from the window's environment; `form` must outlive its
+// wired procedures (they refer to its view and its environment).
+void wireLoginProcedures(FrmLogin& form);
 
 }  // namespace kx::launcher

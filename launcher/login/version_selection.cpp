@@ -34,7 +34,7 @@ void fillVersionsGrid(LoginView& view) {
     view.setFocus(Control::grdVersions);
 }
 
-void cmdRunVersion_Click(LoginView& view, const FolderSources& folders) {
+void cmdRunVersion_Click(LoginView& view, const LauncherEnvironment& environment) {
     int mCurrentRow = -1;
     Frame frame(kModule, "cmdRunVersion_Click");
     frame.local("mCurrentRow", mCurrentRow);
@@ -51,11 +51,11 @@ void cmdRunVersion_Click(LoginView& view, const FolderSources& folders) {
             logins.Move(mCurrentRow);
         }
         frame.line(30);
-        StartUpInit(view, folders);
+        StartUpInit(view, environment);
     });
 }
 
-void grdVersions_DblClick(LoginView& view, const FolderSources& folders) {
+void grdVersions_DblClick(LoginView& view, const LauncherEnvironment& environment) {
     int mRow = -1;
     Frame frame(kModule, "grdVersions_DblClick");
     frame.local("mRow", mRow);
@@ -65,7 +65,7 @@ void grdVersions_DblClick(LoginView& view, const FolderSources& folders) {
         if (isGridRow(view, mRow)) {
             frame.line(20);
             view.setGridCurrentRow(mRow);
-            cmdRunVersion_Click(view, folders);
+            cmdRunVersion_Click(view, environment);
         }
     });
 }

@@ -35,17 +35,22 @@ std::optional<ResolvedCommand> resolveCommandLine(const std::string& commandLine
     if (line.empty()) {
         return std::nullopt;
     }
-    // An unquoted program path may contain blanks: every prefix that ends before a blank is tried
-    // as a file, shortest first.
+    // An unquoted program path may contain blanks: every prefix that ends before a blank, then the
+    // whole line, is tried as a file, shortest first.
     if (line.front() != '"') {
-        for (std::size_t blank = line.find_first_of(" \t"); blank != std::string_view::npos;
-             blank = line.find_first_of(" \t", blank + 1)) {
-            const std::string prefix(line.substr(0, blank));
+        for (std::size_t end = line.find_first_of(" \t");;
+             end = line.find_first_of(" \t", end + 1)) {
+            const std::string prefix(line.substr(0, end));
             if (isRegularFile(prefix)) {
                 ResolvedCommand command{prefix, {prefix}};
-                const auto rest = shell::splitWindowsArguments(line.substr(blank));
-                command.argv.insert(command.argv.end(), rest.begin(), rest.end());
+                if (end != std::string_view::npos) {
+                    const auto rest = shell::splitWindowsArguments(line.substr(end));
+                    command.argv.insert(command.argv.end(), rest.begin(), rest.end());
+                }
                 return command;
+            }
+            if (end == std::string_view::npos) {
+                break;
             }
         }
     }

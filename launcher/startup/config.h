@@ -17,7 +17,7 @@ inline constexpr const char* kDefaultBaseURL = "https://www.kestrix.com/kxbo";
 // Calls InitDirectories(true), sets mBaseURL to the default and mIsSharedEnvironment to false, and
 // loads rsConfig. Nothing is reported when the file cannot be read; a failure to build the empty
 // table goes to the crash capture.
-void InitConfig(const FolderSources& sources = FolderSources::system());
+void InitConfig(const FolderSources& sources);
 
 // The value of the first row with the key, without leading and trailing blanks; "" when the key
 // is empty or absent. Any error while looking ends the lookup quietly with "".

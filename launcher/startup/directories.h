@@ -31,7 +31,7 @@ struct FolderSources {
     static FolderSources system();
 };
 
-void InitDirectories(bool isStartUp, const FolderSources& sources = FolderSources::system());
+void InitDirectories(bool isStartUp, const FolderSources& sources);
 
 // The profile switch: true when the upper-cased command line contains "USEPROFILE" anywhere.
 bool commandLineHasUseProfile(std::string_view commandLine);

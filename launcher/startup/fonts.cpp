@@ -6,10 +6,11 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 
+#include "debug_log.h"
 #include "folder_names.h"
-#include "machine_folders.h"
 
 namespace kx::launcher {
 
@@ -35,20 +36,12 @@ bool isPrivateFolder(const std::string& folder) {
            info.st_uid == ::getuid() && (info.st_mode & (S_IWGRP | S_IWOTH)) == 0;
 }
 
-// The per-session folder for the links and the configuration; "" when none can be had.
-std::string sessionFontFolder() {
-    std::string folder = absoluteEnvironmentValue("XDG_RUNTIME_DIR");
-    if (!folder.empty()) {
-        folder = joinPath(folder, "kestrix-fonts");
-    } else {
-        std::string temporary = absoluteEnvironmentValue("TMPDIR");
-        folder = joinPath(temporary.empty() ? "/tmp" : temporary,
-                          "kestrix-fonts-" + std::to_string(::getuid()));
+// The per-session folder, created when missing; false when it cannot be had or is not private.
+bool privateFolderReady(const std::string& folder) {
+    if (folder.empty() || (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST)) {
+        return false;
     }
-    if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {
-        return {};
-    }
-    return isPrivateFolder(folder) ? folder : std::string();
+    return isPrivateFolder(folder);
 }
 
 std::string escapeXml(const std::string& text) {
@@ -95,13 +88,17 @@ bool writeWhole(const std::string& path, const std::string& text) {
 
 // Links the registered files into the session folder and points FONTCONFIG_FILE, which started
 // programs inherit, at a configuration that adds that folder and the machine's fonts folder.
-void publishForStartedPrograms(const std::vector<std::string>& registered) {
-    const std::string folder = sessionFontFolder();
-    if (folder.empty()) {
+void publishForStartedPrograms(const FontPlaces& places,
+                               const std::vector<std::string>& registered) {
+    const std::string& folder = places.sessionFolder;
+    if (!privateFolderReady(folder)) {
+        debugLog("fonts are not published for started programs: no private session folder");
         return;
     }
     const std::string linkFolder = joinPath(folder, "files");
     if (::mkdir(linkFolder.c_str(), 0700) != 0 && errno != EEXIST) {
+        debugLog("fonts are not published for started programs: " + linkFolder + " (" +
+                 std::strerror(errno) + ")");
         return;
     }
     for (const char* name : kLauncherFontFiles) {
@@ -109,20 +106,32 @@ void publishForStartedPrograms(const std::vector<std::string>& registered) {
     }
     for (const std::string& path : registered) {
         if (::symlink(path.c_str(), joinPath(linkFolder, fileNameOf(path)).c_str()) != 0) {
-            continue;
+            debugLog("the font " + path + " is not published for started programs (" +
+                     std::strerror(errno) + ")");
         }
     }
     const std::string config = joinPath(folder, kSessionConfigName);
-    if (writeWhole(config,
-                   fontconfigText(baseFontconfig(config), {linkFolder, machineFontsFolder()}))) {
-        ::setenv("FONTCONFIG_FILE", config.c_str(), 1);
+    if (!writeWhole(config,
+                    fontconfigText(baseFontconfig(config), {linkFolder, places.machineFonts}))) {
+        debugLog("fonts are not published for started programs: " + config +
+                 " could not be written");
+        return;
+    }
+    if (::setenv("FONTCONFIG_FILE", config.c_str(), 1) != 0) {
+        debugLog(std::string("FONTCONFIG_FILE could not be set (") + std::strerror(errno) + ")");
     }
 }
 
 }  // namespace
 
-std::string machineFontsFolder() {
-    return joinPath(sys::windowsDirectory(), "Fonts");
+std::string sessionFontFolderOfThisProcess() {
+    const std::string runtime = absoluteEnvironmentValue("XDG_RUNTIME_DIR");
+    if (!runtime.empty()) {
+        return joinPath(runtime, "kestrix-fonts");
+    }
+    const std::string temporary = absoluteEnvironmentValue("TMPDIR");
+    return joinPath(temporary.empty() ? "/tmp" : temporary,
+                    "kestrix-fonts-" + std::to_string(::getuid()));
 }
 
 std::string fontconfigText(const std::string& baseConfig,
@@ -156,15 +165,17 @@ void refreshFontCache(const std::string& folder) {
     }
 }
 
-std::vector<std::string> registerLauncherFonts(const std::string& programFolder) {
+std::vector<std::string> registerLauncherFonts(const FontPlaces& places) {
     std::vector<std::string> registered;
     for (const char* name : kLauncherFontFiles) {
-        const std::string path = joinPath(programFolder, name);
+        const std::string path = joinPath(places.programFolder, name);
         if (AddFontResource(path)) {
             registered.push_back(path);
+        } else {
+            debugLog("the launcher font " + path + " is not registered (missing or no font)");
         }
     }
-    publishForStartedPrograms(registered);
+    publishForStartedPrograms(places, registered);
     return registered;
 }
 

@@ -4,14 +4,12 @@
 // FontsDir visible.
 //
 // For this process each file is added to the current fontconfig configuration
-// (FcConfigAppFontAddFile). For started programs a per-session configuration is written to
-// <runtime folder>/kestrix-fonts/fonts.conf: it includes the configuration the launcher was given
-// (FONTCONFIG_FILE, else the system's /etc/fonts/fonts.conf), adds a folder of symbolic links to
-// the registered files (the files are not copied) and the machine's FontsDir, and FONTCONFIG_FILE
-// is set to it so that every program the launcher starts inherits it. The runtime folder is
-// $XDG_RUNTIME_DIR (emptied when the user's session ends, as fonts added on the old platform
-// lasted until restart), else $TMPDIR or /tmp with a per-user folder "kestrix-fonts-<uid>" that
-// must be ours and private.
+// (FcConfigAppFontAddFile). For started programs a configuration is written to fonts.conf in the
+// per-session folder (created when missing; it must be ours and private): it includes the
+// configuration the launcher was given (FONTCONFIG_FILE, else the system's
+// /etc/fonts/fonts.conf), adds a folder of symbolic links to the registered files (the files are
+// not copied) and the machine's FontsDir, and FONTCONFIG_FILE is set to it so that every program
+// the launcher starts inherits it.
 
 #include <string>
 #include <vector>
@@ -20,13 +18,22 @@
 
 namespace kx::launcher {
 
-// Registers each of kLauncherFontFiles found in `programFolder`, in order. A missing file or a
-// failed registration is skipped silently. Returns the paths that were registered.
-std::vector<std::string> registerLauncherFonts(const std::string& programFolder);
+// Where the launcher's fonts come from and where they are published for started programs.
+struct FontPlaces {
+    std::string programFolder;  // the fonts delivered beside the program
+    std::string machineFonts;   // the machine's FontsDir (WindowsDir + "/Fonts")
+    std::string sessionFolder;  // "" : nothing is published for started programs
+};
 
-// The folder where fonts installed for the launched applications live: WindowsDir + "/Fonts" of
-// the machine folders (KX_WINDOWS_DIR).
-std::string machineFontsFolder();
+// Registers each of kLauncherFontFiles found in the program folder, in order, and publishes them
+// and the machine's fonts for started programs. A missing file or a failed registration is
+// skipped (the debug log says so). Returns the paths that were registered.
+std::vector<std::string> registerLauncherFonts(const FontPlaces& places);
+
+// This user session's folder for the published configuration: $XDG_RUNTIME_DIR/kestrix-fonts
+// (emptied when the session ends, as fonts added on the old platform lasted until restart), else
+// $TMPDIR (or /tmp)/kestrix-fonts-<uid>.
+std::string sessionFontFolderOfThisProcess();
 
 // AddFontResource: adds the font file to this process's fonts (fontconfig's application fonts);
 // false when it is not a font file fontconfig can use.

@@ -61,7 +61,8 @@ void DoInstallRoutine(InstallWindow& window) {
         window.view.setMousePointer(MousePointer::Hourglass);
         window.view.Refresh();
         frame.line(30);
-        if (!InstallFile(source, m.FileInstallType, m.FileToWrite, m.ServerFileVersion)) {
+        if (!InstallFile(source, m.FileInstallType, m.FileToWrite, m.ServerFileVersion,
+                         window.form.environment())) {
             window.fileFailed = true;
         }
         frame.line(40);

@@ -53,7 +53,7 @@ bool placeSideFile(const std::string& FileVersion, const std::string& sideFile) 
     return true;
 }
 
-void runInstaller(const std::string& FileName) {
+void runInstaller(const std::string& FileName, const SpawnFunction& spawn) {
     const std::string name = UCase(FileName);
     std::string commandLine = FileName;
     bool named = true;
@@ -65,7 +65,7 @@ void runInstaller(const std::string& FileName) {
     } else {
         named = false;
     }
-    const std::int32_t exitCode = ExecCmd(commandLine);
+    const std::int32_t exitCode = ExecCmd(commandLine, spawn);
     if (named && (exitCode == kRestartRequired || exitCode == kRestartRequiredExitStatus)) {
         Module1().NeedRestart = true;
     }
@@ -74,7 +74,7 @@ void runInstaller(const std::string& FileName) {
 }  // namespace
 
 bool InstallFile(const std::string& FileName, std::int16_t HowToDoIt, std::string& WhereToPutIt,
-                 const std::string& FileVersion) {
+                 const std::string& FileVersion, const LauncherEnvironment& environment) {
     bool placed = true;
     Frame frame("Module1", "InstallFile");
     frame.param("FileName", FileName)
@@ -91,7 +91,7 @@ bool InstallFile(const std::string& FileName, std::int16_t HowToDoIt, std::strin
                 placed = place(FileName, WhereToPutIt);
                 if (placed && HowToDoIt == 1) {
                     frame.line(30);
-                    RegisterFile(WhereToPutIt);
+                    RegisterFile(WhereToPutIt, environment);
                 } else if (placed && HowToDoIt == 5) {
                     frame.line(40);
                     WhereToPutIt += ".ver";
@@ -108,7 +108,7 @@ bool InstallFile(const std::string& FileName, std::int16_t HowToDoIt, std::strin
             case 4:
                 frame.line(60);
                 files::setModeByContent(FileName);
-                runInstaller(FileName);
+                runInstaller(FileName, environment.spawn);
                 break;
             default:
                 break;
@@ -137,7 +137,7 @@ bool RemoveFile(const std::string& FileName) {
     });
 }
 
-void RegisterFile(const std::string& FileName) {
+void RegisterFile(const std::string& FileName, const LauncherEnvironment& environment) {
     std::string program;
     Frame frame("Module1", "RegisterFile");
     frame.local("program", program).param("FileName", FileName);
@@ -145,10 +145,10 @@ void RegisterFile(const std::string& FileName) {
         frame.line(10);
         program = Module1().CommonDir + "/" + kRegsvr32;
         if (!isRegularFile(program)) {
-            program = FolderSources::system().programFolder() + "/" + kRegsvr32;
+            program = environment.folders.programFolder() + "/" + kRegsvr32;
         }
         frame.line(20);
-        ExecCmd(program + " /s \"" + FileName + "\"");
+        ExecCmd(program + " /s \"" + FileName + "\"", environment.spawn);
     });
 }
 

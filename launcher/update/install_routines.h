@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string>
 
+#include "launcher_environment.h"
+
 namespace kx::launcher {
 
 // The ProgID of the compression component that expands ".cmp" downloads.
@@ -27,16 +29,17 @@ inline constexpr std::int32_t kRestartRequiredExitStatus = kRestartRequired & 0x
 //            NeedRestart.
 //   other    nothing.
 // Returns true unless a placement failed. A type-3 file that cannot be started raises error 53.
+// Programs are started with the environment's spawner.
 bool InstallFile(const std::string& FileName, std::int16_t HowToDoIt, std::string& WhereToPutIt,
-                 const std::string& FileVersion);
+                 const std::string& FileVersion, const LauncherEnvironment& environment);
 
 // Deletes the file; true when no file of that name remains (it was not there or is gone).
 bool RemoveFile(const std::string& FileName);
 
 // Registers a component: runs CommonDir + "/regsvr32 /s" with the quoted path, or, when the
-// deployment has no regsvr32 in CommonDir, the regsvr32 installed beside the launcher program.
-// The exit code is not examined.
-void RegisterFile(const std::string& FileName);
+// deployment has no regsvr32 in CommonDir, the regsvr32 installed beside the launcher program
+// (the environment's program folder). The exit code is not examined.
+void RegisterFile(const std::string& FileName, const LauncherEnvironment& environment);
 
 // Expands the ".cmp" download `CompressedFile` into TempDir with the compression component
 // (kExpanderProgId) and removes it; returns whether the expansion succeeded. Whatever was left

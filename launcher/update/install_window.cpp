@@ -17,6 +17,11 @@ bool RepaintPacer::due() {
     return true;
 }
 
+InstallWindow::InstallWindow(FrmLogin& window) : form(window), view(window.view()), Inet1(view) {
+    Inet1.setCAFile(form.environment().caFile);
+    Inet1.setRateLimit(form.environment().downloadRateLimit);
+}
+
 void InstallWindow::pacedRefresh() {
     if (pacer.due()) {
         view.Refresh();

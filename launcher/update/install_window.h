@@ -28,7 +28,8 @@ class RepaintPacer {
 };
 
 struct InstallWindow {
-    explicit InstallWindow(FrmLogin& window) : form(window), view(window.view()), Inet1(view) {}
+    // Downloads trust the window environment's CA file and keep to its rate limit.
+    explicit InstallWindow(FrmLogin& window);
     InstallWindow(const InstallWindow&) = delete;
     InstallWindow& operator=(const InstallWindow&) = delete;
 

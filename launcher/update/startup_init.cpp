@@ -1,6 +1,5 @@
 #include "startup_init.h"
 
-#include <memory>
 #include <optional>
 
 #include "data_space.h"
@@ -50,9 +49,9 @@ void findChosenDeployment() {
     deployments.Find("KXDeploymentID = " + CStr(id));
 }
 
-ObjectPtr createBusinessObject() {
+ObjectPtr createBusinessObject(const LauncherEnvironment& environment) {
     Module1State& m = Module1();
-    auto dataSpace = std::make_shared<dataspace::DataSpace>();
+    auto dataSpace = environment.newDataSpace();
     m.m_RDS = dataSpace;
     const bool client = fieldText(deploymentField("DeploymentType")) == "CLIENT";
     return dataSpace->CreateObject(client ? kClientProgId : kBrokerProgId, m.m_BOServer);
@@ -115,7 +114,7 @@ void showRunStatus(LoginView& view) {
 
 }  // namespace
 
-void StartUpInit(LoginView& view, const FolderSources& folders) {
+void StartUpInit(LoginView& view, const LauncherEnvironment& environment) {
     ObjectPtr KXBOInit;
     std::string LoginNotes;
     std::string mInstallFilesXML;
@@ -143,10 +142,10 @@ void StartUpInit(LoginView& view, const FolderSources& folders) {
         frame.line(40);
         emptyProgressBars(view);
         frame.line(50);
-        InitDirectories(false, folders);
+        InitDirectories(false, environment.folders);
         frame.line(60);
         m.m_BOServer = CStr(deploymentField("BusObjURL"));
-        KXBOInit = createBusinessObject();
+        KXBOInit = createBusinessObject(environment);
         frame.line(70);
         logIn(*KXBOInit);
         frame.line(90);

@@ -21,7 +21,7 @@
 
 #include <string>
 
-#include "directories.h"
+#include "launcher_environment.h"
 #include "login_view.h"
 
 namespace kx::launcher {
@@ -31,7 +31,8 @@ inline constexpr const char* kLoginCheckSource = "Login Check";
 inline constexpr const char* kLoginCheckDescription =
     "The filer code/login/password you have supplied is not valid.";
 
-// `folders` are the machine's folders the directory set is built from.
-void StartUpInit(LoginView& view, const FolderSources& folders);
+// The directory set is built from the environment's folders; the connector comes from its
+// factory.
+void StartUpInit(LoginView& view, const LauncherEnvironment& environment);
 
 }  // namespace kx::launcher

@@ -11,6 +11,12 @@ namespace kx::com {
 
 namespace {
 
+constexpr const char* kUsage = "Usage: regsvr32 [/u] [/s] FILE";
+constexpr const char* kOptions =
+    "Registers the component library FILE (calls its DllRegisterServer).\n"
+    "  /u  unregisters it instead (DllUnregisterServer)\n"
+    "  /s  silent: no message on success or failure\n";
+
 struct Regsvr32Request {
     bool unregister = false;
     std::string file;
@@ -49,6 +55,10 @@ std::optional<Regsvr32Request> parseArguments(const std::vector<std::string>& ar
 }  // namespace
 
 int runRegsvr32(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err) {
+    if (arguments.size() == 1 && (arguments[0] == "--help" || arguments[0] == "/?")) {
+        out << kUsage << '\n' << kOptions;
+        return kRegsvr32Succeeded;
+    }
     // Quiet even when the rest of the command line is wrong.
     bool silent = false;
     for (const std::string& argument : arguments) {
@@ -62,7 +72,7 @@ int runRegsvr32(const std::vector<std::string>& arguments, std::ostream& out, st
         return code;
     };
     if (!request) {
-        return fail(kRegsvr32BadUsage, "Usage: regsvr32 [/u] [/s] FILE");
+        return fail(kRegsvr32BadUsage, kUsage);
     }
     const std::string& file = request->file;
     const char* entryName = request->unregister ? kDllUnregisterServer : kDllRegisterServer;

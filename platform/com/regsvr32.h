@@ -3,6 +3,7 @@
 // DllRegisterServer or DllUnregisterServer.
 //
 //   regsvr32 [/s] [/u] FILE      (options may also be written -s, -u, in either letter case)
+//   regsvr32 --help | /?         the usage line, on standard output
 //
 // One line tells how it went: success on standard output, failure on standard error; /s keeps
 // both quiet. The exit codes follow the Windows tool's.

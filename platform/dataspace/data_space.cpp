@@ -1,6 +1,5 @@
 #include "data_space.h"
 
-#include <cstdlib>
 #include <limits>
 #include <utility>
 
@@ -71,12 +70,6 @@ void requireArgumentCount(const std::vector<Variant>& args, std::size_t count) {
 }
 
 }  // namespace
-
-DataSpace::DataSpace() {
-    if (const char* caFile = std::getenv("KX_CA_FILE"); caFile != nullptr) {
-        settings_.caFile = caFile;
-    }
-}
 
 std::shared_ptr<Dispatch> DataSpace::CreateObject(const std::string& progId,
                                                   const std::string& url) const {

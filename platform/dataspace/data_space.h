@@ -21,6 +21,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "dispatch.h"
@@ -66,8 +67,7 @@ struct ConnectionSettings {
 // milliseconds, read and write) and CAFile (String, read and write).
 class DataSpace : public Dispatch {
   public:
-    // CAFile starts from the environment variable KX_CA_FILE when it is set.
-    DataSpace();
+    explicit DataSpace(ConnectionSettings settings = {}) : settings_(std::move(settings)) {}
 
     // A proxy for the object `progId` served at `url`. Nothing is sent yet; a URL that is not
     // http:// or https:// raises errors::kInvalidUrl, an empty ProgID raises error 5.

@@ -2,28 +2,14 @@
 
 #include <curl/curl.h>
 
-#include <memory>
-#include <mutex>
 #include <string>
 
+#include "curl_handle.h"
 #include "run_time_error.h"
 
 namespace kx::dataspace {
 
 namespace {
-
-void initialiseCurlOnce() {
-    // curl_global_init is not thread-safe on every libcurl build; do it once, before any handle.
-    static std::once_flag once;
-    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
-}
-
-struct CurlDeleter {
-    void operator()(CURL* handle) const { curl_easy_cleanup(handle); }
-};
-struct HeaderListDeleter {
-    void operator()(curl_slist* list) const { curl_slist_free_all(list); }
-};
 
 struct AnswerBuffer {
     std::string body;
@@ -86,12 +72,17 @@ std::size_t appendToAnswer(char* data, std::size_t size, std::size_t count, void
     }
 }
 
-void setOption(CURL* handle, CURLoption option, auto value) {
-    // Options set here are all supported by the libcurl we build against; a failure would mean a
-    // libcurl without https or with a broken build, which must not pass unnoticed.
-    if (curl_easy_setopt(handle, option, value) != CURLE_OK) {
-        raiseTransportError(errors::kTransferFailed, "The HTTP library rejected a setting");
-    }
+// The call's own options on a handle configured by the common rules.
+void setCallOptions(curl::EasyHandle& handle, const std::string& url, const std::string& body,
+                    const curl::HeaderList& headers, const ConnectionSettings& settings) {
+    handle.set(CURLOPT_URL, url.c_str());
+    handle.set(CURLOPT_HTTPHEADER, headers.get());
+    handle.set(CURLOPT_POST, 1L);
+    handle.set(CURLOPT_POSTFIELDS, body.data());
+    handle.set(CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body.size()));
+    handle.set(CURLOPT_TIMEOUT_MS, static_cast<long>(settings.overallTimeout.count()));
+    handle.set(CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(settings.maxAnswerBytes));
+    handle.set(CURLOPT_WRITEFUNCTION, &appendToAnswer);
 }
 
 }  // namespace
@@ -112,53 +103,36 @@ std::string urlForMessages(const std::string& url) {
 
 CallAnswer postJson(const std::string& url, const std::string& body,
                     const ConnectionSettings& settings) {
-    initialiseCurlOnce();
-    const std::unique_ptr<CURL, CurlDeleter> handle(curl_easy_init());
-    if (!handle) {
-        raiseTransportError(errors::kTransferFailed, "The HTTP library could not be initialised");
-    }
-    CURL* curl = handle.get();
-
-    curl_slist* rawHeaders = curl_slist_append(nullptr, "Content-Type: application/json");
-    rawHeaders = curl_slist_append(rawHeaders, "Accept: application/json");
-    // Without this libcurl waits for "100 Continue" before large bodies, a needless delay.
-    rawHeaders = curl_slist_append(rawHeaders, "Expect:");
-    const std::unique_ptr<curl_slist, HeaderListDeleter> headers(rawHeaders);
-    if (!headers) {
-        raiseTransportError(errors::kTransferFailed, "The HTTP library could not build headers");
-    }
-
     AnswerBuffer answer;
     answer.limit = settings.maxAnswerBytes;
     char errorText[CURL_ERROR_SIZE] = {};
-
-    setOption(curl, CURLOPT_URL, url.c_str());
-    setOption(curl, CURLOPT_PROTOCOLS_STR, "http,https");
-    setOption(curl, CURLOPT_NOSIGNAL, 1L);
-    setOption(curl, CURLOPT_HTTPHEADER, headers.get());
-    setOption(curl, CURLOPT_POST, 1L);
-    setOption(curl, CURLOPT_POSTFIELDS, body.data());
-    setOption(curl, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body.size()));
-    setOption(curl, CURLOPT_SSL_VERIFYPEER, 1L);
-    setOption(curl, CURLOPT_SSL_VERIFYHOST, 2L);
-    if (!settings.caFile.empty()) {
-        setOption(curl, CURLOPT_CAINFO, settings.caFile.c_str());
+    CURLcode code = CURLE_OK;
+    long status = 0;
+    try {
+        curl::EasyHandle handle({settings.caFile, settings.connectTimeout, {}});
+        curl::HeaderList headers;
+        headers.append("Content-Type: application/json");
+        headers.append("Accept: application/json");
+        // Without this libcurl waits for "100 Continue" before large bodies, a needless delay.
+        headers.append("Expect:");
+        setCallOptions(handle, url, body, headers, settings);
+        handle.set(CURLOPT_WRITEDATA, &answer);
+        handle.set(CURLOPT_ERRORBUFFER, errorText);
+        code = curl_easy_perform(handle.get());
+        if (code == CURLE_OK &&
+            curl_easy_getinfo(handle.get(), CURLINFO_RESPONSE_CODE, &status) != CURLE_OK) {
+            raiseTransportError(
+                errors::kTransferFailed,
+                "The HTTP library gave no status for the call to " + urlForMessages(url));
+        }
+    } catch (const curl::SetupError& failure) {
+        raiseTransportError(errors::kTransferFailed,
+                            std::string("The call could not be prepared: ") + failure.what());
     }
-    setOption(curl, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(settings.connectTimeout.count()));
-    setOption(curl, CURLOPT_TIMEOUT_MS, static_cast<long>(settings.overallTimeout.count()));
-    setOption(curl, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(settings.maxAnswerBytes));
-    setOption(curl, CURLOPT_WRITEFUNCTION, &appendToAnswer);
-    setOption(curl, CURLOPT_WRITEDATA, &answer);
-    setOption(curl, CURLOPT_ERRORBUFFER, errorText);
-
-    const CURLcode code = curl_easy_perform(curl);
     if (code != CURLE_OK) {
         raiseForCurlCode(code, errorText, urlForMessages(url), settings, answer.overflowed);
     }
-    CallAnswer result;
-    curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &result.httpStatus);
-    result.body = std::move(answer.body);
-    return result;
+    return {status, std::move(answer.body)};
 }
 
 }  // namespace kx::dataspace

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <string_view>
 
+#include "debug_log.h"
 #include "file_descriptor.h"
 #include "path_text.h"
 
@@ -65,6 +66,14 @@ bool copyAll(int from, int to) {
     return true;
 }
 
+// Removes a temporary left by a failed step; one that stays behind is replaced by the next try.
+void removeTemporary(const std::string& temporary) {
+    if (::unlink(temporary.c_str()) != 0 && errno != ENOENT) {
+        debugLog("the temporary file " + temporary + " was not removed (" + std::strerror(errno) +
+                 ")");
+    }
+}
+
 // Steps 2 to 4 for the temporary file open as `fd`; removes it when a step fails.
 PlacementFailure commit(int fd, const std::string& temporary, const std::string& target) {
     std::string why;
@@ -76,14 +85,15 @@ PlacementFailure commit(int fd, const std::string& temporary, const std::string&
         why = failure("replace", target);
     }
     if (!why.empty()) {
-        ::unlink(temporary.c_str());
+        removeTemporary(temporary);
         return why;
     }
     // The rename is in place; a folder that cannot be flushed only loses durability.
     const sys::FileDescriptor folder(
         ::open(folderOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (folder.valid()) {
-        ::fsync(folder.get());
+    if (!folder.valid() || ::fsync(folder.get()) != 0) {
+        debugLog("the folder of " + target + " was not flushed after the file was put in place (" +
+                 std::strerror(errno) + ")");
     }
     return {};
 }
@@ -120,7 +130,7 @@ PlacementFailure placeFileCopy(const std::string& source, const std::string& tar
             ::open(temporary.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
         if (!linked.valid()) {
             const std::string why = failure("open", temporary);
-            ::unlink(temporary.c_str());
+            removeTemporary(temporary);
             return why;
         }
         return commit(linked.get(), temporary, target);
@@ -136,7 +146,7 @@ PlacementFailure placeFileCopy(const std::string& source, const std::string& tar
     }
     if (!copyAll(from.get(), to.get())) {
         const std::string why = failure("copy to", temporary);
-        ::unlink(temporary.c_str());
+        removeTemporary(temporary);
         return why;
     }
     return commit(to.get(), temporary, target);
@@ -150,7 +160,7 @@ PlacementFailure placeContent(const std::string& content, const std::string& tar
     }
     if (!writeAll(to.get(), content)) {
         const std::string why = failure("write", temporary);
-        ::unlink(temporary.c_str());
+        removeTemporary(temporary);
         return why;
     }
     return commit(to.get(), temporary, target);

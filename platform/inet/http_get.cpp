@@ -3,25 +3,12 @@
 #include <curl/curl.h>
 
 #include <chrono>
-#include <memory>
-#include <mutex>
+
+#include "curl_handle.h"
 
 namespace kx::inet {
 
 namespace {
-
-void initialiseCurlOnce() {
-    // curl_global_init is not thread-safe on every libcurl build; do it once, before any handle.
-    static std::once_flag once;
-    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
-}
-
-struct CurlDeleter {
-    void operator()(CURL* handle) const { curl_easy_cleanup(handle); }
-};
-struct HeaderListDeleter {
-    void operator()(curl_slist* list) const { curl_slist_free_all(list); }
-};
 
 using Clock = std::chrono::steady_clock;
 
@@ -57,8 +44,8 @@ int onProgress(void* context, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
     return transfer->stalled || !transfer->callbacks.keepGoing() ? 1 : 0;
 }
 
-curl_slist* headerList(const std::string& extraHeaders) {
-    curl_slist* list = nullptr;
+curl::HeaderList headerList(const std::string& extraHeaders) {
+    curl::HeaderList list;
     std::size_t start = 0;
     while (start < extraHeaders.size()) {
         std::size_t end = extraHeaders.find_first_of("\r\n", start);
@@ -66,56 +53,53 @@ curl_slist* headerList(const std::string& extraHeaders) {
             end = extraHeaders.size();
         }
         if (end > start) {
-            list = curl_slist_append(list, extraHeaders.substr(start, end - start).c_str());
+            list.append(std::string_view(extraHeaders).substr(start, end - start));
         }
         start = end + 1;
     }
     return list;
 }
 
+// The download's own options on a handle configured by the common rules.
+void setTransferOptions(curl::EasyHandle& handle, const GetRequest& request,
+                        const curl::HeaderList& headers, Transfer& transfer) {
+    handle.set(CURLOPT_URL, request.url.c_str());
+    handle.set(CURLOPT_HTTPGET, 1L);
+    handle.set(CURLOPT_HTTPHEADER, headers.get());
+    // The answer of a proxy to CONNECT is not the server's: keep it out of the headers.
+    handle.set(CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
+    if (request.maxBytesPerSecond > 0) {
+        handle.set(CURLOPT_MAX_RECV_SPEED_LARGE,
+                   static_cast<curl_off_t>(request.maxBytesPerSecond));
+    }
+    handle.set(CURLOPT_HEADERFUNCTION, &onHeader);
+    handle.set(CURLOPT_HEADERDATA, &transfer);
+    handle.set(CURLOPT_WRITEFUNCTION, &onBody);
+    handle.set(CURLOPT_WRITEDATA, &transfer);
+    // Called at least once a second, so it also watches for a stall and for a stop request.
+    handle.set(CURLOPT_XFERINFOFUNCTION, &onProgress);
+    handle.set(CURLOPT_XFERINFODATA, &transfer);
+    handle.set(CURLOPT_NOPROGRESS, 0L);
+}
+
 }  // namespace
 
 std::int32_t runHttpGet(const GetRequest& request, const GetCallbacks& callbacks,
                         std::string& error) {
-    initialiseCurlOnce();
-    const std::unique_ptr<CURL, CurlDeleter> handle(curl_easy_init());
-    const std::unique_ptr<curl_slist, HeaderListDeleter> headers(headerList(request.extraHeaders));
-    if (!handle) {
-        error = "the HTTP library could not be initialised";
-        return CURLE_FAILED_INIT;
-    }
-    CURL* curl = handle.get();
-    char errorText[CURL_ERROR_SIZE] = {};
-    // Every option below is supported by the libcurl we build against; a failure would show as a
-    // failed transfer, with its text in the error buffer.
-    curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, errorText);
-    curl_easy_setopt(curl, CURLOPT_URL, request.url.c_str());
-    curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(curl, CURLOPT_HTTPGET, 1L);
-    curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers.get());
-    // The answer of a proxy to CONNECT is not the server's: keep it out of the headers.
-    curl_easy_setopt(curl, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
-    curl_easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, 1L);
-    curl_easy_setopt(curl, CURLOPT_SSL_VERIFYHOST, 2L);
-    if (!request.caFile.empty()) {
-        curl_easy_setopt(curl, CURLOPT_CAINFO, request.caFile.c_str());
-    }
-    curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, request.connectTimeoutSeconds);
-    if (request.maxBytesPerSecond > 0) {
-        curl_easy_setopt(curl, CURLOPT_MAX_RECV_SPEED_LARGE,
-                         static_cast<curl_off_t>(request.maxBytesPerSecond));
-    }
     Transfer transfer{callbacks, std::chrono::seconds(request.stallSeconds)};
-    curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, &onHeader);
-    curl_easy_setopt(curl, CURLOPT_HEADERDATA, &transfer);
-    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &onBody);
-    curl_easy_setopt(curl, CURLOPT_WRITEDATA, &transfer);
-    // Called at least once a second, so it also watches for a stall and for a stop request.
-    curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, &onProgress);
-    curl_easy_setopt(curl, CURLOPT_XFERINFODATA, &transfer);
-    curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
-    CURLcode code = curl_easy_perform(curl);
+    char errorText[CURL_ERROR_SIZE] = {};
+    CURLcode code = CURLE_OK;
+    try {
+        curl::EasyHandle handle(
+            {request.caFile, std::chrono::seconds(request.connectTimeoutSeconds), {}});
+        const curl::HeaderList headers = headerList(request.extraHeaders);
+        handle.set(CURLOPT_ERRORBUFFER, errorText);
+        setTransferOptions(handle, request, headers, transfer);
+        code = curl_easy_perform(handle.get());
+    } catch (const curl::SetupError& failure) {
+        error = failure.what();
+        return static_cast<std::int32_t>(failure.code());
+    }
     if (transfer.stalled) {
         code = CURLE_OPERATION_TIMEDOUT;
         error = "no data received for " + std::to_string(request.stallSeconds) + " seconds";

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <atomic>
 #include <condition_variable>
-#include <cstdlib>
 #include <mutex>
 #include <thread>
 
@@ -18,11 +17,6 @@ namespace kx::inet {
 namespace {
 
 constexpr auto kWaitSlice = std::chrono::milliseconds(16);
-
-std::string environmentText(const char* name) {
-    const char* value = std::getenv(name);
-    return value != nullptr ? std::string(value) : std::string();
-}
 
 }  // namespace
 
@@ -62,13 +56,7 @@ struct Inet::Transfer {
     std::thread thread;
 };
 
-Inet::Inet(UiThreadPoster& poster)
-    : poster_(poster),
-      self_(std::make_shared<Inet*>(this)),
-      caFile_(environmentText("KX_CA_FILE")) {
-    const std::string limit = environmentText("KX_DOWNLOAD_RATE_LIMIT");
-    rateLimit_ = limit.empty() ? 0 : std::max<std::int64_t>(0, std::atoll(limit.c_str()));
-}
+Inet::Inet(UiThreadPoster& poster) : poster_(poster), self_(std::make_shared<Inet*>(this)) {}
 
 Inet::~Inet() {
     *self_ = nullptr;

@@ -15,8 +15,8 @@
 //
 // Settings as the old control named them, plus the download limits of this system: RequestTimeout
 // (seconds without a byte after which the request fails; default 60), CAFile (PEM file of trusted
-// authorities for https; starts from KX_CA_FILE) and a receive-rate limit in bytes per second
-// (starts from KX_DOWNLOAD_RATE_LIMIT; 0 means none), used to watch a download in slow motion.
+// authorities for https; "" at first, the system's store) and a receive-rate limit in bytes per
+// second (0 at first, meaning none), used to watch a download in slow motion.
 //
 // Every member is called on the window's thread.
 

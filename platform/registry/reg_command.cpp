@@ -231,9 +231,10 @@ long runDelete(const Command& command) {
 }
 
 void printUsage(std::ostream& out) {
-    out << "KXREG QUERY KeyName [/v ValueName | /ve]\n"
-           "KXREG ADD KeyName [/v ValueName | /ve] [/t REG_SZ | REG_EXPAND_SZ] [/d Data] [/f]\n"
-           "KXREG DELETE KeyName [/v ValueName | /ve] [/f]\n\n"
+    out << "Usage: KXREG QUERY KeyName [/v ValueName | /ve]\n"
+           "  or:  KXREG ADD KeyName [/v ValueName | /ve] [/t REG_SZ | REG_EXPAND_SZ] [/d Data] "
+           "[/f]\n"
+           "  or:  KXREG DELETE KeyName [/v ValueName | /ve] [/f]\n\n"
            "  KeyName  HKLM | HKCU | HKCR (or HKEY_LOCAL_MACHINE, ...) \\ SubKey\n"
            "  /f       accepted; there is never a prompt\n";
 }

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "scoped_replacement.h"
+
 namespace kx {
 
 // Buttons, icons and the default button, combined by addition as the old runtime's constants are.
@@ -69,5 +71,8 @@ std::int32_t MsgBox(const std::string& prompt, std::int32_t buttons = vbmsg::kOK
 // Installs the handler that MsgBox uses from now on and returns the previous one. An empty
 // handler restores the default (standard error, answered by the layout's default button).
 MessageBoxHandler setMessageBoxHandler(MessageBoxHandler handler);
+
+// Installs a handler for its own lifetime and then puts the previous one back.
+using ScopedMessageBoxHandler = ScopedReplacement<MessageBoxHandler, setMessageBoxHandler>;
 
 }  // namespace kx

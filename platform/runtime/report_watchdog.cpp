@@ -12,6 +12,8 @@
 #include <cstdint>
 #include <mutex>
 
+#include "debug_log.h"
+
 namespace kx {
 
 namespace {
@@ -79,7 +81,9 @@ bool prepareReportWatchdog() {
         return true;
     }
     static const bool atForkRegistered = pthread_atfork(nullptr, nullptr, resetInChild) == 0;
-    (void)atForkRegistered;
+    if (!atForkRegistered) {
+        debugLog("the report watchdog cannot reset itself in forked children");
+    }
     if (sem_init(&g_wake, 0, 0) != 0) {
         return false;
     }
@@ -87,15 +91,24 @@ bool prepareReportWatchdog() {
     // own threads.
     sigset_t all, previous;
     sigfillset(&all);
-    pthread_sigmask(SIG_SETMASK, &all, &previous);
+    if (pthread_sigmask(SIG_SETMASK, &all, &previous) != 0) {
+        sem_destroy(&g_wake);
+        return false;  // the thread would take signals meant for the program's own threads
+    }
     pthread_t thread{};
     const bool started = pthread_create(&thread, nullptr, watchdogMain, nullptr) == 0;
-    pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+    if (pthread_sigmask(SIG_SETMASK, &previous, nullptr) != 0) {
+        debugLog(
+            "the signal mask of the thread that started the report watchdog was not "
+            "restored");
+    }
     if (!started) {
         sem_destroy(&g_wake);
         return false;
     }
-    pthread_detach(thread);
+    if (pthread_detach(thread) != 0) {
+        debugLog("the report watchdog's thread could not be detached");
+    }
     g_running.store(true);
     return true;
 }

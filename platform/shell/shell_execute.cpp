@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <thread>
 #include <vector>
 
@@ -92,6 +93,26 @@ std::vector<std::string> commandFor(const std::string& program, const std::strin
     return argv;
 }
 
+// pkexec's arguments for "runas": the elevation helper beside the running program, when there is
+// one, with the folder the file must start in; else the file alone.
+std::vector<std::string> elevatedCommand(const std::string& pkexec, const std::string& file,
+                                         const std::string& parameters,
+                                         const std::string& directory) {
+    std::vector<std::string> argv = commandFor(pkexec, file, parameters);
+    char self[PATH_MAX];
+    const ssize_t length = ::readlink("/proc/self/exe", self, sizeof self - 1);
+    char here[PATH_MAX];
+    if (length <= 0 || (directory.empty() && ::getcwd(here, sizeof here) == nullptr)) {
+        return argv;
+    }
+    const std::string helper =
+        folderOf(std::string(self, static_cast<std::size_t>(length))) + "/" + kElevationHelper;
+    if (::access(helper.c_str(), X_OK) == 0) {
+        argv.insert(argv.begin() + 1, {helper, directory.empty() ? std::string(here) : directory});
+    }
+    return argv;
+}
+
 }  // namespace
 
 std::int32_t ShellExecute(const std::string& verb, const std::string& file,
@@ -115,6 +136,9 @@ std::int32_t ShellExecute(const std::string& verb, const std::string& file,
         if (helper.empty() || (runas && !executable)) {
             return code::kNoAssociation;
         }
+    }
+    if (runas) {
+        return startDetached(elevatedCommand(helper, file, parameters, directory), directory);
     }
     // xdg-open takes the file alone; parameters go only to programs.
     return startDetached(commandFor(helper, file, executable ? parameters : std::string()),

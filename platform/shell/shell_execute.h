@@ -4,7 +4,10 @@
 //
 //   default verb ("") and "open": an executable file (a regular file we may execute) is started
 //       directly with the parameters; any other existing file is handed to xdg-open.
-//   "runas": an executable file is started through pkexec, which asks for an administrator.
+//   "runas": an executable file is started through pkexec, which asks for an administrator. When
+//       the running program's folder holds kElevationHelper, pkexec runs that helper with the
+//       working folder, the file and the parameters: its polkit action names the program in the
+//       prompt, and it starts the file in that folder (pkexec itself starts in root's home).
 //   other verbs: not supported (31).
 //
 // The parameters are one text, split into arguments by the Windows rules
@@ -32,6 +35,8 @@ inline constexpr std::int32_t kOutOfMemory = 8;
 inline constexpr std::int32_t kBadFormat = 11;
 inline constexpr std::int32_t kNoAssociation = 31;
 }  // namespace code
+
+inline constexpr const char* kElevationHelper = "kxvantor-runas";
 
 inline constexpr std::int32_t SW_SHOWNORMAL = 1;
 inline constexpr std::int32_t SW_SHOWMINIMIZED = 2;

@@ -17,15 +17,20 @@ std::string folderFromEnvironment(const char* variable, const char* fallback) {
 }  // namespace
 
 std::string systemDirectory() {
-    return folderFromEnvironment("KX_SYSTEM_DIR", "/usr/local/lib/kestrix/system");
+    return folderFromEnvironment("KX_SYSTEM_DIR", "/var/lib/kestrix/system");
 }
 
 std::string windowsDirectory() {
-    return folderFromEnvironment("KX_WINDOWS_DIR", "/usr/local/share/kestrix/windows");
+    return folderFromEnvironment("KX_WINDOWS_DIR", "/var/lib/kestrix/windows");
 }
 
 std::string commonFilesDirectory() {
-    return folderFromEnvironment("KX_COMMON_FILES_DIR", "/usr/local/lib/kestrix/common");
+    return folderFromEnvironment("KX_COMMON_FILES_DIR", "/var/lib/kestrix/common");
+}
+
+std::string caFile() {
+    const char* value = std::getenv("KX_CA_FILE");
+    return value != nullptr ? value : "";
 }
 
 std::string tokenDirectory() {

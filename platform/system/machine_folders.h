@@ -3,13 +3,18 @@
 // an environment variable (set and not empty), so that tests and unusual installations never touch
 // the defaults. Paths come without a trailing "/".
 //
-//   systemDirectory()       KX_SYSTEM_DIR        /usr/local/lib/kestrix/system
+//   systemDirectory()       KX_SYSTEM_DIR        /var/lib/kestrix/system
 //                           where the Windows system folder's shared components live
-//   windowsDirectory()      KX_WINDOWS_DIR       /usr/local/share/kestrix/windows
-//   commonFilesDirectory()  KX_COMMON_FILES_DIR  /usr/local/lib/kestrix/common
+//   windowsDirectory()      KX_WINDOWS_DIR       /var/lib/kestrix/windows
+//   commonFilesDirectory()  KX_COMMON_FILES_DIR  /var/lib/kestrix/common
 //                           the "Common Files" folder; data-access components lie in its "System"
 //   tokenDirectory()        KX_TOKEN_DIR         $TMPDIR, else /tmp
 //                           the folder of "LastTickToken.tmp", the per-user temporary folder
+//
+// and one file that is no folder:
+//
+//   caFile()                KX_CA_FILE           "" (the system's certificate store)
+//                           the PEM file of the certificate authorities https is verified against
 
 #include <string>
 
@@ -19,6 +24,7 @@ std::string systemDirectory();
 std::string windowsDirectory();
 std::string commonFilesDirectory();
 std::string tokenDirectory();
+std::string caFile();
 
 // File name of the token that other components of the product leave for the error reports.
 inline constexpr const char* kLastTickTokenFileName = "LastTickToken.tmp";

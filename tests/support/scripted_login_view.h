@@ -110,7 +110,6 @@ class ScriptedMessageBoxes {
     };
 
     ScriptedMessageBoxes();
-    ~ScriptedMessageBoxes();
     ScriptedMessageBoxes(const ScriptedMessageBoxes&) = delete;
     ScriptedMessageBoxes& operator=(const ScriptedMessageBoxes&) = delete;
 
@@ -120,7 +119,7 @@ class ScriptedMessageBoxes {
   private:
     std::vector<Box> shown_;
     std::deque<std::int32_t> answers_;
-    MessageBoxHandler previous_;
+    ScopedMessageBoxHandler handler_;  // last: it goes before the lists it fills
 };
 
 }  // namespace kx::test

@@ -12,6 +12,7 @@
 #include <QVBoxLayout>
 #include <exception>
 
+#include "debug_log.h"
 #include "library_identity.h"
 #include "message_box.h"
 #include "qt_message_box.h"
@@ -137,8 +138,9 @@ void FrmError::tmrSteps_Timer() {
     runInProgress_ = true;
     try {
         runReportSequence();
-    } catch (const std::exception&) {
+    } catch (const std::exception& failure) {
         // Ends the tick silently; the next tick starts the sequence again with a new transfer.
+        debugLog(std::string("the report run failed and starts again: ") + failure.what());
     }
     runInProgress_ = false;
 }

@@ -1,5 +1,9 @@
 #include "qt_white_label.h"
 
+#include <exception>
+#include <string>
+
+#include "debug_log.h"
 #include "qt_control_object.h"
 #include "wl922_override.h"
 
@@ -9,8 +13,11 @@ void applyWhiteLabel(QWidget& form) {
     try {
         WL922_OVERRIDE whiteLabel;
         whiteLabel.ExecuteForm(qt::windowObject(form));
-    } catch (...) {
+    } catch (const std::exception& failure) {
         // Re-branding is cosmetic: whatever went wrong, the window is shown as it stands.
+        debugLog(std::string("the window is shown without its white label: ") + failure.what());
+    } catch (...) {
+        debugLog("the window is shown without its white label: an unknown failure");
     }
 }
 

@@ -51,7 +51,7 @@ QString toQString(const std::string& text) {
 
 }  // namespace
 
-QtLoginWindow::QtLoginWindow(LoadEnvironment environment)
+QtLoginWindow::QtLoginWindow(LauncherEnvironment environment)
     : widget_(new LoginWindowWidget(*this)),
       form_(std::make_unique<FrmLogin>(*this, std::move(environment))) {
     controls_ = createControls(*widget_);

@@ -24,7 +24,7 @@ class LoginWindowWidget;
 
 class QtLoginWindow final : public LoginView {
   public:
-    explicit QtLoginWindow(LoadEnvironment environment);
+    explicit QtLoginWindow(LauncherEnvironment environment);
     ~QtLoginWindow() override;
     QtLoginWindow(const QtLoginWindow&) = delete;
     QtLoginWindow& operator=(const QtLoginWindow&) = delete;

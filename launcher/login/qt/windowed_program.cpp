@@ -9,10 +9,15 @@
 #include <QApplication>
 #include <QSocketNotifier>
 #include <cerrno>
+#include <cstring>
+#include <iostream>
+#include <string>
 
+#include "crash_support.h"
 #include "qt_login_window.h"
 #include "qt_message_box.h"
 #include "run_time_error.h"
+#include "trap.h"
 
 namespace kx::launcher::qt {
 namespace {
@@ -28,12 +33,29 @@ void onTerminationSignal(int /*signalNumber*/) {
     errno = savedErrno;
 }
 
+[[noreturn]] void cannotWatchForTermination(const char* call, int error) {
+    raiseError(vberr::kPathFileAccessError, "KXVantor",
+               std::string("Cannot watch for the end signal: ") + call + " failed (" +
+                   std::strerror(error) + ")");
+}
+
+// A request to end while an error is being reported: the unload cannot run (the report holds the
+// program, and nothing may be saved after a failure), so the process ends as the error dialog's
+// Close ends it. The report's post blocks the event loop, so a request that arrives during the
+// post is acted on only once the post has finished or failed; one that arrives before it ends
+// the report unsent (its entry is already in the error log).
+void endDuringReport() {
+    std::cerr << "KXVantor: asked to end (SIGTERM) while an error was being reported; ending"
+              << std::endl;
+    crash::endLauncherProcess();
+}
+
 // Turns SIGTERM into a session-end unload of `window`, handled by the event loop. The handler
 // stays installed for the process; the notifier lives as long as the window's widget.
 void unloadOnTermination(QtLoginWindow& window) {
     int fds[2];
     if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0, fds) != 0) {
-        raiseError(vberr::kPathFileAccessError, "KXVantor", "Cannot watch for the end signal");
+        cannotWatchForTermination("socketpair", errno);
     }
     terminationPipeWrite = fds[1];
     auto* notifier = new QSocketNotifier(fds[0], QSocketNotifier::Read, window.window());
@@ -41,19 +63,26 @@ void unloadOnTermination(QtLoginWindow& window) {
         char drained[16];
         while (read(fd, drained, sizeof drained) > 0) {
         }
+        if (crash::reportInProgress()) {
+            endDuringReport();
+        }
         window.form().closeRequested(unloadmode::kAppWindows);
     });
     struct sigaction action {};
     action.sa_handler = onTerminationSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    sigaction(SIGTERM, &action, nullptr);
+    if (sigaction(SIGTERM, &action, nullptr) != 0) {
+        cannotWatchForTermination("sigaction", errno);
+    }
     // A request sent before this point waits, if the starter blocked the signal, and arrives now;
     // an inherited mask must not hide it for the rest of the run either.
     sigset_t terminate;
     sigemptyset(&terminate);
     sigaddset(&terminate, SIGTERM);
-    pthread_sigmask(SIG_UNBLOCK, &terminate, nullptr);
+    if (const int error = pthread_sigmask(SIG_UNBLOCK, &terminate, nullptr); error != 0) {
+        cannotWatchForTermination("pthread_sigmask", error);
+    }
 }
 
 }  // namespace
@@ -66,7 +95,7 @@ int runWindowedProgram(int& argc, char** argv, void (*Main)()) {
     return QApplication::exec();
 }
 
-void showLoginWindow(LoadEnvironment environment,
+void showLoginWindow(LauncherEnvironment environment,
                      const std::function<void(FrmLogin&)>& wireProcedures) {
     // Owned until the application quits; the process ends right after.
     auto* window = new QtLoginWindow(std::move(environment));

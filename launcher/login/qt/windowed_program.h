@@ -17,8 +17,10 @@ int runWindowedProgram(int& argc, char** argv, void (*Main)());
 // subsystems to it, loads it (Form_Load runs before the first paint) and shows it, modelessly: the
 // call returns at once and the window lives until it is unloaded. While it lives, SIGTERM (the
 // session ending, or another program asking the launcher to end) unloads it as the end of the
-// user's session does (unload mode 2), so the remembered login is saved.
-void showLoginWindow(LoadEnvironment environment,
+// user's session does (unload mode 2), so the remembered login is saved; while an error is being
+// reported it ends the process with exit code 1 instead, as the error dialog's Close does, once
+// the report's post (if under way) has finished or failed, and nothing is saved.
+void showLoginWindow(LauncherEnvironment environment,
                      const std::function<void(FrmLogin&)>& wireProcedures);
 
 }  // namespace kx::launcher::qt

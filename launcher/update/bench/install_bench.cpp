@@ -53,10 +53,11 @@ long statusKilobytes(const std::string& name) {
 Clock::duration launcherRun(const std::string& programDir, const std::string& login,
                             const std::function<void()>& atStart = {}) {
     resetLauncherState();
-    FolderSources folders = FolderSources::system();
-    folders.programFolder = [programDir] { return programDir; };
-    qt::QtLoginWindow window(LoadEnvironment{"", folders});
-    wireLoginProcedures(window.form(), folders);
+    LauncherEnvironment environment = LauncherEnvironment::ofThisProcess();
+    environment.commandLine.clear();
+    environment.folders.programFolder = [programDir] { return programDir; };
+    qt::QtLoginWindow window(std::move(environment));
+    wireLoginProcedures(window.form());
     window.show();
     LoginView& view = window.form().view();
     view.setText(Control::txtFilerCode, "BENCH");

@@ -15,6 +15,7 @@ namespace {
 
 constexpr int kUsageError = 2;
 constexpr int kDataError = 1;
+constexpr const char* kUsage = "Usage: kxrowset show FILE|- [--filter EXPR]\n";
 
 struct ShowCommand {
     std::string source;
@@ -51,9 +52,15 @@ std::string readBounded(std::istream& in) {
 
 int runKxRowset(const std::vector<std::string>& args, std::istream& in, std::ostream& out,
                 std::ostream& err) {
+    if (args.size() == 1 && args[0] == "--help") {
+        out << kUsage
+            << "Prints the schema and the rows of a persisted row set (ADO XML) as JSON; \"-\" "
+               "reads it from standard input, --filter keeps the rows the expression selects.\n";
+        return 0;
+    }
     const auto command = parseArguments(args);
     if (!command) {
-        err << "usage: kxrowset show FILE|- [--filter EXPR]\n";
+        err << kUsage;
         return kUsageError;
     }
     try {

@@ -2,6 +2,7 @@
 // The kxrowset command:
 //   kxrowset show FILE [--filter EXPR]   prints the schema and the (filtered) rows as JSON
 //   kxrowset show - [--filter EXPR]      reads the document from standard input
+//   kxrowset --help                      the usage line, on standard output
 // Exit codes: 0 success, 1 the document or the filter could not be used (the error's
 // description on the error stream), 2 a usage error.
 

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "http_transfer.h"
+#include "raised_error.h"
 #include "raw_http_listener.h"
 #include "scoped_environment.h"
 #include "self_signed_certificate.h"
@@ -86,6 +87,15 @@ TEST_F(SecureTransfer, TrustedCertificateIsAcceptedFromOptionsOrEnvironment) {
     environment.set("KX_CA_FILE", server.certFile());
     HTTPTransfer fromEnvironment;
     EXPECT_EQ(fromEnvironment.GetURLAsString(server.url("localhost")), "secure answer");
+}
+
+TEST_F(SecureTransfer, SettingTheHttpLibraryRejectsFailsTheSessionAsAnInvalidParameter) {
+    TransferOptions options;
+    options.caFile = std::string(9u << 20, 'a');  // libcurl refuses texts over 8 MiB
+    HTTPTransfer http(options);
+    const auto error = test::raisedError([&] { http.GetURLAsString(server.url("localhost")); });
+    EXPECT_EQ(error.number(), kSessionErrorNumber);
+    EXPECT_EQ(error.description(), "InternetOpen call failed, error 87");
 }
 
 void useNamedProxy(HTTPTransfer& http, std::uint16_t port) {

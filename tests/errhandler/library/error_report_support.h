@@ -31,5 +31,7 @@ class ReportServer {
 // report has ended (Close enabled), writes the dialog's error text and status line to standard
 // output as "error|status" and a line end, and presses Close.
 void watchForErrorDialogFromFirstEvent();
+// The same, but the process is sent SIGTERM instead of Close being pressed.
+void terminateAtErrorDialogFromFirstEvent();
 
 }  // namespace kx::test

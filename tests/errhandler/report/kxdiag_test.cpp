@@ -77,7 +77,7 @@ TEST(Kxdiag, WrongCommandLinesAreUsageErrors) {
                                                {"post", "http://127.0.0.1:1/x", "no-colon"}}) {
         const CommandResult run = kxdiag(args);
         EXPECT_EQ(run.code, kKxdiagUsage) << args[0];
-        EXPECT_NE(run.err.find("usage: kxdiag"), std::string::npos);
+        EXPECT_NE(run.err.find("Usage: kxdiag"), std::string::npos);
         EXPECT_TRUE(run.out.empty());
     }
 }

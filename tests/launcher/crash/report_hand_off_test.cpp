@@ -42,18 +42,16 @@ TEST(ReportHandOff, ErrorLibraryReceivesTheEightArgumentsAndNoBoxIsShown) {
     const std::string recordFile = (scratch / "record.txt").string();
     setenv("KX_TEST_ERROR_RECORD", recordFile.c_str(), 1);
     int boxes = 0;
-    const MessageBoxHandler previousBox =
-        setMessageBoxHandler([&](const std::string&, std::int32_t, const std::string&) {
-            ++boxes;
-            return vbmsg::kOK;
-        });
-    const EndProcessAction previousEnd = setEndProcessAction([](int) { throw ProcessEnded{}; });
-    modCrashSupport() = CrashSupportState{};
-
-    EXPECT_THROW(StartUpInit("BROKER"), ProcessEnded);
-
-    setEndProcessAction(previousEnd);
-    setMessageBoxHandler(previousBox);
+    {
+        const ScopedMessageBoxHandler countBoxes(
+            [&](const std::string&, std::int32_t, const std::string&) {
+                ++boxes;
+                return vbmsg::kOK;
+            });
+        const ScopedEndProcessAction unwind([](int) { throw ProcessEnded{}; });
+        modCrashSupport() = CrashSupportState{};
+        EXPECT_THROW(StartUpInit("BROKER"), ProcessEnded);
+    }
     unsetenv("KX_TEST_ERROR_RECORD");
     EXPECT_EQ(boxes, 0);
     EXPECT_EQ(kx::test::readFile(recordFile),

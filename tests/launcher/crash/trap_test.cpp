@@ -27,22 +27,6 @@ struct ShownBox {
 // Replaces the message box and the end of the process for one test.
 class TrapTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        previousBox_ = setMessageBoxHandler(
-            [this](const std::string& prompt, std::int32_t buttons, const std::string& title) {
-                boxes.push_back({prompt, buttons, title});
-                if (boxAction) {
-                    boxAction();
-                }
-                return vbmsg::kOK;
-            });
-        previousEnd_ = setEndProcessAction([](int code) { throw ProcessEnded{code}; });
-    }
-    void TearDown() override {
-        setMessageBoxHandler(std::move(previousBox_));
-        setEndProcessAction(std::move(previousEnd_));
-    }
-
     // Runs `procedure` and returns the exit code the trap ended the process with, or -1.
     template <typename F>
     int endCodeOf(F&& procedure) {
@@ -58,8 +42,15 @@ class TrapTest : public ::testing::Test {
     std::function<void()> boxAction;
 
   private:
-    MessageBoxHandler previousBox_;
-    EndProcessAction previousEnd_;
+    const ScopedMessageBoxHandler box_{
+        [this](const std::string& prompt, std::int32_t buttons, const std::string& title) {
+            boxes.push_back({prompt, buttons, title});
+            if (boxAction) {
+                boxAction();
+            }
+            return vbmsg::kOK;
+        }};
+    const ScopedEndProcessAction end_{[](int code) { throw ProcessEnded{code}; }};
 };
 
 std::string GetConfigValue(const std::string& key) {
@@ -75,7 +66,16 @@ std::string GetConfigValue(const std::string& key) {
 }
 
 TEST_F(TrapTest, RaisedErrorIsCapturedShownInTheFallbackBoxAndEndsTheProcess) {
+    testing::internal::CaptureStderr();
     EXPECT_EQ(endCodeOf([] { GetConfigValue("BaseURL"); }), 1);
+    const std::string told = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(told.rfind("KXVantor: the error library could not be created (ActiveX component "
+                         "can't create object: ",
+                         0),
+              0U)
+        << told;
+    EXPECT_NE(told.find(", error 429); the error is shown in the fallback message box\n"),
+              std::string::npos);
 
     ASSERT_EQ(boxes.size(), 1U);
     EXPECT_EQ(boxes[0].prompt,

@@ -2,6 +2,7 @@
 // one act named by its first argument, with the user in front of the error dialog played by
 // error_report_support.h.
 //   login               types DEMO, DEMO and a password into the login window and presses Login
+//   login-term          the same, but the process is sent SIGTERM once the report has ended
 //   fault-in-procedure  the trapped procedure Module1.GetHILOWord divides by zero (SIGFPE)
 //   fault-outside       a timer of the window events, outside every procedure, writes through a
 //                       null pointer (SIGSEGV)
@@ -48,7 +49,7 @@ void act() {
         }
         return static_cast<QWidget*>(nullptr);
     };
-    if (g_act == "login") {
+    if (g_act == "login" || g_act == "login-term") {
         static_cast<QLineEdit*>(named("txtFilerCode"))->setText(QStringLiteral("DEMO"));
         static_cast<QLineEdit*>(named("txtLogin"))->setText(QStringLiteral("DEMO"));
         static_cast<QLineEdit*>(named("txtPassword"))->setText(QStringLiteral("Secret-Pass"));
@@ -70,6 +71,7 @@ void DrivenMain() {
 int main(int argc, char** argv) {
     g_act = argc > 1 ? argv[1] : "";
     // A failure outside every procedure is reported in an application object of its own.
-    qAddPreRoutine(&kx::test::watchForErrorDialogFromFirstEvent);
+    qAddPreRoutine(g_act == "login-term" ? &kx::test::terminateAtErrorDialogFromFirstEvent
+                                         : &kx::test::watchForErrorDialogFromFirstEvent);
     return kx::launcher::runLauncher(argc, argv, &DrivenMain);
 }

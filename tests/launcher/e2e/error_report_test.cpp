@@ -35,10 +35,15 @@ class LauncherErrorReport : public ::testing::Test {
                                          std::to_string(test::unusedLoopbackPort()) + "/kxbo"}});
     }
 
-    // What the user saw ("error text|status") and the report stored, after an end with 1.
-    std::pair<std::string, nlohmann::ordered_json> run(const std::string& act) {
+    // What the user saw ("error text|status") and the report stored, after an end with 1;
+    // `told` receives the standard error.
+    std::pair<std::string, nlohmann::ordered_json> run(const std::string& act,
+                                                       std::string* told = nullptr) {
         const auto result = test::runProcess(program.string(), {act}, setup.dataFolder());
-        EXPECT_EQ(result.exitCode, 1) << result.err;
+        EXPECT_EQ(result.exitCode, 1) << result.out << result.err;
+        if (told != nullptr) {
+            *told = result.err;
+        }
         const auto reports = server.reports();
         EXPECT_EQ(reports.size(), ++reportsSoFar);
         return {result.out, reports.empty() ? nlohmann::ordered_json() : reports.back()};
@@ -74,6 +79,16 @@ TEST_F(LauncherErrorReport, AServerOutOfReachShowsTheDialogAndReportsTheMaskedDu
     const std::string log = test::readFile(setup.dataFolder() / "KXErrorLog.txt");
     EXPECT_NE(log.find(" frmLogin cmdLogin_Click "), std::string::npos) << log;
     EXPECT_EQ(log.find("Secret-Pass"), std::string::npos) << log;
+}
+
+TEST_F(LauncherErrorReport, SigtermWhileTheDialogIsOpenEndsTheLauncherWithTheReportSent) {
+    std::string told;
+    const auto [shown, report] = run("login-term", &told);
+    EXPECT_TRUE(shown.ends_with("|Transfer of data complete.\n")) << shown;
+    EXPECT_EQ(report.at("Routine"), "cmdLogin_Click");
+    EXPECT_NE(told.find("KXVantor: asked to end (SIGTERM) while an error was being reported"),
+              std::string::npos)
+        << told;
 }
 
 TEST_F(LauncherErrorReport, HardwareFaultsInsideAndOutsideProceduresAreReportedAlike) {

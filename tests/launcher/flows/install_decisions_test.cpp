@@ -1,6 +1,6 @@
 // What the install run decides row by row: counting and its warnings, the update summary, an
-// empty list, the skipped check, where the local version comes from (AltCheck, an existing font), an installer
-// that asks for a restart, and a start that fails three times.
+// empty list, the skipped check, where the local version comes from (AltCheck, an existing font),
+// an installer that asks for a restart, and a start that fails three times.
 
 #include <gtest/gtest.h>
 
@@ -49,14 +49,13 @@ TEST_P(CountingTest, SharedMachineCountsOrInstallsAndTellsAtTheStartRow) {
     const CountingCase& c = GetParam();
     publishOutdated(c.outdated);
     std::vector<std::string> notices;  // each box, with the status caption under it
-    const auto previous = setMessageBoxHandler([&](const std::string& prompt, auto, auto) {
+    const ScopedMessageBoxHandler noting([&](const std::string& prompt, auto, auto) {
         notices.push_back(prompt + "|" + view_.text(Control::frameStatus));
         return vbmsg::kOK;
     });
     const int ended = run({{"SharedEnvironment", "True"},
                            {"UPDATEADMINLOGIN", c.updateAdmin ? "ALICE" : "BOB"},
                            {"WarnIfUpdates", c.warnSetting}});
-    setMessageBoxHandler(previous);
     ASSERT_EQ(ended, -1);
     EXPECT_EQ(notices.size(), c.notice.empty() ? 0U : 1U);
     for (const std::string& notice : notices) {

@@ -10,7 +10,6 @@ LoginFlowTest::LoginFlowTest() {
     // A low key-derivation cost keeps the many logins of the suite quick.
     kxserver({"init", catalog().string(), "--pbkdf2-iterations", "1000"});
     addUser("ALICE", "s3cret");
-    previousEnd_ = crash::setEndProcessAction([](int code) { throw LauncherEnded{code}; });
 }
 
 LoginFlowTest::~LoginFlowTest() {
@@ -20,7 +19,6 @@ LoginFlowTest::~LoginFlowTest() {
             std::cerr << "message box: " << box.prompt << "\n";
         }
     }
-    crash::setEndProcessAction(std::move(previousEnd_));
 }
 
 std::string LoginFlowTest::admin(const std::string& command,
@@ -67,11 +65,10 @@ void LoginFlowTest::startLauncher(const ConfigRows& extraConfig, const std::stri
     ConfigRows rows = {{"BaseURL", baseUrl.empty() ? serve_->url() : baseUrl}};
     rows.insert(rows.end(), extraConfig.begin(), extraConfig.end());
     setup_.configure(rows);
-    const launcher::LoadEnvironment environment = setup_.environment();
-    form_ = std::make_unique<launcher::FrmLogin>(view_, environment);
+    form_ = std::make_unique<launcher::FrmLogin>(view_, setup_.environment());
     view_.attach(*form_);
     form_->Load();
-    launcher::wireLoginProcedures(*form_, environment.folders);
+    launcher::wireLoginProcedures(*form_);
 }
 
 void LoginFlowTest::login(const std::string& filerCode, const std::string& login,

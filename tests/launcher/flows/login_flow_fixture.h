@@ -74,7 +74,7 @@ class LoginFlowTest : public ::testing::Test {
     std::unique_ptr<launcher::FrmLogin> form_;
 
   private:
-    crash::EndProcessAction previousEnd_;
+    const crash::ScopedEndProcessAction end_{[](int code) { throw LauncherEnded{code}; }};
 };
 
 }  // namespace kx::test

@@ -170,7 +170,7 @@ struct ProcessEnded {
 
 TEST_F(FrmLoginTest, FailingLoadIsReportedAndEndsTheProgramWithoutSavingTheLogin) {
     storeLogin("ACME", "JSMITH", "1");
-    const auto previous = crash::setEndProcessAction([](int code) { throw ProcessEnded{code}; });
+    const crash::ScopedEndProcessAction unwind([](int code) { throw ProcessEnded{code}; });
     ScriptedLoginView view;
     FrmLogin form(view, setup.environment());
     view.attach(form);
@@ -182,7 +182,6 @@ TEST_F(FrmLoginTest, FailingLoadIsReportedAndEndsTheProgramWithoutSavingTheLogin
     } catch (const ProcessEnded& ended) {
         exitCode = ended.exitCode;
     }
-    crash::setEndProcessAction(previous);
 
     EXPECT_EQ(exitCode, 1);
     // Without the error library the report is the fallback box, naming the load handler.

@@ -27,14 +27,17 @@ LauncherTestSetup::LauncherTestSetup() {
     launcher::resetLauncherState();
 }
 
-launcher::LoadEnvironment LauncherTestSetup::environment(const std::string& commandLine) const {
+launcher::LauncherEnvironment LauncherTestSetup::environment(const std::string& commandLine) const {
     const std::string program = programFolder().string();
     const std::string data = dataFolder().string();
     const std::string machine = (dir_ / "machine").string();
-    launcher::FolderSources folders{[program] { return program; }, [data] { return data; },
-                                    [machine] { return machine + "/system"; },
-                                    [machine] { return machine; }};
-    return {commandLine, folders};
+    launcher::LauncherEnvironment environment;
+    environment.commandLine = commandLine;
+    environment.folders = {[program] { return program; }, [data] { return data; },
+                           [machine] { return machine + "/system"; },
+                           [machine] { return machine; }};
+    environment.newDataSpace = launcher::connectorTrusting("");
+    return environment;
 }
 
 void LauncherTestSetup::configure(const ConfigRows& rows) const {

@@ -24,8 +24,9 @@ class LauncherTestSetup {
 
     std::filesystem::path programFolder() const { return dir_ / "program"; }
     std::filesystem::path dataFolder() const { return dir_ / "data"; }
-    // The folders a start takes its facts from, with `commandLine` as the program's arguments.
-    launcher::LoadEnvironment environment(const std::string& commandLine = "") const;
+    // The environment of a start in these folders, with `commandLine` as the program's arguments,
+    // the system's certificate store and no download limit.
+    launcher::LauncherEnvironment environment(const std::string& commandLine = "") const;
     // Writes the configuration file into the program folder.
     void configure(const ConfigRows& rows) const;
 

@@ -29,7 +29,7 @@ struct SeenBox {
 std::int32_t showAndAct(const std::string& prompt, std::int32_t buttons, const std::string& title,
                         SeenBox& seen, const std::function<void(QMessageBox&)>& act) {
     test::qtTestApplication();
-    const auto previous = setMessageBoxHandler(showQtMessageBox);
+    const ScopedMessageBoxHandler qtBoxes(showQtMessageBox);
     QTimer::singleShot(0, [&] {
         auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
         if (box == nullptr) {
@@ -45,9 +45,7 @@ std::int32_t showAndAct(const std::string& prompt, std::int32_t buttons, const s
         seen.defaultButton = box->defaultButton()->text().remove(QLatin1Char('&'));
         act(*box);
     });
-    const std::int32_t answer = MsgBox(prompt, buttons, title);
-    setMessageBoxHandler(previous);
-    return answer;
+    return MsgBox(prompt, buttons, title);
 }
 
 void press(QMessageBox& box, QMessageBox::StandardButton which) {

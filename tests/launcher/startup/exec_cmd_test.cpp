@@ -1,4 +1,6 @@
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -85,6 +87,9 @@ TEST_F(ExecCmdRun, AnUnquotedProgramPathWithBlanksIsFoundAsWindowsFindsIt) {
     EXPECT_EQ(arguments(), "/q:a\n/c:dasetup.exe /q /n\n");
     EXPECT_EQ(ExecCmd("\"" + program + "\" \"a b\" c"), 3);
     EXPECT_EQ(arguments(), "a b\nc\n");
+    // Alone on the line, the whole path is the program.
+    EXPECT_EQ(ExecCmd(script("Kestrix Vantor/Temp/KXDemoSetup.sh", 4)), 4);
+    EXPECT_EQ(arguments(), "\n");  // printf with no arguments prints one empty line
 }
 
 // The fault is real: the sanitizers must not stop it before the hardware does.
@@ -98,6 +103,8 @@ __attribute__((noinline, no_sanitize("undefined"))) int writeThroughNull(pid_t*,
 TEST(ExecCmdTrap, AnAccessViolationInsideTheStartIsReportedFromExecCmdOfModule1) {
     const test::ChildResult child = test::runInChild([] {
         const test::ScopedRegistry noErrorLibrary;  // the report falls back to its message box
+        // Only the box is compared; the note on the missing library goes to standard error.
+        ASSERT_EQ(::dup2(::open("/dev/null", O_WRONLY | O_CLOEXEC), STDERR_FILENO), STDERR_FILENO);
         crash::qtrInstallFilter();
         setMessageBoxHandler([](const std::string& prompt, std::int32_t, const std::string& title) {
             test::emit(title + "|" + prompt);

@@ -56,8 +56,8 @@ class LauncherFonts : public ::testing::Test {
     test::TempDir program_;
     test::TempDir runtime_;
     test::TempDir windows_;
-    test::ScopedEnv runtimeDir_{"XDG_RUNTIME_DIR", runtime_.str()};
-    test::ScopedEnv windowsDir_{"KX_WINDOWS_DIR", windows_.str()};
+    const FontPlaces places_{program_.str(), (windows_ / "Fonts").string(),
+                             (runtime_ / "kestrix-fonts").string()};
     test::ScopedEnv fontconfigFile_{"FONTCONFIG_FILE", nullptr};
 };
 
@@ -65,7 +65,7 @@ TEST_F(LauncherFonts, PresentFilesAreRegisteredInOrderAndMissingOrBrokenOnesSkip
     fs::copy_file(fs::path(KX_LAUNCHER_FONTS_DIR) / "ZN-39.ttf", program_ / "ZN-39.ttf");
     fs::copy_file(fs::path(KX_LAUNCHER_FONTS_DIR) / "fre3of9x.ttf", program_ / "fre3of9x.ttf");
     test::writeFile(program_ / "free3of9.ttf", "not a font");
-    const std::vector<std::string> registered = registerLauncherFonts(program_.str());
+    const std::vector<std::string> registered = registerLauncherFonts(places_);
     EXPECT_EQ(registered, (std::vector<std::string>{(program_ / "fre3of9x.ttf").string(),
                                                     (program_ / "ZN-39.ttf").string()}));
     const std::set<std::string> files = fontFilesOf(FcConfigGetCurrent());
@@ -81,7 +81,7 @@ TEST_F(LauncherFonts, StartedProgramsSeeTheFontsAndTheMachineFontsFolderWithoutC
     fs::create_directory(windows_ / "Fonts");
     fs::copy_file(fs::path(KX_LAUNCHER_FONTS_DIR) / "Pd2nn___.ttf",
                   windows_ / "Fonts" / "inst.ttf");
-    ASSERT_EQ(registerLauncherFonts(program_.str()).size(), 4U);
+    ASSERT_EQ(registerLauncherFonts(places_).size(), 4U);
 
     const fs::path config = runtime_ / "kestrix-fonts" / "fonts.conf";
     ASSERT_STREQ(std::getenv("FONTCONFIG_FILE"), config.c_str());
@@ -95,7 +95,7 @@ TEST_F(LauncherFonts, StartedProgramsSeeTheFontsAndTheMachineFontsFolderWithoutC
         EXPECT_NE(seen.find(family), std::string::npos) << family;
     }
     // A second start rewrites the same configuration instead of nesting it.
-    registerLauncherFonts(program_.str());
+    registerLauncherFonts(places_);
     EXPECT_EQ(test::readFile(config).find(config.string()), std::string::npos);
 }
 

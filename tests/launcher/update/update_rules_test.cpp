@@ -76,14 +76,13 @@ TEST(CacheRefresh, DeletesBothCacheFoldersOnlyAfterConfirmation) {
     test::writeFile(dir / "CLIENT" / "f", "x");
     std::vector<std::string> shown;
     std::vector<std::int32_t> answers = {vbmsg::kCancel, vbmsg::kOK, vbmsg::kOK};
-    const auto previous = setMessageBoxHandler([&](const std::string& prompt, auto, auto) {
+    const ScopedMessageBoxHandler answering([&](const std::string& prompt, auto, auto) {
         shown.push_back(prompt);
         return answers[shown.size() - 1];
     });
     cmdRefresh_Click();
     EXPECT_TRUE(std::filesystem::exists(dir / "CLIENT")) << "Cancel deletes nothing";
     cmdRefresh_Click();
-    setMessageBoxHandler(previous);
     EXPECT_EQ(shown, (std::vector<std::string>{kRefreshQuestion, kRefreshQuestion, kRefreshDone}));
     EXPECT_FALSE(std::filesystem::exists(dir / "BROKER") ||
                  std::filesystem::exists(dir / "CLIENT"));

@@ -93,9 +93,13 @@ TEST_F(DataSpaceTransport, HttpsVerifiesTheCertificateAndTrustsAConfiguredCaFile
 
     dataSpace_.setCAFile(caFile.string());
     EXPECT_EQ(callAt(server.url("/bo")).asString(), "secure");
+}
 
-    environment_.set("KX_CA_FILE", caFile.string());
-    EXPECT_EQ(DataSpace().CreateObject("P.C", server.url())->call("Get").asString(), "secure");
+TEST_F(DataSpaceTransport, SettingTheHttpLibraryRejectsFailsTheCallWithItsReason) {
+    dataSpace_.setCAFile(std::string(9u << 20, 'a'));  // libcurl refuses texts over 8 MiB
+    const auto error = raisedError([&] { callAt("http://127.0.0.1:9/bo"); });
+    EXPECT_EQ(error.number(), errors::kTransferFailed);
+    EXPECT_NE(error.description().find("CURLOPT_CAINFO"), std::string::npos);
 }
 
 TEST_F(DataSpaceTransport, CallsGoThroughTheProxyOfTheEnvironmentUnlessExcluded) {

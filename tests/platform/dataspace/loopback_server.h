@@ -16,13 +16,9 @@
 
 namespace kx::test {
 
-// The environment of a data-space test, cleared before a DataSpace reads it: no proxy and no CA
-// file configured on the machine running the tests.
+// The environment of a data-space test: no proxy configured on the machine running the tests.
 struct TransportEnvironment : ScopedEnvironment {
-    TransportEnvironment() {
-        clearProxyVariables();
-        unset("KX_CA_FILE");
-    }
+    TransportEnvironment() { clearProxyVariables(); }
 };
 
 struct ReceivedRequest {

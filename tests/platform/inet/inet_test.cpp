@@ -105,5 +105,12 @@ TEST_F(InetTest, RefusedConnectionRaisesState11) {
               std::vector<std::int16_t>{state::icError});
 }
 
+TEST_F(InetTest, SettingTheHttpLibraryRejectsRaisesState11WithItsReason) {
+    inet_.setCAFile(std::string(9u << 20, 'a'));  // libcurl refuses texts over 8 MiB
+    EXPECT_EQ(fetch(url("/file")), std::vector<std::int16_t>{state::icError});
+    EXPECT_EQ(inet_.ResponseCode(), 43);  // CURLE_BAD_FUNCTION_ARGUMENT
+    EXPECT_NE(inet_.ResponseInfo().find("CURLOPT_CAINFO"), std::string::npos);
+}
+
 }  // namespace
 }  // namespace kx::inet

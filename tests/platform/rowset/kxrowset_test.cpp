@@ -81,7 +81,7 @@ TEST(KxRowsetTool, BadInputExitsNonZeroWithTheDescription) {
         {"show -", "<xml><broken></xml>", 1, "not well-formed XML"},
         {"show " + quoted(fixture("authors.xml")) + " --filter \"state ==\"", "", 1,
          "filter criterion is invalid"},
-        {"list", "", 2, "usage: kxrowset show"},
+        {"list", "", 2, "Usage: kxrowset show"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE("case: " + c.arguments);

@@ -47,5 +47,27 @@ TEST(ShellExecute, ProgramsStartDetachedAndFailuresGiveTheShellsCodes) {
     }
 }
 
+TEST(ShellExecute, RunasGoesThroughPkexecAndTheHelperBesideTheProgramKeepsTheFolder) {
+    test::TempDir dir;
+    const test::ScopedEnv path("PATH", dir.str() + ":/usr/bin:/bin");
+    // pkexec as it is once the administrator said yes: records its arguments, then runs them.
+    test::writeFile(dir / "pkexec", "#!/bin/sh\nprintf '%s|' \"$@\" > " +
+                                        (dir / "pkexec.args").string() + "\ncd /\nexec \"$@\"\n");
+    test::writeFile(dir / "sub" / "app", "#!/bin/sh\n{ pwd; printf '%s|' \"$@\"; } > " +
+                                             (dir / "started").string() + "\n");
+    fs::permissions(dir / "pkexec", fs::perms::owner_all);
+    fs::permissions(dir / "sub" / "app", fs::perms::owner_all);
+    const std::string app = (dir / "sub" / "app").string();
+
+    EXPECT_GT(ShellExecute("RunAs", app, "\"a b\" c", (dir / "sub").string(), SW_SHOWNORMAL), 32);
+    for (int wait = 0; wait < 500 && !fs::exists(dir / "started"); ++wait) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    const fs::path helper = fs::read_symlink("/proc/self/exe").parent_path() / kElevationHelper;
+    EXPECT_EQ(test::readFile(dir / "pkexec.args"),
+              helper.string() + "|" + (dir / "sub").string() + "|" + app + "|a b|c|");
+    EXPECT_EQ(test::readFile(dir / "started"), (dir / "sub").string() + "\na b|c|");
+}
+
 }  // namespace
 }  // namespace kx::shell

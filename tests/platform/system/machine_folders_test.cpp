@@ -28,9 +28,9 @@ TEST(MachineFolders, UnsetOrEmptyVariablesGiveTheDefaults) {
     environment.set("KX_SYSTEM_DIR", "");
     environment.unset("KX_WINDOWS_DIR");
     environment.unset("KX_COMMON_FILES_DIR");
-    EXPECT_EQ(systemDirectory(), "/usr/local/lib/kestrix/system");
-    EXPECT_EQ(windowsDirectory(), "/usr/local/share/kestrix/windows");
-    EXPECT_EQ(commonFilesDirectory(), "/usr/local/lib/kestrix/common");
+    EXPECT_EQ(systemDirectory(), "/var/lib/kestrix/system");
+    EXPECT_EQ(windowsDirectory(), "/var/lib/kestrix/windows");
+    EXPECT_EQ(commonFilesDirectory(), "/var/lib/kestrix/common");
 }
 
 TEST(MachineFolders, TokenFolderFallsBackToTheUsersTemporaryFolder) {

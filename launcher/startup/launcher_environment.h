@@ -1,0 +1,48 @@
+#pragma once
+// What the launcher takes from the machine it runs on and from its own process, gathered once by
+// Main and handed down to the window and the procedures it wires; tests build their own instead
+// of changing the process's variables.
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "data_space.h"
+#include "directories.h"
+#include "system_utilities.h"
+
+namespace kx::launcher {
+
+// Creates the remote data-space connector of one login or one start.
+using ConnectorFactory = std::function<std::shared_ptr<dataspace::DataSpace>()>;
+
+struct LauncherEnvironment {
+    std::string commandLine;  // the program's arguments, joined by blanks
+    FolderSources folders;    // the program's folder, the per-user data folder, machine folders
+    // PEM file of the authorities https is verified against, for remote calls and downloads;
+    // "": the system's store.
+    std::string caFile;
+    // Downloads receive at most this many bytes per second (0: no limit), to watch one.
+    std::int64_t downloadRateLimit = 0;
+    ConnectorFactory newDataSpace;
+    // This user session's private folder for the fonts published to started programs; "": none
+    // are published.
+    std::string fontSessionFolder;
+    // Starts the programs the install run waits for (installers, regsvr32).
+    SpawnFunction spawn = posixSpawnProgram;
+
+    // This process's command line, folders (FolderSources::system()) and font session folder
+    // (sessionFontFolderOfThisProcess), and the variables KX_CA_FILE and KX_DOWNLOAD_RATE_LIMIT
+    // (a count of bytes; anything else means no limit).
+    static LauncherEnvironment ofThisProcess();
+};
+
+// Connectors whose calls trust `caFile` ("" : the system's store), with the default time-outs.
+ConnectorFactory connectorTrusting(std::string caFile);
+
+// The download rate limit a variable's text asks for: a positive count of bytes per second, or 0
+// for no limit (unset, empty, not a number, zero or negative).
+std::int64_t downloadRateLimitFrom(const char* text);
+
+}  // namespace kx::launcher
