@@ -51,12 +51,11 @@ TEST(MessageBoxLayout, DecodesButtonsDefaultEscapeAndIcon) {
 
 // Without a window the box is answered by its default button, never by a button it lacks.
 TEST(MsgBox, WithoutAHandlerAnswersWithTheDefaultButton) {
-    const auto previous = setMessageBoxHandler({});
+    const ScopedMessageBoxHandler none{MessageBoxHandler{}};
     EXPECT_EQ(MsgBox("q", kYesNoCancel), kYes);
     EXPECT_EQ(MsgBox("q", kAbortRetryIgnore + kDefaultButton2), kRetry);
     EXPECT_EQ(MsgBox("q", kRetryCancel), kRetry);
     EXPECT_EQ(MsgBox("q", kOKCancel + kDefaultButton2), kCancel);
-    setMessageBoxHandler(previous);
 }
 
 TEST(PromptLines, CarriageReturnsAloneOrBeforeALineFeedBecomeLineFeeds) {
