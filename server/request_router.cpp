@@ -170,7 +170,7 @@ struct RequestRouter::Impl {
             return refusal(400, request.method, request.path, "it has no fields.");
         }
         return guarded(request, [&] {
-            const auto dropped = catalog.lock()->addErrorReport(
+            const auto dropped = catalog.lock()->reports().add(
                 fields, request.clientAddress, options.clock(), options.reportStoreLimit);
             if (dropped.count > 0) {
                 log.note("dropped the " + std::to_string(dropped.count) +

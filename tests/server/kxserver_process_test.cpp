@@ -43,7 +43,7 @@ int openFile(const std::filesystem::path& file, int flags) {
 
 // Runs kxserver to completion with its output captured in files of `scratch`.
 kx::test::ProcessResult run(const kx::test::TempDir& scratch, std::vector<std::string> args,
-             const std::string& input = {}) {
+                            const std::string& input = {}) {
     kx::test::writeFile(scratch / "stdin", input);
     const int in = openFile(scratch / "stdin", O_RDONLY);
     const int out = openFile(scratch / "stdout", O_WRONLY | O_CREAT | O_TRUNC);
@@ -239,7 +239,7 @@ TEST(KxserverCommandLine, ListsReportsWithoutHoldingThemAllInMemory) {
     {
         Catalog catalog(dir);
         for (int i = 0; i < kReports; ++i) {
-            catalog.addErrorReport({{"Context", std::string(1 << 20, 'x')}}, "127.0.0.1", 0);
+            catalog.reports().add({{"Context", std::string(1 << 20, 'x')}}, "127.0.0.1", 0);
         }
     }
     const auto listed = run(scratch, {"reports", dir});
