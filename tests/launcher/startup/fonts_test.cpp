@@ -15,16 +15,17 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// The families fontconfig lists for a configuration.
-std::set<std::string> familiesOf(FcConfig* config) {
-    std::set<std::string> families;
+// The font files fontconfig lists for a configuration. Files, not families: the machine may
+// have the same fonts installed elsewhere.
+std::set<std::string> fontFilesOf(FcConfig* config) {
+    std::set<std::string> files;
     FcPattern* pattern = FcPatternCreate();
-    FcObjectSet* objects = FcObjectSetBuild(FC_FAMILY, nullptr);
+    FcObjectSet* objects = FcObjectSetBuild(FC_FILE, nullptr);
     FcFontSet* fonts = FcFontList(config, pattern, objects);
     for (int i = 0; fonts != nullptr && i < fonts->nfont; ++i) {
-        FcChar8* family = nullptr;
-        if (FcPatternGetString(fonts->fonts[i], FC_FAMILY, 0, &family) == FcResultMatch) {
-            families.insert(reinterpret_cast<const char*>(family));
+        FcChar8* file = nullptr;
+        if (FcPatternGetString(fonts->fonts[i], FC_FILE, 0, &file) == FcResultMatch) {
+            files.insert(reinterpret_cast<const char*>(file));
         }
     }
     if (fonts != nullptr) {
@@ -32,7 +33,7 @@ std::set<std::string> familiesOf(FcConfig* config) {
     }
     FcObjectSetDestroy(objects);
     FcPatternDestroy(pattern);
-    return families;
+    return files;
 }
 
 // What a started program sees: the output of fc-list run with the launcher's environment.
@@ -67,10 +68,10 @@ TEST_F(LauncherFonts, PresentFilesAreRegisteredInOrderAndMissingOrBrokenOnesSkip
     const std::vector<std::string> registered = registerLauncherFonts(program_.str());
     EXPECT_EQ(registered, (std::vector<std::string>{(program_ / "fre3of9x.ttf").string(),
                                                     (program_ / "ZN-39.ttf").string()}));
-    const std::set<std::string> families = familiesOf(FcConfigGetCurrent());
-    EXPECT_TRUE(families.count("ZN 39"));
-    EXPECT_TRUE(families.count("Free 3 of 9 Extended"));
-    EXPECT_FALSE(families.count("Free 3 of 9"));
+    const std::set<std::string> files = fontFilesOf(FcConfigGetCurrent());
+    EXPECT_TRUE(files.count((program_ / "ZN-39.ttf").string()));
+    EXPECT_TRUE(files.count((program_ / "fre3of9x.ttf").string()));
+    EXPECT_FALSE(files.count((program_ / "free3of9.ttf").string()));
 }
 
 TEST_F(LauncherFonts, StartedProgramsSeeTheFontsAndTheMachineFontsFolderWithoutCopies) {
