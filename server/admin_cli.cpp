@@ -157,8 +157,11 @@ void publishCommand(const Arguments& a, std::ostream& out) {
     options.altCheck = a.value("--alt-check");
     options.altCheckRegValue = a.value("--alt-check-reg-value");
     options.sequence = optionalInteger(a, "--sequence", 0, 1, kStartRowSequence - 1);
-    const int count = publishFolder(catalog, options, nowSeconds());
-    out << "published " << count << " file(s) to group " << options.group << "\n";
+    const auto published = publishFolder(catalog, options, nowSeconds());
+    out << "published " << published.count << " file(s) to group " << options.group << "\n";
+    for (const auto& name : published.skipped) {
+        out << "not published: " << name << " (not a regular file)\n";
+    }
 }
 
 void addStartRowCommand(const Arguments& a, std::ostream&) {
