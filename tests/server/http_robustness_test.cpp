@@ -200,7 +200,9 @@ TEST_F(ServerTest, InternalFailuresAreLoggedNotShownAndTheLogTimesEachRequest) {
     ASSERT_TRUE(std::regex_search(log, match, std::regex(R"(400 \d+ ([0-9.]+)ms)"))) << log;
     EXPECT_LT(std::stod(match[1]), 10'000.0) << log;
     ASSERT_TRUE(std::regex_search(log, match, std::regex(R"(/slow-body \d+ \d+ ([0-9.]+)ms)")));
-    EXPECT_GE(std::stod(match[1]), 400.0) << log;
+    // The server starts its clock once the first bytes are read, a little after they were sent:
+    // the time is a hair under the 400 ms slept, yet far above the body's own arrival.
+    EXPECT_GE(std::stod(match[1]), 350.0) << log;
 }
 
 }  // namespace
