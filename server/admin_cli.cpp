@@ -1,25 +1,19 @@
 #include "admin_cli.h"
 
-#include <pthread.h>
-#include <signal.h>
-#include <sys/resource.h>
-
 #include <algorithm>
-#include <atomic>
-#include <charconv>
 #include <chrono>
-#include <functional>
 #include <iostream>
 #include <map>
 #include <set>
 #include <stdexcept>
-#include <thread>
 
 #include "catalog.h"
 #include "demo_catalog.h"
 #include "http_server.h"
 #include "password.h"
 #include "publish.h"
+#include "serve_until_stopped.h"
+#include "whole_number.h"
 
 namespace kx::server {
 
@@ -41,13 +35,17 @@ struct Arguments {
     }
 };
 
+// One command: its name and usage (the arguments after the name), the number of arguments
+// that are not options, the options that take a value and those that stand alone, and what
+// runs it. The table below names each member it sets; the empty initialisers keep GCC 12 from
+// warning about the option sets a command leaves out.
 struct Command {
     std::string name;
-    std::string usage;  // the arguments after the command name
-    std::set<std::string> valueOptions;
-    std::set<std::string> flagOptions;
-    std::size_t positionalCount;
-    std::function<int(const Arguments&, std::ostream&)> run;
+    std::string usage;
+    std::size_t positionalCount = 0;
+    std::set<std::string> valueOptions{};
+    std::set<std::string> flagOptions{};
+    void (*run)(const Arguments&, std::ostream&) = nullptr;
 };
 
 Arguments parseArguments(const std::vector<std::string>& args, const Command& command) {
@@ -75,13 +73,12 @@ Arguments parseArguments(const std::vector<std::string>& args, const Command& co
 
 std::int64_t parseInteger(const std::string& text, const std::string& what, std::int64_t min,
                           std::int64_t max) {
-    std::int64_t value = 0;
-    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (ec != std::errc() || end != text.data() + text.size() || value < min || value > max) {
+    const auto value = parseWholeNumber(text, min, max);
+    if (!value) {
         throw UsageError(what + " must be a whole number from " + std::to_string(min) + " to " +
                          std::to_string(max) + ", not \"" + text + "\"");
     }
-    return value;
+    return *value;
 }
 
 std::int64_t optionalInteger(const Arguments& a, const std::string& option, std::int64_t fallback,
@@ -98,55 +95,34 @@ std::int64_t nowSeconds() {
         .count();
 }
 
-// A server holds a descriptor per client: take all the open files the system allows.
-void raiseOpenFileLimit() {
-    rlimit files{};
-    if (getrlimit(RLIMIT_NOFILE, &files) == 0 && files.rlim_cur < files.rlim_max) {
-        files.rlim_cur = files.rlim_max;
-        setrlimit(RLIMIT_NOFILE, &files);
+std::string readPassword(const std::string& argument) {
+    if (argument != "-") {
+        return argument;
     }
+    std::string line;
+    std::getline(std::cin, line);
+    if (!line.empty() && line.back() == '\r') {
+        line.pop_back();
+    }
+    return line;
 }
 
-int serve(const Arguments& a, std::ostream& out) {
-    ServerOptions options;
-    options.dir = a.positional[0];
-    options.address = a.value("--address", "127.0.0.1");
-    options.port = static_cast<int>(optionalInteger(a, "--port", 0, 0, 65535));
-    options.publicUrl = a.value("--public-url");
-    options.reportStoreLimit = static_cast<std::uint64_t>(
-        optionalInteger(a, "--report-store-limit",
-                        static_cast<std::int64_t>(options.reportStoreLimit), 1 << 20, kMaxId));
-    options.log = &std::cerr;
-    raiseOpenFileLimit();
-
-    // SIGINT and SIGTERM are taken by one waiting thread rather than a handler, so that stopping
-    // the server runs as ordinary code. The mask is set before any server thread exists.
-    sigset_t stopSignals;
-    sigemptyset(&stopSignals);
-    sigaddset(&stopSignals, SIGINT);
-    sigaddset(&stopSignals, SIGTERM);
-    sigset_t previous;
-    pthread_sigmask(SIG_BLOCK, &stopSignals, &previous);
-
-    KxServer server(options);
-    out << server.bind() << std::endl;
-    std::atomic<bool> finished{false};
-    std::thread waiter([&] {
-        int signal = 0;
-        sigwait(&stopSignals, &signal);
-        if (!finished) {
-            server.stop();
-        }
-    });
-    server.run();
-    finished = true;
-    pthread_kill(waiter.native_handle(), SIGTERM);
-    waiter.join();
-    pthread_sigmask(SIG_SETMASK, &previous, nullptr);
-    return 0;
+void initCommand(const Arguments& a, std::ostream&) {
+    Catalog::create(a.positional[0], static_cast<std::uint32_t>(optionalInteger(
+                                         a, "--pbkdf2-iterations", kDefaultPbkdf2Iterations, 1,
+                                         kMaxPbkdf2Iterations)));
 }
 
-int addDeployment(const Arguments& a, std::ostream& out) {
+void addUserCommand(const Arguments& a, std::ostream&) {
+    Catalog(a.positional[0])
+        .addUser(a.positional[1], a.positional[2], readPassword(a.positional[3]));
+}
+
+void addServerCommand(const Arguments& a, std::ostream&) {
+    Catalog(a.positional[0]).addLoginServer(a.positional[1], a.positional[2]);
+}
+
+void addDeploymentCommand(const Arguments& a, std::ostream& out) {
     Catalog catalog(a.positional[0]);
     Deployment d;
     d.id = optionalInteger(a, "--id", 0, 0, kMaxId);
@@ -158,10 +134,15 @@ int addDeployment(const Arguments& a, std::ostream& out) {
     d.installGroupId = optionalInteger(a, "--group", 0, 0, kMaxId);
     d.customInstallGroupId = optionalInteger(a, "--custom-group", 0, 0, kMaxId);
     out << catalog.addDeployment(d) << "\n";
-    return 0;
 }
 
-int publish(const Arguments& a, std::ostream& out) {
+void grantCommand(const Arguments& a, std::ostream&) {
+    Catalog(a.positional[0])
+        .grant(a.positional[1], a.positional[2],
+               parseInteger(a.positional[3], "DEPLOYMENT-ID", 1, kMaxId));
+}
+
+void publishCommand(const Arguments& a, std::ostream& out) {
     Catalog catalog(a.positional[0]);
     PublishOptions options;
     if (a.values.count("--group") == 0) {
@@ -176,150 +157,116 @@ int publish(const Arguments& a, std::ostream& out) {
     options.altCheck = a.value("--alt-check");
     options.altCheckRegValue = a.value("--alt-check-reg-value");
     options.sequence = optionalInteger(a, "--sequence", 0, 1, kStartRowSequence - 1);
-    const int count = publishFolder(catalog, options, nowSeconds());
-    out << "published " << count << " file(s) to group " << options.group << "\n";
-    return 0;
+    const auto published = publishFolder(catalog, options, nowSeconds());
+    out << "published " << published.count << " file(s) to group " << options.group << "\n";
+    for (const auto& name : published.skipped) {
+        out << "not published: " << name << " (not a regular file)\n";
+    }
 }
 
-std::string readPassword(const std::string& argument) {
-    if (argument != "-") {
-        return argument;
-    }
-    std::string line;
-    std::getline(std::cin, line);
-    if (!line.empty() && line.back() == '\r') {
-        line.pop_back();
-    }
-    return line;
+void addStartRowCommand(const Arguments& a, std::ostream&) {
+    Catalog catalog(a.positional[0]);
+    addStartRow(catalog, optionalInteger(a, "--group", 0, 1, kMaxId), a.positional[1],
+                a.value("--location", "KESTRIXDIR"), a.value("--description"));
 }
 
-std::vector<Command> commands() {
-    return {
-        {"init",
-         "DIR",
-         {"--pbkdf2-iterations"},
-         {},
-         1,
-         [](const Arguments& a, std::ostream&) {
-             Catalog::create(a.positional[0], static_cast<std::uint32_t>(optionalInteger(
-                                                  a, "--pbkdf2-iterations",
-                                                  kDefaultPbkdf2Iterations, 1, 10'000'000)));
-             return 0;
-         }},
-        {"add-user",
-         "DIR FILERCODE LOGIN PASSWORD   (PASSWORD \"-\" reads it from stdin)",
-         {},
-         {},
-         4,
-         [](const Arguments& a, std::ostream&) {
-             Catalog(a.positional[0])
-                 .addUser(a.positional[1], a.positional[2], readPassword(a.positional[3]));
-             return 0;
-         }},
-        {"add-server",
-         "DIR NAME PATH   (PATH such as /bo/server1)",
-         {},
-         {},
-         3,
-         [](const Arguments& a, std::ostream&) {
-             Catalog(a.positional[0]).addLoginServer(a.positional[1], a.positional[2]);
-             return 0;
-         }},
-        {"add-deployment",
-         "DIR --type BROKER|CLIENT --description TEXT --path PATH [--id N] [--folder F] "
-         "[--check-for-updates V] [--group N] [--custom-group N]",
-         {"--type", "--description", "--path", "--id", "--folder", "--check-for-updates", "--group",
-          "--custom-group"},
-         {},
-         1,
-         addDeployment},
-        {"grant",
-         "DIR FILERCODE LOGIN DEPLOYMENT-ID",
-         {},
-         {},
-         4,
-         [](const Arguments& a, std::ostream&) {
-             Catalog(a.positional[0])
-                 .grant(a.positional[1], a.positional[2],
-                        parseInteger(a.positional[3], "DEPLOYMENT-ID", 1, kMaxId));
-             return 0;
-         }},
-        {"publish",
-         "DIR --group N FOLDER [--install-type T] [--location TOKEN] [--compress] [--version V] "
-         "[--alt-check PATH|KEY] [--alt-check-reg-value NAME] [--sequence N]",
-         {"--group", "--install-type", "--location", "--version", "--alt-check",
-          "--alt-check-reg-value", "--sequence"},
-         {"--compress"},
-         2,
-         publish},
-        {"add-start-row",
-         "DIR --group N FILENAME [--location TOKEN] [--description TEXT]",
-         {"--group", "--location", "--description"},
-         {},
-         2,
-         [](const Arguments& a, std::ostream&) {
-             Catalog catalog(a.positional[0]);
-             addStartRow(catalog, optionalInteger(a, "--group", 0, 1, kMaxId), a.positional[1],
-                         a.value("--location", "KESTRIXDIR"), a.value("--description"));
-             return 0;
-         }},
-        {"set-stamp",
-         "DIR GROUP TEXT",
-         {},
-         {},
-         3,
-         [](const Arguments& a, std::ostream&) {
-             Catalog(a.positional[0])
-                 .setGroupStamp(parseInteger(a.positional[1], "GROUP", 1, kMaxId), a.positional[2]);
-             return 0;
-         }},
-        {"set-token-lifetime",
-         "DIR SECONDS",
-         {},
-         {},
-         2,
-         [](const Arguments& a, std::ostream&) {
-             Catalog(a.positional[0])
-                 .setSetting("token_lifetime_seconds",
-                             std::to_string(parseInteger(a.positional[1], "SECONDS", 1,
-                                                         10LL * 365 * 24 * 3600)));
-             return 0;
-         }},
-        {"reports",
-         "DIR",
-         {},
-         {},
-         1,
-         [](const Arguments& a, std::ostream& out) {
-             Catalog(a.positional[0]).writeErrorReports(out);
-             return 0;
-         }},
-        {"notes",
-         "DIR",
-         {},
-         {},
-         1,
-         [](const Arguments& a, std::ostream& out) {
-             Catalog(a.positional[0]).writeLoginNotes(out);
-             return 0;
-         }},
-        {"serve",
-         "DIR [--address A] [--port N] [--public-url URL] [--report-store-limit BYTES]",
-         {"--address", "--port", "--public-url", "--report-store-limit"},
-         {},
-         1,
-         serve},
-        {"demo",
-         "DIR",
-         {},
-         {},
-         1,
-         [](const Arguments& a, std::ostream& out) {
-             createDemoCatalog(a.positional[0], findDemoProgram());
-             out << "demo catalog created in " << a.positional[0] << "\n";
-             return 0;
-         }},
+void setStampCommand(const Arguments& a, std::ostream&) {
+    Catalog(a.positional[0])
+        .setGroupStamp(parseInteger(a.positional[1], "GROUP", 1, kMaxId), a.positional[2]);
+}
+
+void setTokenLifetimeCommand(const Arguments& a, std::ostream&) {
+    Catalog(a.positional[0])
+        .sessions()
+        .setTokenLifetimeSeconds(
+            parseInteger(a.positional[1], "SECONDS", 1, SessionStore::kMaxTokenLifetimeSeconds));
+}
+
+void reportsCommand(const Arguments& a, std::ostream& out) {
+    Catalog(a.positional[0]).reports().writeAll(out);
+}
+
+void notesCommand(const Arguments& a, std::ostream& out) {
+    Catalog(a.positional[0]).sessions().writeLoginNotes(out);
+}
+
+void serveCommand(const Arguments& a, std::ostream& out) {
+    ServerOptions options;
+    options.dir = a.positional[0];
+    options.address = a.value("--address", "127.0.0.1");
+    options.port = static_cast<int>(optionalInteger(a, "--port", 0, 0, 65535));
+    options.publicUrl = a.value("--public-url");
+    options.reportStoreLimit = static_cast<std::uint64_t>(
+        optionalInteger(a, "--report-store-limit",
+                        static_cast<std::int64_t>(options.reportStoreLimit), 1 << 20, kMaxId));
+    options.log = &std::cerr;
+    serveUntilStopped(std::move(options), out);
+}
+
+void demoCommand(const Arguments& a, std::ostream& out) {
+    createDemoCatalog(a.positional[0], findDemoProgram());
+    out << "demo catalog created in " << a.positional[0] << "\n";
+}
+
+// The commands in the order the usage lists them.
+const std::vector<Command>& commands() {
+    static const std::vector<Command> all = {
+        {.name = "init",
+         .usage = "DIR",
+         .positionalCount = 1,
+         .valueOptions = {"--pbkdf2-iterations"},
+         .run = initCommand},
+        {.name = "add-user",
+         .usage = "DIR FILERCODE LOGIN PASSWORD   (PASSWORD \"-\" reads it from stdin)",
+         .positionalCount = 4,
+         .run = addUserCommand},
+        {.name = "add-server",
+         .usage = "DIR NAME PATH   (PATH such as /bo/server1)",
+         .positionalCount = 3,
+         .run = addServerCommand},
+        {.name = "add-deployment",
+         .usage = "DIR --type BROKER|CLIENT --description TEXT --path PATH [--id N] [--folder F] "
+                  "[--check-for-updates V] [--group N] [--custom-group N]",
+         .positionalCount = 1,
+         .valueOptions = {"--type", "--description", "--path", "--id", "--folder",
+                          "--check-for-updates", "--group", "--custom-group"},
+         .run = addDeploymentCommand},
+        {.name = "grant",
+         .usage = "DIR FILERCODE LOGIN DEPLOYMENT-ID",
+         .positionalCount = 4,
+         .run = grantCommand},
+        {.name = "publish",
+         .usage = "DIR --group N FOLDER [--install-type T] [--location TOKEN] [--compress] "
+                  "[--version V] [--alt-check PATH|KEY] [--alt-check-reg-value NAME] "
+                  "[--sequence N]",
+         .positionalCount = 2,
+         .valueOptions = {"--group", "--install-type", "--location", "--version", "--alt-check",
+                          "--alt-check-reg-value", "--sequence"},
+         .flagOptions = {"--compress"},
+         .run = publishCommand},
+        {.name = "add-start-row",
+         .usage = "DIR --group N FILENAME [--location TOKEN] [--description TEXT]",
+         .positionalCount = 2,
+         .valueOptions = {"--group", "--location", "--description"},
+         .run = addStartRowCommand},
+        {.name = "set-stamp",
+         .usage = "DIR GROUP TEXT",
+         .positionalCount = 3,
+         .run = setStampCommand},
+        {.name = "set-token-lifetime",
+         .usage = "DIR SECONDS",
+         .positionalCount = 2,
+         .run = setTokenLifetimeCommand},
+        {.name = "reports", .usage = "DIR", .positionalCount = 1, .run = reportsCommand},
+        {.name = "notes", .usage = "DIR", .positionalCount = 1, .run = notesCommand},
+        {.name = "serve",
+         .usage = "DIR [--address A] [--port N] [--public-url URL] [--report-store-limit BYTES]",
+         .positionalCount = 1,
+         .valueOptions = {"--address", "--port", "--public-url", "--report-store-limit"},
+         .run = serveCommand},
+        {.name = "demo", .usage = "DIR", .positionalCount = 1, .run = demoCommand},
     };
+    return all;
 }
 
 // One line a command, in the "Usage: ... or: ..." form that manual-page generators read.
@@ -334,7 +281,7 @@ void printUsage(std::ostream& err, const std::vector<Command>& all) {
 }  // namespace
 
 int runCommandLine(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-    const auto all = commands();
+    const auto& all = commands();
     if (args.empty() || args[0] == "--help" || args[0] == "help") {
         printUsage(args.empty() ? err : out, all);
         return args.empty() ? 2 : 0;
@@ -347,7 +294,8 @@ int runCommandLine(const std::vector<std::string>& args, std::ostream& out, std:
         return 2;
     }
     try {
-        return command->run(parseArguments(args, *command), out);
+        command->run(parseArguments(args, *command), out);
+        return 0;
     } catch (const UsageError& e) {
         err << "kxserver " << command->name << ": " << e.what() << "\n"
             << "usage: kxserver " << command->name << " " << command->usage << "\n";

@@ -5,6 +5,7 @@
 #include <stdexcept>
 
 #include "ascii_text.h"
+#include "catalog_settings.h"
 #include "password.h"
 
 namespace kx::server {
@@ -75,6 +76,9 @@ CREATE TABLE error_reports(
   fields TEXT NOT NULL);
 )sql";
 
+// The PBKDF2 iteration count new password hashes are made with.
+constexpr const char* kPasswordCostKey = "pbkdf2_iterations";
+
 constexpr const char* kDeploymentColumns =
     "d.id, d.type, d.description, d.bus_obj_path, d.deploy_folder, d.check_for_updates, "
     "d.install_group_id, d.custom_install_group_id";
@@ -142,8 +146,8 @@ void Catalog::create(const std::filesystem::path& dir, std::uint32_t pbkdf2Itera
     catalog.useWriteAheadLog();
     inTransaction(catalog.db_, [&] {
         catalog.db_.exec(kSchema);
-        catalog.setSetting("pbkdf2_iterations", std::to_string(pbkdf2Iterations));
-        catalog.setSetting("token_lifetime_seconds", std::to_string(12 * 3600));
+        writeSetting(catalog.db_, kPasswordCostKey, std::to_string(pbkdf2Iterations));
+        catalog.sessions_.setTokenLifetimeSeconds(SessionStore::kDefaultTokenLifetimeSeconds);
     });
 }
 
@@ -158,38 +162,15 @@ void Catalog::useWriteAheadLog() {
     db_.exec("PRAGMA journal_mode = WAL; PRAGMA synchronous = FULL");
 }
 
-std::string Catalog::setting(const std::string& key, const std::string& fallback) {
-    auto query = db_.prepare("SELECT value FROM settings WHERE key = ?");
-    query.bind(1, key);
-    return query.step() ? query.text(0) : fallback;
-}
-
-void Catalog::setSetting(const std::string& key, const std::string& value) {
-    db_.prepare("INSERT OR REPLACE INTO settings(key, value) VALUES(?, ?)")
-        .bind(1, key)
-        .bind(2, value)
-        .run();
-}
-
-std::int64_t Catalog::tokenLifetimeSeconds() {
-    try {
-        return std::max<std::int64_t>(1, std::stoll(setting("token_lifetime_seconds", "43200")));
-    } catch (const std::exception&) {
-        return 43200;
-    }
-}
-
 std::int64_t Catalog::addUser(const std::string& filerCode, const std::string& login,
                               const std::string& password) {
     requireText(filerCode, "Filer Code");
     requireText(login, "Login");
     requireText(password, "Password");
-    std::uint32_t iterations = 0;
-    try {
-        iterations = static_cast<std::uint32_t>(std::stoul(setting("pbkdf2_iterations", "")));
-    } catch (const std::exception&) {
-        iterations = kDefaultPbkdf2Iterations;
-    }
+    // A cost that cannot be read is never replaced by a guess: a lower one would weaken the
+    // stored hash without anyone noticing.
+    const auto iterations = static_cast<std::uint32_t>(
+        requiredNumberSetting(db_, kPasswordCostKey, 1, kMaxPbkdf2Iterations));
     if (findUser(filerCode, login)) {
         throw std::invalid_argument("user " + filerCode + "/" + login + " exists already");
     }

@@ -1,24 +1,24 @@
 #pragma once
-// The server's catalog: one SQLite file in the server's folder holding users, login servers,
-// deployments, grants, install groups with their files, login tokens, login notes and error
-// reports. Business-object URLs are stored as paths relative to the server's base ("/bo/server1"),
-// so the same catalog serves on any address and port.
+// The server's catalog: one SQLite file in the server's folder holding its settings, users, login
+// servers, deployments, grants, install groups with their files, and the sessions and error
+// reports of the running server (each in a store of its own). Business-object URLs are stored as
+// paths relative to the server's base ("/bo/server1"), so the same catalog serves on any address
+// and port.
 //
 // A Catalog object is not safe for concurrent use; the HTTP server serialises access to it.
 // Every failure of the file throws CatalogError (CatalogBusy when another connection held it for
-// the whole busy time-out); a wrong argument throws std::invalid_argument.
+// the whole busy time-out), and so does a setting the catalog cannot work without that is missing
+// or damaged; a wrong argument throws std::invalid_argument.
 
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
-#include <iosfwd>
-#include <limits>
-#include <memory>
 #include <optional>
 #include <string>
-#include <utility>
 #include <vector>
 
+#include "report_store.h"
+#include "session_store.h"
 #include "sqlite_db.h"
 
 namespace kx::server {
@@ -60,30 +60,10 @@ struct InstallFile {
     std::string sha256;  // of the file as installed (after expansion); "" for none
 };
 
-// What a login token stands for.
-struct TokenBinding {
-    std::int64_t userId = 0;
-    std::string filerCode;
-    std::string login;
-    std::int64_t deploymentId = 0;
-    std::string busObjPath;  // where the token was issued and where alone it is accepted
-    bool client = false;     // issued by the CLIENT object rather than the BROKER one
-    std::string ipText;      // the address the launcher reported at login
-};
-
 // A user with the stored hash of their password.
 struct StoredLogin {
     User user;
     std::string passwordHash;
-};
-
-// One received error report: its form fields in arrival order.
-using FormFields = std::vector<std::pair<std::string, std::string>>;
-
-// The oldest reports removed to keep the report store under its cap.
-struct DroppedReports {
-    std::int64_t count = 0;
-    std::uint64_t bytes = 0;
 };
 
 // The start row of an install list has a SequenceID of at least this value.
@@ -107,13 +87,12 @@ class Catalog {
     // counts as done. The mode stays with the file.
     void useWriteAheadLog();
 
-    // Named settings ("token_lifetime_seconds", "pbkdf2_iterations").
-    std::string setting(const std::string& key, const std::string& fallback);
-    void setSetting(const std::string& key, const std::string& value);
-    std::int64_t tokenLifetimeSeconds();
+    SessionStore& sessions() { return sessions_; }
+    ReportStore& reports() { return reports_; }
 
     // Administration. Filer Code and Login are stored upper-cased and matched without regard to
-    // case, since the launcher sends them upper-cased.
+    // case, since the launcher sends them upper-cased. The password is hashed at the catalog's
+    // cost, which must be set (CatalogError otherwise).
     std::int64_t addUser(const std::string& filerCode, const std::string& login,
                          const std::string& password);
     void addLoginServer(const std::string& name, const std::string& busObjPath);
@@ -151,34 +130,15 @@ class Catalog {
     // The rows of both groups (0 means none), ordered by SequenceID.
     std::vector<InstallFile> installFiles(std::int64_t groupId, std::int64_t customGroupId);
 
-    // Login tokens, login notes and error reports (catalog_sessions.cpp). Times are seconds
-    // since 1970. A token is 128 random bits as hex; expired tokens are purged when new ones
-    // are issued.
-    std::string issueToken(const TokenBinding& binding, std::int64_t expiresAt);
-    // The binding of a token that exists, has not expired and was issued at `busObjPath`.
-    std::optional<TokenBinding> resolveToken(const std::string& token,
-                                             const std::string& busObjPath, std::int64_t now);
-    void addLoginNote(const TokenBinding& binding, const std::string& notes,
-                      const std::string& clientAddress, std::int64_t now);
-    // Stores a report once it is on disk. When the stored reports (the bytes of their fields)
-    // would exceed `storeLimit`, the oldest are dropped first, in the same transaction.
-    DroppedReports addErrorReport(
-        const FormFields& fields, const std::string& clientAddress, std::int64_t now,
-        std::uint64_t storeLimit = std::numeric_limits<std::uint64_t>::max());
-    // One JSON object per line, oldest first, written as they are read: a few megabytes at a
-    // time, each batch read in its own short read of the file.
-    void writeErrorReports(std::ostream& out);
-    void writeLoginNotes(std::ostream& out);
-
   private:
     Catalog(const std::filesystem::path& dir, bool create, std::chrono::milliseconds busyTimeout);
     void replaceInstallFile(std::int64_t groupId, const InstallFile& file);
     std::int64_t userId(const std::string& filerCode, const std::string& login);
-    std::uint64_t storedReportBytes();
-    DroppedReports dropOldestReports(std::uint64_t bytesToFree);
 
     std::filesystem::path dir_;
     Database db_;
+    SessionStore sessions_{db_};
+    ReportStore reports_{db_};
 };
 
 // Checks a business-object path as stored in the catalog: it starts with "/", has no "..",

@@ -3,11 +3,15 @@
 // order, and of a request path.
 
 #include <cstddef>
+#include <string>
 #include <string_view>
-
-#include "catalog.h"
+#include <utility>
+#include <vector>
 
 namespace kx::server {
+
+// The fields of a form in arrival order, names and values decoded.
+using FormFields = std::vector<std::pair<std::string, std::string>>;
 
 // Splits at "&", each pair at its first "="; "+" stands for a blank and "%XX" for a byte. A "%"
 // not followed by two hex digits is kept as it stands; empty pairs are skipped. Throws

@@ -183,6 +183,9 @@ class Connection : public std::enable_shared_from_this<Connection> {
     void giveUp(beast::error_code error) {
         if (error == beast::error::timeout) {
             log_.request(method_, path_, 408, 0, Clock::now() - started_);
+        } else {
+            log_.note("request left unanswered, the client closed the connection before its end: " +
+                      (method_.empty() ? std::string("-") : method_ + " " + path_));
         }
         closeNow();
     }

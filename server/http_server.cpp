@@ -85,6 +85,8 @@ struct KxServer::Impl {
                 }
                 if (error) {
                     // Out of descriptors, most likely: try again shortly rather than spin.
+                    log.note("cannot accept a connection (" + error.message() +
+                             "); trying again in 100 ms");
                     acceptPause.expires_after(std::chrono::milliseconds(100));
                     acceptPause.async_wait([this](boost::system::error_code) { accept(); });
                     return;
@@ -96,6 +98,8 @@ struct KxServer::Impl {
 
     void serve(tcp::socket socket) {
         if (open.load() >= maxConnections) {
+            log.note("connection closed unanswered: " + std::to_string(maxConnections) +
+                     " connections, the most allowed, are open already");
             return;  // the socket closes as it goes out of scope
         }
         ++open;

@@ -9,6 +9,9 @@
 namespace kx::server {
 
 inline constexpr std::uint32_t kDefaultPbkdf2Iterations = 210'000;
+// A count beyond this is refused, and a stored one treated as damage rather than spending minutes
+// on one login.
+inline constexpr std::uint32_t kMaxPbkdf2Iterations = 10'000'000;
 
 // A fresh salted hash of `password`. Throws std::runtime_error when OpenSSL fails.
 std::string hashPassword(const std::string& password, std::uint32_t iterations);

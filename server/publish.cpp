@@ -48,17 +48,25 @@ void gzipCopy(const fs::path& source, const fs::path& target) {
 }
 
 // The regular files of the folder in name order, each with its version side file if any.
-std::vector<std::pair<fs::path, fs::path>> filesToPublish(const fs::path& folder) {
+struct FolderContents {
+    std::vector<std::pair<fs::path, fs::path>> files;  // each file with its side file, if any
+    std::vector<std::string> skipped;
+};
+
+FolderContents filesToPublish(const fs::path& folder) {
     if (!fs::is_directory(folder)) {
         throw std::invalid_argument("not a folder: " + folder.string());
     }
     std::set<fs::path> names;
+    FolderContents result;
     for (const auto& entry : fs::directory_iterator(folder)) {
         if (entry.is_regular_file()) {
             names.insert(entry.path().filename());
+        } else {
+            result.skipped.push_back(entry.path().filename().string());
         }
     }
-    std::vector<std::pair<fs::path, fs::path>> result;
+    std::sort(result.skipped.begin(), result.skipped.end());
     for (const auto& name : names) {
         const std::string text = name.string();
         const bool isSideFile = text.size() > 4 && text.ends_with(".ver") &&
@@ -67,7 +75,8 @@ std::vector<std::pair<fs::path, fs::path>> filesToPublish(const fs::path& folder
             continue;
         }
         const fs::path side = folder / (text + ".ver");
-        result.emplace_back(folder / name, names.count(side.filename()) != 0 ? side : fs::path());
+        result.files.emplace_back(folder / name,
+                                  names.count(side.filename()) != 0 ? side : fs::path());
     }
     return result;
 }
@@ -91,11 +100,11 @@ std::string encodeDownloadLocation(const std::string& location) {
     return out;
 }
 
-int publishFolder(Catalog& catalog, const PublishOptions& options, std::int64_t now) {
+PublishedFolder publishFolder(Catalog& catalog, const PublishOptions& options, std::int64_t now) {
     if (options.group <= 0) {
         throw std::invalid_argument("--group must name a positive install group id");
     }
-    const auto files = filesToPublish(options.folder);
+    const auto [files, skipped] = filesToPublish(options.folder);
     const fs::path target = installGroupFolder(catalog.dir(), options.group);
     fs::create_directories(target);
     catalog.ensureInstallGroup(options.group, isoTimestamp(now));
@@ -135,7 +144,7 @@ int publishFolder(Catalog& catalog, const PublishOptions& options, std::int64_t 
     }
     catalog.putInstallFiles(options.group, rows);
     catalog.setGroupStamp(options.group, isoTimestamp(now));
-    return static_cast<int>(files.size());
+    return {static_cast<int>(files.size()), skipped};
 }
 
 void addStartRow(Catalog& catalog, std::int64_t group, const std::string& fileName,

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "catalog.h"
 
@@ -34,9 +35,14 @@ struct PublishOptions {
 // Numbering that would reach the start row's 9999 is refused (std::invalid_argument): such a row
 // would be taken for the program to start. Each file
 // gets the next SequenceID of the group; republishing a name replaces its row. The group is created
-// when needed and its stamp set to `now`. Returns the number of files published; throws
+// when needed and its stamp set to `now`. Returns what was published and the names of the entries
+// that are not regular files (folders, devices, links to such), which are left out; throws
 // std::invalid_argument or std::runtime_error on failure.
-int publishFolder(Catalog& catalog, const PublishOptions& options, std::int64_t now);
+struct PublishedFolder {
+    int count = 0;
+    std::vector<std::string> skipped;
+};
+PublishedFolder publishFolder(Catalog& catalog, const PublishOptions& options, std::int64_t now);
 
 // Adds (or replaces) the start row of a group: the program at `location` + FileName that the
 // launcher starts. SequenceID 9999, InstallType 0, nothing to download.

@@ -30,8 +30,8 @@ struct CallTarget {
 
 TokenBinding requireToken(const CallTarget& target) {
     const std::string token = textArgument(target.call, 0, "token");
-    auto binding =
-        target.catalog.lock()->resolveToken(token, target.context.busObjPath, target.context.now);
+    auto binding = target.catalog.lock()->sessions().resolveToken(token, target.context.busObjPath,
+                                                                  target.context.now);
     if (!binding) {
         throw RemoteError(403, error_number::kInvalidToken,
                           "The login token is not valid here or has expired.  Please log in "
@@ -118,7 +118,7 @@ nlohmann::json loginUser(const CallTarget& t) {
     binding.busObjPath = t.context.busObjPath;
     binding.client = t.clientObject;
     binding.ipText = ipText.substr(0, 200);
-    return catalog->issueToken(binding, t.context.now + catalog->tokenLifetimeSeconds());
+    return catalog->sessions().issueToken(binding, t.context.now);
 }
 
 nlohmann::json getUpdateInfoLastUpdate(const CallTarget& t) {
@@ -158,7 +158,8 @@ nlohmann::json writeLoginNotes(const CallTarget& t) {
     expectArgumentCount(t.call, 2);
     const TokenBinding binding = requireToken(t);
     const std::string notes = textArgument(t.call, 1, "notes");
-    t.catalog.lock()->addLoginNote(binding, notes, t.context.clientAddress, t.context.now);
+    t.catalog.lock()->sessions().addLoginNote(binding, notes, t.context.clientAddress,
+                                              t.context.now);
     return nullptr;
 }
 

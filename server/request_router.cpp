@@ -100,10 +100,13 @@ struct RequestRouter::Impl {
          boost::asio::io_context& context)
         : options(o), baseUrl(url), catalog(c), log(l), io(context) {}
 
+    // Every refusal at the report address is logged: a report that is not stored leaves a trace
+    // on the server, whatever the client does with the answer.
     HttpReply refusal(int status, const std::string& method, const std::string& path,
                       const std::string& reason) const {
         HttpReply reply;
         if (isReportPath(path)) {
+            log.note("error report not stored (" + std::to_string(status) + "): " + reason);
             reply = textReply(status, kReportRefused + reason);
         } else if (method == "POST") {
             reply = jsonReply(status, remoteErrorBody(errorNumberFor(status), reason));
@@ -164,7 +167,7 @@ struct RequestRouter::Impl {
             return refusal(400, request.method, request.path, "it has no fields.");
         }
         return guarded(request, [&] {
-            const auto dropped = catalog.lock()->addErrorReport(
+            const auto dropped = catalog.lock()->reports().add(
                 fields, request.clientAddress, options.clock(), options.reportStoreLimit);
             if (dropped.count > 0) {
                 log.note("dropped the " + std::to_string(dropped.count) +

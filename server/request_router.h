@@ -10,7 +10,7 @@
 //
 // Refusals never show internal messages (those go to the log), and a refusal at the report address
 // never contains a digit, since the error-report client counts any answer with the digit one as a
-// stored report.
+// stored report; the log says why each such report was not stored.
 
 #include <cstddef>
 #include <cstdint>

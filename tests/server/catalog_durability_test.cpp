@@ -1,5 +1,5 @@
 // What the server stores survives a busy or failing catalog: nothing is answered as stored unless
-// it is, and the report store keeps to its cap.
+// it is, a setting that cannot be read fails loudly, and the report store keeps to its cap.
 
 #include "catalog.h"
 #include "remote_error.h"
@@ -9,6 +9,35 @@ namespace kx::server::test {
 namespace {
 
 using namespace std::chrono_literals;
+
+TEST(CatalogSettings, APasswordCostOrTokenLifetimeThatCannotBeReadFailsLoudly) {
+    kx::test::TempDir dir;
+    Catalog::create(dir.path(), 1000);
+    Catalog catalog(dir.path());
+    auto set = [&](const char* key, const char* value) {
+        catalog.database()
+            .prepare("UPDATE settings SET value = ? WHERE key = ?")
+            .bind(1, value)
+            .bind(2, key)
+            .run();
+    };
+    // Never a user hashed at a cost the administrator did not choose.
+    for (const char* cost : {"", "many", "0", "12abc", "99999999999"}) {
+        set("pbkdf2_iterations", cost);
+        try {
+            catalog.addUser("ACME", "ALICE", "pw");
+            ADD_FAILURE() << "a user was added at the cost \"" << cost << "\"";
+        } catch (const CatalogError& e) {
+            EXPECT_NE(std::string(e.what()).find("pbkdf2_iterations"), std::string::npos);
+        }
+    }
+    catalog.database().exec("DELETE FROM settings WHERE key = 'pbkdf2_iterations'");
+    EXPECT_THROW(catalog.addUser("ACME", "ALICE", "pw"), CatalogError);
+    EXPECT_FALSE(catalog.findUser("ACME", "ALICE"));
+
+    set("token_lifetime_seconds", "soon");
+    EXPECT_THROW(catalog.sessions().issueToken({}, 1'700'000'000), CatalogError);
+}
 
 TEST_F(ServerTest, ABusyCatalogRefusesPlainlyAndLosesNothing) {
     restartServer([](ServerOptions& options) { options.catalogBusyTimeout = 100ms; });

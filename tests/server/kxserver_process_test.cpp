@@ -43,7 +43,7 @@ int openFile(const std::filesystem::path& file, int flags) {
 
 // Runs kxserver to completion with its output captured in files of `scratch`.
 kx::test::ProcessResult run(const kx::test::TempDir& scratch, std::vector<std::string> args,
-             const std::string& input = {}) {
+                            const std::string& input = {}) {
     kx::test::writeFile(scratch / "stdin", input);
     const int in = openFile(scratch / "stdin", O_RDONLY);
     const int out = openFile(scratch / "stdout", O_WRONLY | O_CREAT | O_TRUNC);
@@ -116,10 +116,13 @@ TEST(KxserverCommandLine, BuildsACatalogThatServesTheLauncher) {
     kx::test::writeFile(scratch / "pub" / "tool.bin", "tool");
     kx::test::writeFile(scratch / "pub" / "tool.bin.ver", "3.1.0.7\n");
     kx::test::writeFile(scratch / "pub" / "notes.txt", "notes");
+    std::filesystem::create_directories(scratch / "pub" / "old");
     const auto published = run(scratch, {"publish", dir, "--group", "3", (scratch / "pub").string(),
                                          "--install-type", "5", "--version", "9.9.9.9"});
     ASSERT_EQ(published.exitCode, 0) << published.err;
     EXPECT_NE(published.out.find("published 2 file(s)"), std::string::npos);
+    EXPECT_NE(published.out.find("not published: old (not a regular file)"), std::string::npos)
+        << published.out;
     ASSERT_EQ(run(scratch, {"add-start-row", dir, "--group", "3", "tool.bin"}).exitCode, 0);
     ASSERT_EQ(run(scratch, {"set-stamp", dir, "3", "2001-02-03T04:05:06"}).exitCode, 0);
     EXPECT_EQ(run(scratch, {"set-stamp", dir, "4", "x"}).exitCode, 1);
@@ -239,7 +242,7 @@ TEST(KxserverCommandLine, ListsReportsWithoutHoldingThemAllInMemory) {
     {
         Catalog catalog(dir);
         for (int i = 0; i < kReports; ++i) {
-            catalog.addErrorReport({{"Context", std::string(1 << 20, 'x')}}, "127.0.0.1", 0);
+            catalog.reports().add({{"Context", std::string(1 << 20, 'x')}}, "127.0.0.1", 0);
         }
     }
     const auto listed = run(scratch, {"reports", dir});

@@ -115,7 +115,7 @@ TEST_F(ServerTest, TokenCallsAnswerStampsFilesAndStoreNotes) {
     EXPECT_EQ(notes.status, 200);
     EXPECT_TRUE(notes.body.at("result").is_null());
     std::ostringstream stored;
-    Catalog(dir_.path()).writeLoginNotes(stored);
+    Catalog(dir_.path()).sessions().writeLoginNotes(stored);
     const auto line = nlohmann::json::parse(stored.str());
     EXPECT_EQ(line.at("notes"), "Memory Load = %37");
     EXPECT_EQ(line.at("login"), "ALICE");

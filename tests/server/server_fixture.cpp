@@ -136,7 +136,7 @@ void ServerTest::stopServer() {
 
 std::vector<nlohmann::json> ServerTest::storedReports() const {
     std::ostringstream out;
-    Catalog(dir_.path()).writeErrorReports(out);
+    Catalog(dir_.path()).reports().writeAll(out);
     std::istringstream lines(out.str());
     std::vector<nlohmann::json> reports;
     for (std::string line; std::getline(lines, line);) {
