@@ -29,7 +29,8 @@ export KX_MACHINE_REGISTRY="$demo/machine/registry.db"
 export KX_SYSTEM_DIR="$demo/machine/system"
 export KX_WINDOWS_DIR="$demo/machine/windows"
 mkdir -p "$program_dir" "$KX_SYSTEM_DIR" "$KX_WINDOWS_DIR/Fonts"
-for file in KXVantor regsvr32 fre3of9x.ttf free3of9.ttf Pd2nn___.ttf ZN-39.ttf; do
+mapfile -t launcher_fonts < launcher/fonts/font-files.txt
+for file in KXVantor regsvr32 "${launcher_fonts[@]}"; do
   cp -f "$bin/$file" "$program_dir/"
 done
 # The component that expands compressed downloads, and the key fonts are recorded under.

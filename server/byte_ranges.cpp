@@ -1,29 +1,14 @@
 #include "byte_ranges.h"
 
 #include <algorithm>
-#include <cctype>
 #include <charconv>
 #include <optional>
+
+#include "ascii_text.h"
 
 namespace kx::server {
 
 namespace {
-
-std::string_view trimmed(std::string_view text) {
-    const auto first = text.find_first_not_of(" \t");
-    if (first == std::string_view::npos) {
-        return {};
-    }
-    return text.substr(first, text.find_last_not_of(" \t") - first + 1);
-}
-
-bool startsWithoutCase(std::string_view text, std::string_view prefix) {
-    return text.size() >= prefix.size() &&
-           std::equal(prefix.begin(), prefix.end(), text.begin(), [](char a, char b) {
-               return std::tolower(static_cast<unsigned char>(a)) ==
-                      std::tolower(static_cast<unsigned char>(b));
-           });
-}
 
 // A non-empty run of digits that fits; nullopt otherwise.
 std::optional<std::uint64_t> number(std::string_view digits) {
@@ -65,7 +50,7 @@ std::optional<RangeSpec> parseSpec(std::string_view spec) {
 
 bool validatorMatches(std::string_view ifRange, std::string_view etag,
                       std::string_view lastModified) {
-    ifRange = trimmed(ifRange);
+    ifRange = ascii::trimBlanks(ifRange);
     if (ifRange.starts_with("W/")) {
         return false;
     }
@@ -78,8 +63,8 @@ ByteRangeAnswer answerByteRange(std::string_view range, std::string_view ifRange
                                 std::uint64_t size, std::string_view etag,
                                 std::string_view lastModified) {
     const ByteRangeAnswer whole{200, 0, size};
-    range = trimmed(range);
-    if (range.empty() || !startsWithoutCase(range, "bytes=") ||
+    range = ascii::trimBlanks(range);
+    if (range.empty() || !ascii::startsWithNoCase(range, "bytes=") ||
         (!ifRange.empty() && !validatorMatches(ifRange, etag, lastModified))) {
         return whole;
     }
@@ -87,7 +72,7 @@ ByteRangeAnswer answerByteRange(std::string_view range, std::string_view ifRange
     std::string_view list = range.substr(6);
     while (!list.empty()) {
         const auto comma = list.find(',');
-        const std::string_view element = trimmed(list.substr(0, comma));
+        const std::string_view element = ascii::trimBlanks(list.substr(0, comma));
         list = comma == std::string_view::npos ? std::string_view() : list.substr(comma + 1);
         if (element.empty()) {
             continue;  // empty list elements are allowed and mean nothing

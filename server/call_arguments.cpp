@@ -4,6 +4,8 @@
 #include <cmath>
 #include <limits>
 
+#include "ascii_text.h"
+
 namespace kx::server {
 
 namespace {
@@ -12,14 +14,6 @@ namespace {
     throw RemoteError(400, error_number::kTypeMismatch,
                       "Type mismatch: argument " + std::to_string(index + 1) + " (" + name +
                           ") must be " + expected + ".");
-}
-
-std::string trimBlanks(const std::string& text) {
-    const auto first = text.find_first_not_of(" \t");
-    if (first == std::string::npos) {
-        return {};
-    }
-    return text.substr(first, text.find_last_not_of(" \t") - first + 1);
 }
 
 // True when arrays and objects nest deeper than `limit` anywhere in the text; brackets inside
@@ -137,7 +131,7 @@ std::int64_t groupIdArgument(const RemoteCall& call, std::size_t index, const ch
         return static_cast<std::int64_t>(value);
     }
     if (arg.is_string()) {
-        const std::string text = trimBlanks(arg.get<std::string>());
+        const std::string text(ascii::trimBlanks(arg.get<std::string>()));
         if (text.empty()) {
             return 0;
         }

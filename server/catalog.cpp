@@ -1,10 +1,10 @@
 #include "catalog.h"
 
 #include <algorithm>
-#include <cctype>
 #include <ctime>
 #include <stdexcept>
 
+#include "ascii_text.h"
 #include "catalog_settings.h"
 #include "password.h"
 
@@ -104,12 +104,6 @@ std::vector<Deployment> readDeployments(Statement& query) {
     return result;
 }
 
-std::string upperCase(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-    return text;
-}
-
 void requireText(const std::string& value, const char* what) {
     if (value.empty()) {
         throw std::invalid_argument(std::string(what) + " must not be empty");
@@ -181,8 +175,8 @@ std::int64_t Catalog::addUser(const std::string& filerCode, const std::string& l
         throw std::invalid_argument("user " + filerCode + "/" + login + " exists already");
     }
     db_.prepare("INSERT INTO users(filer_code, login, password_hash) VALUES(?, ?, ?)")
-        .bind(1, upperCase(filerCode))
-        .bind(2, upperCase(login))
+        .bind(1, ascii::upperCase(filerCode))
+        .bind(2, ascii::upperCase(login))
         .bind(3, hashPassword(password, iterations))
         .run();
     return db_.lastInsertId();

@@ -16,6 +16,7 @@
 #include <thread>
 
 #include "http_connection.h"
+#include "path_text.h"
 #include "request_log.h"
 #include "request_router.h"
 #include "shared_catalog.h"
@@ -131,11 +132,8 @@ std::string KxServer::bind() {
                                  std::to_string(o.port) + ": " + e.code().message());
     }
     const int port = impl_->acceptor.local_endpoint().port();
-    impl_->baseUrl =
-        o.publicUrl.empty() ? "http://" + o.address + ":" + std::to_string(port) : o.publicUrl;
-    while (impl_->baseUrl.size() > 1 && impl_->baseUrl.back() == '/') {
-        impl_->baseUrl.pop_back();
-    }
+    impl_->baseUrl = withoutTrailingSlash(
+        o.publicUrl.empty() ? "http://" + o.address + ":" + std::to_string(port) : o.publicUrl);
     return impl_->baseUrl;
 }
 

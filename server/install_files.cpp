@@ -1,21 +1,16 @@
 #include "install_files.h"
 
 #include <algorithm>
-#include <cctype>
 #include <charconv>
 #include <system_error>
+
+#include "ascii_text.h"
 
 namespace kx::server {
 
 namespace {
 
 constexpr std::string_view kFolder = "/installfiles/";
-
-std::string lowerCase(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return text;
-}
 
 bool acceptableLocation(const std::string& location) {
     if (location.empty() || location.front() == '/' || location.size() > 1024) {
@@ -54,7 +49,7 @@ std::filesystem::path installGroupFolder(const std::filesystem::path& serverDir,
 }
 
 std::optional<FileRequest> splitInstallFilePath(const std::string& path) {
-    const std::size_t folder = lowerCase(path).find(kFolder);
+    const std::size_t folder = ascii::lowerCase(path).find(kFolder);
     if (folder == std::string::npos || folder == 0) {
         return std::nullopt;
     }

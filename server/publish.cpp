@@ -3,12 +3,12 @@
 #include <zlib.h>
 
 #include <algorithm>
-#include <cctype>
 #include <fstream>
 #include <set>
 #include <stdexcept>
 #include <vector>
 
+#include "ascii_text.h"
 #include "content_hash.h"
 #include "file_version.h"
 #include "install_files.h"
@@ -23,11 +23,7 @@ std::string firstLineTrimmed(const fs::path& file) {
     std::ifstream in(file);
     std::string line;
     std::getline(in, line);
-    const auto first = line.find_first_not_of(" \t\r");
-    if (first == std::string::npos) {
-        return {};
-    }
-    return line.substr(first, line.find_last_not_of(" \t\r") - first + 1);
+    return std::string(ascii::trimWhitespace(line));
 }
 
 void gzipCopy(const fs::path& source, const fs::path& target) {
@@ -92,7 +88,8 @@ std::string encodeDownloadLocation(const std::string& location) {
     std::string out;
     for (const char ch : location) {
         const auto c = static_cast<unsigned char>(ch);
-        if (std::isalnum(c) != 0 || c == '-' || c == '.' || c == '_' || c == '~' || c == '/') {
+        if (ascii::isLetter(ch) || ascii::isDigit(ch) || c == '-' || c == '.' || c == '_' ||
+            c == '~' || c == '/') {
             out += static_cast<char>(c);
         } else {
             out += '%';

@@ -2,23 +2,16 @@
 
 #include <algorithm>
 #include <array>
-#include <cctype>
 #include <charconv>
 #include <set>
 #include <string_view>
 
+#include "ascii_text.h"
 #include "lists.h"
 
 namespace kx::server {
 
 namespace {
-
-bool sameText(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) ==
-                      std::tolower(static_cast<unsigned char>(y));
-           });
-}
 
 // The object the call is made on: the CLIENT object serves CLIENT deployments, the other one
 // every other type.
@@ -136,7 +129,7 @@ nlohmann::json getUpdateInfoLastUpdate(const CallTarget& t) {
     std::int64_t group = 0;
     const char* digits = name.data() + std::min(name.size(), kPrefix.size());
     const auto [end, ec] = std::from_chars(digits, name.data() + name.size(), group);
-    if (name.size() <= kPrefix.size() || !sameText(name.substr(0, kPrefix.size()), kPrefix) ||
+    if (name.size() <= kPrefix.size() || !ascii::startsWithNoCase(name, kPrefix) ||
         ec != std::errc() || end != name.data() + name.size() || group <= 0) {
         throw RemoteError(400, error_number::kInvalidArgument,
                           "An install group name is INSTALL_ followed by the group id.");
@@ -194,14 +187,14 @@ nlohmann::json runRemoteCall(const CallServices& services, const RemoteCall& cal
                           "No business-object server is published at this address.");
     }
     // Object and member names are matched without regard to case, as late binding does.
-    const bool client = sameText(call.progId, "KXBOGeneral_V3.Init");
-    if (!client && !sameText(call.progId, "KXBO_V2.Init")) {
+    const bool client = ascii::equalsNoCase(call.progId, "KXBOGeneral_V3.Init");
+    if (!client && !ascii::equalsNoCase(call.progId, "KXBO_V2.Init")) {
         throw RemoteError(404, error_number::kCannotCreateObject,
                           "ActiveX component can't create object: unknown object \"" +
                               call.progId.substr(0, 100) + "\".");
     }
     const auto method = std::find_if(kMethods.begin(), kMethods.end(), [&](const Method& m) {
-        return sameText(m.name, call.method);
+        return ascii::equalsNoCase(m.name, call.method);
     });
     if (method == kMethods.end()) {
         throw RemoteError(404, error_number::kNoSuchMethod,
@@ -213,8 +206,8 @@ nlohmann::json runRemoteCall(const CallServices& services, const RemoteCall& cal
 
 std::optional<LoginAttempt> loginAttemptOf(const RemoteCall& call,
                                            const std::string& clientAddress) {
-    const bool carriesPassword =
-        sameText(call.method, "isValidLogin") || sameText(call.method, "LoginUser");
+    const bool carriesPassword = ascii::equalsNoCase(call.method, "isValidLogin") ||
+                                 ascii::equalsNoCase(call.method, "LoginUser");
     if (!carriesPassword || call.args.size() < 3 ||
         !std::all_of(call.args.begin(), call.args.begin() + 3,
                      [](const nlohmann::json& arg) { return arg.is_string(); })) {

@@ -20,6 +20,7 @@
 #include "install_files.h"
 #include "password.h"
 #include "password_checks.h"
+#include "path_text.h"
 #include "remote_calls.h"
 #include "request_log.h"
 #include "shared_catalog.h"
@@ -38,13 +39,6 @@ constexpr std::size_t kGeneralThreads = 4;
 
 bool isReportPath(const std::string& path) {
     return LCase(path) == kReportPath;
-}
-
-std::string busObjPathOf(std::string path) {
-    while (path.size() > 1 && path.back() == '/') {
-        path.pop_back();
-    }
-    return path;
 }
 
 std::int32_t errorNumberFor(int status) {
@@ -149,7 +143,7 @@ struct RequestRouter::Impl {
     HttpReply answerCall(const HttpRequest& request, const RemoteCall& call) {
         return guarded(request, [&] {
             try {
-                const CallContext context{busObjPathOf(request.path), baseUrl,
+                const CallContext context{withoutTrailingSlash(request.path), baseUrl,
                                           request.clientAddress, options.clock()};
                 nlohmann::json answer;
                 answer["result"] = runRemoteCall({catalog, passwords}, call, context);

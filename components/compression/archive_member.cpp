@@ -3,7 +3,6 @@
 #include <archive_entry.h>
 
 #include <algorithm>
-#include <cctype>
 #include <cerrno>
 #include <cstring>
 #include <limits>
@@ -11,6 +10,7 @@
 #include <string_view>
 #include <utility>
 
+#include "ascii_text.h"
 #include "expand_error.h"
 
 namespace kx::compression {
@@ -68,8 +68,7 @@ std::string memberPath(archive_entry* entry) {
 // archives made on Windows may use "\".
 bool staysInside(const std::string& path) {
     const bool rooted = !path.empty() && (path.front() == '/' || path.front() == '\\');
-    const bool drive = path.size() >= 2 && path[1] == ':' &&
-                       std::isalpha(static_cast<unsigned char>(path[0])) != 0;
+    const bool drive = path.size() >= 2 && path[1] == ':' && ascii::isLetter(path[0]);
     if (rooted || drive) {
         return false;
     }

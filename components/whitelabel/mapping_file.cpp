@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <optional>
 
+#include "ascii_text.h"
 #include "file_read.h"
 
 namespace kx::whitelabel {
@@ -13,14 +14,6 @@ namespace {
 
 constexpr std::array<std::string_view, 4> kPrefixes = {kTextPrefix, kIconPrefix, kEmailPrefix,
                                                        kUrlPrefix};
-
-std::string_view trimBlanks(std::string_view text) {
-    const auto first = text.find_first_not_of(" \t");
-    if (first == std::string_view::npos) {
-        return {};
-    }
-    return text.substr(first, text.find_last_not_of(" \t") - first + 1);
-}
 
 // Length of the UTF-8 sequence that `lead` starts (2 to 4), or 0 when it starts none.
 std::size_t sequenceLength(unsigned char lead) {
@@ -75,16 +68,17 @@ std::optional<MappingLine> parseLine(std::string_view line) {
     if (line.size() > kMaxMappingLineLength || !isReadableText(line)) {
         return std::nullopt;
     }
-    line = trimBlanks(line);
+    line = ascii::trimBlanks(line);
     const auto prefix = std::find_if(kPrefixes.begin(), kPrefixes.end(),
                                      [&](std::string_view p) { return line.starts_with(p); });
     const auto equals = line.find('=');
     if (prefix == kPrefixes.end() || equals == std::string_view::npos) {
         return std::nullopt;
     }
-    MappingLine parsed{*prefix,
-                       {std::string(trimBlanks(line.substr(0, equals).substr(prefix->size()))),
-                        std::string(trimBlanks(line.substr(equals + 1)))}};
+    MappingLine parsed{
+        *prefix,
+        {std::string(ascii::trimBlanks(line.substr(0, equals).substr(prefix->size()))),
+         std::string(ascii::trimBlanks(line.substr(equals + 1)))}};
     // "^" separates the text from its replacement in the tables handed to callers, and the
     // fields of an icon mapping.
     const bool ambiguous =

@@ -1,24 +1,14 @@
 #include "status_line.h"
 
+#include "ascii_text.h"
+
 namespace kx::errhandler {
 namespace {
 
-bool isDigit(char c) {
-    return c >= '0' && c <= '9';
-}
+using ascii::isDigit;
 
 bool matchesOne(char textChar, char patternChar) {
     return patternChar == '?' || (patternChar == '#' ? isDigit(textChar) : patternChar == textChar);
-}
-
-std::string_view trimSpaces(std::string_view text) {
-    while (!text.empty() && text.front() == ' ') {
-        text.remove_prefix(1);
-    }
-    while (!text.empty() && text.back() == ' ') {
-        text.remove_suffix(1);
-    }
-    return text;
 }
 
 }  // namespace
@@ -44,7 +34,7 @@ std::optional<StatusLine> parseStatusLine(std::string_view line) {
     }
     StatusLine status;
     status.code = (digits[0] - '0') * 100 + (digits[1] - '0') * 10 + (digits[2] - '0');
-    for (const char c : trimSpaces(reason)) {
+    for (const char c : ascii::trimSpaces(reason)) {
         const auto byte = static_cast<unsigned char>(c);
         if ((byte >= 0x20 && byte != 0x7F) || c == '\t') {
             status.text += c;
@@ -53,7 +43,7 @@ std::optional<StatusLine> parseStatusLine(std::string_view line) {
     if (status.text.size() > kMaxStatusTextLength) {
         status.text.resize(kMaxStatusTextLength);
     }
-    status.text = std::string(trimSpaces(status.text));
+    status.text = std::string(ascii::trimSpaces(status.text));
     return status;
 }
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 
+#include "ascii_text.h"
 #include "url_encode.h"
 
 namespace kx::errhandler {
@@ -18,7 +19,7 @@ bool isIpv6LiteralChar(char c) {
 
 std::optional<std::uint16_t> parsePort(std::string_view digits) {
     if (digits.empty() || digits.size() > 5 ||
-        !std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+        !std::all_of(digits.begin(), digits.end(), ascii::isDigit)) {
         return std::nullopt;
     }
     unsigned value = 0;
@@ -89,10 +90,7 @@ std::optional<TransferUrl> parseTransferUrl(std::string_view url) {
     if (url.size() > kMaxUrlLength) {
         return std::nullopt;
     }
-    std::string lowered(url);
-    std::transform(lowered.begin(), lowered.end(), lowered.begin(), [](char c) {
-        return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-    });
+    const std::string lowered = ascii::lowerCase(url);
 
     TransferUrl result;
     std::string_view rest = lowered;

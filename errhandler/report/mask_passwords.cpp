@@ -2,7 +2,8 @@
 
 #include <algorithm>
 #include <array>
-#include <cctype>
+
+#include "ascii_text.h"
 
 namespace kx::errhandler {
 
@@ -21,20 +22,14 @@ constexpr std::array<Keyword, 2> kKeywords{kPassword, kPwd};
 constexpr std::size_t kStretchLength = 26;
 constexpr std::string_view kAsterisks = "**********";
 
-bool equalsIgnoringCase(char a, char b) {
-    return std::toupper(static_cast<unsigned char>(a)) ==
-           std::toupper(static_cast<unsigned char>(b));
-}
-
 bool keywordAt(std::string_view text, std::size_t at, std::string_view word) {
-    return at + word.size() <= text.size() &&
-           std::equal(word.begin(), word.end(), text.begin() + static_cast<std::ptrdiff_t>(at),
-                      equalsIgnoringCase);
+    return at <= text.size() && ascii::startsWithNoCase(text.substr(at), word);
 }
 
 std::size_t findKeyword(std::string_view text, std::size_t from, std::string_view word) {
-    const auto it = std::search(text.begin() + static_cast<std::ptrdiff_t>(from), text.end(),
-                                word.begin(), word.end(), equalsIgnoringCase);
+    const auto it =
+        std::search(text.begin() + static_cast<std::ptrdiff_t>(from), text.end(), word.begin(),
+                    word.end(), [](char a, char b) { return ascii::equalsNoCase(a, b); });
     return it == text.end() ? std::string_view::npos : static_cast<std::size_t>(it - text.begin());
 }
 

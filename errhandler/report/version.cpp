@@ -4,6 +4,7 @@
 #include <charconv>
 #include <limits>
 
+#include "ascii_text.h"
 #include "file_version.h"
 
 namespace kx::errhandler {
@@ -16,7 +17,7 @@ constexpr std::uint64_t kPartLimit = std::numeric_limits<std::uint32_t>::max();
 std::optional<std::uint64_t> digitsValue(std::string_view text, std::uint64_t limit) {
     std::uint64_t value = 0;
     for (const char c : text) {
-        if (c < '0' || c > '9') {
+        if (!ascii::isDigit(c)) {
             return std::nullopt;
         }
         value = std::min(limit, value * 10 + static_cast<std::uint64_t>(c - '0'));
@@ -29,7 +30,7 @@ std::string normalizedVersionText(std::string_view text) {
     for (const char c : text) {
         if (c == ',') {
             out += '.';
-        } else if (c != ' ' && c != '\t') {
+        } else if (!ascii::isBlank(c)) {
             out += c;
         }
     }
@@ -66,7 +67,7 @@ VersionKey versionKey(std::string_view text) {
                 *number / 10'000 % 10'000, *number % 10'000};
     }
     if (!std::all_of(normal.begin(), normal.end(),
-                     [](char c) { return c == '.' || (c >= '0' && c <= '9'); })) {
+                     [](char c) { return c == '.' || ascii::isDigit(c); })) {
         return {};
     }
     VersionKey key{};

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <string_view>
 
+#include "ascii_text.h"
 #include "windows_command_line.h"
 
 namespace kx::launcher {
@@ -30,7 +31,7 @@ std::string locateProgram(const std::string& name) {
 
 std::optional<ResolvedCommand> resolveCommandLine(const std::string& commandLine) {
     const std::string_view line =
-        std::string_view(commandLine).substr(shell::skipBlanks(commandLine, 0));
+        std::string_view(commandLine).substr(ascii::skipBlanks(commandLine, 0));
     if (line.empty()) {
         return std::nullopt;
     }

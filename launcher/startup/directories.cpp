@@ -8,6 +8,7 @@
 #include "folder_names.h"
 #include "launcher_state.h"
 #include "machine_folders.h"
+#include "path_text.h"
 #include "process_info.h"
 #include "run_time_error.h"
 #include "trap.h"
@@ -27,13 +28,6 @@ std::string programFolderOfThisProcess() {
 std::string absoluteEnvironmentPath(const char* name) {
     const char* value = std::getenv(name);
     return value != nullptr && value[0] == '/' ? std::string(value) : std::string();
-}
-
-std::string withoutTrailingSlashes(std::string path) {
-    while (path.size() > 1 && path.back() == '/') {
-        path.pop_back();
-    }
-    return path;
 }
 
 // The text of a column of the current row of a row set; raises like the row set (no current row,
@@ -65,10 +59,10 @@ std::string userApplicationDataFolder() {
     if (folder.empty()) {
         const std::string home = absoluteEnvironmentPath("HOME");
         if (!home.empty()) {
-            folder = joinPath(withoutTrailingSlashes(home), ".local/share");
+            folder = joinPath(withoutTrailingSlash(home), ".local/share");
         }
     }
-    return withoutTrailingSlashes(folder);
+    return withoutTrailingSlash(folder);
 }
 
 bool commandLineHasUseProfile(std::string_view commandLine) {
@@ -146,8 +140,8 @@ void InitDirectories(bool isStartUp, const FolderSources& sources) {
                 [&] { createFolder(s.CommonDir); },
                 [&] { s.BrokerDir = s.CommonDir; },
                 [&] { s.ClientDir = s.CommonDir; },
-                [&] { s.SystemDir = withoutTrailingSlashes(sources.systemFolder()); },
-                [&] { s.WindowsDir = withoutTrailingSlashes(sources.windowsFolder()); },
+                [&] { s.SystemDir = withoutTrailingSlash(sources.systemFolder()); },
+                [&] { s.WindowsDir = withoutTrailingSlash(sources.windowsFolder()); },
                 [&] { s.FontsDir = joinPath(s.WindowsDir, "Fonts"); },
             });
         }

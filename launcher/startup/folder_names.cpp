@@ -9,13 +9,6 @@
 
 namespace kx::launcher {
 
-std::string joinPath(std::string_view base, std::string_view name) {
-    std::string path(base);
-    path += '/';
-    path += name;
-    return path;
-}
-
 void createFolder(const std::string& path) {
     if (::mkdir(path.c_str(), 0777) == 0) {
         return;

@@ -1,14 +1,12 @@
 #pragma once
-// Small path helpers of the start-up code: joining with "/", one-folder creation, and the check
-// that a name from outside data names one folder and nothing more.
+// Folder helpers of the start-up code: one-folder creation, and the check that a name from outside
+// data names one folder and nothing more. Paths are joined with joinPath of path_text.h.
 
 #include <string>
-#include <string_view>
+
+#include "path_text.h"
 
 namespace kx::launcher {
-
-// `base` + "/" + `name`.
-std::string joinPath(std::string_view base, std::string_view name);
 
 // Makes the one folder `path` (its parent must exist). An existing folder is left unchanged.
 // Raises RuntimeError 75 ("Path/File access error") when the folder cannot be made.

@@ -105,8 +105,7 @@ void publishForStartedPrograms(const FontPlaces& places,
         ::unlink(joinPath(linkFolder, name).c_str());  // a file gone since the last start
     }
     for (const std::string& path : registered) {
-        const std::string name = path.substr(path.rfind('/') + 1);
-        if (::symlink(path.c_str(), joinPath(linkFolder, name).c_str()) != 0) {
+        if (::symlink(path.c_str(), joinPath(linkFolder, fileNameOf(path)).c_str()) != 0) {
             debugLog("the font " + path + " is not published for started programs (" +
                      std::strerror(errno) + ")");
         }

@@ -11,14 +11,12 @@
 // not copied) and the machine's FontsDir, and FONTCONFIG_FILE is set to it so that every program
 // the launcher starts inherits it.
 
-#include <array>
 #include <string>
 #include <vector>
 
-namespace kx::launcher {
+#include "launcher_font_files.h"  // kLauncherFontFiles, generated from launcher/fonts/font-files.txt
 
-inline constexpr std::array<const char*, 4> kLauncherFontFiles = {"fre3of9x.ttf", "free3of9.ttf",
-                                                                  "Pd2nn___.ttf", "ZN-39.ttf"};
+namespace kx::launcher {
 
 // Where the launcher's fonts come from and where they are published for started programs.
 struct FontPlaces {

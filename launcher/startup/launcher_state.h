@@ -4,9 +4,7 @@
 // variable of modRegistry. Every launcher module reads and writes these fields directly; they live
 // until the process ends and are touched only on the launcher's user-interface thread.
 //
-// The declaration order of Module1State is the order of the global section of every crash report;
-// keep it when adding fields. registerLauncherStateDump() hands both modules' variables to the
-// crash capture.
+// registerLauncherStateDump() hands both modules' variables to the crash capture.
 
 #include <cstdint>
 #include <memory>
@@ -24,65 +22,76 @@ using RecordsetPtr = std::shared_ptr<rowset::Recordset>;  // null is Nothing
 using StreamPtr = std::shared_ptr<rowset::Stream>;        // null is Nothing
 using ObjectPtr = std::shared_ptr<Dispatch>;              // null is Nothing
 
+// The variables of Module1 in declaration order, which is also their order in the global section
+// of every crash report. FIELD(type, name) is a member and its dump entry; EXTERNAL(type, name) is
+// a member whose type comes from an outside type library, so the dump shows only a placeholder.
+// A variable is added here, and nowhere else: the member and its dump entry both come from this
+// list. Every member starts value-initialised (empty, 0, False, Nothing).
+#define KX_MODULE1_FIELDS(FIELD, EXTERNAL)                                                         \
+    FIELD(std::string, mLoginDesc) /* "[" + description of the chosen deployment + "]" */          \
+    /* The three entries, trimmed, at the last accepted Login click. */                            \
+    FIELD(std::string, mFilerCode)                                                                 \
+    FIELD(std::string, mLogin)                                                                     \
+    FIELD(std::string, mPassword)                                                                  \
+    FIELD(RecordsetPtr, rsConfig) /* the configuration table (InitConfig) */                       \
+    FIELD(std::string, mBaseURL)  /* base URL of the remote service */                             \
+    FIELD(std::int16_t, mNumUpdates)                                                               \
+    FIELD(bool, mIsUpdateAdmin)                                                                    \
+    FIELD(bool, mIsSharedEnvironment)                                                              \
+    FIELD(std::string, mWarnIfUpdates) /* "WarnIfUpdates" of the configuration, as stored */       \
+    FIELD(bool, mCountUpdates)                                                                     \
+    FIELD(std::string, mLoginServersXML)                                                           \
+    FIELD(RecordsetPtr, rsServers)                                                                 \
+    FIELD(StreamPtr, strmServers)                                                                  \
+    FIELD(std::string, mDeploymentsXML)                                                            \
+    FIELD(RecordsetPtr, rsDeployments)                                                             \
+    FIELD(StreamPtr, strmDeployments)                                                              \
+    /* Valid (server, deployment) pairs; the current row is the chosen one. */                     \
+    FIELD(RecordsetPtr, rsLogins)                                                                  \
+    FIELD(ObjectPtr, mRDS)     /* connector to the remote service, kept after the login */         \
+    FIELD(ObjectPtr, KXBOInit) /* remote service object in use during the login */                 \
+    /* A message-box answer: vbmsg::kYes checks for updates in this run, vbmsg::kNo does not. */   \
+    EXTERNAL(std::int32_t, retCheckForUpdates)                                                     \
+    /* The directory set: full folder paths without a trailing "/", empty until InitDirectories */ \
+    FIELD(std::string, TempDir)                                                                    \
+    FIELD(std::string, CommonDir)                                                                  \
+    FIELD(std::string, BrokerDir)                                                                  \
+    FIELD(std::string, ClientDir)                                                                  \
+    FIELD(std::string, OstbrookDir)                                                                \
+    FIELD(std::string, KestrixDir)                                                                 \
+    FIELD(std::string, SystemDir)                                                                  \
+    FIELD(std::string, WindowsDir)                                                                 \
+    FIELD(std::string, FontsDir)                                                                   \
+    FIELD(bool, NeedRestart)                                                                       \
+    FIELD(std::string, ProgFilesDir)                                                               \
+    /* The current row of the install run. */                                                      \
+    FIELD(bool, m_isCompressed)                                                                    \
+    FIELD(RecordsetPtr, rsInstallList)                                                             \
+    FIELD(std::string, FileToWrite)                                                                \
+    FIELD(std::string, FileNameToWrite)                                                            \
+    FIELD(std::string, FileVersion)                                                                \
+    FIELD(std::int16_t, FileInstallType)                                                           \
+    FIELD(std::string, ServerFileVersion)                                                          \
+    FIELD(ObjectPtr, m_RDS)                                                                        \
+    FIELD(bool, m_IsFont)                                                                          \
+    /* The update decision of the chosen deployment. */                                            \
+    FIELD(std::string, m_AuthLogin)                                                                \
+    FIELD(std::string, m_BOServer)                                                                 \
+    FIELD(std::string, m_DownloadLocation)                                                         \
+    FIELD(std::string, m_InstallGroupName)                                                         \
+    FIELD(std::string, m_ServerLastUpdate)                                                         \
+    FIELD(std::string, m_ClientLastUpdate)                                                         \
+    FIELD(std::string, m_CustomInstallGroupName)                                                   \
+    FIELD(std::string, m_CustomServerLastUpdate)                                                   \
+    FIELD(std::string, m_CustomClientLastUpdate)                                                   \
+    FIELD(bool, m_SkipUpdateCheck)                                                                 \
+    FIELD(bool, m_SkipCustomUpdateCheck)                                                           \
+    FIELD(bool, mUseProfile) /* the "USEPROFILE" switch of the command line */
+
 struct Module1State {
-    std::string mLoginDesc;  // "[" + description of the chosen deployment + "]"
-    std::string mFilerCode;  // the three entries, trimmed, at the last accepted Login click
-    std::string mLogin;
-    std::string mPassword;
-    RecordsetPtr rsConfig;  // the configuration table (InitConfig)
-    std::string mBaseURL;   // base URL of the remote service
-    std::int16_t mNumUpdates = 0;
-    bool mIsUpdateAdmin = false;
-    bool mIsSharedEnvironment = false;
-    std::string mWarnIfUpdates;  // "WarnIfUpdates" of the configuration, as stored
-    bool mCountUpdates = false;
-    std::string mLoginServersXML;
-    RecordsetPtr rsServers;
-    StreamPtr strmServers;
-    std::string mDeploymentsXML;
-    RecordsetPtr rsDeployments;
-    StreamPtr strmDeployments;
-    RecordsetPtr rsLogins;  // valid (server, deployment) pairs; the current row is the chosen one
-    ObjectPtr mRDS;         // connector to the remote service, kept after the login
-    ObjectPtr KXBOInit;     // remote service object in use during the login
-    // A message-box answer (vbmsg::kYes: check for updates in this run, vbmsg::kNo: do not). Its
-    // type comes from an outside type library, so the crash dump shows only a placeholder.
-    std::int32_t retCheckForUpdates = 0;
-    // The directory set: full folder paths without a trailing "/", empty until InitDirectories.
-    std::string TempDir;
-    std::string CommonDir;
-    std::string BrokerDir;
-    std::string ClientDir;
-    std::string OstbrookDir;
-    std::string KestrixDir;
-    std::string SystemDir;
-    std::string WindowsDir;
-    std::string FontsDir;
-    bool NeedRestart = false;
-    std::string ProgFilesDir;
-    // The current row of the install run.
-    bool m_isCompressed = false;
-    RecordsetPtr rsInstallList;
-    std::string FileToWrite;
-    std::string FileNameToWrite;
-    std::string FileVersion;
-    std::int16_t FileInstallType = 0;
-    std::string ServerFileVersion;
-    ObjectPtr m_RDS;
-    bool m_IsFont = false;
-    // The update decision of the chosen deployment.
-    std::string m_AuthLogin;
-    std::string m_BOServer;
-    std::string m_DownloadLocation;
-    std::string m_InstallGroupName;
-    std::string m_ServerLastUpdate;
-    std::string m_ClientLastUpdate;
-    std::string m_CustomInstallGroupName;
-    std::string m_CustomServerLastUpdate;
-    std::string m_CustomClientLastUpdate;
-    bool m_SkipUpdateCheck = false;
-    bool m_SkipCustomUpdateCheck = false;
-    bool mUseProfile = false;  // the "USEPROFILE" switch of the command line
+#define KX_MODULE1_MEMBER(type, name) type name{};
+    KX_MODULE1_FIELDS(KX_MODULE1_MEMBER, KX_MODULE1_MEMBER)
+#undef KX_MODULE1_MEMBER
 };
 
 struct ModRegistryState {

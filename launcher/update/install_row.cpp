@@ -2,9 +2,10 @@
 
 #include <algorithm>
 #include <array>
-#include <cctype>
 #include <utility>
 
+#include "ascii_text.h"
+#include "number_text.h"
 #include "rowset_text.h"
 #include "vb_convert.h"
 #include "vb_strings.h"
@@ -111,14 +112,11 @@ std::optional<std::string> digestOfCell(const std::string& cell) {
     if (cell.empty()) {
         return std::string();
     }
-    if (cell.size() != 64 || !std::all_of(cell.begin(), cell.end(),
-                                          [](unsigned char c) { return std::isxdigit(c) != 0; })) {
+    if (cell.size() != 64 ||
+        !std::all_of(cell.begin(), cell.end(), [](char c) { return hexDigitValue(c) >= 0; })) {
         return std::nullopt;
     }
-    std::string digest = cell;
-    std::transform(digest.begin(), digest.end(), digest.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return digest;
+    return ascii::lowerCase(cell);
 }
 
 }  // namespace kx::launcher

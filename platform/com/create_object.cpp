@@ -1,10 +1,10 @@
 #include "create_object.h"
 
-#include <cctype>
 #include <exception>
 
 #include "component.h"
 #include "library_loader.h"
+#include "number_text.h"
 #include "registry.h"
 #include "run_time_error.h"
 
@@ -43,7 +43,7 @@ bool isClassId(const std::string& text) {
     }
     for (std::size_t i = 1; i < 37; ++i) {
         const bool dash = i == 9 || i == 14 || i == 19 || i == 24;
-        if (dash ? text[i] != '-' : !std::isxdigit(static_cast<unsigned char>(text[i]))) {
+        if (dash ? text[i] != '-' : hexDigitValue(text[i]) < 0) {
             return false;
         }
     }

@@ -11,6 +11,7 @@
 
 #include "debug_log.h"
 #include "file_descriptor.h"
+#include "path_text.h"
 
 namespace kx::files {
 
@@ -21,11 +22,6 @@ constexpr mode_t kDataMode = 0644;
 
 std::string failure(const std::string& what, const std::string& path) {
     return "cannot " + what + " " + path + ": " + std::strerror(errno);
-}
-
-std::string folderOf(const std::string& path) {
-    const std::size_t slash = path.rfind('/');
-    return slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
 }
 
 mode_t modeForContent(int fd) {
@@ -110,9 +106,8 @@ int createTemporary(const std::string& temporary) {
 }  // namespace
 
 std::string temporaryPathFor(const std::string& target) {
-    const std::size_t slash = target.rfind('/');
-    const std::size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
-    return target.substr(0, nameStart) + "." + target.substr(nameStart) + ".kxnew";
+    const std::string_view name = fileNameOf(target);
+    return target.substr(0, target.size() - name.size()) + "." + std::string(name) + ".kxnew";
 }
 
 bool startsAsProgram(std::string_view head) {

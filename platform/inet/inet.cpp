@@ -2,11 +2,11 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cctype>
 #include <condition_variable>
 #include <mutex>
 #include <thread>
 
+#include "ascii_text.h"
 #include "body_buffer.h"
 #include "http_get.h"
 #include "run_time_error.h"
@@ -17,23 +17,6 @@ namespace kx::inet {
 namespace {
 
 constexpr auto kWaitSlice = std::chrono::milliseconds(16);
-
-bool sameHeaderName(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) ==
-                      std::tolower(static_cast<unsigned char>(y));
-           });
-}
-
-std::string_view trimmed(std::string_view text) {
-    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) {
-        text.remove_prefix(1);
-    }
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) {
-        text.remove_suffix(1);
-    }
-    return text;
-}
 
 }  // namespace
 
@@ -261,8 +244,8 @@ std::string Inet::GetHeader(const std::string& name) const {
         const std::size_t end = all.find("\r\n", start);
         const std::string_view line(all.data() + start, end - start);
         const std::size_t colon = line.find(':');
-        if (colon != std::string_view::npos && sameHeaderName(line.substr(0, colon), name)) {
-            return std::string(trimmed(line.substr(colon + 1)));
+        if (colon != std::string_view::npos && ascii::equalsNoCase(line.substr(0, colon), name)) {
+            return std::string(ascii::trimBlanks(line.substr(colon + 1)));
         }
         start = end;
     }

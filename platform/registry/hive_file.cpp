@@ -8,7 +8,7 @@
 #include <system_error>
 
 #include "registry.h"
-#include "sqlite_statement.h"
+#include "sqlite_database.h"
 
 namespace kx::registry::detail {
 namespace fs = std::filesystem;
@@ -17,7 +17,7 @@ namespace {
 
 // Marks a database as a registry file, so that some other SQLite file is never mistaken for one.
 constexpr std::int64_t kApplicationId = 0x4B585247;  // "KXRG"
-constexpr int kBusyTimeoutMs = 5000;
+constexpr std::chrono::milliseconds kBusyTimeout{5000};
 // A write waits for the busy time-out up to this many times before it gives up.
 constexpr int kBusyAttempts = 4;
 
@@ -38,12 +38,8 @@ CREATE TABLE IF NOT EXISTS reg_values(
 ) WITHOUT ROWID;
 )sql";
 
-bool isBusy(int rc) {
-    return (rc & 0xFF) == SQLITE_BUSY || (rc & 0xFF) == SQLITE_LOCKED;
-}
-
-long readError(int rc) {
-    switch (rc & 0xFF) {
+long readError(int code) {
+    switch (code & 0xFF) {
         case SQLITE_NOTADB:
         case SQLITE_CORRUPT:
         case SQLITE_CANTOPEN:
@@ -53,8 +49,8 @@ long readError(int rc) {
     }
 }
 
-long writeError(int rc) {
-    switch (rc & 0xFF) {
+long writeError(int code) {
+    switch (code & 0xFF) {
         case SQLITE_READONLY:
         case SQLITE_PERM:
         case SQLITE_AUTH:
@@ -68,23 +64,11 @@ long writeError(int rc) {
     }
 }
 
-// Steps a statement that reads outside a transaction, retrying a bounded number of times while
-// a writer holds the file.
-int stepRead(Statement& statement) {
-    int rc = statement.step();
-    for (int attempt = 1; attempt < kBusyAttempts && isBusy(rc); ++attempt) {
-        rc = statement.step();
-    }
-    return rc;
-}
-
-int executeWithRetry(sqlite3* db, const char* sql) {
-    int rc = execute(db, sql);
-    for (int attempt = 1; attempt < kBusyAttempts && isBusy(rc); ++attempt) {
-        rc = execute(db, sql);
-    }
-    return rc;
-}
+// A write that the registry itself refuses (a key deleted meanwhile, a value that is not there):
+// carries the result out of the transaction, which is rolled back.
+struct Refusal {
+    long result;
+};
 
 bool mayAccess(const fs::path& path, int mode) {
     return faccessat(AT_FDCWD, path.c_str(), mode, AT_EACCESS) == 0;
@@ -104,49 +88,52 @@ bool processMayWrite(const fs::path& file) {
     return fs::is_directory(folder, ec) && mayAccess(folder, W_OK | X_OK);
 }
 
-// Walks the rows of a read, handing each to `row`. kErrorSuccess or the read's error.
+// Steps a read for the first time, again while a writer holds the file.
+bool firstStep(sqlite::Statement& statement) {
+    return sqlite::retryWhileBusy(kBusyAttempts, [&] { return statement.step(); });
+}
+
+// Walks the rows of a read, handing each to `row`.
 template <typename Row>
-long forEachRow(Statement& statement, Row&& row) {
-    int rc = stepRead(statement);
-    for (; rc == SQLITE_ROW; rc = statement.step()) {
+void forEachRow(sqlite::Statement& statement, Row&& row) {
+    for (bool more = firstStep(statement); more; more = statement.step()) {
         row(statement);
     }
-    return rc == SQLITE_DONE ? kErrorSuccess : readError(rc);
 }
 
 // The keys of `path` and every parent, created when missing (inside a write transaction).
-long insertKeyChain(sqlite3* db, const KeyPath& path) {
+void insertKeyChain(sqlite::Database& db, const KeyPath& path) {
     std::size_t end = 0;
     while (end < path.folded.size()) {
         end = std::min(path.folded.find('\\', end + 1), path.folded.size());
         std::string_view folded = std::string_view(path.folded).substr(0, end);
-        Statement insert(db, "INSERT OR IGNORE INTO reg_keys(path, parent, name) VALUES(?, ?, ?)");
-        insert.bind(folded).bind(parentPath(folded)).bind(lastName(path.written.substr(0, end)));
-        if (int rc = insert.step(); rc != SQLITE_DONE) {
-            return writeError(rc);
-        }
+        db.prepare("INSERT OR IGNORE INTO reg_keys(path, parent, name) VALUES(?, ?, ?)")
+            .bind(1, folded)
+            .bind(2, parentPath(folded))
+            .bind(3, lastName(path.written.substr(0, end)))
+            .run();
     }
-    return kErrorSuccess;
 }
 
-StoredValue storedValue(const Statement& row) {
+StoredValue storedValue(const sqlite::Statement& row) {
     return StoredValue{row.text(0), static_cast<std::uint32_t>(row.integer(1)), row.text(2)};
 }
 
-long executeBound(sqlite3* db, const char* sql, std::string_view parameter) {
-    Statement statement(db, sql);
-    int rc = statement.bind(parameter).step();
-    return rc == SQLITE_DONE ? kErrorSuccess : writeError(rc);
+// A setting that only makes the file sturdier: a file where it cannot be set is used all the same,
+// and the write that follows reports what is wrong with it.
+void setIfPossible(sqlite::Database& db, const char* pragma) {
+    try {
+        db.exec(pragma);
+    } catch (const sqlite::Error&) {
+    }
 }
 
 }  // namespace
 
-HiveFile::HiveFile(sqlite3* db, bool writable, bool hasSchema)
-    : db_(db), writable_(writable), hasSchema_(hasSchema) {}
+HiveFile::HiveFile(std::unique_ptr<sqlite::Database> db, bool writable)
+    : db_(std::move(db)), writable_(writable) {}
 
-HiveFile::~HiveFile() {
-    sqlite3_close_v2(db_);
-}
+HiveFile::~HiveFile() = default;
 
 long HiveFile::open(const std::string& path, bool forWriting, std::shared_ptr<HiveFile>& out) {
     std::error_code ec;
@@ -159,7 +146,7 @@ long HiveFile::open(const std::string& path, bool forWriting, std::shared_ptr<Hi
         return kErrorAccessDenied;
     }
     if (!forWriting && !fs::exists(file, ec)) {
-        out.reset(new HiveFile(nullptr, false, false));
+        out.reset(new HiveFile(nullptr, false));
         return kErrorSuccess;
     }
     if (forWriting) {
@@ -168,15 +155,19 @@ long HiveFile::open(const std::string& path, bool forWriting, std::shared_ptr<Hi
             return kErrorAccessDenied;
         }
     }
-    int flags = SQLITE_OPEN_NOMUTEX | (mayWrite ? SQLITE_OPEN_READWRITE : SQLITE_OPEN_READONLY) |
-                (forWriting ? SQLITE_OPEN_CREATE : 0);
-    sqlite3* db = nullptr;
-    int rc = sqlite3_open_v2(file.c_str(), &db, flags, nullptr);
-    std::shared_ptr<HiveFile> hive(new HiveFile(db, forWriting, false));
-    if (rc != SQLITE_OK) {
-        return forWriting ? writeError(rc) : kErrorCantOpen;
+    std::shared_ptr<HiveFile> hive;
+    try {
+        // Calls are serialised by the hive's own mutex.
+        hive.reset(new HiveFile(std::make_unique<sqlite::Database>(
+                                    file.string(), sqlite::OpenOptions{.create = forWriting,
+                                                                       .readOnly = !mayWrite,
+                                                                       .serialized = false,
+                                                                       .busyTimeout = kBusyTimeout,
+                                                                       .subject = "registry file"}),
+                                forWriting));
+    } catch (const sqlite::Error& e) {
+        return forWriting ? writeError(e.code()) : kErrorCantOpen;
     }
-    sqlite3_busy_timeout(db, kBusyTimeoutMs);
     long result = hive->checkSchema();
     if (result == kErrorSuccess && forWriting && !hive->hasSchema_) {
         result = hive->createSchema();
@@ -188,20 +179,25 @@ long HiveFile::open(const std::string& path, bool forWriting, std::shared_ptr<Hi
 }
 
 long HiveFile::checkSchema() {
-    Statement id(db_, "PRAGMA application_id");
-    int rc = stepRead(id);
-    if (rc != SQLITE_ROW) {
+    std::int64_t applicationId = 0;
+    std::int64_t all = 0;
+    std::int64_t ours = 0;
+    try {
+        sqlite::Statement id(*db_, "PRAGMA application_id");
+        if (!firstStep(id)) {
+            return kErrorCantOpen;
+        }
+        applicationId = id.integer(0);
+        sqlite::Statement tables(
+            *db_, "SELECT count(*), sum(name IN ('reg_keys', 'reg_values')) FROM sqlite_master");
+        if (!firstStep(tables)) {
+            return kErrorCantOpen;
+        }
+        all = tables.integer(0);
+        ours = tables.integer(1);
+    } catch (const sqlite::Error&) {
         return kErrorCantOpen;
     }
-    std::int64_t applicationId = id.integer(0);
-    Statement tables(db_,
-                     "SELECT count(*), sum(name IN ('reg_keys', 'reg_values')) FROM sqlite_master");
-    rc = stepRead(tables);
-    if (rc != SQLITE_ROW) {
-        return kErrorCantOpen;
-    }
-    std::int64_t all = tables.integer(0);
-    std::int64_t ours = tables.integer(1);
     if (applicationId == kApplicationId && ours == 2) {
         hasSchema_ = true;
         return kErrorSuccess;
@@ -214,16 +210,13 @@ long HiveFile::createSchema() {
     // Rollback journal rather than WAL: a WAL file cannot be read by a process that may not
     // create its shared-memory file beside it, and every non-administrator reads the machine
     // file that way.
-    execute(db_, "PRAGMA journal_mode=DELETE");
-    execute(db_, "PRAGMA synchronous=FULL");
+    setIfPossible(*db_, "PRAGMA journal_mode=DELETE");
+    setIfPossible(*db_, "PRAGMA synchronous=FULL");
     long result = writeTransaction([&] {
         // Another process may have created it while this one waited for the lock.
-        if (execute(db_, kSchema) != SQLITE_OK) {
-            return writeError(sqlite3_errcode(db_));
-        }
-        std::string mark = "PRAGMA application_id = " + std::to_string(kApplicationId);
-        int rc = execute(db_, mark.c_str());
-        return rc == SQLITE_OK ? kErrorSuccess : writeError(rc);
+        db_->exec(kSchema);
+        db_->exec("PRAGMA application_id = " + std::to_string(kApplicationId));
+        return kErrorSuccess;
     });
     hasSchema_ = result == kErrorSuccess;
     return result;
@@ -235,19 +228,21 @@ long HiveFile::writeTransaction(Body&& body) {
         return kErrorAccessDenied;
     }
     std::lock_guard lock(mutex_);
-    if (int rc = executeWithRetry(db_, "BEGIN IMMEDIATE"); rc != SQLITE_OK) {
-        return writeError(rc);
+    try {
+        sqlite::inTransaction(
+            *db_,
+            [&] {
+                if (const long result = body(); result != kErrorSuccess) {
+                    throw Refusal{result};
+                }
+            },
+            kBusyAttempts);
+        return kErrorSuccess;
+    } catch (const Refusal& refusal) {
+        return refusal.result;
+    } catch (const sqlite::Error& e) {
+        return writeError(e.code());
     }
-    long result = body();
-    if (result == kErrorSuccess) {
-        if (int rc = executeWithRetry(db_, "COMMIT"); rc != SQLITE_OK) {
-            result = writeError(rc);
-        }
-    }
-    if (result != kErrorSuccess) {
-        execute(db_, "ROLLBACK");
-    }
-    return result;
 }
 
 long HiveFile::keyExistsLocked(const std::string& folded, bool& exists) {
@@ -255,9 +250,14 @@ long HiveFile::keyExistsLocked(const std::string& folded, bool& exists) {
     if (exists || db_ == nullptr || !hasSchema_) {
         return kErrorSuccess;
     }
-    Statement find(db_, "SELECT 1 FROM reg_keys WHERE path = ?");
-    find.bind(folded);
-    return forEachRow(find, [&](Statement&) { exists = true; });
+    try {
+        sqlite::Statement find(*db_, "SELECT 1 FROM reg_keys WHERE path = ?");
+        find.bind(1, folded);
+        forEachRow(find, [&](sqlite::Statement&) { exists = true; });
+        return kErrorSuccess;
+    } catch (const sqlite::Error& e) {
+        return readError(e.code());
+    }
 }
 
 long HiveFile::keyExists(const std::string& folded, bool& exists) {
@@ -266,13 +266,16 @@ long HiveFile::keyExists(const std::string& folded, bool& exists) {
 }
 
 long HiveFile::createKey(const KeyPath& path) {
-    return writeTransaction([&] { return insertKeyChain(db_, path); });
+    return writeTransaction([&] {
+        insertKeyChain(*db_, path);
+        return kErrorSuccess;
+    });
 }
 
 long HiveFile::readValue(const std::string& keyFolded, const std::string& name, StoredValue& out) {
     bool found = false;
     long result = readRows("SELECT name, type, data FROM reg_values WHERE key = ? AND folded = ?",
-                           {keyFolded, foldName(name)}, [&](Statement& row) {
+                           {keyFolded, foldName(name)}, [&](sqlite::Statement& row) {
                                out = storedValue(row);
                                found = true;
                            });
@@ -282,9 +285,7 @@ long HiveFile::readValue(const std::string& keyFolded, const std::string& name, 
 long HiveFile::writeValue(const KeyPath& key, bool createKeyFirst, const StoredValue& value) {
     return writeTransaction([&] {
         if (createKeyFirst) {
-            if (long result = insertKeyChain(db_, key); result != kErrorSuccess) {
-                return result;
-            }
+            insertKeyChain(*db_, key);
         } else {
             bool exists = false;
             if (long result = keyExistsLocked(key.folded, exists); result != kErrorSuccess) {
@@ -294,25 +295,27 @@ long HiveFile::writeValue(const KeyPath& key, bool createKeyFirst, const StoredV
                 return kErrorKeyDeleted;
             }
         }
-        Statement upsert(db_,
-                         "INSERT INTO reg_values(key, folded, name, type, data) "
-                         "VALUES(?, ?, ?, ?, CAST(? AS BLOB)) ON CONFLICT(key, folded) "
-                         "DO UPDATE SET type = excluded.type, data = excluded.data");
-        upsert.bind(key.folded).bind(foldName(value.name)).bind(value.name);
-        upsert.bind(static_cast<std::int64_t>(value.type)).bind(value.data);
-        int rc = upsert.step();
-        return rc == SQLITE_DONE ? kErrorSuccess : writeError(rc);
+        db_->prepare(
+               "INSERT INTO reg_values(key, folded, name, type, data) "
+               "VALUES(?, ?, ?, ?, CAST(? AS BLOB)) ON CONFLICT(key, folded) "
+               "DO UPDATE SET type = excluded.type, data = excluded.data")
+            .bind(1, key.folded)
+            .bind(2, foldName(value.name))
+            .bind(3, value.name)
+            .bind(4, static_cast<std::int64_t>(value.type))
+            .bind(5, value.data)
+            .run();
+        return kErrorSuccess;
     });
 }
 
 long HiveFile::deleteValue(const std::string& keyFolded, const std::string& name) {
     return writeTransaction([&] {
-        Statement remove(db_, "DELETE FROM reg_values WHERE key = ? AND folded = ?");
-        int rc = remove.bind(keyFolded).bind(foldName(name)).step();
-        if (rc != SQLITE_DONE) {
-            return writeError(rc);
-        }
-        return sqlite3_changes(db_) == 0 ? kErrorFileNotFound : kErrorSuccess;
+        db_->prepare("DELETE FROM reg_values WHERE key = ? AND folded = ?")
+            .bind(1, keyFolded)
+            .bind(2, foldName(name))
+            .run();
+        return db_->changes() == 0 ? kErrorFileNotFound : kErrorSuccess;
     });
 }
 
@@ -338,11 +341,8 @@ long HiveFile::deleteTree(const std::string& folded, bool removeKey) {
             statements[1] = "DELETE FROM reg_values WHERE ?1 = ''";
         }
         for (const char* sql : statements) {
-            if (sql == nullptr) {
-                continue;
-            }
-            if (long result = executeBound(db_, sql, folded); result != kErrorSuccess) {
-                return result;
+            if (sql != nullptr) {
+                db_->prepare(sql).bind(1, folded).run();
             }
         }
         return kErrorSuccess;
@@ -356,23 +356,29 @@ long HiveFile::readRows(const char* sql, std::initializer_list<std::string_view>
     if (db_ == nullptr || !hasSchema_) {
         return kErrorSuccess;
     }
-    Statement query(db_, sql);
-    for (std::string_view parameter : parameters) {
-        query.bind(parameter);
+    try {
+        sqlite::Statement query(*db_, sql);
+        int index = 1;
+        for (std::string_view parameter : parameters) {
+            query.bind(index++, parameter);
+        }
+        forEachRow(query, std::forward<Row>(row));
+        return kErrorSuccess;
+    } catch (const sqlite::Error& e) {
+        return readError(e.code());
     }
-    return forEachRow(query, std::forward<Row>(row));
 }
 
 long HiveFile::subKeys(const std::string& folded, std::vector<std::string>& names) {
     names.clear();
     return readRows("SELECT name FROM reg_keys WHERE parent = ? ORDER BY path", {folded},
-                    [&](Statement& row) { names.push_back(row.text(0)); });
+                    [&](sqlite::Statement& row) { names.push_back(row.text(0)); });
 }
 
 long HiveFile::listValues(const std::string& folded, std::vector<StoredValue>& out) {
     out.clear();
     return readRows("SELECT name, type, data FROM reg_values WHERE key = ? ORDER BY folded",
-                    {folded}, [&](Statement& row) { out.push_back(storedValue(row)); });
+                    {folded}, [&](sqlite::Statement& row) { out.push_back(storedValue(row)); });
 }
 
 }  // namespace kx::registry::detail

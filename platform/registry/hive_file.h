@@ -26,7 +26,9 @@
 
 #include "key_path.h"
 
-struct sqlite3;
+namespace kx::sqlite {
+class Database;
+}
 
 namespace kx::registry::detail {
 
@@ -73,7 +75,7 @@ class HiveFile {
     long listValues(const std::string& folded, std::vector<StoredValue>& out);
 
   private:
-    HiveFile(sqlite3* db, bool writable, bool hasSchema);
+    HiveFile(std::unique_ptr<sqlite::Database> db, bool writable);
 
     long checkSchema();
     long createSchema();
@@ -85,13 +87,13 @@ class HiveFile {
     long readRows(const char* sql, std::initializer_list<std::string_view> parameters, Row&& row);
 
     // Runs `body` (returning a result code) in one IMMEDIATE transaction, committed when the
-    // body succeeds and rolled back otherwise.
+    // body succeeds and rolled back otherwise; a failure of the file gives its result code.
     template <typename Body>
     long writeTransaction(Body&& body);
 
-    sqlite3* db_;  // null for a missing file that is only read
+    std::unique_ptr<sqlite::Database> db_;  // null for a missing file that is only read
     bool writable_;
-    bool hasSchema_;
+    bool hasSchema_ = false;
     std::mutex mutex_;
 };
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "ascii_text.h"
 #include "registry.h"
 
 namespace kx::registry::detail {
@@ -17,13 +18,7 @@ std::size_t characterCount(std::string_view text) {
 }  // namespace
 
 std::string foldName(std::string_view name) {
-    std::string folded(name);
-    for (char& c : folded) {
-        if (c >= 'a' && c <= 'z') {
-            c = static_cast<char>(c - 'a' + 'A');
-        }
-    }
-    return folded;
+    return ascii::upperCase(name);
 }
 
 long parseKeyPath(std::string_view text, KeyPath& out) {

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "ado_errors.h"
+#include "ascii_text.h"
 #include "filter.h"
 #include "filter_syntax.h"
 #include "value_text.h"
@@ -28,13 +29,9 @@ struct Token {
     std::size_t offset = 0;
 };
 
-bool isBlank(char c) {
-    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
-}
-
 bool isWordChar(char c) {
-    return !isBlank(c) && c != '(' && c != ')' && c != '[' && c != ']' && c != '\'' && c != '#' &&
-           c != '=' && c != '<' && c != '>';
+    return !ascii::isWhitespace(c) && c != '(' && c != ')' && c != '[' && c != ']' && c != '\'' &&
+           c != '#' && c != '=' && c != '<' && c != '>';
 }
 
 std::string at(std::size_t offset) {
@@ -46,7 +43,7 @@ class Tokenizer {
     explicit Tokenizer(std::string_view text) : text_(text) {}
 
     Token next() {
-        while (pos_ < text_.size() && isBlank(text_[pos_])) {
+        while (pos_ < text_.size() && ascii::isWhitespace(text_[pos_])) {
             ++pos_;
         }
         Token token;
@@ -121,7 +118,7 @@ class Tokenizer {
 };
 
 bool isKeyword(const Token& token, std::string_view word) {
-    return token.kind == TokenKind::Word && equalsAsciiNoCase(token.text, word);
+    return token.kind == TokenKind::Word && ascii::equalsNoCase(token.text, word);
 }
 
 std::string describe(const Token& token) {
@@ -262,11 +259,11 @@ class Parser {
             case TokenKind::Hashed:
                 return {Literal::Kind::Hashed, token.text};
             case TokenKind::Word:
-                if (equalsAsciiNoCase(token.text, "True") ||
-                    equalsAsciiNoCase(token.text, "False")) {
+                if (ascii::equalsNoCase(token.text, "True") ||
+                    ascii::equalsNoCase(token.text, "False")) {
                     return {Literal::Kind::Boolean, token.text};
                 }
-                if (equalsAsciiNoCase(token.text, "NULL")) {
+                if (ascii::equalsNoCase(token.text, "NULL")) {
                     raiseBadCriterion("Null cannot be used as a value" + at(token.offset));
                 }
                 if (!convertValue(DataType::adDouble, Variant(token.text))) {

@@ -8,6 +8,7 @@
 #include <unordered_map>
 
 #include "ado_errors.h"
+#include "ascii_text.h"
 #include "rowset_xml.h"
 #include "text_fold.h"
 #include "value_text.h"
@@ -94,7 +95,7 @@ std::string quoteForMessage(std::string_view text) {
 
 bool flagValue(pugi::xml_attribute attribute) {
     const std::string_view value = attribute.value();
-    return equalsAsciiNoCase(value, "true") || value == "1" || value == "-1";
+    return ascii::equalsNoCase(value, "true") || value == "1" || value == "-1";
 }
 
 // Reads one column declaration. Type properties may sit on a nested s:datatype or on the

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "ado_errors.h"
+#include "ascii_text.h"
 #include "rowset_xml.h"
 #include "text_fold.h"
 #include "value_text.h"
@@ -14,21 +15,17 @@ namespace kx::rowset {
 
 namespace {
 
-bool isAsciiLetter(char c) {
-    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
-}
-
 // A name every XML reader takes as an attribute name: ASCII letters, digits, '.', '-', '_',
 // not starting with a digit, '.', '-' or the reserved "xml".
 bool isPlainXmlName(std::string_view name) {
-    if (name.empty() || !(isAsciiLetter(name.front()) || name.front() == '_')) {
+    if (name.empty() || !(ascii::isLetter(name.front()) || name.front() == '_')) {
         return false;
     }
-    if (name.size() >= 3 && equalsAsciiNoCase(name.substr(0, 3), "xml")) {
+    if (name.size() >= 3 && ascii::equalsNoCase(name.substr(0, 3), "xml")) {
         return false;
     }
     for (char c : name) {
-        if (!(isAsciiLetter(c) || (c >= '0' && c <= '9') || c == '.' || c == '-' || c == '_')) {
+        if (!(ascii::isLetter(c) || ascii::isDigit(c) || c == '.' || c == '-' || c == '_')) {
             return false;
         }
     }

@@ -6,6 +6,8 @@
 #include <limits>
 #include <utility>
 
+#include "ascii_text.h"
+#include "data_types.h"
 #include "date_time.h"
 #include "decimal_number.h"
 #include "number_text.h"
@@ -15,30 +17,10 @@ namespace kx::rowset {
 
 namespace {
 
-using Range = std::pair<std::int64_t, std::int64_t>;
-
-Range integerRange(DataType type) {
-    switch (type) {
-        case DataType::adTinyInt:
-            return {-128, 127};
-        case DataType::adSmallInt:
-            return {-32768, 32767};
-        case DataType::adUnsignedTinyInt:
-            return {0, 255};
-        case DataType::adUnsignedSmallInt:
-            return {0, 65535};
-        case DataType::adInteger:
-            return {-2147483648LL, 2147483647LL};
-        case DataType::adUnsignedInt:
-            return {0, 4294967295LL};
-        default:
-            return {std::numeric_limits<std::int64_t>::min(),
-                    std::numeric_limits<std::int64_t>::max()};
-    }
-}
-
 std::optional<Variant> makeInteger(DataType type, std::int64_t value) {
-    const auto [low, high] = integerRange(type);
+    const detail::DataTypeFacts facts = detail::factsOf(type);
+    const std::int64_t low = facts.minimum;
+    const std::int64_t high = facts.maximum;
     if (value < low || value > high) {
         return std::nullopt;
     }
@@ -237,19 +219,9 @@ bool isGuidText(std::string_view text) {
     return true;
 }
 
-std::string_view trimBlanks(std::string_view text) {
-    while (!text.empty() && text.front() == ' ') {
-        text.remove_prefix(1);
-    }
-    while (!text.empty() && text.back() == ' ') {
-        text.remove_suffix(1);
-    }
-    return text;
-}
-
 // Numeric text as assignments accept it: blanks around, a '$' after an optional sign.
 std::optional<std::string> normalisedNumberText(std::string_view text) {
-    text = trimBlanks(text);
+    text = ascii::trimSpaces(text);
     std::string out;
     if (!text.empty() && (text.front() == '-' || text.front() == '+')) {
         out += text.front();
@@ -294,15 +266,15 @@ std::optional<Variant> convertNumber(DataType type, double number) {
 std::optional<Variant> convertText(DataType type, const std::string& text) {
     const ValueKind kind = valueKindOf(type);
     if (kind == ValueKind::Boolean) {
-        if (equalsAsciiNoCase(trimBlanks(text), "true")) {
+        if (ascii::equalsNoCase(ascii::trimSpaces(text), "true")) {
             return Variant(true);
         }
-        if (equalsAsciiNoCase(trimBlanks(text), "false")) {
+        if (ascii::equalsNoCase(ascii::trimSpaces(text), "false")) {
             return Variant(false);
         }
     }
     if (kind == ValueKind::Date) {
-        if (auto date = parseDateLiteral(text)) {
+        if (auto date = parseDateText(text, DateTextRules::UsLiteral)) {
             return Variant(*date);
         }
     }
@@ -323,19 +295,6 @@ std::optional<Variant> convertText(DataType type, const std::string& text) {
 }
 
 }  // namespace
-
-bool equalsAsciiNoCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
-        if (lower(a[i]) != lower(b[i])) {
-            return false;
-        }
-    }
-    return true;
-}
 
 std::optional<Variant> parseXdrValue(DataType type, std::string_view text) {
     switch (valueKindOf(type)) {

@@ -32,9 +32,6 @@ std::optional<Variant> convertValue(DataType type, const Variant& value);
 // dates yyyy-mm-ddThh:mm:ss, strings as they are. Nullopt for Null, objects and arrays.
 std::optional<std::string> textOfValue(const Variant& value);
 
-// ASCII-only letter-case-insensitive equality (keywords, type names).
-bool equalsAsciiNoCase(std::string_view a, std::string_view b);
-
 // The bytes of a value of a binary column (held as a byte string).
 inline const std::string& bytesOf(const Variant& value) {
     return value.asString();

@@ -3,53 +3,7 @@
 namespace kx::rowset::detail {
 
 XdrTypeSpelling xdrSpellingOf(DataType type) {
-    switch (type) {
-        case DataType::adSmallInt:
-            return {"i2", "", 2, 5, true};
-        case DataType::adInteger:
-            return {"int", "", 4, 10, true};
-        case DataType::adTinyInt:
-            return {"i1", "", 1, 3, true};
-        case DataType::adUnsignedTinyInt:
-            return {"ui1", "", 1, 3, true};
-        case DataType::adUnsignedSmallInt:
-            return {"ui2", "", 2, 5, true};
-        case DataType::adUnsignedInt:
-            return {"ui4", "", 4, 10, true};
-        case DataType::adBigInt:
-            return {"i8", "", 8, 19, true};
-        case DataType::adSingle:
-            return {"r4", "", 4, 7, true};
-        case DataType::adDouble:
-            return {"float", "", 8, 15, true};
-        case DataType::adCurrency:
-            return {"number", "currency", 8, 19, true};
-        case DataType::adNumeric:
-            return {"number", "numeric", 19, 0, true};
-        case DataType::adVarNumeric:
-            return {"number", "varnumeric", 0, 0, false};
-        case DataType::adDate:
-            return {"dateTime", "variantdate", 16, 0, true};
-        case DataType::adDBTimeStamp:
-            return {"dateTime", "timestamp", 16, 19, true};
-        case DataType::adBoolean:
-            return {"boolean", "", 2, 0, true};
-        case DataType::adGUID:
-            return {"uuid", "", 16, 0, true};
-        case DataType::adChar:
-        case DataType::adVarChar:
-        case DataType::adLongVarChar:
-            return {"string", "str", 0, 0, false};
-        case DataType::adWChar:
-        case DataType::adVarWChar:
-        case DataType::adLongVarWChar:
-            return {"string", "", 0, 0, false};
-        case DataType::adBinary:
-        case DataType::adVarBinary:
-        case DataType::adLongVarBinary:
-            return {"bin.hex", "", 0, 0, false};
-    }
-    return {"string", "", 0, 0, false};
+    return factsOf(type).xdr;
 }
 
 namespace {

@@ -1,24 +1,16 @@
 #pragma once
-// How column types are declared in row-set documents: the data-type name (dt:type), the
-// refinement rs:dbtype, and the size and precision the old library declared for each type.
+// How column types are declared in row-set documents, and the type a declaration names.
 // Internal to the row-set library.
 
 #include <cstdint>
 #include <optional>
 #include <string_view>
 
-#include "field_info.h"
+#include "data_types.h"
 
 namespace kx::rowset::detail {
 
-struct XdrTypeSpelling {
-    std::string_view dtType;
-    std::string_view dbType;     // empty when not written
-    std::int64_t size = 0;       // dt:maxLength of fixed-size types; 0 for variable ones
-    std::int32_t precision = 0;  // rs:precision, 0 when not written
-    bool fixedLength = false;    // rs:fixedlength of fixed-size types
-};
-
+// How a type is declared in documents (data_types.cpp holds the spellings).
 XdrTypeSpelling xdrSpellingOf(DataType type);
 
 // The column type a declaration names; nullopt for a type name this reader does not know.

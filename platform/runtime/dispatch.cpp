@@ -1,8 +1,6 @@
 #include "dispatch.h"
 
-#include <algorithm>
-#include <cctype>
-
+#include "ascii_text.h"
 #include "run_time_error.h"
 
 namespace kx {
@@ -21,10 +19,7 @@ void Dispatch::put(std::string_view property, Variant value) {
 }
 
 bool sameMemberName(std::string_view a, std::string_view b) {
-    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-        return std::tolower(static_cast<unsigned char>(x)) ==
-               std::tolower(static_cast<unsigned char>(y));
-    });
+    return ascii::equalsNoCase(a, b);
 }
 
 namespace {

@@ -4,16 +4,13 @@
 #include <cstdint>
 #include <limits>
 
+#include "ascii_text.h"
+
 namespace kx {
 
 namespace {
 
-bool isBlank(char c) {
-    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
-}
-bool isDigit(char c) {
-    return c >= '0' && c <= '9';
-}
+using ascii::isDigit;
 
 // A cursor over the text with the small steps the grammar needs.
 class Scanner {
@@ -25,7 +22,7 @@ class Scanner {
         return pos_ + ahead < text_.size() ? text_[pos_ + ahead] : '\0';
     }
     void skipBlanks() {
-        while (!atEnd() && isBlank(text_[pos_])) {
+        while (!atEnd() && ascii::isWhitespace(text_[pos_])) {
             ++pos_;
         }
     }

@@ -8,6 +8,7 @@
 // shown or split by partsOfDate, and to milliseconds by partsOfDateToMillisecond.
 
 #include <compare>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -62,8 +63,18 @@ std::string formatGeneralDate(OleDate date);
 // is taken as written. Letters compare without regard to case.
 std::optional<OleDate> parseIsoDateTime(std::string_view text);
 
+// Which texts parseDateText reads.
+enum class DateTextRules : std::uint8_t {
+    General,  // every form listed below, as CDate and IsDate read them
+    // The date literals of row-set filters and of date text assigned to row-set fields: only the
+    // ISO form and the US order m/d/yy or m/d/yyyy ("/" only, years of two or four digits),
+    // optionally followed by h:mm or h:mm:ss (minutes and seconds of two digits) and "AM", "am",
+    // "PM" or "pm" (hours 1-12 then). Spaces only, no tabs.
+    UsLiteral,
+};
+
 // Reads a date and/or time from text. Surrounding spaces and tabs are ignored; letters compare
-// without regard to case. Accepted forms:
+// without regard to case. Accepted forms (with DateTextRules::General):
 //   ISO 8601:   as parseIsoDateTime reads it.
 //   Numeric:    M/D/Y or M-D-Y (month first), and Y/M/D or Y-M-D when the first number has three
 //               or four digits.
@@ -76,7 +87,8 @@ std::optional<OleDate> parseIsoDateTime(std::string_view text);
 //               date after spaces, or stand alone (the date is then 30 December 1899).
 // Not accepted: weekday names, dates without a year, "." as a separator, two-digit ISO years,
 // anything out of range ("13/32/2014", "2/29/2015", "24:00").
-std::optional<OleDate> parseDateText(std::string_view text);
+std::optional<OleDate> parseDateText(std::string_view text,
+                                     DateTextRules rules = DateTextRules::General);
 
 // Whether a value is a date: a Date, or text that parseDateText reads.
 bool IsDate(const Variant& value);

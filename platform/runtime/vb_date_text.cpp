@@ -8,6 +8,7 @@
 #include <optional>
 #include <vector>
 
+#include "ascii_text.h"
 #include "run_time_error.h"
 #include "vb_date.h"
 #include "vb_strings.h"
@@ -16,14 +17,14 @@ namespace kx {
 
 namespace {
 
-bool isDigit(char c) {
-    return c >= '0' && c <= '9';
-}
-bool isLetter(char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-}
-bool isBlank(char c) {
-    return c == ' ' || c == '\t';
+using ascii::isDigit;
+using ascii::isLetter;
+
+using CharClass = bool (*)(char);
+
+// What separates the parts of a date text: the US literal knows only spaces.
+CharClass blanksOf(DateTextRules rules) {
+    return rules == DateTextRules::UsLiteral ? [](char c) { return c == ' '; } : ascii::isBlank;
 }
 
 // The value of an all-digit text of 1 to 4 digits, or -1.
@@ -183,7 +184,7 @@ struct Token {
 
 // Splits into digit runs, letter runs and single marks; blanks only separate. Any other
 // character makes the text unreadable.
-std::optional<std::vector<Token>> tokenize(std::string_view text) {
+std::optional<std::vector<Token>> tokenize(std::string_view text, CharClass isBlank) {
     std::vector<Token> tokens;
     std::size_t i = 0;
     while (i < text.size()) {
@@ -195,7 +196,7 @@ std::optional<std::vector<Token>> tokenize(std::string_view text) {
         }
         Token::Kind kind = Token::Mark;
         if (isDigit(c) || isLetter(c)) {
-            const auto sameKind = isDigit(c) ? isDigit : isLetter;
+            const CharClass sameKind = isDigit(c) ? isDigit : isLetter;
             while (end < text.size() && sameKind(text[end])) {
                 ++end;
             }
@@ -255,9 +256,14 @@ class TokenCursor {
     std::size_t pos_ = 0;
 };
 
-bool isAmPm(const Token* token) {
+// AM or PM in any case; the US literal takes only "AM", "am", "PM" and "pm".
+bool isAmPm(const Token* token, bool literal) {
     if (token == nullptr || token->kind != Token::Word) {
         return false;
+    }
+    if (literal) {
+        return token->text == "AM" || token->text == "am" || token->text == "PM" ||
+               token->text == "pm";
     }
     const std::string upper = UCase(token->text);
     return upper == "AM" || upper == "PM";
@@ -321,20 +327,44 @@ bool readDateStartingWithMonth(TokenCursor& in, DateParts& parts) {
     return readYear(in, parts);
 }
 
-// h:mm[:ss] [AM|PM] or h AM|PM.
-bool readTime(TokenCursor& in, DateParts& parts) {
-    parts.hour = shortNumber(in.take());
-    if (in.acceptMark(':')) {
-        parts.minute = shortNumber(in.takeNumber());
-        if (in.acceptMark(':')) {
-            parts.second = shortNumber(in.takeNumber());
-        }
-    } else if (!isAmPm(in.peek())) {
+// The US literal: m/d/yy or m/d/yyyy.
+bool readUsLiteralDate(TokenCursor& in, DateParts& parts) {
+    parts.month = shortNumber(in.takeNumber());
+    if (!in.acceptMark('/')) {
         return false;
     }
-    if (isAmPm(in.peek())) {
+    parts.day = shortNumber(in.takeNumber());
+    if (!in.acceptMark('/')) {
+        return false;
+    }
+    const auto year = in.takeNumber();
+    if (!year || (year->size() != 2 && year->size() != 4)) {
+        return false;
+    }
+    parts.year = expandYear(*year);
+    return parts.month >= 0 && parts.day >= 0;
+}
+
+// Minutes and seconds; the US literal writes them with two digits.
+int clockNumber(std::optional<std::string_view> text, bool literal) {
+    return text && (!literal || text->size() == 2) ? shortNumber(*text) : -1;
+}
+
+// h:mm[:ss] [AM|PM] or h AM|PM; the US literal has no "h AM" and takes AM and PM for hours 1-12
+// only.
+bool readTime(TokenCursor& in, DateParts& parts, bool literal) {
+    parts.hour = shortNumber(in.take());
+    if (in.acceptMark(':')) {
+        parts.minute = clockNumber(in.takeNumber(), literal);
+        if (in.acceptMark(':')) {
+            parts.second = clockNumber(in.takeNumber(), literal);
+        }
+    } else if (literal || !isAmPm(in.peek(), literal)) {
+        return false;
+    }
+    if (isAmPm(in.peek(), literal)) {
         const bool pm = UCase(in.take()) == "PM";
-        if (parts.hour < 0 || parts.hour > 12) {
+        if (parts.hour < (literal ? 1 : 0) || parts.hour > 12) {
             return false;
         }
         parts.hour = parts.hour % 12 + (pm ? 12 : 0);
@@ -342,25 +372,33 @@ bool readTime(TokenCursor& in, DateParts& parts) {
     return parts.hour >= 0 && parts.minute >= 0 && parts.second >= 0;
 }
 
-bool startsTime(const TokenCursor& in) {
-    return in.is(Token::Number) && (in.isMark(':', 1) || isAmPm(in.peek(1)));
+bool startsTime(const TokenCursor& in, bool literal) {
+    return in.is(Token::Number) && (in.isMark(':', 1) || isAmPm(in.peek(1), literal));
 }
 
-std::optional<OleDate> parseGeneralDate(std::string_view text) {
-    const auto tokens = tokenize(text);
+bool readDate(TokenCursor& in, DateParts& parts, bool literal) {
+    if (literal) {
+        return readUsLiteralDate(in, parts);
+    }
+    if (startsTime(in, literal)) {
+        return true;  // a time alone is a time of 30 December 1899
+    }
+    return in.is(Token::Word) ? readDateStartingWithMonth(in, parts)
+                              : readDateStartingWithNumber(in, parts);
+}
+
+std::optional<OleDate> parseGeneralDate(std::string_view text, DateTextRules rules) {
+    const auto tokens = tokenize(text, blanksOf(rules));
     if (!tokens || tokens->empty()) {
         return std::nullopt;
     }
+    const bool literal = rules == DateTextRules::UsLiteral;
     TokenCursor in(*tokens);
     DateParts parts;
-    if (!startsTime(in)) {
-        const bool read = in.is(Token::Word) ? readDateStartingWithMonth(in, parts)
-                                             : readDateStartingWithNumber(in, parts);
-        if (!read) {
-            return std::nullopt;
-        }
+    if (!readDate(in, parts, literal)) {
+        return std::nullopt;
     }
-    if (!in.atEnd() && !(startsTime(in) && readTime(in, parts))) {
+    if (!in.atEnd() && !(startsTime(in, literal) && readTime(in, parts, literal))) {
         return std::nullopt;
     }
     if (!in.atEnd()) {
@@ -371,17 +409,12 @@ std::optional<OleDate> parseGeneralDate(std::string_view text) {
 
 }  // namespace
 
-std::optional<OleDate> parseDateText(std::string_view text) {
-    const auto first = text.find_first_not_of(" \t");
-    if (first == std::string_view::npos) {
-        return std::nullopt;
-    }
-    const auto last = text.find_last_not_of(" \t");
-    const std::string_view trimmed = text.substr(first, last - first + 1);
+std::optional<OleDate> parseDateText(std::string_view text, DateTextRules rules) {
+    const std::string_view trimmed = ascii::trimmed(text, blanksOf(rules));
     if (auto iso = parseIsoDateTime(trimmed)) {
         return iso;
     }
-    return parseGeneralDate(trimmed);
+    return parseGeneralDate(trimmed, rules);
 }
 
 bool IsDate(const Variant& value) {

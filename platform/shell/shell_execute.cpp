@@ -5,12 +5,13 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <cctype>
 #include <cerrno>
 #include <climits>
 #include <thread>
 #include <vector>
 
+#include "ascii_text.h"
+#include "path_text.h"
 #include "windows_command_line.h"
 
 extern char** environ;
@@ -19,26 +20,9 @@ namespace kx::shell {
 
 namespace {
 
-bool sameVerb(const std::string& verb, const char* name) {
-    if (verb.size() != std::char_traits<char>::length(name)) {
-        return false;
-    }
-    for (std::size_t i = 0; i < verb.size(); ++i) {
-        if (std::tolower(static_cast<unsigned char>(verb[i])) != name[i]) {
-            return false;
-        }
-    }
-    return true;
-}
-
 bool isFolder(const std::string& path) {
     struct stat info {};
     return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
-}
-
-std::string folderOf(const std::string& file) {
-    const std::size_t slash = file.rfind('/');
-    return slash == std::string::npos ? "." : slash == 0 ? "/" : file.substr(0, slash);
 }
 
 // Why a file cannot be opened: 2 when its folder exists, 3 when the folder is missing.
@@ -134,8 +118,8 @@ std::vector<std::string> elevatedCommand(const std::string& pkexec, const std::s
 std::int32_t ShellExecute(const std::string& verb, const std::string& file,
                           const std::string& parameters, const std::string& directory,
                           std::int32_t /*showCommand*/) {
-    const bool runas = sameVerb(verb, "runas");
-    if (!verb.empty() && !runas && !sameVerb(verb, "open")) {
+    const bool runas = ascii::equalsNoCase(verb, "runas");
+    if (!verb.empty() && !runas && !ascii::equalsNoCase(verb, "open")) {
         return code::kNoAssociation;
     }
     struct stat info {};

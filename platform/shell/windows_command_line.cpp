@@ -5,20 +5,15 @@
 
 #include <cstdlib>
 
+#include "ascii_text.h"
+
 namespace kx::shell {
 
-bool isBlank(char c) {
-    return c == ' ' || c == '\t';
-}
-
-std::size_t skipBlanks(std::string_view text, std::size_t at) {
-    while (at < text.size() && isBlank(text[at])) {
-        ++at;
-    }
-    return at;
-}
-
 namespace {
+
+// A space or tab separates arguments.
+using ascii::isBlank;
+using ascii::skipBlanks;
 
 bool isRegularFile(const std::string& path) {
     struct stat info {};

@@ -20,11 +20,6 @@ std::vector<std::string> splitWindowsCommandLine(const std::string& commandLine)
 // as the ones after the first.
 std::vector<std::string> splitWindowsArguments(std::string_view parameters);
 
-// Whether `c` separates arguments (blank or tab), and the position of the first other character
-// at or after `at`.
-bool isBlank(char c);
-std::size_t skipBlanks(std::string_view text, std::size_t at);
-
 // `name` looked up in the folders of $PATH: the first executable regular file; "" when none.
 std::string findInSearchPath(const std::string& name);
 

@@ -2,16 +2,11 @@
 
 #include <cstdlib>
 
+#include "path_text.h"
+
 namespace kx::sys {
 
 namespace {
-
-std::string withoutTrailingSlash(std::string path) {
-    while (path.size() > 1 && path.back() == '/') {
-        path.pop_back();
-    }
-    return path;
-}
 
 // The variable's value when set and not empty, else the fallback.
 std::string folderFromEnvironment(const char* variable, const char* fallback) {

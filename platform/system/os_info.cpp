@@ -4,6 +4,7 @@
 
 #include <optional>
 
+#include "ascii_text.h"
 #include "file_read.h"
 
 namespace kx::sys {
@@ -39,22 +40,13 @@ std::string unquote(std::string_view value) {
     return clean;
 }
 
-std::string_view trimmed(std::string_view s) {
-    const auto first = s.find_first_not_of(" \t\r");
-    if (first == std::string_view::npos) {
-        return {};
-    }
-    const auto last = s.find_last_not_of(" \t\r");
-    return s.substr(first, last - first + 1);
-}
-
 }  // namespace
 
 std::string osNameFromRelease(std::string_view text) {
     std::optional<std::string> pretty, name;
     while (!text.empty()) {
         const auto eol = text.find('\n');
-        const std::string_view line = trimmed(text.substr(0, eol));
+        const std::string_view line = ascii::trimWhitespace(text.substr(0, eol));
         text = eol == std::string_view::npos ? std::string_view{} : text.substr(eol + 1);
         if (line.empty() || line.front() == '#') {
             continue;

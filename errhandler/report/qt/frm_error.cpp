@@ -8,13 +8,14 @@
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QMessageBox>
 #include <QPushButton>
 #include <QVBoxLayout>
 #include <exception>
 
 #include "debug_log.h"
 #include "library_identity.h"
+#include "message_box.h"
+#include "qt_message_box.h"
 #include "qt_white_label.h"
 #include "report_texts.h"
 #include "url_encode.h"
@@ -66,10 +67,7 @@ QLabel* wrappedLabel(const char* name, const char* text, QWidget* parent) {
 
 // Carriage returns, alone or before a line feed, as line breaks of the toolkit.
 QString withLineBreaks(const std::string& text) {
-    QString lines = qText(text);
-    lines.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    lines.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    return lines;
+    return qText(promptLines(text));
 }
 
 }  // namespace
@@ -172,9 +170,7 @@ void FrmError::setStatus(const char* text) {
 }
 
 void FrmError::showNotDeliveredBox() {
-    QMessageBox box(QMessageBox::NoIcon, qText(kLibraryTitle), withLineBreaks(kNotDeliveredMessage),
-                    QMessageBox::Ok, this);
-    box.exec();
+    showQtMessageBox(kNotDeliveredMessage, vbmsg::kOKOnly, kLibraryTitle);
 }
 
 void FrmError::cmdOK_Click() {

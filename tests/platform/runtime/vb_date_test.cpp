@@ -159,6 +159,26 @@ TEST(ParseDateText, RefusesTextsThatAreNotDates) {
     }
 }
 
+// The date literals of row-set filters: the numeric US form only, in fixed widths.
+TEST(ParseDateText, UsLiteralRulesAreTheStrictNumericUsForm) {
+    auto literal = [](std::string_view text) {
+        const auto date = parseDateText(text, DateTextRules::UsLiteral);
+        return date ? formatGeneralDate(*date) : "<not a date>";
+    };
+    EXPECT_EQ(literal(" 8/24/95 "), "8/24/1995");
+    EXPECT_EQ(literal("1/1/29"), "1/1/2029");
+    EXPECT_EQ(literal("12/31/2024 11:59 PM"), "12/31/2024 11:59:00 PM");
+    EXPECT_EQ(literal("1/1/2024 12:00:30 am"), "1/1/2024 12:00:30 AM");
+    EXPECT_EQ(literal("2024-12-31T23:59"), "12/31/2024 11:59:00 PM");
+    // Forms of the general reader, then texts that neither reads.
+    for (const char* text :
+         {"4-28-2014", "2014/4/28", "April 28, 2014", "3:04 PM", "4/28/2014 3 PM", "4/28/2014 3:4",
+          "4/28/2014 3:04 Pm", "4/28/2014 0:30 AM", "1/1/5", "\t1/1/2024", "1/1/202410:00",
+          "13/1/2024", "2/30/2024", "1/1/202", "1/1/2024 13:00 PM", "1/1"}) {
+        EXPECT_EQ(literal(text), "<not a date>") << text;
+    }
+}
+
 TEST(CDate, ConvertsTextNumbersAndRefusesTheRest) {
     EXPECT_EQ(CDate("April 28, 2014").serial, 41757.0);
     EXPECT_EQ(CDate(41757.5).serial, 41757.5);

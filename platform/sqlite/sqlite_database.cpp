@@ -1,4 +1,4 @@
-#include "sqlite_db.h"
+#include "sqlite_database.h"
 
 #include <sqlite3.h>
 
@@ -6,37 +6,46 @@
 #include <limits>
 #include <thread>
 
-namespace kx::server {
+namespace kx::sqlite {
 
 namespace {
 
-int checkedLength(std::string_view text) {
-    if (text.size() > static_cast<std::size_t>(std::numeric_limits<int>::max())) {
-        throw CatalogError("catalog value too long");
+int openFlags(const OpenOptions& options) {
+    int flags = options.readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE;
+    if (options.create) {
+        flags |= SQLITE_OPEN_CREATE;
     }
-    return static_cast<int>(text.size());
+    return flags | (options.serialized ? SQLITE_OPEN_FULLMUTEX : SQLITE_OPEN_NOMUTEX);
 }
 
 }  // namespace
 
-Database::Database(const std::string& file, bool create, std::chrono::milliseconds busyTimeout)
-    : busyTimeout_(busyTimeout) {
-    int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_FULLMUTEX;
-    if (create) {
-        flags |= SQLITE_OPEN_CREATE;
-    }
-    if (sqlite3_open_v2(file.c_str(), &db_, flags, nullptr) != SQLITE_OK) {
-        std::string message = "cannot open catalog " + file;
+Database::Database(const std::string& file, const OpenOptions& options)
+    : subject_(options.subject), busyTimeout_(options.busyTimeout) {
+    const int rc = sqlite3_open_v2(file.c_str(), &db_, openFlags(options), nullptr);
+    if (rc != SQLITE_OK) {
+        std::string message = "cannot open " + subject_ + " " + file;
         if (db_ != nullptr) {
             message += ": ";
             message += sqlite3_errmsg(db_);
             sqlite3_close(db_);
             db_ = nullptr;
         }
-        throw CatalogError(message);
+        throw Error(message, rc);
     }
     sqlite3_busy_handler(db_, &Database::waitWhileBusy, this);
-    exec("PRAGMA foreign_keys = ON");
+    if (options.foreignKeys) {
+        try {
+            exec("PRAGMA foreign_keys = ON");
+        } catch (...) {
+            sqlite3_close(db_);
+            throw;
+        }
+    }
+}
+
+Database::~Database() {
+    sqlite3_close_v2(db_);
 }
 
 int Database::waitWhileBusy(void* self, int attempt) {
@@ -61,31 +70,16 @@ void Database::fail(int code, const std::string& what) const {
         what + ": " + (db_ != nullptr ? sqlite3_errmsg(db_) : "out of memory");
     const int primary = code & 0xFF;
     if (primary == SQLITE_BUSY || primary == SQLITE_LOCKED) {
-        throw CatalogBusy(message);
+        throw Busy(message, code);
     }
-    throw CatalogError(message);
-}
-
-void Database::rollbackQuietly() noexcept {
-    if (sqlite3_get_autocommit(db_) == 0) {
-        sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
-    }
-}
-
-void Database::interrupt() noexcept {
-    interrupted_ = true;
-    sqlite3_interrupt(db_);
-}
-
-Database::~Database() {
-    sqlite3_close(db_);
+    throw Error(message, code);
 }
 
 void Database::exec(std::string_view sql) {
     const std::string text(sql);
     const int rc = sqlite3_exec(db_, text.c_str(), nullptr, nullptr, nullptr);
     if (rc != SQLITE_OK) {
-        fail(rc, "catalog statement failed");
+        fail(rc, subject_ + " statement failed");
     }
 }
 
@@ -101,10 +95,25 @@ int Database::changes() const {
     return sqlite3_changes(db_);
 }
 
+void Database::rollbackQuietly() noexcept {
+    if (sqlite3_get_autocommit(db_) == 0) {
+        sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+    }
+}
+
+void Database::interrupt() noexcept {
+    interrupted_ = true;
+    sqlite3_interrupt(db_);
+}
+
 Statement::Statement(Database& db, std::string_view sql) : db_(db) {
-    const int rc = sqlite3_prepare_v2(db_.db_, sql.data(), checkedLength(sql), &stmt_, nullptr);
+    if (sql.size() > static_cast<std::size_t>(std::numeric_limits<int>::max())) {
+        throw Error(db_.subject_ + " statement too long", SQLITE_TOOBIG);
+    }
+    const int rc =
+        sqlite3_prepare_v2(db_.db_, sql.data(), static_cast<int>(sql.size()), &stmt_, nullptr);
     if (rc != SQLITE_OK) {
-        db_.fail(rc, "cannot prepare catalog statement");
+        db_.fail(rc, "cannot prepare " + db_.subject_ + " statement");
     }
 }
 
@@ -117,23 +126,26 @@ Statement::~Statement() {
 }
 
 Statement& Statement::bind(int index, std::string_view text) {
-    if (sqlite3_bind_text(stmt_, index, text.data(), checkedLength(text), SQLITE_TRANSIENT) !=
-        SQLITE_OK) {
-        db_.fail(SQLITE_ERROR, "cannot bind catalog value");
+    const int rc =
+        sqlite3_bind_text64(stmt_, index, text.data(), text.size(), SQLITE_TRANSIENT, SQLITE_UTF8);
+    if (rc != SQLITE_OK) {
+        db_.fail(rc, "cannot bind " + db_.subject_ + " value");
     }
     return *this;
 }
 
 Statement& Statement::bind(int index, std::int64_t number) {
-    if (sqlite3_bind_int64(stmt_, index, number) != SQLITE_OK) {
-        db_.fail(SQLITE_ERROR, "cannot bind catalog value");
+    const int rc = sqlite3_bind_int64(stmt_, index, number);
+    if (rc != SQLITE_OK) {
+        db_.fail(rc, "cannot bind " + db_.subject_ + " value");
     }
     return *this;
 }
 
 Statement& Statement::bindNull(int index) {
-    if (sqlite3_bind_null(stmt_, index) != SQLITE_OK) {
-        db_.fail(SQLITE_ERROR, "cannot bind catalog value");
+    const int rc = sqlite3_bind_null(stmt_, index);
+    if (rc != SQLITE_OK) {
+        db_.fail(rc, "cannot bind " + db_.subject_ + " value");
     }
     return *this;
 }
@@ -146,7 +158,7 @@ bool Statement::step() {
     if (rc == SQLITE_DONE) {
         return false;
     }
-    db_.fail(rc, "catalog query failed");
+    db_.fail(rc, db_.subject_ + " query failed");
 }
 
 void Statement::run() {
@@ -155,12 +167,10 @@ void Statement::run() {
 }
 
 std::string Statement::text(int column) const {
-    const auto* bytes = sqlite3_column_text(stmt_, column);
+    // The blob accessor hands text over as it is stored, embedded NULs included.
+    const auto* bytes = static_cast<const char*>(sqlite3_column_blob(stmt_, column));
     const int length = sqlite3_column_bytes(stmt_, column);
-    if (bytes == nullptr) {
-        return {};
-    }
-    return std::string(reinterpret_cast<const char*>(bytes), static_cast<std::size_t>(length));
+    return bytes == nullptr ? std::string() : std::string(bytes, static_cast<std::size_t>(length));
 }
 
 std::int64_t Statement::integer(int column) const {
@@ -171,4 +181,4 @@ bool Statement::isNull(int column) const {
     return sqlite3_column_type(stmt_, column) == SQLITE_NULL;
 }
 
-}  // namespace kx::server
+}  // namespace kx::sqlite

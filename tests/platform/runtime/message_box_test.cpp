@@ -1,0 +1,66 @@
+// What a message box of each style shows and answers, decided once for every dialog.
+
+#include "message_box.h"
+
+#include <gtest/gtest.h>
+
+namespace kx {
+namespace {
+
+using namespace vbmsg;
+
+TEST(MessageBoxLayout, DecodesButtonsDefaultEscapeAndIcon) {
+    struct Row {
+        std::int32_t style;
+        std::vector<std::int32_t> answers;
+        std::size_t defaultButton;
+        std::optional<std::size_t> escapeButton;
+        MessageIcon icon;
+    };
+    const Row rows[] = {
+        {kOKOnly, {kOK}, 0, 0, MessageIcon::None},
+        {kOKCancel + kDefaultButton2, {kOK, kCancel}, 1, 1, MessageIcon::None},
+        {kAbortRetryIgnore + kDefaultButton3 + kCritical,
+         {kAbort, kRetry, kIgnore},
+         2,
+         std::nullopt,
+         MessageIcon::Critical},
+        {kYesNoCancel + kExclamation, {kYes, kNo, kCancel}, 0, 2, MessageIcon::Exclamation},
+        {kYesNo + kQuestion, {kYes, kNo}, 0, std::nullopt, MessageIcon::Question},
+        {kRetryCancel + kInformation + kDefaultButton2,
+         {kRetry, kCancel},
+         1,
+         1,
+         MessageIcon::Information},
+        // A default beyond the buttons shown is the first one; unknown button sets show OK only,
+        // unknown icons none; modality (4096) changes nothing.
+        {kYesNo + kDefaultButton3, {kYes, kNo}, 0, std::nullopt, MessageIcon::None},
+        {kOKOnly + 768, {kOK}, 0, 0, MessageIcon::None},
+        {9, {kOK}, 0, 0, MessageIcon::None},
+        {15 + 80, {kOK}, 0, 0, MessageIcon::None},
+        {kYesNo + 4096, {kYes, kNo}, 0, std::nullopt, MessageIcon::None},
+    };
+    for (const Row& row : rows) {
+        const MessageBoxLayout layout = messageBoxLayout(row.style);
+        EXPECT_EQ(layout.answers, row.answers) << row.style;
+        EXPECT_EQ(layout.defaultButton, row.defaultButton) << row.style;
+        EXPECT_EQ(layout.escapeButton, row.escapeButton) << row.style;
+        EXPECT_EQ(layout.icon, row.icon) << row.style;
+    }
+}
+
+// Without a window the box is answered by its default button, never by a button it lacks.
+TEST(MsgBox, WithoutAHandlerAnswersWithTheDefaultButton) {
+    const ScopedMessageBoxHandler none{MessageBoxHandler{}};
+    EXPECT_EQ(MsgBox("q", kYesNoCancel), kYes);
+    EXPECT_EQ(MsgBox("q", kAbortRetryIgnore + kDefaultButton2), kRetry);
+    EXPECT_EQ(MsgBox("q", kRetryCancel), kRetry);
+    EXPECT_EQ(MsgBox("q", kOKCancel + kDefaultButton2), kCancel);
+}
+
+TEST(PromptLines, CarriageReturnsAloneOrBeforeALineFeedBecomeLineFeeds) {
+    EXPECT_EQ(promptLines("a\r\rb\r\nc\n\rd\r"), "a\n\nb\nc\n\nd\n");
+}
+
+}  // namespace
+}  // namespace kx
