@@ -20,11 +20,12 @@ foreach(library ZNErrHandler kxcompression kxwhitelabel)
 endforeach()
 string(STRIP "${KX_COMPONENT_FILES}" KX_COMPONENT_FILES)
 
-# The fonts are system fonts; the launcher finds them beside itself through links.
-file(GLOB launcher_fonts CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/launcher/fonts/*.ttf)
-install(FILES ${launcher_fonts} DESTINATION ${KX_FONT_DIR} COMPONENT ${component})
-foreach(font IN LISTS launcher_fonts)
-  get_filename_component(name ${font} NAME)
+# The fonts are system fonts; the launcher finds them beside itself through links. The one list
+# of the launcher's fonts names them.
+file(STRINGS ${PROJECT_SOURCE_DIR}/launcher/fonts/font-files.txt launcher_font_names)
+foreach(name IN LISTS launcher_font_names)
+  install(FILES ${PROJECT_SOURCE_DIR}/launcher/fonts/${name} DESTINATION ${KX_FONT_DIR}
+    COMPONENT ${component})
   kx_install_link(${component} ${KX_LAUNCHER_DIR} ${name} ../../../${KX_FONT_DIR}/${name})
 endforeach()
 # Fonts that install runs put in the machine's fonts folder are seen by every program.
