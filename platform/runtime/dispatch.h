@@ -16,7 +16,7 @@ namespace kx {
 enum class InvokeKind : std::uint8_t { Method, PropertyGet, PropertyPut };
 
 class Dispatch : public std::enable_shared_from_this<Dispatch> {
-public:
+  public:
     virtual ~Dispatch() = default;
 
     // The object's type name, as TypeName() reports it (for example "Collection").
@@ -25,7 +25,8 @@ public:
     // Invokes a member by name. Arguments are passed by reference: a member may write back into
     // them. Member names compare without regard to letter case. An unknown member raises
     // RuntimeError 438; a wrong argument count raises 450.
-    virtual Variant invoke(std::string_view member, InvokeKind kind, std::vector<Variant>& args) = 0;
+    virtual Variant invoke(std::string_view member, InvokeKind kind,
+                           std::vector<Variant>& args) = 0;
 
     // Whether the object answers the enumeration member "_NewEnum" (it is a collection).
     virtual bool isEnumerable() const { return false; }
@@ -44,7 +45,7 @@ bool sameMemberName(std::string_view a, std::string_view b);
 // The old runtime's Collection: an ordered list of values, 1-based. Members: Add(item),
 // Count, Item(index) (also the default member), Remove(index), _NewEnum.
 class Collection : public Dispatch {
-public:
+  public:
     std::string typeName() const override { return "Collection"; }
     Variant invoke(std::string_view member, InvokeKind kind, std::vector<Variant>& args) override;
     bool isEnumerable() const override { return true; }
@@ -57,7 +58,7 @@ public:
     void Remove(std::int32_t index);
     const std::vector<Variant>& items() const { return items_; }
 
-private:
+  private:
     std::vector<Variant> items_;
 };
 

@@ -35,7 +35,7 @@ std::string standardErrorDescription(std::int32_t number);
 
 // A run-time error: number, source and description, as the old runtime's Err.Raise takes them.
 class RuntimeError : public std::exception {
-public:
+  public:
     RuntimeError(std::int32_t number, std::string source, std::string description);
     // With the standard description of the number and an empty source.
     explicit RuntimeError(std::int32_t number);
@@ -45,7 +45,7 @@ public:
     const std::string& description() const noexcept { return description_; }
     const char* what() const noexcept override { return description_.c_str(); }
 
-private:
+  private:
     std::int32_t number_;
     std::string source_;
     std::string description_;

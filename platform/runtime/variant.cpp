@@ -39,33 +39,58 @@ const T& expect(const Variant::Storage& storage) {
 }
 }  // namespace
 
-bool Variant::asBool() const { return expect<bool>(value_); }
-const std::string& Variant::asString() const { return expect<std::string>(value_); }
-const ObjectRef& Variant::asObject() const { return expect<ObjectRef>(value_); }
-const DataObjectRef& Variant::asDataObject() const { return expect<DataObjectRef>(value_); }
-const RecordValue& Variant::asRecord() const { return expect<RecordValue>(value_); }
-Currency Variant::asCurrency() const { return expect<Currency>(value_); }
-OleDate Variant::asDate() const { return expect<OleDate>(value_); }
+bool Variant::asBool() const {
+    return expect<bool>(value_);
+}
+const std::string& Variant::asString() const {
+    return expect<std::string>(value_);
+}
+const ObjectRef& Variant::asObject() const {
+    return expect<ObjectRef>(value_);
+}
+const DataObjectRef& Variant::asDataObject() const {
+    return expect<DataObjectRef>(value_);
+}
+const RecordValue& Variant::asRecord() const {
+    return expect<RecordValue>(value_);
+}
+Currency Variant::asCurrency() const {
+    return expect<Currency>(value_);
+}
+OleDate Variant::asDate() const {
+    return expect<OleDate>(value_);
+}
 
 const SafeArray& Variant::asArray() const {
     return *expect<std::shared_ptr<SafeArray>>(value_);
 }
 
-SafeArray& Variant::asArray() { return *expect<std::shared_ptr<SafeArray>>(value_); }
+SafeArray& Variant::asArray() {
+    return *expect<std::shared_ptr<SafeArray>>(value_);
+}
 
 double Variant::numberValue() const {
     switch (type()) {
-        case VarType::Boolean: return std::get<bool>(value_) ? -1.0 : 0.0;
-        case VarType::Byte: return std::get<std::uint8_t>(value_);
-        case VarType::Integer: return std::get<std::int16_t>(value_);
-        case VarType::Long: return std::get<std::int32_t>(value_);
-        case VarType::LongLong: return static_cast<double>(std::get<std::int64_t>(value_));
-        case VarType::Single: return static_cast<double>(std::get<float>(value_));
-        case VarType::Double: return std::get<double>(value_);
+        case VarType::Boolean:
+            return std::get<bool>(value_) ? -1.0 : 0.0;
+        case VarType::Byte:
+            return std::get<std::uint8_t>(value_);
+        case VarType::Integer:
+            return std::get<std::int16_t>(value_);
+        case VarType::Long:
+            return std::get<std::int32_t>(value_);
+        case VarType::LongLong:
+            return static_cast<double>(std::get<std::int64_t>(value_));
+        case VarType::Single:
+            return static_cast<double>(std::get<float>(value_));
+        case VarType::Double:
+            return std::get<double>(value_);
         case VarType::Currency:
             return static_cast<double>(std::get<Currency>(value_).scaled) / 10000.0;
-        case VarType::Date: return std::get<OleDate>(value_).serial;
-        default: raiseError(vberr::kTypeMismatch);
+        case VarType::Date:
+            return std::get<OleDate>(value_).serial;
+        default:
+            raiseError(vberr::kTypeMismatch);
     }
 }
 

@@ -16,22 +16,22 @@ class SafeArray;
 
 // The runtime's type tags, in the order of the old VarType numbering where one exists.
 enum class VarType : std::uint8_t {
-    Empty,      // never assigned
-    Null,       // no valid data
-    Missing,    // the error value an omitted optional argument carries
+    Empty,    // never assigned
+    Null,     // no valid data
+    Missing,  // the error value an omitted optional argument carries
     Boolean,
-    Byte,       // unsigned 8-bit
-    Integer,    // signed 16-bit
-    Long,       // signed 32-bit
-    LongLong,   // signed 64-bit
+    Byte,      // unsigned 8-bit
+    Integer,   // signed 16-bit
+    Long,      // signed 32-bit
+    LongLong,  // signed 64-bit
     Single,
     Double,
-    Currency,   // fixed point, four decimals
-    Date,       // OLE automation date
-    String,     // may hold NUL characters
-    Object,     // possibly Nothing, possibly a collection
-    DataObject, // a data-access object reference (possibly Nothing)
-    Record,     // a user-defined record: only its type name is kept
+    Currency,    // fixed point, four decimals
+    Date,        // OLE automation date
+    String,      // may hold NUL characters
+    Object,      // possibly Nothing, possibly a collection
+    DataObject,  // a data-access object reference (possibly Nothing)
+    Record,      // a user-defined record: only its type name is kept
     Array,
 };
 
@@ -70,7 +70,7 @@ struct MissingArgument {};
 struct NullValue {};
 
 class Variant {
-public:
+  public:
     Variant() = default;
     Variant(bool b) : value_(b) {}
     Variant(std::uint8_t v) : value_(v) {}
@@ -120,13 +120,13 @@ public:
     double numberValue() const;
 
     // Raw access for code that switches over every kind (the dump, the XML writer).
-    using Storage = std::variant<std::monostate, NullValue, MissingArgument, bool, std::uint8_t,
-                                 std::int16_t, std::int32_t, std::int64_t, float, double, Currency,
-                                 OleDate, std::string, ObjectRef, DataObjectRef, RecordValue,
-                                 std::shared_ptr<SafeArray>>;
+    using Storage =
+        std::variant<std::monostate, NullValue, MissingArgument, bool, std::uint8_t, std::int16_t,
+                     std::int32_t, std::int64_t, float, double, Currency, OleDate, std::string,
+                     ObjectRef, DataObjectRef, RecordValue, std::shared_ptr<SafeArray>>;
     const Storage& storage() const { return value_; }
 
-private:
+  private:
     Storage value_;
 };
 
@@ -145,7 +145,7 @@ struct ArrayBound {
 // array with no dimensions has never been sized. Elements are stored with the first index
 // varying fastest, as the old runtime lays them out.
 class SafeArray {
-public:
+  public:
     SafeArray() = default;  // never sized
     explicit SafeArray(std::vector<ArrayBound> bounds, Variant fill = {});
 
@@ -166,7 +166,7 @@ public:
     static SafeArray fromBytes(const std::string& bytes, std::int32_t lower = 0);
     static SafeArray fromVector(std::vector<Variant> values, std::int32_t lower = 0);
 
-private:
+  private:
     std::size_t offsetOf(const std::vector<std::int32_t>& indexes) const;
 
     std::vector<ArrayBound> bounds_;
