@@ -1,6 +1,7 @@
 #include "audit_lists.h"
 
 #include <string>
+#include <utility>
 
 namespace kx::errhandler {
 
@@ -125,69 +126,69 @@ std::vector<RegistryCheck> objectModelChecks() {
     return checks;
 }
 
+// The keys of the data-access components outside the object model, with their expected default
+// values ("" where only the key's presence counts).
+constexpr std::pair<const char*, const char*> kDataAccessComponentKeys[] = {
+    {"SOFTWARE\\Classes\\CLSID\\{039EA4C0-E696-11d0-878A-00A0C91EC756}", "Jet Expression Service"},
+    {"SOFTWARE\\Classes\\TypeLib\\{2358C810-62BA-11D1-B3DB-00600832C573}", ""},
+    {"SOFTWARE\\Classes\\.UDL", "MSDASC"},
+    {"SOFTWARE\\Classes\\CLSID\\{2206CDB0-19C1-11D1-89E0-00C04FD7A829}", "MSDAINITIALIZE Class"},
+    {"SOFTWARE\\Classes\\CLSID\\{2206CDB2-19C1-11D1-89E0-00C04FD7A829}",
+     "Microsoft OLE DB Service Component Data Links"},
+    {"SOFTWARE\\Classes\\CLSID\\{2206CDB3-19C1-11D1-89E0-00C04FD7A829}", "MSDASC Error Lookup"},
+    {"SOFTWARE\\Classes\\CLSID\\{CCB4EC60-B9DC-11D1-AC80-00A0C9034873}", "PDPO Class"},
+    {"SOFTWARE\\Classes\\CLSID\\{dfc8bdc0-e378-11d0-9b30-0080c7e9fe95}", "MSDAOSP"},
+    {"SOFTWARE\\Classes\\DataLinks", "Microsoft OLE DB Service Component Data Links"},
+    {"SOFTWARE\\Classes\\Interface\\{2206CCB2-19C1-11D1-89E0-00C04FD7A829}", "IDataSourceLocator"},
+    {"SOFTWARE\\Classes\\MSDAOSP.1", "Microsoft OLE DB Provider for OSP"},
+    {"SOFTWARE\\Classes\\MSDAOSP", "Microsoft OLE DB Provider for OSP"},
+    {"SOFTWARE\\Classes\\MSDASC.MSDAINITIALIZE.1", "MSDAINITIALIZE Class"},
+    {"SOFTWARE\\Classes\\MSDASC.MSDAINITIALIZE", "MSDAINITIALIZE Class"},
+    {"SOFTWARE\\Classes\\MSDASC.PDPO.1", "PDPO Class"},
+    {"SOFTWARE\\Classes\\MSDASC.PDPO", "PDPO Class"},
+    {"SOFTWARE\\Classes\\MSDASCErrorLookup.1", "MSDASC Error Lookup"},
+    {"SOFTWARE\\Classes\\MSDASCErrorLookup", "MSDASC Error Lookup"},
+    {"SOFTWARE\\Classes\\MSDASC\\shellex\\ContextMenuHandlers\\"
+     "{2206CDB2-19C1-11D1-89E0-00C04FD7A829}",
+     ""},
+    {"SOFTWARE\\Classes\\MSDASC\\shellex\\ContextMenuHandlers", ""},
+    {"SOFTWARE\\Classes\\MSDASC\\shellex\\PropertySheetHandlers\\"
+     "{2206CDB2-19C1-11D1-89E0-00C04FD7A829}",
+     ""},
+    {"SOFTWARE\\Classes\\MSDASC\\shellex\\PropertySheetHandlers", ""},
+    {"SOFTWARE\\Classes\\MSDASC\\shellex", ""},
+    {"SOFTWARE\\Classes\\MSDASC\\shell\\open", ""},
+    {"SOFTWARE\\Classes\\MSDASC\\shell", ""},
+    {"SOFTWARE\\Classes\\MSDASC", "Microsoft Data Link"},
+    {"SOFTWARE\\Classes\\MSDASQL ErrorLookup.1", ""},
+    {"SOFTWARE\\Classes\\MSDASQL.1", "Microsoft OLE DB Provider for ODBC Drivers"},
+    {"SOFTWARE\\Classes\\MSDASQLEnumerator.1", ""},
+    {"SOFTWARE\\Classes\\TypeLib\\{2206CEB0-19C1-11D1-89E0-00C04FD7A829}", ""},
+    {"SOFTWARE\\Classes\\CLSID\\{3449A1C8-C56C-11D0-AD72-00C04FC29863}", "MSDataShape"},
+    {"SOFTWARE\\Classes\\CLSID\\{7C07E0D0-4418-11D2-9212-00C04FBBBFB3}", "MSPersist"},
+    {"SOFTWARE\\Classes\\CLSID\\{A1A6B99D-497F-11D1-9217-00C04FBBBFB3}", "Handler Class"},
+    {"SOFTWARE\\Classes\\Interface\\{0EAC4842-8763-11CF-A743-00AA00A3F00D}", "IDataFactory"},
+    {"SOFTWARE\\Classes\\MSDataShape.1", "MSDataShape"},
+    {"SOFTWARE\\Classes\\MSDataShape", "MSDataShape"},
+    {"SOFTWARE\\Classes\\MSDFMAP.Handler.1", "Handler Class"},
+    {"SOFTWARE\\Classes\\MSDFMAP.Handler", "Handler Class"},
+    {"SOFTWARE\\Classes\\MSPersist.1", "MSPersist"},
+    {"SOFTWARE\\Classes\\MSPersist", "MSPersist"},
+    {"SOFTWARE\\Classes\\TypeLib\\{A1A6B98C-497F-11D1-9217-00C04FBBBFB3}", ""},
+    {"SOFTWARE\\Microsoft\\DataFactory\\HandlerInfo\\safeHandlerList\\MSDFMAP.Handler", ""},
+    {"SOFTWARE\\Microsoft\\DataFactory\\HandlerInfo\\safeHandlerList\\MSDFMAP_VB.Handler", ""},
+    {"SOFTWARE\\Microsoft\\DataFactory\\HandlerInfo\\safeHandlerList\\MSDFMAP_VC.Handler", ""},
+    {"SOFTWARE\\Microsoft\\DataFactory\\HandlerInfo\\safeHandlerList", ""},
+    {"SOFTWARE\\Microsoft\\DataFactory\\HandlerInfo", ""},
+    {"SOFTWARE\\Microsoft\\DataFactory", ""},
+};
+
 }  // namespace
 
 std::vector<RegistryCheck> mdacRegistryChecks() {
     std::vector<RegistryCheck> checks = objectModelChecks();
-    const RegistryCheck fixed[] = {
-        {"SOFTWARE\\Classes\\CLSID\\{039EA4C0-E696-11d0-878A-00A0C91EC756}",
-         "Jet Expression Service"},
-        {"SOFTWARE\\Classes\\TypeLib\\{2358C810-62BA-11D1-B3DB-00600832C573}", ""},
-        {"SOFTWARE\\Classes\\.UDL", "MSDASC"},
-        {"SOFTWARE\\Classes\\CLSID\\{2206CDB0-19C1-11D1-89E0-00C04FD7A829}",
-         "MSDAINITIALIZE Class"},
-        {"SOFTWARE\\Classes\\CLSID\\{2206CDB2-19C1-11D1-89E0-00C04FD7A829}",
-         "Microsoft OLE DB Service Component Data Links"},
-        {"SOFTWARE\\Classes\\CLSID\\{2206CDB3-19C1-11D1-89E0-00C04FD7A829}", "MSDASC Error Lookup"},
-        {"SOFTWARE\\Classes\\CLSID\\{CCB4EC60-B9DC-11D1-AC80-00A0C9034873}", "PDPO Class"},
-        {"SOFTWARE\\Classes\\CLSID\\{dfc8bdc0-e378-11d0-9b30-0080c7e9fe95}", "MSDAOSP"},
-        {"SOFTWARE\\Classes\\DataLinks", "Microsoft OLE DB Service Component Data Links"},
-        {"SOFTWARE\\Classes\\Interface\\{2206CCB2-19C1-11D1-89E0-00C04FD7A829}",
-         "IDataSourceLocator"},
-        {"SOFTWARE\\Classes\\MSDAOSP.1", "Microsoft OLE DB Provider for OSP"},
-        {"SOFTWARE\\Classes\\MSDAOSP", "Microsoft OLE DB Provider for OSP"},
-        {"SOFTWARE\\Classes\\MSDASC.MSDAINITIALIZE.1", "MSDAINITIALIZE Class"},
-        {"SOFTWARE\\Classes\\MSDASC.MSDAINITIALIZE", "MSDAINITIALIZE Class"},
-        {"SOFTWARE\\Classes\\MSDASC.PDPO.1", "PDPO Class"},
-        {"SOFTWARE\\Classes\\MSDASC.PDPO", "PDPO Class"},
-        {"SOFTWARE\\Classes\\MSDASCErrorLookup.1", "MSDASC Error Lookup"},
-        {"SOFTWARE\\Classes\\MSDASCErrorLookup", "MSDASC Error Lookup"},
-        {"SOFTWARE\\Classes\\MSDASC\\shellex\\ContextMenuHandlers\\"
-         "{2206CDB2-19C1-11D1-89E0-00C04FD7A829}",
-         ""},
-        {"SOFTWARE\\Classes\\MSDASC\\shellex\\ContextMenuHandlers", ""},
-        {"SOFTWARE\\Classes\\MSDASC\\shellex\\PropertySheetHandlers\\"
-         "{2206CDB2-19C1-11D1-89E0-00C04FD7A829}",
-         ""},
-        {"SOFTWARE\\Classes\\MSDASC\\shellex\\PropertySheetHandlers", ""},
-        {"SOFTWARE\\Classes\\MSDASC\\shellex", ""},
-        {"SOFTWARE\\Classes\\MSDASC\\shell\\open", ""},
-        {"SOFTWARE\\Classes\\MSDASC\\shell", ""},
-        {"SOFTWARE\\Classes\\MSDASC", "Microsoft Data Link"},
-        {"SOFTWARE\\Classes\\MSDASQL ErrorLookup.1", ""},
-        {"SOFTWARE\\Classes\\MSDASQL.1", "Microsoft OLE DB Provider for ODBC Drivers"},
-        {"SOFTWARE\\Classes\\MSDASQLEnumerator.1", ""},
-        {"SOFTWARE\\Classes\\TypeLib\\{2206CEB0-19C1-11D1-89E0-00C04FD7A829}", ""},
-        {"SOFTWARE\\Classes\\CLSID\\{3449A1C8-C56C-11D0-AD72-00C04FC29863}", "MSDataShape"},
-        {"SOFTWARE\\Classes\\CLSID\\{7C07E0D0-4418-11D2-9212-00C04FBBBFB3}", "MSPersist"},
-        {"SOFTWARE\\Classes\\CLSID\\{A1A6B99D-497F-11D1-9217-00C04FBBBFB3}", "Handler Class"},
-        {"SOFTWARE\\Classes\\Interface\\{0EAC4842-8763-11CF-A743-00AA00A3F00D}", "IDataFactory"},
-        {"SOFTWARE\\Classes\\MSDataShape.1", "MSDataShape"},
-        {"SOFTWARE\\Classes\\MSDataShape", "MSDataShape"},
-        {"SOFTWARE\\Classes\\MSDFMAP.Handler.1", "Handler Class"},
-        {"SOFTWARE\\Classes\\MSDFMAP.Handler", "Handler Class"},
-        {"SOFTWARE\\Classes\\MSPersist.1", "MSPersist"},
-        {"SOFTWARE\\Classes\\MSPersist", "MSPersist"},
-        {"SOFTWARE\\Classes\\TypeLib\\{A1A6B98C-497F-11D1-9217-00C04FBBBFB3}", ""},
-        {"SOFTWARE\\Microsoft\\DataFactory\\HandlerInfo\\safeHandlerList\\MSDFMAP.Handler", ""},
-        {"SOFTWARE\\Microsoft\\DataFactory\\HandlerInfo\\safeHandlerList\\MSDFMAP_VB.Handler", ""},
-        {"SOFTWARE\\Microsoft\\DataFactory\\HandlerInfo\\safeHandlerList\\MSDFMAP_VC.Handler", ""},
-        {"SOFTWARE\\Microsoft\\DataFactory\\HandlerInfo\\safeHandlerList", ""},
-        {"SOFTWARE\\Microsoft\\DataFactory\\HandlerInfo", ""},
-        {"SOFTWARE\\Microsoft\\DataFactory", ""},
-    };
-    for (const auto& check : fixed) {
-        checks.push_back(check);
+    for (const auto& [key, expected] : kDataAccessComponentKeys) {
+        checks.push_back({key, expected});
     }
     return checks;
 }

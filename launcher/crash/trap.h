@@ -1,37 +1,20 @@
 #pragma once
 // The error trap that every launcher procedure carries.
 //
-// A trapped procedure declares its locals first, then a Frame that names its module and itself and
-// registers those locals and its parameters by reference, and runs its body through `trapped`:
+// A trapped procedure declares its locals, then a Frame that names its module and itself and
+// registers those locals and its parameters by reference, and runs its body through `trapped`.
+// The body numbers its statements with `frame.line(n)`; the line reported is the last number set
+// before the failure (0 when none was set).
 //
-//     std::string ExecCmd(const std::string& cmdline) {
-//         std::int32_t exitCode = 0;
-//         Frame frame("Module1", "ExecCmd");
-//         frame.record("start", "STARTUPINFO").local("exitCode", exitCode);
-//         frame.param("cmdline", cmdline);
-//         return trapped(frame, [&] {
-//             frame.line(10);
-//             ...
-//             frame.line(20);
-//             ...
-//         });
-//     }
+// A RuntimeError, or any other std::exception (taken as a run-time error by asRuntimeError),
+// raised in the body is reported by the innermost frame before the stack unwinds past it: the
+// error with the frame's locals, module and parameters goes to qtrReportError and the process
+// ends (endLauncherProcess). No trap resumes. Hardware faults arrive as run-time errors through
+// the exception filter (exception_filter.h).
 //
-// Statements are numbered by explicit `frame.line(n)` calls; the line reported is the last number
-// set before the failure (0 when none was set). Numbers only need to identify the failing
-// statement within the procedure.
-//
-// When the body raises a RuntimeError (or any std::exception, taken as a run-time error by
-// asRuntimeError), `trapped` does, before the stack unwinds past the frame: capture the error
-// into the crash capture's fields, render the locals, module and parameter texts from the frame,
-// hand them to qtrReportError and end the process (endLauncherProcess). No trap resumes. Hardware
-// faults arrive as run-time errors through the exception filter (exception_filter.h). With
-// nested trapped procedures the innermost one reports.
-//
-// Failures on the error path end the process without a second report: an error raised by the
-// error library's methods is written to standard error and the process ends; an error trapped
-// while a report is in progress (a trapped procedure called by a variable provider, say) ends
-// the process at once; a hardware fault while reporting ends it from the filter.
+// A failure on the error path ends the process without a second report: an error raised by the
+// error library is written to standard error; an error trapped while a report is in progress, or
+// a hardware fault while reporting, ends the process at once.
 //
 // Frames are per thread; the launcher traps on its one user-interface thread.
 //
@@ -40,12 +23,6 @@
 // still treats functions without calls as unable to throw: there a fault reaches the trap only if
 // no function between it and the trap has something to clean up (a local with a destructor) or
 // if the faulting code is entered through platformCall.
-//
-// Calls into C libraries need `platformCall`: their declarations promise not to throw (glibc
-// marks its functions noexcept), so the compiler gives such a call no exception-handling entry and
-// a fault inside it would end in std::terminate instead of the trap:
-//
-//     platformCall([&] { std::memcpy(buffer, source, length); });
 
 #include <cstdint>
 #include <exception>
@@ -106,16 +83,17 @@ class Frame {
     Frame* outer_;
 };
 
-// Runs `body` under the trap of `frame`; returns what the body returns.
-
 namespace detail {
 // Calls invoke(context) from a function the compiler cannot see into, so that the call site in
 // the caller may throw.
 void callOpaque(void (*invoke)(void*), void* context);
 }  // namespace detail
 
-// Runs `call` (a call into a C library) so that a hardware fault inside it reaches the trap as a
-// run-time error; returns what `call` returns (a default-constructible value, not a reference).
+// Runs `call` so that a hardware fault inside it reaches the trap as a run-time error; returns
+// what `call` returns (a default-constructible value, not a reference). Calls into C libraries
+// need it: their declarations promise not to throw (glibc marks its functions noexcept), so the
+// compiler gives such a call no exception-handling entry and a fault inside it would end in
+// std::terminate instead of the trap.
 template <typename Call>
 decltype(auto) platformCall(Call&& call) {
     using Result = decltype(call());

@@ -2,21 +2,22 @@
 // The Login button of the launcher window (cmdLogin_Click, module "frmLogin"; Enter on the login
 // panel clicks it too): checks the three entries, discovers the user's deployments and leads on.
 //
-// The Filer Code and Login boxes are upper-cased in place; a box that is blank after trimming is
-// reported ("Filer Code is missing.  Please try again." and so on) with the focus put in it. The
-// trimmed entries go to mFilerCode, mLogin, mPassword. With the hourglass shown, the remote
-// service "KXBO_V2.Init" at mBaseURL lists the user's login servers and deployments (rsServers,
-// rsDeployments, loaded through the text streams strmServers and strmDeployments). Each login
-// server is then asked, through its own object at its BusObjURL, whether the user may use each of
-// its deployments (isValidLogin with the box texts as they stand, the client flag and False). A
-// server whose object cannot be created is skipped, and a failing call counts as "not valid";
-// nothing is shown for either. The valid (server, deployment) pairs form rsLogins, in the order of
-// the servers list and, per server, of the deployments list.
+// Inputs: the Filer Code, Login and Password boxes and mBaseURL, where the remote service
+// "KXBO_V2.Init" lists the user's login servers and deployments.
 //
-// No pair: the status line and a message say which combination is invalid, and the login panel
-// stays for another try. One pair: StartUpInit (startup_init.h) runs at once. Several: the
-// selection grid shows them (version_selection.h). The streams opened in the click are closed at
-// the end. A service that cannot be reached or a list that is not a row set goes to the trap.
+// Outputs: the Filer Code and Login boxes upper-cased in place; the trimmed entries in mFilerCode,
+// mLogin and mPassword; rsServers and rsDeployments; and rsLogins, the (server, deployment) pairs
+// whose server, asked through its own object at its BusObjURL (isValidLogin with the box texts as
+// they stand, the client flag and False), accepts the user, in the order of the servers list and,
+// per server, of the deployments list. One pair runs StartUpInit (startup_init.h) at once;
+// several go to the selection grid (version_selection.h).
+//
+// Failures: a box that is blank after trimming is reported ("Filer Code is missing.  Please try
+// again." and so on) with the focus put in it; no login server, or no valid pair, is reported on
+// the status line and in a message that say which combination is invalid, and the login panel
+// stays for another try. A server whose object cannot be created
+// is skipped, and a failing call counts as "not valid", without a message. A service that cannot
+// be reached or a list that is not a row set goes to the trap.
 
 #include "launcher_environment.h"
 #include "login_view.h"

@@ -1,8 +1,6 @@
 #pragma once
-// Pieces of the window's load sequence that are not window work: the title and the profile switch.
-// The window's load handler runs, in order: title, applyProfileSwitch, registerLauncherFonts
-// (fonts.h), InitConfig and applyConfiguration (config.h), restoreRememberedLogin
-// (remembered_login.h).
+// Pieces of the window's load sequence (Form_Load, frm_login.h) that are not window work: the
+// title and the profile switch.
 
 #include <string>
 

@@ -2,24 +2,26 @@
 // The install run: the tick of the install timer tmrComInstall (module "frmLogin"), which walks
 // the install list that StartUpInit loaded, in the order received.
 //
-// For each row it works out the target (folder token + "/" + FileName; an unknown token gives
-// "/" + FileName) and the local version (from the registry value AltCheckRegValue of key
-// AltCheck, from the file AltCheck names with its path tokens, or from the target itself; an
-// existing font, and every font on a shared machine, counts as current). A row whose server
-// version is higher is counted (counting mode: caption "n updates found...") or downloaded
-// through Inet1 and installed by the download's state event (download_handler.h), the run
-// waiting with the window's events running; other rows show "Processing...". The start row
-// (SequenceID 9999 or more) shows the update summary or warning and starts the application
-// (application_start.h); rows after it are still processed. At the end of the list the run
-// shows "[...] - initialization complete", writes the install groups' stamps (unless the check
-// was skipped, the run only counted, or a file failed) and closes the window.
+// Inputs: rsInstallList and the update decision of StartUpInit. A row's target is its folder
+// token + "/" + FileName ("/" + FileName for an unknown token); its local version comes from the
+// registry value AltCheckRegValue of key AltCheck, from the file AltCheck names with its path
+// tokens, or from the target itself. An existing font, and every font on a shared machine, counts
+// as current.
 //
-// A row whose FileName is not a plain file name, or whose SHA256 cell is not 64 hex digits, is
-// reported with the download-error message and skipped. A file that cannot be put in place sets
-// NeedRestart: the next row shows the install error and the window closes. A file that needs an
-// update without the rights to install (HasAdmin False) shows the rights error and stops the run
-// with the window left open. A tick while the run is in progress (the download re-arms the
-// timer) does nothing but stop the timer. Anything else unexpected goes to the trap.
+// Outputs: each row whose server version is higher is counted (counting mode: caption "n updates
+// found...") or downloaded through Inet1 and installed by the download's state event
+// (download_handler.h); the start row (SequenceID 9999 or more) shows the update summary or
+// warning and starts the application (application_start.h), and the rows after it are still
+// processed. At the end of the list the status reads "[...] - initialization complete", the
+// install groups' stamps are written (unless the check was skipped, the run only counted, or a
+// file failed) and the window closes.
+//
+// Failures: a row whose FileName is not a plain file name, or whose SHA256 cell is not 64 hex
+// digits, is reported with the download-error message and skipped. A file that cannot be put in
+// place sets NeedRestart: the next row shows the install error and the window closes. A file that
+// needs an update without the rights to install (HasAdmin False) shows the rights error and stops
+// the run with the window left open. A tick while the run is in progress (the download re-arms
+// the timer) only stops the timer. Anything else unexpected goes to the trap.
 
 #include "install_window.h"
 

@@ -6,13 +6,9 @@
 // File = ", "Total Physical Memory = ", "Total Virtual Memory = " with their byte counts; and
 // "Has admin access = " followed by "Yes" or "No".
 //
-// The figures come from platform/system's memory status, Linux's own accounting mapped onto the
-// old memory-status query: physical memory is MemTotal and MemAvailable of /proc/meminfo; the
-// page file is RAM plus swap (the commit limit and what is left of it); virtual memory is this
-// process's address space (RLIMIT_AS or the architecture's user-space size) and the part of it not
-// yet mapped; the load is the percentage of physical memory in use. They are written as unsigned
-// 64-bit decimal numbers: the old 32-bit fields overflowed on any machine with more than 4 GB, so
-// the server received wrapped, even negative, figures.
+// The figures are the machine's memory status (memory_status.h), written as unsigned 64-bit
+// decimal numbers: the old 32-bit fields wrapped on machines with more than 4 GB, so the server
+// received wrapped, even negative, figures.
 
 #include <string>
 

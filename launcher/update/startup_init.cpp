@@ -49,6 +49,14 @@ void findChosenDeployment() {
     deployments.Find("KXDeploymentID = " + CStr(id));
 }
 
+// Names the chosen login in the status line.
+void showInitializing(LoginView& view) {
+    Module1State& m = Module1();
+    m.mLoginDesc =
+        "[" + Trim(fieldText(requireObject(m.rsLogins).Fields("LoginDescription").Value())) + "]";
+    showStatus(view, " - initializing...");
+}
+
 ObjectPtr createBusinessObject(const LauncherEnvironment& environment) {
     Module1State& m = Module1();
     auto dataSpace = environment.newDataSpace();
@@ -74,6 +82,28 @@ void clearGroupFields() {
     m.m_CustomInstallGroupName.clear();
     m.m_CustomServerLastUpdate.clear();
     m.m_CustomClientLastUpdate.clear();
+}
+
+// Takes the update decision; when the check goes ahead, a broker's install groups have their
+// time stamps compared, and when it does not (and updates are not only counted) it is skipped.
+void prepareUpdateCheck(LoginView& view, Frame& frame, Dispatch& businessObject) {
+    Module1State& m = Module1();
+    frame.line(90);
+    decideUpdateCheck(fieldText(deploymentField("checkForUpdates")));
+    frame.line(100);
+    clearGroupFields();
+    frame.line(110);
+    if (m.retCheckForUpdates == vbmsg::kYes) {
+        if (fieldText(deploymentField("DeploymentType")) == "BROKER") {
+            frame.line(111);
+            compareBrokerStamps(businessObject, deploymentField("InstallGroupID"),
+                                deploymentField("CustomInstallGroupID"));
+        }
+        frame.line(112);
+        showStatus(view, " - checking for updates...");
+    } else if (!m.mCountUpdates) {
+        m.m_SkipUpdateCheck = true;
+    }
 }
 
 // The steps that must not stop the start: each statement runs on its own with errors ignored.
@@ -133,10 +163,7 @@ void StartUpInit(LoginView& view, const LauncherEnvironment& environment) {
         m.m_SkipCustomUpdateCheck = true;
         view.setVisible(Control::frameInstall, true);
         frame.line(20);
-        m.mLoginDesc =
-            "[" + Trim(fieldText(requireObject(m.rsLogins).Fields("LoginDescription").Value())) +
-            "]";
-        showStatus(view, " - initializing...");
+        showInitializing(view);
         frame.line(30);
         findChosenDeployment();
         frame.line(40);
@@ -148,22 +175,7 @@ void StartUpInit(LoginView& view, const LauncherEnvironment& environment) {
         KXBOInit = createBusinessObject(environment);
         frame.line(70);
         logIn(*KXBOInit);
-        frame.line(90);
-        decideUpdateCheck(fieldText(deploymentField("checkForUpdates")));
-        frame.line(100);
-        clearGroupFields();
-        frame.line(110);
-        if (m.retCheckForUpdates == vbmsg::kYes) {
-            if (fieldText(deploymentField("DeploymentType")) == "BROKER") {
-                frame.line(111);
-                compareBrokerStamps(*KXBOInit, deploymentField("InstallGroupID"),
-                                    deploymentField("CustomInstallGroupID"));
-            }
-            frame.line(112);
-            showStatus(view, " - checking for updates...");
-        } else if (!m.mCountUpdates) {
-            m.m_SkipUpdateCheck = true;
-        }
+        prepareUpdateCheck(view, frame, *KXBOInit);
         frame.line(120);
         emptyProgressBars(view);
         frame.line(130);

@@ -2,22 +2,23 @@
 // The start-up initialisation of the chosen deployment (StartUpInit, a procedure of the launcher
 // window, module "frmLogin"), run once the login and the deployment are fixed.
 //
-// Expects rsLogins on the chosen row and rsDeployments loaded without a filter, with the typed
-// credentials in mFilerCode, mLogin and mPassword. In order: shows the install panel with the
-// status "[description] - initializing...", finds the deployment, sets the directory set for it
-// (InitDirectories(false)), creates m_RDS and the deployment's business object at its BusObjURL
-// ("KXBOGeneral_V3.Init" for type "CLIENT", else "KXBO_V2.Init"), logs in (LoginUser with the
-// machine's IPv4 address text) for the token m_AuthLogin, takes the update decision
-// (update_decision.h), fetches the install list into rsInstallList, then, with errors ignored,
-// sets m_DownloadLocation, HasAdmin (CheckAdminRights) and reports the login notes
-// (login_notes.h), and limits the list to rows of InstallType 0 when the check is skipped. Last it
-// shows the status of the run, inserts the token into m_BOServer after every "://" and enables the
-// install timer, whose first tick starts the install run.
+// Inputs: rsLogins on the chosen row, rsDeployments loaded without a filter, and the typed
+// credentials in mFilerCode, mLogin and mPassword.
 //
-// An empty token fails with error 20, source "Login Check". That and every other failure outside
-// the errors-ignored stretch (no deployment row, an unreachable server, a failing call, a list
-// that is not a row set) go to the trap, which reports them and ends the launcher. Remote calls
-// are bounded by the data space's time-outs.
+// Outputs: the directory set of the deployment; m_RDS; the token m_AuthLogin of LoginUser, called
+// on the deployment's business object at its BusObjURL ("KXBOGeneral_V3.Init" for type "CLIENT",
+// else "KXBO_V2.Init") with the machine's IPv4 address text; the update decision
+// (update_decision.h); rsInstallList, limited to rows of InstallType 0 when the check is skipped;
+// m_DownloadLocation, HasAdmin and the login notes sent to the server (login_notes.h); the token
+// inserted into m_BOServer after every "://"; the install panel showing the status of the run
+// ("[description] - initializing..." first); and the install timer enabled, whose first tick
+// starts the install run.
+//
+// Failures: an empty token raises error 20, source "Login Check". Setting the download location,
+// HasAdmin, the login notes and the list limit ignore their errors; every other failure (no
+// deployment row, an unreachable server, a failing call, a list that is not a row set) goes to
+// the trap, which reports it and ends the launcher. Remote calls are bounded by the data space's
+// time-outs.
 
 #include <string>
 

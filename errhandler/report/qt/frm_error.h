@@ -1,18 +1,17 @@
 #pragma once
 // frmError, the error dialog: the only window of the library.
 //
-// Loading it (the constructor) builds its controls with their design-time texts (caption
-// "Kestrix Error", the explanation, "Error Text", the status "Sending Error Report", a disabled
-// Close button) in Tahoma, applies the white-label overrides, and starts tmrSteps (10 ms). Each
-// tick runs the report sequence unless a run is already in progress:
-//   collect the report (report_run.h) on a fresh transfer object; status "Sending data to support
-//   team...", redraw, TimeOut 30, redraw, let pending events run; post; then
+// It opens with its design-time texts (caption "Kestrix Error", the explanation, "Error Text",
+// the status "Sending Error Report", a disabled Close button) in Tahoma, re-branded by the
+// white-label overrides. Its timer tmrSteps (10 ms) runs the report (report_run.h) on a fresh
+// transfer object with a 30-second time-out, unless a run is already in progress; the status
+// reads "Sending data to support team..." meanwhile. Then:
 //   delivered:     status "Transfer of data complete.", Close enabled, timer stopped;
 //   not delivered: status "Internet Connection: Could not connect to send data.", timer stopped,
 //                  Close enabled, and a message box (OK only, no icon, titled "ZNErrHandler")
 //                  with the three sentences of kNotDeliveredMessage.
 // A run that fails with an exception ends its tick silently and leaves the timer running, so the
-// next tick starts the whole sequence again. Close ends the process at once with exit code 1; the
+// next tick tries the whole report again. Close ends the process at once with exit code 1; the
 // window's own close command (not Esc) closes the dialog and returns from exec().
 
 #include <QDialog>
