@@ -5,7 +5,7 @@
 #include "message_box.h"
 #include "rowset_text.h"
 #include "run_time_error.h"
-#include "startup_init.h"
+#include "deployment_init.h"
 #include "trap.h"
 #include "vb_convert.h"
 #include "vb_strings.h"

@@ -5,7 +5,7 @@
 
 #include "launcher_state.h"
 #include "rowset_text.h"
-#include "startup_init.h"
+#include "deployment_init.h"
 #include "trap.h"
 
 namespace kx::launcher {

@@ -9,7 +9,7 @@
 #include "launcher_state.h"
 #include "login_flow_fixture.h"
 #include "memory_status.h"
-#include "startup_init.h"
+#include "deployment_init.h"
 
 namespace kx::test {
 namespace {

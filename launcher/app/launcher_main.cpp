@@ -1,4 +1,4 @@
-#include "mod_startup.h"
+#include "launcher_main.h"
 
 #include "exception_filter.h"
 #include "launcher_state.h"
