@@ -62,7 +62,7 @@ void act() {
 }
 
 void DrivenMain() {
-    kx::launcher::Main();
+    kx::launcher::Main(kx::launcher::LauncherEnvironment::ofThisProcess());
     QTimer::singleShot(100, QCoreApplication::instance(), &act);
 }
 
