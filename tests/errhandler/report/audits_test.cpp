@@ -10,6 +10,7 @@
 #include "registry.h"
 #include "scoped_env.h"
 #include "temp_dir.h"
+#include "vb_strings.h"
 
 namespace kx::errhandler {
 namespace {
@@ -105,13 +106,9 @@ TEST_F(AuditTest, FileCheckUsesPeElfAndSideFileVersions) {
 
 // Both audits whole, with the test's machine folders written as <SYSTEM> and <COMMON>.
 TEST_F(AuditTest, AuditsOnAnEmptyMachineListEveryCheckInOrder) {
-    std::string text = CheckMDAC() + CheckCrystalVSFlex();
-    for (const auto& [folder, name] :
-         {std::pair{commonFile(""), "<COMMON>/"}, std::pair{systemFile(""), "<SYSTEM>/"}}) {
-        for (auto at = text.find(folder); at != std::string::npos; at = text.find(folder, at)) {
-            text.replace(at, folder.size(), name);
-        }
-    }
+    const std::string text =
+        Replace(Replace(CheckMDAC() + CheckCrystalVSFlex(), commonFile(""), "<COMMON>/"),
+                systemFile(""), "<SYSTEM>/");
     EXPECT_EQ(text, test::readFile(KX_TEST_DATA_DIR "/errhandler/empty_machine_audits.golden"));
 }
 
