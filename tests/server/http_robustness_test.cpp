@@ -130,6 +130,7 @@ TEST_F(ServerTest, RefusalsHaveFittingStatusesAndNeverLookLikeAStoredReport) {
     const std::vector<Case> cases = {
         {"/bo/server1", multipart, "multipart/form-data; boundary=x", 415},
         {kReportPath, multipart, "multipart/form-data; boundary=x", 415},
+        {kReportPath, "", "application/x-www-form-urlencoded", 400},
         {kReportPath, manyFields, "application/x-www-form-urlencoded", 413},
         {"/bo/server1", huge, "application/json", 413},
         {kReportPath, huge, "application/x-www-form-urlencoded", 413},
@@ -148,8 +149,8 @@ TEST_F(ServerTest, RefusalsHaveFittingStatusesAndNeverLookLikeAStoredReport) {
     EXPECT_NE(fields->body.find("fields"), std::string::npos) << fields->body;
     EXPECT_TRUE(storedReports().empty());
     stopServer();
-    // Each of the five refused reports leaves one line that says why.
-    EXPECT_EQ(countOf(log_.str(), "error report not stored ("), 5u) << log_.str();
+    // Each of the six refused reports leaves one line that says why.
+    EXPECT_EQ(countOf(log_.str(), "error report not stored ("), 6u) << log_.str();
     EXPECT_NE(log_.str().find("(413): it has more than a thousand fields."), std::string::npos);
 }
 

@@ -4,6 +4,8 @@
 #include "remote_error.h"
 #include "rowset_xml.h"
 #include "server_fixture.h"
+#include "temp_dir.h"
+#include "vb_strings.h"
 
 namespace kx::server::test {
 namespace {
@@ -36,15 +38,9 @@ TEST_F(ServerTest, DiscoveryListsServersAndDeploymentsWithAbsoluteUrls) {
 
     const auto deployments = call("/", kBroker, "GetDeploymentsXML", {"acme", "alice"});
     ASSERT_EQ(deployments.status, 200);
-    const std::string xml = deployments.text();
-    EXPECT_EQ(columnText(xml, "KXDeploymentID"), (Texts{"7", "5000000001"}));
-    EXPECT_EQ(columnText(xml, "DeploymentType"), (Texts{"CLIENT", "BROKER"}));
-    EXPECT_EQ(columnText(xml, "DeploymentDescription"), (Texts{"Client two", "Broker one"}));
-    EXPECT_EQ(columnText(xml, "BusObjURL"), (Texts{url_ + kServer2, url_ + kServer1}));
-    EXPECT_EQ(columnText(xml, "DeployFolder"), (Texts{"C2", "B1"}));
-    EXPECT_EQ(columnText(xml, "checkForUpdates"), (Texts{"", "Y"}));
-    EXPECT_EQ(columnText(xml, "InstallGroupID"), (Texts{"12", "10"}));
-    EXPECT_EQ(columnText(xml, "CustomInstallGroupID"), (Texts{"0", "11"}));
+    // The whole list, with this server's address written as <URL>.
+    EXPECT_EQ(Replace(deployments.text(), url_, "<URL>"),
+              kx::test::readFile(KX_TEST_DATA_DIR "/server/deployments.golden"));
 }
 
 TEST_F(ServerTest, DiscoveryOfUnknownOrUngrantedUserGivesEmptyLists) {
@@ -92,22 +88,11 @@ TEST_F(ServerTest, TokenCallsAnswerStampsFilesAndStoreNotes) {
     ASSERT_EQ(stamp.status, 200);
     EXPECT_EQ(stamp.text(), "2020-09-13T12:26:40");
 
-    // Ids as text with blanks and as numbers; rows of both groups ordered by SequenceID.
+    // Ids as text with blanks and as numbers; rows of both groups ordered by SequenceID, with
+    // every column of the list.
     const auto files = call(kServer1, kBroker, "GetInstallFilesByIDXML", {token, " 10 ", 11});
     ASSERT_EQ(files.status, 200);
-    const std::string xml = files.text();
-    EXPECT_EQ(columnText(xml, "FileName"), (Texts{"a.txt", "c.txt", "b.dat", "app.sh"}));
-    EXPECT_EQ(columnText(xml, "SequenceID"), (Texts{"10", "10", "20", "9999"}));
-    EXPECT_EQ(columnText(xml, "FileVersion"), (Texts{"1.0.0.0", "1.0.0.0", "2.0.0.1", ""}));
-    EXPECT_EQ(columnText(xml, "IsCompressed"), (Texts{"0", "1", "0", "0"}));
-    EXPECT_EQ(columnText(xml, "DownloadLocation"),
-              (Texts{"10/a.txt", "11/c.txt.gz", "10/b.dat", ""}));
-    EXPECT_EQ(columnText(xml, "InstallType"), (Texts{"2", "2", "2", "0"}));
-    EXPECT_EQ(columnText(xml, "InstallLocation"),
-              (Texts{"KESTRIXDIR", "KESTRIXDIR", "KESTRIXDIR", "BROKERDIR"}));
-    for (const char* column : {"AltCheckRegValue", "AltCheck", "Description"}) {
-        EXPECT_EQ(columnText(xml, column).size(), 4u) << column;
-    }
+    EXPECT_EQ(files.text(), kx::test::readFile(KX_TEST_DATA_DIR "/server/install_files.golden"));
     const auto noGroups = call(kServer1, kBroker, "GetInstallFilesByIDXML", {token, "", nullptr});
     EXPECT_TRUE(columnText(noGroups.text(), "FileName").empty());
 

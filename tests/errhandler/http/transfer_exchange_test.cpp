@@ -176,20 +176,18 @@ TEST_F(TransferExchange, TransportFailuresGiveMinusOneAndTheTranslatedMessage) {
     EXPECT_FALSE(std::filesystem::exists(dir / "f"));
 }
 
-TEST_F(TransferExchange, ServerThatNeverAnswersTimesOut) {
+TEST_F(TransferExchange, ASilentServerTimesOutAndABodyCutShortIsAFailure) {
     RawHttpListener silent("", RawHttpListener::Mode::NeverAnswer);
+    RawHttpListener cutShort("HTTP/1.0 200 OK\r\nContent-Length: 100\r\n\r\nonly ten..");
     TransferOptions options;
     options.stallTimeout = std::chrono::seconds(1);
-    HTTPTransfer http(options);
-    EXPECT_EQ(http.GetURLAsString(silent.url("/")), "");
-    EXPECT_EQ(http.LastError, "The request has timed out.");
-}
-
-TEST_F(TransferExchange, BodyCutShortIsAFailureNotAShorterAnswer) {
-    RawHttpListener server("HTTP/1.0 200 OK\r\nContent-Length: 100\r\n\r\nonly ten..");
-    HTTPTransfer http;
-    EXPECT_EQ(http.GetURLAsString(server.url("/")), "");
-    EXPECT_EQ(http.LastError, "The connection with the server has been terminated.");
+    for (const auto& [server, reason] :
+         {std::pair{&silent, "The request has timed out."},
+          std::pair{&cutShort, "The connection with the server has been terminated."}}) {
+        HTTPTransfer http(options);
+        EXPECT_EQ(http.GetURLAsString(server->url("/")), "") << reason;
+        EXPECT_EQ(http.LastError, reason);
+    }
 }
 
 TEST_F(TransferExchange, OversizedBodyIsRefused) {

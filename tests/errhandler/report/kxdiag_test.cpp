@@ -39,10 +39,8 @@ TEST(Kxdiag, PrintsTheDiagnosticsBlockOfThisMachine) {
     EXPECT_TRUE(
         run.out.starts_with("Error Handler Version = 300.1004.12\r\n"
                             "Available Page File = "));
-    EXPECT_NE(run.out.find("\r\nMemory Load = %"), std::string::npos);
-    EXPECT_NE(run.out.find("\r\nWindows Version: "), std::string::npos);
+    // The block's lines are machine_context_test.cpp's; here the machine's audits fill it.
     EXPECT_NE(run.out.find("\r\nMDAC Components: MDAC CHECK\r\n** "), std::string::npos);
-    EXPECT_NE(run.out.find("\r\nCRYSTAL + VSFLEX: Crystal + VSFlex Checks\r\n"), std::string::npos);
     EXPECT_TRUE(
         run.out.ends_with("\r\n** Registry Value Missing: HKEY_CLASSES_ROOT\\CLSID\\"
                           "{D5DE8D20-5BB8-11D1-A1E3-00A0C90F2731}\\InProcServer32 - "

@@ -70,19 +70,16 @@ TEST_P(CountingTest, SharedMachineCountsOrInstallsAndTellsAtTheStartRow) {
     EXPECT_FALSE(awaitRecord(serverDir_ / "app-started").starts_with("<no record"));
 }
 
-const std::string kWarning =
-    "WARNING: You are not using the latest version of this application.  There are ";
+// One run per branch of the start row's notice; the texts are update_rules_test.cpp's.
 INSTANTIATE_TEST_SUITE_P(
     Cases, CountingTest,
-    ::testing::Values(CountingCase{1, false, "W", "1 update found...",
-                                   kWarning + "1 file needing an update on this machine/server."},
-                      CountingCase{1234, false, "A", "1,234 updates found...",
-                                   kWarning +
-                                       "1,234 files needing an update on this machine/server." +
-                                       "\r\rPlease notify your System Administrator."},
+    ::testing::Values(CountingCase{1, false, "W", launcher::updatesFoundCaption(1),
+                                   launcher::updateWarning(1, "W")},
+                      CountingCase{2, false, "A", launcher::updatesFoundCaption(2),
+                                   launcher::updateWarning(2, "A")},
                       CountingCase{1, false, "w", "", ""},
                       CountingCase{2, true, "W", "Downloading and Installing: file1.txt",
-                                   "[Broker]\r\r2 files were updated."}));
+                                   launcher::updateSummary("[Broker]", 2)}));
 
 TEST_F(InstallDecisionsTest, EmptyListCompletesAndClosesTheWindow) {
     deployment_.group = 0;

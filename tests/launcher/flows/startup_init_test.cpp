@@ -30,11 +30,12 @@ class StartUpInitTest : public LoginFlowTest {
     static std::int64_t listedRows() { return Module1().rsInstallList->RecordCount(); }
 };
 
+// One pass per branch; the setting's table is update_rules_test.cpp's.
 TEST_F(StartUpInitTest, DeploymentSettingDecidesTheCheckOnAMachineOfItsOwn) {
     addServer("Main", "/bo/main");
     addGroup(12, kOldStamp);
     admin("add-start-row", {"--group", "12", "app.sh"});
-    for (const char* setting : {"Y", "y", "N", " Y", " Y"}) {
+    for (const char* setting : {"Y", "N", " Y"}) {
         addDeployment({.type = "CLIENT",
                        .description = std::string("Setting '") + setting + "'",
                        .path = "/bo/main",
@@ -43,7 +44,7 @@ TEST_F(StartUpInitTest, DeploymentSettingDecidesTheCheckOnAMachineOfItsOwn) {
     }
     startLauncher();
     login("ACME", "ALICE", "s3cret");
-    ASSERT_EQ(view_.gridRowCount(), 5);
+    ASSERT_EQ(view_.gridRowCount(), 3);
 
     struct Expected {
         std::int32_t answer;
@@ -51,12 +52,9 @@ TEST_F(StartUpInitTest, DeploymentSettingDecidesTheCheckOnAMachineOfItsOwn) {
         std::int64_t rows;  // the published file and the start row, or only the start row
     };
     boxes_.answerNext(vbmsg::kYes);
-    boxes_.answerNext(vbmsg::kNo);
     const Expected expected[] = {
-        {vbmsg::kYes, false, 2}, {vbmsg::kYes, false, 2}, {vbmsg::kNo, true, 1},
-        {vbmsg::kYes, false, 2}, {vbmsg::kNo, true, 1},
-    };
-    for (int row = 0; row < 5; ++row) {
+        {vbmsg::kYes, false, 2}, {vbmsg::kNo, true, 1}, {vbmsg::kYes, false, 2}};
+    for (int row = 0; row < 3; ++row) {
         SCOPED_TRACE(view_.gridRows()[static_cast<std::size_t>(row)]);
         run(row);
         EXPECT_EQ(Module1().retCheckForUpdates, expected[row].answer);
@@ -64,11 +62,8 @@ TEST_F(StartUpInitTest, DeploymentSettingDecidesTheCheckOnAMachineOfItsOwn) {
         EXPECT_FALSE(Module1().mCountUpdates);
         EXPECT_EQ(listedRows(), expected[row].rows);
     }
-    // Only the two settings with a leading blank asked.
-    ASSERT_EQ(boxes_.shown().size(), 2U);
+    ASSERT_EQ(boxes_.shown().size(), 1U) << "only the setting with a leading blank asks";
     EXPECT_EQ(boxes_.shown()[0].prompt, "Do you want to check for updates now?");
-    EXPECT_EQ(boxes_.shown()[0].buttons, vbmsg::kYesNo);
-    EXPECT_EQ(boxes_.shown()[0].title, "");
 }
 
 TEST_F(StartUpInitTest, SharedMachineLetsOnlyTheUpdateAdministratorInstall) {
@@ -118,9 +113,6 @@ TEST_F(StartUpInitTest, BrokerSkipsTheCheckOnlyWhileBothGroupStampsAreCurrent) {
     EXPECT_EQ(m.m_ServerLastUpdate, kOldStamp);
     EXPECT_EQ(m.m_ClientLastUpdate, "");
     launcher::WriteInstallTimeStamp();
-    EXPECT_EQ(readFile(launcher::installTimeStampPath("INSTALL_10")),
-              std::string(kOldStamp) + "\r\n");
-    EXPECT_EQ(launcher::GetClientLastUpdate("INSTALL_11"), kOldStamp);
 
     run(0);
     EXPECT_TRUE(m.m_SkipUpdateCheck) << "equal stamps count as current";
@@ -142,12 +134,6 @@ TEST_F(StartUpInitTest, BrokerSkipsTheCheckOnlyWhileBothGroupStampsAreCurrent) {
     EXPECT_TRUE(m.m_SkipCustomUpdateCheck);
     EXPECT_TRUE(m.m_SkipUpdateCheck);
     EXPECT_EQ(m.m_CustomInstallGroupName, "");
-
-    // A local stamp that is not a date makes the group count as changed.
-    writeFile(launcher::installTimeStampPath("INSTALL_10"), "  not a date  \r\n");
-    run(1);
-    EXPECT_EQ(m.m_ClientLastUpdate, "not a date");
-    EXPECT_FALSE(m.m_SkipUpdateCheck);
 }
 
 TEST_F(StartUpInitTest, StartHandsOnTheTokenDownloadLocationAndLoginNotes) {

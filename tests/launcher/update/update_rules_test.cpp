@@ -1,5 +1,5 @@
 // The decision rules of the install run: version numbers, the update test, where a row's file
-// goes, which file names and digests a row may carry, and the progress caption.
+// goes, whether a start checks for updates at all, and when an install group counts as current.
 
 #include <gtest/gtest.h>
 
@@ -13,6 +13,7 @@
 #include "message_box.h"
 #include "raised_error.h"
 #include "temp_dir.h"
+#include "update_decision.h"
 
 namespace kx::launcher {
 namespace {
@@ -105,6 +106,68 @@ TEST(TargetFolder, TokensInUpperCaseExactlyAndFontsMarked) {
         EXPECT_EQ(target.isFont, font) << token;
     }
     EXPECT_EQ(expandAltCheckTokens("<SYSTEMDIR>/a<SYSTEMDIR>", s), "/s/a/s");
+}
+
+// A machine of its own: the setting in upper case but not trimmed checks or skips, anything else
+// asks. The shared machine's branches are driven by startup_init_test.cpp.
+TEST(UpdateDecision, OwnMachineFollowsTheSettingOrAsks) {
+    struct Case {
+        const char* setting;
+        std::int32_t answer;  // to the question, if one is asked
+        std::int32_t decision;
+        bool asked;
+    };
+    const Case cases[] = {
+        {"Y", vbmsg::kNo, vbmsg::kYes, false}, {"y", vbmsg::kNo, vbmsg::kYes, false},
+        {"n", vbmsg::kYes, vbmsg::kNo, false}, {" Y", vbmsg::kYes, vbmsg::kYes, true},
+        {"", vbmsg::kNo, vbmsg::kNo, true},    {"YES", vbmsg::kCancel, vbmsg::kNo, true}};
+    for (const Case& c : cases) {
+        resetLauncherState();
+        std::vector<std::string> asked;
+        const ScopedMessageBoxHandler answering(
+            [&](const std::string& prompt, std::int32_t buttons, const std::string& title) {
+                asked.push_back(prompt + "|" + std::to_string(buttons) + "|" + title);
+                return c.answer;
+            });
+        decideUpdateCheck(c.setting);
+        EXPECT_EQ(Module1().retCheckForUpdates, c.decision) << c.setting;
+        EXPECT_FALSE(Module1().mCountUpdates) << c.setting;
+        const std::string question =
+            std::string(kCheckForUpdatesQuestion) + "|" + std::to_string(vbmsg::kYesNo) + "|";
+        EXPECT_EQ(asked, c.asked ? std::vector<std::string>{question} : std::vector<std::string>{})
+            << c.setting;
+    }
+}
+
+TEST(UpdateDecision, AGroupIsCurrentWhileBothStampsAreDatesAndTheServersIsNoLater) {
+    const std::tuple<const char*, const char*, bool> cases[] = {
+        {"2024-03-01 08:00:00", "2024-03-01 08:00:00", true},
+        {"2024-03-01 08:00:00", "2024-04-01", true},
+        {"2024-04-01 08:00:00", "2024-03-01 08:00:00", false},
+        {"2024-03-01", "not a date", false},
+        {"", "2024-03-01", false}};
+    for (const auto& [server, client, current] : cases) {
+        EXPECT_EQ(stampsSayCurrent(server, client), current) << server << " / " << client;
+    }
+}
+
+TEST(InstallTexts, CountsAreGroupedAndSingularOnlyForOne) {
+    const std::pair<std::string, std::string> cases[] = {
+        {updatesFoundCaption(1), "1 update found..."},
+        {updatesFoundCaption(1234), "1,234 updates found..."},
+        {updateSummary("[Broker]", 1), "[Broker]\r\r1 file was updated."},
+        {updateSummary("[Broker]", 2), "[Broker]\r\r2 files were updated."},
+        {updateWarning(1, "W"),
+         "WARNING: You are not using the latest version of this application.  There are 1 file "
+         "needing an update on this machine/server."},
+        {updateWarning(1234, "A"),
+         "WARNING: You are not using the latest version of this application.  There are 1,234 "
+         "files needing an update on this machine/server.\r\rPlease notify your System "
+         "Administrator."},
+        {bytesCaption(12 * 1024 + 512, 40 * 1024 + 513), "12k of 41k"}};
+    for (const auto& [text, expected] : cases) {
+        EXPECT_EQ(text, expected);
+    }
 }
 
 }  // namespace

@@ -55,16 +55,6 @@ TEST_F(DataSpaceCall, PostsProgIdMethodAndEveryArgumentKindAsJson) {
     EXPECT_EQ(args[0].asString(), before[0].asString());
 }
 
-TEST_F(DataSpaceCall, RemoteErrorRaisesTheServersNumberAndDescription) {
-    LoopbackServer server(fixedAnswer(
-        500, R"({"error":{"number":20,"description":"The filer code is not valid."}})"));
-    const auto object = dataSpace_.CreateObject("KXBO_V2.Init", server.url());
-    const auto error = raisedError([&] { object->call("isValidLogin", {"F", "L", "P"}); });
-    EXPECT_EQ(error.number(), 20);
-    EXPECT_EQ(error.description(), "The filer code is not valid.");
-    EXPECT_EQ(error.source(), "KXBO_V2.Init");
-}
-
 TEST_F(DataSpaceCall, HttpErrorWithoutJsonNamesServerAndStatus) {
     LoopbackServer server(fixedAnswer(503, "<html>busy</html>", "text/html"));
     const auto url = server.url("/bo");
