@@ -18,6 +18,7 @@
 #include "catalog.h"
 #include "install_files.h"
 #include "password.h"
+#include "process_output.h"
 
 namespace kx::server::bench {
 
@@ -62,26 +63,6 @@ pid_t spawn(const std::string& program, const std::vector<std::string>& args, in
         throw std::runtime_error("cannot start " + program);
     }
     return pid;
-}
-
-int exitCodeOf(pid_t pid) {
-    int status = 0;
-    while (waitpid(pid, &status, 0) < 0) {
-        if (errno != EINTR) {
-            return -1;
-        }
-    }
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-}
-
-std::string readAll(int fd, bool oneLine) {
-    std::string text;
-    char c = 0;
-    while (read(fd, &c, 1) == 1 && !(oneLine && c == '\n')) {
-        text += c;
-    }
-    close(fd);
-    return text;
 }
 
 void publishFiles(Catalog& catalog) {
