@@ -1,6 +1,5 @@
 #include "kxserver_harness.h"
 
-#include <fcntl.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -13,8 +12,7 @@
 #include <stdexcept>
 #include <thread>
 
-#include "child_process.h"
-#include "process_output.h"
+#include "child_program.h"
 
 namespace kx::test {
 
@@ -22,46 +20,15 @@ namespace {
 
 using server::bench::exitCodeOf;
 using server::bench::readAll;
+using server::bench::startReadingOutput;
 
 const std::string kKxserver = std::string(KX_BIN_DIR) + "/kxserver";
-
-// Starts kxserver with its standard output on a pipe; returns the read end and sets `pid`.
-// Standard error goes to `errorLog` (or stays the test's own when empty).
-int spawnKxserver(const std::vector<std::string>& args, const std::string& errorLog, pid_t& pid) {
-    std::vector<std::string> command = {kKxserver};
-    command.insert(command.end(), args.begin(), args.end());
-    int fds[2];
-    if (pipe2(fds, O_CLOEXEC) != 0) {
-        throw std::runtime_error("pipe failed");
-    }
-    std::vector<ChildDescriptor> descriptors = {{STDOUT_FILENO, fds[1]}};
-    const int log = errorLog.empty()
-                        ? -1
-                        : open(errorLog.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
-    if (log >= 0) {
-        descriptors.push_back({STDERR_FILENO, log});
-    }
-    try {
-        pid = startTiedProcess(command, descriptors);
-    } catch (...) {
-        pid = -1;
-    }
-    close(fds[1]);
-    if (log >= 0) {
-        close(log);
-    }
-    if (pid < 0) {
-        close(fds[0]);
-        throw std::runtime_error("cannot start " + kKxserver);
-    }
-    return fds[0];
-}
 
 }  // namespace
 
 std::string kxserver(const std::vector<std::string>& args) {
     pid_t pid = 0;
-    const std::string out = readAll(spawnKxserver(args, {}, pid), false);
+    const std::string out = readAll(startReadingOutput(kKxserver, args, {}, pid), false);
     const int code = exitCodeOf(pid);
     if (code != 0) {
         throw std::runtime_error("kxserver " + (args.empty() ? std::string() : args[0]) +
@@ -79,7 +46,7 @@ ServeProcess::ServeProcess(const std::filesystem::path& catalogDir, const std::s
     }
     const std::string log = (catalogDir.parent_path() / "serve.log").string();
     // The first line of output comes once the server listens.
-    url_ = readAll(spawnKxserver(args, log, pid_), true);
+    url_ = readAll(startReadingOutput(kKxserver, args, log, pid_), true);
     if (port != 0 && !url_.empty()) {
         url_ = "http://127.0.0.1:" + std::to_string(port);
     }
