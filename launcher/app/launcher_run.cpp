@@ -19,7 +19,7 @@ void reportUnhandledFailure() {
 
 }  // namespace
 
-int runLauncher(int& argc, char** argv, void (*main)()) {
+int runLauncher(int& argc, char** argv, const std::function<void()>& main) {
     crash::Frame outermost("", "");
     try {
         return qt::runWindowedProgram(argc, argv, main);

@@ -1,6 +1,8 @@
 #pragma once
 // The launcher's whole run, as its program entry makes it. No toolkit in this header.
 
+#include <functional>
+
 namespace kx::launcher {
 
 // Runs the windowed program (windowed_program.h) with `main` (Main, for KXVantor) and returns its
@@ -10,6 +12,6 @@ namespace kx::launcher {
 // failure, with the procedure's fields empty, and the launcher then ends as after any report.
 // The unwinding out of the window events takes the toolkit's application object with it, so the
 // report runs in a new one.
-int runLauncher(int& argc, char** argv, void (*main)());
+int runLauncher(int& argc, char** argv, const std::function<void()>& main);
 
 }  // namespace kx::launcher

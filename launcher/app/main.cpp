@@ -2,8 +2,8 @@
 #include <cstring>
 #include <iostream>
 
+#include "launcher_main.h"
 #include "launcher_run.h"
-#include "mod_startup.h"
 
 namespace {
 
@@ -27,5 +27,8 @@ int main(int argc, char** argv) {
             return 0;
         }
     }
-    return kx::launcher::runLauncher(argc, argv, kx::launcher::Main);
+    const kx::launcher::LauncherEnvironment environment =
+        kx::launcher::LauncherEnvironment::ofThisProcess();
+    return kx::launcher::runLauncher(argc, argv,
+                                     [&environment] { kx::launcher::Main(environment); });
 }

@@ -1,11 +1,11 @@
 #include "login_click.h"
 
 #include "data_space.h"
+#include "deployment_init.h"
 #include "launcher_state.h"
 #include "message_box.h"
 #include "rowset_text.h"
 #include "run_time_error.h"
-#include "startup_init.h"
 #include "trap.h"
 #include "vb_convert.h"
 #include "vb_strings.h"

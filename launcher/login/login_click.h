@@ -9,7 +9,7 @@
 // mLogin and mPassword; rsServers and rsDeployments; and rsLogins, the (server, deployment) pairs
 // whose server, asked through its own object at its BusObjURL (isValidLogin with the box texts as
 // they stand, the client flag and False), accepts the user, in the order of the servers list and,
-// per server, of the deployments list. One pair runs StartUpInit (startup_init.h) at once;
+// per server, of the deployments list. One pair runs StartUpInit (deployment_init.h) at once;
 // several go to the selection grid (version_selection.h).
 //
 // Failures: a box that is blank after trimming is reported ("Filer Code is missing.  Please try

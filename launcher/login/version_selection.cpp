@@ -3,9 +3,9 @@
 #include <string>
 #include <vector>
 
+#include "deployment_init.h"
 #include "launcher_state.h"
 #include "rowset_text.h"
-#include "startup_init.h"
 #include "trap.h"
 
 namespace kx::launcher {

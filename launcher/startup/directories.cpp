@@ -1,6 +1,5 @@
 #include "directories.h"
 
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -23,11 +22,6 @@ std::string programFolderOfThisProcess() {
     const std::string executable = sys::currentExecutablePath();
     return executable.empty() ? std::string()
                               : std::filesystem::path(executable).parent_path().string();
-}
-
-std::string absoluteEnvironmentPath(const char* name) {
-    const char* value = std::getenv(name);
-    return value != nullptr && value[0] == '/' ? std::string(value) : std::string();
 }
 
 // The text of a column of the current row of a row set; raises like the row set (no current row,
@@ -55,9 +49,9 @@ FolderSources FolderSources::system() {
 }
 
 std::string userApplicationDataFolder() {
-    std::string folder = absoluteEnvironmentPath("XDG_DATA_HOME");
+    std::string folder = sys::absolutePathFromEnvironment("XDG_DATA_HOME");
     if (folder.empty()) {
-        const std::string home = absoluteEnvironmentPath("HOME");
+        const std::string home = sys::absolutePathFromEnvironment("HOME");
         if (!home.empty()) {
             folder = joinPath(withoutTrailingSlash(home), ".local/share");
         }

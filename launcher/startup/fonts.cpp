@@ -11,6 +11,7 @@
 
 #include "debug_log.h"
 #include "folder_names.h"
+#include "machine_folders.h"
 
 namespace kx::launcher {
 
@@ -22,11 +23,6 @@ constexpr const char* kSessionConfigName = "fonts.conf";
 bool isRegularFile(const std::string& path) {
     struct stat info {};
     return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
-}
-
-std::string absoluteEnvironmentValue(const char* name) {
-    const char* value = std::getenv(name);
-    return value != nullptr && value[0] == '/' ? std::string(value) : std::string();
 }
 
 // A folder that only we can write: ours, not a link, no write right for others.
@@ -69,7 +65,7 @@ std::string escapeXml(const std::string& text) {
 
 // The configuration the launcher itself was started with, which the session one builds on.
 std::string baseFontconfig(const std::string& sessionConfig) {
-    const std::string given = absoluteEnvironmentValue("FONTCONFIG_FILE");
+    const std::string given = sys::absolutePathFromEnvironment("FONTCONFIG_FILE");
     return given.empty() || given == sessionConfig ? std::string(kSystemFontconfig) : given;
 }
 
@@ -125,11 +121,11 @@ void publishForStartedPrograms(const FontPlaces& places,
 }  // namespace
 
 std::string sessionFontFolderOfThisProcess() {
-    const std::string runtime = absoluteEnvironmentValue("XDG_RUNTIME_DIR");
+    const std::string runtime = sys::absolutePathFromEnvironment("XDG_RUNTIME_DIR");
     if (!runtime.empty()) {
         return joinPath(runtime, "kestrix-fonts");
     }
-    const std::string temporary = absoluteEnvironmentValue("TMPDIR");
+    const std::string temporary = sys::absolutePathFromEnvironment("TMPDIR");
     return joinPath(temporary.empty() ? "/tmp" : temporary,
                     "kestrix-fonts-" + std::to_string(::getuid()));
 }

@@ -32,6 +32,7 @@ LauncherEnvironment LauncherEnvironment::ofThisProcess() {
     LauncherEnvironment environment;
     environment.commandLine = processCommandLine();
     environment.folders = FolderSources::system();
+    environment.registryFiles = registry::RegistryFiles::ofThisProcess();
     environment.caFile = sys::caFile();
     environment.downloadRateLimit = downloadRateLimitFrom(std::getenv("KX_DOWNLOAD_RATE_LIMIT"));
     environment.newDataSpace = connectorTrusting(environment.caFile);

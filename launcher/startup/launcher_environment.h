@@ -1,7 +1,7 @@
 #pragma once
 // What the launcher takes from the machine it runs on and from its own process, gathered once by
-// Main and handed down to the window and the procedures it wires; tests build their own instead
-// of changing the process's variables.
+// the program's entry and handed through Main down to the window and the procedures it wires; tests
+// build their own instead of changing the process's variables.
 
 #include <cstdint>
 #include <functional>
@@ -10,6 +10,7 @@
 
 #include "data_space.h"
 #include "directories.h"
+#include "registry.h"
 #include "system_utilities.h"
 
 namespace kx::launcher {
@@ -20,6 +21,8 @@ using ConnectorFactory = std::function<std::shared_ptr<dataspace::DataSpace>()>;
 struct LauncherEnvironment {
     std::string commandLine;  // the program's arguments, joined by blanks
     FolderSources folders;    // the program's folder, the per-user data folder, machine folders
+    // The registry's files; Main tells the registry to use them for the whole run.
+    registry::RegistryFiles registryFiles;
     // PEM file of the authorities https is verified against, for remote calls and downloads;
     // "": the system's store.
     std::string caFile;
@@ -32,9 +35,10 @@ struct LauncherEnvironment {
     // Starts the programs the install run waits for (installers, regsvr32).
     SpawnFunction spawn = posixSpawnProgram;
 
-    // This process's command line, folders (FolderSources::system()) and font session folder
-    // (sessionFontFolderOfThisProcess), and the variables KX_CA_FILE and KX_DOWNLOAD_RATE_LIMIT
-    // (a count of bytes; anything else means no limit).
+    // This process's command line, folders (FolderSources::system()), registry files
+    // (RegistryFiles::ofThisProcess()) and font session folder (sessionFontFolderOfThisProcess),
+    // and the variables KX_CA_FILE and KX_DOWNLOAD_RATE_LIMIT (a count of bytes; anything else
+    // means no limit).
     static LauncherEnvironment ofThisProcess();
 };
 

@@ -1,15 +1,13 @@
 #include "registry.h"
 
-#include <pwd.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cstdlib>
 #include <cstring>
+#include <mutex>
 #include <utility>
 
 #include "hive_file.h"
 #include "key_path.h"
+#include "machine_folders.h"
 
 namespace kx::registry {
 
@@ -40,24 +38,8 @@ namespace {
 constexpr std::uint32_t kWriteRights =
     0x0002 | 0x0004 | 0x0020 | 0x00010000 | 0x00040000 | 0x00080000;
 
-std::string environmentValue(const char* name) {
-    const char* value = std::getenv(name);
-    return value == nullptr ? std::string() : std::string(value);
-}
-
-std::string homeFolder() {
-    if (std::string home = environmentValue("HOME"); !home.empty()) {
-        return home;
-    }
-    struct passwd entry {};
-    struct passwd* found = nullptr;
-    char buffer[4096];
-    if (getpwuid_r(getuid(), &entry, buffer, sizeof buffer, &found) == 0 && found != nullptr &&
-        found->pw_dir != nullptr) {
-        return found->pw_dir;
-    }
-    return {};
-}
+std::mutex g_filesMutex;
+std::optional<RegistryFiles> g_toldFiles;
 
 // Where a hive's keys start inside its file: HKEY_CLASSES_ROOT is SOFTWARE\Classes of the
 // machine file.
@@ -134,23 +116,25 @@ long openBelowKey(const HKEY& parent, const std::string& subKey, std::uint32_t a
 
 }  // namespace
 
+RegistryFiles RegistryFiles::ofThisProcess() {
+    return {sys::machineRegistryFile(), sys::userRegistryFile()};
+}
+
+void useRegistryFiles(std::optional<RegistryFiles> files) {
+    const std::lock_guard lock(g_filesMutex);
+    g_toldFiles = std::move(files);
+}
+
 std::string registryFilePath(Hive hive) {
+    std::optional<RegistryFiles> told;
+    {
+        const std::lock_guard lock(g_filesMutex);
+        told = g_toldFiles;
+    }
     if (hive != Hive::CurrentUser) {
-        std::string path = environmentValue("KX_MACHINE_REGISTRY");
-        return path.empty() ? "/var/lib/kestrix/registry/machine.db" : path;
+        return told ? told->machine : sys::machineRegistryFile();
     }
-    if (std::string path = environmentValue("KX_USER_REGISTRY"); !path.empty()) {
-        return path;
-    }
-    std::string config = environmentValue("XDG_CONFIG_HOME");
-    if (config.empty() || config.front() != '/') {
-        std::string home = homeFolder();
-        if (home.empty()) {
-            return {};
-        }
-        config = home + "/.config";
-    }
-    return config + "/kestrix/registry.db";
+    return told ? told->user : sys::userRegistryFile();
 }
 
 long RegOpenKeyEx(Hive hive, const std::string& subKey, std::uint32_t access, HKEY& result) {

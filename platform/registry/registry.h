@@ -10,9 +10,9 @@
 // characters, a path 32767, a value name 16383, a value's text 1 MiB less its NUL; longer ones
 // give kErrorInvalidParameter (see key_path.h).
 //
-// File locations: KX_MACHINE_REGISTRY and KX_USER_REGISTRY (each a file path) when set; otherwise
-// the documented defaults (see registryFilePath). A process that may not write the machine file
-// can still read it; opening a key for writing then fails with kErrorAccessDenied.
+// File locations: those the process was told with useRegistryFiles; until then, those that
+// RegistryFiles::ofThisProcess locates (machine_folders.h). A process that may not write the
+// machine file can still read it; opening a key for writing then fails with kErrorAccessDenied.
 
 #include <cstdint>
 #include <memory>
@@ -51,10 +51,23 @@ inline constexpr long kErrorKeyDeleted = 1018;  // the open key has been deleted
 inline constexpr std::uint32_t kRegSz = 1;
 inline constexpr std::uint32_t kRegExpandSz = 2;
 
-// Where the file of a hive lives: the environment variable's value when set, else the default
-// (machine: /var/lib/kestrix/registry/machine.db; user: $XDG_CONFIG_HOME/kestrix/registry.db, with
-// XDG_CONFIG_HOME defaulting to ~/.config, used only when it is an absolute path).
-// HKEY_CLASSES_ROOT lives in the machine file.
+// The two files the keys live in.
+struct RegistryFiles {
+    std::string machine;  // HKEY_LOCAL_MACHINE, and HKEY_CLASSES_ROOT inside it
+    std::string user;     // HKEY_CURRENT_USER; "" when the user has no home folder
+
+    // Where this process's variables and the machine's defaults put them (sys::machineRegistryFile
+    // and sys::userRegistryFile): the one way every program of the product locates them.
+    static RegistryFiles ofThisProcess();
+};
+
+// Tells the registry of this process which files to use from now on (the launcher hands down
+// those its environment located); nullopt goes back to locating them anew at every open with
+// RegistryFiles::ofThisProcess(), which is what a process that was never told does. Keys opened
+// before keep their files.
+void useRegistryFiles(std::optional<RegistryFiles> files);
+
+// The file a hive lives in, as told or located (see above).
 std::string registryFilePath(Hive hive);
 
 class KeyHandle;

@@ -1,5 +1,8 @@
 #include "machine_folders.h"
 
+#include <pwd.h>
+#include <unistd.h>
+
 #include <cstdlib>
 
 #include "path_text.h"
@@ -8,10 +11,34 @@ namespace kx::sys {
 
 namespace {
 
+// The process's variable `name`; "" when it is not set.
+std::string variable(const char* name) {
+    const char* value = std::getenv(name);
+    return value != nullptr ? value : "";
+}
+
 // The variable's value when set and not empty, else the fallback.
-std::string folderFromEnvironment(const char* variable, const char* fallback) {
-    const char* value = std::getenv(variable);
-    return withoutTrailingSlash(value != nullptr && *value != '\0' ? value : fallback);
+std::string variableOr(const char* name, const char* fallback) {
+    std::string value = variable(name);
+    return value.empty() ? fallback : value;
+}
+
+std::string folderFromEnvironment(const char* name, const char* fallback) {
+    return withoutTrailingSlash(variableOr(name, fallback));
+}
+
+std::string homeFolder() {
+    if (std::string home = variable("HOME"); !home.empty()) {
+        return home;
+    }
+    struct passwd entry {};
+    struct passwd* found = nullptr;
+    char buffer[4096];
+    if (getpwuid_r(getuid(), &entry, buffer, sizeof buffer, &found) == 0 && found != nullptr &&
+        found->pw_dir != nullptr) {
+        return found->pw_dir;
+    }
+    return {};
 }
 
 }  // namespace
@@ -29,8 +56,31 @@ std::string commonFilesDirectory() {
 }
 
 std::string caFile() {
-    const char* value = std::getenv("KX_CA_FILE");
-    return value != nullptr ? value : "";
+    return variable("KX_CA_FILE");
+}
+
+std::string machineRegistryFile() {
+    return variableOr("KX_MACHINE_REGISTRY", "/var/lib/kestrix/registry/machine.db");
+}
+
+std::string userRegistryFile() {
+    if (std::string file = variable("KX_USER_REGISTRY"); !file.empty()) {
+        return file;
+    }
+    std::string config = absolutePathFromEnvironment("XDG_CONFIG_HOME");
+    if (config.empty()) {
+        const std::string home = homeFolder();
+        if (home.empty()) {
+            return {};
+        }
+        config = home + "/.config";
+    }
+    return config + "/kestrix/registry.db";
+}
+
+std::string absolutePathFromEnvironment(const char* name) {
+    std::string value = variable(name);
+    return value.starts_with('/') ? value : std::string();
 }
 
 std::string tokenDirectory() {

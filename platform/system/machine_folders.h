@@ -11,10 +11,16 @@
 //   tokenDirectory()        KX_TOKEN_DIR         $TMPDIR, else /tmp
 //                           the folder of "LastTickToken.tmp", the per-user temporary folder
 //
-// and one file that is no folder:
+// and files that are no folders:
 //
 //   caFile()                KX_CA_FILE           "" (the system's certificate store)
 //                           the PEM file of the certificate authorities https is verified against
+//   machineRegistryFile()   KX_MACHINE_REGISTRY  /var/lib/kestrix/registry/machine.db
+//                           the registry's HKEY_LOCAL_MACHINE (and HKEY_CLASSES_ROOT)
+//   userRegistryFile()      KX_USER_REGISTRY     $XDG_CONFIG_HOME/kestrix/registry.db
+//                           the registry's HKEY_CURRENT_USER; XDG_CONFIG_HOME counts only as an
+//                           absolute path and defaults to ~/.config (HOME, else the user's entry
+//                           in the password database); "" when there is no home folder either
 
 #include <string>
 
@@ -25,6 +31,11 @@ std::string windowsDirectory();
 std::string commonFilesDirectory();
 std::string tokenDirectory();
 std::string caFile();
+std::string machineRegistryFile();
+std::string userRegistryFile();
+
+// The value of the process's variable `name` when it is an absolute path, else "".
+std::string absolutePathFromEnvironment(const char* name);
 
 // File name of the token that other components of the product leave for the error reports.
 inline constexpr const char* kLastTickTokenFileName = "LastTickToken.tmp";

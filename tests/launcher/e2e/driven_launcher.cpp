@@ -13,8 +13,8 @@
 #include <QTimer>
 
 #include "error_report_support.h"
+#include "launcher_main.h"
 #include "launcher_run.h"
-#include "mod_startup.h"
 #include "trap.h"
 
 namespace {
@@ -62,7 +62,7 @@ void act() {
 }
 
 void DrivenMain() {
-    kx::launcher::Main();
+    kx::launcher::Main(kx::launcher::LauncherEnvironment::ofThisProcess());
     QTimer::singleShot(100, QCoreApplication::instance(), &act);
 }
 

@@ -5,11 +5,11 @@
 
 #include <nlohmann/json.hpp>
 
+#include "deployment_init.h"
 #include "install_time_stamps.h"
 #include "launcher_state.h"
 #include "login_flow_fixture.h"
 #include "memory_status.h"
-#include "startup_init.h"
 
 namespace kx::test {
 namespace {

@@ -257,5 +257,18 @@ TEST(RegistryFiles, DefaultLocationsFollowTheEnvironment) {
     EXPECT_EQ(registryFilePath(Hive::CurrentUser), "/home/someone/.config/kestrix/registry.db");
 }
 
+TEST(RegistryFiles, FilesToldOverrideTheLocatedOnesUntilTakenBack) {
+    ScopedRegistry located;
+    kx::test::TempDir told;
+    useRegistryFiles(RegistryFiles{(told / "machine.db").string(), (told / "user.db").string()});
+    writeValue(Hive::ClassesRoot, "KX.Told", "", "machine");
+    writeValue(Hive::CurrentUser, "Software\\Kestrix", "Where", "user");
+    useRegistryFiles(std::nullopt);
+    EXPECT_TRUE(std::filesystem::exists(told / "machine.db"));
+    EXPECT_TRUE(std::filesystem::exists(told / "user.db"));
+    EXPECT_FALSE(std::filesystem::exists(located.machineFile()));
+    EXPECT_EQ(queryString(Hive::CurrentUser, "Software\\Kestrix", "Where"), std::nullopt);
+}
+
 }  // namespace
 }  // namespace kx::registry

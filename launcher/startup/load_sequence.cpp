@@ -1,4 +1,4 @@
-#include "startup_sequence.h"
+#include "load_sequence.h"
 
 #include "directories.h"
 #include "launcher_state.h"

@@ -87,7 +87,7 @@ void unloadOnTermination(QtLoginWindow& window) {
 
 }  // namespace
 
-int runWindowedProgram(int& argc, char** argv, void (*Main)()) {
+int runWindowedProgram(int& argc, char** argv, const std::function<void()>& Main) {
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("KXVantor"));
     installQtMessageBox();

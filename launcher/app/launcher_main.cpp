@@ -1,14 +1,15 @@
-#include "mod_startup.h"
+#include "launcher_main.h"
 
 #include "exception_filter.h"
 #include "launcher_state.h"
 #include "login_procedures.h"
+#include "registry.h"
 #include "trap.h"
 #include "windowed_program.h"
 
 namespace kx::launcher {
 
-void Main() {
+void Main(const LauncherEnvironment& environment) {
     crash::Frame frame("modStartup", "Main");
     crash::trapped(frame, [&] {
         frame.line(10);
@@ -16,7 +17,8 @@ void Main() {
         frame.line(20);
         registerLauncherStateDump();
         frame.line(30);
-        qt::showLoginWindow(LauncherEnvironment::ofThisProcess(), wireLoginProcedures);
+        registry::useRegistryFiles(environment.registryFiles);
+        qt::showLoginWindow(environment, wireLoginProcedures);
     });
 }
 

@@ -1,4 +1,4 @@
-#include "startup_init.h"
+#include "deployment_init.h"
 
 #include <optional>
 

@@ -11,7 +11,7 @@ namespace kx::launcher::qt {
 // Creates the application (taking the toolkit's own options from the command line), routes
 // kx::MsgBox to Qt dialogs, calls `Main`, and runs the window events until the last window is
 // gone. Returns the program's exit code.
-int runWindowedProgram(int& argc, char** argv, void (*Main)());
+int runWindowedProgram(int& argc, char** argv, const std::function<void()>& Main);
 
 // Creates the launcher window, lets `wireProcedures` join the procedures of the later
 // subsystems to it, loads it (Form_Load runs before the first paint) and shows it, modelessly: the

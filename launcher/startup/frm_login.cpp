@@ -4,9 +4,9 @@
 #include "folder_names.h"
 #include "fonts.h"
 #include "launcher_state.h"
+#include "load_sequence.h"
 #include "message_box.h"
 #include "remembered_login.h"
-#include "startup_sequence.h"
 #include "trap.h"
 #include "variant.h"
 
