@@ -1,9 +1,6 @@
 #include "bench_support.h"
 
-#include <fcntl.h>
 #include <signal.h>
-#include <sys/prctl.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <httplib.h>
@@ -16,6 +13,7 @@
 #include <nlohmann/json.hpp>
 
 #include "catalog.h"
+#include "child_program.h"
 #include "install_files.h"
 #include "password.h"
 
@@ -28,61 +26,6 @@ using Clock = std::chrono::steady_clock;
 constexpr const char* kFilerCode = "BENCH";
 constexpr const char* kPassword = "bench pass";
 constexpr std::int64_t kGroup = 10;
-
-// Starts `program` with `args`; standard output goes to `outFd` (-1: nowhere), standard error
-// to `errFile` ("": nowhere). The program is killed when the thread that started it ends (the
-// benchmark dying included), so that a failed run leaves no server behind.
-pid_t spawn(const std::string& program, const std::vector<std::string>& args, int outFd,
-            const std::string& errFile) {
-    std::vector<std::string> all = {program};
-    all.insert(all.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (auto& arg : all) {
-        argv.push_back(arg.data());
-    }
-    argv.push_back(nullptr);
-    const int out = outFd >= 0 ? outFd : open("/dev/null", O_WRONLY | O_CLOEXEC);
-    const int err = open(errFile.empty() ? "/dev/null" : errFile.c_str(),
-                         O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
-    const pid_t parent = getpid();
-    const pid_t pid = fork();
-    if (pid == 0) {
-        prctl(PR_SET_PDEATHSIG, SIGKILL);
-        if (getppid() != parent || dup2(out, STDOUT_FILENO) < 0 || dup2(err, STDERR_FILENO) < 0) {
-            _exit(127);
-        }
-        execv(program.c_str(), argv.data());
-        _exit(127);
-    }
-    if (out != outFd) {
-        close(out);
-    }
-    close(err);
-    if (pid < 0) {
-        throw std::runtime_error("cannot start " + program);
-    }
-    return pid;
-}
-
-int exitCodeOf(pid_t pid) {
-    int status = 0;
-    while (waitpid(pid, &status, 0) < 0) {
-        if (errno != EINTR) {
-            return -1;
-        }
-    }
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-}
-
-std::string readAll(int fd, bool oneLine) {
-    std::string text;
-    char c = 0;
-    while (read(fd, &c, 1) == 1 && !(oneLine && c == '\n')) {
-        text += c;
-    }
-    close(fd);
-    return text;
-}
 
 void publishFiles(Catalog& catalog) {
     const auto folder = installGroupFolder(catalog.dir(), kGroup);
@@ -141,14 +84,10 @@ void createBenchCatalog(const std::filesystem::path& dir, int users) {
 
 ServerProcess::ServerProcess(const std::string& program, const std::filesystem::path& dir,
                              int port) {
-    int fds[2];
-    if (pipe2(fds, O_CLOEXEC) != 0) {
-        throw std::runtime_error("pipe failed");
-    }
     const std::string log = (dir.parent_path() / "serve.log").string();
-    pid_ = spawn(program, {"serve", dir.string(), "--port", std::to_string(port)}, fds[1], log);
-    close(fds[1]);
-    url_ = readAll(fds[0], true);
+    url_ = readAll(startReadingOutput(
+                       program, {"serve", dir.string(), "--port", std::to_string(port)}, log, pid_),
+                   true);
     if (url_.empty()) {
         throw std::runtime_error("kxserver serve did not start; see " + log);
     }
@@ -187,22 +126,12 @@ std::chrono::milliseconds ServerProcess::stop(int signal) {
 }
 
 int runQuietly(const std::string& program, const std::vector<std::string>& args) {
-    return exitCodeOf(spawn(program, args, -1, ""));
+    return exitCodeOf(startProgram(program, args, -1, "/dev/null"));
 }
 
 std::string runForOutput(const std::string& program, const std::vector<std::string>& args) {
-    int fds[2];
-    if (pipe2(fds, O_CLOEXEC) != 0) {
-        throw std::runtime_error("pipe failed");
-    }
-    const pid_t pid = spawn(program, args, fds[1], "");
-    close(fds[1]);
-    std::string out;
-    char buffer[65536];
-    for (ssize_t n = 0; (n = read(fds[0], buffer, sizeof buffer)) > 0;) {
-        out.append(buffer, static_cast<std::size_t>(n));
-    }
-    close(fds[0]);
+    pid_t pid = 0;
+    std::string out = readAll(startReadingOutput(program, args, "/dev/null", pid), false);
     exitCodeOf(pid);
     return out;
 }

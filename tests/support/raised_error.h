@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <string>
 #include <utility>
 
 #include "run_time_error.h"
@@ -22,4 +24,21 @@ RuntimeError raisedError(Statement&& statement) {
     return RuntimeError(0, {}, {});
 }
 
+// The number of the RuntimeError `statement` raises (0, and a test failure, when it raises none).
+template <class Statement>
+std::int32_t errorNumberOf(Statement&& statement) {
+    return raisedError(std::forward<Statement>(statement)).number();
+}
+
 }  // namespace kx::test
+
+// Expects `statement` to raise a RuntimeError numbered `expectedNumber` whose description contains
+// `expectedText`.
+#define EXPECT_RUNTIME_ERROR(statement, expectedNumber, expectedText)                   \
+    do {                                                                                \
+        const ::kx::RuntimeError raised_ = ::kx::test::raisedError([&] { statement; }); \
+        EXPECT_EQ(raised_.number(), (expectedNumber))                                   \
+            << #statement << ": " << raised_.description();                             \
+        EXPECT_NE(raised_.description().find(expectedText), std::string::npos)          \
+            << raised_.description();                                                   \
+    } while (false)

@@ -27,4 +27,9 @@ class ScopedEnvironment {
     std::map<std::string, std::optional<std::string>> saved_;
 };
 
+// The environment of a test that talks to loopback servers: no proxy variables.
+struct ProxyFreeEnvironment : ScopedEnvironment {
+    ProxyFreeEnvironment() { clearProxyVariables(); }
+};
+
 }  // namespace kx::test

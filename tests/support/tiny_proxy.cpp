@@ -11,38 +11,17 @@
 #include <thread>
 
 #include "child_process.h"
+#include "loopback_http_server.h"
 
 namespace kx::test {
 namespace {
 
-sockaddr_in loopbackAddress(std::uint16_t port) {
+bool acceptsConnections(std::uint16_t port) {
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     address.sin_port = htons(port);
-    return address;
-}
-
-// A port the system hands out for 127.0.0.1, released again so that tinyproxy can bind it.
-std::uint16_t freeLoopbackPort() {
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address = loopbackAddress(0);
-    socklen_t length = sizeof address;
-    const bool bound = fd >= 0 &&
-                       ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
-                       ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) == 0;
-    if (fd >= 0) {
-        ::close(fd);
-    }
-    if (!bound) {
-        throw std::runtime_error("no free loopback port");
-    }
-    return ntohs(address.sin_port);
-}
-
-bool acceptsConnections(std::uint16_t port) {
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    const sockaddr_in address = loopbackAddress(port);
     const bool connected =
         fd >= 0 && ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
     if (fd >= 0) {
@@ -53,7 +32,7 @@ bool acceptsConnections(std::uint16_t port) {
 
 }  // namespace
 
-TinyProxy::TinyProxy() : port_(freeLoopbackPort()) {
+TinyProxy::TinyProxy() : port_(unusedLoopbackPort()) {
     const auto config = dir_ / "tinyproxy.conf";
     writeFile(config, "Port " + std::to_string(port_) +
                           "\nListen 127.0.0.1\nTimeout 30\nAllow 127.0.0.1\nMaxClients 10\n"

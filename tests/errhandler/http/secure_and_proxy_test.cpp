@@ -1,12 +1,10 @@
 // Transfers over verified TLS and through a real proxy (tinyproxy) in each proxy mode.
 
-#include <httplib.h>
-
 #include <gtest/gtest.h>
 
 #include "http_transfer.h"
+#include "loopback_http_server.h"
 #include "raised_error.h"
-#include "raw_http_listener.h"
 #include "scoped_environment.h"
 #include "self_signed_certificate.h"
 #include "temp_dir.h"
@@ -16,42 +14,25 @@ namespace kx::errhandler {
 namespace {
 
 using test::httpResponse;
-using test::RawHttpListener;
 
 // An HTTPS server on 127.0.0.1 with a certificate for "localhost" only, made for the test, so that
 // the address itself is a name the certificate does not cover.
 class SecureServer {
   public:
-    explicit SecureServer(const test::TempDir& dir)
-        : certificate_("DNS:localhost"), certFile_((dir / "cert.pem").string()) {
+    explicit SecureServer(const test::TempDir& dir) : certFile_((dir / "cert.pem").string()) {
         certificate_.writePem(certFile_);
-        server_ =
-            std::make_unique<httplib::SSLServer>(certificate_.certificate(), certificate_.key());
-        server_->Get("/report", [](const httplib::Request&, httplib::Response& response) {
-            response.set_content("secure answer", "text/plain");
-        });
-        port_ = server_->bind_to_any_port("127.0.0.1");
-        thread_ = std::thread([this] { server_->listen_after_bind(); });
-        // The socket already listens; wait (bounded) for the loop so that stop() can end it.
-        for (int i = 0; i < 1000 && !server_->is_running(); ++i) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        }
-    }
-    ~SecureServer() {
-        server_->stop();
-        thread_.join();
     }
     const std::string& certFile() const { return certFile_; }
     std::string url(const std::string& host) const {
-        return "https://" + host + ":" + std::to_string(port_) + "/report";
+        return "https://" + host + ":" + std::to_string(server_.port()) + "/report";
     }
 
   private:
-    test::SelfSignedCertificate certificate_;
+    test::SelfSignedCertificate certificate_{"DNS:localhost"};
     std::string certFile_;
-    std::unique_ptr<httplib::SSLServer> server_;
-    int port_ = 0;
-    std::thread thread_;
+    test::LoopbackHttpServer server_{
+        test::fixedAnswer(200, "secure answer", "text/plain"),
+        test::ServerTls{certificate_.certificate(), certificate_.key()}};
 };
 
 class SecureTransfer : public ::testing::Test {
@@ -110,12 +91,12 @@ class ProxiedTransfer : public ::testing::Test {
     void SetUp() override { environment.clearProxyVariables(); }
 
     bool wentThroughProxy(std::size_t request = 0) const {
-        return server.requests().at(request).find("\r\nVia: ") != std::string::npos;
+        return !server.requests().at(request).header("Via").empty();
     }
 
     test::ScopedEnvironment environment;
     test::TinyProxy proxy;
-    RawHttpListener server{httpResponse("200 All Fine Here", "proxied")};
+    test::LoopbackHttpServer server{test::rawAnswer(httpResponse("200 All Fine Here", "proxied"))};
 };
 
 TEST_F(ProxiedTransfer, NamedProxyCarriesTheRequestAndTheOriginStatus) {
@@ -124,21 +105,21 @@ TEST_F(ProxiedTransfer, NamedProxyCarriesTheRequestAndTheOriginStatus) {
     useNamedProxy(http, proxy.port());
     EXPECT_EQ(http.GetURLAsString(server.url("/Via/Proxy")), "proxied");
     EXPECT_EQ(http.engine().StatusText, "All Fine Here");
-    EXPECT_TRUE(wentThroughProxy()) << server.requests().at(0);
-    EXPECT_TRUE(server.requests().at(0).starts_with("GET /via/proxy HTTP/1."));
+    EXPECT_TRUE(wentThroughProxy()) << server.requests().at(0).raw;
+    EXPECT_TRUE(server.requests().at(0).raw.starts_with("GET /via/proxy HTTP/1."));
 }
 
 TEST_F(ProxiedTransfer, EnvironmentProxyIsFollowedWhenPreconfiguredAndIgnoredWhenDirect) {
     environment.set("http_proxy", proxy.url());
     HTTPTransfer preconfigured;
     EXPECT_EQ(preconfigured.GetURLAsString(server.url("/")), "proxied");
-    EXPECT_TRUE(wentThroughProxy(0)) << server.requests().at(0);
+    EXPECT_TRUE(wentThroughProxy(0)) << server.requests().at(0).raw;
 
     HTTPTransfer direct;
     direct.setCustomProxySettings(true);
     direct.setUseProxy(false);
     EXPECT_EQ(direct.GetURLAsString(server.url("/")), "proxied");
-    EXPECT_FALSE(wentThroughProxy(1)) << server.requests().at(1);
+    EXPECT_FALSE(wentThroughProxy(1)) << server.requests().at(1).raw;
 }
 
 TEST_F(ProxiedTransfer, UnreachableNamedProxyFailsToConnect) {

@@ -6,7 +6,8 @@
 #include <filesystem>
 
 #include "http_transfer.h"
-#include "raw_http_listener.h"
+#include "loopback_http_server.h"
+#include "raised_error.h"
 #include "scoped_environment.h"
 #include "temp_dir.h"
 #include "transfer.h"
@@ -15,7 +16,8 @@ namespace kx::errhandler {
 namespace {
 
 using test::httpResponse;
-using test::RawHttpListener;
+using test::LoopbackHttpServer;
+using test::rawAnswer;
 
 // Every byte value, repeated past several 2048-byte chunks.
 std::string binaryBody() {
@@ -44,58 +46,56 @@ class TransferExchange : public ::testing::Test {
 };
 
 TEST_F(TransferExchange, GetSendsHttp10RequestWithAgentAndNoCache) {
-    RawHttpListener server(httpResponse("200 OK", "hello"));
+    LoopbackHttpServer server(rawAnswer(httpResponse("200 OK", "hello")));
     HTTPTransfer http;
     EXPECT_EQ(http.GetURLAsString(server.url("/Some/Path.ASP")), "hello");
     EXPECT_EQ(http.LastError, "");
 
     ASSERT_EQ(server.requests().size(), 1u);
-    const std::string request = server.requests()[0];
+    const std::string request = server.requests()[0].raw;
     EXPECT_TRUE(request.starts_with("GET /some/path.asp HTTP/1.0\r\n")) << request;
-    EXPECT_NE(test::findHeader(request, "Host: 127.0.0.1:" + std::to_string(server.port())),
-              std::string::npos);
-    EXPECT_NE(test::findHeader(request, "User-Agent: ZNErrHandler 300.1004.12"), std::string::npos);
-    EXPECT_NE(test::findHeader(request, "Pragma: no-cache"), std::string::npos);
+    EXPECT_EQ(server.requests()[0].header("Host"), "127.0.0.1:" + std::to_string(server.port()));
+    EXPECT_EQ(server.requests()[0].header("User-Agent"), "ZNErrHandler 300.1004.12");
+    EXPECT_EQ(server.requests()[0].header("Pragma"), "no-cache");
     EXPECT_TRUE(request.ends_with("\r\n\r\n")) << "a GET carries no body";
 }
 
 TEST_F(TransferExchange, QueuedItemsArePostedAsAForm) {
-    RawHttpListener server(httpResponse("200 OK", "1"));
+    LoopbackHttpServer server(rawAnswer(httpResponse("200 OK", "1")));
     HTTPTransfer http;
     http.PostItems()->Add("A:x y");
     http.PostItems()->Add("B:1");
     http.PostItems()->Add("NoColon");
     EXPECT_EQ(http.GetURLAsString(server.url("/GenErrorReport.asp")), "1");
 
-    const std::string request = server.requests().at(0);
+    const std::string request = server.requests().at(0).raw;
     EXPECT_TRUE(request.starts_with("POST /generrorreport.asp HTTP/1.0\r\n")) << request;
-    EXPECT_NE(test::findHeader(request, "Content-Type: application/x-www-form-urlencoded"),
-              std::string::npos);
+    EXPECT_EQ(server.requests()[0].header("Content-Type"), "application/x-www-form-urlencoded");
     EXPECT_EQ(request.find("Content-Type:"), request.rfind("Content-Type:")) << "one type only";
-    EXPECT_NE(test::findHeader(request, "Content-Length: 29"), std::string::npos);
+    EXPECT_EQ(server.requests()[0].header("Content-Length"), "29");
     EXPECT_TRUE(request.ends_with("\r\n\r\nA=x%20y&B=%31&Unknown=NoColon")) << request;
     EXPECT_EQ(http.PostItems()->Count(), 3) << "items stay until Reset";
 
     http.Reset();
     EXPECT_EQ(http.GetURLAsString(server.url("/again")), "1");
-    EXPECT_TRUE(server.requests().at(1).starts_with("GET /again HTTP/1.0\r\n"));
+    EXPECT_TRUE(server.requests().at(1).raw.starts_with("GET /again HTTP/1.0\r\n"));
 }
 
 TEST_F(TransferExchange, BytesAreFetchedWithGetEvenWithItemsQueued) {
     const std::string body = binaryBody();
-    RawHttpListener server(httpResponse("200 OK", body));
+    LoopbackHttpServer server(rawAnswer(httpResponse("200 OK", body)));
     HTTPTransfer http;
     http.PostItems()->Add("A:1");
     const Variant bytes = http.GetURLAsBytes(server.url("/bin"));
     ASSERT_TRUE(bytes.isArray());
     EXPECT_EQ(bytes.asArray().lowerBound(1), 0);
     EXPECT_EQ(bytesOf(bytes), body);
-    EXPECT_TRUE(server.requests().at(0).starts_with("GET /bin HTTP/1.0\r\n"));
+    EXPECT_TRUE(server.requests().at(0).raw.starts_with("GET /bin HTTP/1.0\r\n"));
 }
 
 TEST_F(TransferExchange, FileDownloadWritesTheWholeBodyOverAnOlderLongerFile) {
     const std::string body = binaryBody();
-    RawHttpListener server(httpResponse("200 OK", body));
+    LoopbackHttpServer server(rawAnswer(httpResponse("200 OK", body)));
     const auto file = dir / "download.bin";
     test::writeFile(file, std::string(20000, 'z'));
     HTTPTransfer http;
@@ -104,7 +104,7 @@ TEST_F(TransferExchange, FileDownloadWritesTheWholeBodyOverAnOlderLongerFile) {
 }
 
 TEST_F(TransferExchange, OnlyTwoHundredsSucceedOthersGiveEmptyResultAndReasonWithCode) {
-    RawHttpListener server(httpResponse("404 Not Found", "<html>missing</html>"));
+    LoopbackHttpServer server(rawAnswer(httpResponse("404 Not Found", "<html>missing</html>")));
     HTTPTransfer http;
     EXPECT_EQ(http.GetURLAsString(server.url("/x")), "");
     EXPECT_EQ(http.LastError, "Not Found 404");
@@ -115,19 +115,19 @@ TEST_F(TransferExchange, OnlyTwoHundredsSucceedOthersGiveEmptyResultAndReasonWit
     EXPECT_FALSE(http.GetURLAsFile(server.url("/x"), false, file.string()));
     EXPECT_EQ(test::readFile(file), "old") << "a refused answer must not touch the file";
 
-    RawHttpListener noContent("HTTP/1.0 204 No Content\r\n\r\n");
+    LoopbackHttpServer noContent(rawAnswer("HTTP/1.0 204 No Content\r\n\r\n"));
     EXPECT_TRUE(http.GetURLAsFile(noContent.url("/"), false, file.string()));
     EXPECT_EQ(test::readFile(file), "");
     EXPECT_EQ(http.LastError, "");
 
-    RawHttpListener redirect("HTTP/1.0 302 Found\r\nLocation: /elsewhere\r\n\r\n");
+    LoopbackHttpServer redirect(rawAnswer("HTTP/1.0 302 Found\r\nLocation: /elsewhere\r\n\r\n"));
     EXPECT_EQ(http.GetURLAsString(redirect.url("/")), "");
     EXPECT_EQ(http.LastError, "Found 302");
     EXPECT_EQ(redirect.requests().size(), 1u) << "redirects are not followed";
 }
 
 TEST_F(TransferExchange, ExplicitPortIsHonouredAndPutSendsNoBody) {
-    RawHttpListener server(httpResponse("201 Created", ""));
+    LoopbackHttpServer server(rawAnswer(httpResponse("201 Created", "")));
     Transfer transfer;
     transfer.InitialiseSession();
     transfer.RequestMethod = 3;
@@ -135,13 +135,13 @@ TEST_F(TransferExchange, ExplicitPortIsHonouredAndPutSendsNoBody) {
     EXPECT_TRUE(transfer.GetURL("127.0.0.1:" + std::to_string(server.port()) + "/Item", 0, "2*"));
     EXPECT_EQ(transfer.StatusCode, 201);
     EXPECT_EQ(transfer.StatusText, "Created");
-    const std::string request = server.requests().at(0);
+    const std::string request = server.requests().at(0).raw;
     EXPECT_TRUE(request.starts_with("PUT /item HTTP/1.0\r\n")) << request;
     EXPECT_TRUE(request.ends_with("\r\n\r\n"));
 }
 
 TEST_F(TransferExchange, UnknownVerbsAndBadUrlsAreRefusedBeforeSending) {
-    RawHttpListener server(httpResponse("200 OK", ""));
+    LoopbackHttpServer server(rawAnswer(httpResponse("200 OK", "")));
     Transfer transfer;
     transfer.InitialiseSession();
     transfer.RequestMethod = 7;
@@ -156,7 +156,7 @@ TEST_F(TransferExchange, UnknownVerbsAndBadUrlsAreRefusedBeforeSending) {
 }
 
 TEST_F(TransferExchange, EmptyRequiredStatusRejectsEvenSuccess) {
-    RawHttpListener server(httpResponse("200 OK", "body"));
+    LoopbackHttpServer server(rawAnswer(httpResponse("200 OK", "body")));
     Transfer transfer;
     EXPECT_FALSE(transfer.GetURL(server.url("/")));
     EXPECT_EQ(transfer.StatusCode, 200);
@@ -177,8 +177,12 @@ TEST_F(TransferExchange, TransportFailuresGiveMinusOneAndTheTranslatedMessage) {
 }
 
 TEST_F(TransferExchange, ASilentServerTimesOutAndABodyCutShortIsAFailure) {
-    RawHttpListener silent("", RawHttpListener::Mode::NeverAnswer);
-    RawHttpListener cutShort("HTTP/1.0 200 OK\r\nContent-Length: 100\r\n\r\nonly ten..");
+    LoopbackHttpServer silent(test::noAnswer());
+    LoopbackHttpServer cutShort(
+        rawAnswer("HTTP/1.0 200 OK
+Content-Length: 100
+
+only ten.."));
     TransferOptions options;
     options.stallTimeout = std::chrono::seconds(1);
     for (const auto& [server, reason] :
@@ -191,7 +195,7 @@ TEST_F(TransferExchange, ASilentServerTimesOutAndABodyCutShortIsAFailure) {
 }
 
 TEST_F(TransferExchange, OversizedBodyIsRefused) {
-    RawHttpListener server(httpResponse("200 OK", binaryBody()));
+    LoopbackHttpServer server(rawAnswer(httpResponse("200 OK", binaryBody())));
     TransferOptions options;
     options.maxBodyBytes = 3000;
     Transfer transfer(options);
@@ -201,7 +205,7 @@ TEST_F(TransferExchange, OversizedBodyIsRefused) {
 }
 
 TEST_F(TransferExchange, UnwritableLocalFileIsReportedWithItsReason) {
-    RawHttpListener server(httpResponse("200 OK", "x"));
+    LoopbackHttpServer server(rawAnswer(httpResponse("200 OK", "x")));
     HTTPTransfer http;
     EXPECT_FALSE(http.GetURLAsFile(server.url("/"), true, (dir / "missing" / "f").string()));
     EXPECT_EQ(http.LastError, "Open local file failed 'Path not found' 76");
@@ -215,14 +219,11 @@ TEST_F(TransferExchange, UnusableProxyRaisesFromTheFacadeAndIsTrappedByTheEngine
     http.setUseProxy(true);
     http.setProxyPort(8080);
     http.LastError = "earlier";
-    try {
-        http.GetURLAsString("http://127.0.0.1/");
-        FAIL() << "no session error raised";
-    } catch (const RuntimeError& e) {
-        EXPECT_EQ(e.number(), static_cast<std::int32_t>(0x800407D1));
-        EXPECT_EQ(e.source(), "ZNErrHandler");
-        EXPECT_EQ(e.description(), "InternetOpen call failed, error 87");
-    }
+    const RuntimeError raised =
+        test::raisedError([&] { http.GetURLAsString("http://127.0.0.1/"); });
+    EXPECT_EQ(raised.number(), static_cast<std::int32_t>(0x800407D1));
+    EXPECT_EQ(raised.source(), "ZNErrHandler");
+    EXPECT_EQ(raised.description(), "InternetOpen call failed, error 87");
     EXPECT_EQ(http.LastError, "earlier");
 
     Transfer transfer;

@@ -10,8 +10,8 @@
 #include <QPushButton>
 #include <QTest>
 
+#include "loopback_http_server.h"
 #include "qt_test_application.h"
-#include "raw_http_listener.h"
 #include "report_texts.h"
 #include "scoped_environment.h"
 
@@ -19,7 +19,7 @@ namespace kx::errhandler {
 namespace {
 
 using test::httpResponse;
-using test::RawHttpListener;
+using test::LoopbackHttpServer;
 
 constexpr const char* kPath = "/GenErrorReport.asp";
 
@@ -58,8 +58,7 @@ Outcome runDialog(const std::string& url, ReportSources sources = fixedSources()
 }
 
 TEST(ErrorDialog, OnlyAnAnswerHoldingTheDigitOneIsDeliveredElseOneBoxTellsTheUser) {
-    test::ScopedEnvironment environment;
-    environment.clearProxyVariables();
+    const test::ProxyFreeEnvironment environment;
     const std::vector<std::string> notDeliveredBox = {
         "ZNErrHandler|There was an error trying to send data to our support team.\n"
         "This could be caused by internet problems or machine specific problems.\n"
@@ -70,24 +69,21 @@ TEST(ErrorDialog, OnlyAnAnswerHoldingTheDigitOneIsDeliveredElseOneBoxTellsTheUse
         {httpResponse("500 Server Error", "Error 1"), false},
         {"", false}};  // a server that takes the report and never answers
     for (const auto& [answer, delivered] : answers) {
-        RawHttpListener server(answer, answer.empty() ? RawHttpListener::Mode::NeverAnswer
-                                                      : RawHttpListener::Mode::Answer);
+        LoopbackHttpServer server(answer.empty() ? test::noAnswer() : test::rawAnswer(answer));
         const Outcome outcome = runDialog(server.url(kPath));
         EXPECT_EQ(outcome.status, delivered ? kStatusDelivered : kStatusNotDelivered) << answer;
         EXPECT_EQ(outcome.boxes, delivered ? std::vector<std::string>{} : notDeliveredBox);
         EXPECT_EQ(server.requests().size(), 1u) << "one run, one post";
     }
     const test::RefusingPort noServer;
-    const Outcome outcome =
-        runDialog("http://127.0.0.1:" + std::to_string(noServer.port()) + kPath);
+    const Outcome outcome = runDialog(noServer.url(kPath));
     EXPECT_EQ(outcome.status, kStatusNotDelivered);
     EXPECT_EQ(outcome.boxes, notDeliveredBox);
 }
 
 TEST(ErrorDialog, ARunThatFailsStartsAgainAtTheNextTickWithANewTransfer) {
-    test::ScopedEnvironment environment;
-    environment.clearProxyVariables();
-    RawHttpListener server(httpResponse("200 OK", "1"));
+    const test::ProxyFreeEnvironment environment;
+    LoopbackHttpServer server(test::rawAnswer(httpResponse("200 OK", "1")));
     int gathered = 0;
     ReportSources sources = fixedSources();
     sources.diagnostics = [&] {

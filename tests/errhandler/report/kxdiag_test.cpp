@@ -3,11 +3,9 @@
 #include <gtest/gtest.h>
 #include <httplib.h>
 
-#include <chrono>
-#include <map>
 #include <sstream>
-#include <thread>
 
+#include "loopback_http_server.h"
 #include "mask_passwords.h"
 #include "registry.h"
 #include "scoped_env.h"
@@ -80,66 +78,35 @@ TEST(Kxdiag, WrongCommandLinesAreUsageErrors) {
     }
 }
 
-// A report endpoint on loopback that records the form it receives.
-class ReportServer {
-  public:
-    ReportServer() {
-        server_.Post("/report", [this](const httplib::Request& req, httplib::Response& res) {
-            body_ = req.body;
-            contentType_ = req.get_header_value("Content-Type");
-            for (const auto& [name, value] : req.params) {
-                fields_[name] = value;
-            }
-            res.set_content("1", "text/plain");
-        });
-        port_ = server_.bind_to_any_port("127.0.0.1");
-        thread_ = std::thread([this] { server_.listen_after_bind(); });
-        // The socket already listens; wait (bounded) until the accept loop runs as well, so that
-        // stop() in the destructor finds it.
-        for (int i = 0; i < 5000 && !server_.is_running(); ++i) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        }
-    }
-    ~ReportServer() {
-        server_.stop();
-        thread_.join();
-    }
-    std::string url(const std::string& path) const {
-        return "http://127.0.0.1:" + std::to_string(port_) + path;
-    }
-    std::string body_, contentType_;
-    std::map<std::string, std::string> fields_;
-
-  private:
-    httplib::Server server_;
-    int port_ = 0;
-    std::thread thread_;
-};
+// A report endpoint on loopback: "1" at /report, 404 elsewhere.
+test::LoopbackHttpServer::Handler reportEndpoint() {
+    return [](const test::HttpRequest& request, test::HttpReply& reply) {
+        reply.answer(request.path == "/report" ? 200 : 404, "1");
+    };
+}
 
 TEST(Kxdiag, PostSendsAReportFormAndFailsWithTheStatusAndExitCodeOne) {
-    ReportServer server;
+    test::LoopbackHttpServer server(reportEndpoint());
     const CommandResult run = kxdiag({"post", server.url("/report"), "ProjectName:KXVantor",
                                       "Context:a b&c:d\r\n", "LineNumber:10"});
     EXPECT_EQ(run.code, kKxdiagOk) << run.err;
     EXPECT_EQ(run.out, "200\nOK\n1\n");
-    EXPECT_EQ(server.contentType_, "application/x-www-form-urlencoded");
-    const std::map<std::string, std::string> expected{
+    const test::HttpRequest received = server.requests().at(0);
+    EXPECT_EQ(received.header("Content-Type"), "application/x-www-form-urlencoded");
+    httplib::Params fields;
+    httplib::detail::parse_query_text(received.body, fields);
+    const httplib::Params expected{
         {"ProjectName", "KXVantor"}, {"Context", "a b&c:d\r\n"}, {"LineNumber", "10"}};
-    EXPECT_EQ(server.fields_, expected) << server.body_;
-    EXPECT_LT(server.body_.find("ProjectName="), server.body_.find("&Context="));
-    EXPECT_LT(server.body_.find("&Context="), server.body_.find("&LineNumber="));
+    EXPECT_EQ(fields, expected) << received.body;
+    EXPECT_LT(received.body.find("ProjectName="), received.body.find("&Context="));
+    EXPECT_LT(received.body.find("&Context="), received.body.find("&LineNumber="));
 
     const CommandResult notFound = kxdiag({"post", server.url("/missing"), "A:1"});
     EXPECT_EQ(notFound.code, kKxdiagFailed);
     EXPECT_TRUE(notFound.out.starts_with("404\n")) << notFound.out;
 
-    // A port nobody listens on: the one of a server that has gone.
-    std::string deadUrl;
-    {
-        ReportServer gone;
-        deadUrl = gone.url("/GenErrorReport.asp");
-    }
-    const CommandResult refused = kxdiag({"post", deadUrl, "A:1"});
+    const test::RefusingPort noServer;
+    const CommandResult refused = kxdiag({"post", noServer.url("/GenErrorReport.asp"), "A:1"});
     EXPECT_EQ(refused.code, kKxdiagFailed);
     EXPECT_TRUE(refused.out.starts_with("-1\n")) << refused.out;
 }

@@ -9,14 +9,13 @@
 #include "child_process.h"
 #include "crash_support.h"
 #include "message_box.h"
+#include "process_end.h"
 #include "run_time_error.h"
 #include "temp_dir.h"
 #include "trap.h"
 
 namespace kx::crash {
 namespace {
-
-struct ProcessEnded {};
 
 std::string StartUpInit(const std::string& deployment) {
     std::string token;
@@ -48,9 +47,9 @@ TEST(ReportHandOff, ErrorLibraryReceivesTheEightArgumentsAndNoBoxIsShown) {
                 ++boxes;
                 return vbmsg::kOK;
             });
-        const ScopedEndProcessAction unwind([](int) { throw ProcessEnded{}; });
+        const test::ScopedProcessEndThrows unwind;
         modCrashSupport() = CrashSupportState{};
-        EXPECT_THROW(StartUpInit("BROKER"), ProcessEnded);
+        EXPECT_EQ(test::endCodeOf([] { StartUpInit("BROKER"); }), 1);
     }
     unsetenv("KX_TEST_ERROR_RECORD");
     EXPECT_EQ(boxes, 0);

@@ -8,15 +8,13 @@
 
 #include "crash_support.h"
 #include "message_box.h"
+#include "process_end.h"
 #include "run_time_error.h"
 
 namespace kx::crash {
 namespace {
 
-// Thrown by the test's end-process action; not a std::exception, so no trap catches it.
-struct ProcessEnded {
-    int exitCode;
-};
+using test::endCodeOf;
 
 struct ShownBox {
     std::string prompt;
@@ -27,17 +25,6 @@ struct ShownBox {
 // Replaces the message box and the end of the process for one test.
 class TrapTest : public ::testing::Test {
   protected:
-    // Runs `procedure` and returns the exit code the trap ended the process with, or -1.
-    template <typename F>
-    int endCodeOf(F&& procedure) {
-        try {
-            procedure();
-        } catch (const ProcessEnded& ended) {
-            return ended.exitCode;
-        }
-        return -1;
-    }
-
     std::vector<ShownBox> boxes;
     std::function<void()> boxAction;
 
@@ -50,7 +37,7 @@ class TrapTest : public ::testing::Test {
             }
             return vbmsg::kOK;
         }};
-    const ScopedEndProcessAction end_{[](int code) { throw ProcessEnded{code}; }};
+    const test::ScopedProcessEndThrows end_;
 };
 
 std::string GetConfigValue(const std::string& key) {

@@ -80,15 +80,6 @@ void LoginFlowTest::login(const std::string& filerCode, const std::string& login
     ASSERT_TRUE(view_.press(Control::cmdLogin));
 }
 
-int LoginFlowTest::endCodeOf(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const LauncherEnded& ended) {
-        return ended.exitCode;
-    }
-    return -1;
-}
-
 std::string LoginFlowTest::shownPrompt(std::size_t index) const {
     return index < boxes_.shown().size() ? boxes_.shown()[index].prompt
                                          : "<no box " + std::to_string(index) + ">";

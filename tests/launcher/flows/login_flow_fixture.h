@@ -14,19 +14,14 @@
 
 #include <gtest/gtest.h>
 
-#include "crash_support.h"
 #include "frm_login.h"
 #include "kxserver_harness.h"
 #include "launcher_test_setup.h"
+#include "process_end.h"
 #include "scripted_login_view.h"
 #include "temp_dir.h"
 
 namespace kx::test {
-
-// Thrown by the replaced end-of-process action; not a std::exception, so no trap catches it.
-struct LauncherEnded {
-    int exitCode;
-};
 
 struct DeploymentSpec {
     std::string type = "BROKER";
@@ -60,8 +55,6 @@ class LoginFlowTest : public ::testing::Test {
     void startLauncher(const ConfigRows& extraConfig = {}, const std::string& baseUrl = {});
     // Types the three entries and presses Login.
     void login(const std::string& filerCode, const std::string& login, const std::string& password);
-    // Runs `action`; returns the exit code the crash capture ended the launcher with, or -1.
-    static int endCodeOf(const std::function<void()>& action);
 
     const std::string& serverUrl() const { return serve_->url(); }
     std::string shownPrompt(std::size_t index) const;
@@ -74,7 +67,7 @@ class LoginFlowTest : public ::testing::Test {
     std::unique_ptr<launcher::FrmLogin> form_;
 
   private:
-    const crash::ScopedEndProcessAction end_{[](int code) { throw LauncherEnded{code}; }};
+    const ScopedProcessEndThrows end_;
 };
 
 }  // namespace kx::test

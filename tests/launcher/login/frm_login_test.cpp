@@ -4,9 +4,9 @@
 
 #include <gtest/gtest.h>
 
-#include "crash_support.h"
 #include "launcher_state.h"
 #include "launcher_test_setup.h"
+#include "process_end.h"
 #include "scripted_login_view.h"
 #include "settings.h"
 
@@ -155,27 +155,15 @@ TEST_F(FrmLoginTest, EventsOfControlsWithoutAProcedureDoNothingAndWiredOnesRun) 
     EXPECT_EQ(clicks, 1);
 }
 
-// Thrown by the end-process action in place of ending the test program.
-struct ProcessEnded {
-    int exitCode;
-};
-
 TEST_F(FrmLoginTest, FailingLoadIsReportedAndEndsTheProgramWithoutSavingTheLogin) {
     storeLogin("ACME", "JSMITH", "1");
-    const crash::ScopedEndProcessAction unwind([](int code) { throw ProcessEnded{code}; });
+    const kx::test::ScopedProcessEndThrows unwind;
     ScriptedLoginView view;
     FrmLogin form(view, setup.environment());
     view.attach(form);
     view.failOnNextChange(Control::txtLogin);
 
-    int exitCode = 0;
-    try {
-        form.Load();
-    } catch (const ProcessEnded& ended) {
-        exitCode = ended.exitCode;
-    }
-
-    EXPECT_EQ(exitCode, 1);
+    EXPECT_EQ(kx::test::endCodeOf([&] { form.Load(); }), 1);
     // Without the error library the report is the fallback box, naming the load handler.
     ASSERT_EQ(boxes.shown().size(), 1U);
     EXPECT_EQ(boxes.shown()[0].title, "Application Error");

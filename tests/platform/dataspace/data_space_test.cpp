@@ -6,25 +6,26 @@
 
 #include <nlohmann/json.hpp>
 
-#include "loopback_server.h"
+#include "loopback_http_server.h"
 #include "raised_error.h"
+#include "scoped_environment.h"
 
 namespace kx::dataspace {
 namespace {
 
 using kx::test::fixedAnswer;
-using kx::test::LoopbackServer;
+using kx::test::LoopbackHttpServer;
 using kx::test::raisedError;
 using nlohmann::json;
 
 class DataSpaceCall : public ::testing::Test {
   protected:
-    kx::test::TransportEnvironment environment_;
+    kx::test::ProxyFreeEnvironment environment_;
     DataSpace dataSpace_;
 };
 
 TEST_F(DataSpaceCall, PostsProgIdMethodAndEveryArgumentKindAsJson) {
-    LoopbackServer server(fixedAnswer(200, R"({"result":"token-1"})"));
+    LoopbackHttpServer server(fixedAnswer(200, R"({"result":"token-1"})"));
     const auto object = dataSpace_.CreateObject("KXBOGeneral_V3.Init", server.url("/bo/x.asp"));
 
     std::vector<Variant> args{std::string("FILER \"1\" \xc3\xa9"),
@@ -56,7 +57,7 @@ TEST_F(DataSpaceCall, PostsProgIdMethodAndEveryArgumentKindAsJson) {
 }
 
 TEST_F(DataSpaceCall, HttpErrorWithoutJsonNamesServerAndStatus) {
-    LoopbackServer server(fixedAnswer(503, "<html>busy</html>", "text/html"));
+    LoopbackHttpServer server(fixedAnswer(503, "<html>busy</html>", "text/html"));
     const auto url = server.url("/bo");
     const auto error = raisedError(
         [&] { dataSpace_.CreateObject("KXBO_V2.Init", url)->call("GetDeploymentsXML"); });
@@ -66,7 +67,7 @@ TEST_F(DataSpaceCall, HttpErrorWithoutJsonNamesServerAndStatus) {
 
 TEST_F(DataSpaceCall, AnswerBeyondTheLimitIsRefused) {
     const std::string big = R"({"result":")" + std::string(4096, 'x') + "\"}";
-    LoopbackServer server(fixedAnswer(200, big));
+    LoopbackHttpServer server(fixedAnswer(200, big));
     dataSpace_.settings().maxAnswerBytes = 1024;
     const auto error =
         raisedError([&] { dataSpace_.CreateObject("P.C", server.url())->call("Get"); });
@@ -77,7 +78,7 @@ TEST_F(DataSpaceCall, AnswerBeyondTheLimitIsRefused) {
 }
 
 TEST_F(DataSpaceCall, ConnectorWorksByNameAsTheLauncherUsesIt) {
-    LoopbackServer server(fixedAnswer(200, R"({"result":true})"));
+    LoopbackHttpServer server(fixedAnswer(200, R"({"result":true})"));
     Dispatch& connector = dataSpace_;
     EXPECT_EQ(connector.get("InternetTimeout").numberValue(), 300000.0);
     connector.put("InternetTimeout", std::int32_t{5000});

@@ -4,11 +4,10 @@
 
 #include <gtest/gtest.h>
 
-#include <httplib.h>
-
 #include <thread>
 
 #include "inet.h"
+#include "loopback_http_server.h"
 #include "posted_calls.h"
 
 namespace kx::inet {
@@ -24,30 +23,18 @@ struct QueuedPoster final : UiThreadPoster, test::PostedCalls {
 class InetTest : public ::testing::Test {
   protected:
     InetTest() {
-        server_.Get("/file", [](const httplib::Request&, httplib::Response& res) {
-            res.set_content(std::string(100000, 'k'), "application/octet-stream");
-        });
-        server_.Get("/stall", [](const httplib::Request&, httplib::Response& res) {
-            res.set_content_provider(10, "text/plain", [](std::size_t, std::size_t, auto& sink) {
-                sink.write("12345", 5);
-                std::this_thread::sleep_for(2500ms);
-                return false;
-            });
-        });
-        port_ = server_.bind_to_any_port("127.0.0.1");
-        thread_ = std::thread([this] { server_.listen_after_bind(); });
-        while (!server_.is_running()) {  // stop() works only on a running server
-            std::this_thread::yield();
-        }
         inet_.setStateChanged([this](std::int16_t state) { onState(state); });
     }
-    ~InetTest() override {
-        server_.stop();
-        thread_.join();
+    // "/stall" sends half its body and stops; any other path is a 100000-byte file.
+    static void serve(const test::HttpRequest& request, test::HttpReply& reply) {
+        if (request.path != "/stall") {
+            reply.answer(200, std::string(100000, 'k'), "application/octet-stream");
+            return;
+        }
+        reply.send("HTTP/1.1 200 OK\r\nContent-Length: 10\r\n\r\n12345");
+        reply.pause(2500ms);
     }
-    std::string url(const std::string& path) const {
-        return "http://127.0.0.1:" + std::to_string(port_) + path;
-    }
+    std::string url(const std::string& path) const { return server_.url(path); }
     // Executes and waits as the install run does; returns the states seen.
     std::vector<std::int16_t> fetch(const std::string& address) {
         inet_.Execute(address, "GET", "", "Proxy-Connection: Keep-Alive");
@@ -70,9 +57,7 @@ class InetTest : public ::testing::Test {
         }
     }
 
-    httplib::Server server_;
-    int port_ = 0;
-    std::thread thread_;
+    test::LoopbackHttpServer server_{serve};
     QueuedPoster poster_;
     Inet inet_{poster_};
     std::vector<std::int16_t> states_;
@@ -97,12 +82,8 @@ TEST_F(InetTest, BodyStreamsInsideTheResponseEventAndAStalledOneEndsInATimeOut) 
 }
 
 TEST_F(InetTest, RefusedConnectionRaisesState11) {
-    const int closedPort = port_;
-    server_.stop();
-    thread_.join();
-    thread_ = std::thread([] {});
-    EXPECT_EQ(fetch("http://127.0.0.1:" + std::to_string(closedPort) + "/file"),
-              std::vector<std::int16_t>{state::icError});
+    const test::RefusingPort noServer;
+    EXPECT_EQ(fetch(noServer.url("/file")), std::vector<std::int16_t>{state::icError});
 }
 
 TEST_F(InetTest, SettingTheHttpLibraryRejectsRaisesState11WithItsReason) {

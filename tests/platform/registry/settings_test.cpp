@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "raised_error.h"
 #include "registry.h"
 #include "run_time_error.h"
 #include "temp_dir.h"
@@ -45,14 +46,8 @@ TEST(Settings, SaveRaisesWhenTheStoreCannotBeWritten) {
     kx::test::TempDir dir;
     kx::test::writeFile(dir / "blocker", "x");
     setenv("KX_USER_REGISTRY", (dir / "blocker" / "registry.db").c_str(), 1);
-    try {
-        SaveSetting("KXVantor", "LoginInfo", "FilerCode", "ABC");
-        FAIL() << "SaveSetting did not raise";
-    } catch (const RuntimeError& e) {
-        EXPECT_EQ(e.number(), vberr::kPathFileAccessError);
-        EXPECT_NE(e.description().find("KXVantor\\LoginInfo\\FilerCode"), std::string::npos)
-            << e.description();
-    }
+    EXPECT_RUNTIME_ERROR(SaveSetting("KXVantor", "LoginInfo", "FilerCode", "ABC"),
+                         vberr::kPathFileAccessError, "KXVantor\\LoginInfo\\FilerCode");
     EXPECT_EQ(GetSetting("KXVantor", "LoginInfo", "FilerCode", "default"), "default");
 }
 
@@ -62,12 +57,7 @@ TEST(Settings, SaveRejectsEmptyNamesAndOversizedValues) {
          {+[] { SaveSetting("", "S", "K", "v"); }, +[] { SaveSetting("A", "", "K", "v"); },
           +[] { SaveSetting("A", "S", "", "v"); },
           +[] { SaveSetting("A", "S", "K", std::string(2 * 1024 * 1024, 'x')); }}) {
-        try {
-            save();
-            ADD_FAILURE() << "no error raised";
-        } catch (const RuntimeError& e) {
-            EXPECT_EQ(e.number(), vberr::kInvalidProcedureCall);
-        }
+        EXPECT_EQ(kx::test::errorNumberOf(save), vberr::kInvalidProcedureCall);
     }
 }
 

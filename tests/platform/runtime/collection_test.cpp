@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "dispatch.h"
-#include "runtime_error_number.h"
+#include "raised_error.h"
 
 namespace kx {
 namespace {
@@ -18,8 +18,8 @@ TEST(Collection, AddCountAndItemByNameAreCaseInsensitive) {
 
 TEST(Collection, OutOfRangeIndexAndUnknownMemberRaise) {
     auto c = std::make_shared<Collection>();
-    EXPECT_EQ(testing::errorNumberOf([&] { (void)c->get("Item", {Variant(std::int32_t{1})}); }), 9);
-    EXPECT_EQ(testing::errorNumberOf([&] { (void)c->call("Frobnicate"); }), 438);
+    EXPECT_EQ(test::errorNumberOf([&] { (void)c->get("Item", {Variant(std::int32_t{1})}); }), 9);
+    EXPECT_EQ(test::errorNumberOf([&] { (void)c->call("Frobnicate"); }), 438);
 }
 
 }  // namespace

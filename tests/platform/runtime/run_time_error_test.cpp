@@ -3,6 +3,7 @@
 #include <stdexcept>
 #include <thread>
 
+#include "raised_error.h"
 #include "run_time_error.h"
 
 namespace kx {
@@ -41,13 +42,9 @@ TEST(ResumeNext, OtherExceptionsAreNotSwallowed) {
 TEST(ErrObject, RaiseRethrowsThePendingError) {
     Err().Clear();
     resumeNext([] { raiseError(20, "Login Check", "bad"); });
-    try {
-        Err().Raise();
-        FAIL();
-    } catch (const RuntimeError& e) {
-        EXPECT_EQ(e.number(), 20);
-        EXPECT_EQ(e.source(), "Login Check");
-    }
+    const RuntimeError raised = test::raisedError([] { Err().Raise(); });
+    EXPECT_EQ(raised.number(), 20);
+    EXPECT_EQ(raised.source(), "Login Check");
     Err().Clear();
 }
 

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "runtime_error_number.h"
+#include "raised_error.h"
 #include "variant.h"
 
 namespace kx {
@@ -27,13 +27,9 @@ TEST(Variant, DefaultIsEmptyAndEachConstructorTagsItsKind) {
 }
 
 TEST(Variant, WrongKindAccessIsTypeMismatch) {
-    try {
-        (void)Variant(1.0).asString();
-        FAIL() << "no error raised";
-    } catch (const RuntimeError& e) {
-        EXPECT_EQ(e.number(), 13);
-        EXPECT_EQ(e.description(), "Type mismatch");
-    }
+    const RuntimeError mismatch = test::raisedError([] { (void)Variant(1.0).asString(); });
+    EXPECT_EQ(mismatch.number(), 13);
+    EXPECT_EQ(mismatch.description(), "Type mismatch");
     EXPECT_THROW((void)Variant("1").numberValue(), RuntimeError);
 }
 
@@ -46,7 +42,7 @@ TEST(Variant, NumberValueCoversBooleanCurrencyAndDate) {
 TEST(SafeArray, NeverSizedArrayHasNoDimensionAndBoundsRaiseSubscriptOutOfRange) {
     SafeArray never;
     EXPECT_EQ(never.dimensions(), 0);
-    EXPECT_EQ(testing::errorNumberOf([&] { (void)never.lowerBound(1); }), 9);
+    EXPECT_EQ(test::errorNumberOf([&] { (void)never.lowerBound(1); }), 9);
 }
 
 TEST(SafeArray, ArbitraryLowerBoundsAndFirstIndexFastestLayout) {

@@ -4,12 +4,12 @@
 
 #include <limits>
 
-#include "runtime_error_number.h"
+#include "raised_error.h"
 
 namespace kx {
 namespace {
 
-using testing::errorNumberOf;
+using test::errorNumberOf;
 
 TEST(CInt, RoundsHalfToEvenOnBothSigns) {
     EXPECT_EQ(CInt(0.5), 0);

@@ -8,13 +8,13 @@
 #include <string_view>
 #include <vector>
 
-#include "runtime_error_number.h"
+#include "raised_error.h"
 #include "vb_convert.h"
 
 namespace kx {
 namespace {
 
-using testing::errorNumberOf;
+using test::errorNumberOf;
 
 OleDate dateOf(int y, int mo, int d, int h = 0, int mi = 0, int s = 0) {
     const auto date = dateFromParts({y, mo, d, h, mi, s});

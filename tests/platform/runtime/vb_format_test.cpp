@@ -4,12 +4,12 @@
 
 #include <limits>
 
-#include "runtime_error_number.h"
+#include "raised_error.h"
 
 namespace kx {
 namespace {
 
-using testing::errorNumberOf;
+using test::errorNumberOf;
 
 TEST(Format, GroupedCountPattern) {
     EXPECT_EQ(Format(std::int32_t{1234567}, "#,##0"), "1,234,567");

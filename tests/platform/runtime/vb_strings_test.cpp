@@ -2,12 +2,12 @@
 
 #include <gtest/gtest.h>
 
-#include "runtime_error_number.h"
+#include "raised_error.h"
 
 namespace kx {
 namespace {
 
-using testing::errorNumberOf;
+using test::errorNumberOf;
 
 TEST(TrimFamily, RemovesOnlyPlainSpaces) {
     EXPECT_EQ(Trim("  a b  "), "a b");

@@ -14,20 +14,13 @@
 #include <thread>
 #include <vector>
 
-namespace httplib {
-class Server;
-struct Request;
-struct Response;
-}  // namespace httplib
+#include "loopback_http_server.h"
 
 namespace kx::test {
 
 // Runs `kxserver ARGS...` to its end and returns its standard output; throws std::runtime_error
 // with the exit code when it fails.
 std::string kxserver(const std::vector<std::string>& args);
-
-// A loopback port on which nothing listens (it was free a moment ago).
-int unusedLoopbackPort();
 
 // `kxserver serve DIR --port 0 [--public-url URL]`, stopped (SIGTERM, then waited for) when the
 // object goes away, and killed with the test if the test dies first. Its log goes to serve.log
@@ -62,42 +55,33 @@ enum class DownloadFault {
     Tampered,       // the right length, one byte changed
 };
 
-// Listens on a free loopback port, forwards every POST and GET to `target` (same path and body) and
-// answers with the target's answer, recording each POST on the way. Answers to POSTs can be
-// rewritten, and downloads spoiled by file name.
+// A loopback server that forwards every POST and GET to `target` (same path and body) and answers
+// with the target's answer. Answers to POSTs can be rewritten, and downloads spoiled by file name.
 class RecordingRelay {
   public:
-    struct Request {
-        std::string path;
-        std::string body;
-    };
     using AnswerRewrite = std::function<std::string(std::string answer)>;
 
-    RecordingRelay();
-    ~RecordingRelay();
-    RecordingRelay(const RecordingRelay&) = delete;
-    RecordingRelay& operator=(const RecordingRelay&) = delete;
-
-    const std::string& url() const { return url_; }
+    // "http://127.0.0.1:<port>"
+    std::string url() const { return server_.url(""); }
     // Where requests go; set before the first request arrives.
     void forwardTo(const std::string& target) { target_ = target; }
-    std::vector<Request> requests() const;
+    // The remote calls (POSTs) received so far.
+    std::vector<HttpRequest> requests() const;
     // Passes every POST answer through `rewrite` from now on.
     void rewriteAnswers(AnswerRewrite rewrite);
     // Spoils every download whose path ends in "/" + `fileName`.
     void spoilDownload(const std::string& fileName, DownloadFault fault);
 
   private:
-    void relayDownload(const httplib::Request& req, httplib::Response& res);
+    void relay(const HttpRequest& request, HttpReply& reply);
 
-    std::unique_ptr<httplib::Server> server_;
-    std::thread thread_;
-    std::string url_;
     std::string target_;
     mutable std::mutex mutex_;
-    std::vector<Request> requests_;
     AnswerRewrite rewrite_;
     std::vector<std::pair<std::string, DownloadFault>> faults_;
+    // Last, so that it stops serving before the members above go.
+    LoopbackHttpServer server_{
+        [this](const HttpRequest& request, HttpReply& reply) { relay(request, reply); }};
 };
 
 }  // namespace kx::test
