@@ -179,10 +179,7 @@ TEST_F(TransferExchange, TransportFailuresGiveMinusOneAndTheTranslatedMessage) {
 TEST_F(TransferExchange, ASilentServerTimesOutAndABodyCutShortIsAFailure) {
     LoopbackHttpServer silent(test::noAnswer());
     LoopbackHttpServer cutShort(
-        rawAnswer("HTTP/1.0 200 OK
-Content-Length: 100
-
-only ten.."));
+        rawAnswer("HTTP/1.0 200 OK\r\nContent-Length: 100\r\n\r\nonly ten.."));
     TransferOptions options;
     options.stallTimeout = std::chrono::seconds(1);
     for (const auto& [server, reason] :
