@@ -114,7 +114,7 @@ TEST(FormatValue, CollectionsNestWithTheirMembersNumberedFromOne) {
               "</col>\r\n");
 }
 
-TEST(FormatValue, FailuresReplaceOnlyTheEntryThatFailed) {
+TEST(FormatValue, FailuresReplaceOnlyTheEntryThatFailedAndCyclesEndInOne) {
     auto members = std::make_shared<Collection>();
     members->Add(Variant::object(std::make_shared<FailingObject>(true)));
     members->Add(Variant::null());
@@ -123,9 +123,8 @@ TEST(FormatValue, FailuresReplaceOnlyTheEntryThatFailed) {
               "{Error 438 formatting for output}"
               "  <m[2]>{Null}</m[2]>\r\n"
               "</m>\r\n");
-}
 
-TEST(FormatValue, SelfContainingCollectionEndsInAnErrorEntryInsteadOfOverflowing) {
+    // A self-containing collection ends in an error entry instead of overflowing the stack.
     auto loop = std::make_shared<Collection>();
     loop->Add(Variant::object(loop));
     const std::string text = qtrFormatValue("loop", Variant::object(loop), 0);
