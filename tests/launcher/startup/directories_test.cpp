@@ -70,8 +70,7 @@ TEST_F(DirectorySet, WithoutProfileTheFirstGroupLiesInTheProgramFolderAndTheRest
     EXPECT_FALSE(fs::exists(appData_ / "share"));
 }
 
-TEST_F(DirectorySet,
-       WithProfileTheFirstStartCreatesExactlyTheThreeFoldersAndTheNextChangesNothing) {
+TEST_F(DirectorySet, WithProfileTheFirstStartCreatesExactlyTheThreeFoldersTheNextChangesNothing) {
     Module1().mUseProfile = true;
     InitDirectories(true, sources());
     const fs::path root = appData_ / "share" / "Kestrix" / "Kestrix Vantor";
@@ -90,10 +89,8 @@ TEST_F(DirectorySet,
     InitDirectories(true, sources());
     EXPECT_EQ(test::readFile(root / "Temp" / "keep.txt"), "x");
     EXPECT_TRUE(fs::is_empty(program_ / "prog"));
-}
 
-TEST_F(DirectorySet, ProfileWithoutAnApplicationDataFolderFallsBackToTheProgramFolder) {
-    Module1().mUseProfile = true;
+    // Without an application data folder the profile falls back to the program folder.
     FolderSources noAppData = sources();
     noAppData.applicationDataFolder = [] { return std::string(); };
     InitDirectories(true, noAppData);

@@ -229,7 +229,7 @@ TEST(RegistryHives, ClassesRootIsSoftwareClassesOfTheMachineFile) {
     EXPECT_EQ(queryString(Hive::LocalMachine, "SOFTWARE\\Classes", "RootValue"), std::nullopt);
 }
 
-TEST(RegistryFiles, ReadingAMissingFileFindsNothingAndCreatesNothing) {
+TEST(RegistryFiles, ReadingAMissingFileFindsNothingAndCreatesNothingWhereTheEnvironmentPoints) {
     ScopedRegistry registry;
     HKEY key;
     ASSERT_EQ(RegOpenKeyEx(Hive::LocalMachine, "", kKeyRead, key), kErrorSuccess);
@@ -238,10 +238,8 @@ TEST(RegistryFiles, ReadingAMissingFileFindsNothingAndCreatesNothing) {
     EXPECT_EQ(queryString(Hive::CurrentUser, "", "x"), std::nullopt);
     EXPECT_FALSE(std::filesystem::exists(registry.machineFile()));
     EXPECT_FALSE(std::filesystem::exists(registry.userFile()));
-}
 
-TEST(RegistryFiles, DefaultLocationsFollowTheEnvironment) {
-    ScopedRegistry registry;
+    // Default locations follow the environment.
     EXPECT_EQ(registryFilePath(Hive::ClassesRoot), registry.machineFile());
     EXPECT_EQ(registryFilePath(Hive::CurrentUser), registry.userFile());
     kx::test::ScopedEnvironment environment;
