@@ -1,7 +1,6 @@
 // The kxserver program as an administrator and the launcher meet it: the command line, and
 // `serve` as a real process on a free port, stopped by SIGTERM whatever its clients do.
 
-#include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <signal.h>
@@ -37,27 +36,14 @@ namespace {
 
 const std::string kProgram = std::string(KX_BIN_DIR) + "/kxserver";
 
-int openFile(const std::filesystem::path& file, int flags) {
-    return open(file.c_str(), flags | O_CLOEXEC, 0600);
-}
-
-// Runs kxserver to completion with its output captured in files of `scratch`.
+// Runs kxserver to completion with `input` as its standard input and its output captured in
+// files of `scratch`.
 kx::test::ProcessResult run(const kx::test::TempDir& scratch, std::vector<std::string> args,
                             const std::string& input = {}) {
     kx::test::writeFile(scratch / "stdin", input);
-    const int in = openFile(scratch / "stdin", O_RDONLY);
-    const int out = openFile(scratch / "stdout", O_WRONLY | O_CREAT | O_TRUNC);
-    const int err = openFile(scratch / "stderr", O_WRONLY | O_CREAT | O_TRUNC);
-    args.insert(args.begin(), kProgram);
-    const pid_t pid = kx::test::startTiedProcess(args, {{0, in}, {1, out}, {2, err}});
-    for (const int fd : {in, out, err}) {
-        close(fd);
-    }
-    kx::test::ProcessResult result;
-    result.exitCode = kx::test::waitForExit(pid);
-    result.out = kx::test::readFile(scratch / "stdout");
-    result.err = kx::test::readFile(scratch / "stderr");
-    return result;
+    args.insert(args.begin(), {"-c", "in=$1; shift; exec \"$0\" \"$@\" < \"$in\"", kProgram,
+                               (scratch / "stdin").string()});
+    return kx::test::runProcess("/bin/sh", args, scratch.path());
 }
 
 // The result of one remote call to the serving program; any other answer fails the test.

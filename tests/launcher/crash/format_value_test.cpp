@@ -34,7 +34,7 @@ class FailingObject : public Dispatch {
     bool typeNameFails_;
 };
 
-TEST(FormatValue, SimpleKindsRenderTheirFixedContents) {
+TEST(FormatValue, SimpleKindsRenderTheirFixedContentsAndPlainValuesTheirText) {
     EXPECT_EQ(qtrFormatValue("v", Variant(), 0), "<v>{Empty}</v>\r\n");
     EXPECT_EQ(qtrFormatValue("v", Variant::null(), 0), "<v>{Null}</v>\r\n");
     EXPECT_EQ(qtrFormatValue("opt", Variant::missing(), 0), "<opt></opt>\r\n");
@@ -47,9 +47,7 @@ TEST(FormatValue, SimpleKindsRenderTheirFixedContents) {
     // A failing collection probe counts as "not a collection".
     EXPECT_EQ(qtrFormatValue("o", Variant::object(std::make_shared<FailingObject>(false)), 0),
               "<o>{clsBroken}</o>\r\n");
-}
-
-TEST(FormatValue, PlainValuesUseTheRuntimeTextAndShowNulsWithoutEscaping) {
+    // Plain values use the runtime's text and show NULs, without escaping.
     EXPECT_EQ(qtrFormatValue("s", Variant("a\0b"s), 0), "<s>a{Null}b</s>\r\n");
     EXPECT_EQ(qtrFormatValue("x", Variant("<&>"), 0), "<x><&></x>\r\n");
     EXPECT_EQ(qtrFormatValue("b", Variant(true), 0), "<b>True</b>\r\n");
@@ -61,7 +59,7 @@ TEST(FormatValue, PlainValuesUseTheRuntimeTextAndShowNulsWithoutEscaping) {
               "    <Flags Index=\"2\">7</Flags>\r\n");
 }
 
-TEST(FormatValue, ByteArrayListsEachElementIndented) {
+TEST(FormatValue, ByteArraysListEachElementAndArraysWithoutElementsOrTooManyDimensionsSayWhy) {
     const Variant buf(SafeArray::fromBytes("\x01\x02\xff"s));
     EXPECT_EQ(qtrFormatValue("buf", buf, 0),
               "<buf>\r\n"
@@ -69,9 +67,6 @@ TEST(FormatValue, ByteArrayListsEachElementIndented) {
               "  <buf Index=\"1\">2</buf>\r\n"
               "  <buf Index=\"2\">255</buf>\r\n"
               "</buf>\r\n");
-}
-
-TEST(FormatValue, ArraysWithoutElementsOrWithTooManyDimensions) {
     EXPECT_EQ(qtrFormatValue("vtData", Variant(SafeArray()), 0),
               "<vtData>\r\n{UnInitialised Array}</vtData>\r\n");
     const SafeArray fourD({{0, 1}, {0, 1}, {0, 1}, {0, 1}});
@@ -119,7 +114,7 @@ TEST(FormatValue, CollectionsNestWithTheirMembersNumberedFromOne) {
               "</col>\r\n");
 }
 
-TEST(FormatValue, FailuresReplaceOnlyTheEntryThatFailed) {
+TEST(FormatValue, FailuresReplaceOnlyTheEntryThatFailedAndCyclesEndInOne) {
     auto members = std::make_shared<Collection>();
     members->Add(Variant::object(std::make_shared<FailingObject>(true)));
     members->Add(Variant::null());
@@ -128,9 +123,8 @@ TEST(FormatValue, FailuresReplaceOnlyTheEntryThatFailed) {
               "{Error 438 formatting for output}"
               "  <m[2]>{Null}</m[2]>\r\n"
               "</m>\r\n");
-}
 
-TEST(FormatValue, SelfContainingCollectionEndsInAnErrorEntryInsteadOfOverflowing) {
+    // A self-containing collection ends in an error entry instead of overflowing the stack.
     auto loop = std::make_shared<Collection>();
     loop->Add(Variant::object(loop));
     const std::string text = qtrFormatValue("loop", Variant::object(loop), 0);

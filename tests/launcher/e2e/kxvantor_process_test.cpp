@@ -9,7 +9,6 @@
 // "shared" shows there.
 #include <fcntl.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -18,10 +17,12 @@
 #include <chrono>
 #include <filesystem>
 #include <set>
+#include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "child_process.h"
 #include "config.h"
 #include "fonts.h"
 #include "launcher_test_setup.h"
@@ -89,7 +90,10 @@ class KXVantorProcess : public ::testing::Test {
     // Starts the program with `argument`, ends it as the session's end does, and returns its
     // exit status.
     int runUntilLoadedThenEnd(const std::string& argument) {
-        std::vector<std::string> environment = {
+        std::vector<std::string> command = {
+            "env",
+            "-i",
+            "--chdir=" + (root / "home").string(),
             "HOME=" + (root / "home").string(),
             "XDG_DATA_HOME=" + data().string(),
             "XDG_CONFIG_HOME=" + (root / "config").string(),
@@ -104,15 +108,14 @@ class KXVantorProcess : public ::testing::Test {
             "KX_COMMON_FILES_DIR=" + (root / "machine/common").string(),
             "KX_TOKEN_DIR=" + (root / "machine/token").string(),
             "PATH=/usr/bin:/bin",
+            (program() / "KXVantor").string(),
         };
-        const std::string executable = (program() / "KXVantor").string();
-        std::vector<std::string> arguments = {executable};
         if (!argument.empty()) {
-            arguments.push_back(argument);
+            command.push_back(argument);
         }
-        const pid_t pid = spawn(executable, arguments, environment);
+        const pid_t pid = startWithTerminationBlocked(command);
         if (pid <= 0) {
-            ADD_FAILURE() << "cannot start " << executable;
+            ADD_FAILURE() << "cannot start " << command.back();
             return -1;
         }
         int status = 0;
@@ -131,38 +134,24 @@ class KXVantorProcess : public ::testing::Test {
     std::set<std::string> programFiles;
 
   private:
-    pid_t spawn(const std::string& executable, const std::vector<std::string>& arguments,
-                const std::vector<std::string>& environment) const {
-        std::vector<char*> argv;
-        for (const std::string& argument : arguments) {
-            argv.push_back(const_cast<char*>(argument.c_str()));
-        }
-        argv.push_back(nullptr);
-        std::vector<char*> envp;
-        for (const std::string& variable : environment) {
-            envp.push_back(const_cast<char*>(variable.c_str()));
-        }
-        envp.push_back(nullptr);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        const std::string output = (root / "output.txt").string();
-        posix_spawn_file_actions_addopen(&actions, 1, output.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                         0600);
-        posix_spawn_file_actions_adddup2(&actions, 1, 2);
-        posix_spawn_file_actions_addchdir_np(&actions, (root / "home").c_str());
-        posix_spawnattr_t attributes;
-        posix_spawnattr_init(&attributes);
-        sigset_t blocked;
-        sigemptyset(&blocked);
-        sigaddset(&blocked, SIGTERM);
-        posix_spawnattr_setsigmask(&attributes, &blocked);
-        posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK);
+    // The started program inherits the blocked signal across exec and so takes SIGTERM only
+    // once it has set up its handling. Its output goes to output.txt.
+    pid_t startWithTerminationBlocked(const std::vector<std::string>& command) const {
+        const int output =
+            open((root / "output.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+        sigset_t termination;
+        sigset_t previous;
+        sigemptyset(&termination);
+        sigaddset(&termination, SIGTERM);
+        pthread_sigmask(SIG_BLOCK, &termination, &previous);
         pid_t pid = -1;
-        const int failure =
-            posix_spawn(&pid, executable.c_str(), &actions, &attributes, argv.data(), envp.data());
-        posix_spawnattr_destroy(&attributes);
-        posix_spawn_file_actions_destroy(&actions);
-        return failure == 0 ? pid : -1;
+        try {
+            pid = test::startTiedProcess(command, {{1, output}, {2, output}});
+        } catch (const std::runtime_error&) {
+        }
+        pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+        close(output);
+        return pid;
     }
 };
 

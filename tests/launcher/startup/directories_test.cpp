@@ -26,22 +26,21 @@ class DirectorySet : public ::testing::Test {
                 [] { return std::string("/machine/windows/"); }};
     }
 
+    // A list of one text column positioned on its one row.
+    static std::shared_ptr<rowset::Recordset> oneRow(const char* field, const std::string& text) {
+        auto list = std::make_shared<rowset::Recordset>();
+        list->appendField(field, rowset::DataType::adVarChar, 50);
+        list->Open();
+        list->AddNew();
+        list->Fields(field).setValue(Variant(text));
+        list->Update();
+        return list;
+    }
+
     // rsLogins and rsDeployments positioned on one row each, as the login leaves them.
     static void chooseDeployment(const std::string& loginType, const std::string& deployFolder) {
-        auto logins = std::make_shared<rowset::Recordset>();
-        logins->appendField("LoginType", rowset::DataType::adVarChar, 50);
-        logins->Open();
-        logins->AddNew();
-        logins->Fields("LoginType").setValue(Variant(loginType));
-        logins->Update();
-        auto deployments = std::make_shared<rowset::Recordset>();
-        deployments->appendField("DeployFolder", rowset::DataType::adVarChar, 50);
-        deployments->Open();
-        deployments->AddNew();
-        deployments->Fields("DeployFolder").setValue(Variant(deployFolder));
-        deployments->Update();
-        Module1().rsLogins = logins;
-        Module1().rsDeployments = deployments;
+        Module1().rsLogins = oneRow("LoginType", loginType);
+        Module1().rsDeployments = oneRow("DeployFolder", deployFolder);
     }
 
     test::TempDir program_;
@@ -71,8 +70,7 @@ TEST_F(DirectorySet, WithoutProfileTheFirstGroupLiesInTheProgramFolderAndTheRest
     EXPECT_FALSE(fs::exists(appData_ / "share"));
 }
 
-TEST_F(DirectorySet,
-       WithProfileTheFirstStartCreatesExactlyTheThreeFoldersAndTheNextChangesNothing) {
+TEST_F(DirectorySet, WithProfileTheFirstStartCreatesExactlyTheThreeFoldersTheNextChangesNothing) {
     Module1().mUseProfile = true;
     InitDirectories(true, sources());
     const fs::path root = appData_ / "share" / "Kestrix" / "Kestrix Vantor";
@@ -91,10 +89,8 @@ TEST_F(DirectorySet,
     InitDirectories(true, sources());
     EXPECT_EQ(test::readFile(root / "Temp" / "keep.txt"), "x");
     EXPECT_TRUE(fs::is_empty(program_ / "prog"));
-}
 
-TEST_F(DirectorySet, ProfileWithoutAnApplicationDataFolderFallsBackToTheProgramFolder) {
-    Module1().mUseProfile = true;
+    // Without an application data folder the profile falls back to the program folder.
     FolderSources noAppData = sources();
     noAppData.applicationDataFolder = [] { return std::string(); };
     InitDirectories(true, noAppData);

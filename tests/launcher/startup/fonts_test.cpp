@@ -1,11 +1,11 @@
 #include <fontconfig/fontconfig.h>
-#include <stdio.h>
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <set>
 
+#include "child_process.h"
 #include "fonts.h"
 #include "scoped_env.h"
 #include "temp_dir.h"
@@ -34,21 +34,6 @@ std::set<std::string> fontFilesOf(FcConfig* config) {
     FcObjectSetDestroy(objects);
     FcPatternDestroy(pattern);
     return files;
-}
-
-// What a started program sees: the output of fc-list run with the launcher's environment.
-std::string familiesSeenByAStartedProgram() {
-    std::string output;
-    FILE* pipe = popen("fc-list : family", "r");
-    if (pipe == nullptr) {
-        return output;
-    }
-    char buffer[256];
-    while (fgets(buffer, sizeof buffer, pipe) != nullptr) {
-        output += buffer;
-    }
-    pclose(pipe);
-    return output;
 }
 
 class LauncherFonts : public ::testing::Test {
@@ -90,7 +75,8 @@ TEST_F(LauncherFonts, StartedProgramsSeeTheFontsAndTheMachineFontsFolderWithoutC
         EXPECT_TRUE(fs::is_symlink(link)) << name;
         EXPECT_EQ(fs::read_symlink(link), program_ / name);
     }
-    const std::string seen = familiesSeenByAStartedProgram();
+    // What a started program sees: fc-list run with the launcher's environment.
+    const std::string seen = test::runProcess("fc-list", {":", "family"}, runtime_.path()).out;
     for (const char* family : {"Free 3 of 9 Extended", "Free 3 of 9", "Pd2nn Code 39", "ZN 39"}) {
         EXPECT_NE(seen.find(family), std::string::npos) << family;
     }

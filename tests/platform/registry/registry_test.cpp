@@ -159,7 +159,7 @@ TEST(RegistryAccess, SetValueRightOnAMissingKeyFailsAndCreatesNothing) {
     EXPECT_EQ(setString(nullptr, "Name", "value"), kErrorInvalidHandle);
 }
 
-TEST(RegistryDelete, TreeGoesWithItsValuesAndSiblingsStay) {
+TEST(RegistryDelete, TreeGoesWithItsValuesAndSiblingsStayAndItsHandlesWriteNothing) {
     ScopedRegistry registry;
     writeValue(Hive::LocalMachine, "SOFTWARE\\A\\B\\C", "deep", "1");
     writeValue(Hive::LocalMachine, "SOFTWARE\\A", "", "default");
@@ -179,13 +179,11 @@ TEST(RegistryDelete, TreeGoesWithItsValuesAndSiblingsStay) {
     createKey(Hive::LocalMachine, "SOFTWARE\\A\\B\\C");
     EXPECT_EQ(queryString(Hive::LocalMachine, "SOFTWARE\\A\\B\\C", "deep"), std::nullopt);
     EXPECT_EQ(queryString(Hive::LocalMachine, "SOFTWARE\\A", ""), std::nullopt);
-}
 
-TEST(RegistryDelete, WritingThroughAHandleOfADeletedKeyFailsAndRecreatesNothing) {
-    ScopedRegistry registry;
-    HKEY key = createKey(Hive::CurrentUser, "Software\\Gone");
+    // Writing through a handle of a deleted key fails and re-creates nothing.
+    HKEY gone = createKey(Hive::CurrentUser, "Software\\Gone");
     ASSERT_EQ(RegDeleteTree(Hive::CurrentUser, "Software"), kErrorSuccess);
-    EXPECT_EQ(setString(key, "Name", "value"), kErrorKeyDeleted);
+    EXPECT_EQ(setString(gone, "Name", "value"), kErrorKeyDeleted);
     EXPECT_FALSE(keyExists(Hive::CurrentUser, "Software"));
 }
 
@@ -231,7 +229,7 @@ TEST(RegistryHives, ClassesRootIsSoftwareClassesOfTheMachineFile) {
     EXPECT_EQ(queryString(Hive::LocalMachine, "SOFTWARE\\Classes", "RootValue"), std::nullopt);
 }
 
-TEST(RegistryFiles, ReadingAMissingFileFindsNothingAndCreatesNothing) {
+TEST(RegistryFiles, ReadingAMissingFileFindsNothingAndCreatesNothingWhereTheEnvironmentPoints) {
     ScopedRegistry registry;
     HKEY key;
     ASSERT_EQ(RegOpenKeyEx(Hive::LocalMachine, "", kKeyRead, key), kErrorSuccess);
@@ -240,10 +238,8 @@ TEST(RegistryFiles, ReadingAMissingFileFindsNothingAndCreatesNothing) {
     EXPECT_EQ(queryString(Hive::CurrentUser, "", "x"), std::nullopt);
     EXPECT_FALSE(std::filesystem::exists(registry.machineFile()));
     EXPECT_FALSE(std::filesystem::exists(registry.userFile()));
-}
 
-TEST(RegistryFiles, DefaultLocationsFollowTheEnvironment) {
-    ScopedRegistry registry;
+    // Default locations follow the environment.
     EXPECT_EQ(registryFilePath(Hive::ClassesRoot), registry.machineFile());
     EXPECT_EQ(registryFilePath(Hive::CurrentUser), registry.userFile());
     kx::test::ScopedEnvironment environment;

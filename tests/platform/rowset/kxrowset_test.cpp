@@ -1,12 +1,11 @@
 // The kxrowset program, started as a real process.
 
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
-#include <cstdlib>
 #include <nlohmann/json.hpp>
 #include <string>
 
+#include "child_process.h"
 #include "rowset_test_support.h"
 #include "temp_dir.h"
 
@@ -15,39 +14,20 @@ namespace {
 
 using test::fixture;
 
-struct ToolRun {
-    int exitCode = -1;
-    std::string out;
-    std::string err;
-};
-
-std::string quoted(const std::string& text) {
-    std::string result = "'";
-    for (char c : text) {
-        result += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    }
-    return result + "'";
-}
-
-// Runs kxrowset with `arguments` (already quoted), standard input from `input` when given.
-ToolRun runTool(const std::string& arguments, const std::string& input = {}) {
+// Runs kxrowset with `arguments`, its standard input read from `input`.
+kx::test::ProcessResult runTool(const std::vector<std::string>& arguments,
+                                const std::string& input = {}) {
     kx::test::TempDir dir;
     kx::test::writeFile(dir / "in", input);
-    const std::string command = quoted(std::string(KX_BIN_DIR) + "/kxrowset") + " " + arguments +
-                                " <" + quoted((dir / "in").string()) + " >" +
-                                quoted((dir / "out").string()) + " 2>" +
-                                quoted((dir / "err").string());
-    const int status = std::system(command.c_str());
-    ToolRun run;
-    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    run.out = kx::test::readFile(dir / "out");
-    run.err = kx::test::readFile(dir / "err");
-    return run;
+    std::vector<std::string> shell = {"-c", "in=$1; shift; exec \"$0\" \"$@\" < \"$in\"",
+                                      std::string(KX_BIN_DIR) + "/kxrowset", (dir / "in").string()};
+    shell.insert(shell.end(), arguments.begin(), arguments.end());
+    return kx::test::runProcess("/bin/sh", shell, dir.path());
 }
 
 TEST(KxRowsetTool, ShowPrintsTheSchemaAndTheFilteredRowsAsJson) {
-    const ToolRun run = runTool("show " + quoted(fixture("authors.xml")) +
-                                " --filter \"state = 'KS' OR au_lname = 'o''leary'\"");
+    const auto run = runTool(
+        {"show", fixture("authors.xml"), "--filter", "state = 'KS' OR au_lname = 'o''leary'"});
     ASSERT_EQ(run.exitCode, 0) << run.err;
     const auto json = nlohmann::json::parse(run.out);
     EXPECT_EQ(json["fields"].size(), 9u);
@@ -59,7 +39,7 @@ TEST(KxRowsetTool, ShowPrintsTheSchemaAndTheFilteredRowsAsJson) {
 }
 
 TEST(KxRowsetTool, ShowReadsStandardInputWithNumbersAndNulls) {
-    const ToolRun run = runTool("show -", kx::test::readFile(fixture("item_prices.xml")));
+    const auto run = runTool({"show", "-"}, kx::test::readFile(fixture("item_prices.xml")));
     ASSERT_EQ(run.exitCode, 0) << run.err;
     const auto json = nlohmann::json::parse(run.out);
     ASSERT_EQ(json["rows"].size(), 4u);
@@ -71,21 +51,23 @@ TEST(KxRowsetTool, ShowReadsStandardInputWithNumbersAndNulls) {
 
 TEST(KxRowsetTool, BadInputExitsNonZeroWithTheDescription) {
     struct Case {
-        std::string arguments;
+        std::vector<std::string> arguments;
         std::string input;
         int exitCode;
         std::string message;
     };
     const Case cases[] = {
-        {"show /nonexistent/list.xml", "", 1, "could not be opened"},
-        {"show -", "<xml><broken></xml>", 1, "not well-formed XML"},
-        {"show " + quoted(fixture("authors.xml")) + " --filter \"state ==\"", "", 1,
+        {{"show", "/nonexistent/list.xml"}, "", 1, "could not be opened"},
+        {{"show", "-"}, "<xml><broken></xml>", 1, "not well-formed XML"},
+        {{"show", fixture("authors.xml"), "--filter", "state =="},
+         "",
+         1,
          "filter criterion is invalid"},
-        {"list", "", 2, "Usage: kxrowset show"},
+        {{"list"}, "", 2, "Usage: kxrowset show"},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE("case: " + c.arguments);
-        const ToolRun run = runTool(c.arguments, c.input);
+        SCOPED_TRACE("case: " + c.arguments.back());
+        const auto run = runTool(c.arguments, c.input);
         EXPECT_EQ(run.exitCode, c.exitCode);
         EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
         EXPECT_TRUE(run.out.empty()) << run.out;

@@ -16,6 +16,15 @@ namespace {
 
 namespace fs = std::filesystem;
 
+// What the detached program wrote to `dir`/started: its folder and its arguments. Waits up to
+// five seconds for it.
+std::string startedRecord(const test::TempDir& dir) {
+    for (int wait = 0; wait < 500 && !fs::exists(dir / "started"); ++wait) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return test::readFile(dir / "started");
+}
+
 TEST(ShellExecute, ProgramsStartDetachedAndFailuresGiveTheShellsCodes) {
     test::TempDir dir;
     // Without xdg-open and pkexec in PATH, other files and "runas" have no application.
@@ -28,10 +37,7 @@ TEST(ShellExecute, ProgramsStartDetachedAndFailuresGiveTheShellsCodes) {
     const std::string app = (dir / "app").string();
 
     EXPECT_GT(ShellExecute("", app, "\"a b\" c", (dir / "sub").string(), SW_SHOWNORMAL), 32);
-    for (int wait = 0; wait < 500 && !fs::exists(dir / "started"); ++wait) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    EXPECT_EQ(test::readFile(dir / "started"), (dir / "sub").string() + "\na b|c|");
+    EXPECT_EQ(startedRecord(dir), (dir / "sub").string() + "\na b|c|");
 
     const std::tuple<const char*, std::string, std::string, std::int32_t> failures[] = {
         {"", (dir / "missing").string(), "", code::kFileNotFound},
@@ -60,13 +66,10 @@ TEST(ShellExecute, RunasGoesThroughPkexecAndTheHelperBesideTheProgramKeepsTheFol
     const std::string app = (dir / "sub" / "app").string();
 
     EXPECT_GT(ShellExecute("RunAs", app, "\"a b\" c", (dir / "sub").string(), SW_SHOWNORMAL), 32);
-    for (int wait = 0; wait < 500 && !fs::exists(dir / "started"); ++wait) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
+    EXPECT_EQ(startedRecord(dir), (dir / "sub").string() + "\na b|c|");
     const fs::path helper = fs::read_symlink("/proc/self/exe").parent_path() / kElevationHelper;
     EXPECT_EQ(test::readFile(dir / "pkexec.args"),
               helper.string() + "|" + (dir / "sub").string() + "|" + app + "|a b|c|");
-    EXPECT_EQ(test::readFile(dir / "started"), (dir / "sub").string() + "\na b|c|");
 }
 
 }  // namespace

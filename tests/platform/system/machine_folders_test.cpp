@@ -11,7 +11,7 @@
 namespace kx::sys {
 namespace {
 
-TEST(MachineFolders, EnvironmentOverridesWithoutTrailingSlash) {
+TEST(MachineFolders, EnvironmentOverridesWithoutTrailingSlashElseTheDefaults) {
     test::ScopedEnvironment environment;
     environment.set("KX_SYSTEM_DIR", "/opt/sys/");
     environment.set("KX_WINDOWS_DIR", "/opt/win");
@@ -21,22 +21,16 @@ TEST(MachineFolders, EnvironmentOverridesWithoutTrailingSlash) {
     EXPECT_EQ(windowsDirectory(), "/opt/win");
     EXPECT_EQ(commonFilesDirectory(), "/opt/common");
     EXPECT_EQ(tokenDirectory(), "/opt/token");
-}
 
-TEST(MachineFolders, UnsetOrEmptyVariablesGiveTheDefaults) {
-    test::ScopedEnvironment environment;
     environment.set("KX_SYSTEM_DIR", "");
     environment.unset("KX_WINDOWS_DIR");
     environment.unset("KX_COMMON_FILES_DIR");
+    environment.unset("KX_TOKEN_DIR");
+    environment.set("TMPDIR", "/var/tmp/user7/");
     EXPECT_EQ(systemDirectory(), "/var/lib/kestrix/system");
     EXPECT_EQ(windowsDirectory(), "/var/lib/kestrix/windows");
     EXPECT_EQ(commonFilesDirectory(), "/var/lib/kestrix/common");
-}
-
-TEST(MachineFolders, TokenFolderFallsBackToTheUsersTemporaryFolder) {
-    test::ScopedEnvironment environment;
-    environment.unset("KX_TOKEN_DIR");
-    environment.set("TMPDIR", "/var/tmp/user7/");
+    // The token folder falls back to the user's temporary folder.
     EXPECT_EQ(tokenDirectory(), "/var/tmp/user7");
     environment.unset("TMPDIR");
     EXPECT_EQ(tokenDirectory(), "/tmp");

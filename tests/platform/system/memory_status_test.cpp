@@ -74,15 +74,14 @@ TEST_F(MemoryStatusTest, OldKernelsWithoutMemAvailableCountFreeBuffersAndCache) 
     EXPECT_EQ(status->totalPageFile, 1000 * kKiB);
 }
 
-TEST_F(MemoryStatusTest, UnreadableOrEmptyMeminfoIsAFailureNotZeros) {
+TEST_F(MemoryStatusTest, UnreadableOrEmptyMeminfoFailsAndAbsurdFiguresSaturate) {
     EXPECT_FALSE(queryMemoryStatus(sourcesFor("garbage without figures\n")));
     EXPECT_FALSE(queryMemoryStatus(sourcesFor("MemTotal: 0 kB\n")));
     MemoryStatusSources missing;
     missing.meminfoPath = (dir_ / "absent").string();
     EXPECT_FALSE(queryMemoryStatus(missing));
-}
 
-TEST_F(MemoryStatusTest, AbsurdFiguresSaturateInsteadOfWrapping) {
+    // Absurd figures saturate instead of wrapping.
     const auto status = queryMemoryStatus(
         sourcesFor("MemTotal: 99999999999999999999999 kB\nMemAvailable: 18014398509481984 kB\n"
                    "SwapTotal: 18014398509481984 kB\nSwapFree: 5 kB\n"));
