@@ -147,15 +147,4 @@ void ScriptedLoginView::setGridCurrentRow(int row) {
     }
 }
 
-ScriptedMessageBoxes::ScriptedMessageBoxes()
-    : handler_([this](const std::string& prompt, std::int32_t buttons, const std::string& title) {
-          shown_.push_back({prompt, buttons, title});
-          if (answers_.empty()) {
-              return vbmsg::kOK;
-          }
-          const std::int32_t answer = answers_.front();
-          answers_.pop_front();
-          return answer;
-      }) {}
-
 }  // namespace kx::test

@@ -5,7 +5,6 @@
 // install timer tick). Message boxes are answered by ScriptedMessageBoxes.
 
 #include <cstdint>
-#include <deque>
 #include <functional>
 #include <optional>
 #include <string>
@@ -15,6 +14,7 @@
 #include "login_view.h"
 #include "message_box.h"
 #include "posted_calls.h"
+#include "scripted_message_boxes.h"
 
 namespace kx::test {
 
@@ -97,29 +97,6 @@ class ScriptedLoginView final : public launcher::LoginView {
     int doEvents_ = 0;
     bool unloaded_ = false;
     PostedCalls posted_;
-};
-
-// Answers every kx::MsgBox while it lives: records each box and answers from a queue (an empty
-// queue answers OK). Restores the previous handler afterwards.
-class ScriptedMessageBoxes {
-  public:
-    struct Box {
-        std::string prompt;
-        std::int32_t buttons;
-        std::string title;
-    };
-
-    ScriptedMessageBoxes();
-    ScriptedMessageBoxes(const ScriptedMessageBoxes&) = delete;
-    ScriptedMessageBoxes& operator=(const ScriptedMessageBoxes&) = delete;
-
-    void answerNext(std::int32_t answer) { answers_.push_back(answer); }
-    const std::vector<Box>& shown() const { return shown_; }
-
-  private:
-    std::vector<Box> shown_;
-    std::deque<std::int32_t> answers_;
-    ScopedMessageBoxHandler handler_;  // last: it goes before the lists it fills
 };
 
 }  // namespace kx::test
