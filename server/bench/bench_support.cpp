@@ -44,6 +44,13 @@ void publishFiles(Catalog& catalog) {
     }
 }
 
+std::vector<std::string> withProgram(const std::string& program,
+                                     const std::vector<std::string>& args) {
+    std::vector<std::string> command = {program};
+    command.insert(command.end(), args.begin(), args.end());
+    return command;
+}
+
 }  // namespace
 
 std::string benchLogin(int user) {
@@ -82,56 +89,16 @@ void createBenchCatalog(const std::filesystem::path& dir, int users) {
     });
 }
 
-ServerProcess::ServerProcess(const std::string& program, const std::filesystem::path& dir,
-                             int port) {
-    const std::string log = (dir.parent_path() / "serve.log").string();
-    url_ = readAll(startReadingOutput(
-                       program, {"serve", dir.string(), "--port", std::to_string(port)}, log, pid_),
-                   true);
-    if (url_.empty()) {
-        throw std::runtime_error("kxserver serve did not start; see " + log);
-    }
-}
-
-ServerProcess::~ServerProcess() {
-    if (pid_ > 0) {
-        stop(SIGKILL);
-    }
-}
-
-int ServerProcess::port() const {
-    return std::stoi(url_.substr(url_.rfind(':') + 1));
-}
-
-double ServerProcess::cpuSeconds() const {
-    std::ifstream stat("/proc/" + std::to_string(pid_) + "/stat");
-    std::string line;
-    std::getline(stat, line);
-    // Fields 14 and 15 (user and system time in clock ticks) follow the parenthesised name.
-    std::istringstream fields(line.substr(line.rfind(')') + 2));
-    std::string field;
-    double ticks = 0;
-    for (int number = 3; fields >> field && number <= 15; ++number) {
-        ticks += number >= 14 ? std::stod(field) : 0;
-    }
-    return ticks / static_cast<double>(sysconf(_SC_CLK_TCK));
-}
-
-std::chrono::milliseconds ServerProcess::stop(int signal) {
-    const auto start = Clock::now();
-    kill(pid_, signal);
-    exitCodeOf(pid_);
-    pid_ = 0;
-    return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start);
-}
-
 int runQuietly(const std::string& program, const std::vector<std::string>& args) {
-    return exitCodeOf(startProgram(program, args, -1, "/dev/null"));
+    pid_t pid = 0;
+    readAll(startReadingOutput(withProgram(program, args), "/dev/null", pid), false);
+    return exitCodeOf(pid);
 }
 
 std::string runForOutput(const std::string& program, const std::vector<std::string>& args) {
     pid_t pid = 0;
-    std::string out = readAll(startReadingOutput(program, args, "/dev/null", pid), false);
+    std::string out =
+        readAll(startReadingOutput(withProgram(program, args), "/dev/null", pid), false);
     exitCodeOf(pid);
     return out;
 }

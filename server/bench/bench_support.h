@@ -21,27 +21,6 @@ void createBenchCatalog(const std::filesystem::path& dir, int users);
 // The login of user number `user`.
 std::string benchLogin(int user);
 
-// `kxserver serve DIR` started from `program`, on `port` (0: a free one); killed (SIGKILL) when
-// the object goes away unless stopped before, and when the thread that started it ends.
-class ServerProcess {
-  public:
-    ServerProcess(const std::string& program, const std::filesystem::path& dir, int port);
-    ~ServerProcess();
-    ServerProcess(const ServerProcess&) = delete;
-    ServerProcess& operator=(const ServerProcess&) = delete;
-
-    const std::string& url() const { return url_; }
-    int port() const;
-    // Processor time the server has used so far (user and system), in seconds.
-    double cpuSeconds() const;
-    // Sends `signal` and waits for the end; the time it took.
-    std::chrono::milliseconds stop(int signal);
-
-  private:
-    pid_t pid_ = 0;
-    std::string url_;
-};
-
 // Runs `program` with `args`, its output thrown away; its exit code.
 int runQuietly(const std::string& program, const std::vector<std::string>& args);
 // Runs `program` with `args` and returns its standard output.

@@ -11,55 +11,91 @@
 
 namespace kx::server::bench {
 
-pid_t startProgram(const std::string& program, const std::vector<std::string>& args, int outFd,
-                   const std::string& errFile) {
-    std::vector<std::string> all = {program};
-    all.insert(all.end(), args.begin(), args.end());
+namespace {
+
+// In the freshly forked child (async-signal-safe calls only): dies with the parent's thread from
+// now on, and at once when the parent is already gone; then puts the descriptors in place and
+// executes. A failed exec writes its errno to `status`.
+[[noreturn]] void execChild(pid_t parent, char* const* argv,
+                            const std::vector<ChildDescriptor>& descriptors, int status) {
+    prctl(PR_SET_PDEATHSIG, SIGKILL);
+    if (getppid() != parent) {
+        _exit(98);
+    }
+    for (const ChildDescriptor& d : descriptors) {
+        // dup2 onto itself would keep close-on-exec; a plain copy clears it.
+        if (d.source == d.target ? fcntl(d.target, F_SETFD, 0) != 0
+                                 : dup2(d.source, d.target) < 0) {
+            _exit(97);
+        }
+    }
+    execvp(argv[0], argv);
+    const int error = errno;
+    [[maybe_unused]] const ssize_t ignored = write(status, &error, sizeof error);
+    _exit(127);
+}
+
+}  // namespace
+
+pid_t startProgram(const std::vector<std::string>& command,
+                   const std::vector<ChildDescriptor>& descriptors) {
+    if (command.empty()) {
+        throw std::runtime_error("no program to start");
+    }
     std::vector<char*> argv;
-    for (auto& arg : all) {
-        argv.push_back(arg.data());
+    for (const std::string& argument : command) {
+        argv.push_back(const_cast<char*>(argument.c_str()));
     }
     argv.push_back(nullptr);
-    const int out = outFd >= 0 ? outFd : open("/dev/null", O_WRONLY | O_CLOEXEC);
-    const int err = errFile.empty()
-                        ? STDERR_FILENO
-                        : open(errFile.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
+    // The child reports a failed exec through this close-on-exec pipe; success closes it unread.
+    int status[2];
+    if (pipe2(status, O_CLOEXEC) != 0) {
+        throw std::runtime_error("pipe failed");
+    }
     const pid_t parent = getpid();
     const pid_t pid = fork();
     if (pid == 0) {
-        prctl(PR_SET_PDEATHSIG, SIGKILL);
-        if (getppid() != parent || dup2(out, STDOUT_FILENO) < 0 || dup2(err, STDERR_FILENO) < 0) {
-            _exit(127);
+        execChild(parent, argv.data(), descriptors, status[1]);
+    }
+    close(status[1]);
+    int error = 0;
+    const bool execFailed = pid > 0 && read(status[0], &error, sizeof error) == sizeof error;
+    close(status[0]);
+    if (pid < 0 || execFailed) {
+        if (execFailed) {
+            exitCodeOf(pid);
         }
-        execv(program.c_str(), argv.data());
-        _exit(127);
-    }
-    if (out != outFd) {
-        close(out);
-    }
-    if (err != STDERR_FILENO) {
-        close(err);
-    }
-    if (pid < 0) {
-        throw std::runtime_error("cannot start " + program);
+        throw std::runtime_error("cannot start " + command[0]);
     }
     return pid;
 }
 
-int startReadingOutput(const std::string& program, const std::vector<std::string>& args,
-                       const std::string& errFile, pid_t& pid) {
+int startReadingOutput(const std::vector<std::string>& command, const std::string& errFile,
+                       pid_t& pid) {
     int fds[2];
     if (pipe2(fds, O_CLOEXEC) != 0) {
         throw std::runtime_error("pipe failed");
     }
+    const int err = errFile.empty()
+                        ? STDERR_FILENO
+                        : open(errFile.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
     try {
-        pid = startProgram(program, args, fds[1], errFile);
+        if (err < 0) {
+            throw std::runtime_error("cannot open " + errFile);
+        }
+        pid = startProgram(command, {{STDOUT_FILENO, fds[1]}, {STDERR_FILENO, err}});
     } catch (...) {
         close(fds[0]);
         close(fds[1]);
+        if (err > STDERR_FILENO) {
+            close(err);
+        }
         throw;
     }
     close(fds[1]);
+    if (err != STDERR_FILENO) {
+        close(err);
+    }
     return fds[0];
 }
 

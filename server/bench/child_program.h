@@ -1,6 +1,10 @@
 #pragma once
-// Starting a program as a child, waiting for it and reading what it writes: shared by kxserver's
-// benchmark and the tests that start kxserver, so that neither depends on the other.
+// Starting a program as a child, waiting for it and reading what it writes: the one process
+// starter of kxserver's benchmark and of the tests, so that neither depends on the other.
+//
+// Every child started here is tied to the thread that started it: it gets SIGKILL when that
+// thread ends, however it ends (a crash, a time-out's kill), so no program outlives a failed run.
+// Start children from the thread that runs the work.
 
 #include <sys/types.h>
 
@@ -9,16 +13,23 @@
 
 namespace kx::server::bench {
 
-// Starts `program` (a path) with `args`. Its standard output goes to `outFd` (-1: nowhere), its
-// standard error is appended to `errFile` ("": the caller's own). The child is killed (SIGKILL)
-// when the thread that started it ends, a crashed caller included, so no program outlives a
-// failed run. Throws std::runtime_error when it cannot be started.
-pid_t startProgram(const std::string& program, const std::vector<std::string>& args, int outFd,
-                   const std::string& errFile);
+// A descriptor the started program finds in place: `target` in the child is a copy of the
+// parent's `source`. Descriptors not named are inherited unless they are close-on-exec.
+struct ChildDescriptor {
+    int target;
+    int source;
+};
 
-// startProgram with standard output on a pipe: returns the pipe's read end and sets `pid`.
-int startReadingOutput(const std::string& program, const std::vector<std::string>& args,
-                       const std::string& errFile, pid_t& pid);
+// Starts `command` (the program, looked up in PATH when it has no slash, then its arguments) in
+// the current environment with the given descriptors. Throws std::runtime_error when it cannot
+// be started, a program that cannot be executed included.
+pid_t startProgram(const std::vector<std::string>& command,
+                   const std::vector<ChildDescriptor>& descriptors);
+
+// startProgram with standard output on a pipe and standard error appended to `errFile` ("": the
+// caller's own): returns the pipe's read end and sets `pid`.
+int startReadingOutput(const std::vector<std::string>& command, const std::string& errFile,
+                       pid_t& pid);
 
 // Waits for `pid` to end: its exit code, 128 + the signal that ended it, or -1 when it cannot be
 // waited for.

@@ -92,50 +92,6 @@ ChildResult runInChild(const std::function<void()>& body) {
     return result;
 }
 
-pid_t startTiedProcess(const std::vector<std::string>& command,
-                       const std::vector<ChildDescriptor>& descriptors) {
-    if (command.empty()) {
-        throw std::runtime_error("no program to start");
-    }
-    std::vector<char*> argv;
-    for (const std::string& argument : command) {
-        argv.push_back(const_cast<char*>(argument.c_str()));
-    }
-    argv.push_back(nullptr);
-    // The child reports a failed exec through this close-on-exec pipe; success closes it unread.
-    int status[2];
-    if (pipe2(status, O_CLOEXEC) != 0) {
-        throw std::runtime_error("pipe failed");
-    }
-    const pid_t parent = getpid();
-    const pid_t pid = fork();
-    if (pid == 0) {
-        dieWithParent(parent);
-        for (const ChildDescriptor& d : descriptors) {
-            // dup2 onto itself would keep close-on-exec; a plain copy clears it.
-            if (d.source == d.target ? fcntl(d.target, F_SETFD, 0) != 0
-                                     : dup2(d.source, d.target) < 0) {
-                _exit(97);
-            }
-        }
-        execvp(argv[0], argv.data());
-        const int error = errno;
-        [[maybe_unused]] const ssize_t ignored = write(status[1], &error, sizeof error);
-        _exit(127);
-    }
-    close(status[1]);
-    int error = 0;
-    const bool execFailed = pid > 0 && read(status[0], &error, sizeof error) == sizeof error;
-    close(status[0]);
-    if (pid < 0 || execFailed) {
-        if (execFailed) {
-            waitForExit(pid);
-        }
-        throw std::runtime_error("cannot start " + command[0]);
-    }
-    return pid;
-}
-
 pid_t startProcess(const std::vector<std::string>& command, const std::filesystem::path& outFile,
                    const std::filesystem::path& errFile) {
     constexpr int kFlags = O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC;
@@ -145,15 +101,7 @@ pid_t startProcess(const std::vector<std::string>& command, const std::filesyste
     if (out.fd < 0 || errFd < 0) {
         throw std::runtime_error("cannot open the output files of " + command.at(0));
     }
-    return startTiedProcess(command, {{STDOUT_FILENO, out.fd}, {STDERR_FILENO, errFd}});
-}
-
-int waitForExit(pid_t pid) {
-    int status = 0;
-    pid_t waited = -1;
-    while ((waited = waitpid(pid, &status, 0)) < 0 && errno == EINTR) {
-    }
-    return waited == pid && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return server::bench::startProgram(command, {{STDOUT_FILENO, out.fd}, {STDERR_FILENO, errFd}});
 }
 
 ProcessResult runProcess(const std::string& program, const std::vector<std::string>& arguments,

@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "child_program.h"
+
 namespace kx::test {
 
 struct ChildResult {
@@ -32,23 +34,17 @@ ChildResult runInChild(const std::function<void()>& body);
 void emit(const std::string& text);
 
 struct ProcessResult {
-    int exitCode = -1;  // -1 when the program could not be started or did not exit normally
+    int exitCode = -1;  // -1 when the program could not be started, 128 + N after signal N
     std::string out;
     std::string err;
 };
 
-// A descriptor the started program finds in place: `target` in the child is a copy of the
-// parent's `source`. Descriptors not named are inherited unless they are close-on-exec.
-struct ChildDescriptor {
-    int target;
-    int source;
-};
-
-// Starts `command` (the program, looked up in PATH when it has no slash, then its arguments) in
-// the current environment with the given descriptors, tied to the calling thread. Throws
-// std::runtime_error when it cannot be started.
-pid_t startTiedProcess(const std::vector<std::string>& command,
-                       const std::vector<ChildDescriptor>& descriptors);
+// server::bench::startProgram under the name the tests know: starts `command` with `descriptors`
+// ({target, source} pairs) tied to the calling thread, and throws when it cannot be started.
+inline pid_t startTiedProcess(const std::vector<std::string>& command,
+                              const std::vector<server::bench::ChildDescriptor>& descriptors) {
+    return server::bench::startProgram(command, descriptors);
+}
 
 // Starts `command` (the program, looked up in PATH when it has no slash, then its arguments) in
 // the current environment with standard output and error appended to the given files (the same
@@ -56,8 +52,10 @@ pid_t startTiedProcess(const std::vector<std::string>& command,
 pid_t startProcess(const std::vector<std::string>& command, const std::filesystem::path& outFile,
                    const std::filesystem::path& errFile);
 
-// Waits for a started process; its exit code, or -1 when it did not exit normally.
-int waitForExit(pid_t pid);
+// Waits for a started process: its exit code, 128 + the signal that ended it, or -1.
+inline int waitForExit(pid_t pid) {
+    return server::bench::exitCodeOf(pid);
+}
 
 // Starts `program` with `arguments` and waits for it. Its standard output and error go to files
 // in `scratch` and are read back.

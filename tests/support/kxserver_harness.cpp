@@ -28,7 +28,9 @@ const std::string kKxserver = std::string(KX_BIN_DIR) + "/kxserver";
 
 std::string kxserver(const std::vector<std::string>& args) {
     pid_t pid = 0;
-    const std::string out = readAll(startReadingOutput(kKxserver, args, {}, pid), false);
+    std::vector<std::string> command = {kKxserver};
+    command.insert(command.end(), args.begin(), args.end());
+    const std::string out = readAll(startReadingOutput(command, {}, pid), false);
     const int code = exitCodeOf(pid);
     if (code != 0) {
         throw std::runtime_error("kxserver " + (args.empty() ? std::string() : args[0]) +
@@ -37,48 +39,9 @@ std::string kxserver(const std::vector<std::string>& args) {
     return out;
 }
 
-ServeProcess::ServeProcess(const std::filesystem::path& catalogDir, const std::string& publicUrl) {
-    // The server announces its public URL when it has one, so the port is chosen here then.
-    const int port = publicUrl.empty() ? 0 : unusedLoopbackPort();
-    std::vector<std::string> args = {"serve", catalogDir.string(), "--port", std::to_string(port)};
-    if (!publicUrl.empty()) {
-        args.insert(args.end(), {"--public-url", publicUrl});
-    }
-    const std::string log = (catalogDir.parent_path() / "serve.log").string();
-    // The first line of output comes once the server listens.
-    url_ = readAll(startReadingOutput(kKxserver, args, log, pid_), true);
-    if (port != 0 && !url_.empty()) {
-        url_ = "http://127.0.0.1:" + std::to_string(port);
-    }
-    if (url_.empty()) {
-        kill(pid_, SIGKILL);
-        exitCodeOf(pid_);
-        throw std::runtime_error("kxserver serve did not start; see " + log);
-    }
-}
-
-ServeProcess::~ServeProcess() {
-    if (pid_ > 0) {
-        stop(SIGTERM);
-    }
-}
-
-int ServeProcess::stop(int signal, std::chrono::seconds within) {
-    kill(pid_, signal);
-    const auto deadline = std::chrono::steady_clock::now() + within;
-    int status = 0;
-    while (waitpid(pid_, &status, WNOHANG) == 0) {
-        if (std::chrono::steady_clock::now() > deadline) {
-            kill(pid_, SIGKILL);
-            exitCodeOf(pid_);
-            pid_ = 0;
-            return -1;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    pid_ = 0;
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-}
+ServeProcess::ServeProcess(const std::filesystem::path& catalogDir, const std::string& publicUrl)
+    : ServerProcess(kKxserver, catalogDir, publicUrl.empty() ? 0 : unusedLoopbackPort(),
+                    publicUrl) {}
 
 void RecordingRelay::rewriteAnswers(AnswerRewrite rewrite) {
     std::lock_guard lock(mutex_);

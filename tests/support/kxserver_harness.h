@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "loopback_http_server.h"
+#include "server_process.h"
 
 namespace kx::test {
 
@@ -22,27 +23,12 @@ namespace kx::test {
 // with the exit code when it fails.
 std::string kxserver(const std::vector<std::string>& args);
 
-// `kxserver serve DIR --port 0 [--public-url URL]`, stopped (SIGTERM, then waited for) when the
-// object goes away, and killed with the test if the test dies first. Its log goes to serve.log
-// beside the catalog folder.
-class ServeProcess {
+// `kxserver serve` on a free loopback port (see ServerProcess); its lists name `publicUrl`
+// instead of its address when one is given.
+class ServeProcess : public server::bench::ServerProcess {
   public:
     explicit ServeProcess(const std::filesystem::path& catalogDir,
                           const std::string& publicUrl = {});
-    ~ServeProcess();
-    ServeProcess(const ServeProcess&) = delete;
-    ServeProcess& operator=(const ServeProcess&) = delete;
-
-    // Where it listens ("http://127.0.0.1:PORT"); with a public URL its lists name that instead.
-    const std::string& url() const { return url_; }
-    pid_t pid() const { return pid_; }
-    // Sends `signal` and waits for the end: the exit code (128 + the signal when a signal ended
-    // it), or -1 when it has not ended `within` that time (it is killed then).
-    int stop(int signal, std::chrono::seconds within = std::chrono::seconds(20));
-
-  private:
-    pid_t pid_ = 0;
-    std::string url_;
 };
 
 // How the relay spoils the download of one file, to play a server that misbehaves.

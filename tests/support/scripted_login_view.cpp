@@ -42,10 +42,6 @@ ScriptedLoginView::ControlState& ScriptedLoginView::changing(Control control) {
     return stateOf(control);
 }
 
-void ScriptedLoginView::type(Control box, const std::string& text) {
-    stateOf(box).text = text;
-}
-
 bool ScriptedLoginView::press(Control button) {
     const ControlState& pressed = state(button);
     if (!pressed.enabled || !pressed.visible || form_ == nullptr) {
@@ -80,42 +76,10 @@ bool ScriptedLoginView::tickInstallTimer() {
     return true;
 }
 
-void ScriptedLoginView::postToUiThread(std::function<void()> call) {
-    posted_.post(std::move(call));
-}
-
 void ScriptedLoginView::DoEvents() {
     ++doEvents_;
     posted_.runPosted();
     tickInstallTimer();
-}
-
-void ScriptedLoginView::setTitle(const std::string& title) {
-    title_ = title;
-}
-
-void ScriptedLoginView::setText(Control control, const std::string& text) {
-    changing(control).text = text;
-}
-
-std::string ScriptedLoginView::text(Control control) const {
-    return state(control).text;
-}
-
-void ScriptedLoginView::setChecked(Control control, bool checked) {
-    changing(control).checked = checked;
-}
-
-bool ScriptedLoginView::checked(Control control) const {
-    return state(control).checked;
-}
-
-void ScriptedLoginView::setEnabled(Control control, bool enabled) {
-    changing(control).enabled = enabled;
-}
-
-void ScriptedLoginView::setVisible(Control control, bool visible) {
-    changing(control).visible = visible;
 }
 
 void ScriptedLoginView::setFocus(Control control) {
@@ -131,10 +95,6 @@ void ScriptedLoginView::setBarWidth(Control bar, float twips) {
     changing(bar).barWidth = launcher::clampBarWidth(twips, static_cast<float>(design.place.width));
 }
 
-void ScriptedLoginView::setMousePointer(launcher::MousePointer pointer) {
-    pointer_ = pointer;
-}
-
 void ScriptedLoginView::setGridRows(const std::vector<std::string>& rows) {
     changing(Control::grdVersions);
     gridRows_ = rows;
@@ -146,16 +106,5 @@ void ScriptedLoginView::setGridCurrentRow(int row) {
         gridCurrentRow_ = row;
     }
 }
-
-ScriptedMessageBoxes::ScriptedMessageBoxes()
-    : handler_([this](const std::string& prompt, std::int32_t buttons, const std::string& title) {
-          shown_.push_back({prompt, buttons, title});
-          if (answers_.empty()) {
-              return vbmsg::kOK;
-          }
-          const std::int32_t answer = answers_.front();
-          answers_.pop_front();
-          return answer;
-      }) {}
 
 }  // namespace kx::test

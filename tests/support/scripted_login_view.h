@@ -5,7 +5,6 @@
 // install timer tick). Message boxes are answered by ScriptedMessageBoxes.
 
 #include <cstdint>
-#include <deque>
 #include <functional>
 #include <optional>
 #include <string>
@@ -15,6 +14,7 @@
 #include "login_view.h"
 #include "message_box.h"
 #include "posted_calls.h"
+#include "scripted_message_boxes.h"
 
 namespace kx::test {
 
@@ -29,7 +29,7 @@ class ScriptedLoginView final : public launcher::LoginView {
 
     // User actions. A click reaches the procedures only when the control is enabled and visible,
     // as on the real window; the result tells whether it did.
-    void type(Control box, const std::string& text);
+    void type(Control box, const std::string& text) { stateOf(box).text = text; }
     bool press(Control button);
     void doubleClickGrid(int row);  // -1: the empty area below the rows
     bool closeFromTitleBar();       // returns whether the window closed
@@ -47,19 +47,21 @@ class ScriptedLoginView final : public launcher::LoginView {
     bool isUnloaded() const { return unloaded_; }
     std::vector<std::string> gridRows() const { return gridRows_; }
 
-    void setTitle(const std::string& title) override;
+    void setTitle(const std::string& title) override { title_ = title; }
     std::string title() const override { return title_; }
-    void setText(Control control, const std::string& text) override;
-    std::string text(Control control) const override;
-    void setChecked(Control control, bool checked) override;
-    bool checked(Control control) const override;
-    void setEnabled(Control control, bool enabled) override;
+    void setText(Control control, const std::string& text) override {
+        changing(control).text = text;
+    }
+    std::string text(Control control) const override { return state(control).text; }
+    void setChecked(Control control, bool checked) override { changing(control).checked = checked; }
+    bool checked(Control control) const override { return state(control).checked; }
+    void setEnabled(Control control, bool enabled) override { changing(control).enabled = enabled; }
     bool enabled(Control control) const override { return state(control).enabled; }
-    void setVisible(Control control, bool visible) override;
+    void setVisible(Control control, bool visible) override { changing(control).visible = visible; }
     bool visible(Control control) const override { return state(control).visible; }
     void setFocus(Control control) override;
     void setBarWidth(Control bar, float twips) override;
-    void setMousePointer(launcher::MousePointer pointer) override;
+    void setMousePointer(launcher::MousePointer pointer) override { pointer_ = pointer; }
     void setGridRows(const std::vector<std::string>& rows) override;
     int gridRowCount() const override { return static_cast<int>(gridRows_.size()); }
     int gridCurrentRow() const override { return gridCurrentRow_; }
@@ -70,7 +72,7 @@ class ScriptedLoginView final : public launcher::LoginView {
     // install timer when it is enabled.
     void DoEvents() override;
     void unloadWindow() override { unloaded_ = true; }
-    void postToUiThread(std::function<void()> call) override;
+    void postToUiThread(std::function<void()> call) override { posted_.post(std::move(call)); }
 
   private:
     struct ControlState {
@@ -97,29 +99,6 @@ class ScriptedLoginView final : public launcher::LoginView {
     int doEvents_ = 0;
     bool unloaded_ = false;
     PostedCalls posted_;
-};
-
-// Answers every kx::MsgBox while it lives: records each box and answers from a queue (an empty
-// queue answers OK). Restores the previous handler afterwards.
-class ScriptedMessageBoxes {
-  public:
-    struct Box {
-        std::string prompt;
-        std::int32_t buttons;
-        std::string title;
-    };
-
-    ScriptedMessageBoxes();
-    ScriptedMessageBoxes(const ScriptedMessageBoxes&) = delete;
-    ScriptedMessageBoxes& operator=(const ScriptedMessageBoxes&) = delete;
-
-    void answerNext(std::int32_t answer) { answers_.push_back(answer); }
-    const std::vector<Box>& shown() const { return shown_; }
-
-  private:
-    std::vector<Box> shown_;
-    std::deque<std::int32_t> answers_;
-    ScopedMessageBoxHandler handler_;  // last: it goes before the lists it fills
 };
 
 }  // namespace kx::test

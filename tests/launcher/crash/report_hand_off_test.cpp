@@ -8,9 +8,9 @@
 
 #include "child_process.h"
 #include "crash_support.h"
-#include "message_box.h"
 #include "process_end.h"
 #include "run_time_error.h"
+#include "scripted_message_boxes.h"
 #include "temp_dir.h"
 #include "trap.h"
 
@@ -32,27 +32,20 @@ std::string StartUpInit(const std::string& deployment) {
 TEST(ReportHandOff, ErrorLibraryReceivesTheEightArgumentsAndNoBoxIsShown) {
     kx::test::ScopedRegistry registry;
     kx::test::TempDir scratch;
-    const test::ChildResult registration = test::runInChild([] {
-        execl(KX_REGSVR32, "regsvr32", "/s", KX_RECORDING_ERROR_COMPONENT,
-              static_cast<char*>(nullptr));
-    });
-    ASSERT_EQ(registration.exitCode, 0) << registration.output;
+    ASSERT_EQ(test::runProcess(KX_REGSVR32, {"/s", KX_RECORDING_ERROR_COMPONENT}, scratch.path())
+                  .exitCode,
+              0);
 
     const std::string recordFile = (scratch / "record.txt").string();
     setenv("KX_TEST_ERROR_RECORD", recordFile.c_str(), 1);
-    int boxes = 0;
     {
-        const ScopedMessageBoxHandler countBoxes(
-            [&](const std::string&, std::int32_t, const std::string&) {
-                ++boxes;
-                return vbmsg::kOK;
-            });
+        const test::ScriptedMessageBoxes boxes;
         const test::ScopedProcessEndThrows unwind;
         modCrashSupport() = CrashSupportState{};
         EXPECT_EQ(test::endCodeOf([] { StartUpInit("BROKER"); }), 1);
+        EXPECT_TRUE(boxes.shown().empty());
     }
     unsetenv("KX_TEST_ERROR_RECORD");
-    EXPECT_EQ(boxes, 0);
     EXPECT_EQ(kx::test::readFile(recordFile),
               "Long:20\n"
               "String:KXVantor\n"

@@ -10,34 +10,18 @@
 #include "message_box.h"
 #include "process_end.h"
 #include "run_time_error.h"
+#include "scripted_message_boxes.h"
 
 namespace kx::crash {
 namespace {
 
 using test::endCodeOf;
 
-struct ShownBox {
-    std::string prompt;
-    std::int32_t buttons;
-    std::string title;
-};
-
 // Replaces the message box and the end of the process for one test.
 class TrapTest : public ::testing::Test {
   protected:
-    std::vector<ShownBox> boxes;
-    std::function<void()> boxAction;
-
-  private:
-    const ScopedMessageBoxHandler box_{
-        [this](const std::string& prompt, std::int32_t buttons, const std::string& title) {
-            boxes.push_back({prompt, buttons, title});
-            if (boxAction) {
-                boxAction();
-            }
-            return vbmsg::kOK;
-        }};
-    const test::ScopedProcessEndThrows end_;
+    test::ScriptedMessageBoxes boxes;
+    const test::ScopedProcessEndThrows end;
 };
 
 std::string GetConfigValue(const std::string& key) {
@@ -64,13 +48,12 @@ TEST_F(TrapTest, RaisedErrorIsCapturedShownInTheFallbackBoxAndEndsTheProcess) {
     EXPECT_NE(told.find(", error 429); the error is shown in the fallback message box\n"),
               std::string::npos);
 
-    ASSERT_EQ(boxes.size(), 1U);
-    EXPECT_EQ(boxes[0].prompt,
-              "KXVantor has encountered a problem. We are sorry for the inconvenience.\r\n\r\n"
-              "Module: Module1\r\nProcedure: GetConfigValue\r\nLine Number: 30\r\n\r\n"
-              "Type mismatch (13)");
-    EXPECT_EQ(boxes[0].buttons, vbmsg::kCritical + vbmsg::kOKOnly);
-    EXPECT_EQ(boxes[0].title, "Application Error");
+    EXPECT_EQ(boxes.shown(),
+              (std::vector<test::ScriptedMessageBoxes::Box>{
+                  {"KXVantor has encountered a problem. We are sorry for the inconvenience.\r\n\r\n"
+                   "Module: Module1\r\nProcedure: GetConfigValue\r\nLine Number: 30\r\n\r\n"
+                   "Type mismatch (13)",
+                   vbmsg::kCritical + vbmsg::kOKOnly, "Application Error"}}));
 
     const CrashSupportState& state = modCrashSupport();
     EXPECT_EQ(state.qtrErrorNumber, 13);
@@ -92,8 +75,8 @@ TEST_F(TrapTest, InnermostTrappedProcedureReportsAndTheCallerNeverResumes) {
     });
     EXPECT_EQ(code, 1);
     EXPECT_FALSE(callerResumed);
-    ASSERT_EQ(boxes.size(), 1U);
-    EXPECT_NE(boxes[0].prompt.find("Procedure: GetConfigValue\r\n"), std::string::npos);
+    ASSERT_EQ(boxes.shown().size(), 1U);
+    EXPECT_NE(boxes.shown()[0].prompt.find("Procedure: GetConfigValue\r\n"), std::string::npos);
 }
 
 TEST_F(TrapTest, OtherExceptionsAreReportedAsRunTimeErrorsNamingTheirType) {
@@ -102,23 +85,23 @@ TEST_F(TrapTest, OtherExceptionsAreReportedAsRunTimeErrorsNamingTheirType) {
                   trapped(frame, [] { throw std::out_of_range("vector index 7"); });
               }),
               1);
-    ASSERT_EQ(boxes.size(), 1U);
-    EXPECT_NE(boxes[0].prompt.find("Line Number: 0\r\n"), std::string::npos);
-    EXPECT_NE(boxes[0].prompt.find("std::out_of_range (vector index 7) (51)"), std::string::npos)
-        << boxes[0].prompt;
+    ASSERT_EQ(boxes.shown().size(), 1U);
+    EXPECT_EQ(
+        boxes.shown()[0].prompt,
+        fallbackReportText(51, "modStartup", "Main",
+                           "Internal error: unexpected std::out_of_range (vector index 7)", 0));
 }
 
 TEST_F(TrapTest, FailuresOnTheErrorPathStillEndTheProcessWithoutASecondReport) {
     // The report itself raises (as a failing error library would).
-    boxAction = [] { raiseError(vberr::kObjectDoesntSupportMember); };
+    boxes.whileShown = [] { raiseError(vberr::kObjectDoesntSupportMember); };
     EXPECT_EQ(endCodeOf([] { GetConfigValue("a"); }), 1);
-    EXPECT_EQ(boxes.size(), 1U);
+    EXPECT_EQ(boxes.shown().size(), 1U);
 
     // A trapped procedure that fails while the report is being made.
-    boxes.clear();
-    boxAction = [] { GetConfigValue("nested"); };
+    boxes.whileShown = [] { GetConfigValue("nested"); };
     EXPECT_EQ(endCodeOf([] { GetConfigValue("b"); }), 1);
-    EXPECT_EQ(boxes.size(), 1U);
+    EXPECT_EQ(boxes.shown().size(), 2U);
     EXPECT_FALSE(reportInProgress());
 }
 
@@ -130,7 +113,7 @@ TEST_F(TrapTest, BodyWithoutErrorReturnsItsValueAndUnwindsTheFrame) {
         EXPECT_EQ(trapped(frame, [] { return std::string("300.1100.0.3"); }), "300.1100.0.3");
     }
     EXPECT_EQ(Frame::innermost(), before);
-    EXPECT_TRUE(boxes.empty());
+    EXPECT_TRUE(boxes.shown().empty());
 }
 
 }  // namespace

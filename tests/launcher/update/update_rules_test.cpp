@@ -12,6 +12,7 @@
 #include "launcher_state.h"
 #include "message_box.h"
 #include "raised_error.h"
+#include "scripted_message_boxes.h"
 #include "temp_dir.h"
 #include "update_decision.h"
 
@@ -75,15 +76,15 @@ TEST(CacheRefresh, DeletesBothCacheFoldersOnlyAfterConfirmation) {
     Module1().KestrixDir = dir.str();
     test::writeFile(dir / "BROKER" / "a" / "f", "x");
     test::writeFile(dir / "CLIENT" / "f", "x");
-    std::vector<std::string> shown;
-    std::vector<std::int32_t> answers = {vbmsg::kCancel, vbmsg::kOK, vbmsg::kOK};
-    const ScopedMessageBoxHandler answering([&](const std::string& prompt, auto, auto) {
-        shown.push_back(prompt);
-        return answers[shown.size() - 1];
-    });
+    test::ScriptedMessageBoxes boxes;
+    boxes.answerNext(vbmsg::kCancel);
     cmdRefresh_Click();
     EXPECT_TRUE(std::filesystem::exists(dir / "CLIENT")) << "Cancel deletes nothing";
     cmdRefresh_Click();
+    std::vector<std::string> shown;
+    for (const auto& box : boxes.shown()) {
+        shown.push_back(box.prompt);
+    }
     EXPECT_EQ(shown, (std::vector<std::string>{kRefreshQuestion, kRefreshQuestion, kRefreshDone}));
     EXPECT_FALSE(std::filesystem::exists(dir / "BROKER") ||
                  std::filesystem::exists(dir / "CLIENT"));
@@ -122,20 +123,17 @@ TEST(UpdateDecision, OwnMachineFollowsTheSettingOrAsks) {
         {"n", vbmsg::kYes, vbmsg::kNo, false}, {" Y", vbmsg::kYes, vbmsg::kYes, true},
         {"", vbmsg::kNo, vbmsg::kNo, true},    {"YES", vbmsg::kCancel, vbmsg::kNo, true}};
     for (const Case& c : cases) {
+        SCOPED_TRACE(c.setting);
         resetLauncherState();
-        std::vector<std::string> asked;
-        const ScopedMessageBoxHandler answering(
-            [&](const std::string& prompt, std::int32_t buttons, const std::string& title) {
-                asked.push_back(prompt + "|" + std::to_string(buttons) + "|" + title);
-                return c.answer;
-            });
+        test::ScriptedMessageBoxes boxes;
+        boxes.answerNext(c.answer);
         decideUpdateCheck(c.setting);
-        EXPECT_EQ(Module1().retCheckForUpdates, c.decision) << c.setting;
-        EXPECT_FALSE(Module1().mCountUpdates) << c.setting;
-        const std::string question =
-            std::string(kCheckForUpdatesQuestion) + "|" + std::to_string(vbmsg::kYesNo) + "|";
-        EXPECT_EQ(asked, c.asked ? std::vector<std::string>{question} : std::vector<std::string>{})
-            << c.setting;
+        EXPECT_EQ(Module1().retCheckForUpdates, c.decision);
+        EXPECT_FALSE(Module1().mCountUpdates);
+        using Boxes = std::vector<test::ScriptedMessageBoxes::Box>;
+        const Boxes expected =
+            c.asked ? Boxes{{kCheckForUpdatesQuestion, vbmsg::kYesNo, ""}} : Boxes{};
+        EXPECT_EQ(boxes.shown(), expected);
     }
 }
 
