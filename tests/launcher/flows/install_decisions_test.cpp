@@ -39,6 +39,12 @@ struct CountingCase {
     std::string warnSetting;
     std::string caption;  // frameStatus when the notice shows
     std::string notice;   // the box at the start row, "" for none
+
+    // Names the case in test listings (the default prints the object's bytes, addresses included).
+    friend void PrintTo(const CountingCase& c, std::ostream* out) {
+        *out << c.outdated << " outdated, " << (c.updateAdmin ? "update admin" : "other user")
+             << ", WarnIfUpdates=" << c.warnSetting;
+    }
 };
 
 class CountingTest : public InstallDecisionsTest,
