@@ -81,19 +81,7 @@ TEST_F(TransferExchange, QueuedItemsArePostedAsAForm) {
     EXPECT_TRUE(server.requests().at(1).raw.starts_with("GET /again HTTP/1.0\r\n"));
 }
 
-TEST_F(TransferExchange, BytesAreFetchedWithGetEvenWithItemsQueued) {
-    const std::string body = binaryBody();
-    LoopbackHttpServer server(rawAnswer(httpResponse("200 OK", body)));
-    HTTPTransfer http;
-    http.PostItems()->Add("A:1");
-    const Variant bytes = http.GetURLAsBytes(server.url("/bin"));
-    ASSERT_TRUE(bytes.isArray());
-    EXPECT_EQ(bytes.asArray().lowerBound(1), 0);
-    EXPECT_EQ(bytesOf(bytes), body);
-    EXPECT_TRUE(server.requests().at(0).raw.starts_with("GET /bin HTTP/1.0\r\n"));
-}
-
-TEST_F(TransferExchange, FileDownloadWritesTheWholeBodyOverAnOlderLongerFile) {
+TEST_F(TransferExchange, BytesAndFilesHoldTheWholeBinaryBody) {
     const std::string body = binaryBody();
     LoopbackHttpServer server(rawAnswer(httpResponse("200 OK", body)));
     const auto file = dir / "download.bin";
@@ -101,6 +89,14 @@ TEST_F(TransferExchange, FileDownloadWritesTheWholeBodyOverAnOlderLongerFile) {
     HTTPTransfer http;
     EXPECT_TRUE(http.GetURLAsFile(server.url("/f"), true, file.string()));
     EXPECT_EQ(test::readFile(file), body);
+
+    // Bytes are fetched with GET even with items queued.
+    http.PostItems()->Add("A:1");
+    const Variant bytes = http.GetURLAsBytes(server.url("/bin"));
+    ASSERT_TRUE(bytes.isArray());
+    EXPECT_EQ(bytes.asArray().lowerBound(1), 0);
+    EXPECT_EQ(bytesOf(bytes), body);
+    EXPECT_TRUE(server.requests().at(1).raw.starts_with("GET /bin HTTP/1.0\r\n"));
 }
 
 TEST_F(TransferExchange, OnlyTwoHundredsSucceedOthersGiveEmptyResultAndReasonWithCode) {
