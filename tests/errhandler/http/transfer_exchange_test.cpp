@@ -39,9 +39,7 @@ std::string bytesOf(const Variant& value) {
 
 class TransferExchange : public ::testing::Test {
   protected:
-    void SetUp() override { environment.clearProxyVariables(); }
-
-    test::ScopedEnvironment environment;
+    test::ProxyFreeEnvironment environment;
     test::TempDir dir;
 };
 
