@@ -67,13 +67,6 @@ TEST_F(SecureTransfer, SettingTheHttpLibraryRejectsFailsTheSessionAsAnInvalidPar
     EXPECT_EQ(error.description(), "InternetOpen call failed, error 87");
 }
 
-void useNamedProxy(HTTPTransfer& http, std::uint16_t port) {
-    http.setCustomProxySettings(true);
-    http.setUseProxy(true);
-    http.setProxyServer("127.0.0.1");
-    http.setProxyPort(port);
-}
-
 class ProxiedTransfer : public ::testing::Test {
   protected:
     bool wentThroughProxy(std::size_t request = 0) const {
@@ -88,7 +81,10 @@ class ProxiedTransfer : public ::testing::Test {
 TEST_F(ProxiedTransfer, NamedProxyCarriesTheRequestAndTheOriginStatus) {
     environment.set("no_proxy", "*");  // a named proxy ignores the bypass list
     HTTPTransfer http;
-    useNamedProxy(http, proxy.port());
+    http.setCustomProxySettings(true);
+    http.setUseProxy(true);
+    http.setProxyServer("127.0.0.1");
+    http.setProxyPort(proxy.port());
     EXPECT_EQ(http.GetURLAsString(server.url("/Via/Proxy")), "proxied");
     EXPECT_EQ(http.engine().StatusText, "All Fine Here");
     EXPECT_TRUE(wentThroughProxy()) << server.requests().at(0).raw;
@@ -106,15 +102,6 @@ TEST_F(ProxiedTransfer, EnvironmentProxyIsFollowedWhenPreconfiguredAndIgnoredWhe
     direct.setUseProxy(false);
     EXPECT_EQ(direct.GetURLAsString(server.url("/")), "proxied");
     EXPECT_FALSE(wentThroughProxy(1)) << server.requests().at(1).raw;
-}
-
-TEST_F(ProxiedTransfer, UnreachableNamedProxyFailsToConnect) {
-    test::RefusingPort refusing;
-    HTTPTransfer http;
-    useNamedProxy(http, refusing.port());
-    EXPECT_EQ(http.GetURLAsString(server.url("/")), "");
-    EXPECT_EQ(http.LastError, "The attempt to connect to the server failed.");
-    EXPECT_TRUE(server.requests().empty());
 }
 
 }  // namespace
