@@ -56,12 +56,16 @@ std::string partsOf(const std::string& text) {
 }
 
 TEST(TransferUrlParsing, LowerCasesSplitsHostFromPathAndHonoursPortsAndHttps) {
-    EXPECT_EQ(partsOf("HTTP://Host/Some/Path.ASP?Q=A B"), "http|host|80|some/path.asp?q=a b");
-    EXPECT_EQ(partsOf("www.example.com"), "http|www.example.com|80|");
-    EXPECT_EQ(partsOf("http://host:8080/x"), "http|host|8080|x");
-    EXPECT_EQ(partsOf("HTTPS://Secure.Example/report"), "https|secure.example|443|report");
-    EXPECT_EQ(partsOf("https://h:8443"), "https|h|8443|");
-    EXPECT_EQ(partsOf("http://[::1]:81/a"), "http|[::1]|81|a");
+    const std::pair<const char*, const char*> cases[] = {
+        {"HTTP://Host/Some/Path.ASP?Q=A B", "http|host|80|some/path.asp?q=a b"},
+        {"www.example.com", "http|www.example.com|80|"},
+        {"http://host:8080/x", "http|host|8080|x"},
+        {"HTTPS://Secure.Example/report", "https|secure.example|443|report"},
+        {"https://h:8443", "https|h|8443|"},
+        {"http://[::1]:81/a", "http|[::1]|81|a"}};
+    for (const auto& [url, parts] : cases) {
+        EXPECT_EQ(partsOf(url), parts);
+    }
 }
 
 TEST(TransferUrlParsing, RejectsUrlsThatCannotBeRequested) {
