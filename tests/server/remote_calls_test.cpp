@@ -101,12 +101,11 @@ TEST_F(ServerTest, TokenCallsAnswerStampsFilesAndStoreNotes) {
     EXPECT_TRUE(notes.body.at("result").is_null());
     std::ostringstream stored;
     Catalog(dir_.path()).sessions().writeLoginNotes(stored);
-    const auto line = nlohmann::json::parse(stored.str());
-    EXPECT_EQ(line.at("notes"), "Memory Load = %37");
-    EXPECT_EQ(line.at("login"), "ALICE");
-    EXPECT_EQ(line.at("ipText"), "10.0.0.5");
-    EXPECT_EQ(line.at("clientAddress"), "127.0.0.1");
-    EXPECT_EQ(line.at("writtenAt"), "2023-11-14T22:13:20");
+    EXPECT_EQ(stored.str(),
+              R"({"id":1,"writtenAt":"2023-11-14T22:13:20","clientAddress":"127.0.0.1",)"
+              R"("filerCode":"ACME","login":"ALICE","deploymentId":5000000001,)"
+              R"("ipText":"10.0.0.5","notes":"Memory Load = %37"})"
+              "\n");
 }
 
 TEST_F(ServerTest, TokensAreRefusedWhenExpiredForeignOrOutsideTheirGroups) {

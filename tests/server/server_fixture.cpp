@@ -10,20 +10,6 @@
 
 namespace kx::server::test {
 
-namespace {
-
-void publishOne(Catalog& catalog, const std::filesystem::path& staging, std::int64_t group,
-                bool compress) {
-    PublishOptions options;
-    options.group = group;
-    options.folder = staging;
-    options.compress = compress;
-    options.version = "1.0.0.0";
-    publishFolder(catalog, options, 1'600'000'000);
-}
-
-}  // namespace
-
 void fillStandardCatalog(const std::filesystem::path& dir) {
     Catalog::create(dir, 1000);
     Catalog catalog(dir);
@@ -31,11 +17,10 @@ void fillStandardCatalog(const std::filesystem::path& dir) {
     catalog.addUser("ACME", "BOB", "other");
     catalog.addLoginServer("First", kServer1);
     catalog.addLoginServer("Second", kServer2);
-    catalog.addDeployment(
-        {kBrokerId, "BROKER", "Broker one", kServer1, "B1", "Y", kBrokerGroup, kBrokerCustomGroup});
-    catalog.addDeployment({kClientId, "CLIENT", "Client two", kServer2, "C2", "", kClientGroup, 0});
-    catalog.grant("ACME", "ALICE", kBrokerId);
-    catalog.grant("ACME", "ALICE", kClientId);
+    catalog.addDeployment({5000000001, "BROKER", "Broker one", kServer1, "B1", "Y", 10, 11});
+    catalog.addDeployment({7, "CLIENT", "Client two", kServer2, "C2", "", 12, 0});
+    catalog.grant("ACME", "ALICE", 5000000001);
+    catalog.grant("ACME", "ALICE", 7);
 
     const auto staging = dir / "staging";
     kx::test::writeFile(staging / "10" / "a.txt", "alpha");
@@ -43,10 +28,15 @@ void fillStandardCatalog(const std::filesystem::path& dir) {
     kx::test::writeFile(staging / "10" / "b.dat.ver", " 2.0.0.1 \n");
     kx::test::writeFile(staging / "11" / "c.txt", std::string(1000, 'c'));
     kx::test::writeFile(staging / "12" / "d.txt", "delta");
-    publishOne(catalog, staging / "10", kBrokerGroup, false);
-    publishOne(catalog, staging / "11", kBrokerCustomGroup, true);
-    publishOne(catalog, staging / "12", kClientGroup, false);
-    addStartRow(catalog, kBrokerGroup, "app.sh", "BROKERDIR", "");
+    for (const std::int64_t group : {10, 11, 12}) {
+        PublishOptions options;
+        options.group = group;
+        options.folder = staging / std::to_string(group);
+        options.compress = group == 11;
+        options.version = "1.0.0.0";
+        publishFolder(catalog, options, 1'600'000'000);
+    }
+    addStartRow(catalog, 10, "app.sh", "BROKERDIR", "");
 }
 
 RawConnection::RawConnection(int port) : fd_(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {

@@ -30,19 +30,15 @@ struct CallAnswer {
     std::int64_t errorNumber() const { return body.at("error").at("number").get<std::int64_t>(); }
 };
 
-// Ids and paths of the standard catalog.
-inline constexpr std::int64_t kBrokerId = 5000000001;  // beyond 32 bits on purpose
-inline constexpr std::int64_t kClientId = 7;
-inline constexpr std::int64_t kBrokerGroup = 10;
-inline constexpr std::int64_t kBrokerCustomGroup = 11;
-inline constexpr std::int64_t kClientGroup = 12;
+// Paths of the standard catalog.
 inline constexpr const char* kServer1 = "/bo/server1";
 inline constexpr const char* kServer2 = "/bo/server2";
 
 // Fills `dir` with the standard catalog: user ACME/ALICE (password "s3cret pass") granted both
-// deployments, user ACME/BOB ("other") granted none; BROKER at server1 (groups 10 and 11), CLIENT
-// at server2 (group 12); group 10 holds "a.txt" and "b.dat" (version 2.0.0.1), group 11 the
-// compressed "c.txt", group 12 "d.txt"; group 10 has a start row.
+// deployments, user ACME/BOB ("other") granted none; BROKER (id 5000000001, beyond 32 bits on
+// purpose) at server1 (groups 10 and 11), CLIENT (id 7) at server2 (group 12); group 10 holds
+// "a.txt" and "b.dat" (version 2.0.0.1), group 11 the compressed "c.txt", group 12 "d.txt"; group
+// 10 has a start row.
 void fillStandardCatalog(const std::filesystem::path& dir);
 
 // The port of a base URL such as "http://127.0.0.1:40123".

@@ -22,14 +22,6 @@ void addExtension(X509* certificate, int nid, const char* value) {
     X509_EXTENSION_free(extension);
 }
 
-// Opens `file` for writing and hands it to `write`, an OpenSSL PEM writer returning 1 on success.
-template <typename Write>
-void writePemFile(const std::filesystem::path& file, Write write) {
-    const std::unique_ptr<FILE, int (*)(FILE*)> out(std::fopen(file.c_str(), "w"), &std::fclose);
-    ASSERT_NE(out, nullptr);
-    ASSERT_EQ(write(out.get()), 1);
-}
-
 }  // namespace
 
 SelfSignedCertificate::SelfSignedCertificate(const std::string& subjectAltNames) {
@@ -59,13 +51,9 @@ SelfSignedCertificate::~SelfSignedCertificate() {
 }
 
 void SelfSignedCertificate::writePem(const std::filesystem::path& file) const {
-    writePemFile(file, [this](FILE* out) { return PEM_write_X509(out, certificate_); });
-}
-
-void SelfSignedCertificate::writeKeyPem(const std::filesystem::path& file) const {
-    writePemFile(file, [this](FILE* out) {
-        return PEM_write_PrivateKey(out, key_, nullptr, nullptr, 0, nullptr, nullptr);
-    });
+    const std::unique_ptr<FILE, int (*)(FILE*)> out(std::fopen(file.c_str(), "w"), &std::fclose);
+    ASSERT_NE(out, nullptr);
+    ASSERT_EQ(PEM_write_X509(out.get(), certificate_), 1);
 }
 
 }  // namespace kx::test

@@ -24,8 +24,6 @@ class SelfSignedCertificate {
     EVP_PKEY* key() const { return key_; }
     // Writes the certificate as PEM, to serve as the CA file that trusts it.
     void writePem(const std::filesystem::path& file) const;
-    // Writes the private key as unencrypted PEM.
-    void writeKeyPem(const std::filesystem::path& file) const;
 
     static constexpr const char* kLoopbackNames = "DNS:localhost,IP:127.0.0.1";
 

@@ -60,8 +60,4 @@ std::string TinyProxy::url() const {
     return "http://127.0.0.1:" + std::to_string(port_);
 }
 
-std::string TinyProxy::log() const {
-    return readFile(dir_ / "tinyproxy.log");
-}
-
 }  // namespace kx::test

@@ -12,8 +12,8 @@ namespace kx::test {
 
 // tinyproxy in the foreground on 127.0.0.1, with its configuration and log in a temporary folder;
 // the constructor returns once it accepts connections (bounded wait, std::runtime_error
-// otherwise). It adds a "Via" header to every request it forwards and logs each connection,
-// CONNECT tunnels included. Stopped (SIGTERM) and reaped on destruction.
+// otherwise). It adds a "Via" header to every request it forwards. Stopped (SIGTERM) and reaped
+// on destruction.
 class TinyProxy {
   public:
     TinyProxy();
@@ -24,8 +24,6 @@ class TinyProxy {
     std::uint16_t port() const { return port_; }
     // "http://127.0.0.1:<port>", the form the proxy environment variables take.
     std::string url() const;
-    // What the proxy has logged so far.
-    std::string log() const;
 
   private:
     TempDir dir_;

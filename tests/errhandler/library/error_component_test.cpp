@@ -38,7 +38,6 @@ void callErrorHandler(std::vector<Variant> args = fullArguments()) {
 class ErrorComponent : public ::testing::Test {
   protected:
     ErrorComponent() {
-        environment.clearProxyVariables();
         environment.set("KX_ERROR_REPORT_URL", server.reportUrl());
         EXPECT_EQ(regsvr32({kLibrary}), 0);
     }
@@ -47,7 +46,7 @@ class ErrorComponent : public ::testing::Test {
     }
 
     test::ScopedRegistry registry;
-    test::ScopedEnvironment environment;
+    test::ProxyFreeEnvironment environment;
     test::ReportServer server;
     test::TempDir scratch;
 };

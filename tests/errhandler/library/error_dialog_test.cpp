@@ -75,10 +75,6 @@ TEST(ErrorDialog, OnlyAnAnswerHoldingTheDigitOneIsDeliveredElseOneBoxTellsTheUse
         EXPECT_EQ(outcome.boxes, delivered ? std::vector<std::string>{} : notDeliveredBox);
         EXPECT_EQ(server.requests().size(), 1u) << "one run, one post";
     }
-    const test::RefusingPort noServer;
-    const Outcome outcome = runDialog(noServer.url(kPath));
-    EXPECT_EQ(outcome.status, kStatusNotDelivered);
-    EXPECT_EQ(outcome.boxes, notDeliveredBox);
 }
 
 TEST(ErrorDialog, ARunThatFailsStartsAgainAtTheNextTickWithANewTransfer) {

@@ -41,10 +41,6 @@ TEST(IsOlderVersion, OrdersVersionsByValueEvenWithPartsAbove32767) {
     EXPECT_TRUE(IsOlderVersion("99999999999999999999.0", "99999999999999999999.1"));
 }
 
-TEST(GetFileVersionOfOurOwnProgram, ReadsThePackageNoteTheBuildEmbeds) {
-    EXPECT_EQ(GetFileVersion(std::string(KX_BIN_DIR) + "/kxdiag"), "300.1004.0.12");
-}
-
 TEST(GetWindowsVersion, IsTheOsNameWithTheKernelReleaseInBrackets) {
     test::TempDir dir;
     test::writeFile(dir / "os-release",

@@ -1,5 +1,5 @@
 // Transport failures and transport settings of the data space: unreachable servers, time-outs,
-// certificate checks and proxies, all against real sockets, servers and a real proxy.
+// certificate checks and the proxy, all against real sockets, servers and a real proxy.
 
 #include <gtest/gtest.h>
 
@@ -71,35 +71,13 @@ TEST_F(DataSpaceTransport, SettingTheHttpLibraryRejectsFailsTheCallWithItsReason
     EXPECT_NE(error.description().find("CURLOPT_CAINFO"), std::string::npos);
 }
 
-TEST_F(DataSpaceTransport, CallsGoThroughTheProxyOfTheEnvironmentUnlessExcluded) {
+// The environment's proxy is libcurl's own default; this proves only that calls keep it.
+TEST_F(DataSpaceTransport, CallsGoThroughTheProxyOfTheEnvironment) {
     const kx::test::TinyProxy proxy;
     LoopbackHttpServer server(fixedAnswer(200, R"({"result":"via proxy"})"));
-
     environment_.set("http_proxy", proxy.url());
     EXPECT_EQ(callAt(server.url("/bo")).asString(), "via proxy");
-    environment_.set("no_proxy", "127.0.0.1");
-    EXPECT_EQ(callAt(server.url("/bo")).asString(), "via proxy");
-
-    const auto requests = server.requests();
-    ASSERT_EQ(requests.size(), 2u);
-    EXPECT_NE(requests[0].header("Via").find("tinyproxy"), std::string::npos);
-    EXPECT_EQ(requests[1].header("Via"), "");
-}
-
-TEST_F(DataSpaceTransport, HttpsCallsTunnelThroughTheHttpsProxy) {
-    const kx::test::TempDir dir;
-    const kx::test::TinyProxy proxy;
-    const kx::test::SelfSignedCertificate certificate;
-    certificate.writePem(dir / "ca.pem");
-    LoopbackHttpServer server(fixedAnswer(200, R"({"result":"tunnelled"})"),
-                              {{certificate.certificate(), certificate.key()}});
-
-    environment_.set("https_proxy", proxy.url());
-    dataSpace_.setCAFile((dir / "ca.pem").string());
-    EXPECT_EQ(callAt(server.url("/bo")).asString(), "tunnelled");
-    // The tunnel hides the request from the proxy; its log shows the CONNECT it relayed.
-    EXPECT_NE(proxy.log().find("CONNECT 127.0.0.1:" + std::to_string(server.port())),
-              std::string::npos);
+    EXPECT_NE(server.requests().at(0).header("Via").find("tinyproxy"), std::string::npos);
 }
 
 }  // namespace
