@@ -43,6 +43,20 @@ ServeProcess::ServeProcess(const std::filesystem::path& catalogDir, const std::s
     : ServerProcess(kKxserver, catalogDir, publicUrl.empty() ? 0 : unusedLoopbackPort(),
                     publicUrl) {}
 
+ReportServer::ReportServer() {
+    kxserver({"init", (dir_ / "catalog").string(), "--pbkdf2-iterations", "1"});
+    serve_ = std::make_unique<ServeProcess>(dir_ / "catalog");
+}
+
+std::vector<nlohmann::ordered_json> ReportServer::reports() const {
+    std::istringstream lines(kxserver({"reports", (dir_ / "catalog").string()}));
+    std::vector<nlohmann::ordered_json> fields;
+    for (std::string line; std::getline(lines, line);) {
+        fields.push_back(nlohmann::ordered_json::parse(line).at("fields"));
+    }
+    return fields;
+}
+
 void RecordingRelay::rewriteAnswers(AnswerRewrite rewrite) {
     std::lock_guard lock(mutex_);
     rewrite_ = std::move(rewrite);

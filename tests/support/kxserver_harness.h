@@ -14,8 +14,11 @@
 #include <thread>
 #include <vector>
 
+#include <nlohmann/json.hpp>
+
 #include "loopback_http_server.h"
 #include "server_process.h"
+#include "temp_dir.h"
 
 namespace kx::test {
 
@@ -29,6 +32,20 @@ class ServeProcess : public server::bench::ServerProcess {
   public:
     explicit ServeProcess(const std::filesystem::path& catalogDir,
                           const std::string& publicUrl = {});
+};
+
+// An empty catalog of its own served by `kxserver serve`, as the vendor's web server that error
+// reports go to, and its reports as `kxserver reports` lists them.
+class ReportServer {
+  public:
+    ReportServer();
+    std::string reportUrl() const { return serve_->url() + "/GenErrorReport.asp"; }
+    // The fields of every stored report, in the order they arrived.
+    std::vector<nlohmann::ordered_json> reports() const;
+
+  private:
+    TempDir dir_;
+    std::unique_ptr<ServeProcess> serve_;
 };
 
 // How the relay spoils the download of one file, to play a server that misbehaves.

@@ -21,16 +21,8 @@ class WhiteLabelComponentTest : public kx::test::WhiteLabelTest {
         }
         return {texts, args[0].asBool()};
     }
-    Variant remapIcon(const std::string& key, Variant& path) {
-        std::vector<Variant> args{key, path};
-        Variant found = component_->invoke("RemapIcon", InvokeKind::Method, args);
-        path = args[1];
-        return found;
-    }
 
-    std::shared_ptr<Dispatch> create() {
-        return component_ = com::CreateObject("KX_UTILITY_V2.WhiteLabel");
-    }
+    void create() { component_ = com::CreateObject("KX_UTILITY_V2.WhiteLabel"); }
     std::shared_ptr<Dispatch> component_;
 };
 
@@ -94,8 +86,8 @@ TEST_F(WhiteLabelComponentTest, RemapStringReplacesLongestTextFirstAndNeverTwice
 }
 
 TEST_F(WhiteLabelComponentTest, RemapIconNeedsAnExistingPictureFile) {
-    kx::test::writeFile(mappingFile().parent_path() / "icons" / "acme.png", "picture");
     const std::string absolute = (mappingFile().parent_path() / "icons" / "acme.png").string();
+    kx::test::writeFile(absolute, "picture");
     create();
     const std::pair<std::string, std::string> cases[] = {{"icons/acme.png", absolute},
                                                          {absolute, absolute},
@@ -103,9 +95,10 @@ TEST_F(WhiteLabelComponentTest, RemapIconNeedsAnExistingPictureFile) {
                                                          {"icons", "before"},
                                                          {"", "before"}};
     for (const auto& [key, path] : cases) {
-        Variant received = "before";
-        EXPECT_EQ(remapIcon(key, received).asBool(), path != "before") << key;
-        EXPECT_EQ(received.asString(), path) << key;
+        std::vector<Variant> args{key, "before"};
+        const Variant found = component_->invoke("RemapIcon", InvokeKind::Method, args);
+        EXPECT_EQ(found.asBool(), path != "before") << key;
+        EXPECT_EQ(args[1].asString(), path) << key;
     }
 }
 

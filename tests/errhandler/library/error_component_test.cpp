@@ -10,6 +10,7 @@
 #include "child_process.h"
 #include "create_object.h"
 #include "error_report_support.h"
+#include "kxserver_harness.h"
 #include "raised_error.h"
 #include "registry.h"
 #include "scoped_environment.h"
@@ -25,10 +26,6 @@ const std::string kInterfaceId = "{EE81A532-8CBD-448B-BF13-E5D9AD6ECD89}";
 std::vector<Variant> fullArguments() {
     const char* context = "<mPassword>secret</mPassword>\r\n";
     return {std::int32_t(5), "P", "M", "R", "Oops <mPassword>", std::int32_t(10), context, "1.2"};
-}
-
-std::optional<std::string> classesRoot(const std::string& key, const std::string& name = "") {
-    return registry::queryString(registry::Hive::ClassesRoot, key, name);
 }
 
 void callErrorHandler(std::vector<Variant> args = fullArguments()) {
@@ -52,24 +49,22 @@ class ErrorComponent : public ::testing::Test {
 };
 
 TEST_F(ErrorComponent, RegisteredWithItsTypeLibraryCreatedByProgIdAndUnregisteredWithoutTrace) {
-    const std::pair<std::string, std::string> written[] = {
-        {"ZNErrHandler.Error\\CLSID", kClassId},
-        {"CLSID\\" + kClassId + "\\InProcServer32", kLibrary},
-        {"CLSID\\" + kClassId + "\\TypeLib", kLibraryId},
-        {"TypeLib\\" + kLibraryId + "\\9.0", "ZNErrHandler"},
-        {"TypeLib\\" + kLibraryId + "\\9.0\\409\\win64", kLibrary},
-        {"Interface\\" + kInterfaceId, "_Error"},
-        {"Interface\\" + kInterfaceId + "\\TypeLib", kLibraryId}};
-    for (const auto& [key, value] : written) {
-        EXPECT_EQ(classesRoot(key), value) << key;
+    const std::string interface = "Interface\\" + kInterfaceId;
+    const std::string written[][3] = {
+        {"ZNErrHandler.Error\\CLSID", "", kClassId},
+        {"CLSID\\" + kClassId + "\\InProcServer32", "", kLibrary},
+        {"CLSID\\" + kClassId + "\\TypeLib", "", kLibraryId},
+        {"TypeLib\\" + kLibraryId + "\\9.0", "", "ZNErrHandler"},
+        {"TypeLib\\" + kLibraryId + "\\9.0\\409\\win64", "", kLibrary},
+        {interface, "", "_Error"},
+        {interface + "\\TypeLib", "", kLibraryId},
+        {interface + "\\TypeLib", "Version", "9.0"}};
+    for (const auto& [key, name, value] : written) {
+        EXPECT_EQ(registry::queryString(registry::Hive::ClassesRoot, key, name), value) << key;
     }
-    EXPECT_EQ(classesRoot("Interface\\" + kInterfaceId + "\\TypeLib", "Version"), "9.0");
-
-    {
-        const auto error = com::CreateObject("ZNErrHandler.Error");
-        error->put("Action", "retry");
-        EXPECT_EQ(error->get("ID").asString() + error->get("Action").asString(), "_____retry");
-    }
+    const auto error = com::CreateObject("ZNErrHandler.Error");
+    error->put("Action", "retry");
+    EXPECT_EQ(error->get("ID").asString() + error->get("Action").asString(), "_____retry");
     ASSERT_EQ(regsvr32({"/u", kLibrary}), 0);
     registry::HKEY root;
     ASSERT_EQ(registry::RegOpenKeyEx(registry::Hive::ClassesRoot, "", registry::kKeyRead, root), 0);
@@ -81,7 +76,7 @@ TEST_F(ErrorComponent, InAHostWithoutAnApplicationTheDialogReportsAndCloseEndsWi
     environment.set("QT_QPA_PLATFORM", "offscreen");
     const test::ChildResult child = test::runInChild([&] {
         std::filesystem::current_path(scratch.path());  // for the log
-        qAddPreRoutine(&test::watchForErrorDialogFromFirstEvent);
+        qAddPreRoutine([] { test::answerErrorDialogFromFirstEvent(false); });
         callErrorHandler();
     });
     EXPECT_EQ(child.exitCode, 1);

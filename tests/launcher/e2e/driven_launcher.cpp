@@ -1,10 +1,10 @@
 // KXVantor as the whole-program tests drive it: the real program (runLauncher with Main) plus
 // one act named by its first argument, with the user in front of the error dialog played by
 // error_report_support.h.
-//   login               types DEMO, DEMO and a password into the login window and presses Login
-//   login-term          the same, but the process is sent SIGTERM once the report has ended
-//   fault-outside       a timer of the window events, outside every procedure, writes through a
-//                       null pointer (SIGSEGV)
+//   login           types DEMO, DEMO and a password into the login window and presses Login; the
+//                   process is sent SIGTERM once the report has ended (else Close is pressed)
+//   fault-outside   a timer of the window events, outside every procedure, writes through a null
+//                   pointer (SIGSEGV)
 
 #include <QApplication>
 #include <QLineEdit>
@@ -34,14 +34,13 @@ void act() {
         }
         return static_cast<QWidget*>(nullptr);
     };
-    if (g_act == "login" || g_act == "login-term") {
-        static_cast<QLineEdit*>(named("txtFilerCode"))->setText(QStringLiteral("DEMO"));
-        static_cast<QLineEdit*>(named("txtLogin"))->setText(QStringLiteral("DEMO"));
-        static_cast<QLineEdit*>(named("txtPassword"))->setText(QStringLiteral("Secret-Pass"));
-        static_cast<QPushButton*>(named("cmdLogin"))->click();
-    } else if (g_act == "fault-outside") {
+    if (g_act == "fault-outside") {
         writeThroughNull();
     }
+    static_cast<QLineEdit*>(named("txtFilerCode"))->setText(QStringLiteral("DEMO"));
+    static_cast<QLineEdit*>(named("txtLogin"))->setText(QStringLiteral("DEMO"));
+    static_cast<QLineEdit*>(named("txtPassword"))->setText(QStringLiteral("Secret-Pass"));
+    static_cast<QPushButton*>(named("cmdLogin"))->click();
 }
 
 void DrivenMain() {
@@ -54,7 +53,6 @@ void DrivenMain() {
 int main(int argc, char** argv) {
     g_act = argc > 1 ? argv[1] : "";
     // A failure outside every procedure is reported in an application object of its own.
-    qAddPreRoutine(g_act == "login-term" ? &kx::test::terminateAtErrorDialogFromFirstEvent
-                                         : &kx::test::watchForErrorDialogFromFirstEvent);
+    qAddPreRoutine([] { kx::test::answerErrorDialogFromFirstEvent(g_act == "login"); });
     return kx::launcher::runLauncher(argc, argv, &DrivenMain);
 }
