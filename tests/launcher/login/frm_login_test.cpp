@@ -43,8 +43,6 @@ TEST_F(FrmLoginTest, LoadSetsTitleConfigurationAndAnEmptyLoginPanelOnFirstRun) {
     EXPECT_EQ(Module1().mBaseURL, "https://kx.example/bo");
     EXPECT_EQ(Module1().mWarnIfUpdates, "A");
     EXPECT_FALSE(Module1().mIsSharedEnvironment);
-    EXPECT_EQ(Module1().TempDir, (setup.programFolder() / "Temp").string());
-    EXPECT_TRUE(std::filesystem::is_directory(setup.programFolder() / "Temp"));
 
     EXPECT_EQ(window.view.text(Control::txtFilerCode), "");
     EXPECT_EQ(window.view.text(Control::txtLogin), "");
