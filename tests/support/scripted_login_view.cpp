@@ -20,7 +20,6 @@ ScriptedLoginView::ScriptedLoginView() {
         state.text = design.text;
         state.visible = design.visible;
         state.enabled = design.kind != ControlKind::Timer;  // the install timer starts disabled
-        state.barWidth = static_cast<float>(design.place.width);
         controls_.push_back(state);
     }
 }
@@ -77,7 +76,6 @@ bool ScriptedLoginView::tickInstallTimer() {
 }
 
 void ScriptedLoginView::DoEvents() {
-    ++doEvents_;
     posted_.runPosted();
     tickInstallTimer();
 }
@@ -87,12 +85,12 @@ void ScriptedLoginView::setFocus(Control control) {
     focus_ = control;
 }
 
-void ScriptedLoginView::setBarWidth(Control bar, float twips) {
-    const launcher::ControlDesign& design = launcher::designOf(bar);
-    if (design.kind != ControlKind::Bar) {
-        throw std::logic_error(std::string("not a progress bar: ") + design.name);
+// Only whether the procedures address a bar matters here; the width is the Qt window's.
+void ScriptedLoginView::setBarWidth(Control bar, float) {
+    if (launcher::designOf(bar).kind != ControlKind::Bar) {
+        throw std::logic_error(std::string("not a progress bar: ") + launcher::designOf(bar).name);
     }
-    changing(bar).barWidth = launcher::clampBarWidth(twips, static_cast<float>(design.place.width));
+    changing(bar);
 }
 
 void ScriptedLoginView::setGridRows(const std::vector<std::string>& rows) {

@@ -39,11 +39,8 @@ class ScriptedLoginView final : public launcher::LoginView {
     void failOnNextChange(Control control) { failingControl_ = control; }
 
     // What the procedures did.
-    float barWidth(Control bar) const { return state(bar).barWidth; }
     launcher::MousePointer mousePointer() const { return pointer_; }
     std::optional<Control> focus() const { return focus_; }
-    int refreshCount() const { return refreshes_; }
-    int doEventsCount() const { return doEvents_; }
     bool isUnloaded() const { return unloaded_; }
     std::vector<std::string> gridRows() const { return gridRows_; }
 
@@ -67,7 +64,7 @@ class ScriptedLoginView final : public launcher::LoginView {
     int gridCurrentRow() const override { return gridCurrentRow_; }
     void setGridCurrentRow(int row) override;
     int gridRowUnderPointer() const override { return gridPointerRow_; }
-    void Refresh() override { ++refreshes_; }
+    void Refresh() override {}
     // Runs the calls posted so far, then, as the real window's 1 ms timer would, a tick of the
     // install timer when it is enabled.
     void DoEvents() override;
@@ -80,7 +77,6 @@ class ScriptedLoginView final : public launcher::LoginView {
         bool checked = false;
         bool enabled = true;
         bool visible = true;
-        float barWidth = 0;
     };
     ControlState& changing(Control control);
     const ControlState& state(Control control) const;
@@ -95,8 +91,6 @@ class ScriptedLoginView final : public launcher::LoginView {
     std::vector<std::string> gridRows_;
     int gridCurrentRow_ = -1;
     int gridPointerRow_ = -1;
-    int refreshes_ = 0;
-    int doEvents_ = 0;
     bool unloaded_ = false;
     PostedCalls posted_;
 };

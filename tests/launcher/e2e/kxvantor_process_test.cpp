@@ -27,7 +27,6 @@
 #include "fonts.h"
 #include "launcher_test_setup.h"
 #include "scoped_env.h"
-#include "settings.h"
 #include "temp_dir.h"
 
 namespace kx::launcher {
@@ -38,8 +37,13 @@ using namespace std::chrono_literals;
 
 constexpr auto kBound = 30s;
 
-std::string stored(const std::string& key) {
-    return GetSetting("KXVantor", "LoginInfo", key, "<unset>");
+// The remembered FilerCode, Login, Remember and Password.
+std::vector<std::string> storedLogin() {
+    std::vector<std::string> values;
+    for (const char* key : {"FilerCode", "Login", "Remember", "Password"}) {
+        values.push_back(test::rememberedLogin(key));
+    }
+    return values;
 }
 
 // Every entry under `folder`, as paths relative to it.
@@ -49,19 +53,6 @@ std::set<std::string> treeOf(const fs::path& folder) {
         entries.insert(fs::relative(entry.path(), folder).string());
     }
     return entries;
-}
-
-// Polls `condition` until it holds or the bound passes.
-template <typename Condition>
-bool eventually(Condition condition) {
-    const auto deadline = std::chrono::steady_clock::now() + kBound;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > deadline) {
-            return false;
-        }
-        std::this_thread::sleep_for(10ms);
-    }
-    return true;
 }
 
 class KXVantorProcess : public ::testing::Test {
@@ -79,9 +70,7 @@ class KXVantorProcess : public ::testing::Test {
             }
         }
         programFiles = treeOf(program());
-        SaveSetting("KXVantor", "LoginInfo", "FilerCode", "ACME");
-        SaveSetting("KXVantor", "LoginInfo", "Login", "JSMITH");
-        SaveSetting("KXVantor", "LoginInfo", "Remember", "1");
+        test::storeRememberedLogin("ACME", "JSMITH", "1");
     }
 
     fs::path program() const { return root / "program"; }
@@ -120,7 +109,12 @@ class KXVantorProcess : public ::testing::Test {
         }
         int status = 0;
         kill(pid, SIGTERM);
-        const bool ended = eventually([&] { return waitpid(pid, &status, WNOHANG) == pid; });
+        const auto deadline = std::chrono::steady_clock::now() + kBound;
+        bool ended = false;
+        while (!(ended = waitpid(pid, &status, WNOHANG) == pid) &&
+               std::chrono::steady_clock::now() < deadline) {
+            std::this_thread::sleep_for(10ms);
+        }
         if (!ended) {
             kill(pid, SIGKILL);
             waitpid(pid, &status, 0);
@@ -155,49 +149,39 @@ class KXVantorProcess : public ::testing::Test {
     }
 };
 
-TEST_F(KXVantorProcess, WithoutTheSwitchTheDataStaysInTheProgramFolderAndItsConfigurationIsRead) {
+// Without the switch the data stays in the program folder and the configuration there is read;
+// with it, the user data folders are made once and only the configuration there counts.
+TEST_F(KXVantorProcess, TheSwitchMovesTheDataAndTheConfigurationIntoTheUserDataFolders) {
     test::writeLauncherConfig(program() / kConfigFileName, {{"SharedEnvironment", "true"}});
+    programFiles.insert(kConfigFileName);
 
     EXPECT_EQ(runUntilLoadedThenEnd(""), 0);
-
     std::set<std::string> expected = programFiles;
-    expected.insert({kConfigFileName, "Temp"});
+    expected.insert("Temp");
     EXPECT_EQ(treeOf(program()), expected);
     EXPECT_TRUE(treeOf(data()).empty());
     EXPECT_TRUE(treeOf(root / "home").empty());
     // The shared machine kept the Filer Code and forgot the Login and the tick.
-    EXPECT_EQ(stored("FilerCode"), "ACME");
-    EXPECT_EQ(stored("Login"), "");
-    EXPECT_EQ(stored("Remember"), "0");
-    EXPECT_EQ(stored("Password"), "");
-}
+    const std::vector<std::string> shared = {"ACME", "", "0", ""};
+    EXPECT_EQ(storedLogin(), shared);
 
-TEST_F(KXVantorProcess, TheSwitchMakesTheUserDataFoldersOnceAndReadsTheConfigurationThere) {
-    const fs::path dataRoot = data() / "Kestrix" / "Kestrix Vantor";
-    // A configuration beside the program does not count once the switch is on.
-    test::writeLauncherConfig(program() / kConfigFileName, {{"SharedEnvironment", "TRUE"}});
-    programFiles.insert(kConfigFileName);
-
+    fs::remove(program() / "Temp");
+    test::storeRememberedLogin("ACME", "JSMITH", "1");
     EXPECT_EQ(runUntilLoadedThenEnd("USEPROFILE"), 0);
-
-    const std::set<std::string> folders = {"Kestrix", "Kestrix/Kestrix Vantor",
-                                           "Kestrix/Kestrix Vantor/Temp"};
+    const fs::path dataRoot = data() / "Kestrix" / "Kestrix Vantor";
+    std::set<std::string> folders = {"Kestrix", "Kestrix/Kestrix Vantor",
+                                     "Kestrix/Kestrix Vantor/Temp"};
     EXPECT_EQ(treeOf(data()), folders);
     EXPECT_EQ(treeOf(program()), programFiles);
     // Not shared: the remembered login came back into the boxes and was saved again as it was.
-    EXPECT_EQ(stored("Login"), "JSMITH");
-    EXPECT_EQ(stored("Remember"), "1");
+    EXPECT_EQ(storedLogin(), (std::vector<std::string>{"ACME", "JSMITH", "1", ""}));
 
     // The next start finds the folders and reads the configuration placed in them.
     test::writeLauncherConfig(dataRoot / kConfigFileName, {{"SharedEnvironment", " True "}});
     EXPECT_EQ(runUntilLoadedThenEnd("-useprofile"), 0);
-
-    std::set<std::string> withConfig = folders;
-    withConfig.insert("Kestrix/Kestrix Vantor/" + std::string(kConfigFileName));
-    EXPECT_EQ(treeOf(data()), withConfig);
-    EXPECT_EQ(stored("FilerCode"), "ACME");
-    EXPECT_EQ(stored("Login"), "");
-    EXPECT_EQ(stored("Remember"), "0");
+    folders.insert("Kestrix/Kestrix Vantor/" + std::string(kConfigFileName));
+    EXPECT_EQ(treeOf(data()), folders);
+    EXPECT_EQ(storedLogin(), shared);
 }
 
 }  // namespace

@@ -35,10 +35,6 @@ void InstallRunTest::addStartRow(const std::string& fileName, const std::string&
     admin("add-start-row", {"--group", "1", fileName, "--location", location});
 }
 
-fs::path InstallRunTest::publishedFile(const std::string& name) const {
-    return catalog() / "files" / "1" / name;
-}
-
 void InstallRunTest::prepareLauncher(const ConfigRows& config) {
     if (!form_) {
         addDeployment(deployment_);

@@ -24,8 +24,6 @@ class InstallRunTest : public LoginFlowTest {
     void publish(const std::map<std::string, std::string>& files,
                  const std::vector<std::string>& options = {});
     void addStartRow(const std::string& fileName, const std::string& location = "KESTRIXDIR");
-    // The file's path in the server's copy of group 1.
-    std::filesystem::path publishedFile(const std::string& name) const;
 
     // Adds the deployment, serves the catalog through the relay and loads the launcher window
     // with `config`; once.

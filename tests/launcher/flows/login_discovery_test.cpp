@@ -97,12 +97,13 @@ TEST_F(LoginDiscoveryTest, ServerReceivesUpperCasedEntriesAndThePasswordAsTyped)
         << requests[2].body;
 }
 
-TEST_F(LoginDiscoveryTest, PairsOfTwoServersAreListedInServerOrder) {
+TEST_F(LoginDiscoveryTest, PairsListedInServerOrderAreStartedFromTheGridOrCancelled) {
     addServer("First", "/bo/one");
     addServer("Second", "/bo/two");
     // Deployments listed in the other order than their servers.
-    addDeployment({.type = "CLIENT", .description = "Client at two", .path = "/bo/two"});
-    addDeployment({.description = "Broker at one", .path = "/bo/one"});
+    const auto atTwo =
+        addDeployment({.type = "CLIENT", .description = "Client at two", .path = "/bo/two"});
+    const auto atOne = addDeployment({.description = "Broker at one", .path = "/bo/one"});
     startLauncher();
 
     login("ACME", "ALICE", "s3cret");
@@ -112,8 +113,28 @@ TEST_F(LoginDiscoveryTest, PairsOfTwoServersAreListedInServerOrder) {
     EXPECT_EQ(view_.gridCurrentRow(), 0);
     EXPECT_TRUE(view_.visible(Control::frameVersions));
     EXPECT_EQ(view_.focus(), Control::grdVersions);
-    EXPECT_FALSE(view_.visible(Control::frameInstall));
     EXPECT_EQ(view_.text(Control::lblStatus), launcher::kValidatingStatus);
+
+    view_.doubleClickGrid(-1);
+    EXPECT_FALSE(view_.visible(Control::frameInstall)) << "the empty area starts nothing";
+
+    ASSERT_TRUE(view_.press(Control::cmdCancVersion));
+    EXPECT_FALSE(view_.visible(Control::frameVersions));
+    EXPECT_EQ(view_.focus(), Control::txtFilerCode);
+    EXPECT_EQ(view_.text(Control::txtLogin), "ALICE");
+
+    login("ACME", "ALICE", "s3cret");
+    ASSERT_EQ(view_.gridRowCount(), 2) << "the grid is filled anew";
+    view_.setGridCurrentRow(1);
+    ASSERT_TRUE(view_.press(Control::cmdRunVersion));
+    EXPECT_EQ(CLngLng(Module1().rsLogins->Fields("KXDeploymentID").Value()), atTwo);
+    EXPECT_EQ(view_.text(Control::lblMessage).substr(0, 16), "[Client at two] ");
+    EXPECT_TRUE(view_.visible(Control::frameInstall));
+    EXPECT_TRUE(view_.visible(Control::frameVersions)) << "the selection stays behind";
+
+    view_.doubleClickGrid(0);
+    EXPECT_EQ(CLngLng(Module1().rsLogins->Fields("KXDeploymentID").Value()), atOne);
+    EXPECT_EQ(Module1().mLoginDesc, "[Broker at one]");
 }
 
 TEST_F(LoginDiscoveryTest, OnePairGoesStraightToTheInstallPanel) {
@@ -129,38 +150,6 @@ TEST_F(LoginDiscoveryTest, OnePairGoesStraightToTheInstallPanel) {
     EXPECT_TRUE(view_.enabled(Control::tmrComInstall));
     EXPECT_EQ(CLngLng(Module1().rsLogins->Fields("KXDeploymentID").Value()), id);
     EXPECT_EQ(CStr(Module1().rsLogins->Fields("LoginType").Value()), "BROKER");
-}
-
-TEST_F(LoginDiscoveryTest, GridStartsTheChosenPairAndCancelLeadsBackToTheLoginPanel) {
-    addServer("Main", "/bo/main");
-    std::vector<std::int64_t> ids;
-    for (const char* name : {"First", "Second", "Third"}) {
-        ids.push_back(addDeployment({.description = name, .path = "/bo/main"}));
-    }
-    startLauncher();
-    login("ACME", "ALICE", "s3cret");
-    ASSERT_EQ(view_.gridRowCount(), 3);
-
-    view_.doubleClickGrid(-1);
-    EXPECT_FALSE(view_.visible(Control::frameInstall)) << "the empty area starts nothing";
-
-    ASSERT_TRUE(view_.press(Control::cmdCancVersion));
-    EXPECT_FALSE(view_.visible(Control::frameVersions));
-    EXPECT_EQ(view_.focus(), Control::txtFilerCode);
-    EXPECT_EQ(view_.text(Control::txtLogin), "ALICE");
-
-    login("ACME", "ALICE", "s3cret");
-    ASSERT_EQ(view_.gridRowCount(), 3) << "the grid is filled anew";
-    view_.setGridCurrentRow(1);
-    ASSERT_TRUE(view_.press(Control::cmdRunVersion));
-    EXPECT_EQ(CLngLng(Module1().rsLogins->Fields("KXDeploymentID").Value()), ids[1]);
-    EXPECT_EQ(view_.text(Control::lblMessage).substr(0, 9), "[Second] ");
-    EXPECT_TRUE(view_.visible(Control::frameInstall));
-    EXPECT_TRUE(view_.visible(Control::frameVersions)) << "the selection stays behind";
-
-    view_.doubleClickGrid(2);
-    EXPECT_EQ(CLngLng(Module1().rsLogins->Fields("KXDeploymentID").Value()), ids[2]);
-    EXPECT_EQ(Module1().mLoginDesc, "[Third]");
 }
 
 TEST_F(LoginDiscoveryTest, ServerThatFailsItsCallIsSkippedAndTheOtherOneAnswers) {

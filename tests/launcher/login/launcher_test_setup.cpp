@@ -3,6 +3,7 @@
 #include "config.h"
 #include "launcher_state.h"
 #include "recordset.h"
+#include "settings.h"
 
 namespace kx::test {
 
@@ -19,6 +20,17 @@ void writeLauncherConfig(const std::filesystem::path& file, const ConfigRows& ro
     }
     std::filesystem::create_directories(file.parent_path());
     table.Save(file);
+}
+
+std::string rememberedLogin(const std::string& key) {
+    return GetSetting("KXVantor", "LoginInfo", key, "<unset>");
+}
+
+void storeRememberedLogin(const std::string& filerCode, const std::string& login,
+                          const std::string& remember) {
+    SaveSetting("KXVantor", "LoginInfo", "FilerCode", filerCode);
+    SaveSetting("KXVantor", "LoginInfo", "Login", login);
+    SaveSetting("KXVantor", "LoginInfo", "Remember", remember);
 }
 
 LauncherTestSetup::LauncherTestSetup() {

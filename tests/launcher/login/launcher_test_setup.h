@@ -18,6 +18,12 @@ using ConfigRows = std::vector<std::pair<std::string, std::string>>;
 // Writes a configuration file (PropName, PropValue) with `rows` in order.
 void writeLauncherConfig(const std::filesystem::path& file, const ConfigRows& rows);
 
+// The remembered login as the launcher stores it: one value ("<unset>" when absent), and storing
+// all three as an earlier start would have.
+std::string rememberedLogin(const std::string& key);
+void storeRememberedLogin(const std::string& filerCode, const std::string& login,
+                          const std::string& remember);
+
 class LauncherTestSetup {
   public:
     LauncherTestSetup();

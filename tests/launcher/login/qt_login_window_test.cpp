@@ -16,14 +16,11 @@
 #include "login_form_design.h"
 #include "qt_test_application.h"
 #include "scripted_login_view.h"
-#include "settings.h"
 
 namespace kx::launcher::qt {
 namespace {
 
-std::string stored(const std::string& key) {
-    return GetSetting("KXVantor", "LoginInfo", key, "<unset>");
-}
+using test::rememberedLogin;
 
 class QtLoginWindowTest : public ::testing::Test {
   protected:
@@ -136,7 +133,7 @@ TEST_F(QtLoginWindowTest, EscClicksCancelWhichUnloadsSavingTheRememberedLogin) {
     EXPECT_FALSE(window.window()->isVisible());
     EXPECT_FALSE(window.form().isLoaded());
     EXPECT_TRUE(boxes.shown().empty());
-    EXPECT_EQ(stored("Remember"), "1");
+    EXPECT_EQ(rememberedLogin("Remember"), "1");
 }
 
 TEST_F(QtLoginWindowTest, DoubleClickInTheGridReportsTheRowUnderThePointer) {
