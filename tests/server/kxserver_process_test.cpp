@@ -1,7 +1,6 @@
 // The kxserver program as an administrator and the launcher meet it: the command line, and
 // `serve` as a real process on a free port, stopped by SIGTERM whatever its clients do.
 
-#include <netinet/in.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/resource.h>
@@ -27,6 +26,7 @@
 #include "catalog.h"
 #include "child_process.h"
 #include "kxserver_harness.h"
+#include "loopback_http_server.h"
 #include "rowset_xml.h"
 #include "server_fixture.h"
 #include "temp_dir.h"
@@ -192,15 +192,10 @@ TEST(KxserverServe, ItsListenQueueHoldsABurstOfConnections) {
     kx::test::ServeProcess server(emptyCatalog(scratch));
     // While the program is stopped only the kernel's listen queue takes connections.
     ASSERT_EQ(kill(server.pid(), SIGSTOP), 0);
+    const auto port = static_cast<std::uint16_t>(portOf(server.url()));
     std::vector<pollfd> sockets;
     for (int i = 0; i < 100; ++i) {
-        const int fd = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        address.sin_port = htons(static_cast<std::uint16_t>(portOf(server.url())));
-        connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-        sockets.push_back({fd, POLLOUT, 0});
+        sockets.push_back({kx::test::connectLoopback(port, SOCK_NONBLOCK), POLLOUT, 0});
     }
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
     std::size_t connected = 0;

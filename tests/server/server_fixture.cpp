@@ -1,11 +1,11 @@
 #include "server_fixture.h"
 
-#include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include "catalog.h"
+#include "loopback_http_server.h"
 #include "publish.h"
 
 namespace kx::server::test {
@@ -39,12 +39,9 @@ void fillStandardCatalog(const std::filesystem::path& dir) {
     addStartRow(catalog, 10, "app.sh", "BROKERDIR", "");
 }
 
-RawConnection::RawConnection(int port) : fd_(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    address.sin_port = htons(static_cast<std::uint16_t>(port));
-    if (fd_ < 0 || connect(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+RawConnection::RawConnection(int port)
+    : fd_(kx::test::connectLoopback(static_cast<std::uint16_t>(port))) {
+    if (fd_ < 0) {
         ADD_FAILURE() << "cannot connect to port " << port;
     }
 }

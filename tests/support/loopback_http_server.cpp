@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <charconv>
 #include <stdexcept>
 
@@ -165,11 +166,35 @@ void HttpReply::holdUntilClosed() {
     }
 }
 
-int bindLoopback(std::uint16_t& port) {
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+namespace {
+
+sockaddr_in loopbackAddress(std::uint16_t port) {
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = htons(port);
+    return address;
+}
+
+}  // namespace
+
+int connectLoopback(std::uint16_t port, int socketFlags) {
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | socketFlags, 0);
+    const sockaddr_in address = loopbackAddress(port);
+    if (fd >= 0 &&
+        (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0 ||
+         errno == EINPROGRESS)) {
+        return fd;
+    }
+    if (fd >= 0) {
+        ::close(fd);
+    }
+    return -1;
+}
+
+int bindLoopback(std::uint16_t& port) {
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address = loopbackAddress(0);
     socklen_t length = sizeof address;
     if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr*>(&address), length) != 0 ||
         ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {

@@ -100,6 +100,9 @@ std::string httpResponse(const std::string& status, const std::string& body);
 // Binds a TCP socket to 127.0.0.1 and a port the kernel picks; returns the socket and sets `port`.
 // Throws std::runtime_error when it cannot.
 int bindLoopback(std::uint16_t& port);
+// Opens a TCP connection to 127.0.0.1:`port` and returns its socket, or -1 when it is refused.
+// With SOCK_NONBLOCK among `socketFlags`, a connection still being set up counts as opened.
+int connectLoopback(std::uint16_t port, int socketFlags = 0);
 // A loopback port on which nothing listens (it was free a moment ago).
 std::uint16_t unusedLoopbackPort();
 

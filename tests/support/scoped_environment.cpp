@@ -4,6 +4,15 @@
 
 namespace kx::test {
 
+ScopedEnvironment::ScopedEnvironment(const std::string& name,
+                                     const std::optional<std::string>& value) {
+    if (value) {
+        set(name, *value);
+    } else {
+        unset(name);
+    }
+}
+
 ScopedEnvironment::~ScopedEnvironment() {
     for (const auto& [name, value] : saved_) {
         if (value) {

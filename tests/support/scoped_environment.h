@@ -8,10 +8,12 @@
 namespace kx::test {
 
 // Sets or clears environment variables and restores each one's previous state (value or absence)
-// when it goes away.
+// when it goes away. The two-argument form sets (or, with nullopt, clears) one variable at once,
+// handy as a fixture member.
 class ScopedEnvironment {
   public:
     ScopedEnvironment() = default;
+    ScopedEnvironment(const std::string& name, const std::optional<std::string>& value);
     ~ScopedEnvironment();
     ScopedEnvironment(const ScopedEnvironment&) = delete;
     ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;

@@ -1,9 +1,6 @@
 #include "tiny_proxy.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
 #include <signal.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -17,17 +14,11 @@ namespace kx::test {
 namespace {
 
 bool acceptsConnections(std::uint16_t port) {
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    address.sin_port = htons(port);
-    const bool connected =
-        fd >= 0 && ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+    const int fd = connectLoopback(port);
     if (fd >= 0) {
         ::close(fd);
     }
-    return connected;
+    return fd >= 0;
 }
 
 }  // namespace

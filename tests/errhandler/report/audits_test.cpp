@@ -6,7 +6,7 @@
 
 #include "executable_fixtures.h"
 #include "registry.h"
-#include "scoped_env.h"
+#include "scoped_environment.h"
 #include "temp_dir.h"
 #include "vb_strings.h"
 
@@ -34,8 +34,8 @@ class AuditTest : public ::testing::Test {
 
     test::ScopedRegistry registry_;
     test::TempDir dir_;
-    test::ScopedEnv system_{"KX_SYSTEM_DIR", (dir_ / "system").string()};
-    test::ScopedEnv common_{"KX_COMMON_FILES_DIR", (dir_ / "common").string()};
+    test::ScopedEnvironment system_{"KX_SYSTEM_DIR", (dir_ / "system").string()};
+    test::ScopedEnvironment common_{"KX_COMMON_FILES_DIR", (dir_ / "common").string()};
 };
 
 TEST_F(AuditTest, ClassCheckReportsMissingRegistrationOldFileAndPassesCurrentOne) {

@@ -6,7 +6,7 @@
 
 #include "loopback_http_server.h"
 #include "registry.h"
-#include "scoped_env.h"
+#include "scoped_environment.h"
 #include "temp_dir.h"
 
 namespace kx::errhandler {
@@ -28,8 +28,8 @@ CommandResult kxdiag(const std::vector<std::string>& args, const std::string& in
 TEST(Kxdiag, PrintsTheDiagnosticsBlockOfThisMachine) {
     test::ScopedRegistry registry;
     test::TempDir dir;
-    test::ScopedEnv system("KX_SYSTEM_DIR", dir.str());
-    test::ScopedEnv common("KX_COMMON_FILES_DIR", dir.str());
+    test::ScopedEnvironment system("KX_SYSTEM_DIR", dir.str());
+    test::ScopedEnvironment common("KX_COMMON_FILES_DIR", dir.str());
     const CommandResult run = kxdiag({});
     EXPECT_EQ(run.code, kKxdiagOk);
     EXPECT_TRUE(

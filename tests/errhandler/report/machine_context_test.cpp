@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "diagnostics_block.h"
-#include "scoped_env.h"
+#include "scoped_environment.h"
 #include "temp_dir.h"
 
 namespace kx::errhandler {
@@ -20,7 +20,7 @@ TEST(LastTickToken, IsTheFirst36OfTheLast40CharactersOfTheTokenFilesFirstLine) {
     EXPECT_EQ(lastTickTokenFromLine("a\rb\nc"), "a\rb\nc");
 
     test::TempDir dir;
-    test::ScopedEnv tokenDir("KX_TOKEN_DIR", dir.str());
+    test::ScopedEnvironment tokenDir("KX_TOKEN_DIR", dir.str());
     EXPECT_EQ(GetLastTickToken(), "");  // no file
 
     const std::string token = "6F9619FF-8B86-D011-B42D-00C04FC964FFtail";

@@ -26,7 +26,7 @@
 #include "config.h"
 #include "fonts.h"
 #include "launcher_test_setup.h"
-#include "scoped_env.h"
+#include "scoped_environment.h"
 #include "temp_dir.h"
 
 namespace kx::launcher {

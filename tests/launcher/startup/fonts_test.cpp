@@ -4,7 +4,7 @@
 
 #include "child_process.h"
 #include "fonts.h"
-#include "scoped_env.h"
+#include "scoped_environment.h"
 #include "temp_dir.h"
 
 namespace kx::launcher {
@@ -19,7 +19,7 @@ class LauncherFonts : public ::testing::Test {
     test::TempDir windows_;
     const FontPlaces places_{program_.str(), (windows_ / "Fonts").string(),
                              (runtime_ / "kestrix-fonts").string()};
-    test::ScopedEnv fontconfigFile_{"FONTCONFIG_FILE", nullptr};
+    test::ScopedEnvironment fontconfigFile_{"FONTCONFIG_FILE", std::nullopt};
 };
 
 // The registered list is what fontconfig accepted into the current configuration.

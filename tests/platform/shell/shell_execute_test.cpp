@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <thread>
 
-#include "scoped_env.h"
+#include "scoped_environment.h"
 #include "shell_execute.h"
 #include "temp_dir.h"
 
@@ -28,7 +28,7 @@ std::string startedRecord(const test::TempDir& dir) {
 TEST(ShellExecute, ProgramsStartDetachedAndFailuresGiveTheShellsCodes) {
     test::TempDir dir;
     // Without xdg-open and pkexec in PATH, other files and "runas" have no application.
-    const test::ScopedEnv path("PATH", dir.str());
+    const test::ScopedEnvironment path("PATH", dir.str());
     test::writeFile(dir / "app", "#!/bin/sh\n{ pwd; printf '%s|' \"$@\"; } > ../started\n");
     test::writeFile(dir / "sub" / "garbage", "not a program");
     test::writeFile(dir / "notes.txt", "text");
@@ -55,7 +55,7 @@ TEST(ShellExecute, ProgramsStartDetachedAndFailuresGiveTheShellsCodes) {
 
 TEST(ShellExecute, RunasGoesThroughPkexecAndTheHelperBesideTheProgramKeepsTheFolder) {
     test::TempDir dir;
-    const test::ScopedEnv path("PATH", dir.str() + ":/usr/bin:/bin");
+    const test::ScopedEnvironment path("PATH", dir.str() + ":/usr/bin:/bin");
     // pkexec as it is once the administrator said yes: records its arguments, then runs them.
     test::writeFile(dir / "pkexec", "#!/bin/sh\nprintf '%s|' \"$@\" > " +
                                         (dir / "pkexec.args").string() + "\ncd /\nexec \"$@\"\n");
