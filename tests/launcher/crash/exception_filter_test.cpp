@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <csignal>
+#include <cstring>
 #include <string>
 #include <thread>
 
@@ -41,6 +42,14 @@ volatile int g_sink = 0;
 KX_REAL_FAULT void writeThroughNull() {
     *g_nullTarget = 1;
 }
+// Through a length the compiler cannot see, so that the C library's memset really runs.
+volatile std::size_t g_length = 64;
+KX_REAL_FAULT void memsetThroughNull() {
+    std::memset(g_nullTarget, 0, g_length);
+}
+void clearThroughNull() {
+    platformCall([] { memsetThroughNull(); });
+}
 KX_REAL_FAULT void divideByZero() {
     g_sink = 100 / g_zero;
 }
@@ -66,6 +75,29 @@ std::string expectedBox(const std::string& module, const std::string& procedure,
                         const std::string& description, int number) {
     return kNoLibraryNote + fallbackReportText(number, module, procedure, description, line) +
            "|qtrExceptionFilter";
+}
+
+void ExecCmd(const std::string& cmdline) {
+    std::int32_t exitCode = 0;
+    Frame frame("Module1", "ExecCmd");
+    frame.record("start", "STARTUPINFO").local("exitCode", exitCode).param("cmdline", cmdline);
+    trapped(frame, [&] {
+        frame.line(10);
+        exitCode = 259;
+        frame.line(20);
+        clearThroughNull();
+        frame.line(30);
+    });
+}
+
+TEST(ExceptionFilter, AccessViolationInAPlatformCallReachesTheProcedureTrap) {
+    const ChildResult child = runInChild([] {
+        installFilterAndEchoingBox();
+        ExecCmd("setup.exe");
+    });
+    EXPECT_TRUE(child.exited);
+    EXPECT_EQ(child.exitCode, 1);
+    EXPECT_EQ(child.output, expectedBox("Module1", "ExecCmd", 20, "Access Violation", 10005));
 }
 
 // Division by zero is reported by IgnoredFaultReopensTheCrashPathAndDisarmsTheWatchdog.

@@ -37,9 +37,17 @@ std::string GetConfigValue(const std::string& key) {
 }
 
 TEST_F(TrapTest, RaisedErrorIsCapturedShownInTheFallbackBoxAndEndsTheProcess) {
-    // The note on standard error that no error library exists is exception_filter_test.cpp's, and
-    // the captured fields reach the report as report_hand_off_test.cpp shows.
+    testing::internal::CaptureStderr();
     EXPECT_EQ(endCodeOf([] { GetConfigValue("BaseURL"); }), 1);
+    const std::string told = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(told.rfind("KXVantor: the error library could not be created (ActiveX component "
+                         "can't create object: ",
+                         0),
+              0U)
+        << told;
+    EXPECT_NE(told.find(", error 429); the error is shown in the fallback message box\n"),
+              std::string::npos);
+
     EXPECT_EQ(boxes.shown(),
               (std::vector<test::ScriptedMessageBoxes::Box>{
                   {"KXVantor has encountered a problem. We are sorry for the inconvenience.\r\n\r\n"
@@ -47,7 +55,12 @@ TEST_F(TrapTest, RaisedErrorIsCapturedShownInTheFallbackBoxAndEndsTheProcess) {
                    "Type mismatch (13)",
                    vbmsg::kCritical + vbmsg::kOKOnly, "Application Error"}}));
 
-    EXPECT_EQ(modCrashSupport().qtrErrorSource, "Config");
+    const CrashSupportState& state = modCrashSupport();
+    EXPECT_EQ(state.qtrErrorNumber, 13);
+    EXPECT_EQ(state.qtrErrorDescription, "Type mismatch");
+    EXPECT_EQ(state.qtrErrorLine, 30);
+    EXPECT_EQ(state.qtrErrorSource, "Config");
+    EXPECT_FALSE(reportInProgress());
 }
 
 TEST_F(TrapTest, InnermostTrappedProcedureReportsAndTheCallerNeverResumes) {
