@@ -40,10 +40,7 @@ const std::string kProgram = std::string(KX_BIN_DIR) + "/kxserver";
 // files of `scratch`.
 kx::test::ProcessResult run(const kx::test::TempDir& scratch, std::vector<std::string> args,
                             const std::string& input = {}) {
-    kx::test::writeFile(scratch / "stdin", input);
-    args.insert(args.begin(), {"-c", "in=$1; shift; exec \"$0\" \"$@\" < \"$in\"", kProgram,
-                               (scratch / "stdin").string()});
-    return kx::test::runProcess("/bin/sh", args, scratch.path());
+    return kx::test::runProcessWithInput(kProgram, std::move(args), input, scratch.path());
 }
 
 // The result of one remote call to the serving program; any other answer fails the test.

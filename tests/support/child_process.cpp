@@ -123,4 +123,12 @@ ProcessResult runProcess(const std::string& program, const std::vector<std::stri
     return result;
 }
 
+ProcessResult runProcessWithInput(const std::string& program, std::vector<std::string> arguments,
+                                  const std::string& input, const std::filesystem::path& scratch) {
+    writeFile(scratch / "stdin", input);
+    arguments.insert(arguments.begin(), {"-c", "in=$1; shift; exec \"$0\" \"$@\" < \"$in\"",
+                                         program, (scratch / "stdin").string()});
+    return runProcess("/bin/sh", arguments, scratch);
+}
+
 }  // namespace kx::test

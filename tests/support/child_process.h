@@ -61,5 +61,8 @@ inline int waitForExit(pid_t pid) {
 // in `scratch` and are read back.
 ProcessResult runProcess(const std::string& program, const std::vector<std::string>& arguments,
                          const std::filesystem::path& scratch);
+// runProcess with `input` as the program's standard input (kept in a file in `scratch`).
+ProcessResult runProcessWithInput(const std::string& program, std::vector<std::string> arguments,
+                                  const std::string& input, const std::filesystem::path& scratch);
 
 }  // namespace kx::test

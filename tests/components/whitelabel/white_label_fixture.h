@@ -15,7 +15,6 @@ namespace kx::test {
 
 class WhiteLabelTest : public ::testing::Test {
   protected:
-    WhiteLabelTest() { environment_.set("KX_WHITELABEL_FILE", mappingFile().string()); }
     void SetUp() override { ASSERT_EQ(regsvr32("/s"), 0); }
 
     // Runs regsvr32 with `option` on the component library; its exit code.
@@ -27,7 +26,7 @@ class WhiteLabelTest : public ::testing::Test {
 
     ScopedRegistry registry_;
     TempDir scratch_;
-    ScopedEnvironment environment_;
+    ScopedEnvironment environment_{"KX_WHITELABEL_FILE", mappingFile().string()};
 };
 
 }  // namespace kx::test

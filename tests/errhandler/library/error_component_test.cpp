@@ -21,7 +21,6 @@ namespace {
 const std::string kLibrary = std::filesystem::canonical(KX_ZNERRHANDLER).string();
 const std::string kClassId = "{7C681205-41F3-41BF-A179-AACC6BAC5DD8}";
 const std::string kLibraryId = "{9BA2D3FB-7C3C-4F06-80D4-6085C7A90600}";
-const std::string kInterfaceId = "{EE81A532-8CBD-448B-BF13-E5D9AD6ECD89}";
 // Number 5 at line 10 of routine R in module M of project P, version 1.2.
 std::vector<Variant> fullArguments() {
     const char* context = "<mPassword>secret</mPassword>\r\n";
@@ -49,7 +48,7 @@ class ErrorComponent : public ::testing::Test {
 };
 
 TEST_F(ErrorComponent, RegisteredWithItsTypeLibraryCreatedByProgIdAndUnregisteredWithoutTrace) {
-    const std::string interface = "Interface\\" + kInterfaceId;
+    const std::string interface = "Interface\\{EE81A532-8CBD-448B-BF13-E5D9AD6ECD89}";
     const std::string written[][3] = {
         {"ZNErrHandler.Error\\CLSID", "", kClassId},
         {"CLSID\\" + kClassId + "\\InProcServer32", "", kLibrary},
@@ -72,38 +71,29 @@ TEST_F(ErrorComponent, RegisteredWithItsTypeLibraryCreatedByProgIdAndUnregistere
     EXPECT_EQ(test::raisedError([] { callErrorHandler(); }).number(), vberr::kCantCreateObject);
 }
 
-TEST_F(ErrorComponent, InAHostWithoutAnApplicationTheDialogReportsAndCloseEndsWithOne) {
-    environment.set("QT_QPA_PLATFORM", "offscreen");
-    const test::ChildResult child = test::runInChild([&] {
-        std::filesystem::current_path(scratch.path());  // for the log
-        qAddPreRoutine([] { test::answerErrorDialogFromFirstEvent(false); });
-        callErrorHandler();
-    });
-    EXPECT_EQ(child.exitCode, 1);
-    EXPECT_TRUE(child.output.ends_with("Oops <mPassword>|Transfer of data complete.\n"))
-        << child.output;
-    EXPECT_EQ(server.reports().size(), 1u);
-}
-
-TEST_F(ErrorComponent, WithoutADisplayEachCallIsLoggedReportedAndEndsWithOne) {
+// Without a display each call is logged and reported; with one, the library makes the application
+// object that a host without one lacks, and the user's Close on its dialog ends with 1 too.
+TEST_F(ErrorComponent, EachCallIsLoggedReportedAndEndsWithOneWithOrWithoutADisplay) {
     environment.unset("QT_QPA_PLATFORM");
     environment.unset("DISPLAY");
     std::vector<Variant> empty(8, Variant(""));
     empty[0] = empty[5] = Variant(std::int32_t{0});
-    const auto inScratch = [&](const std::vector<Variant>& args) {
+    const auto inScratch = [&](const std::vector<Variant>& args, bool answerDialog) {
         return test::runInChild([&] {
-            std::filesystem::current_path(scratch.path());
+            std::filesystem::current_path(scratch.path());  // for the log
+            if (answerDialog) {
+                qAddPreRoutine([] { test::answerErrorDialogFromFirstEvent(false); });
+            }
             callErrorHandler(args);
         });
     };
-    EXPECT_EQ(inScratch(empty).exitCode, 1);
-    const test::ChildResult child = inScratch(fullArguments());
+    EXPECT_EQ(inScratch(empty, false).exitCode, 1);
+    const test::ChildResult child = inScratch(fullArguments(), false);
     EXPECT_EQ(child.exitCode, 1);
     EXPECT_EQ(child.output,
               "ZNErrHandler: Kestrix Error: Oops <mPassword>\n"
               "ZNErrHandler: Sending data to support team...\n"
               "ZNErrHandler: Transfer of data complete.\n");
-    EXPECT_EQ(server.reports().size(), 2u);
 
     const std::string folder = std::filesystem::path(kLibrary).parent_path().string();
     const std::string facts = "\r\nAppPath=\\[" + folder +
@@ -115,6 +105,13 @@ TEST_F(ErrorComponent, WithoutADisplayEachCallIsLoggedReportedAndEndsWithOne) {
         log, std::regex(date + "     0 0  " + facts + date +
                         " P 1.2 M R 10 5 Oops <mPassword> <mPass\\*{10}>\r\n" + facts)))
         << log;
+
+    environment.set("QT_QPA_PLATFORM", "offscreen");
+    const test::ChildResult dialog = inScratch(fullArguments(), true);
+    EXPECT_EQ(dialog.exitCode, 1);
+    EXPECT_TRUE(dialog.output.ends_with("Oops <mPassword>|Transfer of data complete.\n"))
+        << dialog.output;
+    EXPECT_EQ(server.reports().size(), 3u);
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 
 #include "executable_fixtures.h"
 #include "registry.h"
+#include "registry_value.h"
 #include "scoped_environment.h"
 #include "temp_dir.h"
 #include "vb_strings.h"
@@ -19,10 +20,7 @@ using registry::Hive;
 class AuditTest : public ::testing::Test {
   protected:
     void setValue(Hive hive, const std::string& key, const std::string& value) {
-        registry::HKEY handle;
-        ASSERT_EQ(registry::RegCreateKeyEx(hive, key, registry::kKeyAllAccess, handle),
-                  registry::kErrorSuccess);
-        ASSERT_EQ(registry::setString(handle, "", value), registry::kErrorSuccess);
+        ASSERT_EQ(test::writeRegistryValue(hive, key, "", value), registry::kErrorSuccess);
     }
     std::string systemFile(const std::string& name) { return (dir_ / "system" / name).string(); }
     std::string commonFile(const std::string& name) {

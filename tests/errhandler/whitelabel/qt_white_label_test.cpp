@@ -30,8 +30,10 @@ struct TestWindow {
         line->setToolTip(QStringLiteral("Kestrix line"));
         grid->setHorizontalHeaderLabels({QStringLiteral("Kestrix"), QStringLiteral("Version")});
     }
-    // Every text of the window, and its icon's colour last, joined by "|".
-    std::string texts() const {
+    // Every text of the window after the white-label step, and its icon's colour last, joined by
+    // "|".
+    std::string textsAfterWhiteLabel() {
+        applyWhiteLabel(window);
         std::string texts;
         for (const QString& text :
              {window.windowTitle(), explanation->text(), close->text(), close->toolTip(),
@@ -44,6 +46,7 @@ struct TestWindow {
                window.windowIcon().pixmap(16).toImage().pixelColor(0, 0).name().toStdString();
     }
 
+    QApplication& application = kx::test::qtTestApplication();
     QWidget window;
     QLabel* explanation = new QLabel(QStringLiteral("sent to the Kestrix support staff"), &window);
     QPushButton* close = new QPushButton(QStringLiteral("Close"), &window);
@@ -61,19 +64,11 @@ std::string mappings(const std::string& icon = "blue.ppm") {
            "WURL_http://kestrix.example = https://acme.example\n";
 }
 
-class QtWhiteLabelTest : public kx::test::WhiteLabelTest {
-  protected:
-    std::string textsAfterWhiteLabel() {
-        TestWindow window;
-        applyWhiteLabel(window.window);
-        return window.texts();
-    }
+using QtWhiteLabelTest = kx::test::WhiteLabelTest;
 
-    QApplication& application_ = kx::test::qtTestApplication();
-};
-
-// An icon whose file is missing or holds no picture leaves the window's own.
-TEST_F(QtWhiteLabelTest, MappingsReachCaptionControlsNestedControlsAndAPictureIcon) {
+// An icon whose file is missing or holds no picture leaves the window's own. Single texts use
+// their own table, fetched again on each call.
+TEST_F(QtWhiteLabelTest, MappingsReachTheWindowAndSingleTextsFetchedAgainOnEachCall) {
     kx::test::writeFile(mappingFile().parent_path() / "blue.ppm", {"P6 1 1 255\n\0\0\xFF", 14});
     kx::test::writeFile(mappingFile().parent_path() / "text.png", "not a picture");
     const std::string expected =
@@ -81,10 +76,17 @@ TEST_F(QtWhiteLabelTest, MappingsReachCaptionControlsNestedControlsAndAPictureIc
         "Acme Vantor|Acme nested|1|";
     for (const char* icon : {"blue.ppm", "missing.png", "text.png"}) {
         writeMappings(mappings(icon));
-        EXPECT_EQ(textsAfterWhiteLabel(),
+        EXPECT_EQ(TestWindow().textsAfterWhiteLabel(),
                   expected + (icon == std::string("blue.ppm") ? "#0000ff" : "#ff0000"))
             << icon;
     }
+    WL922_OVERRIDE whiteLabel;
+    EXPECT_EQ(whiteLabel.RemapText("Kestrix support"), "Acme support");
+    EXPECT_EQ(whiteLabel.RemapEmail("help@kestrix.example"), "help@acme.example");
+    EXPECT_EQ(whiteLabel.RemapEmail("Kestrix"), "Kestrix");
+    EXPECT_EQ(whiteLabel.RemapURL("http://kestrix.example/report"), "https://acme.example/report");
+    writeMappings("FTXT_Kestrix = Zenith\n");
+    EXPECT_EQ(whiteLabel.RemapText("Kestrix support"), "Zenith support");
 }
 
 // Without a table of texts the other tables are not used either; a file without readable lines or
@@ -96,7 +98,7 @@ TEST_F(QtWhiteLabelTest, WindowStaysAsItIsWithoutTextMappingsOrComponent) {
             ASSERT_EQ(regsvr32("/u"), 0);
         }
         EXPECT_EQ(
-            textsAfterWhiteLabel(),
+            TestWindow().textsAfterWhiteLabel(),
             "Kestrix Error|sent to the Kestrix support staff|Close|Close Kestrix|Kestrix line|"
             "Kestrix|Kestrix details|Kestrix Vantor|Kestrix nested|1|#ff0000")
             << registered;
@@ -104,17 +106,6 @@ TEST_F(QtWhiteLabelTest, WindowStaysAsItIsWithoutTextMappingsOrComponent) {
         EXPECT_EQ(whiteLabel.RemapEmail("help@kestrix.example"), "help@kestrix.example");
         EXPECT_EQ(whiteLabel.RemapURL("http://kestrix.example"), "http://kestrix.example");
     }
-}
-
-TEST_F(QtWhiteLabelTest, SingleTextsUseTheirOwnTableFetchedAgainOnEachCall) {
-    writeMappings(mappings());
-    WL922_OVERRIDE whiteLabel;
-    EXPECT_EQ(whiteLabel.RemapText("Kestrix support"), "Acme support");
-    EXPECT_EQ(whiteLabel.RemapEmail("help@kestrix.example"), "help@acme.example");
-    EXPECT_EQ(whiteLabel.RemapEmail("Kestrix"), "Kestrix");
-    EXPECT_EQ(whiteLabel.RemapURL("http://kestrix.example/report"), "https://acme.example/report");
-    writeMappings("FTXT_Kestrix = Zenith\n");
-    EXPECT_EQ(whiteLabel.RemapText("Kestrix support"), "Zenith support");
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 
 #include "child_process.h"
 #include "registry.h"
+#include "registry_value.h"
 #include "temp_dir.h"
 
 namespace kx::test {
@@ -25,11 +26,8 @@ class ComponentTest : public ::testing::Test {
     }
     // Writes `value` as the default value of `key` under HKEY_CLASSES_ROOT, creating the key.
     static void writeDefault(const std::string& key, const std::string& value) {
-        registry::HKEY handle;
-        ASSERT_EQ(registry::RegCreateKeyEx(registry::Hive::ClassesRoot, key,
-                                           registry::kKeyAllAccess, handle),
+        ASSERT_EQ(writeRegistryValue(registry::Hive::ClassesRoot, key, "", value),
                   registry::kErrorSuccess);
-        ASSERT_EQ(registry::setString(handle, "", value), registry::kErrorSuccess);
     }
 
     ScopedRegistry registry_;

@@ -13,12 +13,14 @@
 
 #include "child_process.h"
 #include "registry.h"
+#include "registry_value.h"
 #include "temp_dir.h"
 
 namespace kx::registry {
 namespace {
 
 using kx::test::ScopedRegistry;
+using kx::test::writeRegistryValue;
 
 // Runs `child` in a forked process and returns its exit status (-1 when it did not exit).
 int runInChild(const std::function<int()>& child) {
@@ -28,13 +30,6 @@ int runInChild(const std::function<int()>& child) {
 // Drops to the unprivileged "nobody" ids; false when that is not possible.
 bool dropPrivileges() {
     return setgid(65534) == 0 && setuid(65534) == 0 && geteuid() == 65534;
-}
-
-long writeValue(Hive hive, const std::string& path, const std::string& name,
-                const std::string& text) {
-    HKEY key;
-    long rc = RegCreateKeyEx(hive, path, kKeySetValue, key);
-    return rc == kErrorSuccess ? setString(key, name, text) : rc;
 }
 
 std::string integrityCheck(const std::string& file) {
@@ -69,7 +64,8 @@ class RegistryPermissions : public ::testing::Test {
 };
 
 TEST_F(RegistryPermissions, UnprivilegedProcessReadsTheMachineFileButMayNotWriteIt) {
-    ASSERT_EQ(writeValue(Hive::LocalMachine, "SOFTWARE\\Kestrix", "Version", "3.1"), kErrorSuccess);
+    ASSERT_EQ(writeRegistryValue(Hive::LocalMachine, "SOFTWARE\\Kestrix", "Version", "3.1"),
+              kErrorSuccess);
     ASSERT_EQ(chmod(registry_.machineFile().c_str(), 0644), 0);
     // The user file of the unprivileged process lives in a folder it owns.
     const std::filesystem::path userFolder = folder_ / "nobody";
@@ -95,7 +91,7 @@ TEST_F(RegistryPermissions, UnprivilegedProcessReadsTheMachineFileButMayNotWrite
             return 13;
         }
         // Its own hive is writable.
-        if (writeValue(Hive::CurrentUser, "Software\\Mine", "x", "y") != kErrorSuccess) {
+        if (writeRegistryValue(Hive::CurrentUser, "Software\\Mine", "x", "y") != kErrorSuccess) {
             return 14;
         }
         return 0;
@@ -136,10 +132,11 @@ TEST(RegistryConcurrency, ProcessesWritingAtOnceLoseNothingAndKeepTheFileSound) 
             int failures = 0;
             for (int v = 0; v < kValuesEach; ++v) {
                 std::string text = "p" + std::to_string(p) + "-v" + std::to_string(v);
-                failures += writeValue(Hive::CurrentUser, "Software\\Load\\P" + std::to_string(p),
+                failures +=
+                    writeRegistryValue(Hive::CurrentUser, "Software\\Load\\P" + std::to_string(p),
                                        "V" + std::to_string(v), text) != kErrorSuccess;
-                failures += writeValue(Hive::CurrentUser, "Software\\Load", "Shared", text) !=
-                            kErrorSuccess;
+                failures += writeRegistryValue(Hive::CurrentUser, "Software\\Load", "Shared",
+                                               text) != kErrorSuccess;
             }
             _exit(failures == 0 ? 0 : 1);
         }
@@ -186,8 +183,8 @@ TEST(RegistryFiles, DamagedOrForeignFilesCannotBeOpenedAndStayUntouched) {
 TEST(RegistryFiles, ARegistryFileWithDamagedPagesGivesAnErrorNotACrash) {
     ScopedRegistry registry;
     for (int i = 0; i < 200; ++i) {
-        ASSERT_EQ(writeValue(Hive::LocalMachine, "SOFTWARE\\K" + std::to_string(i), "v",
-                             std::string(100, 'x')),
+        ASSERT_EQ(writeRegistryValue(Hive::LocalMachine, "SOFTWARE\\K" + std::to_string(i), "v",
+                                     std::string(100, 'x')),
                   kErrorSuccess);
     }
     // Overwrite everything after the header page with noise.
@@ -201,7 +198,7 @@ TEST(RegistryFiles, ARegistryFileWithDamagedPagesGivesAnErrorNotACrash) {
     HKEY key;
     long rc = RegOpenKeyEx(Hive::LocalMachine, "SOFTWARE\\K150", kKeyRead, key);
     EXPECT_TRUE(rc == kErrorCantOpen || rc == kErrorCantRead) << rc;
-    rc = writeValue(Hive::LocalMachine, "SOFTWARE\\K150", "v", "y");
+    rc = writeRegistryValue(Hive::LocalMachine, "SOFTWARE\\K150", "v", "y");
     EXPECT_NE(rc, kErrorSuccess);
 }
 

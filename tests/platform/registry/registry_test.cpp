@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "registry_value.h"
 #include "scoped_environment.h"
 #include "temp_dir.h"
 
@@ -22,7 +23,8 @@ HKEY createKey(Hive hive, const std::string& path, std::uint32_t access = kKeyAl
 
 void writeValue(Hive hive, const std::string& path, const std::string& name,
                 const std::string& text) {
-    EXPECT_EQ(setString(createKey(hive, path), name, text), kErrorSuccess) << path << " " << name;
+    EXPECT_EQ(test::writeRegistryValue(hive, path, name, text), kErrorSuccess)
+        << path << " " << name;
 }
 
 bool keyExists(Hive hive, const std::string& path) {

@@ -17,12 +17,8 @@ using test::fixture;
 // Runs kxrowset with `arguments`, its standard input read from `input`.
 kx::test::ProcessResult runTool(const std::vector<std::string>& arguments,
                                 const std::string& input = {}) {
-    kx::test::TempDir dir;
-    kx::test::writeFile(dir / "in", input);
-    std::vector<std::string> shell = {"-c", "in=$1; shift; exec \"$0\" \"$@\" < \"$in\"",
-                                      std::string(KX_BIN_DIR) + "/kxrowset", (dir / "in").string()};
-    shell.insert(shell.end(), arguments.begin(), arguments.end());
-    return kx::test::runProcess("/bin/sh", shell, dir.path());
+    const kx::test::TempDir dir;
+    return kx::test::runProcessWithInput(KX_BIN_DIR "/kxrowset", arguments, input, dir.path());
 }
 
 TEST(KxRowsetTool, ShowPrintsTheSchemaAndTheFilteredRowsAsJson) {
