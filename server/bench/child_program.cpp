@@ -8,6 +8,7 @@
 
 #include <cerrno>
 #include <stdexcept>
+#include <thread>
 
 namespace kx::server::bench {
 
@@ -99,6 +100,14 @@ int startReadingOutput(const std::vector<std::string>& command, const std::strin
     return fds[0];
 }
 
+namespace {
+
+int exitCodeFromStatus(int status) {
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+}  // namespace
+
 int exitCodeOf(pid_t pid) {
     int status = 0;
     while (waitpid(pid, &status, 0) < 0) {
@@ -106,7 +115,22 @@ int exitCodeOf(pid_t pid) {
             return -1;
         }
     }
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    return exitCodeFromStatus(status);
+}
+
+int stopProgram(pid_t pid, int signal, std::chrono::milliseconds within) {
+    kill(pid, signal);
+    const auto deadline = std::chrono::steady_clock::now() + within;
+    int status = 0;
+    while (waitpid(pid, &status, WNOHANG) == 0) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            kill(pid, SIGKILL);
+            exitCodeOf(pid);
+            return -1;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return exitCodeFromStatus(status);
 }
 
 std::string readAll(int fd, bool oneLine) {

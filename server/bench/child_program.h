@@ -8,6 +8,7 @@
 
 #include <sys/types.h>
 
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -34,6 +35,10 @@ int startReadingOutput(const std::vector<std::string>& command, const std::strin
 // Waits for `pid` to end: its exit code, 128 + the signal that ended it, or -1 when it cannot be
 // waited for.
 int exitCodeOf(pid_t pid);
+
+// Sends `signal` to `pid` and waits for it to end as exitCodeOf does; one that is still running
+// after `within` is killed with SIGKILL and reaped, and -1 is returned.
+int stopProgram(pid_t pid, int signal, std::chrono::milliseconds within);
 
 // Reads `fd` to its end, or only up to the first line end (left out) when `oneLine`; closes it.
 std::string readAll(int fd, bool oneLine);

@@ -1,13 +1,11 @@
 #include "server_process.h"
 
 #include <signal.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
-#include <thread>
 #include <vector>
 
 #include "child_program.h"
@@ -58,20 +56,9 @@ double ServerProcess::cpuSeconds() const {
 }
 
 int ServerProcess::stop(int signal, std::chrono::seconds within) {
-    kill(pid_, signal);
-    const auto deadline = std::chrono::steady_clock::now() + within;
-    int status = 0;
-    while (waitpid(pid_, &status, WNOHANG) == 0) {
-        if (std::chrono::steady_clock::now() > deadline) {
-            kill(pid_, SIGKILL);
-            exitCodeOf(pid_);
-            pid_ = 0;
-            return -1;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
+    const int code = stopProgram(pid_, signal, within);
     pid_ = 0;
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    return code;
 }
 
 }  // namespace kx::server::bench
