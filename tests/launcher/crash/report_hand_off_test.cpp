@@ -1,7 +1,6 @@
 // The hand-off to the error library through a real component registered by ProgID.
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
 #include <unistd.h>
 
 #include <string>
@@ -10,6 +9,7 @@
 #include "crash_support.h"
 #include "process_end.h"
 #include "run_time_error.h"
+#include "scoped_environment.h"
 #include "scripted_message_boxes.h"
 #include "temp_dir.h"
 #include "trap.h"
@@ -37,15 +37,12 @@ TEST(ReportHandOff, ErrorLibraryReceivesTheEightArgumentsAndNoBoxIsShown) {
               0);
 
     const std::string recordFile = (scratch / "record.txt").string();
-    setenv("KX_TEST_ERROR_RECORD", recordFile.c_str(), 1);
-    {
-        const test::ScriptedMessageBoxes boxes;
-        const test::ScopedProcessEndThrows unwind;
-        modCrashSupport() = CrashSupportState{};
-        EXPECT_EQ(test::endCodeOf([] { StartUpInit("BROKER"); }), 1);
-        EXPECT_TRUE(boxes.shown().empty());
-    }
-    unsetenv("KX_TEST_ERROR_RECORD");
+    const test::ScopedEnvironment recordTo{"KX_TEST_ERROR_RECORD", recordFile};
+    const test::ScriptedMessageBoxes boxes;
+    const test::ScopedProcessEndThrows unwind;
+    modCrashSupport() = CrashSupportState{};
+    EXPECT_EQ(test::endCodeOf([] { StartUpInit("BROKER"); }), 1);
+    EXPECT_TRUE(boxes.shown().empty());
     EXPECT_EQ(kx::test::readFile(recordFile),
               "Long:20\n"
               "String:KXVantor\n"

@@ -79,26 +79,20 @@ class KXVantorProcess : public ::testing::Test {
     // Starts the program with `argument`, ends it as the session's end does, and returns its
     // exit status.
     int runUntilLoadedThenEnd(const std::string& argument) {
-        std::vector<std::string> command = {
-            "env",
-            "-i",
-            "--chdir=" + (root / "home").string(),
-            "HOME=" + (root / "home").string(),
-            "XDG_DATA_HOME=" + data().string(),
-            "XDG_CONFIG_HOME=" + (root / "config").string(),
-            "XDG_CACHE_HOME=" + (root / "cache").string(),
-            "XDG_RUNTIME_DIR=" + (root / "runtime").string(),
-            "TMPDIR=" + (root / "runtime").string(),
-            "QT_QPA_PLATFORM=offscreen",
-            "KX_MACHINE_REGISTRY=" + registry.machineFile(),
-            "KX_USER_REGISTRY=" + registry.userFile(),
-            "KX_SYSTEM_DIR=" + (root / "machine/system").string(),
-            "KX_WINDOWS_DIR=" + (root / "machine/windows").string(),
-            "KX_COMMON_FILES_DIR=" + (root / "machine/common").string(),
-            "KX_TOKEN_DIR=" + (root / "machine/token").string(),
-            "PATH=/usr/bin:/bin",
-            (program() / "KXVantor").string(),
-        };
+        std::vector<std::string> command = {"env", "-i", "--chdir=" + (root / "home").string(),
+                                            "QT_QPA_PLATFORM=offscreen", "PATH=/usr/bin:/bin"};
+        // Every folder the program takes from its environment lies under `root`.
+        for (const std::string folder :
+             {"HOME=home", "XDG_DATA_HOME=data", "XDG_CONFIG_HOME=config", "XDG_CACHE_HOME=cache",
+              "XDG_RUNTIME_DIR=runtime", "TMPDIR=runtime", "KX_SYSTEM_DIR=machine/system",
+              "KX_WINDOWS_DIR=machine/windows", "KX_COMMON_FILES_DIR=machine/common",
+              "KX_TOKEN_DIR=machine/token"}) {
+            const auto name = folder.find('=') + 1;
+            command.push_back(folder.substr(0, name) + (root / folder.substr(name)).string());
+        }
+        command.push_back("KX_MACHINE_REGISTRY=" + registry.machineFile());
+        command.push_back("KX_USER_REGISTRY=" + registry.userFile());
+        command.push_back((program() / "KXVantor").string());
         if (!argument.empty()) {
             command.push_back(argument);
         }

@@ -28,11 +28,8 @@ fs::perms permissionsOf(const fs::path& file) {
     return fs::status(file).permissions() & fs::perms::all;
 }
 
-constexpr fs::perms kProgram = fs::perms::owner_all | fs::perms::group_read |
-                               fs::perms::group_exec | fs::perms::others_read |
-                               fs::perms::others_exec;
-constexpr fs::perms kData =
-    fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read | fs::perms::others_read;
+constexpr fs::perms kProgram = fs::perms(0755);
+constexpr fs::perms kData = fs::perms(0644);
 
 class InstallTypesTest : public InstallRunTest {};
 

@@ -1,11 +1,10 @@
-// StartUpInit against a real kxserver: the login token, the update decision, the install-group
-// stamps, the install list, the login notes and the refused login.
+// StartUpInit against a real kxserver: the login token, the install-group stamps and the install
+// list they leave, the login notes and the refused login.
 
 #include <gtest/gtest.h>
 
 #include <nlohmann/json.hpp>
 
-#include "deployment_init.h"
 #include "install_time_stamps.h"
 #include "launcher_state.h"
 #include "login_flow_fixture.h"
@@ -27,63 +26,7 @@ class StartUpInitTest : public LoginFlowTest {
         view_.setGridCurrentRow(row);
         ASSERT_TRUE(view_.press(Control::cmdRunVersion));
     }
-    static std::int64_t listedRows() { return Module1().rsInstallList->RecordCount(); }
 };
-
-// One pass per branch; the setting's table is update_rules_test.cpp's.
-TEST_F(StartUpInitTest, DeploymentSettingDecidesTheCheckOnAMachineOfItsOwn) {
-    addServer("Main", "/bo/main");
-    addGroup(12, kOldStamp);
-    admin("add-start-row", {"--group", "12", "app.sh"});
-    for (const char* setting : {"N", " Y"}) {
-        addDeployment({.type = "CLIENT",
-                       .description = std::string("Setting '") + setting + "'",
-                       .path = "/bo/main",
-                       .checkForUpdates = setting,
-                       .group = 12});
-    }
-    startLauncher();
-    login("ACME", "ALICE", "s3cret");
-    ASSERT_EQ(view_.gridRowCount(), 2);
-
-    struct Expected {
-        std::int32_t answer;
-        bool skip;
-        std::int64_t rows;  // the published file and the start row, or only the start row
-    };
-    boxes_.answerNext(vbmsg::kYes);
-    const Expected expected[] = {{vbmsg::kNo, true, 1}, {vbmsg::kYes, false, 2}};
-    for (int row = 0; row < 2; ++row) {
-        SCOPED_TRACE(view_.gridRows()[static_cast<std::size_t>(row)]);
-        run(row);
-        EXPECT_EQ(Module1().retCheckForUpdates, expected[row].answer);
-        EXPECT_EQ(Module1().m_SkipUpdateCheck, expected[row].skip);
-        EXPECT_FALSE(Module1().mCountUpdates);
-        EXPECT_EQ(listedRows(), expected[row].rows);
-    }
-    ASSERT_EQ(boxes_.shown().size(), 1U) << "only the setting with a leading blank asks";
-    EXPECT_EQ(boxes_.shown()[0].prompt, "Do you want to check for updates now?");
-}
-
-TEST_F(StartUpInitTest, SharedMachineLetsOnlyTheUpdateAdministratorInstall) {
-    addUser("BOB", "other");
-    addServer("Main", "/bo/main");
-    addGroup(12, kOldStamp);
-    addDeployment(
-        {.description = "Alice's", .path = "/bo/main", .checkForUpdates = "N", .group = 12});
-    addDeployment({.description = "Bob's", .path = "/bo/main", .checkForUpdates = "Y", .group = 12},
-                  "BOB");
-    startLauncher({{"SharedEnvironment", " true "}, {"UPDATEADMINLOGIN", "ALICE"}});
-
-    // Both settings are overruled; what each user's run then does is CountingTest's.
-    login("ACME", "ALICE", "s3cret");
-    EXPECT_EQ(view_.text(Control::lblMessage), "[Alice's] - downloading/installing updates...");
-
-    login("ACME", "BOB", "other");
-    EXPECT_EQ(view_.text(Control::frameStatus), "0 updates found...");
-    EXPECT_EQ(listedRows(), 1) << "counting walks the whole list";
-    EXPECT_TRUE(boxes_.shown().empty());
-}
 
 TEST_F(StartUpInitTest, BrokerSkipsTheCheckOnlyWhileBothGroupStampsAreCurrent) {
     addServer("Main", "/bo/main");
@@ -106,7 +49,7 @@ TEST_F(StartUpInitTest, BrokerSkipsTheCheckOnlyWhileBothGroupStampsAreCurrent) {
 
     run(0);
     EXPECT_TRUE(m.m_SkipUpdateCheck) << "equal stamps count as current";
-    EXPECT_EQ(listedRows(), 0) << "only rows of InstallType 0 remain";
+    EXPECT_EQ(m.rsInstallList->RecordCount(), 0) << "only rows of InstallType 0 remain";
     EXPECT_EQ(view_.text(Control::lblMessage), "[Both groups] - checking for updates...");
 
     // The custom group changed on the server, the standard one did not.

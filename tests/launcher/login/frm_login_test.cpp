@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "crash_support.h"
 #include "launcher_state.h"
 #include "launcher_test_setup.h"
 #include "process_end.h"
@@ -14,6 +15,7 @@ namespace kx::launcher {
 namespace {
 
 using test::ScriptedLoginView;
+using Boxes = std::vector<test::ScriptedMessageBoxes::Box>;
 
 using test::rememberedLogin;
 using test::storeRememberedLogin;
@@ -29,6 +31,20 @@ struct LoadedWindow {
     FrmLogin form;
 };
 
+// The login panel as load leaves it: the three entries, then whether the Remember box is ticked
+// and enabled and the Refresh button visible and enabled.
+std::string loginPanel(const ScriptedLoginView& view) {
+    std::string panel;
+    for (const Control entry : {Control::txtFilerCode, Control::txtLogin, Control::txtPassword}) {
+        panel += view.text(entry) + "|";
+    }
+    for (const bool flag : {view.checked(Control::chkRemember), view.enabled(Control::chkRemember),
+                            view.visible(Control::cmdRefresh), view.enabled(Control::cmdRefresh)}) {
+        panel += flag ? "1" : "0";
+    }
+    return panel;
+}
+
 class FrmLoginTest : public ::testing::Test {
   protected:
     test::LauncherTestSetup setup;
@@ -43,13 +59,7 @@ TEST_F(FrmLoginTest, LoadSetsTitleConfigurationAndAnEmptyLoginPanelOnFirstRun) {
     EXPECT_EQ(Module1().mBaseURL, "https://kx.example/bo");
     EXPECT_EQ(Module1().mWarnIfUpdates, "A");
     EXPECT_FALSE(Module1().mIsSharedEnvironment);
-
-    EXPECT_EQ(window.view.text(Control::txtFilerCode), "");
-    EXPECT_EQ(window.view.text(Control::txtLogin), "");
-    EXPECT_FALSE(window.view.checked(Control::chkRemember));
-    EXPECT_TRUE(window.view.enabled(Control::chkRemember));
-    EXPECT_TRUE(window.view.visible(Control::cmdRefresh));
-    EXPECT_TRUE(window.view.enabled(Control::cmdRefresh));
+    EXPECT_EQ(loginPanel(window.view), "|||0111");
     EXPECT_TRUE(boxes.shown().empty());
 }
 
@@ -59,13 +69,7 @@ TEST_F(FrmLoginTest, SharedMachineRemembersOnlyTheFilerCodeAndLocksTheRememberBo
     LoadedWindow window(setup);
 
     EXPECT_TRUE(Module1().mIsSharedEnvironment);
-    EXPECT_EQ(window.view.text(Control::txtFilerCode), "ACME");
-    EXPECT_EQ(window.view.text(Control::txtLogin), "");
-    EXPECT_EQ(window.view.text(Control::txtPassword), "");
-    EXPECT_FALSE(window.view.checked(Control::chkRemember));
-    EXPECT_FALSE(window.view.enabled(Control::chkRemember));
-    EXPECT_FALSE(window.view.visible(Control::cmdRefresh));
-    EXPECT_FALSE(window.view.enabled(Control::cmdRefresh));
+    EXPECT_EQ(loginPanel(window.view), "ACME|||0000");
     EXPECT_FALSE(window.view.press(Control::chkRemember));  // the user cannot tick it
 
     window.view.type(Control::txtFilerCode, "NEWCO");
@@ -89,11 +93,7 @@ TEST_F(FrmLoginTest, UnloadSavesTheTickedLoginAndTheNextLoadShowsIt) {
         EXPECT_FALSE(first.form.isLoaded());
     }
     resetLauncherState();
-    LoadedWindow second(setup);
-    EXPECT_EQ(second.view.text(Control::txtFilerCode), "ACME");
-    EXPECT_EQ(second.view.text(Control::txtLogin), "JSMITH");
-    EXPECT_EQ(second.view.text(Control::txtPassword), "");
-    EXPECT_TRUE(second.view.checked(Control::chkRemember));
+    EXPECT_EQ(loginPanel(LoadedWindow(setup).view), "ACME|JSMITH||1111");
 }
 
 TEST_F(FrmLoginTest, CloseFromTheTitleBarIsRefusedWithTheCancelButtonMessage) {
@@ -103,11 +103,9 @@ TEST_F(FrmLoginTest, CloseFromTheTitleBarIsRefusedWithTheCancelButtonMessage) {
 
     EXPECT_FALSE(window.view.closeFromTitleBar());
 
-    ASSERT_EQ(boxes.shown().size(), 1U);
-    EXPECT_EQ(boxes.shown()[0].prompt,
-              "Please use the \"Cancel\" button if you wish to close this program now.");
-    EXPECT_EQ(boxes.shown()[0].buttons, vbmsg::kOKOnly);
-    EXPECT_EQ(boxes.shown()[0].title, "");
+    EXPECT_EQ(boxes.shown(),
+              (Boxes{{"Please use the \"Cancel\" button if you wish to close this program now.",
+                      vbmsg::kOKOnly, ""}}));
     EXPECT_FALSE(window.view.isUnloaded());
     EXPECT_TRUE(window.form.isLoaded());
     EXPECT_EQ(rememberedLogin("Login"), "JSMITH");  // nothing saved
@@ -151,11 +149,9 @@ TEST_F(FrmLoginTest, FailingLoadIsReportedAndEndsTheProgramWithoutSavingTheLogin
 
     EXPECT_EQ(kx::test::endCodeOf([&] { form.Load(); }), 1);
     // Without the error library the report is the fallback box, naming the load handler.
-    ASSERT_EQ(boxes.shown().size(), 1U);
-    EXPECT_EQ(boxes.shown()[0].title, "Application Error");
-    EXPECT_NE(boxes.shown()[0].prompt.find("Module: frmLogin\r\nProcedure: Form_Load"),
-              std::string::npos);
-    EXPECT_NE(boxes.shown()[0].prompt.find("Invalid property value (380)"), std::string::npos);
+    EXPECT_EQ(boxes.shown(), (Boxes{{crash::fallbackReportText(380, "frmLogin", "Form_Load",
+                                                               "Invalid property value", 60),
+                                     vbmsg::kCritical + vbmsg::kOKOnly, "Application Error"}}));
     EXPECT_FALSE(view.isUnloaded());
     EXPECT_EQ(rememberedLogin("Login"), "JSMITH");
     EXPECT_EQ(rememberedLogin("Remember"), "1");

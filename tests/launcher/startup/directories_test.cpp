@@ -58,15 +58,10 @@ TEST_F(DirectorySet, WithoutProfileTheFirstGroupLiesInTheProgramFolderAndTheRest
     InitDirectories(true, sources());
     const Module1State& s = Module1();
     const std::string prog = (program_ / "prog").string();
-    EXPECT_EQ(s.ProgFilesDir, prog);
-    EXPECT_EQ(s.OstbrookDir, prog);
-    EXPECT_EQ(s.KestrixDir, prog);
-    EXPECT_EQ(s.TempDir, prog + "/Temp");
+    EXPECT_EQ((std::vector{s.ProgFilesDir, s.OstbrookDir, s.KestrixDir, s.TempDir, s.CommonDir,
+                           s.BrokerDir, s.ClientDir, s.SystemDir, s.WindowsDir, s.FontsDir}),
+              (std::vector<std::string>{prog, prog, prog, prog + "/Temp", "", "", "", "", "", ""}));
     EXPECT_TRUE(fs::is_directory(s.TempDir));
-    for (const std::string* later :
-         {&s.CommonDir, &s.BrokerDir, &s.ClientDir, &s.SystemDir, &s.WindowsDir, &s.FontsDir}) {
-        EXPECT_EQ(*later, "");
-    }
     EXPECT_FALSE(fs::exists(appData_ / "share"));
 }
 
@@ -102,13 +97,11 @@ TEST_F(DirectorySet, ChosenClientDeploymentCompletesTheSetUnderKestrixDir) {
     InitDirectories(false, sources());
     const Module1State& s = Module1();
     const std::string common = (program_ / "prog" / "CLIENT" / "F").string();
-    EXPECT_EQ(s.CommonDir, common);
-    EXPECT_EQ(s.BrokerDir, common);
-    EXPECT_EQ(s.ClientDir, common);
+    EXPECT_EQ(
+        (std::vector{s.CommonDir, s.BrokerDir, s.ClientDir, s.SystemDir, s.WindowsDir, s.FontsDir}),
+        (std::vector<std::string>{common, common, common, "/machine/system", "/machine/windows",
+                                  "/machine/windows/Fonts"}));
     EXPECT_TRUE(fs::is_directory(common));
-    EXPECT_EQ(s.SystemDir, "/machine/system");
-    EXPECT_EQ(s.WindowsDir, "/machine/windows");
-    EXPECT_EQ(s.FontsDir, "/machine/windows/Fonts");
 }
 
 TEST_F(DirectorySet, FailingStepsAreSkippedAndLeaveTheirFieldsAsTheyWere) {

@@ -81,11 +81,10 @@ TEST(CacheRefresh, DeletesBothCacheFoldersOnlyAfterConfirmation) {
     cmdRefresh_Click();
     EXPECT_TRUE(std::filesystem::exists(dir / "CLIENT")) << "Cancel deletes nothing";
     cmdRefresh_Click();
-    std::vector<std::string> shown;
-    for (const auto& box : boxes.shown()) {
-        shown.push_back(box.prompt);
-    }
-    EXPECT_EQ(shown, (std::vector<std::string>{kRefreshQuestion, kRefreshQuestion, kRefreshDone}));
+    using Box = test::ScriptedMessageBoxes::Box;
+    const Box question{kRefreshQuestion, vbmsg::kOKCancel, ""};
+    EXPECT_EQ(boxes.shown(),
+              (std::vector<Box>{question, question, {kRefreshDone, vbmsg::kOKOnly, ""}}));
     EXPECT_FALSE(std::filesystem::exists(dir / "BROKER") ||
                  std::filesystem::exists(dir / "CLIENT"));
     EXPECT_TRUE(KillFolder(dir.str() + "/missing/"));
@@ -110,7 +109,7 @@ TEST(TargetFolder, TokensInUpperCaseExactlyAndFontsMarked) {
 }
 
 // A machine of its own: the setting in upper case but not trimmed checks or skips, anything else
-// asks. The shared machine's branches are driven by startup_init_test.cpp.
+// asks. The shared machine's branches are driven by install_decisions_test.cpp.
 TEST(UpdateDecision, OwnMachineFollowsTheSettingOrAsks) {
     struct Case {
         const char* setting;
