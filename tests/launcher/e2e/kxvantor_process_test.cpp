@@ -9,7 +9,6 @@
 // "shared" shows there.
 #include <fcntl.h>
 #include <signal.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -19,7 +18,6 @@
 #include <set>
 #include <stdexcept>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "child_process.h"
@@ -101,20 +99,11 @@ class KXVantorProcess : public ::testing::Test {
             ADD_FAILURE() << "cannot start " << command.back();
             return -1;
         }
-        int status = 0;
-        kill(pid, SIGTERM);
-        const auto deadline = std::chrono::steady_clock::now() + kBound;
-        bool ended = false;
-        while (!(ended = waitpid(pid, &status, WNOHANG) == pid) &&
-               std::chrono::steady_clock::now() < deadline) {
-            std::this_thread::sleep_for(10ms);
-        }
-        if (!ended) {
-            kill(pid, SIGKILL);
-            waitpid(pid, &status, 0);
+        const int code = server::bench::stopProgram(pid, SIGTERM, kBound);
+        if (code == -1) {
             ADD_FAILURE() << "the program did not end: " << test::readFile(root / "output.txt");
         }
-        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        return code;
     }
 
     test::TempDir root;
