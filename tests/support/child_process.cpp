@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <stdexcept>
 
+#include "file_descriptor.h"
 #include "temp_dir.h"
 
 namespace kx::test {
@@ -23,15 +24,6 @@ void dieWithParent(pid_t parent) {
         _exit(98);
     }
 }
-
-struct OwnedDescriptor {
-    int fd;
-    ~OwnedDescriptor() {
-        if (fd >= 0) {
-            close(fd);
-        }
-    }
-};
 
 }  // namespace
 
@@ -73,16 +65,7 @@ ChildResult runInChild(const std::function<void()>& body) {
     }
     close(fds[1]);
     ChildResult result;
-    char buffer[4096];
-    for (;;) {
-        const ssize_t n = read(fds[0], buffer, sizeof buffer);
-        if (n > 0) {
-            result.output.append(buffer, static_cast<std::size_t>(n));
-        } else if (n == 0 || errno != EINTR) {
-            break;
-        }
-    }
-    close(fds[0]);
+    result.output = server::bench::readAll(fds[0], false);
     int status = 0;
     while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
     }
@@ -95,13 +78,14 @@ ChildResult runInChild(const std::function<void()>& body) {
 pid_t startProcess(const std::vector<std::string>& command, const std::filesystem::path& outFile,
                    const std::filesystem::path& errFile) {
     constexpr int kFlags = O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC;
-    const OwnedDescriptor out{open(outFile.c_str(), kFlags, 0600)};
-    const OwnedDescriptor err{errFile == outFile ? -1 : open(errFile.c_str(), kFlags, 0600)};
-    const int errFd = errFile == outFile ? out.fd : err.fd;
-    if (out.fd < 0 || errFd < 0) {
+    const sys::FileDescriptor out(open(outFile.c_str(), kFlags, 0600));
+    const sys::FileDescriptor err(errFile == outFile ? -1 : open(errFile.c_str(), kFlags, 0600));
+    const int errFd = errFile == outFile ? out.get() : err.get();
+    if (!out.valid() || errFd < 0) {
         throw std::runtime_error("cannot open the output files of " + command.at(0));
     }
-    return server::bench::startProgram(command, {{STDOUT_FILENO, out.fd}, {STDERR_FILENO, errFd}});
+    return server::bench::startProgram(command,
+                                       {{STDOUT_FILENO, out.get()}, {STDERR_FILENO, errFd}});
 }
 
 ProcessResult runProcess(const std::string& program, const std::vector<std::string>& arguments,

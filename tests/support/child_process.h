@@ -39,13 +39,6 @@ struct ProcessResult {
     std::string err;
 };
 
-// server::bench::startProgram under the name the tests know: starts `command` with `descriptors`
-// ({target, source} pairs) tied to the calling thread, and throws when it cannot be started.
-inline pid_t startTiedProcess(const std::vector<std::string>& command,
-                              const std::vector<server::bench::ChildDescriptor>& descriptors) {
-    return server::bench::startProgram(command, descriptors);
-}
-
 // Starts `command` (the program, looked up in PATH when it has no slash, then its arguments) in
 // the current environment with standard output and error appended to the given files (the same
 // file for both is fine). Throws std::runtime_error when it cannot be started.

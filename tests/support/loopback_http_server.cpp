@@ -9,68 +9,26 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <algorithm>
-#include <cctype>
 #include <cerrno>
 #include <charconv>
+#include <map>
 #include <stdexcept>
 
+#include "ascii_text.h"
+
 namespace kx::test {
-
-// One accepted connection, plain or TLS, that gives up when the server stops.
-class HttpConnection {
-  public:
-    HttpConnection(int fd, SSL* ssl, int stopFd) : fd_(fd), ssl_(ssl), stopFd_(stopFd) {}
-
-    // Waits until there is something to read, or `timeout` passed (-1: no limit); false when the
-    // server stops or the time passed.
-    bool waitReadable(int timeoutMs = -1) const {
-        if (ssl_ != nullptr && SSL_pending(ssl_) > 0) {
-            return true;
-        }
-        pollfd fds[2] = {{fd_, POLLIN, 0}, {stopFd_, POLLIN, 0}};
-        return ::poll(fds, 2, timeoutMs) > 0 && (fds[1].revents & POLLIN) == 0 &&
-               fds[0].revents != 0;
-    }
-    // Reads what has arrived; 0 or less when the client closed or the connection failed.
-    long receive(char* buffer, std::size_t size) {
-        return ssl_ != nullptr ? SSL_read(ssl_, buffer, static_cast<int>(size))
-                               : ::recv(fd_, buffer, size, 0);
-    }
-    bool send(std::string_view bytes) {
-        while (!bytes.empty()) {
-            const long sent = ssl_ != nullptr
-                                  ? SSL_write(ssl_, bytes.data(), static_cast<int>(bytes.size()))
-                                  : ::send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL);
-            if (sent <= 0) {
-                return false;
-            }
-            bytes.remove_prefix(static_cast<std::size_t>(sent));
-        }
-        return true;
-    }
-    // Pauses for `time`, or less when the server stops.
-    void pause(std::chrono::milliseconds time) const {
-        pollfd stop{stopFd_, POLLIN, 0};
-        ::poll(&stop, 1, static_cast<int>(time.count()));
-    }
-
-  private:
-    int fd_;
-    SSL* ssl_;
-    int stopFd_;
-};
 
 namespace {
 
 constexpr std::size_t kMaxRequestBytes = 16u << 20;
 constexpr int kIdleLimitMs = 10000;
 
-bool sameLetters(std::string_view a, std::string_view b) {
-    return std::ranges::equal(a, b, [](char x, char y) {
-        return std::tolower(static_cast<unsigned char>(x)) ==
-               std::tolower(static_cast<unsigned char>(y));
-    });
+sockaddr_in loopbackAddress(std::uint16_t port) {
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = htons(port);
+    return address;
 }
 
 // The value of header `name` in `head` (the request line and header lines, CRLF-separated).
@@ -80,17 +38,15 @@ std::string headerIn(std::string_view head, std::string_view name) {
         at = head.find("\r\n", start);
         const std::string_view line = head.substr(start, at - start);
         const std::size_t colon = line.find(':');
-        if (colon != std::string_view::npos && sameLetters(line.substr(0, colon), name)) {
-            const std::size_t value = line.find_first_not_of(' ', colon + 1);
-            return value == std::string_view::npos ? std::string()
-                                                   : std::string(line.substr(value));
+        if (colon != std::string_view::npos && ascii::equalsNoCase(line.substr(0, colon), name)) {
+            return std::string(ascii::trimSpaces(line.substr(colon + 1)));
         }
     }
     return {};
 }
 
 // Reads one request into `request`; false when the client stopped before it was complete.
-bool readRequest(HttpConnection& connection, HttpRequest& request) {
+bool readRequest(HttpReply& connection, HttpRequest& request) {
     std::string& raw = request.raw;
     std::size_t headEnd = std::string::npos;
     std::size_t bodyLength = 0;
@@ -101,7 +57,7 @@ bool readRequest(HttpConnection& connection, HttpRequest& request) {
             const std::string length = headerIn(head, "Content-Length");
             // A length that is no number counts as no body.
             std::from_chars(length.data(), length.data() + length.size(), bodyLength);
-            if (sameLetters(headerIn(head, "Expect"), "100-continue")) {
+            if (ascii::equalsNoCase(headerIn(head, "Expect"), "100-continue")) {
                 connection.send("HTTP/1.1 100 Continue\r\n\r\n");
             }
         }
@@ -123,20 +79,13 @@ bool readRequest(HttpConnection& connection, HttpRequest& request) {
 }
 
 const char* reasonOf(int status) {
-    switch (status) {
-        case 200:
-            return "OK";
-        case 404:
-            return "Not Found";
-        case 500:
-            return "Internal Server Error";
-        case 502:
-            return "Bad Gateway";
-        case 503:
-            return "Service Unavailable";
-        default:
-            return "Status";
-    }
+    static const std::map<int, const char*> kReasons{{200, "OK"},
+                                                     {404, "Not Found"},
+                                                     {500, "Internal Server Error"},
+                                                     {502, "Bad Gateway"},
+                                                     {503, "Service Unavailable"}};
+    const auto known = kReasons.find(status);
+    return known != kReasons.end() ? known->second : "Status";
 }
 
 }  // namespace
@@ -145,8 +94,30 @@ std::string HttpRequest::header(std::string_view name) const {
     return headerIn(std::string_view(raw).substr(0, raw.find("\r\n\r\n")), name);
 }
 
+bool HttpReply::waitReadable(int timeoutMs) const {
+    if (ssl_ != nullptr && SSL_pending(ssl_) > 0) {
+        return true;
+    }
+    pollfd fds[2] = {{fd_, POLLIN, 0}, {stopFd_, POLLIN, 0}};
+    return ::poll(fds, 2, timeoutMs) > 0 && (fds[1].revents & POLLIN) == 0 && fds[0].revents != 0;
+}
+
+long HttpReply::receive(char* buffer, std::size_t size) {
+    return ssl_ != nullptr ? SSL_read(ssl_, buffer, static_cast<int>(size))
+                           : ::recv(fd_, buffer, size, 0);
+}
+
 bool HttpReply::send(std::string_view bytes) {
-    return connection_.send(bytes);
+    while (!bytes.empty()) {
+        const long sent = ssl_ != nullptr
+                              ? SSL_write(ssl_, bytes.data(), static_cast<int>(bytes.size()))
+                              : ::send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+        if (sent <= 0) {
+            return false;
+        }
+        bytes.remove_prefix(static_cast<std::size_t>(sent));
+    }
+    return true;
 }
 
 bool HttpReply::answer(int status, std::string_view body, std::string_view contentType) {
@@ -156,40 +127,27 @@ bool HttpReply::answer(int status, std::string_view body, std::string_view conte
            send(body);
 }
 
-void HttpReply::pause(std::chrono::milliseconds time) {
-    connection_.pause(time);
+void HttpReply::pause(std::chrono::milliseconds time) const {
+    pollfd stop{stopFd_, POLLIN, 0};
+    ::poll(&stop, 1, static_cast<int>(time.count()));
 }
 
 void HttpReply::holdUntilClosed() {
     char byte = 0;
-    while (connection_.waitReadable() && connection_.receive(&byte, 1) > 0) {
+    while (waitReadable() && receive(&byte, 1) > 0) {
     }
 }
-
-namespace {
-
-sockaddr_in loopbackAddress(std::uint16_t port) {
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    address.sin_port = htons(port);
-    return address;
-}
-
-}  // namespace
 
 int connectLoopback(std::uint16_t port, int socketFlags) {
     const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | socketFlags, 0);
     const sockaddr_in address = loopbackAddress(port);
     if (fd >= 0 &&
-        (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0 ||
-         errno == EINPROGRESS)) {
-        return fd;
-    }
-    if (fd >= 0) {
+        ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 &&
+        errno != EINPROGRESS) {
         ::close(fd);
+        return -1;
     }
-    return -1;
+    return fd;
 }
 
 int bindLoopback(std::uint16_t& port) {
@@ -249,7 +207,8 @@ void LoopbackHttpServer::serve() {
     sigemptyset(&pipeSignal);
     sigaddset(&pipeSignal, SIGPIPE);
     pthread_sigmask(SIG_BLOCK, &pipeSignal, nullptr);
-    const HttpConnection listener(listener_, nullptr, stopPipe_[0]);
+    // The stop-aware wait of a connection serves the listening socket too.
+    const HttpReply listener(listener_, nullptr, stopPipe_[0]);
     while (listener.waitReadable()) {
         const int fd = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
         if (fd >= 0) {
@@ -270,15 +229,14 @@ void LoopbackHttpServer::handle(int fd) {
             return;  // the client refused the certificate, or spoke no TLS
         }
     }
-    HttpConnection connection(fd, ssl.get(), stopPipe_[0]);
+    HttpReply reply(fd, ssl.get(), stopPipe_[0]);
     HttpRequest request;
-    const bool complete = readRequest(connection, request);
+    const bool complete = readRequest(reply, request);
     if (!request.raw.empty()) {
         const std::lock_guard lock(mutex_);
         requests_.push_back(request);
     }
     if (complete) {
-        HttpReply reply(connection);
         handler_(request, reply);
     }
     if (ssl) {

@@ -32,22 +32,29 @@ struct HttpRequest {
     std::string header(std::string_view name) const;
 };
 
-class HttpConnection;
-
-// What a handler writes its answer through. Once the handler returns, the connection closes.
+// One accepted connection, plain or TLS, that gives up when the server stops: what a handler
+// writes its answer through. Once the handler returns, the connection closes.
 class HttpReply {
   public:
-    explicit HttpReply(HttpConnection& connection) : connection_(connection) {}
+    HttpReply(int fd, SSL* ssl, int stopFd) : fd_(fd), ssl_(ssl), stopFd_(stopFd) {}
     // Sends `bytes` as they stand; false once the client has gone.
     bool send(std::string_view bytes);
     // A complete HTTP/1.1 answer with Content-Length, Content-Type and "Connection: close".
     bool answer(int status, std::string_view body, std::string_view contentType = "text/plain");
-    void pause(std::chrono::milliseconds time);
+    // Pauses for `time`, or less when the server stops.
+    void pause(std::chrono::milliseconds time) const;
     // Waits, answering nothing, until the client closes the connection or the server stops.
     void holdUntilClosed();
+    // Waits until there is something to read, or `timeoutMs` passed (-1: no limit); false when
+    // the server stops or the time passed.
+    bool waitReadable(int timeoutMs = -1) const;
+    // Reads what has arrived; 0 or less when the client closed or the connection failed.
+    long receive(char* buffer, std::size_t size);
 
   private:
-    HttpConnection& connection_;
+    int fd_;
+    SSL* ssl_;
+    int stopFd_;
 };
 
 // A certificate and key for an HTTPS server; they stay the caller's and must outlive the server.

@@ -10,17 +10,14 @@ namespace kx::test {
 using launcher::ControlEvent;
 using launcher::ControlKind;
 
-namespace {
 constexpr std::int32_t kInvalidPropertyValue = 380;
-}  // namespace
 
 ScriptedLoginView::ScriptedLoginView() {
     for (const launcher::ControlDesign& design : launcher::loginFormDesign()) {
-        ControlState state;
-        state.text = design.text;
-        state.visible = design.visible;
-        state.enabled = design.kind != ControlKind::Timer;  // the install timer starts disabled
-        controls_.push_back(state);
+        // The install timer starts disabled.
+        controls_.push_back({.text = design.text,
+                             .enabled = design.kind != ControlKind::Timer,
+                             .visible = design.visible});
     }
 }
 

@@ -56,11 +56,4 @@ ScopedRegistry::ScopedRegistry() {
     environment_.set("KX_USER_REGISTRY", userFile());
 }
 
-std::string ScopedRegistry::machineFile() const {
-    return (dir_ / "machine.db").string();
-}
-std::string ScopedRegistry::userFile() const {
-    return (dir_ / "user.db").string();
-}
-
 }  // namespace kx::test

@@ -37,8 +37,8 @@ class ScopedRegistry {
     ScopedRegistry(const ScopedRegistry&) = delete;
     ScopedRegistry& operator=(const ScopedRegistry&) = delete;
 
-    std::string machineFile() const;
-    std::string userFile() const;
+    std::string machineFile() const { return (dir_ / "machine.db").string(); }
+    std::string userFile() const { return (dir_ / "user.db").string(); }
 
   private:
     TempDir dir_;

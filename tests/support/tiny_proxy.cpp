@@ -11,17 +11,6 @@
 #include "loopback_http_server.h"
 
 namespace kx::test {
-namespace {
-
-bool acceptsConnections(std::uint16_t port) {
-    const int fd = connectLoopback(port);
-    if (fd >= 0) {
-        ::close(fd);
-    }
-    return fd >= 0;
-}
-
-}  // namespace
 
 TinyProxy::TinyProxy() : port_(unusedLoopbackPort()) {
     const auto config = dir_ / "tinyproxy.conf";
@@ -32,14 +21,16 @@ TinyProxy::TinyProxy() : port_(unusedLoopbackPort()) {
     const auto output = dir_ / "tinyproxy.out";
     pid_ = startProcess({"tinyproxy", "-d", "-c", config.string()}, output, output);
     // Bounded wait for the proxy to listen.
-    for (int attempt = 0; attempt < 1000 && !acceptsConnections(port_); ++attempt) {
+    int probe = -1;
+    for (int attempt = 0; attempt < 1000 && (probe = connectLoopback(port_)) < 0; ++attempt) {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
-    if (!acceptsConnections(port_)) {
+    if (probe < 0) {
         ::kill(pid_, SIGTERM);
         waitForExit(pid_);
         throw std::runtime_error("tinyproxy did not start: " + readFile(output));
     }
+    ::close(probe);
 }
 
 TinyProxy::~TinyProxy() {

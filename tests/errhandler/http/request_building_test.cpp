@@ -33,18 +33,15 @@ TEST(UrlEncode, KeepsOnlyTheLetterRangeAndEqualsSignAndEscapesEveryOtherByte) {
     EXPECT_EQ(URLEncode("\xC3\xA9t\xC3\xA9"), "%C3%A9t%C3%A9");
 }
 
-TEST(PostData, SplitsItemsAtTheFirstColonAndEncodesOnlyValues) {
+TEST(PostData, SplitsItemsAtTheFirstColonEncodesOnlyValuesAndRefusesItemsNotText) {
     EXPECT_EQ(buildPostData(itemsOf({"A:x y", "B:1"})), "A=x%20y&B=%31");
     EXPECT_EQ(buildPostData(itemsOf({"NoColon"})), "Unknown=NoColon");
     EXPECT_EQ(buildPostData(itemsOf({"Time:12:30", "Name Here:v", ":lone"})),
               "Time=%31%32%3A%33%30&Name Here=v&=lone");
     EXPECT_EQ(buildPostData(itemsOf({})), "");
-}
-
-TEST(PostData, RefusesItemsThatAreNotText) {
-    Collection items;
-    items.Add(std::int32_t{5});
-    EXPECT_EQ(test::errorNumberOf([&] { buildPostData(items); }), vberr::kTypeMismatch);
+    Collection notText;
+    notText.Add(std::int32_t{5});
+    EXPECT_EQ(test::errorNumberOf([&] { buildPostData(notText); }), vberr::kTypeMismatch);
 }
 
 // Every part of a parsed URL as "https|host|port|path", or "refused".

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <numeric>
 
 #include "http_transfer.h"
 #include "loopback_http_server.h"
@@ -21,10 +22,8 @@ using test::rawAnswer;
 
 // Every byte value, repeated past several 2048-byte chunks.
 std::string binaryBody() {
-    std::string body;
-    for (int i = 0; i < 5000; ++i) {
-        body += static_cast<char>(i % 256);
-    }
+    std::string body(5000, '\0');
+    std::iota(body.begin(), body.end(), '\0');  // wraps round after 255
     return body;
 }
 
@@ -43,39 +42,32 @@ class TransferExchange : public ::testing::Test {
     test::TempDir dir;
 };
 
-TEST_F(TransferExchange, GetSendsHttp10RequestWithAgentAndNoCache) {
-    LoopbackHttpServer server(rawAnswer(httpResponse("200 OK", "hello")));
-    HTTPTransfer http;
-    EXPECT_EQ(http.GetURLAsString(server.url("/Some/Path.ASP")), "hello");
-    EXPECT_EQ(http.LastError, "");
-
-    ASSERT_EQ(server.requests().size(), 1u);
-    const std::string request = server.requests()[0].raw;
-    EXPECT_TRUE(request.starts_with("GET /some/path.asp HTTP/1.0\r\n")) << request;
-    EXPECT_EQ(server.requests()[0].header("Host"), "127.0.0.1:" + std::to_string(server.port()));
-    EXPECT_EQ(server.requests()[0].header("User-Agent"), "ZNErrHandler 300.1004.12");
-    EXPECT_EQ(server.requests()[0].header("Pragma"), "no-cache");
-    EXPECT_TRUE(request.ends_with("\r\n\r\n")) << "a GET carries no body";
-}
-
-TEST_F(TransferExchange, QueuedItemsArePostedAsAForm) {
+TEST_F(TransferExchange, GetsWithAgentAndNoCacheAndPostsQueuedItemsAsAFormUntilReset) {
     LoopbackHttpServer server(rawAnswer(httpResponse("200 OK", "1")));
     HTTPTransfer http;
+    EXPECT_EQ(http.GetURLAsString(server.url("/Some/Path.ASP")), "1");
+    EXPECT_EQ(http.LastError, "");
+    const test::HttpRequest get = server.requests().at(0);
+    EXPECT_TRUE(get.raw.starts_with("GET /some/path.asp HTTP/1.0\r\n")) << get.raw;
+    EXPECT_EQ(get.header("Host"), "127.0.0.1:" + std::to_string(server.port()));
+    EXPECT_EQ(get.header("User-Agent"), "ZNErrHandler 300.1004.12");
+    EXPECT_EQ(get.header("Pragma"), "no-cache");
+    EXPECT_TRUE(get.raw.ends_with("\r\n\r\n")) << "a GET carries no body";
+
     http.PostItems()->Add("A:x y");
     http.PostItems()->Add("B:1");
     EXPECT_EQ(http.GetURLAsString(server.url("/GenErrorReport.asp")), "1");
-
-    const std::string request = server.requests().at(0).raw;
-    EXPECT_TRUE(request.starts_with("POST /generrorreport.asp HTTP/1.0\r\n")) << request;
-    EXPECT_EQ(server.requests()[0].header("Content-Type"), "application/x-www-form-urlencoded");
-    EXPECT_EQ(request.find("Content-Type:"), request.rfind("Content-Type:")) << "one type only";
-    EXPECT_EQ(server.requests()[0].header("Content-Length"), "13");
-    EXPECT_TRUE(request.ends_with("\r\n\r\nA=x%20y&B=%31")) << request;
+    const test::HttpRequest post = server.requests().at(1);  // the GET went once
+    EXPECT_TRUE(post.raw.starts_with("POST /generrorreport.asp HTTP/1.0\r\n")) << post.raw;
+    EXPECT_EQ(post.header("Content-Type"), "application/x-www-form-urlencoded");
+    EXPECT_EQ(post.raw.find("Content-Type:"), post.raw.rfind("Content-Type:")) << "one type only";
+    EXPECT_EQ(post.header("Content-Length"), "13");
+    EXPECT_EQ(post.body, "A=x%20y&B=%31");
     EXPECT_EQ(http.PostItems()->Count(), 2) << "items stay until Reset";
 
     http.Reset();
     EXPECT_EQ(http.GetURLAsString(server.url("/again")), "1");
-    EXPECT_TRUE(server.requests().at(1).raw.starts_with("GET /again HTTP/1.0\r\n"));
+    EXPECT_TRUE(server.requests().at(2).raw.starts_with("GET /again HTTP/1.0\r\n"));
 }
 
 TEST_F(TransferExchange, BytesAndFilesHoldTheWholeBinaryBody) {
@@ -119,11 +111,19 @@ TEST_F(TransferExchange, OnlyTwoHundredsSucceedOthersGiveEmptyResultAndReasonWit
     EXPECT_EQ(redirect.requests().size(), 1u) << "redirects are not followed";
 }
 
-TEST_F(TransferExchange, ExplicitPortIsHonouredAndPutSendsNoBody) {
+TEST_F(TransferExchange, BadVerbsAndUrlsSendNothingAndPutToAnExplicitPortSendsNoBody) {
     LoopbackHttpServer server(rawAnswer(httpResponse("201 Created", "")));
     Transfer transfer;
     transfer.InitialiseSession();
+    transfer.RequestMethod = 7;
+    EXPECT_FALSE(transfer.GetURL(server.url("/"), 0, "2*"));
+    EXPECT_EQ(transfer.StatusCode, -1);
+    EXPECT_EQ(transfer.StatusText, "The requested operation is invalid. ");
     transfer.RequestMethod = 3;
+    EXPECT_FALSE(transfer.GetURL("http://127.0.0.1:99999/", 0, "2*"));
+    EXPECT_EQ(transfer.StatusText, "The URL is invalid.");
+    EXPECT_TRUE(server.requests().empty());
+
     transfer.PostItems->Add("A:1");
     EXPECT_TRUE(transfer.GetURL("127.0.0.1:" + std::to_string(server.port()) + "/Item", 0, "2*"));
     EXPECT_EQ(transfer.StatusCode, 201);
@@ -131,29 +131,6 @@ TEST_F(TransferExchange, ExplicitPortIsHonouredAndPutSendsNoBody) {
     const std::string request = server.requests().at(0).raw;
     EXPECT_TRUE(request.starts_with("PUT /item HTTP/1.0\r\n")) << request;
     EXPECT_TRUE(request.ends_with("\r\n\r\n"));
-}
-
-TEST_F(TransferExchange, UnknownVerbsAndBadUrlsAreRefusedBeforeSending) {
-    LoopbackHttpServer server(rawAnswer(httpResponse("200 OK", "")));
-    Transfer transfer;
-    transfer.InitialiseSession();
-    transfer.RequestMethod = 7;
-    EXPECT_FALSE(transfer.GetURL(server.url("/"), 0, "2*"));
-    EXPECT_EQ(transfer.StatusCode, -1);
-    EXPECT_EQ(transfer.StatusText, "The requested operation is invalid. ");
-
-    transfer.RequestMethod = 1;
-    EXPECT_FALSE(transfer.GetURL("http://127.0.0.1:99999/", 0, "2*"));
-    EXPECT_EQ(transfer.StatusText, "The URL is invalid.");
-    EXPECT_TRUE(server.requests().empty());
-}
-
-TEST_F(TransferExchange, EmptyRequiredStatusRejectsEvenSuccess) {
-    LoopbackHttpServer server(rawAnswer(httpResponse("200 OK", "body")));
-    Transfer transfer;
-    EXPECT_FALSE(transfer.GetURL(server.url("/")));
-    EXPECT_EQ(transfer.StatusCode, 200);
-    EXPECT_TRUE(transfer.Buffer.isEmpty());
 }
 
 TEST_F(TransferExchange, TransportFailuresGiveMinusOneAndTheTranslatedMessage) {
@@ -184,8 +161,14 @@ TEST_F(TransferExchange, ASilentServerTimesOutAndABodyCutShortIsAFailure) {
     }
 }
 
-TEST_F(TransferExchange, OversizedBodyIsRefused) {
+// An empty required status (the default) rejects even a success; a body over the limit is refused.
+TEST_F(TransferExchange, TheEngineRefusesABodyOutsideTheRequiredStatusOrOverItsLimit) {
     LoopbackHttpServer server(rawAnswer(httpResponse("200 OK", binaryBody())));
+    Transfer byDefault;
+    EXPECT_FALSE(byDefault.GetURL(server.url("/")));
+    EXPECT_EQ(byDefault.StatusCode, 200);
+    EXPECT_TRUE(byDefault.Buffer.isEmpty());
+
     TransferOptions options;
     options.maxBodyBytes = 3000;
     Transfer transfer(options);

@@ -54,8 +54,6 @@ TEST_F(AuditTest, ClassCheckReportsMissingRegistrationOldFileAndPassesCurrentOne
 
     test::writeFile(path, test::buildPeFile({{2, 71, 9030, 0}, false}));
     EXPECT_EQ(CheckCLSID(id, "2.71.9030.0", "X"), "");
-    test::writeFile(path, test::buildPeFile({{2, 81, 1117, 0}, false}));
-    EXPECT_EQ(CheckCLSID(id, "2.71.9030.0", "X"), "");
 }
 
 TEST_F(AuditTest, RegistryCheckComparesExactlyAndShowsWhatItRead) {

@@ -4,6 +4,7 @@
 
 #include <sstream>
 
+#include "child_process.h"
 #include "loopback_http_server.h"
 #include "registry.h"
 #include "scoped_environment.h"
@@ -12,13 +13,7 @@
 namespace kx::errhandler {
 namespace {
 
-struct CommandResult {
-    int code;
-    std::string out;
-    std::string err;
-};
-
-CommandResult kxdiag(const std::vector<std::string>& args, const std::string& input = "") {
+test::ProcessResult kxdiag(const std::vector<std::string>& args, const std::string& input = "") {
     std::istringstream in(input);
     std::ostringstream out, err;
     const int code = runKxdiag(args, in, out, err);
@@ -30,8 +25,8 @@ TEST(Kxdiag, PrintsTheDiagnosticsBlockOfThisMachine) {
     test::TempDir dir;
     test::ScopedEnvironment system("KX_SYSTEM_DIR", dir.str());
     test::ScopedEnvironment common("KX_COMMON_FILES_DIR", dir.str());
-    const CommandResult run = kxdiag({});
-    EXPECT_EQ(run.code, kKxdiagOk);
+    const auto run = kxdiag({});
+    EXPECT_EQ(run.exitCode, kKxdiagOk);
     EXPECT_TRUE(
         run.out.starts_with("Error Handler Version = 300.1004.12\r\n"
                             "Available Page File = "));
@@ -45,17 +40,17 @@ TEST(Kxdiag, PrintsTheDiagnosticsBlockOfThisMachine) {
 
 TEST(Kxdiag, MaskFiltersStandardInput) {
     const std::string dump = "<mLogin>jsmith</mLogin>\r\n<mPassword>s3cret</mPassword>\r\n";
-    const CommandResult run = kxdiag({"mask"}, dump);
-    EXPECT_EQ(run.code, kKxdiagOk);
+    const auto run = kxdiag({"mask"}, dump);
+    EXPECT_EQ(run.exitCode, kKxdiagOk);
     EXPECT_EQ(run.out, "<mLogin>jsmith</mLogin>\r\n<mPass**********>\r\n");
 }
 
 TEST(Kxdiag, VersionPrintsOneLinePerFile) {
     test::TempDir dir;
     test::writeFile(dir / "a.tlb.ver", "2.40.4275.1\n");
-    const CommandResult run = kxdiag({"version", (dir / "a.tlb").string(), (dir / "none").string(),
-                                      std::string(KX_BIN_DIR) + "/kxdiag"});
-    EXPECT_EQ(run.code, kKxdiagOk);
+    const auto run = kxdiag({"version", (dir / "a.tlb").string(), (dir / "none").string(),
+                             std::string(KX_BIN_DIR) + "/kxdiag"});
+    EXPECT_EQ(run.exitCode, kKxdiagOk);
     EXPECT_EQ(run.out, "2.40.4275.1\n\n300.1004.0.12\n");
 }
 
@@ -66,38 +61,33 @@ TEST(Kxdiag, WrongCommandLinesAreUsageErrors) {
                                                {"version"},
                                                {"post", "http://127.0.0.1:1/x"},
                                                {"post", "http://127.0.0.1:1/x", "no-colon"}}) {
-        const CommandResult run = kxdiag(args);
-        EXPECT_EQ(run.code, kKxdiagUsage) << args[0];
+        const auto run = kxdiag(args);
+        EXPECT_EQ(run.exitCode, kKxdiagUsage) << args[0];
         EXPECT_NE(run.err.find("Usage: kxdiag"), std::string::npos);
         EXPECT_TRUE(run.out.empty());
     }
 }
 
-// A report endpoint on loopback: "1" at /report, 404 elsewhere.
-test::LoopbackHttpServer::Handler reportEndpoint() {
-    return [](const test::HttpRequest& request, test::HttpReply& reply) {
-        reply.answer(request.path == "/report" ? 200 : 404, "1");
-    };
-}
-
 TEST(Kxdiag, PostSendsAReportFormAndFailsWithTheStatusAndExitCodeOne) {
-    test::LoopbackHttpServer server(reportEndpoint());
-    const CommandResult run = kxdiag({"post", server.url("/report"), "ProjectName:KXVantor",
-                                      "Context:a b&c:d\r\n", "LineNumber:10"});
-    EXPECT_EQ(run.code, kKxdiagOk) << run.err;
+    // A report endpoint: "1" at /report, 404 elsewhere.
+    test::LoopbackHttpServer server([](const test::HttpRequest& request, test::HttpReply& reply) {
+        reply.answer(request.path == "/report" ? 200 : 404, "1");
+    });
+    const auto run = kxdiag({"post", server.url("/report"), "ProjectName:KXVantor",
+                             "Context:a b&c:d\r\n", "LineNumber:10"});
+    EXPECT_EQ(run.exitCode, kKxdiagOk) << run.err;
     EXPECT_EQ(run.out, "200\nOK\n1\n");
     // The items in order, each value escaped as the error library sends it.
     const test::HttpRequest received = server.requests().at(0);
-    EXPECT_EQ(received.header("Content-Type"), "application/x-www-form-urlencoded");
     EXPECT_EQ(received.body, "ProjectName=KXVantor&Context=a%20b%26c%3Ad%0D%0A&LineNumber=%31%30");
 
-    const CommandResult notFound = kxdiag({"post", server.url("/missing"), "A:1"});
-    EXPECT_EQ(notFound.code, kKxdiagFailed);
+    const auto notFound = kxdiag({"post", server.url("/missing"), "A:1"});
+    EXPECT_EQ(notFound.exitCode, kKxdiagFailed);
     EXPECT_TRUE(notFound.out.starts_with("404\n")) << notFound.out;
 
     const test::RefusingPort noServer;
-    const CommandResult refused = kxdiag({"post", noServer.url("/GenErrorReport.asp"), "A:1"});
-    EXPECT_EQ(refused.code, kKxdiagFailed);
+    const auto refused = kxdiag({"post", noServer.url("/GenErrorReport.asp"), "A:1"});
+    EXPECT_EQ(refused.exitCode, kKxdiagFailed);
     EXPECT_TRUE(refused.out.starts_with("-1\n")) << refused.out;
 }
 

@@ -5,7 +5,7 @@
 namespace kx::errhandler {
 namespace {
 
-TEST(MaskPasswords, MasksEveryKeywordWithAFixedStretch) {
+TEST(MaskPasswords, MasksEveryKeywordWithAFixedStretchEachTimeItOccurs) {
     const std::string secret = "correct-horse-battery-staple-0123456789";
     struct Case {
         const char* name;
@@ -39,19 +39,13 @@ TEST(MaskPasswords, MasksEveryKeywordWithAFixedStretch) {
         // it; its long value must not survive behind the asterisks.
         {"hidden password", "PASSWORD<PASSWORD=abcdefghijklmnopqrstuvwxyz\r\nrest",
          "PASS**********\r\nrest"},
-        {"hidden pwd", "pwd=a<pwd=abcdefghijklmnopqrstuvwxyz<rest", "pw**********<rest"}};
+        {"hidden pwd", "pwd=a<pwd=abcdefghijklmnopqrstuvwxyz<rest", "pw**********<rest"},
+        {"several",
+         "<mPassword>one</mPassword>\r\n<a>x</a>\r\n<Password>a-very-long-second-password-value"
+         "</Password>\r\n<pwd>third</pwd>\r\n",
+         "<mPass**********<a>x</a>\r\n<Pass**********</Pass**********>\r\n"}};
     for (const Case& c : cases) {
         EXPECT_EQ(MaskPasswords(c.text), c.masked) << "case: " << c.name;
-    }
-}
-
-TEST(MaskPasswords, SeveralOccurrencesAreAllMasked) {
-    const std::string masked = MaskPasswords(
-        "<mPassword>one</mPassword>\r\n<a>x</a>\r\n<Password>a-very-long-second-password-value"
-        "</Password>\r\n<pwd>third</pwd>\r\n");
-    EXPECT_EQ(masked, "<mPass**********<a>x</a>\r\n<Pass**********</Pass**********>\r\n");
-    for (const char* secret : {"one", "second", "third", "value"}) {
-        EXPECT_EQ(masked.find(secret), std::string::npos) << secret;
     }
 }
 

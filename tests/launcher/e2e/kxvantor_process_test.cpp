@@ -123,7 +123,7 @@ class KXVantorProcess : public ::testing::Test {
         pthread_sigmask(SIG_BLOCK, &termination, &previous);
         pid_t pid = -1;
         try {
-            pid = test::startTiedProcess(command, {{1, output}, {2, output}});
+            pid = server::bench::startProgram(command, {{1, output}, {2, output}});
         } catch (const std::runtime_error&) {
         }
         pthread_sigmask(SIG_SETMASK, &previous, nullptr);
