@@ -32,8 +32,13 @@ bool keyExists(Hive hive, const std::string& path) {
     return RegOpenKeyEx(hive, path, kKeyRead, key) == kErrorSuccess;
 }
 
-TEST(RegistryQuery, FiftyByteBufferHoldsFortyNineCharactersAndTheirNul) {
-    ScopedRegistry registry;
+// Every test works on the files of a fresh temporary registry.
+class Registry : public ::testing::Test {
+  protected:
+    ScopedRegistry registry_;
+};
+
+TEST_F(Registry, QueryFiftyByteBufferHoldsFortyNineCharactersAndTheirNul) {
     writeValue(Hive::LocalMachine, "SOFTWARE\\Kestrix", "Fits", std::string(49, 'a'));
     writeValue(Hive::LocalMachine, "SOFTWARE\\Kestrix", "TooLong", std::string(50, 'b'));
     HKEY key;
@@ -61,8 +66,7 @@ TEST(RegistryQuery, FiftyByteBufferHoldsFortyNineCharactersAndTheirNul) {
     EXPECT_EQ(RegQueryValueEx(key, "Fits", nullptr, buffer, nullptr), kErrorInvalidParameter);
 }
 
-TEST(RegistryValues, TextEndsAtTheFirstNulAndAlwaysReadsBackWithOne) {
-    ScopedRegistry registry;
+TEST_F(Registry, ValueTextEndsAtTheFirstNulAndAlwaysReadsBackWithOne) {
     HKEY key = createKey(Hive::LocalMachine, "SOFTWARE\\Kestrix");
     const char noNul[] = {'a', 'b', 'c'};
     ASSERT_EQ(RegSetValueEx(key, "NoNul", kRegSz, noNul, 3), kErrorSuccess);
@@ -84,8 +88,7 @@ TEST(RegistryValues, TextEndsAtTheFirstNulAndAlwaysReadsBackWithOne) {
     EXPECT_EQ(queryString(Hive::LocalMachine, "SOFTWARE\\Kestrix", "Binary"), std::nullopt);
 }
 
-TEST(RegistryNames, KeysAndValueNamesCompareWithoutLetterCaseAndKeepTheirSpelling) {
-    ScopedRegistry registry;
+TEST_F(Registry, NamesKeysAndValueNamesCompareWithoutLetterCaseAndKeepTheirSpelling) {
     writeValue(Hive::CurrentUser, "Software\\Kestrix\\LoginInfo", "FilerCode", "ABC");
     EXPECT_EQ(queryString(Hive::CurrentUser, "SOFTWARE\\KESTRIX\\logininfo", "filercode"), "ABC");
 
@@ -104,8 +107,7 @@ TEST(RegistryNames, KeysAndValueNamesCompareWithoutLetterCaseAndKeepTheirSpellin
     EXPECT_TRUE(keyExists(Hive::CurrentUser, "SOFTWARE\\Émile"));
 }
 
-TEST(RegistryNames, PathFormsAndBoundsAsWindowsTreatsThem) {
-    ScopedRegistry registry;
+TEST_F(Registry, NamesPathFormsAndBoundsAsWindowsTreatsThem) {
     HKEY key;
     createKey(Hive::LocalMachine, "SOFTWARE\\Kestrix");
     EXPECT_EQ(RegOpenKeyEx(Hive::LocalMachine, "SOFTWARE\\Kestrix\\\\", kKeyRead, key),
@@ -136,8 +138,7 @@ TEST(RegistryNames, PathFormsAndBoundsAsWindowsTreatsThem) {
     EXPECT_EQ(setString(writable, std::string(16384, 'v'), "x"), kErrorInvalidParameter);
 }
 
-TEST(RegistryAccess, SetValueRightOnAMissingKeyFailsAndCreatesNothing) {
-    ScopedRegistry registry;
+TEST_F(Registry, AccessSetValueRightOnAMissingKeyFailsAndCreatesNothing) {
     createKey(Hive::LocalMachine, "SOFTWARE\\Microsoft");
     HKEY key;
     EXPECT_EQ(RegOpenKeyEx(Hive::LocalMachine, "SOFTWARE\\Microsoft\\Windows NT\\Fonts",
@@ -161,8 +162,7 @@ TEST(RegistryAccess, SetValueRightOnAMissingKeyFailsAndCreatesNothing) {
     EXPECT_EQ(setString(nullptr, "Name", "value"), kErrorInvalidHandle);
 }
 
-TEST(RegistryDelete, TreeGoesWithItsValuesAndSiblingsStayAndItsHandlesWriteNothing) {
-    ScopedRegistry registry;
+TEST_F(Registry, DeleteTreeGoesWithItsValuesAndSiblingsStayAndItsHandlesWriteNothing) {
     writeValue(Hive::LocalMachine, "SOFTWARE\\A\\B\\C", "deep", "1");
     writeValue(Hive::LocalMachine, "SOFTWARE\\A", "", "default");
     writeValue(Hive::LocalMachine, "SOFTWARE\\AB", "sibling", "2");
@@ -189,8 +189,7 @@ TEST(RegistryDelete, TreeGoesWithItsValuesAndSiblingsStayAndItsHandlesWriteNothi
     EXPECT_FALSE(keyExists(Hive::CurrentUser, "Software"));
 }
 
-TEST(RegistryEnumeration, ByIndexInUpperCaseOrderUntilNoMoreItems) {
-    ScopedRegistry registry;
+TEST_F(Registry, EnumerationByIndexInUpperCaseOrderUntilNoMoreItems) {
     for (const char* name : {"beta", "_under", "Alpha"}) {
         writeValue(Hive::LocalMachine, std::string("SOFTWARE\\List\\") + name, "", name);
         writeValue(Hive::LocalMachine, "SOFTWARE\\List", name, std::string("v-") + name);
@@ -212,8 +211,7 @@ TEST(RegistryEnumeration, ByIndexInUpperCaseOrderUntilNoMoreItems) {
     EXPECT_EQ(RegEnumValue(key, 3, name, data), kErrorNoMoreItems);
 }
 
-TEST(RegistryHives, ClassesRootIsSoftwareClassesOfTheMachineFile) {
-    ScopedRegistry registry;
+TEST_F(Registry, HivesClassesRootIsSoftwareClassesOfTheMachineFile) {
     const std::string server = "CLSID\\{7C681205-41F3-41BF-A179-AACC6BAC5DD8}\\InProcServer32";
     writeValue(Hive::ClassesRoot, server, "", "/opt/kestrix/libZNErrHandler.so");
     writeValue(Hive::ClassesRoot, "", "RootValue", "r");
@@ -231,19 +229,18 @@ TEST(RegistryHives, ClassesRootIsSoftwareClassesOfTheMachineFile) {
     EXPECT_EQ(queryString(Hive::LocalMachine, "SOFTWARE\\Classes", "RootValue"), std::nullopt);
 }
 
-TEST(RegistryFiles, ReadingAMissingFileFindsNothingAndCreatesNothingWhereTheEnvironmentPoints) {
-    ScopedRegistry registry;
+TEST_F(Registry, FilesReadingAMissingFileFindsNothingAndCreatesNothingWhereTheEnvironmentPoints) {
     HKEY key;
     ASSERT_EQ(RegOpenKeyEx(Hive::LocalMachine, "", kKeyRead, key), kErrorSuccess);
     EXPECT_TRUE(subKeyNames(key).empty());
     EXPECT_EQ(RegOpenKeyEx(Hive::LocalMachine, "SOFTWARE", kKeyRead, key), kErrorFileNotFound);
     EXPECT_EQ(queryString(Hive::CurrentUser, "", "x"), std::nullopt);
-    EXPECT_FALSE(std::filesystem::exists(registry.machineFile()));
-    EXPECT_FALSE(std::filesystem::exists(registry.userFile()));
+    EXPECT_FALSE(std::filesystem::exists(registry_.machineFile()));
+    EXPECT_FALSE(std::filesystem::exists(registry_.userFile()));
 
     // Default locations follow the environment.
-    EXPECT_EQ(registryFilePath(Hive::ClassesRoot), registry.machineFile());
-    EXPECT_EQ(registryFilePath(Hive::CurrentUser), registry.userFile());
+    EXPECT_EQ(registryFilePath(Hive::ClassesRoot), registry_.machineFile());
+    EXPECT_EQ(registryFilePath(Hive::CurrentUser), registry_.userFile());
     kx::test::ScopedEnvironment environment;
     environment.unset("KX_MACHINE_REGISTRY");
     environment.unset("KX_USER_REGISTRY");
@@ -255,8 +252,7 @@ TEST(RegistryFiles, ReadingAMissingFileFindsNothingAndCreatesNothingWhereTheEnvi
     EXPECT_EQ(registryFilePath(Hive::CurrentUser), "/home/someone/.config/kestrix/registry.db");
 }
 
-TEST(RegistryFiles, FilesToldOverrideTheLocatedOnesUntilTakenBack) {
-    ScopedRegistry located;
+TEST_F(Registry, FilesToldOverrideTheLocatedOnesUntilTakenBack) {
     kx::test::TempDir told;
     useRegistryFiles(RegistryFiles{(told / "machine.db").string(), (told / "user.db").string()});
     writeValue(Hive::ClassesRoot, "KX.Told", "", "machine");
@@ -264,7 +260,7 @@ TEST(RegistryFiles, FilesToldOverrideTheLocatedOnesUntilTakenBack) {
     useRegistryFiles(std::nullopt);
     EXPECT_TRUE(std::filesystem::exists(told / "machine.db"));
     EXPECT_TRUE(std::filesystem::exists(told / "user.db"));
-    EXPECT_FALSE(std::filesystem::exists(located.machineFile()));
+    EXPECT_FALSE(std::filesystem::exists(registry_.machineFile()));
     EXPECT_EQ(queryString(Hive::CurrentUser, "Software\\Kestrix", "Where"), std::nullopt);
 }
 
