@@ -27,6 +27,12 @@ void writeValue(Hive hive, const std::string& path, const std::string& name,
         << path << " " << name;
 }
 
+HKEY openKey(Hive hive, const std::string& path, std::uint32_t access = kKeyRead) {
+    HKEY key;
+    EXPECT_EQ(RegOpenKeyEx(hive, path, access, key), kErrorSuccess) << path;
+    return key;
+}
+
 bool keyExists(Hive hive, const std::string& path) {
     HKEY key;
     return RegOpenKeyEx(hive, path, kKeyRead, key) == kErrorSuccess;
@@ -41,8 +47,7 @@ class Registry : public ::testing::Test {
 TEST_F(Registry, QueryFiftyByteBufferHoldsFortyNineCharactersAndTheirNul) {
     writeValue(Hive::LocalMachine, "SOFTWARE\\Kestrix", "Fits", std::string(49, 'a'));
     writeValue(Hive::LocalMachine, "SOFTWARE\\Kestrix", "TooLong", std::string(50, 'b'));
-    HKEY key;
-    ASSERT_EQ(RegOpenKeyEx(Hive::LocalMachine, "SOFTWARE\\Kestrix", kKeyRead, key), kErrorSuccess);
+    const HKEY key = openKey(Hive::LocalMachine, "SOFTWARE\\Kestrix");
 
     char buffer[50];
     std::uint32_t size = sizeof buffer;
@@ -94,8 +99,7 @@ TEST_F(Registry, NamesKeysAndValueNamesCompareWithoutLetterCaseAndKeepTheirSpell
 
     // Writing under another spelling updates the same value and keeps the first spelling.
     writeValue(Hive::CurrentUser, "software\\kestrix\\LOGININFO", "FILERCODE", "XYZ");
-    HKEY key;
-    ASSERT_EQ(RegOpenKeyEx(Hive::CurrentUser, "Software", kKeyRead, key), kErrorSuccess);
+    HKEY key = openKey(Hive::CurrentUser, "Software");
     EXPECT_EQ(subKeyNames(key), std::vector<std::string>{"Kestrix"});
     ASSERT_EQ(RegOpenKeyEx(key, "kestrix\\logininfo", kKeyRead, key), kErrorSuccess);
     using Pairs = std::vector<std::pair<std::string, std::string>>;
@@ -148,12 +152,10 @@ TEST_F(Registry, AccessSetValueRightOnAMissingKeyFailsAndCreatesNothing) {
     EXPECT_FALSE(keyExists(Hive::LocalMachine, "SOFTWARE\\Microsoft\\Windows NT"));
 
     // A handle keeps to the rights it was opened with.
-    ASSERT_EQ(RegOpenKeyEx(Hive::LocalMachine, "SOFTWARE\\Microsoft", kKeyRead, key),
-              kErrorSuccess);
+    key = openKey(Hive::LocalMachine, "SOFTWARE\\Microsoft");
     EXPECT_EQ(setString(key, "Name", "value"), kErrorAccessDenied);
     EXPECT_EQ(RegDeleteValue(key, "Name"), kErrorAccessDenied);
-    ASSERT_EQ(RegOpenKeyEx(Hive::LocalMachine, "SOFTWARE\\Microsoft", kKeySetValue, key),
-              kErrorSuccess);
+    key = openKey(Hive::LocalMachine, "SOFTWARE\\Microsoft", kKeySetValue);
     std::string name;
     EXPECT_EQ(RegEnumKeyEx(key, 0, name), kErrorAccessDenied);
     EXPECT_EQ(setString(key, "Name", "value"), kErrorSuccess);
@@ -195,8 +197,7 @@ TEST_F(Registry, EnumerationByIndexInUpperCaseOrderUntilNoMoreItems) {
         writeValue(Hive::LocalMachine, "SOFTWARE\\List", name, std::string("v-") + name);
     }
     writeValue(Hive::LocalMachine, "SOFTWARE\\List\\beta\\child", "", "not listed");
-    HKEY key;
-    ASSERT_EQ(RegOpenKeyEx(Hive::LocalMachine, "SOFTWARE\\List", kKeyRead, key), kErrorSuccess);
+    const HKEY key = openKey(Hive::LocalMachine, "SOFTWARE\\List");
     std::vector<std::string> keys;
     std::string name;
     std::string data;
@@ -220,8 +221,7 @@ TEST_F(Registry, HivesClassesRootIsSoftwareClassesOfTheMachineFile) {
     EXPECT_EQ(queryString(Hive::LocalMachine, "SOFTWARE\\Classes", "RootValue"), "r");
     EXPECT_FALSE(keyExists(Hive::CurrentUser, "SOFTWARE\\Classes"));
 
-    HKEY root;
-    ASSERT_EQ(RegOpenKeyEx(Hive::ClassesRoot, "", kKeyRead, root), kErrorSuccess);
+    const HKEY root = openKey(Hive::ClassesRoot, "");
     EXPECT_EQ(subKeyNames(root), std::vector<std::string>{"CLSID"});
     ASSERT_EQ(RegDeleteTree(Hive::ClassesRoot, ""), kErrorSuccess);
     EXPECT_TRUE(keyExists(Hive::LocalMachine, "SOFTWARE\\Classes"));
@@ -230,8 +230,7 @@ TEST_F(Registry, HivesClassesRootIsSoftwareClassesOfTheMachineFile) {
 }
 
 TEST_F(Registry, FilesReadingAMissingFileFindsNothingAndCreatesNothingWhereTheEnvironmentPoints) {
-    HKEY key;
-    ASSERT_EQ(RegOpenKeyEx(Hive::LocalMachine, "", kKeyRead, key), kErrorSuccess);
+    HKEY key = openKey(Hive::LocalMachine, "");
     EXPECT_TRUE(subKeyNames(key).empty());
     EXPECT_EQ(RegOpenKeyEx(Hive::LocalMachine, "SOFTWARE", kKeyRead, key), kErrorFileNotFound);
     EXPECT_EQ(queryString(Hive::CurrentUser, "", "x"), std::nullopt);
