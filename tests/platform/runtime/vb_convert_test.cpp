@@ -12,14 +12,11 @@ namespace {
 using test::errorNumberOf;
 
 TEST(CInt, RoundsHalfToEvenOnBothSigns) {
-    EXPECT_EQ(CInt(0.5), 0);
-    EXPECT_EQ(CInt(1.5), 2);
-    EXPECT_EQ(CInt(2.5), 2);
-    EXPECT_EQ(CInt(3.5), 4);
-    EXPECT_EQ(CInt(-0.5), 0);
-    EXPECT_EQ(CInt(-1.5), -2);
-    EXPECT_EQ(CInt(-2.5), -2);
-    EXPECT_EQ(CInt(2.5000001), 3);
+    const std::pair<double, std::int16_t> numbers[] = {
+        {0.5, 0}, {1.5, 2}, {2.5, 2}, {3.5, 4}, {-0.5, 0}, {-1.5, -2}, {-2.5, -2}, {2.5000001, 3}};
+    for (const auto& [number, rounded] : numbers) {
+        EXPECT_EQ(CInt(number), rounded) << number;
+    }
     EXPECT_EQ(CInt("2.5"), 2);
     EXPECT_EQ(CInt("3.5"), 4);
     EXPECT_EQ(CInt("-2.5"), -2);
@@ -59,15 +56,12 @@ TEST(NumericConversions, AcceptEveryNumericKindAndNumericText) {
     EXPECT_EQ(CInt(false), 0);
     EXPECT_EQ(CInt(std::uint8_t{255}), 255);
     EXPECT_EQ(CLng(OleDate{45000.75}), 45001);
-    EXPECT_EQ(CInt(" 12 "), 12);
-    EXPECT_EQ(CInt("+7"), 7);
-    EXPECT_EQ(CInt("7-"), -7);
-    EXPECT_EQ(CInt("(7)"), -7);
-    EXPECT_EQ(CLng("1,234"), 1234);
-    EXPECT_EQ(CLng("1.5e3"), 1500);
-    EXPECT_EQ(CLng("$12"), 12);
-    EXPECT_EQ(CInt("&H10"), 16);
-    EXPECT_EQ(CInt("&o17"), 15);
+    const std::pair<const char*, std::int32_t> texts[] = {
+        {" 12 ", 12},    {"+7", 7},   {"7-", -7},   {"(7)", -7}, {"1,234", 1234},
+        {"1.5e3", 1500}, {"$12", 12}, {"&H10", 16}, {"&o17", 15}};
+    for (const auto& [text, number] : texts) {
+        EXPECT_EQ(CLng(text), number) << text;
+    }
     // Hexadecimal text has the value of the literal: the smallest of 16/32/64 bits that holds it.
     EXPECT_EQ(CInt("&HFFFF"), -1);
     EXPECT_EQ(CLng("&HFFFF"), -1);
