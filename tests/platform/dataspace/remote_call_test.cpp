@@ -17,7 +17,7 @@ namespace {
 
 using kx::test::raisedError;
 
-TEST(RemoteCallRequest, ArgumentsTheWireCannotCarryAreRefusedByPosition) {
+TEST(RemoteCallRequest, ArgumentsTheWireCannotCarryAreRefusedByPositionWithoutTheirText) {
     const std::vector<Variant> withObject{"a", Variant::object(std::make_shared<Collection>())};
     auto error = raisedError([&] { buildCallRequest("P.C", "Do", withObject); });
     EXPECT_EQ(error.number(), vberr::kTypeMismatch);
@@ -32,10 +32,8 @@ TEST(RemoteCallRequest, ArgumentsTheWireCannotCarryAreRefusedByPosition) {
     error = raisedError(
         [] { buildCallRequest("P.C", "Do", {std::numeric_limits<double>::infinity()}); });
     EXPECT_EQ(error.number(), vberr::kInvalidProcedureCall);
-}
-
-TEST(RemoteCallRequest, InvalidUtf8IsRefusedWithoutEchoingTheText) {
-    const auto error =
+    // Invalid UTF-8 is refused without echoing the text.
+    error =
         raisedError([] { buildCallRequest("P.C", "LoginUser", {std::string("secr\xff\xfe")}); });
     EXPECT_EQ(error.number(), vberr::kInvalidProcedureCall);
     EXPECT_EQ(error.description().find("secr"), std::string::npos);

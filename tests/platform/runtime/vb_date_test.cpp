@@ -39,7 +39,7 @@ TEST(DateParts, SerialsOfKnownDays) {
     EXPECT_EQ(dateOf(1899, 12, 29, 6).serial, -1.25);
 }
 
-TEST(DateParts, RoundTripAcrossTheEpochLeapDaysAndRangeEnds) {
+TEST(DateParts, RoundTripAcrossTheEpochLeapDaysAndRangeEndsToTheNearestSecond) {
     const DateParts samples[] = {
         {1899, 12, 29, 6, 0, 0},  {1899, 12, 30, 0, 0, 1},    {1899, 12, 31, 23, 59, 59},
         {1800, 3, 1, 18, 30, 15}, {2000, 2, 29, 12, 0, 0},    {1900, 2, 28, 23, 59, 59},
@@ -65,9 +65,7 @@ TEST(DateParts, RefusesImpossibleDates) {
     EXPECT_EQ(errorNumberOf([] { partsOfDate(OleDate{2958466.0}); }), 5);
     EXPECT_EQ(errorNumberOf([] { partsOfDate(OleDate{-657435.0}); }), 5);
     EXPECT_EQ(errorNumberOf([] { partsOfDate(OleDate{std::nan("")}); }), 5);
-}
-
-TEST(DateParts, TimesRoundToTheNearestSecondWithCarryIntoTheNextDay) {
+    // Times round to the nearest second, with a carry into the next day.
     EXPECT_EQ(partsOfDate(OleDate{1.0 - 1e-9}), (DateParts{1899, 12, 31, 0, 0, 0}));
     EXPECT_EQ(partsOfDate(OleDate{-1.0 - (1.0 - 1e-9)}), (DateParts{1899, 12, 30, 0, 0, 0}));
 }
