@@ -99,9 +99,7 @@ std::string buildElfFile(const ElfFixture& f) {
     const std::size_t tableEntry = f.programHeader ? (f.wide ? 56 : 32) : (f.wide ? 64 : 40);
     const std::size_t notes = headerSize + 2 * tableEntry;
 
-    b.text(0,
-           "\x7f"
-           "ELF");
+    b.text(0, "\177ELF");
     b.put(4, f.wide ? 2 : 1, 1);
     b.put(5, f.bigEndian ? 2 : 1, 1);
     b.put(6, 1, 1);
