@@ -22,12 +22,6 @@ class CreateObjectTest : public kx::test::ComponentTest {
   protected:
     void registerEcho() { ASSERT_EQ(regsvr32({"/s", kEchoLibrary}).exitCode, 0); }
 
-    // Registers `progId` by hand with the given class id and library path.
-    static void registerByHand(const std::string& progId, const std::string& classId,
-                               const std::string& path) {
-        writeDefault(progId + "\\CLSID", classId);
-        writeDefault("CLSID\\" + classId + "\\InProcServer32", path);
-    }
     static std::string cannotCreateReason(const std::string& progId) {
         const auto error = raisedError([&] { CreateObject(progId); });
         EXPECT_EQ(error.number(), vberr::kCantCreateObject);
@@ -105,8 +99,10 @@ TEST_F(CreateObjectTest, LibrariesThatCannotServeTheClassAreNamedWithTheReason) 
     };
     for (std::size_t i = 0; i < std::size(cases); ++i) {
         const Case& c = cases[i];
-        registerByHand(
-            c.progId, "{00000000-0000-0000-0000-00000000000" + std::to_string(i + 1) + "}", c.path);
+        const std::string classId =
+            "{00000000-0000-0000-0000-00000000000" + std::to_string(i + 1) + "}";
+        writeDefault(c.progId + std::string("\\CLSID"), classId);
+        writeDefault("CLSID\\" + classId + "\\InProcServer32", c.path);
         const auto reason = cannotCreateReason(c.progId);
         EXPECT_NE(reason.find(c.reason), std::string::npos)
             << "case: " << c.progId << ": " << reason;
