@@ -32,7 +32,7 @@ class AuthorsFilter : public ::testing::Test {
     Recordset rs;
 };
 
-TEST_F(AuthorsFilter, TextComparesIgnoringCaseWithDoubledApostrophes) {
+TEST_F(AuthorsFilter, TextComparesAndLikeIgnoreCaseWithDoubledApostrophes) {
     EXPECT_EQ(lastNames("au_lname = 'o''leary'"), "O'Leary");
     EXPECT_EQ(lastNames("[city]='salt lake city'"), "Ringer");
     EXPECT_EQ(lastNames("au_lname > 'R' "), "White,Smith,Ringer");
@@ -46,9 +46,7 @@ TEST_F(AuthorsFilter, AndBindsWithinOrGroupsAndParenthesesGroup) {
     EXPECT_EQ(lastNames("(state = 'KS' AND contract = False) OR (state = 'TN')"), "Smith,Greene");
     EXPECT_EQ(lastNames("((city = 'Oakland')) or city = 'Berkeley' and zip = '94705'"),
               "Green,Carson");
-}
-
-TEST_F(AuthorsFilter, LikeAcceptsTrailingOrSurroundingWildcards) {
+    // LIKE accepts trailing or surrounding wildcards.
     EXPECT_EQ(lastNames("au_lname LIKE 'gree*'"), "Green,Greene");
     EXPECT_EQ(lastNames("au_lname like '%EE%'"), "Green,Greene");
     EXPECT_EQ(lastNames("city LIKE 'oakland'"), "Green");

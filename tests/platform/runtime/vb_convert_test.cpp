@@ -114,7 +114,7 @@ TEST(IsNumeric, FollowsTheNumberGrammar) {
     EXPECT_FALSE(IsNumeric(Variant::nothing()));
 }
 
-TEST(CStr, PlainTextOfEveryScalarKind) {
+TEST(CStr, PlainTextOfEveryScalarKindAndRefusalOfTheOthers) {
     EXPECT_EQ(CStr(Variant()), "");
     EXPECT_EQ(CStr(true), "True");
     EXPECT_EQ(CStr(false), "False");
@@ -124,6 +124,10 @@ TEST(CStr, PlainTextOfEveryScalarKind) {
     EXPECT_EQ(CStr(Variant::missing()), "Error 448");
     const std::string withNul("a\0b", 3);
     EXPECT_EQ(CStr(withNul), withNul);
+    EXPECT_EQ(errorNumberOf([] { CStr(Variant::null()); }), 94);
+    EXPECT_EQ(errorNumberOf([] { CStr(Variant::nothing()); }), 13);
+    EXPECT_EQ(errorNumberOf([] { CStr(Variant(RecordValue{"T"})); }), 13);
+    EXPECT_EQ(errorNumberOf([] { CStr(Variant(SafeArray())); }), 13);
 }
 
 TEST(CStr, DoublesShowFifteenSignificantDigitsInTheRuntimeForm) {
@@ -150,13 +154,6 @@ TEST(CStr, CurrencyShowsUpToFourDecimalsWithoutTrailingZeros) {
     EXPECT_EQ(CStr(Currency{-5000}), "-0.5");
     EXPECT_EQ(CStr(Currency{1}), "0.0001");
     EXPECT_EQ(CStr(Currency{std::numeric_limits<std::int64_t>::min()}), "-922337203685477.5808");
-}
-
-TEST(CStr, RefusesNullAndValuesWithoutTextForm) {
-    EXPECT_EQ(errorNumberOf([] { CStr(Variant::null()); }), 94);
-    EXPECT_EQ(errorNumberOf([] { CStr(Variant::nothing()); }), 13);
-    EXPECT_EQ(errorNumberOf([] { CStr(Variant(RecordValue{"T"})); }), 13);
-    EXPECT_EQ(errorNumberOf([] { CStr(Variant(SafeArray())); }), 13);
 }
 
 }  // namespace
