@@ -6,7 +6,6 @@
 
 #include <limits>
 #include <memory>
-#include <nlohmann/json.hpp>
 
 #include "data_space.h"
 #include "dispatch.h"
