@@ -63,15 +63,13 @@ TEST(RemoteCallAnswer, AnythingButAScalarResultOrAnErrorIsMalformed) {
     }
 }
 
-TEST(RemoteCallAnswer, ErrorStatusWithoutErrorDocumentNamesTheStatus) {
+TEST(RemoteCallAnswer, ErrorStatusWithoutErrorDocumentNamesTheStatusAndServerErrorsKeepTheirOwn) {
     for (const char* body : {"Service Unavailable", R"({"result":"ok"})", R"({"error":"x"})"}) {
         const auto error = raisedError([&] { interpretCallAnswer({503, body}, "http://h", "P"); });
         EXPECT_EQ(error.number(), errors::kHttpStatus);
         EXPECT_EQ(error.description(), "The server at http://h answered HTTP 503");
     }
-}
-
-TEST(RemoteCallAnswer, ServerErrorKeepsItsNumberAndTextWhateverTheStatus) {
+    // A server error keeps its number and text whatever the status.
     for (const long status : {200L, 500L}) {
         const auto error = raisedError([&] {
             interpretCallAnswer(

@@ -11,7 +11,7 @@ namespace {
 
 using test::errorNumberOf;
 
-TEST(CInt, RoundsHalfToEvenOnBothSigns) {
+TEST(CInt, RoundsHalfToEvenOnBothSignsAndOverflowsExactlyWhereTheResultLeavesSixteenBits) {
     const std::pair<double, std::int16_t> numbers[] = {
         {0.5, 0}, {1.5, 2}, {2.5, 2}, {3.5, 4}, {-0.5, 0}, {-1.5, -2}, {-2.5, -2}, {2.5000001, 3}};
     for (const auto& [number, rounded] : numbers) {
@@ -23,9 +23,7 @@ TEST(CInt, RoundsHalfToEvenOnBothSigns) {
     EXPECT_EQ(CInt("2.50000000000000000000001"), 3);
     EXPECT_EQ(CInt(Currency{25000}), 2);
     EXPECT_EQ(CInt(Currency{-35000}), -4);
-}
-
-TEST(CInt, OverflowsExactlyWhereTheRoundedValueLeavesSixteenBits) {
+    // Overflow comes exactly where the rounded value leaves sixteen bits.
     EXPECT_EQ(CInt(32767.49), 32767);
     EXPECT_EQ(errorNumberOf([] { CInt(32767.5); }), 6);
     EXPECT_EQ(CInt(-32768.5), -32768);  // half to even stays inside
@@ -50,7 +48,7 @@ TEST(CLng, ThirtyTwoBitLimitsAndSixtyFourBitVariant) {
     EXPECT_EQ(CLngLng(std::int64_t{-9007199254740993}), -9007199254740993);
 }
 
-TEST(NumericConversions, AcceptEveryNumericKindAndNumericText) {
+TEST(NumericConversions, AcceptEveryNumericKindAndNumericTextAndRefuseNullAndTheRest) {
     EXPECT_EQ(CInt(Variant()), 0);
     EXPECT_EQ(CInt(true), -1);
     EXPECT_EQ(CInt(false), 0);
@@ -68,9 +66,6 @@ TEST(NumericConversions, AcceptEveryNumericKindAndNumericText) {
     EXPECT_EQ(CLng("&H10000"), 65536);
     EXPECT_EQ(CLng("&HFFFFFFFF"), -1);
     EXPECT_EQ(errorNumberOf([] { CInt("&H10000"); }), 6);
-}
-
-TEST(NumericConversions, RefuseNullAndNonNumbers) {
     EXPECT_EQ(errorNumberOf([] { CInt(Variant::null()); }), 94);
     EXPECT_EQ(errorNumberOf([] { CDbl(Variant::null()); }), 94);
     for (const char* text :

@@ -27,7 +27,7 @@ std::string textOf(std::string_view text) {
     return date ? formatGeneralDate(*date) : "<not a date>";
 }
 
-TEST(DateParts, SerialsOfKnownDays) {
+TEST(DateParts, SerialsOfKnownDaysAndRoundTripsAcrossTheEpochToTheNearestSecond) {
     EXPECT_EQ(dateOf(1899, 12, 30).serial, 0.0);
     EXPECT_EQ(dateOf(1900, 1, 1).serial, 2.0);
     EXPECT_EQ(dateOf(2014, 4, 28).serial, 41757.0);
@@ -37,9 +37,6 @@ TEST(DateParts, SerialsOfKnownDays) {
     EXPECT_EQ(dateOf(1899, 12, 30, 12).serial, 0.5);
     // Before day 0 the fraction counts forward: 29 Dec 1899 06:00 is -1.25.
     EXPECT_EQ(dateOf(1899, 12, 29, 6).serial, -1.25);
-}
-
-TEST(DateParts, RoundTripAcrossTheEpochLeapDaysAndRangeEndsToTheNearestSecond) {
     const DateParts samples[] = {
         {1899, 12, 29, 6, 0, 0},  {1899, 12, 30, 0, 0, 1},    {1899, 12, 31, 23, 59, 59},
         {1800, 3, 1, 18, 30, 15}, {2000, 2, 29, 12, 0, 0},    {1900, 2, 28, 23, 59, 59},
