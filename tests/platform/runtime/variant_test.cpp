@@ -36,7 +36,7 @@ TEST(Variant, NumberValueCoversBooleanCurrencyAndDateAndWrongKindAccessIsTypeMis
     EXPECT_THROW((void)Variant("1").numberValue(), RuntimeError);
 }
 
-TEST(SafeArray, BoundsOfNoDimensionRaiseAndArbitraryLowerBoundsLayFirstIndexFastest) {
+TEST(SafeArray, NoDimensionBoundsRaiseAndArbitraryLowerBoundsHoldTheirElements) {
     SafeArray never;
     EXPECT_EQ(never.dimensions(), 0);
     EXPECT_EQ(test::errorNumberOf([&] { (void)never.lowerBound(1); }), 9);
