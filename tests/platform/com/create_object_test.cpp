@@ -22,12 +22,6 @@ class CreateObjectTest : public kx::test::ComponentTest {
   protected:
     void registerEcho() { ASSERT_EQ(regsvr32({"/s", kEchoLibrary}).exitCode, 0); }
 
-    // Registers `progId` by hand with the given class id and library path.
-    static void registerByHand(const std::string& progId, const std::string& classId,
-                               const std::string& path) {
-        writeDefault(progId + "\\CLSID", classId);
-        writeDefault("CLSID\\" + classId + "\\InProcServer32", path);
-    }
     static std::string cannotCreateReason(const std::string& progId) {
         const auto error = raisedError([&] { CreateObject(progId); });
         EXPECT_EQ(error.number(), vberr::kCantCreateObject);
@@ -39,16 +33,11 @@ TEST_F(CreateObjectTest, RegisteredObjectIsCalledByNameWithByReferenceArguments)
     registerEcho();
     const auto echo = CreateObject("KXTest.Echo");
     ASSERT_NE(echo, nullptr);
-    EXPECT_EQ(echo->typeName(), "Echo");
 
     std::vector<Variant> pair{"left", std::int32_t{7}};
     echo->invoke("Swap", InvokeKind::Method, pair);
     EXPECT_EQ(pair[0].numberValue(), 7);
     EXPECT_EQ(pair[1].asString(), "left");
-
-    std::vector<Variant> text{"quiet"};
-    EXPECT_EQ(echo->invoke("shout", InvokeKind::Method, text).numberValue(), 5);
-    EXPECT_EQ(text[0].asString(), "QUIET");
 
     EXPECT_EQ(echo->get("Greeting").asString(), "hello");
     echo->put("Greeting", "bonjour");
@@ -56,14 +45,12 @@ TEST_F(CreateObjectTest, RegisteredObjectIsCalledByNameWithByReferenceArguments)
 
     const Variant items = echo->call("Items", {"a", true});
     ASSERT_TRUE(items.isObject());
-    const auto& collection = *items.asObject().object;
-    EXPECT_TRUE(collection.isEnumerable());
-    EXPECT_EQ(collection.enumerate().size(), 2u);
+    EXPECT_EQ(items.asObject().object->enumerate().size(), 2u);
 
     EXPECT_EQ(raisedError([&] { echo->call("Missing"); }).number(),
               vberr::kObjectDoesntSupportMember);
     EXPECT_EQ(echo->get("Calls").asString(),
-              "Swap;shout;Greeting;Greeting;Greeting;Items;Missing;Calls;");
+              "Swap;Greeting;Greeting;Greeting;Items;Missing;Calls;");
 }
 
 TEST_F(CreateObjectTest, LibraryAnswersCanUnloadNowFromItsLiveObjects) {
@@ -112,8 +99,10 @@ TEST_F(CreateObjectTest, LibrariesThatCannotServeTheClassAreNamedWithTheReason) 
     };
     for (std::size_t i = 0; i < std::size(cases); ++i) {
         const Case& c = cases[i];
-        registerByHand(
-            c.progId, "{00000000-0000-0000-0000-00000000000" + std::to_string(i + 1) + "}", c.path);
+        const std::string classId =
+            "{00000000-0000-0000-0000-00000000000" + std::to_string(i + 1) + "}";
+        writeDefault(c.progId + std::string("\\CLSID"), classId);
+        writeDefault("CLSID\\" + classId + "\\InProcServer32", c.path);
         const auto reason = cannotCreateReason(c.progId);
         EXPECT_NE(reason.find(c.reason), std::string::npos)
             << "case: " << c.progId << ": " << reason;

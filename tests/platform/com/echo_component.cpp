@@ -1,7 +1,6 @@
 // The test component "KXTest.Echo": a class that records the members called on it, writes back
 // into by-reference arguments, has a read-write property and returns a collection.
 
-#include <cctype>
 #include <memory>
 #include <string>
 
@@ -27,17 +26,6 @@ class Echo : public kx::Dispatch {
             requireCount(args, 2);
             std::swap(args[0], args[1]);
             return {};
-        }
-        if (kx::sameMemberName(member, "Shout")) {
-            // Upper-cases its by-reference text argument and returns the old length.
-            requireCount(args, 1);
-            std::string text = args[0].asString();
-            const auto length = static_cast<std::int32_t>(text.size());
-            for (char& c : text) {
-                c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-            }
-            args[0] = text;
-            return length;
         }
         if (kx::sameMemberName(member, "Items")) {
             auto items = std::make_shared<kx::Collection>();

@@ -2,11 +2,11 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
 
 #include "com_test_support.h"
 #include "registry.h"
+#include "scoped_environment.h"
 
 namespace kx::com {
 namespace {
@@ -91,10 +91,8 @@ TEST_F(Regsvr32Test, UnwritableRegistryMakesTheEntryPointFail) {
     // A registry file below a plain file can never be created, not even by root.
     kx::test::writeFile(scratch_ / "blocker", "");
     const std::string blocked = (scratch_ / "blocker" / "machine.db").string();
-    const std::string saved = registry_.machineFile();
-    ::setenv("KX_MACHINE_REGISTRY", blocked.c_str(), 1);
-    auto result = regsvr32({kEchoLibrary});
-    ::setenv("KX_MACHINE_REGISTRY", saved.c_str(), 1);
+    const kx::test::ScopedEnvironment blockedRegistry("KX_MACHINE_REGISTRY", blocked);
+    const auto result = regsvr32({kEchoLibrary});
 
     EXPECT_EQ(result.exitCode, 5);
     EXPECT_EQ(result.err, "The module \"" + kEchoLibrary +

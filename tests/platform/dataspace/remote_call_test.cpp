@@ -6,7 +6,6 @@
 
 #include <limits>
 #include <memory>
-#include <nlohmann/json.hpp>
 
 #include "data_space.h"
 #include "dispatch.h"
@@ -17,7 +16,7 @@ namespace {
 
 using kx::test::raisedError;
 
-TEST(RemoteCallRequest, ArgumentsTheWireCannotCarryAreRefusedByPosition) {
+TEST(RemoteCallRequest, ArgumentsTheWireCannotCarryAreRefusedByPositionWithoutTheirText) {
     const std::vector<Variant> withObject{"a", Variant::object(std::make_shared<Collection>())};
     auto error = raisedError([&] { buildCallRequest("P.C", "Do", withObject); });
     EXPECT_EQ(error.number(), vberr::kTypeMismatch);
@@ -32,10 +31,8 @@ TEST(RemoteCallRequest, ArgumentsTheWireCannotCarryAreRefusedByPosition) {
     error = raisedError(
         [] { buildCallRequest("P.C", "Do", {std::numeric_limits<double>::infinity()}); });
     EXPECT_EQ(error.number(), vberr::kInvalidProcedureCall);
-}
-
-TEST(RemoteCallRequest, InvalidUtf8IsRefusedWithoutEchoingTheText) {
-    const auto error =
+    // Invalid UTF-8 is refused without echoing the text.
+    error =
         raisedError([] { buildCallRequest("P.C", "LoginUser", {std::string("secr\xff\xfe")}); });
     EXPECT_EQ(error.number(), vberr::kInvalidProcedureCall);
     EXPECT_EQ(error.description().find("secr"), std::string::npos);
@@ -66,15 +63,13 @@ TEST(RemoteCallAnswer, AnythingButAScalarResultOrAnErrorIsMalformed) {
     }
 }
 
-TEST(RemoteCallAnswer, ErrorStatusWithoutErrorDocumentNamesTheStatus) {
+TEST(RemoteCallAnswer, ErrorStatusWithoutErrorDocumentNamesTheStatusAndServerErrorsKeepTheirOwn) {
     for (const char* body : {"Service Unavailable", R"({"result":"ok"})", R"({"error":"x"})"}) {
         const auto error = raisedError([&] { interpretCallAnswer({503, body}, "http://h", "P"); });
         EXPECT_EQ(error.number(), errors::kHttpStatus);
         EXPECT_EQ(error.description(), "The server at http://h answered HTTP 503");
     }
-}
-
-TEST(RemoteCallAnswer, ServerErrorKeepsItsNumberAndTextWhateverTheStatus) {
+    // A server error keeps its number and text whatever the status.
     for (const long status : {200L, 500L}) {
         const auto error = raisedError([&] {
             interpretCallAnswer(

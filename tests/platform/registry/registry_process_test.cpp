@@ -1,9 +1,7 @@
 // The registry files under several processes: unprivileged readers, concurrent writers and
 // files that are not registry files.
 #include <gtest/gtest.h>
-#include <sqlite3.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -14,6 +12,7 @@
 #include "child_process.h"
 #include "registry.h"
 #include "registry_value.h"
+#include "sqlite_database.h"
 #include "temp_dir.h"
 
 namespace kx::registry {
@@ -22,30 +21,19 @@ namespace {
 using kx::test::ScopedRegistry;
 using kx::test::writeRegistryValue;
 
-// Runs `child` in a forked process and returns its exit status (-1 when it did not exit).
-int runInChild(const std::function<int()>& child) {
-    return kx::test::runInChild([&child] { _exit(child()); }).exitCode;
-}
-
-// Drops to the unprivileged "nobody" ids; false when that is not possible.
-bool dropPrivileges() {
-    return setgid(65534) == 0 && setuid(65534) == 0 && geteuid() == 65534;
+// Runs `child` in a forked process as the unprivileged "nobody" and returns its exit status: 10
+// when the ids could not be dropped, -1 when it did not exit.
+int runAsNobody(const std::function<int()>& child) {
+    return kx::test::runInChild([&child] {
+               _exit(setgid(65534) == 0 && setuid(65534) == 0 && geteuid() == 65534 ? child() : 10);
+           })
+        .exitCode;
 }
 
 std::string integrityCheck(const std::string& file) {
-    sqlite3* db = nullptr;
-    std::string result = "cannot open";
-    if (sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
-        sqlite3_exec(
-            db, "PRAGMA integrity_check",
-            [](void* out, int, char** values, char**) {
-                *static_cast<std::string*>(out) = values[0] != nullptr ? values[0] : "";
-                return 0;
-            },
-            &result, nullptr);
-    }
-    sqlite3_close(db);
-    return result;
+    sqlite::Database db(file, {.readOnly = true});
+    auto check = db.prepare("PRAGMA integrity_check");
+    return check.step() ? check.text(0) : "no answer";
 }
 
 // A temporary registry in a folder that others may enter, for a child that drops to "nobody".
@@ -73,10 +61,7 @@ TEST_F(RegistryPermissions, UnprivilegedProcessReadsTheMachineFileButMayNotWrite
     ASSERT_EQ(chown(userFolder.c_str(), 65534, 65534), 0);
     setenv("KX_USER_REGISTRY", (userFolder / "registry.db").c_str(), 1);
 
-    int status = runInChild([] {
-        if (!dropPrivileges()) {
-            return 10;
-        }
+    int status = runAsNobody([] {
         if (queryString(Hive::LocalMachine, "SOFTWARE\\Kestrix", "Version") != "3.1") {
             return 11;
         }
@@ -104,10 +89,7 @@ TEST_F(RegistryPermissions, UnprivilegedProcessReadsTheMachineFileButMayNotWrite
 
 TEST_F(RegistryPermissions, UnprivilegedProcessSeesAnUncreatableMachineFileAsAnEmptyHive) {
     setenv("KX_MACHINE_REGISTRY", (folder_ / "missing" / "machine.db").c_str(), 1);
-    int status = runInChild([] {
-        if (!dropPrivileges()) {
-            return 10;
-        }
+    int status = runAsNobody([] {
         HKEY key;
         if (RegOpenKeyEx(Hive::LocalMachine, "", kKeyRead, key) != kErrorSuccess ||
             !subKeyNames(key).empty()) {
@@ -125,33 +107,31 @@ TEST(RegistryConcurrency, ProcessesWritingAtOnceLoseNothingAndKeepTheFileSound) 
     ScopedRegistry registry;
     constexpr int kProcesses = 6;
     constexpr int kValuesEach = 40;
+    const auto key = [](int p) { return "Software\\Load\\P" + std::to_string(p); };
+    const auto text = [](int p, int v) {
+        return "p" + std::to_string(p) + "-v" + std::to_string(v);
+    };
     pid_t children[kProcesses];
     for (int p = 0; p < kProcesses; ++p) {
         children[p] = fork();
         if (children[p] == 0) {
-            int failures = 0;
-            for (int v = 0; v < kValuesEach; ++v) {
-                std::string text = "p" + std::to_string(p) + "-v" + std::to_string(v);
-                failures +=
-                    writeRegistryValue(Hive::CurrentUser, "Software\\Load\\P" + std::to_string(p),
-                                       "V" + std::to_string(v), text) != kErrorSuccess;
-                failures += writeRegistryValue(Hive::CurrentUser, "Software\\Load", "Shared",
-                                               text) != kErrorSuccess;
+            bool written = true;
+            for (int v = 0; v < kValuesEach && written; ++v) {
+                written = writeRegistryValue(Hive::CurrentUser, key(p), "V" + std::to_string(v),
+                                             text(p, v)) == kErrorSuccess &&
+                          writeRegistryValue(Hive::CurrentUser, "Software\\Load", "Shared",
+                                             text(p, v)) == kErrorSuccess;
             }
-            _exit(failures == 0 ? 0 : 1);
+            _exit(written ? 0 : 1);
         }
         ASSERT_GT(children[p], 0);
     }
     for (pid_t child : children) {
-        int status = 0;
-        ASSERT_EQ(waitpid(child, &status, 0), child);
-        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+        EXPECT_EQ(kx::test::waitForExit(child), 0);
     }
     for (int p = 0; p < kProcesses; ++p) {
         for (int v = 0; v < kValuesEach; ++v) {
-            EXPECT_EQ(queryString(Hive::CurrentUser, "Software\\Load\\P" + std::to_string(p),
-                                  "V" + std::to_string(v)),
-                      "p" + std::to_string(p) + "-v" + std::to_string(v));
+            EXPECT_EQ(queryString(Hive::CurrentUser, key(p), "V" + std::to_string(v)), text(p, v));
         }
     }
     // The shared value holds the last write of one of the processes.
@@ -172,10 +152,7 @@ TEST(RegistryFiles, DamagedOrForeignFilesCannotBeOpenedAndStayUntouched) {
     EXPECT_EQ(kx::test::readFile(registry.machineFile()), "this is not a database\n");
 
     // Some other application's SQLite database.
-    sqlite3* db = nullptr;
-    ASSERT_EQ(sqlite3_open(registry.userFile().c_str(), &db), SQLITE_OK);
-    sqlite3_exec(db, "CREATE TABLE orders(id INTEGER)", nullptr, nullptr, nullptr);
-    sqlite3_close(db);
+    sqlite::Database(registry.userFile(), {.create = true}).exec("CREATE TABLE orders(id INTEGER)");
     EXPECT_EQ(RegCreateKeyEx(Hive::CurrentUser, "Software", kKeyWrite, key), kErrorCantOpen);
     EXPECT_EQ(RegOpenKeyEx(Hive::CurrentUser, "", kKeyRead, key), kErrorCantOpen);
 }

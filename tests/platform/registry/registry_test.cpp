@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -27,17 +26,27 @@ void writeValue(Hive hive, const std::string& path, const std::string& name,
         << path << " " << name;
 }
 
+HKEY openKey(Hive hive, const std::string& path, std::uint32_t access = kKeyRead) {
+    HKEY key;
+    EXPECT_EQ(RegOpenKeyEx(hive, path, access, key), kErrorSuccess) << path;
+    return key;
+}
+
 bool keyExists(Hive hive, const std::string& path) {
     HKEY key;
     return RegOpenKeyEx(hive, path, kKeyRead, key) == kErrorSuccess;
 }
 
-TEST(RegistryQuery, FiftyByteBufferHoldsFortyNineCharactersAndTheirNul) {
-    ScopedRegistry registry;
+// Every test works on the files of a fresh temporary registry.
+class Registry : public ::testing::Test {
+  protected:
+    ScopedRegistry registry_;
+};
+
+TEST_F(Registry, QueryFiftyByteBufferHoldsFortyNineCharactersAndTheirNul) {
     writeValue(Hive::LocalMachine, "SOFTWARE\\Kestrix", "Fits", std::string(49, 'a'));
     writeValue(Hive::LocalMachine, "SOFTWARE\\Kestrix", "TooLong", std::string(50, 'b'));
-    HKEY key;
-    ASSERT_EQ(RegOpenKeyEx(Hive::LocalMachine, "SOFTWARE\\Kestrix", kKeyRead, key), kErrorSuccess);
+    const HKEY key = openKey(Hive::LocalMachine, "SOFTWARE\\Kestrix");
 
     char buffer[50];
     std::uint32_t size = sizeof buffer;
@@ -61,8 +70,7 @@ TEST(RegistryQuery, FiftyByteBufferHoldsFortyNineCharactersAndTheirNul) {
     EXPECT_EQ(RegQueryValueEx(key, "Fits", nullptr, buffer, nullptr), kErrorInvalidParameter);
 }
 
-TEST(RegistryValues, TextEndsAtTheFirstNulAndAlwaysReadsBackWithOne) {
-    ScopedRegistry registry;
+TEST_F(Registry, ValueTextEndsAtTheFirstNulAndAlwaysReadsBackWithOne) {
     HKEY key = createKey(Hive::LocalMachine, "SOFTWARE\\Kestrix");
     const char noNul[] = {'a', 'b', 'c'};
     ASSERT_EQ(RegSetValueEx(key, "NoNul", kRegSz, noNul, 3), kErrorSuccess);
@@ -84,15 +92,13 @@ TEST(RegistryValues, TextEndsAtTheFirstNulAndAlwaysReadsBackWithOne) {
     EXPECT_EQ(queryString(Hive::LocalMachine, "SOFTWARE\\Kestrix", "Binary"), std::nullopt);
 }
 
-TEST(RegistryNames, KeysAndValueNamesCompareWithoutLetterCaseAndKeepTheirSpelling) {
-    ScopedRegistry registry;
+TEST_F(Registry, NamesKeysAndValueNamesCompareWithoutLetterCaseAndKeepTheirSpelling) {
     writeValue(Hive::CurrentUser, "Software\\Kestrix\\LoginInfo", "FilerCode", "ABC");
     EXPECT_EQ(queryString(Hive::CurrentUser, "SOFTWARE\\KESTRIX\\logininfo", "filercode"), "ABC");
 
     // Writing under another spelling updates the same value and keeps the first spelling.
     writeValue(Hive::CurrentUser, "software\\kestrix\\LOGININFO", "FILERCODE", "XYZ");
-    HKEY key;
-    ASSERT_EQ(RegOpenKeyEx(Hive::CurrentUser, "Software", kKeyRead, key), kErrorSuccess);
+    HKEY key = openKey(Hive::CurrentUser, "Software");
     EXPECT_EQ(subKeyNames(key), std::vector<std::string>{"Kestrix"});
     ASSERT_EQ(RegOpenKeyEx(key, "kestrix\\logininfo", kKeyRead, key), kErrorSuccess);
     using Pairs = std::vector<std::pair<std::string, std::string>>;
@@ -104,8 +110,7 @@ TEST(RegistryNames, KeysAndValueNamesCompareWithoutLetterCaseAndKeepTheirSpellin
     EXPECT_TRUE(keyExists(Hive::CurrentUser, "SOFTWARE\\Émile"));
 }
 
-TEST(RegistryNames, PathFormsAndBoundsAsWindowsTreatsThem) {
-    ScopedRegistry registry;
+TEST_F(Registry, NamesPathFormsAndBoundsAsWindowsTreatsThem) {
     HKEY key;
     createKey(Hive::LocalMachine, "SOFTWARE\\Kestrix");
     EXPECT_EQ(RegOpenKeyEx(Hive::LocalMachine, "SOFTWARE\\Kestrix\\\\", kKeyRead, key),
@@ -136,8 +141,7 @@ TEST(RegistryNames, PathFormsAndBoundsAsWindowsTreatsThem) {
     EXPECT_EQ(setString(writable, std::string(16384, 'v'), "x"), kErrorInvalidParameter);
 }
 
-TEST(RegistryAccess, SetValueRightOnAMissingKeyFailsAndCreatesNothing) {
-    ScopedRegistry registry;
+TEST_F(Registry, AccessSetValueRightOnAMissingKeyFailsAndCreatesNothing) {
     createKey(Hive::LocalMachine, "SOFTWARE\\Microsoft");
     HKEY key;
     EXPECT_EQ(RegOpenKeyEx(Hive::LocalMachine, "SOFTWARE\\Microsoft\\Windows NT\\Fonts",
@@ -147,12 +151,10 @@ TEST(RegistryAccess, SetValueRightOnAMissingKeyFailsAndCreatesNothing) {
     EXPECT_FALSE(keyExists(Hive::LocalMachine, "SOFTWARE\\Microsoft\\Windows NT"));
 
     // A handle keeps to the rights it was opened with.
-    ASSERT_EQ(RegOpenKeyEx(Hive::LocalMachine, "SOFTWARE\\Microsoft", kKeyRead, key),
-              kErrorSuccess);
+    key = openKey(Hive::LocalMachine, "SOFTWARE\\Microsoft");
     EXPECT_EQ(setString(key, "Name", "value"), kErrorAccessDenied);
     EXPECT_EQ(RegDeleteValue(key, "Name"), kErrorAccessDenied);
-    ASSERT_EQ(RegOpenKeyEx(Hive::LocalMachine, "SOFTWARE\\Microsoft", kKeySetValue, key),
-              kErrorSuccess);
+    key = openKey(Hive::LocalMachine, "SOFTWARE\\Microsoft", kKeySetValue);
     std::string name;
     EXPECT_EQ(RegEnumKeyEx(key, 0, name), kErrorAccessDenied);
     EXPECT_EQ(setString(key, "Name", "value"), kErrorSuccess);
@@ -161,8 +163,7 @@ TEST(RegistryAccess, SetValueRightOnAMissingKeyFailsAndCreatesNothing) {
     EXPECT_EQ(setString(nullptr, "Name", "value"), kErrorInvalidHandle);
 }
 
-TEST(RegistryDelete, TreeGoesWithItsValuesAndSiblingsStayAndItsHandlesWriteNothing) {
-    ScopedRegistry registry;
+TEST_F(Registry, DeleteTreeGoesWithItsValuesAndSiblingsStayAndItsHandlesWriteNothing) {
     writeValue(Hive::LocalMachine, "SOFTWARE\\A\\B\\C", "deep", "1");
     writeValue(Hive::LocalMachine, "SOFTWARE\\A", "", "default");
     writeValue(Hive::LocalMachine, "SOFTWARE\\AB", "sibling", "2");
@@ -189,15 +190,13 @@ TEST(RegistryDelete, TreeGoesWithItsValuesAndSiblingsStayAndItsHandlesWriteNothi
     EXPECT_FALSE(keyExists(Hive::CurrentUser, "Software"));
 }
 
-TEST(RegistryEnumeration, ByIndexInUpperCaseOrderUntilNoMoreItems) {
-    ScopedRegistry registry;
+TEST_F(Registry, EnumerationByIndexInUpperCaseOrderUntilNoMoreItems) {
     for (const char* name : {"beta", "_under", "Alpha"}) {
         writeValue(Hive::LocalMachine, std::string("SOFTWARE\\List\\") + name, "", name);
         writeValue(Hive::LocalMachine, "SOFTWARE\\List", name, std::string("v-") + name);
     }
     writeValue(Hive::LocalMachine, "SOFTWARE\\List\\beta\\child", "", "not listed");
-    HKEY key;
-    ASSERT_EQ(RegOpenKeyEx(Hive::LocalMachine, "SOFTWARE\\List", kKeyRead, key), kErrorSuccess);
+    const HKEY key = openKey(Hive::LocalMachine, "SOFTWARE\\List");
     std::vector<std::string> keys;
     std::string name;
     std::string data;
@@ -212,8 +211,7 @@ TEST(RegistryEnumeration, ByIndexInUpperCaseOrderUntilNoMoreItems) {
     EXPECT_EQ(RegEnumValue(key, 3, name, data), kErrorNoMoreItems);
 }
 
-TEST(RegistryHives, ClassesRootIsSoftwareClassesOfTheMachineFile) {
-    ScopedRegistry registry;
+TEST_F(Registry, HivesClassesRootIsSoftwareClassesOfTheMachineFile) {
     const std::string server = "CLSID\\{7C681205-41F3-41BF-A179-AACC6BAC5DD8}\\InProcServer32";
     writeValue(Hive::ClassesRoot, server, "", "/opt/kestrix/libZNErrHandler.so");
     writeValue(Hive::ClassesRoot, "", "RootValue", "r");
@@ -222,8 +220,7 @@ TEST(RegistryHives, ClassesRootIsSoftwareClassesOfTheMachineFile) {
     EXPECT_EQ(queryString(Hive::LocalMachine, "SOFTWARE\\Classes", "RootValue"), "r");
     EXPECT_FALSE(keyExists(Hive::CurrentUser, "SOFTWARE\\Classes"));
 
-    HKEY root;
-    ASSERT_EQ(RegOpenKeyEx(Hive::ClassesRoot, "", kKeyRead, root), kErrorSuccess);
+    const HKEY root = openKey(Hive::ClassesRoot, "");
     EXPECT_EQ(subKeyNames(root), std::vector<std::string>{"CLSID"});
     ASSERT_EQ(RegDeleteTree(Hive::ClassesRoot, ""), kErrorSuccess);
     EXPECT_TRUE(keyExists(Hive::LocalMachine, "SOFTWARE\\Classes"));
@@ -231,19 +228,17 @@ TEST(RegistryHives, ClassesRootIsSoftwareClassesOfTheMachineFile) {
     EXPECT_EQ(queryString(Hive::LocalMachine, "SOFTWARE\\Classes", "RootValue"), std::nullopt);
 }
 
-TEST(RegistryFiles, ReadingAMissingFileFindsNothingAndCreatesNothingWhereTheEnvironmentPoints) {
-    ScopedRegistry registry;
-    HKEY key;
-    ASSERT_EQ(RegOpenKeyEx(Hive::LocalMachine, "", kKeyRead, key), kErrorSuccess);
+TEST_F(Registry, FilesReadingAMissingFileFindsNothingAndCreatesNothingWhereTheEnvironmentPoints) {
+    HKEY key = openKey(Hive::LocalMachine, "");
     EXPECT_TRUE(subKeyNames(key).empty());
     EXPECT_EQ(RegOpenKeyEx(Hive::LocalMachine, "SOFTWARE", kKeyRead, key), kErrorFileNotFound);
     EXPECT_EQ(queryString(Hive::CurrentUser, "", "x"), std::nullopt);
-    EXPECT_FALSE(std::filesystem::exists(registry.machineFile()));
-    EXPECT_FALSE(std::filesystem::exists(registry.userFile()));
+    EXPECT_FALSE(std::filesystem::exists(registry_.machineFile()));
+    EXPECT_FALSE(std::filesystem::exists(registry_.userFile()));
 
     // Default locations follow the environment.
-    EXPECT_EQ(registryFilePath(Hive::ClassesRoot), registry.machineFile());
-    EXPECT_EQ(registryFilePath(Hive::CurrentUser), registry.userFile());
+    EXPECT_EQ(registryFilePath(Hive::ClassesRoot), registry_.machineFile());
+    EXPECT_EQ(registryFilePath(Hive::CurrentUser), registry_.userFile());
     kx::test::ScopedEnvironment environment;
     environment.unset("KX_MACHINE_REGISTRY");
     environment.unset("KX_USER_REGISTRY");
@@ -255,8 +250,7 @@ TEST(RegistryFiles, ReadingAMissingFileFindsNothingAndCreatesNothingWhereTheEnvi
     EXPECT_EQ(registryFilePath(Hive::CurrentUser), "/home/someone/.config/kestrix/registry.db");
 }
 
-TEST(RegistryFiles, FilesToldOverrideTheLocatedOnesUntilTakenBack) {
-    ScopedRegistry located;
+TEST_F(Registry, FilesToldOverrideTheLocatedOnesUntilTakenBack) {
     kx::test::TempDir told;
     useRegistryFiles(RegistryFiles{(told / "machine.db").string(), (told / "user.db").string()});
     writeValue(Hive::ClassesRoot, "KX.Told", "", "machine");
@@ -264,7 +258,7 @@ TEST(RegistryFiles, FilesToldOverrideTheLocatedOnesUntilTakenBack) {
     useRegistryFiles(std::nullopt);
     EXPECT_TRUE(std::filesystem::exists(told / "machine.db"));
     EXPECT_TRUE(std::filesystem::exists(told / "user.db"));
-    EXPECT_FALSE(std::filesystem::exists(located.machineFile()));
+    EXPECT_FALSE(std::filesystem::exists(registry_.machineFile()));
     EXPECT_EQ(queryString(Hive::CurrentUser, "Software\\Kestrix", "Where"), std::nullopt);
 }
 

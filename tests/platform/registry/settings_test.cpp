@@ -39,8 +39,14 @@ TEST(Settings, SavedValuesComeBackAndMissingOnesGiveTheDefault) {
               std::nullopt);
 }
 
-TEST(Settings, SaveRaisesWhenTheStoreCannotBeWritten) {
+TEST(Settings, SaveRejectsEmptyNamesAndOversizedValuesAndRaisesWhenTheStoreCannotBeWritten) {
     ScopedRegistry registry;
+    for (auto save :
+         {+[] { SaveSetting("", "S", "K", "v"); }, +[] { SaveSetting("A", "", "K", "v"); },
+          +[] { SaveSetting("A", "S", "", "v"); },
+          +[] { SaveSetting("A", "S", "K", std::string(2 * 1024 * 1024, 'x')); }}) {
+        EXPECT_EQ(kx::test::errorNumberOf(save), vberr::kInvalidProcedureCall);
+    }
     // The folder of the user file is a plain file, so the store can be neither created nor
     // written, whoever runs the test.
     kx::test::TempDir dir;
@@ -49,16 +55,6 @@ TEST(Settings, SaveRaisesWhenTheStoreCannotBeWritten) {
     EXPECT_RUNTIME_ERROR(SaveSetting("KXVantor", "LoginInfo", "FilerCode", "ABC"),
                          vberr::kPathFileAccessError, "KXVantor\\LoginInfo\\FilerCode");
     EXPECT_EQ(GetSetting("KXVantor", "LoginInfo", "FilerCode", "default"), "default");
-}
-
-TEST(Settings, SaveRejectsEmptyNamesAndOversizedValues) {
-    ScopedRegistry registry;
-    for (auto save :
-         {+[] { SaveSetting("", "S", "K", "v"); }, +[] { SaveSetting("A", "", "K", "v"); },
-          +[] { SaveSetting("A", "S", "", "v"); },
-          +[] { SaveSetting("A", "S", "K", std::string(2 * 1024 * 1024, 'x')); }}) {
-        EXPECT_EQ(kx::test::errorNumberOf(save), vberr::kInvalidProcedureCall);
-    }
 }
 
 TEST(Settings, DeleteRemovesAKeyASectionOrAnApplication) {

@@ -32,23 +32,18 @@ class AuthorsFilter : public ::testing::Test {
     Recordset rs;
 };
 
-TEST_F(AuthorsFilter, TextComparesIgnoringCaseWithDoubledApostrophes) {
+TEST_F(AuthorsFilter, TextComparisonsAndLikeIgnoreCaseAndGroupsBindAndBeforeOr) {
     EXPECT_EQ(lastNames("au_lname = 'o''leary'"), "O'Leary");
     EXPECT_EQ(lastNames("[city]='salt lake city'"), "Ringer");
     EXPECT_EQ(lastNames("au_lname > 'R' "), "White,Smith,Ringer");
     EXPECT_EQ(lastNames("state <> 'ca'"), "Smith,Greene,Ringer");
     EXPECT_EQ(lastNames("au_id = #267-41-2394#"), "O'Leary");
-}
-
-TEST_F(AuthorsFilter, AndBindsWithinOrGroupsAndParenthesesGroup) {
     EXPECT_EQ(lastNames("state = 'CA' AND contract = True OR state = 'UT'"),
               "White,Green,Carson,O'Leary,Ringer");
     EXPECT_EQ(lastNames("(state = 'KS' AND contract = False) OR (state = 'TN')"), "Smith,Greene");
     EXPECT_EQ(lastNames("((city = 'Oakland')) or city = 'Berkeley' and zip = '94705'"),
               "Green,Carson");
-}
-
-TEST_F(AuthorsFilter, LikeAcceptsTrailingOrSurroundingWildcards) {
+    // LIKE accepts trailing or surrounding wildcards.
     EXPECT_EQ(lastNames("au_lname LIKE 'gree*'"), "Green,Greene");
     EXPECT_EQ(lastNames("au_lname like '%EE%'"), "Green,Greene");
     EXPECT_EQ(lastNames("city LIKE 'oakland'"), "Green");

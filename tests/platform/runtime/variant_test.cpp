@@ -26,26 +26,20 @@ TEST(Variant, DefaultIsEmptyAndEachConstructorTagsItsKind) {
     EXPECT_EQ(Variant(SafeArray()).type(), VarType::Array);
 }
 
-TEST(Variant, WrongKindAccessIsTypeMismatch) {
+TEST(Variant, NumberValueCoversBooleanCurrencyAndDateAndWrongKindAccessIsTypeMismatch) {
+    EXPECT_EQ(Variant(true).numberValue(), -1.0);
+    EXPECT_EQ(Variant(Currency{12345}).numberValue(), 1.2345);
+    EXPECT_EQ(Variant(OleDate{2.25}).numberValue(), 2.25);
     const RuntimeError mismatch = test::raisedError([] { (void)Variant(1.0).asString(); });
     EXPECT_EQ(mismatch.number(), 13);
     EXPECT_EQ(mismatch.description(), "Type mismatch");
     EXPECT_THROW((void)Variant("1").numberValue(), RuntimeError);
 }
 
-TEST(Variant, NumberValueCoversBooleanCurrencyAndDate) {
-    EXPECT_EQ(Variant(true).numberValue(), -1.0);
-    EXPECT_EQ(Variant(Currency{12345}).numberValue(), 1.2345);
-    EXPECT_EQ(Variant(OleDate{2.25}).numberValue(), 2.25);
-}
-
-TEST(SafeArray, NeverSizedArrayHasNoDimensionAndBoundsRaiseSubscriptOutOfRange) {
+TEST(SafeArray, NoDimensionBoundsRaiseAndArbitraryLowerBoundsHoldTheirElements) {
     SafeArray never;
     EXPECT_EQ(never.dimensions(), 0);
     EXPECT_EQ(test::errorNumberOf([&] { (void)never.lowerBound(1); }), 9);
-}
-
-TEST(SafeArray, ArbitraryLowerBoundsAndFirstIndexFastestLayout) {
     SafeArray a({{-1, 3}, {5, 2}});
     EXPECT_EQ(a.dimensions(), 2);
     EXPECT_EQ(a.lowerBound(1), -1);

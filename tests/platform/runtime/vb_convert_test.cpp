@@ -11,24 +11,19 @@ namespace {
 
 using test::errorNumberOf;
 
-TEST(CInt, RoundsHalfToEvenOnBothSigns) {
-    EXPECT_EQ(CInt(0.5), 0);
-    EXPECT_EQ(CInt(1.5), 2);
-    EXPECT_EQ(CInt(2.5), 2);
-    EXPECT_EQ(CInt(3.5), 4);
-    EXPECT_EQ(CInt(-0.5), 0);
-    EXPECT_EQ(CInt(-1.5), -2);
-    EXPECT_EQ(CInt(-2.5), -2);
-    EXPECT_EQ(CInt(2.5000001), 3);
+TEST(CInt, RoundsHalfToEvenOnBothSignsAndOverflowsExactlyWhereTheResultLeavesSixteenBits) {
+    const std::pair<double, std::int16_t> numbers[] = {
+        {0.5, 0}, {1.5, 2}, {2.5, 2}, {3.5, 4}, {-0.5, 0}, {-1.5, -2}, {-2.5, -2}, {2.5000001, 3}};
+    for (const auto& [number, rounded] : numbers) {
+        EXPECT_EQ(CInt(number), rounded) << number;
+    }
     EXPECT_EQ(CInt("2.5"), 2);
     EXPECT_EQ(CInt("3.5"), 4);
     EXPECT_EQ(CInt("-2.5"), -2);
     EXPECT_EQ(CInt("2.50000000000000000000001"), 3);
     EXPECT_EQ(CInt(Currency{25000}), 2);
     EXPECT_EQ(CInt(Currency{-35000}), -4);
-}
-
-TEST(CInt, OverflowsExactlyWhereTheRoundedValueLeavesSixteenBits) {
+    // Overflow comes exactly where the rounded value leaves sixteen bits.
     EXPECT_EQ(CInt(32767.49), 32767);
     EXPECT_EQ(errorNumberOf([] { CInt(32767.5); }), 6);
     EXPECT_EQ(CInt(-32768.5), -32768);  // half to even stays inside
@@ -53,30 +48,24 @@ TEST(CLng, ThirtyTwoBitLimitsAndSixtyFourBitVariant) {
     EXPECT_EQ(CLngLng(std::int64_t{-9007199254740993}), -9007199254740993);
 }
 
-TEST(NumericConversions, AcceptEveryNumericKindAndNumericText) {
+TEST(NumericConversions, AcceptEveryNumericKindAndNumericTextAndRefuseNullAndTheRest) {
     EXPECT_EQ(CInt(Variant()), 0);
     EXPECT_EQ(CInt(true), -1);
     EXPECT_EQ(CInt(false), 0);
     EXPECT_EQ(CInt(std::uint8_t{255}), 255);
     EXPECT_EQ(CLng(OleDate{45000.75}), 45001);
-    EXPECT_EQ(CInt(" 12 "), 12);
-    EXPECT_EQ(CInt("+7"), 7);
-    EXPECT_EQ(CInt("7-"), -7);
-    EXPECT_EQ(CInt("(7)"), -7);
-    EXPECT_EQ(CLng("1,234"), 1234);
-    EXPECT_EQ(CLng("1.5e3"), 1500);
-    EXPECT_EQ(CLng("$12"), 12);
-    EXPECT_EQ(CInt("&H10"), 16);
-    EXPECT_EQ(CInt("&o17"), 15);
+    const std::pair<const char*, std::int32_t> texts[] = {
+        {" 12 ", 12},    {"+7", 7},   {"7-", -7},   {"(7)", -7}, {"1,234", 1234},
+        {"1.5e3", 1500}, {"$12", 12}, {"&H10", 16}, {"&o17", 15}};
+    for (const auto& [text, number] : texts) {
+        EXPECT_EQ(CLng(text), number) << text;
+    }
     // Hexadecimal text has the value of the literal: the smallest of 16/32/64 bits that holds it.
     EXPECT_EQ(CInt("&HFFFF"), -1);
     EXPECT_EQ(CLng("&HFFFF"), -1);
     EXPECT_EQ(CLng("&H10000"), 65536);
     EXPECT_EQ(CLng("&HFFFFFFFF"), -1);
     EXPECT_EQ(errorNumberOf([] { CInt("&H10000"); }), 6);
-}
-
-TEST(NumericConversions, RefuseNullAndNonNumbers) {
     EXPECT_EQ(errorNumberOf([] { CInt(Variant::null()); }), 94);
     EXPECT_EQ(errorNumberOf([] { CDbl(Variant::null()); }), 94);
     for (const char* text :
@@ -120,7 +109,7 @@ TEST(IsNumeric, FollowsTheNumberGrammar) {
     EXPECT_FALSE(IsNumeric(Variant::nothing()));
 }
 
-TEST(CStr, PlainTextOfEveryScalarKind) {
+TEST(CStr, PlainTextOfEveryScalarKindAndRefusalOfTheOthers) {
     EXPECT_EQ(CStr(Variant()), "");
     EXPECT_EQ(CStr(true), "True");
     EXPECT_EQ(CStr(false), "False");
@@ -130,6 +119,10 @@ TEST(CStr, PlainTextOfEveryScalarKind) {
     EXPECT_EQ(CStr(Variant::missing()), "Error 448");
     const std::string withNul("a\0b", 3);
     EXPECT_EQ(CStr(withNul), withNul);
+    EXPECT_EQ(errorNumberOf([] { CStr(Variant::null()); }), 94);
+    EXPECT_EQ(errorNumberOf([] { CStr(Variant::nothing()); }), 13);
+    EXPECT_EQ(errorNumberOf([] { CStr(Variant(RecordValue{"T"})); }), 13);
+    EXPECT_EQ(errorNumberOf([] { CStr(Variant(SafeArray())); }), 13);
 }
 
 TEST(CStr, DoublesShowFifteenSignificantDigitsInTheRuntimeForm) {
@@ -156,13 +149,6 @@ TEST(CStr, CurrencyShowsUpToFourDecimalsWithoutTrailingZeros) {
     EXPECT_EQ(CStr(Currency{-5000}), "-0.5");
     EXPECT_EQ(CStr(Currency{1}), "0.0001");
     EXPECT_EQ(CStr(Currency{std::numeric_limits<std::int64_t>::min()}), "-922337203685477.5808");
-}
-
-TEST(CStr, RefusesNullAndValuesWithoutTextForm) {
-    EXPECT_EQ(errorNumberOf([] { CStr(Variant::null()); }), 94);
-    EXPECT_EQ(errorNumberOf([] { CStr(Variant::nothing()); }), 13);
-    EXPECT_EQ(errorNumberOf([] { CStr(Variant(RecordValue{"T"})); }), 13);
-    EXPECT_EQ(errorNumberOf([] { CStr(Variant(SafeArray())); }), 13);
 }
 
 }  // namespace

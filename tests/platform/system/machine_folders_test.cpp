@@ -36,7 +36,7 @@ TEST(MachineFolders, EnvironmentOverridesWithoutTrailingSlashElseTheDefaults) {
     EXPECT_EQ(tokenDirectory(), "/tmp");
 }
 
-TEST(ReadFileHead, ReadsRegularFilesUpToTheBoundOnly) {
+TEST(FileRead, HeadReadsRegularFilesUpToTheBoundOnlyAndFirstLineEndsAtACrOrLf) {
     test::TempDir dir;
     test::writeFile(dir / "f", "0123456789");
     EXPECT_EQ(readFileHead((dir / "f").string(), 4), "0123");
@@ -51,9 +51,7 @@ TEST(ReadFileHead, ReadsRegularFilesUpToTheBoundOnly) {
     const auto meminfo = readFileHead("/proc/meminfo", 1 << 16);
     ASSERT_TRUE(meminfo);
     EXPECT_NE(meminfo->find("MemTotal:"), std::string::npos);
-}
-
-TEST(FirstLine, EndsAtTheFirstCrOrLf) {
+    // The first line ends at the first CR or LF.
     EXPECT_EQ(firstLine("abc\r\ndef"), "abc");
     EXPECT_EQ(firstLine("abc\ndef"), "abc");
     EXPECT_EQ(firstLine("abc\rdef"), "abc");

@@ -53,7 +53,8 @@ TEST_F(MemoryStatusTest, MapsMeminfoOntoTheWindowsFieldsAsFull64BitByteCounts) {
     EXPECT_EQ(status->availableVirtual, (std::uint64_t{1} << 47) - 250000 * kKiB);
 }
 
-TEST_F(MemoryStatusTest, StrictOvercommitUsesTheCommitLimitClampedAtZero) {
+TEST_F(MemoryStatusTest,
+       StrictOvercommitUsesTheClampedCommitLimitAndOldKernelsCountFreeBuffersAndCache) {
     const auto overCommitted = queryMemoryStatus(sourcesFor(kBigMachine, "2\n"));
     ASSERT_TRUE(overCommitted);
     EXPECT_EQ(overCommitted->availablePageFile, 0u);
@@ -63,9 +64,7 @@ TEST_F(MemoryStatusTest, StrictOvercommitUsesTheCommitLimitClampedAtZero) {
         "2\n"));
     ASSERT_TRUE(roomLeft);
     EXPECT_EQ(roomLeft->availablePageFile, 500 * kKiB);
-}
-
-TEST_F(MemoryStatusTest, OldKernelsWithoutMemAvailableCountFreeBuffersAndCache) {
+    // Old kernels without MemAvailable count free memory, buffers and cache.
     const auto status = queryMemoryStatus(
         sourcesFor("MemTotal: 1000 kB\nMemFree: 100 kB\nBuffers: 50 kB\nCached: 183 kB\n"));
     ASSERT_TRUE(status);

@@ -1,5 +1,6 @@
 #include "executable_fixtures.h"
 
+#include <algorithm>
 #include <string_view>
 
 namespace kx::test {
@@ -12,18 +13,14 @@ class Bytes {
     explicit Bytes(bool bigEndian = false) : big_(bigEndian) {}
     std::string& str() { return data_; }
     void put(std::size_t at, std::uint64_t value, std::size_t width) {
-        if (data_.size() < at + width) {
-            data_.resize(at + width, '\0');
-        }
+        data_.resize(std::max(data_.size(), at + width), '\0');
         for (std::size_t i = 0; i < width; ++i) {
             const std::size_t shift = 8 * (big_ ? width - 1 - i : i);
             data_[at + i] = static_cast<char>((value >> shift) & 0xFF);
         }
     }
     void text(std::size_t at, std::string_view s) {
-        if (data_.size() < at + s.size()) {
-            data_.resize(at + s.size(), '\0');
-        }
+        data_.resize(std::max(data_.size(), at + s.size()), '\0');
         data_.replace(at, s.size(), s);
     }
 
@@ -68,17 +65,16 @@ std::string buildPeFile(const PeFixture& f) {
     b.put(section + 16, kRsrcSize, 4);
     b.put(section + 20, kRsrcFile, 4);
 
-    // Three directory levels, each with one ID entry, then the data entry.
+    // Three directory levels (type, name, language), each with one ID entry that leads to the next
+    // level, the last one to the data entry.
     const std::size_t r = kRsrcFile;
-    b.put(r + 14, 1, 2);
-    b.put(r + 16, 16, 4);
-    b.put(r + 20, 0x80000000u | 0x18, 4);
-    b.put(r + 0x18 + 14, 1, 2);
-    b.put(r + 0x18 + 16, 1, 4);
-    b.put(r + 0x18 + 20, 0x80000000u | 0x30, 4);
-    b.put(r + 0x30 + 14, 1, 2);
-    b.put(r + 0x30 + 16, 0x409, 4);
-    b.put(r + 0x30 + 20, 0x48, 4);
+    const std::uint32_t ids[] = {16, 1, 0x409};
+    for (std::uint32_t level = 0; level < 3; ++level) {
+        const std::size_t directory = r + 0x18 * level;
+        b.put(directory + 14, 1, 2);
+        b.put(directory + 16, ids[level], 4);
+        b.put(directory + 20, level < 2 ? 0x80000000u | (0x18 * (level + 1)) : 0x48, 4);
+    }
     b.put(r + 0x48, kRsrcRva + kVersionInfo, 4);
     b.put(r + 0x48 + 4, 92, 4);
 
@@ -103,9 +99,7 @@ std::string buildElfFile(const ElfFixture& f) {
     const std::size_t tableEntry = f.programHeader ? (f.wide ? 56 : 32) : (f.wide ? 64 : 40);
     const std::size_t notes = headerSize + 2 * tableEntry;
 
-    b.text(0,
-           "\x7f"
-           "ELF");
+    b.text(0, "\177ELF");
     b.put(4, f.wide ? 2 : 1, 1);
     b.put(5, f.bigEndian ? 2 : 1, 1);
     b.put(6, 1, 1);

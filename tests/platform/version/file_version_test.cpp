@@ -48,10 +48,8 @@ TEST_F(FileVersionTest, ReadsTheElfPackageNoteInEveryLayout) {
     for (const bool wide : {true, false}) {
         for (const bool big : {false, true}) {
             for (const bool segments : {true, false}) {
-                test::ElfFixture fixture;
-                fixture.wide = wide;
-                fixture.bigEndian = big;
-                fixture.programHeader = segments;
+                const test::ElfFixture fixture{
+                    .wide = wide, .bigEndian = big, .programHeader = segments};
                 EXPECT_EQ(fileVersion(write("lib.so", test::buildElfFile(fixture))), "5.6.7.8")
                     << wide << big << segments;
             }
@@ -63,9 +61,9 @@ TEST_F(FileVersionTest, ElfNotesWithoutAUsableVersionFallBackToTheSideFile) {
     write("plain.so.ver", "1.0.0.9\r\n");
     for (const char* json : {R"({"name":"x"})", R"({"version":5})", "not json",
                              R"({"version":"has space"})", R"({"version":""})"}) {
-        test::ElfFixture fixture;
-        fixture.packageJson = json;
-        EXPECT_EQ(fileVersion(write("plain.so", test::buildElfFile(fixture))), "1.0.0.9") << json;
+        EXPECT_EQ(fileVersion(write("plain.so", test::buildElfFile({.packageJson = json}))),
+                  "1.0.0.9")
+            << json;
     }
 }
 
