@@ -163,7 +163,7 @@ TEST_F(ServerTest, MalformedCallsGetClearErrorsAndTheServerKeepsServing) {
         {"/", std::string(2 << 20, ' '), 413, error_number::kRequestTooLarge},
     };
     for (const auto& c : cases) {
-        const auto answer = postRaw(c.path, c.body);
+        const auto answer = postAt(*client_, c.path, c.body);
         EXPECT_EQ(answer.status, c.status) << c.body.substr(0, 80);
         ASSERT_FALSE(answer.body.is_discarded()) << c.body.substr(0, 80);
         EXPECT_EQ(answer.errorNumber(), c.number) << c.body.substr(0, 80);

@@ -1,42 +1,30 @@
 #include "kxserver_harness.h"
 
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <httplib.h>
 
 #include <chrono>
 #include <optional>
 #include <sstream>
 #include <stdexcept>
-#include <thread>
-
-#include "child_program.h"
+#include <utility>
 
 namespace kx::test {
 
-namespace {
-
-using server::bench::exitCodeOf;
-using server::bench::readAll;
-using server::bench::startReadingOutput;
-
 const std::string kKxserver = std::string(KX_BIN_DIR) + "/kxserver";
 
-}  // namespace
+ProcessResult runKxserver(std::vector<std::string> args, const std::string& input) {
+    const TempDir scratch;
+    return runProcessWithInput(kKxserver, std::move(args), input, scratch.path());
+}
 
 std::string kxserver(const std::vector<std::string>& args) {
-    pid_t pid = 0;
-    std::vector<std::string> command = {kKxserver};
-    command.insert(command.end(), args.begin(), args.end());
-    const std::string out = readAll(startReadingOutput(command, {}, pid), false);
-    const int code = exitCodeOf(pid);
-    if (code != 0) {
+    const auto finished = runKxserver(args);
+    if (finished.exitCode != 0) {
         throw std::runtime_error("kxserver " + (args.empty() ? std::string() : args[0]) +
-                                 " ended with " + std::to_string(code));
+                                 " ended with " + std::to_string(finished.exitCode) + ": " +
+                                 finished.err);
     }
-    return out;
+    return finished.out;
 }
 
 ServeProcess::ServeProcess(const std::filesystem::path& catalogDir, const std::string& publicUrl)
