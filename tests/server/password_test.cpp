@@ -133,8 +133,11 @@ TEST_F(ServerTest, PasswordChecksDoNotHoldUpOtherRequests) {
     for (int i = 0; i < 2; ++i) {
         guessers.emplace_back([&] {
             httplib::Client client(url_);
-            callAt(client, kServer1, "KXBO_V2.Init", "isValidLogin",
-                   {"ACME", "BOB", "guess", false, false});
+            // Its answer may come after the client's time-out (slow builds): only the load counts.
+            client.Post(kServer1,
+                        R"({"progid":"KXBO_V2.Init","method":"isValidLogin",)"
+                        R"("args":["ACME","BOB","guess",false,false]})",
+                        "application/json");
             ++checked;
         });
     }
