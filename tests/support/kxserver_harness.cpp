@@ -8,6 +8,8 @@
 #include <stdexcept>
 #include <utility>
 
+#include "child_program.h"
+
 namespace kx::test {
 
 const std::string kKxserver = std::string(KX_BIN_DIR) + "/kxserver";
@@ -17,14 +19,20 @@ ProcessResult runKxserver(std::vector<std::string> args, const std::string& inpu
     return runProcessWithInput(kKxserver, std::move(args), input, scratch.path());
 }
 
+// Reads the output through a pipe rather than files: callers may have pointed TMPDIR at a folder
+// that does not exist.
 std::string kxserver(const std::vector<std::string>& args) {
-    const auto finished = runKxserver(args);
-    if (finished.exitCode != 0) {
+    pid_t pid = 0;
+    std::vector<std::string> command = {kKxserver};
+    command.insert(command.end(), args.begin(), args.end());
+    const std::string out =
+        server::bench::readAll(server::bench::startReadingOutput(command, {}, pid), false);
+    const int code = server::bench::exitCodeOf(pid);
+    if (code != 0) {
         throw std::runtime_error("kxserver " + (args.empty() ? std::string() : args[0]) +
-                                 " ended with " + std::to_string(finished.exitCode) + ": " +
-                                 finished.err);
+                                 " ended with " + std::to_string(code));
     }
-    return finished.out;
+    return out;
 }
 
 ServeProcess::ServeProcess(const std::filesystem::path& catalogDir, const std::string& publicUrl)

@@ -19,10 +19,11 @@
 
 namespace kx::test {
 
-// Runs `kxserver ARGS...` to its end with `input` as its standard input.
+// Runs `kxserver ARGS...` to its end with `input` as its standard input (files in a temporary
+// folder hold the streams).
 ProcessResult runKxserver(std::vector<std::string> args, const std::string& input = {});
-// runKxserver that must succeed: returns its standard output; throws std::runtime_error with the
-// exit code and the standard error when it fails.
+// Runs `kxserver ARGS...` to its end and returns its standard output (standard error is the
+// caller's); throws std::runtime_error with the exit code when it fails.
 std::string kxserver(const std::vector<std::string>& args);
 
 // `kxserver serve` on a free loopback port (see ServerProcess); its lists name `publicUrl`
