@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 #include <openssl/evp.h>
 
+#include <regex>
+
 #include "catalog.h"
 #include "password.h"
 #include "password_checks.h"
@@ -21,11 +23,10 @@ TEST(PasswordHash, IsSlowAndStoresNeitherThePasswordNorTheSameTextTwice) {
     const std::string password = "correct horse";
     const std::string first = hashPassword(password, 1000);
     const std::string second = hashPassword(password, 1000);
-    EXPECT_EQ(first.find(password), std::string::npos);
     EXPECT_NE(first, second);  // a fresh salt each time
-    EXPECT_EQ(first.rfind("pbkdf2-sha256$1000$", 0), 0u);
-    // scheme, iterations, 16-byte salt and 32-byte hash in hex
-    EXPECT_EQ(first.size(), std::string("pbkdf2-sha256$1000$").size() + 32 + 1 + 64);
+    // scheme, iterations, 16-byte salt and 32-byte hash in hex: nothing of the password
+    const std::regex format(R"(pbkdf2-sha256\$1000\$[0-9a-f]{32}\$[0-9a-f]{64})");
+    EXPECT_TRUE(std::regex_match(first, format)) << first;
     EXPECT_TRUE(verifyPassword(password, first));
     EXPECT_TRUE(verifyPassword(password, second));
 }
@@ -132,6 +133,7 @@ TEST_F(ServerTest, PasswordChecksDoNotHoldUpOtherRequests) {
     for (int i = 0; i < 2; ++i) {
         guessers.emplace_back([&] {
             httplib::Client client(url_);
+            // Its answer may come after the client's time-out (slow builds): only the load counts.
             client.Post(kServer1,
                         R"({"progid":"KXBO_V2.Init","method":"isValidLogin",)"
                         R"("args":["ACME","BOB","guess",false,false]})",

@@ -133,27 +133,22 @@ std::vector<nlohmann::json> ServerTest::storedReports() const {
 }
 
 int ServerTest::port() const {
-    return portOf(url_);
+    return std::stoi(url_.substr(url_.rfind(':') + 1));
 }
 
-int portOf(const std::string& url) {
-    return std::stoi(url.substr(url.rfind(':') + 1));
-}
-
-CallAnswer ServerTest::postRaw(const std::string& path, const std::string& body,
-                               const std::string& contentType) {
-    const auto response = client_->Post(path.c_str(), body, contentType.c_str());
+CallAnswer postAt(httplib::Client& client, const std::string& path, const std::string& body) {
+    const auto response = client.Post(path, body, "application/json");
     if (!response) {
-        ADD_FAILURE() << "no answer from " << url_ << path;
+        ADD_FAILURE() << "no answer to POST " << path;
         return {};
     }
     return {response->status, nlohmann::json::parse(response->body, nullptr, false)};
 }
 
-CallAnswer ServerTest::call(const std::string& path, const std::string& progId,
-                            const std::string& method, const nlohmann::json& args) {
+CallAnswer callAt(httplib::Client& client, const std::string& path, const std::string& progId,
+                  const std::string& method, const nlohmann::json& args) {
     const nlohmann::json request = {{"progid", progId}, {"method", method}, {"args", args}};
-    return postRaw(path, request.dump());
+    return postAt(client, path, request.dump());
 }
 
 std::string ServerTest::loginAlice(const std::string& path, const std::string& progId) {

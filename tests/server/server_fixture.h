@@ -41,8 +41,11 @@ inline constexpr const char* kServer2 = "/bo/server2";
 // 10 has a start row.
 void fillStandardCatalog(const std::filesystem::path& dir);
 
-// The port of a base URL such as "http://127.0.0.1:40123".
-int portOf(const std::string& url);
+// `body` posted as JSON through `client`; an empty answer (and a test failure) when none came.
+CallAnswer postAt(httplib::Client& client, const std::string& path, const std::string& body);
+// One remote call through `client`.
+CallAnswer callAt(httplib::Client& client, const std::string& path, const std::string& progId,
+                  const std::string& method, const nlohmann::json& args);
 
 // A plain TCP connection to the loopback port, for requests no HTTP client would send. Closed when
 // the object goes away.
@@ -53,7 +56,6 @@ class RawConnection {
     RawConnection(const RawConnection&) = delete;
     RawConnection& operator=(const RawConnection&) = delete;
 
-    int fd() const { return fd_; }
     void send(const std::string& bytes);
     // Everything that arrives until the server closes the connection (closed() is then true) or
     // nothing has arrived for `idleMilliseconds`.
@@ -95,9 +97,9 @@ class ServerTest : public ::testing::Test {
     int port() const;
 
     CallAnswer call(const std::string& path, const std::string& progId, const std::string& method,
-                    const nlohmann::json& args);
-    CallAnswer postRaw(const std::string& path, const std::string& body,
-                       const std::string& contentType = "application/json");
+                    const nlohmann::json& args) {
+        return callAt(*client_, path, progId, method, args);
+    }
     // A token for ALICE through the given object at `path`.
     std::string loginAlice(const std::string& path, const std::string& progId);
 

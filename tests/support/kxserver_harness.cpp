@@ -1,37 +1,33 @@
 #include "kxserver_harness.h"
 
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <httplib.h>
 
 #include <chrono>
 #include <optional>
 #include <sstream>
 #include <stdexcept>
-#include <thread>
+#include <utility>
 
 #include "child_program.h"
 
 namespace kx::test {
 
-namespace {
-
-using server::bench::exitCodeOf;
-using server::bench::readAll;
-using server::bench::startReadingOutput;
-
 const std::string kKxserver = std::string(KX_BIN_DIR) + "/kxserver";
 
-}  // namespace
+ProcessResult runKxserver(std::vector<std::string> args, const std::string& input) {
+    const TempDir scratch;
+    return runProcessWithInput(kKxserver, std::move(args), input, scratch.path());
+}
 
+// Reads the output through a pipe rather than files: callers may have pointed TMPDIR at a folder
+// that does not exist.
 std::string kxserver(const std::vector<std::string>& args) {
     pid_t pid = 0;
     std::vector<std::string> command = {kKxserver};
     command.insert(command.end(), args.begin(), args.end());
-    const std::string out = readAll(startReadingOutput(command, {}, pid), false);
-    const int code = exitCodeOf(pid);
+    const std::string out =
+        server::bench::readAll(server::bench::startReadingOutput(command, {}, pid), false);
+    const int code = server::bench::exitCodeOf(pid);
     if (code != 0) {
         throw std::runtime_error("kxserver " + (args.empty() ? std::string() : args[0]) +
                                  " ended with " + std::to_string(code));

@@ -3,27 +3,27 @@
 // administrator's command line, `kxserver serve` as a child process on a free loopback port, and a
 // relay that passes the launcher's calls on to it while keeping a copy of each request.
 
-#include <sys/types.h>
-
-#include <chrono>
 #include <filesystem>
 #include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include <nlohmann/json.hpp>
 
+#include "child_process.h"
 #include "loopback_http_server.h"
 #include "server_process.h"
 #include "temp_dir.h"
 
 namespace kx::test {
 
-// Runs `kxserver ARGS...` to its end and returns its standard output; throws std::runtime_error
-// with the exit code when it fails.
+// Runs `kxserver ARGS...` to its end with `input` as its standard input (files in a temporary
+// folder hold the streams).
+ProcessResult runKxserver(std::vector<std::string> args, const std::string& input = {});
+// Runs `kxserver ARGS...` to its end and returns its standard output (standard error is the
+// caller's); throws std::runtime_error with the exit code when it fails.
 std::string kxserver(const std::vector<std::string>& args);
 
 // `kxserver serve` on a free loopback port (see ServerProcess); its lists name `publicUrl`
