@@ -135,9 +135,19 @@ int stopProgram(pid_t pid, int signal, std::chrono::milliseconds within) {
 
 std::string readAll(int fd, bool oneLine) {
     std::string text;
-    char c = 0;
-    while (read(fd, &c, 1) == 1 && !(oneLine && c == '\n')) {
-        text += c;
+    // One byte at a time for a line, so that nothing after it is taken from the pipe; in blocks
+    // otherwise, as a program's whole output may be large.
+    char block[4096];
+    const std::size_t want = oneLine ? 1 : sizeof block;
+    for (;;) {
+        const ssize_t got = read(fd, block, want);
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got <= 0 || (oneLine && block[0] == '\n')) {
+            break;
+        }
+        text.append(block, static_cast<std::size_t>(got));
     }
     close(fd);
     return text;
