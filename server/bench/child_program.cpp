@@ -12,17 +12,20 @@
 
 namespace kx::server::bench {
 
-namespace {
-
-// In the freshly forked child (async-signal-safe calls only): dies with the parent's thread from
-// now on, and at once when the parent is already gone; then puts the descriptors in place and
-// executes. A failed exec writes its errno to `status`.
-[[noreturn]] void execChild(pid_t parent, char* const* argv,
-                            const std::vector<ChildDescriptor>& descriptors, int status) {
+void dieWithParent(pid_t parent) {
     prctl(PR_SET_PDEATHSIG, SIGKILL);
     if (getppid() != parent) {
         _exit(98);
     }
+}
+
+namespace {
+
+// In the freshly forked child (async-signal-safe calls only): dies with the parent's thread, puts
+// the descriptors in place and executes. A failed exec writes its errno to `status`.
+[[noreturn]] void execChild(pid_t parent, char* const* argv,
+                            const std::vector<ChildDescriptor>& descriptors, int status) {
+    dieWithParent(parent);
     for (const ChildDescriptor& d : descriptors) {
         // dup2 onto itself would keep close-on-exec; a plain copy clears it.
         if (d.source == d.target ? fcntl(d.target, F_SETFD, 0) != 0

@@ -14,6 +14,10 @@
 
 namespace kx::server::bench {
 
+// For a freshly forked child (async-signal-safe): it gets SIGKILL when the thread of `parent`
+// that forked it ends, and ends at once (exit code 98) when that parent is already gone.
+void dieWithParent(pid_t parent);
+
 // A descriptor the started program finds in place: `target` in the child is a copy of the
 // parent's `source`. Descriptors not named are inherited unless they are close-on-exec.
 struct ChildDescriptor {

@@ -2,7 +2,6 @@
 
 #include <fcntl.h>
 #include <signal.h>
-#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -13,19 +12,6 @@
 #include "temp_dir.h"
 
 namespace kx::test {
-
-namespace {
-
-// In a freshly forked child: dies with the parent's thread from now on, and at once when the
-// parent is already gone (the fork may have raced with its death). Only async-signal-safe calls.
-void dieWithParent(pid_t parent) {
-    prctl(PR_SET_PDEATHSIG, SIGKILL);
-    if (getppid() != parent) {
-        _exit(98);
-    }
-}
-
-}  // namespace
 
 void emit(const std::string& text) {
     std::size_t done = 0;
@@ -49,7 +35,7 @@ ChildResult runInChild(const std::function<void()>& body) {
         throw std::runtime_error("fork failed");
     }
     if (pid == 0) {
-        dieWithParent(parent);
+        server::bench::dieWithParent(parent);
         close(fds[0]);
         dup2(fds[1], STDOUT_FILENO);
         dup2(fds[1], STDERR_FILENO);
@@ -76,7 +62,7 @@ ChildResult runInChild(const std::function<void()>& body) {
 }
 
 pid_t startProcess(const std::vector<std::string>& command, const std::filesystem::path& outFile,
-                   const std::filesystem::path& errFile) {
+                   const std::filesystem::path& errFile, int input) {
     constexpr int kFlags = O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC;
     const sys::FileDescriptor out(open(outFile.c_str(), kFlags, 0600));
     const sys::FileDescriptor err(errFile == outFile ? -1 : open(errFile.c_str(), kFlags, 0600));
@@ -84,21 +70,25 @@ pid_t startProcess(const std::vector<std::string>& command, const std::filesyste
     if (!out.valid() || errFd < 0) {
         throw std::runtime_error("cannot open the output files of " + command.at(0));
     }
-    return server::bench::startProgram(command,
-                                       {{STDOUT_FILENO, out.get()}, {STDERR_FILENO, errFd}});
+    std::vector<server::bench::ChildDescriptor> descriptors = {{STDOUT_FILENO, out.get()},
+                                                               {STDERR_FILENO, errFd}};
+    if (input >= 0) {
+        descriptors.push_back({STDIN_FILENO, input});
+    }
+    return server::bench::startProgram(command, descriptors);
 }
 
-ProcessResult runProcess(const std::string& program, const std::vector<std::string>& arguments,
-                         const std::filesystem::path& scratch) {
+namespace {
+
+ProcessResult runCommand(const std::vector<std::string>& command,
+                         const std::filesystem::path& scratch, int input) {
     const auto outFile = scratch / "stdout.txt";
     const auto errFile = scratch / "stderr.txt";
     std::filesystem::remove(outFile);
     std::filesystem::remove(errFile);
-    std::vector<std::string> command{program};
-    command.insert(command.end(), arguments.begin(), arguments.end());
     ProcessResult result;
     try {
-        result.exitCode = waitForExit(startProcess(command, outFile, errFile));
+        result.exitCode = waitForExit(startProcess(command, outFile, errFile, input));
     } catch (const std::runtime_error&) {
         return result;
     }
@@ -107,12 +97,23 @@ ProcessResult runProcess(const std::string& program, const std::vector<std::stri
     return result;
 }
 
+}  // namespace
+
+ProcessResult runProcess(const std::string& program, std::vector<std::string> arguments,
+                         const std::filesystem::path& scratch) {
+    arguments.insert(arguments.begin(), program);
+    return runCommand(arguments, scratch, -1);
+}
+
 ProcessResult runProcessWithInput(const std::string& program, std::vector<std::string> arguments,
                                   const std::string& input, const std::filesystem::path& scratch) {
     writeFile(scratch / "stdin", input);
-    arguments.insert(arguments.begin(), {"-c", "in=$1; shift; exec \"$0\" \"$@\" < \"$in\"",
-                                         program, (scratch / "stdin").string()});
-    return runProcess("/bin/sh", arguments, scratch);
+    const sys::FileDescriptor in(open((scratch / "stdin").c_str(), O_RDONLY | O_CLOEXEC));
+    if (!in.valid()) {
+        throw std::runtime_error("cannot open the input of " + program);
+    }
+    arguments.insert(arguments.begin(), program);
+    return runCommand(arguments, scratch, in.get());
 }
 
 }  // namespace kx::test

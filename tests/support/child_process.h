@@ -41,9 +41,10 @@ struct ProcessResult {
 
 // Starts `command` (the program, looked up in PATH when it has no slash, then its arguments) in
 // the current environment with standard output and error appended to the given files (the same
-// file for both is fine). Throws std::runtime_error when it cannot be started.
+// file for both is fine) and, when `input` is not -1, that descriptor as standard input. Throws
+// std::runtime_error when it cannot be started.
 pid_t startProcess(const std::vector<std::string>& command, const std::filesystem::path& outFile,
-                   const std::filesystem::path& errFile);
+                   const std::filesystem::path& errFile, int input = -1);
 
 // Waits for a started process: its exit code, 128 + the signal that ended it, or -1.
 inline int waitForExit(pid_t pid) {
@@ -52,7 +53,7 @@ inline int waitForExit(pid_t pid) {
 
 // Starts `program` with `arguments` and waits for it. Its standard output and error go to files
 // in `scratch` and are read back.
-ProcessResult runProcess(const std::string& program, const std::vector<std::string>& arguments,
+ProcessResult runProcess(const std::string& program, std::vector<std::string> arguments,
                          const std::filesystem::path& scratch);
 // runProcess with `input` as the program's standard input (kept in a file in `scratch`).
 ProcessResult runProcessWithInput(const std::string& program, std::vector<std::string> arguments,
