@@ -12,7 +12,7 @@ packages=(
   libcpp-httplib-dev libboost-dev libssl-dev libfontconfig-dev fontconfig
   fonts-liberation fonts-wine libxcb1-dev python3 python3-fonttools
   xvfb xauth x11-apps x11-utils xdotool imagemagick tinyproxy curl binutils
-  help2man dpkg-dev fakeroot file lintian desktop-file-utils appstream libglib2.0-bin
+  help2man dpkg-dev fakeroot file lintian desktop-file-utils appstream libglib2.0-bin minisign
   systemd systemd-container adduser
 )
 

@@ -46,6 +46,10 @@ stop_server() {
 }
 trap stop_server EXIT
 "$bin/kxserver" demo "$demo_dir/catalog" >/dev/null
+# The demo catalog signs its install lists and the demo machine trusts its key, as a vendor's
+# installer would set it up: the launcher installs only what that key signed.
+demo_key="$("$bin/kxserver" signing-key "$demo_dir/catalog")"
+"$bin/kxreg" add 'HKLM\SOFTWARE\Kestrix\KXVantor\TrustedUpdateKeys' /v Demo /d "$demo_key" /f >/dev/null
 "$bin/kxserver" serve "$demo_dir/catalog" --port 0 >"$demo_dir/serve.out" 2>"$demo_dir/serve.log" &
 server_pid=$!
 base_url=""
@@ -87,6 +91,9 @@ asks whether to check for updates. The launcher then downloads and installs the 
 out of date, with progress shown, starts the demo application (which shows the business-object
 URL and the login token it was given, the demo component and the demo font) and closes.
 Closing the launcher from the title bar is refused with a message; use Cancel.
+The demo server signs its install lists with a key the demo machine trusts: a list changed
+without the key ($demo_dir/catalog/catalog.sqlite) is refused with a message, and the installed
+application starts as it is.
 A failure shows the error dialog of ZNErrHandler, whose report goes to the demo server:
 "$bin/kxserver" reports "$demo_dir/catalog" lists the reports received.
 TEXT

@@ -4,9 +4,9 @@
 #      warning), the desktop entry, the metainfo, the polkit action, the service's sandbox;
 #   2. installs them with apt, twice (the second time must change nothing), and checks the machine
 #      registry (every user reads it, only root writes it) and the components registered in it;
-#   3. registers the demo catalog with kxserver-admin and runs kxserver.service under systemd:
-#      this machine's, or, where systemd is not running, a throw-away boot of this system in a
-#      container whose writes go to memory;
+#   3. registers the demo catalog with kxserver-admin, with a signing key the machine trusts, and
+#      runs kxserver.service under systemd: this machine's, or, where systemd is not running, a
+#      throw-away boot of this system in a container whose writes go to memory;
 #   4. starts the launcher from its menu entry as an ordinary user, then runs the installed
 #      launcher as the administrator on a virtual display through the demo's login, download,
 #      install and application start;
@@ -107,8 +107,10 @@ appstreamcli validate --no-net "$work/content/usr/share/metainfo/com.kestrix.KXV
 python3 -c 'import sys, xml.dom.minidom as m; m.parse(sys.argv[1])' \
   "$work/content/usr/share/polkit-1/actions/com.kestrix.KXVantor.policy"
 # Exposure on systemd's scale of 0 to 10 (in tenths here): the unit must stay at 1.5 or below.
-systemd-analyze security --offline=yes --threshold=15 --no-pager \
-  "$work/content/lib/systemd/system/kxserver.service" | tail -n 1
+for unit in kxserver.service kxserver-resign.service; do
+  systemd-analyze security --offline=yes --threshold=15 --no-pager \
+    "$work/content/lib/systemd/system/$unit" | tail -n 1
+done
 
 for package in "${packages[@]}"; do
   if dpkg-query -W "$package" >/dev/null 2>&1; then
@@ -139,11 +141,18 @@ font_files="$(fc-list : file)"
 [[ "$font_files" == */usr/share/fonts/truetype/kestrix/free3of9.ttf* ]] ||
   fail "fontconfig does not see the launcher's fonts"
 getent passwd kxserver >/dev/null || fail "no user kxserver"
-[[ "$(systemctl --root=/ is-enabled kxserver.service)" == enabled ]] || fail "kxserver.service is not enabled"
-systemd-analyze verify --man=no /lib/systemd/system/kxserver.service
+for unit in kxserver.service kxserver-resign.timer; do
+  [[ "$(systemctl --root=/ is-enabled "$unit")" == enabled ]] || fail "$unit is not enabled"
+done
+systemd-analyze verify --man=no /lib/systemd/system/kxserver.service \
+  /lib/systemd/system/kxserver-resign.service /lib/systemd/system/kxserver-resign.timer
 
-step "the demo catalog and the kxserver service"
+step "the demo catalog, signed, and the kxserver service"
 kxserver-admin demo
+# The catalog signs its lists and the machine trusts its key, as a vendor's installer sets it up.
+kxreg add 'HKLM\SOFTWARE\Kestrix\KXVantor\TrustedUpdateKeys' /v Demo \
+  /d "$(kxserver-admin signing-key)" /f >/dev/null
+[[ "$(kxserver-admin resign --days 7)" == "signed 1 install list(s)" ]] || fail "kxserver-admin resign"
 port="$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')"
 sed -i "s/^KXSERVER_PORT=.*/KXSERVER_PORT=$port/" /etc/default/kxserver
 if [[ -d /run/systemd/system ]]; then
@@ -200,7 +209,7 @@ xvfb-run -a -n 91 -s "-ac -screen 0 800x600x24 -dpi 96" bash -c '
   kill -KILL "$pid" 2>/dev/null || true  # gone before its display is
 ' menu "$user_home" "$pictures/menu-entry.png"
 
-step "the demo as the administrator: login, download, install, application start"
+step "the demo as the administrator: login, signed list, download, install, application start"
 admin_home="$work/admin-home"
 data_root="$admin_home/.local/share/Kestrix/Kestrix Vantor"
 mkdir -p "$data_root" "$work/runtime" && chmod 0700 "$work/runtime"

@@ -10,6 +10,7 @@
 #include "catalog.h"
 #include "demo_catalog.h"
 #include "http_server.h"
+#include "list_signing.h"
 #include "password.h"
 #include "publish.h"
 #include "serve_until_stopped.h"
@@ -175,6 +176,30 @@ void setStampCommand(const Arguments& a, std::ostream&) {
         .setGroupStamp(parseInteger(a.positional[1], "GROUP", 1, kMaxId), a.positional[2]);
 }
 
+void signingKeyCommand(const Arguments& a, std::ostream& out) {
+    Catalog catalog(a.positional[0]);
+    const bool next = a.flags.count("--next") != 0;
+    const bool rotate = a.flags.count("--rotate") != 0;
+    if (next && rotate) {
+        throw UsageError("--next and --rotate exclude each other");
+    }
+    out << (next     ? ensureNextSigningKey(catalog)
+            : rotate ? rotateSigningKey(catalog)
+                     : ensureSigningKey(catalog))
+        << "\n";
+}
+
+void resignCommand(const Arguments& a, std::ostream& out) {
+    Catalog catalog(a.positional[0]);
+    const int signedLists = resignLists(
+        catalog, optionalInteger(a, "--days", kDefaultSignatureDays, 1, kMaxSignatureDays));
+    if (signedLists < 0) {
+        out << "no signing key in " << a.positional[0] << ": nothing to sign\n";
+    } else {
+        out << "signed " << signedLists << " install list(s)\n";
+    }
+}
+
 void setTokenLifetimeCommand(const Arguments& a, std::ostream&) {
     Catalog(a.positional[0])
         .sessions()
@@ -253,6 +278,16 @@ const std::vector<Command>& commands() {
          .usage = "DIR GROUP TEXT",
          .positionalCount = 3,
          .run = setStampCommand},
+        {.name = "signing-key",
+         .usage = "DIR [--next | --rotate]",
+         .positionalCount = 1,
+         .flagOptions = {"--next", "--rotate"},
+         .run = signingKeyCommand},
+        {.name = "resign",
+         .usage = "DIR [--days N]",
+         .positionalCount = 1,
+         .valueOptions = {"--days"},
+         .run = resignCommand},
         {.name = "set-token-lifetime",
          .usage = "DIR SECONDS",
          .positionalCount = 2,

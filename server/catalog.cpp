@@ -2,10 +2,12 @@
 
 #include <algorithm>
 #include <ctime>
+#include <set>
 #include <stdexcept>
 
 #include "ascii_text.h"
 #include "catalog_settings.h"
+#include "list_signing.h"
 #include "password.h"
 
 namespace kx::server {
@@ -215,11 +217,13 @@ std::int64_t Catalog::addDeployment(Deployment d) {
         insert.bind(7, d.installGroupId).bind(8, d.customInstallGroupId).run();
         d.id = db_.lastInsertId();
         const std::string now = isoTimestamp(std::time(nullptr));
+        std::set<std::int64_t> created;
         for (std::int64_t group : {d.installGroupId, d.customInstallGroupId}) {
-            if (group != 0) {
-                ensureInstallGroup(group, now);
+            if (group != 0 && ensureInstallGroup(group, now)) {
+                created.insert(group);
             }
         }
+        signGroupLists(*this, created);
     });
     return d.id;
 }
@@ -244,7 +248,7 @@ void Catalog::grant(const std::string& filerCode, const std::string& login,
         .run();
 }
 
-void Catalog::ensureInstallGroup(std::int64_t groupId, const std::string& stamp) {
+bool Catalog::ensureInstallGroup(std::int64_t groupId, const std::string& stamp) {
     if (groupId <= 0) {
         throw std::invalid_argument("install group ids are positive numbers");
     }
@@ -252,6 +256,7 @@ void Catalog::ensureInstallGroup(std::int64_t groupId, const std::string& stamp)
         .bind(1, groupId)
         .bind(2, stamp)
         .run();
+    return db_.changes() > 0;
 }
 
 void Catalog::setGroupStamp(std::int64_t groupId, const std::string& stamp) {
@@ -276,6 +281,7 @@ void Catalog::putInstallFiles(std::int64_t groupId, const std::vector<InstallFil
         for (const InstallFile& file : files) {
             replaceInstallFile(groupId, file);
         }
+        signGroupLists(*this, {groupId});
     });
 }
 
@@ -399,7 +405,8 @@ std::optional<std::string> Catalog::groupStamp(std::int64_t groupId) {
 std::vector<InstallFile> Catalog::installFiles(std::int64_t groupId, std::int64_t customGroupId) {
     auto query = db_.prepare(
         "SELECT file_name, sequence_id, install_type, file_version, alt_check_reg_value, "
-        "alt_check, description, is_compressed, download_location, install_location, sha256 "
+        "alt_check, description, is_compressed, download_location, install_location, sha256, "
+        "group_id "
         "FROM install_files WHERE group_id IN (?1, ?2) AND group_id <> 0 "
         "ORDER BY sequence_id, group_id = ?2, id");
     query.bind(1, groupId).bind(2, customGroupId);
@@ -417,6 +424,7 @@ std::vector<InstallFile> Catalog::installFiles(std::int64_t groupId, std::int64_
         f.downloadLocation = query.text(8);
         f.installLocation = query.text(9);
         f.sha256 = query.text(10);
+        f.groupId = query.integer(11);
         result.push_back(std::move(f));
     }
     return result;

@@ -47,6 +47,7 @@ struct Deployment {
 };
 
 struct InstallFile {
+    std::int64_t groupId = 0;  // the group the row belongs to, as installFiles reads it
     std::string fileName;
     std::int64_t sequenceId = 0;
     std::int64_t installType = 0;
@@ -96,15 +97,19 @@ class Catalog {
     std::int64_t addUser(const std::string& filerCode, const std::string& login,
                          const std::string& password);
     void addLoginServer(const std::string& name, const std::string& busObjPath);
+    // Creates the deployment's install groups when they do not exist, and signs their (empty)
+    // lists when the catalog has a signing key.
     std::int64_t addDeployment(Deployment deployment);
     void grant(const std::string& filerCode, const std::string& login, std::int64_t deploymentId);
-    // Creates the group with `stamp` if it does not exist; leaves an existing one alone.
-    void ensureInstallGroup(std::int64_t groupId, const std::string& stamp);
+    // Creates the group with `stamp` if it does not exist (true) or leaves an existing one alone.
+    bool ensureInstallGroup(std::int64_t groupId, const std::string& stamp);
     // Sets the stamp of an existing group; throws std::invalid_argument for an unknown group.
     void setGroupStamp(std::int64_t groupId, const std::string& stamp);
     // Adds a file row, replacing the row of the same group, FileName and kind (start row or not).
+    // With a signing key in the catalog's folder the group's list is signed again
+    // (list_signing.h), in the same transaction.
     void putInstallFile(std::int64_t groupId, const InstallFile& file);
-    // The same for several rows, in one transaction: all are added, or none.
+    // The same for several rows, in one transaction: all are added and signed, or none.
     void putInstallFiles(std::int64_t groupId, const std::vector<InstallFile>& files);
     // The SequenceID after the highest ordinary row of the group (steps of 10).
     std::int64_t nextSequenceId(std::int64_t groupId);

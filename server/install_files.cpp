@@ -5,6 +5,8 @@
 #include <system_error>
 
 #include "ascii_text.h"
+#include "install_list_text.h"
+#include "list_signing.h"
 
 namespace kx::server {
 
@@ -69,13 +71,17 @@ std::optional<std::filesystem::path> resolveInstallFile(Catalog& catalog,
     if (!acceptableLocation(request.location)) {
         return std::nullopt;
     }
+    // "<group>/<name>" in the group's folder, or the group's list signature beside the folders.
+    const auto signatureGroup = signing::groupOfSignatureName(request.location);
     const std::string groupText = request.location.substr(0, request.location.find('/'));
-    std::int64_t group = 0;
-    const auto [end, ec] =
-        std::from_chars(groupText.data(), groupText.data() + groupText.size(), group);
-    if (ec != std::errc() || end != groupText.data() + groupText.size() || group <= 0 ||
-        groupText.size() == request.location.size()) {
-        return std::nullopt;
+    std::int64_t group = signatureGroup.value_or(0);
+    if (!signatureGroup) {
+        const auto [end, ec] =
+            std::from_chars(groupText.data(), groupText.data() + groupText.size(), group);
+        if (ec != std::errc() || end != groupText.data() + groupText.size() || group <= 0 ||
+            groupText.size() == request.location.size()) {
+            return std::nullopt;
+        }
     }
     const auto deployments = catalog.deploymentsAt(request.busObjPath, request.type);
     const bool groupServedHere =
@@ -86,6 +92,10 @@ std::optional<std::filesystem::path> resolveInstallFile(Catalog& catalog,
         return std::nullopt;
     }
     std::error_code error;
+    if (signatureGroup) {
+        const auto file = listSignatureFile(catalog.dir(), group);
+        return std::filesystem::is_regular_file(file, error) ? std::optional(file) : std::nullopt;
+    }
     const auto folder =
         std::filesystem::weakly_canonical(installGroupFolder(catalog.dir(), group), error);
     if (error) {

@@ -1,8 +1,9 @@
 #pragma once
 // Where published install files live and how a download address finds one. A deployment's
 // files are fetched at  <BusObjURL path>/<deployment type>/InstallFiles/<DownloadLocation>;
-// the download location names the install group's folder and the file in it ("12/setup.bin"),
-// and only groups of a deployment served at that path with that type can be reached.
+// the download location names the install group's folder and the file in it ("12/setup.bin"), or
+// the group's list signature ("INSTALL_12.minisig", list_signing.h), and only groups of a
+// deployment served at that path with that type can be reached.
 
 #include <filesystem>
 #include <optional>

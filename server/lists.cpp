@@ -106,6 +106,11 @@ std::string deploymentsXml(const std::vector<Deployment>& deployments, const std
 }
 
 std::string installFilesXml(const std::vector<InstallFile>& files) {
+    rowset::RowsetData data = installFilesRowset(files);
+    return write(data);
+}
+
+rowset::RowsetData installFilesRowset(const std::vector<InstallFile>& files) {
     rowset::RowsetData data;
     data.fields = {textColumn("FileName", 255),
                    numberColumn("SequenceID", DataType::adInteger),
@@ -117,14 +122,15 @@ std::string installFilesXml(const std::vector<InstallFile>& files) {
                    numberColumn("IsCompressed", DataType::adInteger),
                    textColumn("DownloadLocation", 500),
                    textColumn("InstallLocation", 50),
-                   textColumn("SHA256", 64)};
+                   textColumn("SHA256", 64),
+                   numberColumn("InstallGroupID", DataType::adBigInt)};
     for (const auto& f : files) {
         data.rows.push_back(
             row({f.fileName, toInt32(f.sequenceId), toInt16(f.installType), f.fileVersion,
                  f.altCheckRegValue, f.altCheck, f.description, toInt32(f.isCompressed),
-                 f.downloadLocation, f.installLocation, f.sha256}));
+                 f.downloadLocation, f.installLocation, f.sha256, f.groupId}));
     }
-    return write(data);
+    return data;
 }
 
 }  // namespace kx::server

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "catalog.h"
+#include "rowset_data.h"
 
 namespace kx::server {
 
@@ -19,8 +20,11 @@ std::string deploymentsXml(const std::vector<Deployment>& deployments, const std
 
 // Columns FileName, SequenceID, InstallType, FileVersion, AltCheckRegValue, AltCheck,
 // Description, IsCompressed, DownloadLocation, InstallLocation, SHA256 (the SHA-256 of the file
-// as installed, 64 hex digits; empty for the start row).
+// as installed, 64 hex digits; empty for the start row), and InstallGroupID (the group of the
+// row, which tells the launcher which group's signature covers it).
 std::string installFilesXml(const std::vector<InstallFile>& files);
+// The same list as a row set's contents, whose rows a list signature covers.
+rowset::RowsetData installFilesRowset(const std::vector<InstallFile>& files);
 
 // The absolute URL of a stored business-object path; the root path gives the base URL itself.
 std::string absoluteBusObjUrl(const std::string& baseUrl, const std::string& path);

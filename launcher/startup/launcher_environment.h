@@ -3,6 +3,7 @@
 // the program's entry and handed through Main down to the window and the procedures it wires; tests
 // build their own instead of changing the process's variables.
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -34,6 +35,10 @@ struct LauncherEnvironment {
     std::string fontSessionFolder;
     // Starts the programs the install run waits for (installers, regsvr32).
     SpawnFunction spawn = posixSpawnProgram;
+    // The time that the expiry of signed install lists is judged by.
+    std::function<std::chrono::system_clock::time_point()> now = [] {
+        return std::chrono::system_clock::now();
+    };
 
     // This process's command line, folders (FolderSources::system()), registry files
     // (RegistryFiles::ofThisProcess()) and font session folder (sessionFontFolderOfThisProcess),

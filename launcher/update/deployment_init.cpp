@@ -3,6 +3,7 @@
 #include <optional>
 
 #include "data_space.h"
+#include "install_list_check.h"
 #include "launcher_state.h"
 #include "login_notes.h"
 #include "memory_status.h"
@@ -186,6 +187,9 @@ void StartUpInit(LoginView& view, const LauncherEnvironment& environment) {
         m.rsInstallList = openRowsetFromText(mInstallFilesXML, strmInstallFiles);
         frame.line(150);
         reportLoginAndLimitList(KXBOInit, LoginNotes, MS);
+        frame.line(210);
+        checkInstallListSignatures(environment, deploymentField("InstallGroupID"),
+                                   deploymentField("CustomInstallGroupID"));
         frame.line(220);
         showRunStatus(view);
         frame.line(230);

@@ -9,7 +9,8 @@
 // on the deployment's business object at its BusObjURL ("KXBOGeneral_V3.Init" for type "CLIENT",
 // else "KXBO_V2.Init") with the machine's IPv4 address text; the update decision
 // (update_decision.h); rsInstallList, limited to rows of InstallType 0 when the check is skipped;
-// m_DownloadLocation, HasAdmin and the login notes sent to the server (login_notes.h); the token
+// m_DownloadLocation, HasAdmin and the login notes sent to the server (login_notes.h); the list's
+// signatures checked where the machine trusts update keys (install_list_check.h); the token
 // inserted into m_BOServer after every "://"; the install panel showing the status of the run
 // ("[description] - initializing..." first); and the install timer enabled, whose first tick
 // starts the install run.

@@ -32,6 +32,12 @@ inline constexpr const char* kNotFoundLines =
     "\rInstallation of other files will be completed, but this may cause future errors.\r"
     "Please contact the Ostbrook technical support team about this matter.";
 
+// Shown when a signed install list fails its check (install_list_check.h).
+inline constexpr const char* kUnverifiedUpdates =
+    "WARNING: The KX Vantor could not verify the updates offered by the server.  No files were "
+    "updated on this machine/server.\r\rPlease contact the Ostbrook technical support team about "
+    "this matter.";
+
 inline constexpr const char* kRefreshQuestion = "Refresh your KX Vantor Cache now?";
 inline constexpr const char* kRefreshDone = "KX Vantor Cache successfully refreshed.";
 inline constexpr const char* kRefreshFailed =

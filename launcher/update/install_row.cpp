@@ -14,8 +14,6 @@ namespace kx::launcher {
 
 namespace {
 
-constexpr double kStartRowSequence = 9999;
-
 // The columns, in the order of InstallRowReader's ordinals; the last one is optional.
 enum Column : std::size_t {
     kFileName,
@@ -53,7 +51,7 @@ std::string InstallRowReader::text(std::size_t column) {
 InstallRow InstallRowReader::read() {
     InstallRow row;
     row.fileName = text(kFileName);
-    row.startRow = CDbl(value(kSequenceID)) >= kStartRowSequence;
+    row.startRow = CDbl(value(kSequenceID)) >= kStartRowSequenceId;
     if (!row.startRow) {
         row.installType = CInt(value(kInstallType));
     }

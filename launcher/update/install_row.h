@@ -13,6 +13,9 @@
 
 namespace kx::launcher {
 
+// A SequenceID of at least this value marks the start row: the program to start.
+inline constexpr double kStartRowSequenceId = 9999;
+
 // One row of the install list, as the run reads it (texts of empty cells read as "").
 struct InstallRow {
     std::string fileName;

@@ -5,8 +5,11 @@
 //                                                    `curl -o` of the same URL, side by side
 //   install_bench PROGRAM_DIR memory LOGIN           the launcher's resident memory before a run
 //                                                    and its peak during it
-//   install_bench PROGRAM_DIR uptodate LOGIN         a run over rows that are all current, and a
-//                                                    loop of GetFileVersion over the same files
+//   install_bench PROGRAM_DIR uptodate LOGIN [KEY]   a run over rows that are all current, and a
+//                                                    loop of GetFileVersion over the same files;
+//                                                    with the public key line of the catalog's
+//                                                    signing key, also whole starts without and
+//                                                    with the list's signatures checked
 //
 // PROGRAM_DIR holds the launcher's configuration (BaseURL); each LOGIN (Filer Code BENCH,
 // password "bench") has one deployment. Message boxes are printed and answered OK.
@@ -25,6 +28,7 @@
 #include "login_procedures.h"
 #include "message_box.h"
 #include "qt_login_window.h"
+#include "registry.h"
 #include "system_utilities.h"
 
 namespace {
@@ -48,10 +52,15 @@ long statusKilobytes(const std::string& name) {
     return -1;
 }
 
+struct StartTimes {
+    Clock::duration whole;  // from the press of Login: the list, its check and the run
+    Clock::duration run;    // the install run alone
+};
+
 // One start of the launcher window: logs in as `login` and runs the event loop until the install
-// run closes the window. `atStart` runs once the install timer is armed. Returns the run's time.
-Clock::duration launcherRun(const std::string& programDir, const std::string& login,
-                            const std::function<void()>& atStart = {}) {
+// run closes the window. `atStart` runs once the install timer is armed.
+StartTimes launcherRun(const std::string& programDir, const std::string& login,
+                       const std::function<void()>& atStart = {}) {
     resetLauncherState();
     LauncherEnvironment environment = LauncherEnvironment::ofThisProcess();
     environment.commandLine.clear();
@@ -63,13 +72,20 @@ Clock::duration launcherRun(const std::string& programDir, const std::string& lo
     view.setText(Control::txtFilerCode, "BENCH");
     view.setText(Control::txtLogin, login);
     view.setText(Control::txtPassword, "bench");
+    const auto pressed = Clock::now();
     window.form().controlEvent(Control::cmdLogin, ControlEvent::Click);
     if (atStart) {
         atStart();
     }
     const auto start = Clock::now();
     QApplication::exec();
-    return Clock::now() - start;
+    const auto end = Clock::now();
+    return {end - pressed, end - start};
+}
+
+double median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
 }
 
 int throughput(const std::string& programDir, const std::string& login, const std::string& url) {
@@ -82,15 +98,14 @@ int throughput(const std::string& programDir, const std::string& login, const st
             return 1;
         }
         const double curl = seconds(Clock::now() - curlStart);
-        const double run = seconds(launcherRun(programDir, login));
+        const double run = seconds(launcherRun(programDir, login).run);
         ratios.push_back(curl / run);
         std::printf("round %d: curl -o %.3f s, install run %.3f s, throughput ratio %.2f\n", round,
                     curl, run, curl / run);
     }
     std::remove(copy.c_str());
-    std::sort(ratios.begin(), ratios.end());
     std::printf("median throughput of the install run / curl -o: %.2f (target >= 0.9)\n",
-                ratios[2]);
+                median(ratios));
     return 0;
 }
 
@@ -106,9 +121,39 @@ int memory(const std::string& programDir, const std::string& login) {
     return 0;
 }
 
-int upToDate(const std::string& programDir, const std::string& login) {
+// Whole starts over current rows without and with the catalog's key trusted, in alternating
+// rounds, so that both see the same load of the machine.
+void signatureCheckCost(const std::string& programDir, const std::string& login,
+                        const std::string& keyLine, std::size_t rows) {
+    constexpr const char* kTrustedKeys = "SOFTWARE\\Kestrix\\KXVantor\\TrustedUpdateKeys";
+    std::vector<double> plain;
+    std::vector<double> checked;
+    for (int round = 0; round < 5; ++round) {
+        kx::registry::RegDeleteTree(kx::registry::Hive::LocalMachine, kTrustedKeys);
+        plain.push_back(seconds(launcherRun(programDir, login).whole));
+        kx::registry::HKEY key;
+        if (kx::registry::RegCreateKeyEx(kx::registry::Hive::LocalMachine, kTrustedKeys,
+                                         kx::registry::kKeyWrite, key) != 0 ||
+            kx::registry::setString(key, "Bench", keyLine) != 0) {
+            std::cerr << "the trusted key cannot be written\n";
+            return;
+        }
+        checked.push_back(seconds(launcherRun(programDir, login).whole));
+        std::printf("round %d: whole start %.3f s, with the list's signature checked %.3f s\n",
+                    round + 1, plain.back(), checked.back());
+    }
+    kx::registry::RegDeleteTree(kx::registry::Hive::LocalMachine, kTrustedKeys);
+    const double without = median(plain);
+    const double with = median(checked);
+    std::printf(
+        "%zu current rows, median whole start: %.3f s, with the signed list checked %.3f s:"
+        " %+.1f%% (target <= 5%%)\n",
+        rows, without, with, (with / without - 1) * 100);
+}
+
+int upToDate(const std::string& programDir, const std::string& login, const std::string& keyLine) {
     launcherRun(programDir, login);  // installs the files; the timed run finds them current
-    const double run = seconds(launcherRun(programDir, login));
+    const double run = seconds(launcherRun(programDir, login).run);
     std::vector<std::string> files;
     auto& list = *Module1().rsInstallList;
     for (list.MoveFirst(); !list.isEOF(); list.MoveNext()) {
@@ -124,6 +169,9 @@ int upToDate(const std::string& programDir, const std::string& login) {
         "%zu current rows: install run %.3f s, GetFileVersion loop %.3f s (%zu versions),"
         " ratio %.2f (target <= 1.5)\n",
         files.size(), run, loop, versions, run / loop);
+    if (!keyLine.empty()) {
+        signatureCheckCost(programDir, login, keyLine, files.size());
+    }
     return 0;
 }
 
@@ -143,10 +191,10 @@ int main(int argc, char** argv) {
     if (args.size() == 3 && args[1] == "memory") {
         return memory(args[0], args[2]);
     }
-    if (args.size() == 3 && args[1] == "uptodate") {
-        return upToDate(args[0], args[2]);
+    if ((args.size() == 3 || args.size() == 4) && args[1] == "uptodate") {
+        return upToDate(args[0], args[2], args.size() == 4 ? args[3] : "");
     }
     std::cerr << "usage: install_bench PROGRAM_DIR throughput LOGIN URL | memory LOGIN | "
-                 "uptodate LOGIN\n";
+                 "uptodate LOGIN [KEY]\n";
     return 2;
 }
