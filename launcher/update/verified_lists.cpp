@@ -60,6 +60,9 @@ VerifiedList rememberedList(std::int64_t group) {
 }
 
 void rememberList(std::int64_t group, const VerifiedList& list) {
+    if (rememberedList(group) == list) {
+        return;
+    }
     const std::string key = keyOf(group);
     if (!writeTo(Hive::LocalMachine, key, list) && !writeTo(Hive::CurrentUser, key, list)) {
         debugLog("the accepted install list of " + key + " could not be remembered");

@@ -16,11 +16,13 @@ namespace kx::launcher {
 struct VerifiedList {
     std::int64_t sequence = 0;  // 0: no list of the group accepted yet
     std::vector<std::string> startRows;
+    bool operator==(const VerifiedList&) const = default;
 };
 
 VerifiedList rememberedList(std::int64_t group);
 
-// Best effort: a registry that cannot be written is noted in the debug log.
+// Nothing is written when the registry holds it already (a start that finds nothing changed);
+// best effort: a registry that cannot be written is noted in the debug log.
 void rememberList(std::int64_t group, const VerifiedList& list);
 
 }  // namespace kx::launcher

@@ -275,13 +275,11 @@ std::optional<SignatureFile> parseSignatureFile(std::string_view text, std::stri
         why = "a signature line is not the base64 of a signature";
         return std::nullopt;
     }
-    const std::string_view algorithm(reinterpret_cast<const char*>(signature->data()), 2);
-    if (algorithm != kPrehashedAlgorithm && algorithm != kKeyAlgorithm) {
-        why = "its signature algorithm is unknown";
+    if (!std::equal(kPrehashedAlgorithm.begin(), kPrehashedAlgorithm.end(), signature->begin())) {
+        why = "its signature algorithm is not prehashed Ed25519";
         return std::nullopt;
     }
     SignatureFile file;
-    file.prehashed = algorithm == kPrehashedAlgorithm;
     copyOut(*signature, 2, file.keyId);
     copyOut(*signature, 10, file.signature);
     file.trustedComment = std::string(lines[2].substr(kTrustedPrefix.size()));
@@ -295,14 +293,10 @@ std::string verifySignature(const PublicKey& key, const SignatureFile& file,
     if (!verifyBytes(key, file.commentSignature, signedComment.data(), signedComment.size())) {
         return "the signature of its trusted comment does not match";
     }
-    bool matches = false;
-    if (file.prehashed) {
-        const auto digest = blake2b512(message);
-        matches = verifyBytes(key, file.signature, digest.data(), digest.size());
-    } else {
-        matches = verifyBytes(key, file.signature, message.data(), message.size());
-    }
-    return matches ? "" : "the signature does not match the signed text";
+    const auto digest = blake2b512(message);
+    return verifyBytes(key, file.signature, digest.data(), digest.size())
+               ? ""
+               : "the signature does not match the signed text";
 }
 
 }  // namespace kx::signing

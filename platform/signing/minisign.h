@@ -9,8 +9,8 @@
 //   base64("ED" + key id + Ed25519 signature of the BLAKE2b-512 digest of the message)
 //   trusted comment: <text>
 //   base64(Ed25519 signature of the 64 signature bytes followed by the trusted comment's text)
-// Older signatures start with "Ed" and sign the message itself; both kinds are read, only the
-// first is made.
+// This is what minisign makes by default; its older kind ("Ed", signing the message itself) is
+// neither made nor read.
 //
 // Secret keys are kept in a file of our own making, "untrusted comment: ..." above
 // base64("Ed" + key id + the 32-byte Ed25519 seed): minisign's secret key files need a checksum
@@ -70,7 +70,6 @@ class SecretKey {
 };
 
 struct SignatureFile {
-    bool prehashed = true;  // "ED"; false for "Ed"
     KeyId keyId{};
     Ed25519Signature signature{};
     std::string trustedComment;

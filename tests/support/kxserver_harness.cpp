@@ -53,9 +53,9 @@ std::vector<nlohmann::ordered_json> ReportServer::reports() const {
     return fields;
 }
 
-void RecordingRelay::rewriteAnswers(AnswerRewrite rewrite) {
+void RecordingRelay::rewriteAnswers(TextEdits edits) {
     std::lock_guard lock(mutex_);
-    rewrite_ = std::move(rewrite);
+    edits_ = std::move(edits);
 }
 
 void RecordingRelay::spoilDownload(const std::string& fileName, DownloadFault fault) {
@@ -113,17 +113,22 @@ void RecordingRelay::relay(const HttpRequest& request, HttpReply& reply) {
         return;
     }
     std::optional<DownloadFault> fault;
-    AnswerRewrite rewrite;
+    TextEdits edits;
     {
         std::lock_guard lock(mutex_);
-        rewrite = rewrite_;
+        edits = edits_;
         for (const auto& [suffix, spoil] : faults_) {
             if (!call && request.path.ends_with(suffix)) {
                 fault = spoil;
             }
         }
     }
-    std::string body = call && rewrite ? rewrite(answer->body) : answer->body;
+    std::string body = answer->body;
+    for (const auto& [from, to] : call ? edits : TextEdits{}) {
+        if (const auto at = body.find(from); at != std::string::npos) {
+            body.replace(at, from.size(), to);
+        }
+    }
     if (fault == DownloadFault::Tampered) {
         body[body.size() / 2] ^= 0x55;
     }

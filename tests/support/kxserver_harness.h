@@ -62,7 +62,7 @@ enum class DownloadFault {
 // with the target's answer. Answers to POSTs can be rewritten, and downloads spoiled by file name.
 class RecordingRelay {
   public:
-    using AnswerRewrite = std::function<std::string(std::string answer)>;
+    using TextEdits = std::vector<std::pair<std::string, std::string>>;
 
     // "http://127.0.0.1:<port>"
     std::string url() const { return server_.url(""); }
@@ -70,8 +70,8 @@ class RecordingRelay {
     void forwardTo(const std::string& target) { target_ = target; }
     // The remote calls (POSTs) received so far.
     std::vector<HttpRequest> requests() const;
-    // Passes every POST answer through `rewrite` from now on.
-    void rewriteAnswers(AnswerRewrite rewrite);
+    // From now on, the first `from` of each edit in a POST answer becomes its `to`.
+    void rewriteAnswers(TextEdits edits);
     // Spoils every download whose path ends in "/" + `fileName`.
     void spoilDownload(const std::string& fileName, DownloadFault fault);
 
@@ -80,7 +80,7 @@ class RecordingRelay {
 
     std::string target_;
     mutable std::mutex mutex_;
-    AnswerRewrite rewrite_;
+    TextEdits edits_;
     std::vector<std::pair<std::string, DownloadFault>> faults_;
     // Last, so that it stops serving before the members above go.
     LoopbackHttpServer server_{

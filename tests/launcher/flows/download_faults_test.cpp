@@ -55,7 +55,7 @@ TEST_F(DownloadFaultsTest, OnlyWholeSuccessfulAnswersAreInstalledAndEveryFailure
         {"m-victim.txt", std::nullopt, "", "sub\\\\m-victim.txt"},
     };
     std::map<std::string, std::string> files;
-    std::vector<std::pair<std::string, std::string>> renames;
+    RecordingRelay::TextEdits renames;
     for (const FileCase& c : cases) {
         files[c.name] = bodyOf(c.name);
         if (c.fault) {
@@ -65,14 +65,7 @@ TEST_F(DownloadFaultsTest, OnlyWholeSuccessfulAnswersAreInstalledAndEveryFailure
             renames.emplace_back("FileName='" + c.name + "'", "FileName='" + c.listedAs + "'");
         }
     }
-    relay_.rewriteAnswers([renames](std::string answer) {
-        for (const auto& [from, to] : renames) {
-            if (const auto at = answer.find(from); at != std::string::npos) {
-                answer.replace(at, from.size(), to);
-            }
-        }
-        return answer;
-    });
+    relay_.rewriteAnswers(renames);
     publish(files, {"--version", "1.0"});
     publish({{"j-compressed.txt", bodyOf("j")}}, {"--version", "1.0", "--compress"});
     fs::remove(catalog() / "files" / "1" / "b-missing.txt");  // the server's copy of group 1

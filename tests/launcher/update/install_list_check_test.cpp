@@ -35,7 +35,7 @@ std::int64_t now() {
         .count();
 }
 
-// Two files, of groups 1 and 2, and the start row of group 1; `change` edits a cell first.
+// A file and a start row of each of the groups 1 and 2; `change` edits a cell first.
 RecordsetPtr listOf(const std::function<void(rowset::Recordset&)>& change = {}) {
     auto list = std::make_shared<rowset::Recordset>();
     for (const std::string_view column : signing::kSignedColumns) {
@@ -48,7 +48,8 @@ RecordsetPtr listOf(const std::function<void(rowset::Recordset&)>& change = {}) 
              {"a.txt", "10", "2", "1.0", "", "", "A", "0", "1/a.txt", "KESTRIXDIR", digest, "1"},
              {"b.bin", "20", "5", "2.1", "V", "<SYSTEMDIR>/b", "B", "1", "2/b.gz", "COMMONDIR",
               digest, "2"},
-             {"app", "9999", "0", "", "", "", "App", "0", "", "KESTRIXDIR", "", "1"}}) {
+             {"app", "9999", "0", "", "", "", "App", "0", "", "KESTRIXDIR", "", "1"},
+             {"tool", "9999", "0", "", "", "", "Tool", "0", "", "COMMONDIR", "", "2"}}) {
         list->AddNew();
         for (std::size_t column = 0; column < row.size(); ++column) {
             list->Fields(column).setValue(Variant(row[column]));
@@ -60,6 +61,21 @@ RecordsetPtr listOf(const std::function<void(rowset::Recordset&)>& change = {}) 
     }
     list->MoveFirst();
     return list;
+}
+
+// The list with one byte of a cell changed (an empty cell gets one).
+RecordsetPtr withOneByteChanged(long row, std::string_view column) {
+    return listOf([&](rowset::Recordset& l) {
+        l.setAbsolutePosition(row);
+        std::string text = CStr(l.Fields(column).Value());
+        if (text.empty()) {
+            text = "1";
+        } else {
+            text.back() = static_cast<char>(text.back() ^ 1);
+        }
+        l.Fields(column).setValue(Variant(text));
+        l.Update();
+    });
 }
 
 class InstallListCheckTest : public ::testing::Test {
@@ -74,28 +90,23 @@ class InstallListCheckTest : public ::testing::Test {
         test::writeRegistryValue(registry::Hive::LocalMachine, kTrustedKeys, name,
                                  signing::publicKeyLine(key.publicKey()));
     }
-    // Serves the signature of `group`'s rows of `list`, its header naming `signedGroup`.
-    void sign(std::int64_t group, const SecretKey& key, std::int64_t sequence,
-              std::int64_t expiresAt, const RecordsetPtr& list = listOf(),
-              std::int64_t signedGroup = 0) {
-        const rowset::RowsetData& data = list->data();
-        const signing::SignedRowLines columns(data);
-        std::vector<std::string> lines;
-        for (const rowset::Row& row : data.rows) {
-            if (CStr(row.values[*data.fieldIndex("InstallGroupID")]) == std::to_string(group)) {
-                lines.push_back(columns.line(row));
+    // Serves the signatures of both groups' rows of `list`, group 1's naming `group1As`.
+    void sign(const SecretKey& key, std::int64_t sequence, const RecordsetPtr& list = listOf(),
+              std::int64_t expiresAt = now() + kDay, std::int64_t group1As = 1) {
+        const signing::SignedRowLines columns(list->data());
+        for (const std::int64_t group : {1, 2}) {
+            std::vector<std::string> lines;
+            for (const rowset::Row& row : list->data().rows) {
+                if (CStr(row.values.back()) == std::to_string(group)) {
+                    lines.push_back(columns.line(row));
+                }
             }
+            const signing::InstallListHeader header{group == 1 ? group1As : group, sequence,
+                                                    expiresAt};
+            const std::lock_guard lock(mutex_);
+            signatures_[signing::listSignatureName(group)] = key.sign(
+                signing::installListText(header, lines), signing::trustedCommentOf(header));
         }
-        const signing::InstallListHeader header{signedGroup ? signedGroup : group, sequence,
-                                                expiresAt};
-        const std::lock_guard lock(mutex_);
-        signatures_[signing::listSignatureName(group)] =
-            key.sign(signing::installListText(header, lines), signing::trustedCommentOf(header));
-    }
-    void signBoth(const SecretKey& key, std::int64_t sequence, const RecordsetPtr& list = listOf(),
-                  std::int64_t expiresAt = now() + kDay) {
-        sign(1, key, sequence, expiresAt, list);
-        sign(2, key, sequence, expiresAt, list);
     }
     // Checks `list` as a deployment of groups 1 and 2; the reason of a refusal.
     std::string check(const RecordsetPtr& list = listOf()) {
@@ -121,37 +132,24 @@ class InstallListCheckTest : public ::testing::Test {
         }};
 };
 
-TEST_F(InstallListCheckTest, ValidListsAreRememberedAndTheNewKeyOfARotationSignsAlone) {
-    signBoth(oldKey_, 100);
-    const RecordsetPtr list = listOf();
-    EXPECT_EQ(check(list), "");
-    EXPECT_EQ(Module1().rsInstallList, list);
-    EXPECT_EQ(rememberedList(1).sequence, 100);
-    EXPECT_EQ(rememberedList(1).startRows.size(), 1u);
-
-    trust("Vendor next", newKey_);
-    signBoth(newKey_, 101, listOf(), now() - 1800);  // expired, but within the hour allowed
-    EXPECT_EQ(check(), "");
-    EXPECT_EQ(rememberedList(2).sequence, 101);
-    EXPECT_TRUE(boxes_.shown().empty());
-}
-
-TEST_F(InstallListCheckTest, EveryFailingListInstallsNothingButTheInstalledStartRowAndSaysWhy) {
-    signBoth(oldKey_, 100);
-    ASSERT_EQ(check(), "");
+TEST_F(InstallListCheckTest, AFailingListInstallsNothingButTheStartRowsAcceptedBeforeAndSaysWhy) {
+    sign(oldKey_, 100);
+    const RecordsetPtr accepted = listOf();
+    ASSERT_EQ(check(accepted), "");
+    EXPECT_EQ(Module1().rsInstallList, accepted);
     struct Case {
         std::string name;
         std::function<RecordsetPtr()> arrange;  // signs, and gives the list to check
         std::string why;
     };
     std::vector<Case> cases = {
-        {"unknown key", [&] { return signBoth(SecretKey::generate(), 200), listOf(); },
+        {"unknown key", [&] { return sign(SecretKey::generate(), 200), listOf(); },
          "which this machine does not trust"},
-        {"lower sequence", [&] { return signBoth(oldKey_, 99), listOf(); }, "older than the 100"},
-        {"expired", [&] { return signBoth(oldKey_, 200, listOf(), now() - 7200), listOf(); },
+        {"lower sequence", [&] { return sign(oldKey_, 99), listOf(); }, "older than the 100"},
+        {"expired", [&] { return sign(oldKey_, 200, listOf(), now() - 7200), listOf(); },
          "expired at"},
         {"another group's list",
-         [&] { return sign(1, oldKey_, 200, now() + kDay, listOf(), 2), listOf(); },
+         [&] { return sign(oldKey_, 200, listOf(), now() + kDay, 2), listOf(); },
          "is the list of install group 2"},
         {"no signature", [&] { return signatures_.erase("INSTALL_2.minisig"), listOf(); },
          "status 404"},
@@ -162,41 +160,36 @@ TEST_F(InstallListCheckTest, EveryFailingListInstallsNothingButTheInstalledStart
          [&] {
              const auto list =
                  listOf([](auto& l) { l.MoveFirst(), l.Fields("SHA256").setValue(""); });
-             return signBoth(oldKey_, 200, list), list;
+             return sign(oldKey_, 200, list), list;
          },
          "has no SHA-256"},
     };
-    // One changed byte in any cell of any row.
-    for (long row = 1; row <= 3; ++row) {
+    for (long row = 1; row <= 4; ++row) {
         for (const std::string_view column : signing::kSignedColumns) {
-            cases.push_back({std::to_string(row) + " " + std::string(column),
-                             [=] {
-                                 return listOf([&](rowset::Recordset& l) {
-                                     l.setAbsolutePosition(row);
-                                     std::string text = CStr(l.Fields(column).Value());
-                                     text = text.empty() ? "1"
-                                                         : text.substr(0, text.size() - 1) +
-                                                               static_cast<char>(text.back() ^ 1);
-                                     l.Fields(column).setValue(Variant(text));
-                                     l.Update();
-                                 });
-                             },
-                             "does not match"});
+            const auto changed = [=] { return withOneByteChanged(row, column); };
+            cases.push_back(
+                {std::to_string(row) + " " + std::string(column), changed, "not match"});
         }
     }
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        signBoth(oldKey_, 200);
+        sign(oldKey_, 200);
         const std::string why = check(c.arrange());
         EXPECT_NE(why.find(c.why), std::string::npos) << why;
         rowset::Recordset& walked = *Module1().rsInstallList;
-        ASSERT_EQ(walked.RecordCount(), 1);
+        ASSERT_EQ(walked.RecordCount(), 2);
         EXPECT_EQ(CStr(walked.Fields("FileName").Value()), "app");
         EXPECT_TRUE(Module1().m_SkipUpdateCheck);
         EXPECT_EQ(boxes_.shown().back().prompt, kUnverifiedUpdates);
     }
     EXPECT_EQ(boxes_.shown().size(), cases.size());
     EXPECT_EQ(rememberedList(1).sequence, 100);
+
+    // A rotation: with both keys trusted, a list signed by the new one alone is taken.
+    trust("Vendor next", newKey_);
+    sign(newKey_, 101, listOf(), now() - 1800);  // expired, but within the hour allowed
+    EXPECT_EQ(check(), "");
+    EXPECT_EQ(rememberedList(2).sequence, 101);
 }
 
 }  // namespace
