@@ -9,6 +9,7 @@
 #include "catalog_settings.h"
 #include "list_signing.h"
 #include "password.h"
+#include "utc_time_text.h"
 
 namespace kx::server {
 
@@ -127,12 +128,7 @@ void validateBusObjPath(const std::string& path) {
 }
 
 std::string isoTimestamp(std::int64_t unixSeconds) {
-    const auto seconds = static_cast<std::time_t>(unixSeconds);
-    std::tm parts{};
-    gmtime_r(&seconds, &parts);
-    char text[32];
-    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &parts);
-    return text;
+    return utcTimeText(unixSeconds);
 }
 
 std::filesystem::path Catalog::fileIn(const std::filesystem::path& dir) {

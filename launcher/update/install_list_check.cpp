@@ -185,7 +185,7 @@ VerifiedList checkGroup(const GroupRows& rows, const std::vector<signing::Public
         throw Refusal(url + " is the list of install group " + std::to_string(header->group));
     }
     if (now > header->expiresAt + kAllowedClockSkewSeconds) {
-        throw Refusal(url + " expired at " + signing::utcTimeText(header->expiresAt));
+        throw Refusal(url + " expired at " + signing::expiryText(header->expiresAt));
     }
     const std::int64_t highest = rememberedList(rows.group).sequence;
     if (header->sequence < highest) {

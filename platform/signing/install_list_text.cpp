@@ -5,6 +5,7 @@
 #include <stdexcept>
 
 #include "number_text.h"
+#include "utc_time_text.h"
 #include "vb_convert.h"
 
 namespace kx::signing {
@@ -84,6 +85,10 @@ std::optional<std::int64_t> parseUtcTime(std::string_view text) {
 
 }  // namespace
 
+std::string expiryText(std::int64_t unixSeconds) {
+    return utcTimeText(unixSeconds) + "Z";
+}
+
 std::string listSignatureName(std::int64_t group) {
     return std::string(kSignaturePrefix) + std::to_string(group) + std::string(kSignatureSuffix);
 }
@@ -101,19 +106,10 @@ std::optional<std::int64_t> groupOfSignatureName(std::string_view name) {
     return group;
 }
 
-std::string utcTimeText(std::int64_t unixSeconds) {
-    const auto seconds = static_cast<std::time_t>(unixSeconds);
-    std::tm parts{};
-    gmtime_r(&seconds, &parts);
-    char text[32];
-    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &parts);
-    return text;
-}
-
 std::string trustedCommentOf(const InstallListHeader& header) {
     return std::string(kTag) + " group:" + std::to_string(header.group) +
            " sequence:" + std::to_string(header.sequence) +
-           " expires:" + utcTimeText(header.expiresAt);
+           " expires:" + expiryText(header.expiresAt);
 }
 
 std::optional<InstallListHeader> parseTrustedComment(std::string_view comment) {
@@ -176,7 +172,7 @@ std::string installListText(const InstallListHeader& header,
                             const std::vector<std::string>& lines) {
     std::string text = std::string(kTag) + "\ngroup " + std::to_string(header.group) +
                        "\nsequence " + std::to_string(header.sequence) + "\nexpires " +
-                       utcTimeText(header.expiresAt) + "\ncolumns";
+                       expiryText(header.expiresAt) + "\ncolumns";
     for (const std::string_view column : kSignedColumns) {
         text += ' ';
         text += column;

@@ -72,7 +72,7 @@ std::string listSignatureName(std::int64_t group);
 // The group such a name names; nullopt for any other name.
 std::optional<std::int64_t> groupOfSignatureName(std::string_view name);
 
-// "yyyy-mm-ddThh:mm:ssZ" for seconds since 1970.
-std::string utcTimeText(std::int64_t unixSeconds);
+// An expiry as the header spells it: "yyyy-mm-ddThh:mm:ssZ" for seconds since 1970.
+std::string expiryText(std::int64_t unixSeconds);
 
 }  // namespace kx::signing
