@@ -26,6 +26,9 @@ std::string firstLine(const std::string& text) {
 }
 
 TEST(KxserverSigning, SignsEveryChangeOfAGroupInAFormatMinisignVerifies) {
+    const auto now = std::chrono::duration_cast<std::chrono::seconds>(
+                         std::chrono::system_clock::now().time_since_epoch())
+                         .count();
     kx::test::TempDir scratch;
     const fs::path dir = scratch / "srv";
     kxserver({"init", dir, "--pbkdf2-iterations", "1000"});
@@ -45,9 +48,6 @@ TEST(KxserverSigning, SignsEveryChangeOfAGroupInAFormatMinisignVerifies) {
         EXPECT_TRUE(file) << why;
         return std::pair(file->keyId, *signing::parseTrustedComment(file->trustedComment));
     };
-    const auto now = std::chrono::duration_cast<std::chrono::seconds>(
-                         std::chrono::system_clock::now().time_since_epoch())
-                         .count();
     const auto created = signature().second;  // the new, empty group
     EXPECT_GE(created.sequence, now);
     EXPECT_LT(std::llabs(created.expiresAt - now - 30 * 86400), 60);
