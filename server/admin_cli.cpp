@@ -107,10 +107,27 @@ std::string readPassword(const std::string& argument) {
     return line;
 }
 
+// The password cost given by --password-memory and --password-passes, each defaulting to
+// `fallback`'s.
+PasswordCost passwordCostOf(const Arguments& a, const PasswordCost& fallback) {
+    return {static_cast<std::uint32_t>(optionalInteger(a, "--password-memory", fallback.memoryKiB,
+                                                       kMinPasswordCost.memoryKiB,
+                                                       kMaxPasswordCost.memoryKiB)),
+            static_cast<std::uint32_t>(optionalInteger(a, "--password-passes", fallback.passes,
+                                                       kMinPasswordCost.passes,
+                                                       kMaxPasswordCost.passes))};
+}
+
 void initCommand(const Arguments& a, std::ostream&) {
-    Catalog::create(a.positional[0], static_cast<std::uint32_t>(optionalInteger(
-                                         a, "--pbkdf2-iterations", kDefaultPbkdf2Iterations, 1,
-                                         kMaxPbkdf2Iterations)));
+    Catalog::create(a.positional[0], passwordCostOf(a, kDefaultPasswordCost));
+}
+
+void setPasswordCostCommand(const Arguments& a, std::ostream& out) {
+    Catalog catalog(a.positional[0]);
+    const PasswordCost cost = passwordCostOf(a, catalog.passwordCost());
+    catalog.setPasswordCost(cost);
+    out << "passwords are hashed at " << cost.memoryKiB << " KiB, " << cost.passes
+        << " passes; stored ones follow at their next login\n";
 }
 
 void addUserCommand(const Arguments& a, std::ostream&) {
@@ -199,6 +216,8 @@ void serveCommand(const Arguments& a, std::ostream& out) {
     options.reportStoreLimit = static_cast<std::uint64_t>(
         optionalInteger(a, "--report-store-limit",
                         static_cast<std::int64_t>(options.reportStoreLimit), 1 << 20, kMaxId));
+    options.passwordCheckThreads = static_cast<std::size_t>(optionalInteger(
+        a, "--password-checks", static_cast<std::int64_t>(options.passwordCheckThreads), 1, 256));
     options.log = &std::cerr;
     serveUntilStopped(std::move(options), out);
 }
@@ -212,9 +231,9 @@ void demoCommand(const Arguments& a, std::ostream& out) {
 const std::vector<Command>& commands() {
     static const std::vector<Command> all = {
         {.name = "init",
-         .usage = "DIR",
+         .usage = "DIR [--password-memory KIB] [--password-passes N]",
          .positionalCount = 1,
-         .valueOptions = {"--pbkdf2-iterations"},
+         .valueOptions = {"--password-memory", "--password-passes"},
          .run = initCommand},
         {.name = "add-user",
          .usage = "DIR FILERCODE LOGIN PASSWORD   (PASSWORD \"-\" reads it from stdin)",
@@ -253,6 +272,11 @@ const std::vector<Command>& commands() {
          .usage = "DIR GROUP TEXT",
          .positionalCount = 3,
          .run = setStampCommand},
+        {.name = "set-password-cost",
+         .usage = "DIR [--password-memory KIB] [--password-passes N]",
+         .positionalCount = 1,
+         .valueOptions = {"--password-memory", "--password-passes"},
+         .run = setPasswordCostCommand},
         {.name = "set-token-lifetime",
          .usage = "DIR SECONDS",
          .positionalCount = 2,
@@ -260,9 +284,11 @@ const std::vector<Command>& commands() {
         {.name = "reports", .usage = "DIR", .positionalCount = 1, .run = reportsCommand},
         {.name = "notes", .usage = "DIR", .positionalCount = 1, .run = notesCommand},
         {.name = "serve",
-         .usage = "DIR [--address A] [--port N] [--public-url URL] [--report-store-limit BYTES]",
+         .usage = "DIR [--address A] [--port N] [--public-url URL] [--report-store-limit BYTES] "
+                  "[--password-checks N]",
          .positionalCount = 1,
-         .valueOptions = {"--address", "--port", "--public-url", "--report-store-limit"},
+         .valueOptions = {"--address", "--port", "--public-url", "--report-store-limit",
+                          "--password-checks"},
          .run = serveCommand},
         {.name = "demo", .usage = "DIR", .positionalCount = 1, .run = demoCommand},
     };

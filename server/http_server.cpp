@@ -44,6 +44,10 @@ std::size_t connectionCap(std::size_t wanted) {
 
 }  // namespace
 
+std::size_t defaultPasswordCheckThreads() {
+    return std::max(1u, std::thread::hardware_concurrency());
+}
+
 struct KxServer::Impl {
     // Destroyed in reverse order: the router's pools before the loop whose connections their
     // queued work holds, the loop before the log and the count its connections use.

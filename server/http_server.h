@@ -21,6 +21,9 @@
 
 namespace kx::server {
 
+// One per processor core.
+std::size_t defaultPasswordCheckThreads();
+
 struct ServerOptions {
     std::filesystem::path dir;  // the server folder with the catalog
     std::string address = "127.0.0.1";
@@ -35,6 +38,9 @@ struct ServerOptions {
     // How long a catalog step waits for another process's lock before the request is refused
     // with 503 (try again).
     std::chrono::milliseconds catalogBusyTimeout{5000};
+    // Password checks run at once, each taking the memory of the catalog's password cost: this
+    // many times that cost bounds the memory they need. One per processor core by default.
+    std::size_t passwordCheckThreads = defaultPasswordCheckThreads();
     // Connections open at once; more are closed as they arrive. Bounded further by the
     // process's limit of open files.
     std::size_t maxConnections = 4096;

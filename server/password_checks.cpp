@@ -61,18 +61,25 @@ std::string PasswordChecks::failureKey(const LoginAttempt& attempt) const {
                      {UCase(attempt.filerCode), UCase(attempt.login), attempt.clientAddress});
 }
 
-bool PasswordChecks::check(const LoginAttempt& attempt, const std::string& storedHash) {
+PasswordVerdict PasswordChecks::check(const LoginAttempt& attempt, const std::string& storedHash,
+                                      const PasswordCost& wanted) {
     const std::string key = rememberedKey(attempt, storedHash);
-    bool right = false;
+    PasswordVerdict verdict = PasswordVerdict::Wrong;
     if (!storedHash.empty()) {
         {
             std::lock_guard lock(mutex_);
             const auto found = remembered_.find(key);
-            right = found != remembered_.end() && clock_() - found->second < kRememberFor;
+            if (found != remembered_.end() && clock_() - found->second < kRememberFor) {
+                verdict = PasswordVerdict::Right;
+            }
         }
         // The slow part runs without the lock, so that checks of other logins go on meanwhile.
-        right = right || verify_(attempt.password, storedHash);
+        if (verdict != PasswordVerdict::Right) {
+            verdict = verify_(attempt.password, storedHash, wanted);
+        }
     }
+    const bool right =
+        verdict == PasswordVerdict::Right || verdict == PasswordVerdict::RightButOutdated;
     const auto now = clock_();
     std::lock_guard lock(mutex_);
     if (right) {
@@ -86,7 +93,7 @@ bool PasswordChecks::check(const LoginAttempt& attempt, const std::string& store
         failures.count = now - failures.last >= kForgetFailuresAfter ? 1 : failures.count + 1;
         failures.last = now;
     }
-    return right;
+    return verdict;
 }
 
 std::chrono::milliseconds PasswordChecks::delayFor(const LoginAttempt& attempt) const {

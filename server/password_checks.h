@@ -17,6 +17,8 @@
 #include <string>
 #include <unordered_map>
 
+#include "password.h"
+
 namespace kx::server {
 
 struct LoginAttempt {
@@ -28,7 +30,8 @@ struct LoginAttempt {
 
 class PasswordChecks {
   public:
-    using Verifier = std::function<bool(const std::string& password, const std::string& stored)>;
+    using Verifier = std::function<PasswordVerdict(
+        const std::string& password, const std::string& stored, const PasswordCost& wanted)>;
     using Clock = std::function<std::chrono::steady_clock::time_point()>;
 
     // How long a successful check is remembered.
@@ -43,9 +46,11 @@ class PasswordChecks {
     // `verify` is the slow hash check (verifyPassword); `clock` tells the time.
     explicit PasswordChecks(Verifier verify, Clock clock = std::chrono::steady_clock::now);
 
-    // True when the attempt's password is right for `storedHash` ("" for an unknown account,
-    // always false). Records the outcome for delayFor().
-    bool check(const LoginAttempt& attempt, const std::string& storedHash);
+    // Whether the attempt's password is right for `storedHash` ("" for an unknown account: always
+    // Wrong, without hashing); `wanted` is the catalog's cost (verifyPassword). Records the
+    // outcome for delayFor(): anything but a right password counts as a wrong one.
+    PasswordVerdict check(const LoginAttempt& attempt, const std::string& storedHash,
+                          const PasswordCost& wanted);
     // How long to wait before checking this attempt: zero unless its account has had more than
     // kFreeFailures wrong passwords in a row from its address.
     std::chrono::milliseconds delayFor(const LoginAttempt& attempt) const;

@@ -72,10 +72,6 @@ HttpReply jsonReply(int status, std::string json) {
     return reply(status, "application/json", std::move(json));
 }
 
-std::size_t threadsForPasswordChecks() {
-    return std::max(1u, std::thread::hardware_concurrency());
-}
-
 }  // namespace
 
 OpenFile::~OpenFile() {
@@ -93,12 +89,17 @@ struct RequestRouter::Impl {
     PasswordChecks passwords{verifyPassword};
     ValidatorCache validators;
     boost::asio::thread_pool general{kGeneralThreads};
-    boost::asio::thread_pool passwordChecks{threadsForPasswordChecks()};
+    boost::asio::thread_pool passwordChecks;
     std::atomic<bool> stopping{false};
 
     Impl(const ServerOptions& o, const std::string& url, SharedCatalog& c, RequestLog& l,
          boost::asio::io_context& context)
-        : options(o), baseUrl(url), catalog(c), log(l), io(context) {}
+        : options(o),
+          baseUrl(url),
+          catalog(c),
+          log(l),
+          io(context),
+          passwordChecks(std::max<std::size_t>(1, o.passwordCheckThreads)) {}
 
     // Every refusal at the report address is logged: a report that is not stored leaves a trace
     // on the server, whatever the client does with the answer.
@@ -146,7 +147,7 @@ struct RequestRouter::Impl {
                 const CallContext context{withoutTrailingSlash(request.path), baseUrl,
                                           request.clientAddress, options.clock()};
                 nlohmann::json answer;
-                answer["result"] = runRemoteCall({catalog, passwords}, call, context);
+                answer["result"] = runRemoteCall({catalog, passwords, log}, call, context);
                 return jsonReply(
                     200, answer.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace));
             } catch (const RemoteError& e) {

@@ -4,7 +4,8 @@
 //
 // login      N clients (50) do the launcher's whole login for S seconds (30) against a catalog
 //            with the production password cost, each login as another user; a bystander
-//            downloads a file and makes a cheap call every 100 ms meanwhile.
+//            downloads a file and makes a cheap call every 100 ms meanwhile. The server's peak
+//            memory is reported with the figures.
 // slowloris  the same with 100 connections that send a header line every 2 s (and come back when
 //            dropped); then SIGTERM, timed while they are still open.
 // reports    500 error reports from 20 threads while `kxserver reports` runs in a loop; all must
@@ -183,6 +184,8 @@ void loginLoad(const Settings& settings, int slowConnections) {
     printLatencies("bystander's cheap call", cheapCalls);
     std::printf("  server used %.1f ms of processor time per login\n",
                 1000.0 * server.cpuSeconds() / std::max(1, done.load()));
+    std::printf("  server's peak resident memory: %.1f MiB\n",
+                static_cast<double>(server.peakResidentKiB()) / 1024.0);
     const auto stopping = Clock::now();
     server.stop(SIGTERM);
     std::printf("  SIGTERM ended the server in %lld ms\n",

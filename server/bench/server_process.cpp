@@ -55,6 +55,16 @@ double ServerProcess::cpuSeconds() const {
     return ticks / static_cast<double>(sysconf(_SC_CLK_TCK));
 }
 
+long ServerProcess::peakResidentKiB() const {
+    std::ifstream status("/proc/" + std::to_string(pid_) + "/status");
+    for (std::string line; std::getline(status, line);) {
+        if (line.starts_with("VmHWM:")) {
+            return std::stol(line.substr(6));
+        }
+    }
+    return 0;
+}
+
 int ServerProcess::stop(int signal, std::chrono::seconds within) {
     const int code = stopProgram(pid_, signal, within);
     pid_ = 0;

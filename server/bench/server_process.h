@@ -28,6 +28,8 @@ class ServerProcess {
     pid_t pid() const { return pid_; }
     // Processor time the server has used so far (user and system), in seconds.
     double cpuSeconds() const;
+    // The most memory the server has held resident so far, in KiB (0 when it cannot be read).
+    long peakResidentKiB() const;
     // Sends `signal` and waits for the end: the exit code (128 + the signal when a signal ended
     // it), or -1 when it has not ended `within` that time (it is killed then).
     int stop(int signal, std::chrono::seconds within = std::chrono::seconds(20));

@@ -11,7 +11,7 @@
 namespace kx::server::test {
 
 void fillStandardCatalog(const std::filesystem::path& dir) {
-    Catalog::create(dir, 1000);
+    Catalog::create(dir, kTestPasswordCost);
     Catalog catalog(dir);
     catalog.addUser("acme", "alice", "s3cret pass");
     catalog.addUser("ACME", "BOB", "other");

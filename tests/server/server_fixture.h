@@ -17,6 +17,7 @@
 #include <nlohmann/json.hpp>
 
 #include "http_server.h"
+#include "password.h"
 #include "temp_dir.h"
 
 namespace kx::server::test {
@@ -29,6 +30,9 @@ struct CallAnswer {
     std::string text() const { return body.at("result").get<std::string>(); }
     std::int64_t errorNumber() const { return body.at("error").at("number").get<std::int64_t>(); }
 };
+
+// The password cost of the tests' catalogs: cheap, since what is tested is not the cost.
+inline constexpr PasswordCost kTestPasswordCost{64, 1};
 
 // Paths of the standard catalog.
 inline constexpr const char* kServer1 = "/bo/server1";
