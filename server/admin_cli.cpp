@@ -26,7 +26,8 @@ class UsageError : public std::runtime_error {
 
 struct Arguments {
     std::vector<std::string> positional;
-    std::map<std::string, std::string> values;
+    std::map<std::string, std::string> values;           // the last value of each option
+    std::multimap<std::string, std::string> everyValue;  // for options that may repeat
     std::set<std::string> flags;
 
     std::string value(const std::string& name, const std::string& fallback = {}) const {
@@ -57,6 +58,7 @@ Arguments parseArguments(const std::vector<std::string>& args, const Command& co
                 throw UsageError(arg + " needs a value");
             }
             parsed.values[arg] = args[++i];
+            parsed.everyValue.emplace(arg, args[i]);
         } else if (command.flagOptions.count(arg) != 0) {
             parsed.flags.insert(arg);
         } else if (arg.size() > 1 && arg.starts_with("--")) {
@@ -203,6 +205,17 @@ void reportsCommand(const Arguments& a, std::ostream& out) {
     Catalog(a.positional[0]).reports().writeAll(out);
 }
 
+void pruneReportsCommand(const Arguments& a, std::ostream& out) {
+    if (a.values.count("--older-than") == 0) {
+        throw UsageError("--older-than is required");
+    }
+    const std::int64_t days = parseInteger(a.value("--older-than"), "--older-than", 1, 100'000);
+    const std::int64_t before = nowSeconds() - days * 24 * 3600;
+    const std::int64_t removed = Catalog(a.positional[0]).reports().removeReceivedBefore(before);
+    out << "removed " << removed << " error report(s) received before " << isoTimestamp(before)
+        << " UTC\n";
+}
+
 void notesCommand(const Arguments& a, std::ostream& out) {
     Catalog(a.positional[0]).sessions().writeLoginNotes(out);
 }
@@ -218,6 +231,12 @@ void serveCommand(const Arguments& a, std::ostream& out) {
                         static_cast<std::int64_t>(options.reportStoreLimit), 1 << 20, kMaxId));
     options.passwordCheckThreads = static_cast<std::size_t>(optionalInteger(
         a, "--password-checks", static_cast<std::int64_t>(options.passwordCheckThreads), 1, 256));
+    const auto proxies = a.everyValue.equal_range("--trusted-proxy");
+    for (auto proxy = proxies.first; proxy != proxies.second; ++proxy) {
+        options.trustedProxies.push_back(proxy->second);
+    }
+    options.reportsPerAddressPerMinute = static_cast<int>(optionalInteger(
+        a, "--reports-per-minute", options.reportsPerAddressPerMinute, 1, 1'000'000));
     options.log = &std::cerr;
     serveUntilStopped(std::move(options), out);
 }
@@ -282,13 +301,18 @@ const std::vector<Command>& commands() {
          .positionalCount = 2,
          .run = setTokenLifetimeCommand},
         {.name = "reports", .usage = "DIR", .positionalCount = 1, .run = reportsCommand},
+        {.name = "prune-reports",
+         .usage = "DIR --older-than DAYS",
+         .positionalCount = 1,
+         .valueOptions = {"--older-than"},
+         .run = pruneReportsCommand},
         {.name = "notes", .usage = "DIR", .positionalCount = 1, .run = notesCommand},
         {.name = "serve",
          .usage = "DIR [--address A] [--port N] [--public-url URL] [--report-store-limit BYTES] "
-                  "[--password-checks N]",
+                  "[--password-checks N] [--trusted-proxy ADDR]... [--reports-per-minute N]",
          .positionalCount = 1,
          .valueOptions = {"--address", "--port", "--public-url", "--report-store-limit",
-                          "--password-checks"},
+                          "--password-checks", "--trusted-proxy", "--reports-per-minute"},
          .run = serveCommand},
         {.name = "demo", .usage = "DIR", .positionalCount = 1, .run = demoCommand},
     };

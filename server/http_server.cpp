@@ -67,7 +67,7 @@ struct KxServer::Impl {
           log(options.log),
           maxConnections(connectionCap(options.maxConnections)),
           catalog(options.dir, options.catalogBusyTimeout),
-          router(options, baseUrl, catalog, log, io) {}
+          router(options, baseUrl, catalog, log) {}
 
     static ServerOptions withClock(ServerOptions o) {
         if (!o.clock) {

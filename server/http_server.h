@@ -18,6 +18,7 @@
 #include <memory>
 #include <ostream>
 #include <string>
+#include <vector>
 
 namespace kx::server {
 
@@ -32,9 +33,14 @@ struct ServerOptions {
     std::string publicUrl;
     std::size_t callBodyLimit = 1 << 20;
     std::size_t reportBodyLimit = 4 << 20;
-    // The stored error reports (the bytes of their fields) are kept under this size by dropping
-    // the oldest, so that an open report address cannot fill the disk.
+    // The stored error reports (the bytes of their fields) are kept under this size: a report
+    // that does not fit is refused, so that an open report address can neither fill the disk
+    // nor push out reports already stored.
     std::uint64_t reportStoreLimit = std::uint64_t{512} << 20;
+    // Error reports one client address may send a minute; more are refused (429).
+    int reportsPerAddressPerMinute = 60;
+    // Reverse proxies whose X-Forwarded-For names the client (trusted_proxies.h).
+    std::vector<std::string> trustedProxies;
     // How long a catalog step waits for another process's lock before the request is refused
     // with 503 (try again).
     std::chrono::milliseconds catalogBusyTimeout{5000};

@@ -107,6 +107,9 @@ std::optional<User> authenticate(const CallTarget& t) {
     const LoginAttempt attempt{textArgument(t.call, 0, "Filer Code"),
                                textArgument(t.call, 1, "Login"),
                                textArgument(t.call, 2, "Password"), t.context.clientAddress};
+    if (t.context.refuseLogin) {
+        return std::nullopt;
+    }
     std::optional<StoredLogin> stored;
     PasswordCost cost;
     {
@@ -125,6 +128,9 @@ std::optional<User> authenticate(const CallTarget& t) {
                        " is damaged or of an unknown kind; set the password again");
             return std::nullopt;
         case PasswordVerdict::Wrong:
+            t.log.note("wrong password for " +
+                       (stored ? accountName(stored->user) : "unknown account") + " from " +
+                       attempt.clientAddress);
             break;
     }
     return std::nullopt;

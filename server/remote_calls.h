@@ -25,6 +25,9 @@ struct CallContext {
     std::string baseUrl;
     std::string clientAddress;
     std::int64_t now = 0;  // seconds since 1970
+    // Set: a call that carries a password fails its login at once, without a check (a guess
+    // the password checks did not admit).
+    bool refuseLogin = false;
 };
 
 struct CallServices {

@@ -45,6 +45,9 @@ namespace {
 using Clock = std::chrono::steady_clock;
 using namespace std::chrono_literals;
 
+// The report scenarios send far more reports from one address than a server lets through.
+const std::vector<std::string> kNoReportLimit = {"--reports-per-minute", "1000000"};
+
 struct Settings {
     std::string kxserver;
     int seconds = 30;
@@ -237,7 +240,7 @@ std::set<std::string> postReports(const std::string& url, bool retry) {
 void reportsWhileListing(const Settings& settings) {
     Scratch scratch;
     createBenchCatalog(scratch.catalog(), 1);
-    ServerProcess server(settings.kxserver, scratch.catalog(), 0);
+    ServerProcess server(settings.kxserver, scratch.catalog(), 0, {}, kNoReportLimit);
     std::atomic<bool> posting{true};
     std::atomic<int> listings{0};
     std::thread lister([&] {
@@ -264,7 +267,8 @@ std::unique_ptr<ServerProcess> restarted(const Settings& settings, const Scratch
                                          int port) {
     for (int attempt = 0;; ++attempt) {
         try {
-            return std::make_unique<ServerProcess>(settings.kxserver, scratch.catalog(), port);
+            return std::make_unique<ServerProcess>(settings.kxserver, scratch.catalog(), port, "",
+                                                   kNoReportLimit);
         } catch (const std::runtime_error&) {
             if (attempt == 50) {
                 throw;
@@ -277,7 +281,8 @@ std::unique_ptr<ServerProcess> restarted(const Settings& settings, const Scratch
 void reportsWhileKilled(const Settings& settings) {
     Scratch scratch;
     createBenchCatalog(scratch.catalog(), 1);
-    auto server = std::make_unique<ServerProcess>(settings.kxserver, scratch.catalog(), 0);
+    auto server = std::make_unique<ServerProcess>(settings.kxserver, scratch.catalog(), 0, "",
+                                                  kNoReportLimit);
     const int port = server->port();
     const std::string url = server->url();
     std::atomic<bool> posting{true};

@@ -13,9 +13,11 @@
 namespace kx::server::bench {
 
 ServerProcess::ServerProcess(const std::string& program, const std::filesystem::path& dir, int port,
-                             const std::string& publicUrl) {
+                             const std::string& publicUrl,
+                             const std::vector<std::string>& options) {
     std::vector<std::string> command = {program, "serve", dir.string(), "--port",
                                         std::to_string(port)};
+    command.insert(command.end(), options.begin(), options.end());
     if (!publicUrl.empty()) {
         command.insert(command.end(), {"--public-url", publicUrl});
     }

@@ -6,6 +6,7 @@
 #include <chrono>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 namespace kx::server::bench {
 
@@ -15,9 +16,9 @@ namespace kx::server::bench {
 class ServerProcess {
   public:
     // `port` 0 takes a free one; a `publicUrl` (which the server then announces instead of its
-    // address) needs a port chosen by the caller.
+    // address) needs a port chosen by the caller. `options` are further options of serve.
     ServerProcess(const std::string& program, const std::filesystem::path& dir, int port,
-                  const std::string& publicUrl = {});
+                  const std::string& publicUrl = {}, const std::vector<std::string>& options = {});
     ~ServerProcess();
     ServerProcess(const ServerProcess&) = delete;
     ServerProcess& operator=(const ServerProcess&) = delete;

@@ -1,5 +1,5 @@
 // What the server stores survives a busy or failing catalog: nothing is answered as stored unless
-// it is, a setting that cannot be read fails loudly, and the report store keeps to its cap.
+// it is, and a setting that cannot be read fails loudly.
 
 #include "catalog.h"
 #include "remote_error.h"
@@ -65,23 +65,6 @@ TEST_F(ServerTest, ABusyCatalogRefusesPlainlyAndLosesNothing) {
     const auto reports = storedReports();
     ASSERT_EQ(reports.size(), 1u);
     EXPECT_EQ(reports[0].at("fields").at("Routine"), "kept");
-}
-
-TEST_F(ServerTest, TheReportStoreDropsTheOldestReportsBeyondItsCap) {
-    restartServer([](ServerOptions& options) { options.reportStoreLimit = 2500; });
-    for (const char* routine : {"first", "second", "third", "fourth"}) {
-        const auto answer =
-            client_->Post("/GenErrorReport.asp",
-                          std::string("Routine=") + routine + "&Context=" + std::string(1000, 'c'),
-                          "application/x-www-form-urlencoded");
-        EXPECT_EQ(answer->body, "1");
-    }
-    const auto reports = storedReports();
-    ASSERT_EQ(reports.size(), 2u);
-    EXPECT_EQ(reports[0].at("fields").at("Routine"), "third");
-    EXPECT_EQ(reports[1].at("fields").at("Routine"), "fourth");
-    stopServer();
-    EXPECT_NE(log_.str().find("dropped"), std::string::npos) << log_.str();
 }
 
 }  // namespace

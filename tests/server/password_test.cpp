@@ -64,7 +64,7 @@ TEST(PasswordHash, OlderPbkdf2HashesStillVerifyAndAreAlwaysOutdated) {
     }
 }
 
-TEST(PasswordChecks, HashOncePerLoginAndSlowRepeatedGuessesOfOneAccountAndAddress) {
+TEST(PasswordChecks, HashOncePerLoginAndAdmitGuessesOneAtATimeAfterTheirDelayAndFewAMinute) {
     int hashes = 0;
     auto now = std::chrono::steady_clock::now();
     PasswordChecks checks(
@@ -88,20 +88,34 @@ TEST(PasswordChecks, HashOncePerLoginAndSlowRepeatedGuessesOfOneAccountAndAddres
 
     LoginAttempt guess = alice;
     guess.password = "wrong";
-    std::chrono::milliseconds previous{0};
-    for (int i = 0; i < 6; ++i) {
-        EXPECT_FALSE(right(guess, "stored-2"));
-        const auto delay = checks.delayFor(guess);
-        EXPECT_TRUE(i < 2 ? delay == 0ms : delay > previous) << i;
-        previous = delay;
+    auto admitted = [&](const std::string& address) {
+        LoginAttempt attempt = guess;
+        attempt.clientAddress = address;
+        return checks.admit(attempt) != nullptr;
+    };
+    {
+        const auto inFlight = checks.admit(guess);
+        EXPECT_FALSE(admitted("10.0.0.1"));  // one check at a time per account and address
+        EXPECT_TRUE(admitted("10.0.0.2"));
     }
-    EXPECT_EQ(hashes, 9);  // wrong passwords are never remembered
-    LoginAttempt elsewhere = alice;
-    elsewhere.clientAddress = "10.0.0.2";
-    EXPECT_EQ(checks.delayFor(elsewhere), 0ms);
-    // The real user is slowed with the guesser at the same address, never locked out.
-    EXPECT_TRUE(right(alice, "stored-2"));
-    EXPECT_EQ(checks.delayFor(guess), 0ms);
+    // Two free failures, then each guess waits out a doubling delay.
+    for (const auto delay : {0ms, 0ms, 250ms, 500ms}) {
+        ASSERT_TRUE(admitted("10.0.0.1"));
+        EXPECT_FALSE(right(guess, "stored-2"));
+        now += delay / 2;
+        EXPECT_EQ(admitted("10.0.0.1"), delay == 0ms);
+        now += delay / 2;
+    }
+    // The fifth wrong password of the minute closes the account to every address but the one
+    // its user logged in from.
+    guess.clientAddress = "10.0.0.3";
+    EXPECT_FALSE(right(guess, "stored-2"));
+    EXPECT_EQ(hashes, 8);  // wrong passwords are never remembered
+    EXPECT_FALSE(admitted("10.0.0.4"));
+    now += 1s;
+    EXPECT_TRUE(admitted("10.0.0.1"));
+    now += 1min;
+    EXPECT_TRUE(admitted("10.0.0.4"));
 }
 
 TEST(PasswordHash, NewCatalogsHashAtTheDefaultCostAndNewUsersFollowTheSetting) {
@@ -156,21 +170,21 @@ TEST_F(ServerTest, StoredHashesAreRenewedAtLoginAndDamagedOnesFailClosed) {
 
 TEST_F(ServerTest, PasswordChecksDoNotHoldUpOtherRequests) {
     {
-        // BOB's stored hash now costs some three million rounds to refute.
+        // Each stored hash now costs some three million rounds to refute.
         Database catalog(Catalog::fileIn(dir_.path()).string(), false);
-        catalog.prepare("UPDATE users SET password_hash = ? WHERE login = 'BOB'")
+        catalog.prepare("UPDATE users SET password_hash = ?")
             .bind(1, "pbkdf2-sha256$3000000$" + std::string(32, '0') + "$" + std::string(64, '0'))
             .run();
     }
     std::atomic<int> checked{0};
     std::vector<std::thread> guessers;
-    for (int i = 0; i < 2; ++i) {
-        guessers.emplace_back([&] {
+    for (const char* login : {"ALICE", "BOB"}) {
+        guessers.emplace_back([&, login] {
             httplib::Client client(url_);
             // Its answer may come after the client's time-out (slow builds): only the load counts.
             client.Post(kServer1,
-                        R"({"progid":"KXBO_V2.Init","method":"isValidLogin",)"
-                        R"("args":["ACME","BOB","guess",false,false]})",
+                        R"({"progid":"KXBO_V2.Init","method":"isValidLogin","args":["ACME",")" +
+                            std::string(login) + R"(","guess",false,false]})",
                         "application/json");
             ++checked;
         });
