@@ -2,8 +2,10 @@
 // client addresses, against the real server on loopback.
 
 #include <chrono>
+#include <future>
 
 #include "catalog.h"
+#include "fair_queue.h"
 #include "kxserver_harness.h"
 #include "server_fixture.h"
 #include "trusted_proxies.h"
@@ -89,6 +91,31 @@ TEST_F(ServerTest, StoredReportsAreNeverDroppedForNewOnesAndFloodsAreRefused) {
     EXPECT_EQ(kx::test::kxserver({"prune-reports", dir, "--older-than", "30"}).find("removed 3"),
               0u);
     EXPECT_TRUE(storedReports().empty());
+}
+
+TEST(FairQueue, OneKeysFloodWaitsBehindItselfNotBeforeOtherKeys) {
+    std::mutex mutex;
+    std::vector<std::string> order;
+    std::promise<void> release;
+    FairQueue queue(1);
+    queue.post("busy", [held = release.get_future().share()] { held.wait(); });
+    for (const char* key : {"flood", "flood", "flood", "other"}) {
+        queue.post(key, [&, key] {
+            std::lock_guard lock(mutex);
+            order.push_back(key);
+        });
+    }
+    release.set_value();
+    for (int i = 0; i < 500 &&
+                    [&] {
+                        std::lock_guard lock(mutex);
+                        return order.size() < 4;
+                    }();
+         ++i) {
+        std::this_thread::sleep_for(10ms);
+    }
+    queue.stop();
+    EXPECT_EQ(order, (std::vector<std::string>{"flood", "other", "flood", "flood"}));
 }
 
 TEST(TrustedProxies, OnlyTrustedPeersNameTheClientAndOnlyItsNearestUntrustedHop) {
