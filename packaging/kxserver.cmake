@@ -16,18 +16,12 @@ install(PROGRAMS ${generated}/kxserver-admin DESTINATION sbin COMPONENT ${compon
 set(KX_KXSERVER_PROGRAM $<TARGET_FILE:kxserver>)
 kx_configure(kxserver/kxserver-admin.in build/kxserver-admin EXECUTABLE)
 
-# The service, and the daily renewal of the install lists' signatures (a oneshot service and its
-# timer), which run as one user in one sandbox.
-file(READ ${CMAKE_CURRENT_SOURCE_DIR}/kxserver/service-sandbox.conf sandbox)
-string(CONFIGURE "${sandbox}" KX_SERVICE_SANDBOX @ONLY)
-string(STRIP "${KX_SERVICE_SANDBOX}" KX_SERVICE_SANDBOX)
-set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS
-             ${CMAKE_CURRENT_SOURCE_DIR}/kxserver/service-sandbox.conf)
-foreach(unit kxserver.service kxserver-resign.service)
-  kx_configure(kxserver/${unit}.in ${unit})
-  install(FILES ${generated}/${unit} DESTINATION /lib/systemd/system COMPONENT ${component})
-endforeach()
-install(FILES kxserver/kxserver-resign.timer DESTINATION /lib/systemd/system COMPONENT ${component})
+kx_configure(kxserver/kxserver.service.in kxserver.service)
+install(FILES ${generated}/kxserver.service DESTINATION /lib/systemd/system COMPONENT ${component})
+# The daily upkeep: error reports past their age leave the catalog.
+kx_configure(kxserver/kxserver-daily.service.in kxserver-daily.service)
+install(FILES ${generated}/kxserver-daily.service kxserver/kxserver-daily.timer
+        DESTINATION /lib/systemd/system COMPONENT ${component})
 install(FILES kxserver/kxserver.default DESTINATION /etc/default RENAME kxserver
         COMPONENT ${component})
 

@@ -27,7 +27,8 @@ class UsageError : public std::runtime_error {
 
 struct Arguments {
     std::vector<std::string> positional;
-    std::map<std::string, std::string> values;
+    std::map<std::string, std::string> values;           // the last value of each option
+    std::multimap<std::string, std::string> everyValue;  // for options that may repeat
     std::set<std::string> flags;
 
     std::string value(const std::string& name, const std::string& fallback = {}) const {
@@ -58,6 +59,7 @@ Arguments parseArguments(const std::vector<std::string>& args, const Command& co
                 throw UsageError(arg + " needs a value");
             }
             parsed.values[arg] = args[++i];
+            parsed.everyValue.emplace(arg, args[i]);
         } else if (command.flagOptions.count(arg) != 0) {
             parsed.flags.insert(arg);
         } else if (arg.size() > 1 && arg.starts_with("--")) {
@@ -108,10 +110,27 @@ std::string readPassword(const std::string& argument) {
     return line;
 }
 
+// The password cost given by --password-memory and --password-passes, each defaulting to
+// `fallback`'s.
+PasswordCost passwordCostOf(const Arguments& a, const PasswordCost& fallback) {
+    return {static_cast<std::uint32_t>(optionalInteger(a, "--password-memory", fallback.memoryKiB,
+                                                       kMinPasswordCost.memoryKiB,
+                                                       kMaxPasswordCost.memoryKiB)),
+            static_cast<std::uint32_t>(optionalInteger(a, "--password-passes", fallback.passes,
+                                                       kMinPasswordCost.passes,
+                                                       kMaxPasswordCost.passes))};
+}
+
 void initCommand(const Arguments& a, std::ostream&) {
-    Catalog::create(a.positional[0], static_cast<std::uint32_t>(optionalInteger(
-                                         a, "--pbkdf2-iterations", kDefaultPbkdf2Iterations, 1,
-                                         kMaxPbkdf2Iterations)));
+    Catalog::create(a.positional[0], passwordCostOf(a, kDefaultPasswordCost));
+}
+
+void setPasswordCostCommand(const Arguments& a, std::ostream& out) {
+    Catalog catalog(a.positional[0]);
+    const PasswordCost cost = passwordCostOf(a, catalog.passwordCost());
+    catalog.setPasswordCost(cost);
+    out << "passwords are hashed at " << cost.memoryKiB << " KiB, " << cost.passes
+        << " passes; stored ones follow at their next login\n";
 }
 
 void addUserCommand(const Arguments& a, std::ostream&) {
@@ -211,6 +230,17 @@ void reportsCommand(const Arguments& a, std::ostream& out) {
     Catalog(a.positional[0]).reports().writeAll(out);
 }
 
+void pruneReportsCommand(const Arguments& a, std::ostream& out) {
+    if (a.values.count("--older-than") == 0) {
+        throw UsageError("--older-than is required");
+    }
+    const std::int64_t days = parseInteger(a.value("--older-than"), "--older-than", 1, 100'000);
+    const std::int64_t before = nowSeconds() - days * 24 * 3600;
+    const std::int64_t removed = Catalog(a.positional[0]).reports().removeReceivedBefore(before);
+    out << "removed " << removed << " error report(s) received before " << isoTimestamp(before)
+        << " UTC\n";
+}
+
 void notesCommand(const Arguments& a, std::ostream& out) {
     Catalog(a.positional[0]).sessions().writeLoginNotes(out);
 }
@@ -224,6 +254,14 @@ void serveCommand(const Arguments& a, std::ostream& out) {
     options.reportStoreLimit = static_cast<std::uint64_t>(
         optionalInteger(a, "--report-store-limit",
                         static_cast<std::int64_t>(options.reportStoreLimit), 1 << 20, kMaxId));
+    options.passwordCheckThreads = static_cast<std::size_t>(optionalInteger(
+        a, "--password-checks", static_cast<std::int64_t>(options.passwordCheckThreads), 1, 256));
+    const auto proxies = a.everyValue.equal_range("--trusted-proxy");
+    for (auto proxy = proxies.first; proxy != proxies.second; ++proxy) {
+        options.trustedProxies.push_back(proxy->second);
+    }
+    options.reportsPerAddressPerMinute = static_cast<int>(optionalInteger(
+        a, "--reports-per-minute", options.reportsPerAddressPerMinute, 1, 1'000'000));
     options.log = &std::cerr;
     serveUntilStopped(std::move(options), out);
 }
@@ -237,9 +275,9 @@ void demoCommand(const Arguments& a, std::ostream& out) {
 const std::vector<Command>& commands() {
     static const std::vector<Command> all = {
         {.name = "init",
-         .usage = "DIR",
+         .usage = "DIR [--password-memory KIB] [--password-passes N]",
          .positionalCount = 1,
-         .valueOptions = {"--pbkdf2-iterations"},
+         .valueOptions = {"--password-memory", "--password-passes"},
          .run = initCommand},
         {.name = "add-user",
          .usage = "DIR FILERCODE LOGIN PASSWORD   (PASSWORD \"-\" reads it from stdin)",
@@ -278,6 +316,11 @@ const std::vector<Command>& commands() {
          .usage = "DIR GROUP TEXT",
          .positionalCount = 3,
          .run = setStampCommand},
+        {.name = "set-password-cost",
+         .usage = "DIR [--password-memory KIB] [--password-passes N]",
+         .positionalCount = 1,
+         .valueOptions = {"--password-memory", "--password-passes"},
+         .run = setPasswordCostCommand},
         {.name = "signing-key",
          .usage = "DIR [--next | --rotate]",
          .positionalCount = 1,
@@ -293,11 +336,18 @@ const std::vector<Command>& commands() {
          .positionalCount = 2,
          .run = setTokenLifetimeCommand},
         {.name = "reports", .usage = "DIR", .positionalCount = 1, .run = reportsCommand},
+        {.name = "prune-reports",
+         .usage = "DIR --older-than DAYS",
+         .positionalCount = 1,
+         .valueOptions = {"--older-than"},
+         .run = pruneReportsCommand},
         {.name = "notes", .usage = "DIR", .positionalCount = 1, .run = notesCommand},
         {.name = "serve",
-         .usage = "DIR [--address A] [--port N] [--public-url URL] [--report-store-limit BYTES]",
+         .usage = "DIR [--address A] [--port N] [--public-url URL] [--report-store-limit BYTES] "
+                  "[--password-checks N] [--trusted-proxy ADDR]... [--reports-per-minute N]",
          .positionalCount = 1,
-         .valueOptions = {"--address", "--port", "--public-url", "--report-store-limit"},
+         .valueOptions = {"--address", "--port", "--public-url", "--report-store-limit",
+                          "--password-checks", "--trusted-proxy", "--reports-per-minute"},
          .run = serveCommand},
         {.name = "demo", .usage = "DIR", .positionalCount = 1, .run = demoCommand},
     };

@@ -27,19 +27,23 @@ std::string reportLine(const Statement& row) {
 
 }  // namespace
 
-DroppedReports ReportStore::add(const FormFields& fields, const std::string& clientAddress,
-                                std::int64_t now, std::uint64_t storeLimit) {
+ReportAdmission ReportStore::add(const FormFields& fields, const std::string& clientAddress,
+                                 std::int64_t now, std::uint64_t storeLimit) {
     nlohmann::ordered_json list = nlohmann::ordered_json::array();
     for (const auto& [name, value] : fields) {
         list.push_back({name, value});
     }
     // Replacement keeps a report whose fields are not valid UTF-8 rather than losing it.
     const std::string text = list.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
-    DroppedReports dropped;
+    if (text.size() > storeLimit) {
+        return ReportAdmission::TooLarge;
+    }
+    ReportAdmission admission = ReportAdmission::Stored;
     inTransaction(db_, [&] {
         const std::uint64_t stored = storedBytes();
         if (stored + text.size() > storeLimit) {
-            dropped = dropOldest(stored + text.size() - storeLimit);
+            admission = ReportAdmission::StoreFull;
+            return;
         }
         db_.prepare(
                "INSERT INTO error_reports(received_at, client_address, fields) VALUES(?, ?, ?)")
@@ -47,9 +51,9 @@ DroppedReports ReportStore::add(const FormFields& fields, const std::string& cli
             .bind(2, clientAddress)
             .bind(3, text)
             .run();
-        writeSetting(db_, kReportBytesKey, std::to_string(stored - dropped.bytes + text.size()));
+        writeSetting(db_, kReportBytesKey, std::to_string(stored + text.size()));
     });
-    return dropped;
+    return admission;
 }
 
 std::uint64_t ReportStore::storedBytes() {
@@ -58,26 +62,27 @@ std::uint64_t ReportStore::storedBytes() {
         return static_cast<std::uint64_t>(*kept);
     }
     // A catalog without reports yet, or with a damaged total: count once.
+    return countStoredBytes();
+}
+
+std::uint64_t ReportStore::countStoredBytes() {
     auto query =
         db_.prepare("SELECT COALESCE(SUM(LENGTH(CAST(fields AS BLOB))), 0) FROM error_reports");
     query.step();
     return static_cast<std::uint64_t>(query.integer(0));
 }
 
-DroppedReports ReportStore::dropOldest(std::uint64_t bytesToFree) {
-    DroppedReports dropped;
-    std::int64_t lastId = 0;
-    {
-        auto oldest =
-            db_.prepare("SELECT id, LENGTH(CAST(fields AS BLOB)) FROM error_reports ORDER BY id");
-        while (dropped.bytes < bytesToFree && oldest.step()) {
-            lastId = oldest.integer(0);
-            dropped.bytes += static_cast<std::uint64_t>(oldest.integer(1));
-            ++dropped.count;
-        }
-    }
-    db_.prepare("DELETE FROM error_reports WHERE id <= ?").bind(1, lastId).run();
-    return dropped;
+std::int64_t ReportStore::removeReceivedBefore(std::int64_t before) {
+    std::int64_t removed = 0;
+    inTransaction(db_, [&] {
+        // The stamps are "yyyy-mm-ddThh:mm:ss", which sort as the times they stand for.
+        db_.prepare("DELETE FROM error_reports WHERE received_at < ?")
+            .bind(1, isoTimestamp(before))
+            .run();
+        removed = db_.changes();
+        writeSetting(db_, kReportBytesKey, std::to_string(countStoredBytes()));
+    });
+    return removed;
 }
 
 void ReportStore::writeAll(std::ostream& out) {

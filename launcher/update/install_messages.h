@@ -32,6 +32,9 @@ inline constexpr const char* kNotFoundLines =
     "\rInstallation of other files will be completed, but this may cause future errors.\r"
     "Please contact the Ostbrook technical support team about this matter.";
 
+// A start row whose FileName names no file inside its folder; followed by the path.
+inline constexpr const char* kStartErrorPrefix = "There was an error starting file ";
+
 // Shown when a signed install list fails its check (install_list_check.h).
 inline constexpr const char* kUnverifiedUpdates =
     "WARNING: The KX Vantor could not verify the updates offered by the server.  No files were "

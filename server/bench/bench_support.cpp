@@ -58,7 +58,7 @@ std::string benchLogin(int user) {
 }
 
 void createBenchCatalog(const std::filesystem::path& dir, int users) {
-    Catalog::create(dir, kDefaultPbkdf2Iterations);
+    Catalog::create(dir, kDefaultPasswordCost);
     Catalog catalog(dir);
     catalog.addLoginServer("First", "/bo/server1");
     catalog.addLoginServer("Second", "/bo/server2");
@@ -69,7 +69,7 @@ void createBenchCatalog(const std::filesystem::path& dir, int users) {
     publishFiles(catalog);
     // One hash at the production cost serves every user (they share the password): hashing
     // thousands of users one by one would take minutes. Checking each still costs the full price.
-    const std::string hash = hashPassword(kPassword, kDefaultPbkdf2Iterations);
+    const std::string hash = hashPassword(kPassword, kDefaultPasswordCost);
     Database& db = catalog.database();
     inTransaction(db, [&] {
         for (int user = 0; user < users; ++user) {
