@@ -46,6 +46,8 @@ stop_server() {
 }
 trap stop_server EXIT
 "$bin/kxserver" demo "$demo_dir/catalog" >/dev/null
+# The support page's account: the reports the demo sends are read there, grouped by cause.
+"$bin/kxserver" add-support-user "$demo_dir/catalog" support demo
 "$bin/kxserver" serve "$demo_dir/catalog" --port 0 >"$demo_dir/serve.out" 2>"$demo_dir/serve.log" &
 server_pid=$!
 base_url=""
@@ -88,7 +90,8 @@ out of date, with progress shown, starts the demo application (which shows the b
 URL and the login token it was given, the demo component and the demo font) and closes.
 Closing the launcher from the title bar is refused with a message; use Cancel.
 A failure shows the error dialog of ZNErrHandler, whose report goes to the demo server:
-"$bin/kxserver" reports "$demo_dir/catalog" lists the reports received.
+"$bin/kxserver" reports "$demo_dir/catalog" lists the reports received, and the support page
+$base_url/support/ (login support, password demo) shows them grouped by cause.
 TEXT
 
 if [[ -z "$screenshot" ]]; then

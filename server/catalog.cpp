@@ -7,6 +7,7 @@
 #include "ascii_text.h"
 #include "catalog_settings.h"
 #include "password.h"
+#include "support_tables.h"
 
 namespace kx::server {
 
@@ -149,10 +150,13 @@ void Catalog::create(const std::filesystem::path& dir, std::uint32_t pbkdf2Itera
         writeSetting(catalog.db_, kPasswordCostKey, std::to_string(pbkdf2Iterations));
         catalog.sessions_.setTokenLifetimeSeconds(SessionStore::kDefaultTokenLifetimeSeconds);
     });
+    support::prepareSupportTables(catalog.db_);
 }
 
 Catalog::Catalog(const std::filesystem::path& dir, std::chrono::milliseconds busyTimeout)
-    : Catalog(dir, false, busyTimeout) {}
+    : Catalog(dir, false, busyTimeout) {
+    support::prepareSupportTables(db_);
+}
 
 Catalog::Catalog(const std::filesystem::path& dir, bool create,
                  std::chrono::milliseconds busyTimeout)
@@ -166,20 +170,24 @@ std::int64_t Catalog::addUser(const std::string& filerCode, const std::string& l
                               const std::string& password) {
     requireText(filerCode, "Filer Code");
     requireText(login, "Login");
-    requireText(password, "Password");
-    // A cost that cannot be read is never replaced by a guess: a lower one would weaken the
-    // stored hash without anyone noticing.
-    const auto iterations = static_cast<std::uint32_t>(
-        requiredNumberSetting(db_, kPasswordCostKey, 1, kMaxPbkdf2Iterations));
     if (findUser(filerCode, login)) {
         throw std::invalid_argument("user " + filerCode + "/" + login + " exists already");
     }
     db_.prepare("INSERT INTO users(filer_code, login, password_hash) VALUES(?, ?, ?)")
         .bind(1, ascii::upperCase(filerCode))
         .bind(2, ascii::upperCase(login))
-        .bind(3, hashPassword(password, iterations))
+        .bind(3, hashNewPassword(password))
         .run();
     return db_.lastInsertId();
+}
+
+std::string Catalog::hashNewPassword(const std::string& password) {
+    requireText(password, "Password");
+    // A cost that cannot be read is never replaced by a guess: a lower one would weaken the
+    // stored hash without anyone noticing.
+    const auto iterations = static_cast<std::uint32_t>(
+        requiredNumberSetting(db_, kPasswordCostKey, 1, kMaxPbkdf2Iterations));
+    return hashPassword(password, iterations);
 }
 
 void Catalog::addLoginServer(const std::string& name, const std::string& busObjPath) {

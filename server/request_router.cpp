@@ -2,7 +2,6 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <boost/asio/io_context.hpp>
 #include <boost/asio/post.hpp>
@@ -24,6 +23,7 @@
 #include "remote_calls.h"
 #include "request_log.h"
 #include "shared_catalog.h"
+#include "support_site.h"
 #include "vb_strings.h"
 
 namespace kx::server {
@@ -78,12 +78,6 @@ std::size_t threadsForPasswordChecks() {
 
 }  // namespace
 
-OpenFile::~OpenFile() {
-    if (fd >= 0) {
-        close(fd);
-    }
-}
-
 struct RequestRouter::Impl {
     const ServerOptions& options;
     const std::string& baseUrl;
@@ -95,10 +89,11 @@ struct RequestRouter::Impl {
     boost::asio::thread_pool general{kGeneralThreads};
     boost::asio::thread_pool passwordChecks{threadsForPasswordChecks()};
     std::atomic<bool> stopping{false};
+    support::SupportSite support;
 
     Impl(const ServerOptions& o, const std::string& url, SharedCatalog& c, RequestLog& l,
          boost::asio::io_context& context)
-        : options(o), baseUrl(url), catalog(c), log(l), io(context) {}
+        : options(o), baseUrl(url), catalog(c), log(l), io(context), support(c, url, o.clock) {}
 
     // Every refusal at the report address is logged: a report that is not stored leaves a trace
     // on the server, whatever the client does with the answer.
@@ -108,7 +103,7 @@ struct RequestRouter::Impl {
         if (isReportPath(path)) {
             log.note("error report not stored (" + std::to_string(status) + "): " + reason);
             reply = textReply(status, kReportRefused + reason);
-        } else if (method == "POST") {
+        } else if (method == "POST" && !support::SupportSite::serves(path)) {
             reply = jsonReply(status, remoteErrorBody(errorNumberFor(status), reason));
         } else {
             reply = textReply(status, reason);
@@ -218,15 +213,13 @@ struct RequestRouter::Impl {
         });
     }
 
-    // Calls that check a password go to their own pool, after the delay their account has
-    // earned at this address with wrong passwords.
-    void answerOnPasswordPool(const std::shared_ptr<HttpRequest>& request,
-                              const std::shared_ptr<RemoteCall>& call,
-                              std::function<void(HttpReply)> done,
-                              std::chrono::milliseconds delay) {
-        auto job = [this, request, call, done = std::move(done)] {
+    // Work that checks a password goes to its own pool, after the delay its account has earned
+    // at this address with wrong passwords.
+    void runOnPasswordPool(std::function<HttpReply()> work, std::function<void(HttpReply)> done,
+                           std::chrono::milliseconds delay) {
+        auto job = [this, work = std::move(work), done = std::move(done)] {
             if (!stopping) {
-                done(answerCall(*request, *call));
+                done(work());
             }
         };
         if (delay.count() == 0) {
@@ -242,8 +235,36 @@ struct RequestRouter::Impl {
             });
     }
 
+    // The support pages' answer, or nullopt when a login went on to the password pool.
+    std::optional<HttpReply> answerSupport(const HttpRequest& request,
+                                           std::function<void(HttpReply)>& done) {
+        std::optional<support::PasswordWork> work;
+        HttpReply reply = guarded(request, [&] {
+            auto answer = support.answer(request);
+            if (auto* check = std::get_if<support::PasswordWork>(&answer)) {
+                work = std::move(*check);
+                return HttpReply{};
+            }
+            return std::get<HttpReply>(std::move(answer));
+        });
+        if (!work) {
+            return reply;
+        }
+        // The password stays behind: the failure messages need only the address.
+        HttpRequest where;
+        where.method = request.method;
+        where.path = request.path;
+        runOnPasswordPool([this, where = std::move(where),
+                           run = std::move(work->run)] { return guarded(where, run); },
+                          std::move(done), work->delay);
+        return std::nullopt;
+    }
+
     // The answer, or nullopt when the request went on to the password pool with `done`.
     std::optional<HttpReply> answer(HttpRequest& request, std::function<void(HttpReply)>& done) {
+        if (support::SupportSite::serves(request.path)) {
+            return answerSupport(request, done);
+        }
         if (request.method != "POST") {
             return answerDownload(request);
         }
@@ -257,8 +278,9 @@ struct RequestRouter::Impl {
             return jsonReply(e.httpStatus(), remoteErrorBody(e.number(), e.what()));
         }
         if (const auto attempt = loginAttemptOf(*call, request.clientAddress)) {
-            answerOnPasswordPool(std::make_shared<HttpRequest>(std::move(request)), call,
-                                 std::move(done), passwords.delayFor(*attempt));
+            runOnPasswordPool([this, request = std::make_shared<HttpRequest>(std::move(request)),
+                               call] { return answerCall(*request, *call); },
+                              std::move(done), passwords.delayFor(*attempt));
             return std::nullopt;
         }
         return answerCall(request, *call);
