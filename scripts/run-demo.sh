@@ -21,6 +21,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/default-build.sh
+source scripts/serve-catalog.sh
 
 # The demo machine and the launcher's installation on it.
 demo="$(dirname "$bin")/demo"
@@ -48,19 +49,7 @@ trap stop_server EXIT
 "$bin/kxserver" demo "$demo_dir/catalog" >/dev/null
 # The support page's account: the reports the demo sends are read there, grouped by cause.
 "$bin/kxserver" add-support-user "$demo_dir/catalog" support demo
-"$bin/kxserver" serve "$demo_dir/catalog" --port 0 >"$demo_dir/serve.out" 2>"$demo_dir/serve.log" &
-server_pid=$!
-base_url=""
-for _ in $(seq 200); do
-  base_url="$(head -n 1 "$demo_dir/serve.out")"
-  if [[ -n "$base_url" ]]; then break; fi
-  sleep 0.05
-done
-if [[ -z "$base_url" ]]; then
-  echo "kxserver did not start:" >&2
-  cat "$demo_dir/serve.log" >&2
-  exit 1
-fi
+serve_catalog "$demo_dir/catalog"
 
 # The error library, registered in the demo machine's registry, sends its reports to the demo
 # server: `kxserver reports` lists them.

@@ -8,6 +8,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/default-build.sh
+source scripts/serve-catalog.sh
 pictures="$(realpath -m "${1:-build/default/support-page}")"
 
 work="$(mktemp -d /tmp/kx-support-page-XXXXXX)"
@@ -20,19 +21,7 @@ trap finish EXIT
 
 "$bin/kxserver" init "$work/catalog" --pbkdf2-iterations 1000
 "$bin/kxserver" add-support-user "$work/catalog" staff "support pass"
-"$bin/kxserver" serve "$work/catalog" --port 0 >"$work/serve.out" 2>"$work/serve.log" &
-server_pid=$!
-url=""
-for _ in $(seq 200); do
-  url="$(head -n 1 "$work/serve.out")"
-  if [[ -n "$url" ]]; then break; fi
-  sleep 0.05
-done
-if [[ -z "$url" ]]; then
-  echo "kxserver did not start:" >&2
-  cat "$work/serve.log" >&2
-  exit 1
-fi
+serve_catalog "$work/catalog"
 
 # A context as the launcher sends it: its variable dump, then the machine's diagnostics.
 context() {
@@ -57,7 +46,7 @@ report() {
   local args=()
   while (($# > 1)); do args+=(--data-urlencode "$1=$2"); shift 2; done
   local answer
-  answer="$(curl -sS "${args[@]}" "$url/GenErrorReport.asp")"
+  answer="$(curl -sS "${args[@]}" "$base_url/GenErrorReport.asp")"
   [[ "$answer" == 1 ]] || { echo "a report was not stored: $answer" >&2; exit 1; }
 }
 
@@ -77,4 +66,4 @@ report ProjectName "KXVantor$payload" ProjectVersion "3$payload" Module "<b onmo
   Context "$(context "$payload")" Token "$payload" AppPath "$payload" AppName "$payload" \
   ParentProcess "$payload" Extra "$payload"
 
-/usr/bin/python3 scripts/support-page-browser.py "$url" staff "support pass" "$pictures"
+/usr/bin/python3 scripts/support-page-browser.py "$base_url" staff "support pass" "$pictures"

@@ -1,7 +1,7 @@
 // kxserver_bench: the load kxserver must hold, measured against the real program on loopback.
 //
 //   kxserver_bench [--kxserver PATH] [--seconds N] [--clients N]
-//   login|slowloris|reports|kill9|support|all
+//                  login|slowloris|reports|kill9|support|all
 //
 // login      N clients (50) do the launcher's whole login for S seconds (30) against a catalog
 //            with the production password cost, each login as another user; a bystander
