@@ -42,7 +42,8 @@ TEST(ReportFingerprint, VariablePartsOfTheDescriptionDoNotSplitACause) {
     EXPECT_EQ(normalisedDescription("File not found: C:\\x\\y.tmp (error 3021)."),
               "File not found: <path> (error <n>).");
     // Words with digits, and prose that merely has an apostrophe, stay what they are.
-    EXPECT_EQ(normalisedDescription("Win32 can't read x86 data"), "Win32 can't read x86 data");
+    EXPECT_EQ(normalisedDescription("Exception: Win32 can't read x86 data"),
+              "Exception: Win32 can't read x86 data");
     const std::pair<const char*, const char*> different[] = {
         {"Can't open C:\\x", "Can't find C:\\x"}, {"Input/output error", "Read/write error"}};
     for (const auto& [first, second] : different) {
@@ -104,6 +105,13 @@ TEST_F(ReportGroupsTest, ListsCausesByLatestActivityWithCountsVersionsAndFilters
     EXPECT_EQ(reports.entries.front().id, 4);  // the newest first
     EXPECT_EQ(reports.entries.back().version, "300.1100.3");
     EXPECT_EQ(groups().groupOf(2), all.entries[1].id);
+
+    // However a report goes, its cause's count and versions follow.
+    catalog_->database().exec("DELETE FROM error_reports WHERE id IN (2, 3)");
+    const auto left = list();
+    ASSERT_EQ(left.total, 1);
+    EXPECT_EQ(left.entries[0].reportCount, 2);
+    EXPECT_EQ(left.entries[0].versions, (std::vector<std::string>{"2.0", "300.1100.3"}));
 }
 
 TEST_F(ReportGroupsTest, PagesHoldFiftyAndGroupsFollowReportsThatAreDropped) {

@@ -145,7 +145,9 @@ TEST_F(SupportSiteTest, CausesReportsAndFiltersShowEveryReportTextAsText) {
         extra.insert(extra.begin(), base.begin(), base.end());
         return extra;
     };
-    postReport(with({{"ProjectVersion", "1.0"}, {"ErrorDescription", "Path C:\\a\\1.txt busy 3"}}));
+    postReport(with({{"ProjectVersion", "1.0"},
+                     {"ErrorDescription", "Path C:\\a\\1.txt busy 3"},
+                     {"Context", "a context of free text"}}));
     postReport(
         with({{"ProjectVersion", "2.0"}, {"ErrorDescription", "Path D:\\b\\22.txt busy 4"}}));
     const std::string payload = "<script>document.title='run'</script><img src=x onerror=alert(1)>";
@@ -197,6 +199,8 @@ TEST_F(SupportSiteTest, CausesReportsAndFiltersShowEveryReportTextAsText) {
     const auto report = get("/support/reports/3", cookie)->body;
     EXPECT_NE(report.find("<h2>Local variables</h2>"), std::string::npos);
     EXPECT_NE(report.find("<h2>Diagnostics</h2>"), std::string::npos);
+    EXPECT_NE(get("/support/reports/1", cookie)->body.find("a context of free text"),
+              std::string::npos);
     const auto raw = get("/support/api/reports/3", cookie);
     EXPECT_EQ(raw->get_header_value("X-Content-Type-Options"), "nosniff");
     EXPECT_EQ(nlohmann::json::parse(raw->body).at("fields").at("ErrorDescription"), payload);
