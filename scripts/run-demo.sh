@@ -40,9 +40,8 @@ done
 
 # The demo server: its catalog in a temporary folder, ended with the script.
 demo_dir="$(mktemp -d)"
-server_pid=""
 stop_server() {
-  if [[ -n "$server_pid" ]]; then kill -TERM "$server_pid" 2>/dev/null || true; wait "$server_pid" || true; fi
+  stop_catalog_server
   rm -rf "$demo_dir"
 }
 trap stop_server EXIT

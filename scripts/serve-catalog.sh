@@ -3,6 +3,17 @@
 #                       its output and log (serve.out, serve.log) beside DIR, and sets
 #                       `server_pid` and `base_url`; ends the script with the server's log when
 #                       it does not start.
+#   stop_catalog_server stops it (SIGTERM) and waits for its end; nothing when none runs.
+server_pid=""
+
+stop_catalog_server() {
+  if [[ -n "$server_pid" ]]; then
+    kill -TERM "$server_pid" 2>/dev/null || true
+    wait "$server_pid" || true
+    server_pid=""
+  fi
+}
+
 serve_catalog() {
   local folder
   folder="$(dirname "$1")"

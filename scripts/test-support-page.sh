@@ -12,9 +12,8 @@ source scripts/serve-catalog.sh
 pictures="$(realpath -m "${1:-build/default/support-page}")"
 
 work="$(mktemp -d /tmp/kx-support-page-XXXXXX)"
-server_pid=""
 finish() {
-  if [[ -n "$server_pid" ]]; then kill -TERM "$server_pid" 2>/dev/null || true; wait "$server_pid" || true; fi
+  stop_catalog_server
   rm -rf "$work"
 }
 trap finish EXIT
