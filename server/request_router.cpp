@@ -247,17 +247,17 @@ struct RequestRouter::Impl {
     // flight (`admission`) until its answer is given.
     void checkOnPasswordPool(const std::string& clientAddress, PasswordChecks::Admission admission,
                              std::function<HttpReply()> work, std::function<void(HttpReply)> done) {
-        passwordChecks.post(clientAddress, [this, admission = std::move(admission),
-                                            work = std::move(work),
-                                            done = std::move(done)]() mutable {
-            if (stopping) {
-                return;
-            }
-            HttpReply reply = work();
-            // Free before answering: the client's next call may follow at once.
-            admission.reset();
-            done(std::move(reply));
-        });
+        passwordChecks.post(clientAddress,
+                            [this, admission = std::move(admission), work = std::move(work),
+                             done = std::move(done)]() mutable {
+                                if (stopping) {
+                                    return;
+                                }
+                                HttpReply reply = work();
+                                // Free before answering: the client's next call may follow at once.
+                                admission.reset();
+                                done(std::move(reply));
+                            });
     }
 
     // The support pages' answer, or nullopt when a login went on to the password pool.
