@@ -18,7 +18,7 @@ finish() {
 }
 trap finish EXIT
 
-"$bin/kxserver" init "$work/catalog" --pbkdf2-iterations 1000
+"$bin/kxserver" init "$work/catalog" --password-memory 8 --password-passes 1
 "$bin/kxserver" add-support-user "$work/catalog" staff "support pass"
 serve_catalog "$work/catalog"
 
