@@ -14,6 +14,7 @@ packages=(
   xvfb xauth x11-apps x11-utils xdotool imagemagick tinyproxy curl binutils
   help2man dpkg-dev fakeroot file lintian desktop-file-utils appstream libglib2.0-bin minisign
   systemd systemd-container adduser
+  chromium chromium-driver python3-selenium
 )
 
 missing=()

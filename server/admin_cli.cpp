@@ -14,6 +14,7 @@
 #include "password.h"
 #include "publish.h"
 #include "serve_until_stopped.h"
+#include "support_accounts.h"
 #include "whole_number.h"
 
 namespace kx::server {
@@ -245,6 +246,17 @@ void notesCommand(const Arguments& a, std::ostream& out) {
     Catalog(a.positional[0]).sessions().writeLoginNotes(out);
 }
 
+void addSupportUserCommand(const Arguments& a, std::ostream&) {
+    Catalog catalog(a.positional[0]);
+    support::SupportAccounts(catalog.database())
+        .add(a.positional[1], catalog.hashNewPassword(readPassword(a.positional[2])));
+}
+
+void removeSupportUserCommand(const Arguments& a, std::ostream&) {
+    Catalog catalog(a.positional[0]);
+    support::SupportAccounts(catalog.database()).remove(a.positional[1]);
+}
+
 void serveCommand(const Arguments& a, std::ostream& out) {
     ServerOptions options;
     options.dir = a.positional[0];
@@ -342,6 +354,15 @@ const std::vector<Command>& commands() {
          .valueOptions = {"--older-than"},
          .run = pruneReportsCommand},
         {.name = "notes", .usage = "DIR", .positionalCount = 1, .run = notesCommand},
+        {.name = "add-support-user",
+         .usage = "DIR LOGIN PASSWORD   (an account of the support pages; PASSWORD \"-\" reads "
+                  "it from stdin)",
+         .positionalCount = 3,
+         .run = addSupportUserCommand},
+        {.name = "remove-support-user",
+         .usage = "DIR LOGIN",
+         .positionalCount = 2,
+         .run = removeSupportUserCommand},
         {.name = "serve",
          .usage = "DIR [--address A] [--port N] [--public-url URL] [--report-store-limit BYTES] "
                   "[--password-checks N] [--trusted-proxy ADDR]... [--reports-per-minute N]",

@@ -9,6 +9,7 @@
 #include "catalog_settings.h"
 #include "list_signing.h"
 #include "password.h"
+#include "support_tables.h"
 #include "utc_time_text.h"
 
 namespace kx::server {
@@ -148,10 +149,13 @@ void Catalog::create(const std::filesystem::path& dir, const PasswordCost& passw
         catalog.writePasswordCost(passwordCost);
         catalog.sessions_.setTokenLifetimeSeconds(SessionStore::kDefaultTokenLifetimeSeconds);
     });
+    support::prepareSupportTables(catalog.db_);
 }
 
 Catalog::Catalog(const std::filesystem::path& dir, std::chrono::milliseconds busyTimeout)
-    : Catalog(dir, false, busyTimeout) {}
+    : Catalog(dir, false, busyTimeout) {
+    support::prepareSupportTables(db_);
+}
 
 Catalog::Catalog(const std::filesystem::path& dir, bool create,
                  std::chrono::milliseconds busyTimeout)
@@ -165,15 +169,13 @@ std::int64_t Catalog::addUser(const std::string& filerCode, const std::string& l
                               const std::string& password) {
     requireText(filerCode, "Filer Code");
     requireText(login, "Login");
-    requireText(password, "Password");
-    const PasswordCost cost = passwordCost();
     if (findUser(filerCode, login)) {
         throw std::invalid_argument("user " + filerCode + "/" + login + " exists already");
     }
     db_.prepare("INSERT INTO users(filer_code, login, password_hash) VALUES(?, ?, ?)")
         .bind(1, ascii::upperCase(filerCode))
         .bind(2, ascii::upperCase(login))
-        .bind(3, hashPassword(password, cost))
+        .bind(3, hashNewPassword(password))
         .run();
     return db_.lastInsertId();
 }
@@ -217,6 +219,11 @@ bool Catalog::replacePasswordHash(std::int64_t userId, const std::string& oldHas
         .bind(3, oldHash)
         .run();
     return db_.changes() > 0;
+}
+
+std::string Catalog::hashNewPassword(const std::string& password) {
+    requireText(password, "Password");
+    return hashPassword(password, passwordCost());
 }
 
 void Catalog::addLoginServer(const std::string& name, const std::string& busObjPath) {

@@ -78,7 +78,8 @@ class Catalog {
     // Creates the folder (if needed) and an empty catalog; fails when a catalog exists already.
     static void create(const std::filesystem::path& dir, const PasswordCost& passwordCost);
     // Opens the existing catalog of `dir`; fails when there is none. A step that finds the file
-    // locked by another connection waits up to `busyTimeout` before it throws CatalogBusy.
+    // locked by another connection waits up to `busyTimeout` before it throws CatalogBusy. The
+    // tables of the support pages are brought up to date (support_tables.h).
     explicit Catalog(const std::filesystem::path& dir,
                      std::chrono::milliseconds busyTimeout = Database::kDefaultBusyTimeout);
 
@@ -106,6 +107,9 @@ class Catalog {
     // password was changed meanwhile): false then.
     bool replacePasswordHash(std::int64_t userId, const std::string& oldHash,
                              const std::string& newHash);
+    // The stored form of a new password, as every account of the catalog keeps it: hashed at the
+    // catalog's cost.
+    std::string hashNewPassword(const std::string& password);
     void addLoginServer(const std::string& name, const std::string& busObjPath);
     // Creates the deployment's install groups when they do not exist, and signs their (empty)
     // lists when the catalog has a signing key.

@@ -56,6 +56,18 @@ std::string forwardedFor(const http::request<http::string_body>& request) {
     return joined;
 }
 
+// What the pages served to browsers read of a request besides its body: the query, the session
+// cookie and where the request comes from.
+void addPageHeaders(HttpRequest& whole, const http::request<http::string_body>& request) {
+    const std::string_view target(request.target().data(), request.target().size());
+    const std::size_t question = target.find('?');
+    whole.query =
+        question == std::string_view::npos ? "" : std::string(target.substr(question + 1));
+    whole.cookie = headerValue(request, http::field::cookie);
+    whole.origin = headerValue(request, http::field::origin);
+    whole.host = headerValue(request, http::field::host);
+}
+
 class Connection : public std::enable_shared_from_this<Connection> {
   public:
     Connection(tcp::socket socket, RequestRouter& router, RequestLog& log,
@@ -185,6 +197,7 @@ class Connection : public std::enable_shared_from_this<Connection> {
                           headerValue(request, http::field::if_range),
                           router_.clientAddress(clientAddress_, forwardedFor(request)),
                           std::move(request.body())};
+        addPageHeaders(whole, request);
         router_.dispatch(std::move(whole), [self = shared_from_this()](HttpReply reply) {
             net::post(self->stream_.get_executor(),
                       [self, reply = std::move(reply)]() mutable { self->send(std::move(reply)); });

@@ -9,10 +9,12 @@
 
 #include <cstdint>
 #include <limits>
+#include <optional>
 #include <ostream>
 #include <string>
 
 #include "form_decoding.h"
+#include "report_fields.h"
 #include "sqlite_db.h"
 
 namespace kx::server {
@@ -23,20 +25,32 @@ enum class ReportAdmission {
     TooLarge,   // it is larger than the cap itself
 };
 
+// One stored report.
+struct StoredReport {
+    std::int64_t id = 0;
+    std::string receivedAt;  // "yyyy-mm-ddThh:mm:ss" UTC
+    std::string clientAddress;
+    support::ReportFields fields;  // in arrival order
+};
+
+// A report as one JSON object, the form `kxserver reports` lists: a field sent more than once
+// keeps every value, joined by a line break.
+std::string reportLine(const StoredReport& report);
+
 class ReportStore {
   public:
     explicit ReportStore(Database& db) : db_(db) {}
 
-    // Stores a report (its fields in arrival order) when the store stays within `storeLimit`
-    // bytes with it; otherwise stores nothing.
+    // Stores a report (its fields in arrival order), filed under its group (report_groups.h),
+    // when the store stays within `storeLimit` bytes with it; otherwise stores nothing.
     ReportAdmission add(const FormFields& fields, const std::string& clientAddress,
                         std::int64_t now,
                         std::uint64_t storeLimit = std::numeric_limits<std::uint64_t>::max());
     // Removes the reports received before `before` (seconds since 1970); how many there were.
     std::int64_t removeReceivedBefore(std::int64_t before);
-    // One JSON object per line, oldest first (catalog_listing.h); a field sent more than once
-    // keeps every value, joined by a line break.
+    // One reportLine() per line, oldest first (catalog_listing.h).
     void writeAll(std::ostream& out);
+    std::optional<StoredReport> find(std::int64_t id);
 
   private:
     std::uint64_t storedBytes();

@@ -2,7 +2,6 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <boost/asio/post.hpp>
 #include <boost/asio/thread_pool.hpp>
@@ -24,6 +23,7 @@
 #include "remote_calls.h"
 #include "request_log.h"
 #include "shared_catalog.h"
+#include "support_site.h"
 #include "trusted_proxies.h"
 #include "vb_strings.h"
 
@@ -78,12 +78,6 @@ HttpReply jsonReply(int status, std::string json) {
 
 }  // namespace
 
-OpenFile::~OpenFile() {
-    if (fd >= 0) {
-        close(fd);
-    }
-}
-
 struct RequestRouter::Impl {
     const ServerOptions& options;
     const std::string& baseUrl;
@@ -97,6 +91,7 @@ struct RequestRouter::Impl {
     boost::asio::thread_pool general{kGeneralThreads};
     FairQueue passwordChecks;
     std::atomic<bool> stopping{false};
+    support::SupportSite support;
 
     Impl(const ServerOptions& o, const std::string& url, SharedCatalog& c, RequestLog& l)
         : options(o),
@@ -105,7 +100,8 @@ struct RequestRouter::Impl {
           log(l),
           proxies(o.trustedProxies),
           reportCounts(o.reportsPerAddressPerMinute),
-          passwordChecks(std::max<std::size_t>(1, o.passwordCheckThreads)) {}
+          passwordChecks(std::max<std::size_t>(1, o.passwordCheckThreads)),
+          support(c, url, o.clock) {}
 
     // Every refusal at the report address is logged: a report that is not stored leaves a trace
     // on the server, whatever the client does with the answer.
@@ -115,7 +111,7 @@ struct RequestRouter::Impl {
         if (isReportPath(path)) {
             log.note("error report not stored (" + std::to_string(status) + "): " + reason);
             reply = textReply(status, kReportRefused + reason);
-        } else if (method == "POST") {
+        } else if (method == "POST" && !support::SupportSite::serves(path)) {
             reply = jsonReply(status, remoteErrorBody(errorNumberFor(status), reason));
         } else {
             reply = textReply(status, reason);
@@ -247,8 +243,56 @@ struct RequestRouter::Impl {
         });
     }
 
+    // Runs `work` on the password pool in turn with other addresses' checks; the attempt stays in
+    // flight (`admission`) until its answer is given.
+    void checkOnPasswordPool(const std::string& clientAddress, PasswordChecks::Admission admission,
+                             std::function<HttpReply()> work, std::function<void(HttpReply)> done) {
+        passwordChecks.post(clientAddress,
+                            [this, admission = std::move(admission), work = std::move(work),
+                             done = std::move(done)]() mutable {
+                                if (stopping) {
+                                    return;
+                                }
+                                HttpReply reply = work();
+                                // Free before answering: the client's next call may follow at once.
+                                admission.reset();
+                                done(std::move(reply));
+                            });
+    }
+
+    // The support pages' answer, or nullopt when a login went on to the password pool.
+    std::optional<HttpReply> answerSupport(const HttpRequest& request,
+                                           std::function<void(HttpReply)>& done) {
+        std::optional<support::PasswordWork> work;
+        HttpReply reply = guarded(request, [&] {
+            auto answer = support.answer(request);
+            if (auto* check = std::get_if<support::PasswordWork>(&answer)) {
+                work = std::move(*check);
+                return HttpReply{};
+            }
+            return std::get<HttpReply>(std::move(answer));
+        });
+        if (!work) {
+            return reply;
+        }
+        // The password stays behind: the failure messages need only the address.
+        HttpRequest where;
+        where.method = request.method;
+        where.path = request.path;
+        checkOnPasswordPool(
+            work->clientAddress, std::move(work->admission),
+            [this, where = std::move(where), run = std::move(work->run)] {
+                return guarded(where, run);
+            },
+            std::move(done));
+        return std::nullopt;
+    }
+
     // The answer, or nullopt when the request went on to the password pool with `done`.
     std::optional<HttpReply> answer(HttpRequest& request, std::function<void(HttpReply)>& done) {
+        if (support::SupportSite::serves(request.path)) {
+            return answerSupport(request, done);
+        }
         if (request.method != "POST") {
             return answerDownload(request);
         }
@@ -271,18 +315,10 @@ struct RequestRouter::Impl {
         }
         // Checked on the password pool in turn with other addresses.
         auto held = std::make_shared<HttpRequest>(std::move(request));
-        passwordChecks.post(
-            attempt->clientAddress,
-            [this, held, call, admission = std::move(admission), done = std::move(done)]() mutable {
-                if (stopping) {
-                    return;
-                }
-                HttpReply reply = answerCall(*held, *call, false);
-                // Free before answering: the client's next call may follow at
-                // once.
-                admission.reset();
-                done(std::move(reply));
-            });
+        const std::string address = held->clientAddress;
+        checkOnPasswordPool(
+            address, std::move(admission),
+            [this, held, call] { return answerCall(*held, *call, false); }, std::move(done));
         return std::nullopt;
     }
 };

@@ -28,43 +28,14 @@
 #include <utility>
 #include <vector>
 
+#include "http_message.h"
+
 namespace kx::server {
 
 class SharedCatalog;
 class RequestLog;
 struct ServerOptions;
 class TrustedProxies;
-
-// What the router needs of a request whose body has been read.
-struct HttpRequest {
-    std::string method;
-    std::string path;  // decoded, without the query
-    std::string contentType;
-    std::string range;    // the Range header, "" when absent
-    std::string ifRange;  // the If-Range header, "" when absent
-    std::string clientAddress;
-    std::string body;
-};
-
-// An open install file, closed when the last reply that sends it goes away.
-struct OpenFile {
-    explicit OpenFile(int descriptor) : fd(descriptor) {}
-    ~OpenFile();
-    OpenFile(const OpenFile&) = delete;
-    OpenFile& operator=(const OpenFile&) = delete;
-    int fd;
-};
-
-struct HttpReply {
-    int status = 200;
-    std::string contentType;
-    std::string body;
-    std::vector<std::pair<std::string, std::string>> headers;
-    // When set, the answer's body is this part of the file instead of `body`.
-    std::shared_ptr<OpenFile> file;
-    std::uint64_t fileOffset = 0;
-    std::uint64_t fileLength = 0;
-};
 
 // Whether a request is read on, judged on its header alone.
 struct Admission {

@@ -6,6 +6,8 @@
 #include <httplib.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
@@ -52,6 +54,19 @@ std::vector<std::string> withProgram(const std::string& program,
 }
 
 }  // namespace
+
+Scratch::Scratch() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "kxbench-XXXXXX").string();
+    if (mkdtemp(pattern.data()) == nullptr) {
+        throw std::runtime_error("cannot create a temporary folder");
+    }
+    path_ = pattern;
+}
+
+Scratch::~Scratch() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
+}
 
 std::string benchLogin(int user) {
     return "U" + std::to_string(user);
@@ -136,6 +151,11 @@ double Latencies::percentile(double fraction) const {
     std::sort(sorted.begin(), sorted.end());
     const auto index = static_cast<std::size_t>(fraction * static_cast<double>(sorted.size() - 1));
     return sorted[index];
+}
+
+void printLatencies(const char* what, const Latencies& latencies) {
+    std::printf("  %-28s n=%zu  p50 %.1f ms  p99 %.1f ms  max %.1f ms\n", what, latencies.count(),
+                latencies.percentile(0.5), latencies.percentile(0.99), latencies.percentile(1.0));
 }
 
 bool launcherLogin(const std::string& url, int user, Latencies& passwordCalls,

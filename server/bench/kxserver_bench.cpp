@@ -1,6 +1,7 @@
 // kxserver_bench: the load kxserver must hold, measured against the real program on loopback.
 //
-//   kxserver_bench [--kxserver PATH] [--seconds N] [--clients N] login|slowloris|reports|kill9|all
+//   kxserver_bench [--kxserver PATH] [--seconds N] [--clients N]
+//                  login|slowloris|reports|kill9|support|all
 //
 // login      N clients (50) do the launcher's whole login for S seconds (30) against a catalog
 //            with the production password cost, each login as another user; a bystander
@@ -12,6 +13,8 @@
 //            be answered "1" and listed afterwards.
 // kill9      500 reports from 20 threads while the server is killed (SIGKILL) at random moments
 //            and started again; every report answered "1" must be listed afterwards.
+// support    100,000 stored reports in 500 causes; each support page read 100 times by a
+//            logged-in client (support_bench.h).
 
 #include <netinet/in.h>
 #include <signal.h>
@@ -38,6 +41,7 @@
 
 #include "bench_support.h"
 #include "server_process.h"
+#include "support_bench.h"
 
 namespace kx::server::bench {
 namespace {
@@ -52,26 +56,6 @@ struct Settings {
     std::string kxserver;
     int seconds = 30;
     int clients = 50;
-};
-
-// A folder for one scenario, removed afterwards.
-class Scratch {
-  public:
-    Scratch() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "kxbench-XXXXXX").string();
-        if (mkdtemp(pattern.data()) == nullptr) {
-            throw std::runtime_error("cannot create a temporary folder");
-        }
-        path_ = pattern;
-    }
-    ~Scratch() {
-        std::error_code ignored;
-        std::filesystem::remove_all(path_, ignored);
-    }
-    std::filesystem::path catalog() const { return path_ / "catalog"; }
-
-  private:
-    std::filesystem::path path_;
 };
 
 // Connections that send the start of a request and then a header line every 2 s, coming back
@@ -120,11 +104,6 @@ class SlowLoris {
     std::atomic<bool> done_{false};
     std::thread thread_;
 };
-
-void printLatencies(const char* what, const Latencies& latencies) {
-    std::printf("  %-28s n=%zu  p50 %.1f ms  p99 %.1f ms  max %.1f ms\n", what, latencies.count(),
-                latencies.percentile(0.5), latencies.percentile(0.99), latencies.percentile(1.0));
-}
 
 // A bystander's cheap requests every 100 ms until `deadline`.
 void bystander(const std::string& url, Clock::time_point deadline, Latencies& downloads,
@@ -314,7 +293,7 @@ void reportsWhileKilled(const Settings& settings) {
 
 int usage() {
     std::cerr << "usage: kxserver_bench [--kxserver PATH] [--seconds N] [--clients N] "
-                 "login|slowloris|reports|kill9|all\n";
+                 "login|slowloris|reports|kill9|support|all\n";
     return 2;
 }
 
@@ -341,7 +320,8 @@ int main(int argc, char** argv) {
             return usage();
         }
     }
-    const std::set<std::string> scenarios = {"login", "slowloris", "reports", "kill9", "all"};
+    const std::set<std::string> scenarios = {"login", "slowloris", "reports",
+                                             "kill9", "support",   "all"};
     if (settings.seconds <= 0 || settings.clients <= 0 || scenarios.count(scenario) == 0) {
         return usage();
     }
@@ -357,6 +337,9 @@ int main(int argc, char** argv) {
     }
     if (all || scenario == "kill9") {
         reportsWhileKilled(settings);
+    }
+    if (all || scenario == "support") {
+        supportPagesLoad(settings.kxserver);
     }
     return 0;
 }
