@@ -18,7 +18,7 @@ kx_configure(kxserver/kxserver-admin.in build/kxserver-admin EXECUTABLE)
 
 kx_configure(kxserver/kxserver.service.in kxserver.service)
 install(FILES ${generated}/kxserver.service DESTINATION /lib/systemd/system COMPONENT ${component})
-# The daily upkeep: error reports past their age leave the catalog.
+# The daily upkeep: install lists signed anew, error reports past their age removed.
 kx_configure(kxserver/kxserver-daily.service.in kxserver-daily.service)
 install(FILES ${generated}/kxserver-daily.service kxserver/kxserver-daily.timer
         DESTINATION /lib/systemd/system COMPONENT ${component})
