@@ -221,7 +221,8 @@ Html groupsPage(std::string_view user, const GroupFilter& filter, std::int64_t p
                              {"text", escape(filter.text)},
                              {"summary", escape(summary)},
                              {"rows", rows},
-                             {"pager", pager(page, groups.total, address)}}));
+                             {"pager", pager(page, groups.total, address)},
+                             {"prune", fill("prune.html", {})}}));
 }
 
 Html groupPage(std::string_view user, const ReportGroup& group, std::int64_t page,
@@ -274,6 +275,13 @@ Html reportPage(std::string_view user, const StoredReport& report,
                              {"clientAddress", escape(report.clientAddress)},
                              {"fields", fieldsTable(report.fields, false)},
                              {"context", contextSections(fieldValue(report.fields, "Context"))}}));
+}
+
+Html prunedPage(std::string_view user, std::int64_t removed, std::string_view before) {
+    const std::string text = "Removed " + std::to_string(removed) +
+                             (removed == 1 ? " report" : " reports") + " received before " +
+                             shownTime(std::string(before)) + ".";
+    return page("Old reports removed", user, fill("pruned.html", {{"text", escape(text)}}));
 }
 
 Html notFoundPage(std::string_view user) {

@@ -24,6 +24,8 @@ Html groupPage(std::string_view user, const ReportGroup& group, std::int64_t pag
                const ListPage<ReportSummary>& reports, const std::optional<StoredReport>& latest);
 Html reportPage(std::string_view user, const StoredReport& report,
                 std::optional<std::int64_t> groupId);
+// After old reports were removed: how many, and the time (as stored) before which they came.
+Html prunedPage(std::string_view user, std::int64_t removed, std::string_view before);
 Html notFoundPage(std::string_view user);
 
 // `text` as one component of a URL's query: every byte but letters, digits and "-._~"

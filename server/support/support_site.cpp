@@ -21,6 +21,7 @@ constexpr std::string_view kRoot = "/support";
 constexpr std::string_view kApiRoot = "/support/api";
 constexpr std::string_view kLoginPath = "/support/login";
 constexpr std::string_view kLogoutPath = "/support/logout";
+constexpr std::string_view kPrunePath = "/support/prune";
 constexpr std::string_view kCookieName = "kxsupport";
 constexpr std::size_t kTokenBytes = 32;
 // A page's address or the login form never needs more.
@@ -28,6 +29,8 @@ constexpr std::size_t kMaxFormFields = 16;
 constexpr std::size_t kMaxFilterBytes = 200;
 constexpr std::size_t kMaxNextBytes = 2000;
 constexpr std::int64_t kMaxPage = 1'000'000;
+// As `kxserver prune-reports --older-than` takes.
+constexpr std::int64_t kMaxPruneDays = 100'000;
 
 constexpr const char* kHtml = "text/html; charset=utf-8";
 constexpr const char* kJson = "application/json";
@@ -200,6 +203,9 @@ SiteAnswer SupportSite::answer(const HttpRequest& request) {
         const std::string target = path + (request.query.empty() ? "" : "?" + request.query);
         return secured(redirect("/support/login?next=" + queryComponent(safeNext(target))));
     }
+    if (path == kPrunePath) {
+        return secured(prune(request, *user));
+    }
     if (request.method != "GET" && request.method != "HEAD") {
         return secured(HttpReply{405, kText, "Only GET reads these pages."});
     }
@@ -270,6 +276,32 @@ HttpReply SupportSite::logOut(const HttpRequest& request) {
     HttpReply answer = redirect(std::string(kLoginPath));
     answer.headers.emplace_back("Set-Cookie", sessionCookie("", true));
     return answer;
+}
+
+HttpReply SupportSite::prune(const HttpRequest& request, const std::string& user) {
+    if (request.method != "POST") {
+        HttpReply refused{405, kText, "Remove old reports with the form of the causes page."};
+        refused.headers.emplace_back("Allow", "POST");
+        return refused;
+    }
+    if (!sameOrigin(request)) {
+        return HttpReply{403, kText, "The removal was sent from another site's page."};
+    }
+    const auto form = formOf(request.body);
+    const auto days =
+        form ? parseWholeNumber(fieldValue(*form, "days"), 1, kMaxPruneDays) : std::nullopt;
+    if (!days) {
+        return HttpReply{
+            400, kText,
+            "Give the age in whole days, from 1 to " + std::to_string(kMaxPruneDays) + "."};
+    }
+    const std::int64_t before = clock_() - *days * 24 * 3600;
+    std::int64_t removed = 0;
+    {
+        auto locked = catalog_.lock();
+        removed = locked->reports().removeReceivedBefore(before);
+    }
+    return HttpReply{200, kHtml, prunedPage(user, removed, isoTimestamp(before)).text()};
 }
 
 HttpReply SupportSite::content(const HttpRequest& request, const std::string& user) {

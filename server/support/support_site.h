@@ -6,16 +6,17 @@
 //   GET  /support/                 the failures by cause (?project=&version=&q=&page=)
 //   GET  /support/groups/ID        one cause and its reports (?page=)
 //   GET  /support/reports/ID       one report
+//   POST /support/prune            removes the reports received more than `days` days ago
 //   GET  /support/api/groups, /support/api/groups/ID, /support/api/reports/ID   the same as JSON
 //   GET  /support/style.css        the pages' style sheet
 //
 // A session is a cookie ("HttpOnly", "SameSite=Strict", "Secure" when the server's address is
 // https) holding a random 256-bit token; it ends after 8 hours without use. Without a session a
 // page answers with a redirect to the login (which brings the user back afterwards) and the JSON
-// answers 401. A login or logout that a browser sends from another site's page (its Origin is
-// neither this server's address nor its Host) is refused. Guessing is bounded as for the
-// launcher's logins (password_checks.h): an attempt that is not admitted is answered at once as a
-// wrong password, an admitted one is checked where the caller runs slow work.
+// answers 401. A login, a logout or a removal of old reports that a browser sends from another
+// site's page (its Origin is neither this server's address nor its Host) is refused. Guessing is
+// bounded as for the launcher's logins (password_checks.h): an attempt that is not admitted is
+// answered at once as a wrong password, an admitted one is checked where the caller runs slow work.
 //
 // Every answer carries a Content-Security-Policy that allows no script at all and no framing,
 // "X-Content-Type-Options: nosniff" and "Cache-Control: no-store".
@@ -62,6 +63,7 @@ class SupportSite {
     HttpReply finishLogIn(const LoginAttempt& attempt, const std::string& next);
     HttpReply wrongPassword(const LoginAttempt& attempt, const std::string& next);
     HttpReply logOut(const HttpRequest& request);
+    HttpReply prune(const HttpRequest& request, const std::string& user);
     // The pages and JSON answers behind the login, for `user`.
     HttpReply content(const HttpRequest& request, const std::string& user);
     bool sameOrigin(const HttpRequest& request) const;

@@ -216,5 +216,21 @@ TEST_F(SupportSiteTest, CausesReportsAndFiltersShowEveryReportTextAsText) {
     EXPECT_EQ(get("/support/api/reports/99", cookie)->status, 404);
 }
 
+TEST_F(SupportSiteTest, OldReportsAreRemovedByStaffFromThisSiteOnly) {
+    postReport({{"ProjectName", "KXVantor"}, {"ErrorDescription", "old"}});
+    now_ += 10 * 24 * 3600;
+    postReport({{"ProjectName", "KXVantor"}, {"ErrorDescription", "new"}});
+    const std::string cookie = logIn();
+    auto prune = [&](const std::string& body, const std::string& origin) {
+        return post("/support/prune", body, {{"Cookie", cookie}, {"Origin", origin}});
+    };
+    EXPECT_EQ(prune("days=5", "http://evil.example")->status, 403);
+    EXPECT_EQ(prune("days=0", url_)->status, 400);
+    EXPECT_NE(prune("days=5", url_)->body.find("Removed 1 report received before"),
+              std::string::npos);
+    EXPECT_EQ(get("/support/api/reports/1", cookie)->status, 404);
+    EXPECT_EQ(get("/support/api/reports/2", cookie)->status, 200);
+}
+
 }  // namespace
 }  // namespace kx::server::test
