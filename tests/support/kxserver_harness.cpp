@@ -6,6 +6,7 @@
 #include <optional>
 #include <sstream>
 #include <stdexcept>
+#include <thread>
 #include <utility>
 
 #include "child_program.h"
@@ -103,17 +104,47 @@ void sendSpoiled(HttpReply& reply, const std::string& body, DownloadFault fault)
 
 }  // namespace
 
-void RecordingRelay::relay(const HttpRequest& request, HttpReply& reply) {
-    httplib::Client target(target_);
-    const bool call = request.method == "POST";
-    const auto answer = call ? target.Post(request.path, request.body, "application/json")
-                             : target.Get(request.path);
-    if (!answer) {
-        reply.answer(502, "");
+void RecordingRelay::scriptDownloads(const std::string& fileName, std::vector<DownloadStep> steps) {
+    std::lock_guard lock(mutex_);
+    scripts_.emplace_back("/" + fileName, std::move(steps));
+}
+
+void RecordingRelay::paceDownloads(std::size_t piece, std::chrono::microseconds pause) {
+    std::lock_guard lock(mutex_);
+    piece_ = piece;
+    pause_ = pause;
+}
+
+void RecordingRelay::sendDownload(HttpReply& reply, const std::string& head,
+                                  std::string_view body) {
+    std::size_t piece = 0;
+    std::chrono::microseconds pause{0};
+    {
+        std::lock_guard lock(mutex_);
+        piece = piece_ > 0 ? piece_ : body.size();
+        pause = pause_;
+    }
+    if (!reply.send(head)) {
         return;
     }
+    while (!body.empty()) {
+        const std::string_view bytes = body.substr(0, piece);
+        if (!reply.send(bytes)) {
+            return;
+        }
+        bytesSent_ += bytes.size();
+        body.remove_prefix(bytes.size());
+        if (pause.count() > 0) {
+            std::this_thread::sleep_for(pause);
+        }
+    }
+}
+
+void RecordingRelay::relay(const HttpRequest& request, HttpReply& reply) {
+    const bool call = request.method == "POST";
     std::optional<DownloadFault> fault;
     AnswerRewrite rewrite;
+    DownloadStep step;
     {
         std::lock_guard lock(mutex_);
         rewrite = rewrite_;
@@ -122,17 +153,65 @@ void RecordingRelay::relay(const HttpRequest& request, HttpReply& reply) {
                 fault = spoil;
             }
         }
+        for (auto& [suffix, steps] : scripts_) {
+            if (!call && request.path.ends_with(suffix) && !steps.empty()) {
+                step = steps.front();
+                steps.erase(steps.begin());
+                break;
+            }
+        }
+    }
+    if (step.kind == DownloadStep::Kind::Raw) {
+        reply.send(step.raw);
+        return;
+    }
+    httplib::Client target(target_);
+    httplib::Headers forwarded;
+    for (const char* name : {"Range", "If-Range"}) {
+        if (!request.header(name).empty() && step.kind != DownloadStep::Kind::IgnoreRange) {
+            forwarded.emplace(name, request.header(name));
+        }
+    }
+    const auto answer = call ? target.Post(request.path, request.body, "application/json")
+                             : target.Get(request.path, forwarded);
+    if (!answer) {
+        reply.answer(502, "");
+        return;
     }
     std::string body = call && rewrite ? rewrite(answer->body) : answer->body;
     if (fault == DownloadFault::Tampered) {
         body[body.size() / 2] ^= 0x55;
     }
-    if (!fault || *fault == DownloadFault::ServerError || *fault == DownloadFault::Tampered) {
+    if (call || fault == DownloadFault::ServerError) {
         reply.answer(fault == DownloadFault::ServerError ? 500 : answer->status, body,
                      call ? answer->get_header_value("Content-Type") : "application/octet-stream");
-    } else {
+    } else if (fault && *fault != DownloadFault::Tampered) {
         sendSpoiled(reply, body, *fault);
+    } else {
+        std::string head =
+            "HTTP/1.1 " + std::to_string(answer->status) +
+            " Relayed\r\nContent-Type: application/octet-stream\r\nContent-Length: " +
+            std::to_string(body.size()) + "\r\n";
+        for (const char* name : {"ETag", "Last-Modified", "Content-Range", "Accept-Ranges"}) {
+            if (answer->has_header(name)) {
+                head += std::string(name) + ": " + answer->get_header_value(name) + "\r\n";
+            }
+        }
+        if (step.kind == DownloadStep::Kind::CutAfter) {
+            body.resize(std::min(body.size(), step.bytes));
+        }
+        sendDownload(reply, head + "Connection: close\r\n\r\n", body);
     }
+}
+
+std::vector<HttpRequest> RecordingRelay::downloads() const {
+    std::vector<HttpRequest> gets = server_.requests();
+    std::erase_if(gets, [](const HttpRequest& request) { return request.method != "GET"; });
+    return gets;
+}
+
+std::uint64_t RecordingRelay::downloadBytesSent() const {
+    return bytesSent_.load();
 }
 
 std::vector<HttpRequest> RecordingRelay::requests() const {

@@ -3,6 +3,8 @@
 // administrator's command line, `kxserver serve` as a child process on a free loopback port, and a
 // relay that passes the launcher's calls on to it while keeping a copy of each request.
 
+#include <atomic>
+#include <chrono>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -58,8 +60,24 @@ enum class DownloadFault {
     Tampered,       // the right length, one byte changed
 };
 
-// A loopback server that forwards every POST and GET to `target` (same path and body) and answers
-// with the target's answer. Answers to POSTs can be rewritten, and downloads spoiled by file name.
+// What the relay does with one download request of a file, to play a network or server that
+// fails now and then.
+struct DownloadStep {
+    enum class Kind {
+        Forward,      // the target's answer as it is
+        CutAfter,     // the target's status and headers, `bytes` of its body, then the close
+        IgnoreRange,  // the target's answer to the request without its Range and If-Range
+        Raw,          // `raw` as it stands (an answer, or nothing), then the close
+    };
+    Kind kind = Kind::Forward;
+    std::size_t bytes = 0;
+    std::string raw;
+};
+
+// A loopback server that forwards every POST and GET to `target` (same path and body, and a
+// download's Range and If-Range) and answers with the target's answer (a download's with its
+// validators and Content-Range). Answers to POSTs can be rewritten, downloads spoiled or scripted
+// by file name and paced, and the bytes of download bodies sent are counted.
 class RecordingRelay {
   public:
     using AnswerRewrite = std::function<std::string(std::string answer)>;
@@ -74,14 +92,28 @@ class RecordingRelay {
     void rewriteAnswers(AnswerRewrite rewrite);
     // Spoils every download whose path ends in "/" + `fileName`.
     void spoilDownload(const std::string& fileName, DownloadFault fault);
+    // Answers the next downloads whose path ends in "/" + `fileName` by `steps`, one step a
+    // request; later ones are forwarded.
+    void scriptDownloads(const std::string& fileName, std::vector<DownloadStep> steps);
+    // Sends download bodies in pieces of `piece` bytes with `pause` after each, from now on.
+    void paceDownloads(std::size_t piece, std::chrono::microseconds pause);
+    // The download requests (GETs) received so far.
+    std::vector<HttpRequest> downloads() const;
+    // The bytes of download bodies sent so far.
+    std::uint64_t downloadBytesSent() const;
 
   private:
     void relay(const HttpRequest& request, HttpReply& reply);
+    void sendDownload(HttpReply& reply, const std::string& head, std::string_view body);
 
     std::string target_;
     mutable std::mutex mutex_;
     AnswerRewrite rewrite_;
     std::vector<std::pair<std::string, DownloadFault>> faults_;
+    std::vector<std::pair<std::string, std::vector<DownloadStep>>> scripts_;
+    std::size_t piece_ = 0;
+    std::chrono::microseconds pause_{0};
+    std::atomic<std::uint64_t> bytesSent_{0};
     // Last, so that it stops serving before the members above go.
     LoopbackHttpServer server_{
         [this](const HttpRequest& request, HttpReply& reply) { relay(request, reply); }};

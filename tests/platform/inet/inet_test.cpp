@@ -1,19 +1,23 @@
 // The download control against a local server: state events arrive only through the window's
 // event processing, a body streams through GetChunk, a stalled body ends with a time-out, a
-// refused connection raises state 11.
+// refused connection raises state 11, redirects are followed only as far as allowed.
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <thread>
 
 #include "inet.h"
 #include "loopback_http_server.h"
 #include "posted_calls.h"
+#include "self_signed_certificate.h"
+#include "temp_dir.h"
 
 namespace kx::inet {
 namespace {
 
 using namespace std::chrono_literals;
+using namespace std::string_literals;
 
 // Stands in for the window: posted calls run only when it processes its events.
 struct QueuedPoster final : UiThreadPoster, test::PostedCalls {
@@ -25,8 +29,25 @@ class InetTest : public ::testing::Test {
     InetTest() {
         inet_.setStateChanged([this](std::int16_t state) { onState(state); });
     }
-    // "/stall" sends half its body and stops; any other path is a 100000-byte file.
+    // "/stall" sends half its body and stops; "/hop/N" redirects to "/hop/N-1" (with 301, 302,
+    // 303, 307 and 308 in turn) and "/to/URL" to URL; any other path is a 100000-byte file.
     static void serve(const test::HttpRequest& request, test::HttpReply& reply) {
+        std::string to;
+        if (request.path.starts_with("/hop/") && request.path != "/hop/0") {
+            const int hop = std::stoi(request.path.substr(5));
+            to = "/hop/" + std::to_string(hop - 1);
+            reply.send("HTTP/1.1 " +
+                       std::to_string(
+                           std::array{301, 302, 303, 307, 308}[static_cast<std::size_t>(hop % 5)]) +
+                       " Moved\r\nLocation: " + to +
+                       "\r\nContent-Length: 5\r\nConnection: close\r\n\r\nmoved");
+            return;
+        }
+        if (request.path.starts_with("/to/")) {
+            reply.send("HTTP/1.1 302 Found\r\nLocation: " + request.path.substr(4) +
+                       "\r\nContent-Length: 0\r\nConnection: close\r\n\r\n");
+            return;
+        }
         if (request.path != "/stall") {
             reply.answer(200, std::string(100000, 'k'), "application/octet-stream");
             return;
@@ -91,6 +112,37 @@ TEST_F(InetTest, SettingTheHttpLibraryRejectsRaisesState11WithItsReason) {
     EXPECT_EQ(fetch(url("/file")), std::vector<std::int16_t>{state::icError});
     EXPECT_EQ(inet_.ResponseCode(), 43);  // CURLE_BAD_FUNCTION_ARGUMENT
     EXPECT_NE(inet_.ResponseInfo().find("CURLOPT_CAINFO"), std::string::npos);
+}
+
+TEST_F(InetTest, RedirectsAreFollowedFiveTimesAtMostAndNeverFromHttpsToAnotherScheme) {
+    EXPECT_EQ(fetch(url("/hop/1")), std::vector<std::int16_t>{state::icResponseCompleted});
+    EXPECT_EQ(httpStatusOf(inet_.GetHeader()), 302) << "none are followed unless allowed";
+    inet_.setMaxRedirects(5);
+    received_ = 0;
+    fetch(url("/hop/5"));
+    EXPECT_EQ(received_, 100000U);
+    EXPECT_EQ(httpStatusOf(inet_.GetHeader()), 200);
+    EXPECT_EQ(inet_.URL(), url("/hop/5")) << "the control names the address it was asked for";
+    states_.clear();
+    EXPECT_EQ(fetch(url("/hop/6")), std::vector<std::int16_t>{state::icError});
+    EXPECT_EQ(inet_.ResponseCode(), 47);  // libcurl's too many redirects
+
+    const test::SelfSignedCertificate certificate;
+    const test::TempDir dir;
+    certificate.writePem(dir / "ca.pem");
+    inet_.setCAFile((dir / "ca.pem").string());
+    const test::LoopbackHttpServer secure(
+        serve, test::ServerTls{certificate.certificate(), certificate.key()});
+    received_ = 0;
+    fetch(secure.url("/to/" + secure.url("/file")));
+    EXPECT_EQ(received_, 100000U) << "https to https is followed";
+    const std::size_t plainRequests = server_.requests().size();
+    for (const std::string& elsewhere : {url("/file"), "ftp://127.0.0.1/file"s}) {
+        states_.clear();
+        EXPECT_EQ(fetch(secure.url("/to/" + elsewhere)), std::vector<std::int16_t>{state::icError});
+        EXPECT_EQ(inet_.ResponseCode(), 1) << elsewhere;  // libcurl's unsupported protocol
+    }
+    EXPECT_EQ(server_.requests().size(), plainRequests) << "nothing went over plain http";
 }
 
 }  // namespace
