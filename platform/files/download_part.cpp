@@ -170,9 +170,10 @@ std::string DownloadPart::begin(const PartRecord& record) {
         remove();
         return "the download of " + record.url + " cannot be recorded";
     }
-    // The old bytes go before the new record names them.
+    // The old bytes go before the new record names them. The record is not flushed: after a
+    // power cut a part under a lost or older record is caught by the digest, or started over.
     removeQuietly(path_);
-    return placeContent(partRecordText(record), recordPath());
+    return placeContent(partRecordText(record), recordPath(), false);
 }
 
 void DownloadPart::remove() {

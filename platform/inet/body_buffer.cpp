@@ -37,13 +37,16 @@ void BodyBuffer::finish(std::int32_t outcome) {
     readable_.notify_one();
 }
 
-std::size_t BodyBuffer::read(std::uint8_t* out, std::size_t size, std::chrono::milliseconds wait) {
+std::size_t BodyBuffer::read(std::vector<std::uint8_t>& out, std::size_t size,
+                             std::chrono::milliseconds wait) {
+    out.clear();
     std::unique_lock lock(mutex_);
     readable_.wait_for(lock, wait, [&] { return used_ > 0 || finished_ || cancelled_; });
     std::size_t copied = 0;
     while (copied < size && used_ > 0) {
         const std::size_t piece = std::min({size - copied, used_, ring_.size() - head_});
-        std::memcpy(out + copied, ring_.data() + head_, piece);
+        const auto from = ring_.begin() + static_cast<std::ptrdiff_t>(head_);
+        out.insert(out.end(), from, from + static_cast<std::ptrdiff_t>(piece));
         head_ = (head_ + piece) % ring_.size();
         used_ -= piece;
         copied += piece;

@@ -24,10 +24,12 @@ class BodyBuffer {
     // The body is over; `outcome` is kept for the reader (0: complete).
     void finish(std::int32_t outcome);
 
-    // Reader side. Copies up to `size` bytes out, waiting at most `wait` for the first one.
-    // Returns the number copied: 0 means the wait passed with nothing to read, or the body is
-    // over and fully read (finished() tells which).
-    std::size_t read(std::uint8_t* out, std::size_t size, std::chrono::milliseconds wait);
+    // Reader side. Replaces the contents of `out` with up to `size` bytes, waiting at most `wait`
+    // for the first one (its memory is reused, never cleared first). Returns the number copied: 0
+    // means the wait passed with nothing to read, or the body is over and fully read (finished()
+    // tells which).
+    std::size_t read(std::vector<std::uint8_t>& out, std::size_t size,
+                     std::chrono::milliseconds wait);
     // Whether the writer finished and every byte was read.
     bool finished() const;
     // The writer's outcome, valid once finished().

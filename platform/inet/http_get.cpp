@@ -83,6 +83,8 @@ void setTransferOptions(curl::EasyHandle& handle, const GetRequest& request,
         handle.set(CURLOPT_MAX_RECV_SPEED_LARGE,
                    static_cast<curl_off_t>(request.maxBytesPerSecond));
     }
+    // Reads of 128 KiB rather than libcurl's 16: a large file passes in an eighth of the calls.
+    handle.set(CURLOPT_BUFFERSIZE, 128L * 1024);
     handle.set(CURLOPT_HEADERFUNCTION, &onHeader);
     handle.set(CURLOPT_HEADERDATA, &transfer);
     handle.set(CURLOPT_WRITEFUNCTION, &onBody);

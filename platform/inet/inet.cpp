@@ -250,11 +250,8 @@ void Inet::GetChunk(std::vector<std::uint8_t>& chunk, std::int32_t Size, std::in
         return;
     }
     const auto size = std::min<std::size_t>(static_cast<std::size_t>(Size), kBodyBufferBytes);
-    chunk.resize(size);
     for (;;) {
-        const std::size_t got = transfer_->body.read(chunk.data(), size, kWaitSlice);
-        if (got > 0 || transfer_->body.finished()) {
-            chunk.resize(got);
+        if (transfer_->body.read(chunk, size, kWaitSlice) > 0 || transfer_->body.finished()) {
             return;
         }
         if (waitHook_) {
