@@ -64,19 +64,20 @@ demo_start() {
   wait "$demo_pid" || true
 }
 
-# A demo start cut short: demo_login, then, once the download kept in the part file $3 (a glob)
-# holds half of the demo's data file, a picture of the install panel (prefix-install.png) and
-# the launcher killed (SIGKILL), as a dropped line or a crash would end it.
+# A demo start cut short: demo_login, then, once the download part file $3 (a glob) holds half of
+# the demo's data file, a picture of the install panel (prefix-install.png) and the launcher
+# killed (SIGKILL), as a dropped line or a crash would end it.
 demo_cut() {
   local program="$1" prefix="$2" part="$3" held=0
   demo_login "$program" "$prefix" || return 1
-  for _ in $(seq 1200); do
+  for _ in $(seq 600); do
     held="$(stat -c %s $part 2>/dev/null || echo 0)"
     ((held < 3200000)) || break
-    sleep 0.05
+    sleep 0.1
   done
   picture "$demo_window" "$prefix-install.png"
   kill -KILL "$demo_pid"
   wait "$demo_pid" 2>/dev/null || true
+  held="$(stat -c %s $part 2>/dev/null || echo 0)"
   echo "Cut: the launcher was killed with $held bytes of the demo's data file downloaded."
 }
