@@ -35,7 +35,7 @@ namespace kx::launcher {
 // The most body bytes the handler takes from Inet1 at a time and writes on. Far larger than the
 // old control's chunks of 2048: every read costs a hand-over between threads, and a large file
 // takes hundreds of thousands of small ones. The crash dump shows the first 2048 of them as vtData.
-inline constexpr std::int32_t kDownloadReadBytes = 64 * 1024;
+inline constexpr std::int32_t kDownloadReadBytes = 128 * 1024;
 
 void Inet1_StateChanged(InstallWindow& window, std::int16_t State);
 
