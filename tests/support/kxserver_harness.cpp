@@ -109,34 +109,23 @@ void RecordingRelay::scriptDownloads(const std::string& fileName, std::vector<Do
     scripts_.emplace_back("/" + fileName, std::move(steps));
 }
 
-void RecordingRelay::paceDownloads(std::size_t piece, std::chrono::microseconds pause) {
+void RecordingRelay::paceDownloads(std::chrono::microseconds pause) {
     std::lock_guard lock(mutex_);
-    piece_ = piece;
     pause_ = pause;
 }
 
 void RecordingRelay::sendDownload(HttpReply& reply, const std::string& head,
                                   std::string_view body) {
-    std::size_t piece = 0;
-    std::chrono::microseconds pause{0};
+    std::chrono::microseconds pause;
     {
         std::lock_guard lock(mutex_);
-        piece = piece_ > 0 ? piece_ : body.size();
         pause = pause_;
     }
-    if (!reply.send(head)) {
-        return;
-    }
-    while (!body.empty()) {
-        const std::string_view bytes = body.substr(0, piece);
-        if (!reply.send(bytes)) {
-            return;
-        }
-        bytesSent_ += bytes.size();
-        body.remove_prefix(bytes.size());
-        if (pause.count() > 0) {
-            std::this_thread::sleep_for(pause);
-        }
+    for (bool sent = reply.send(head); sent && !body.empty(); std::this_thread::sleep_for(pause)) {
+        const std::string_view piece = body.substr(0, kDownloadPiece);
+        sent = reply.send(piece);
+        bytesSent_ += sent ? piece.size() : 0;
+        body.remove_prefix(piece.size());
     }
 }
 
@@ -204,20 +193,14 @@ void RecordingRelay::relay(const HttpRequest& request, HttpReply& reply) {
     }
 }
 
-std::vector<HttpRequest> RecordingRelay::downloads() const {
-    std::vector<HttpRequest> gets = server_.requests();
-    std::erase_if(gets, [](const HttpRequest& request) { return request.method != "GET"; });
-    return gets;
-}
-
 std::uint64_t RecordingRelay::downloadBytesSent() const {
     return bytesSent_.load();
 }
 
-std::vector<HttpRequest> RecordingRelay::requests() const {
-    std::vector<HttpRequest> calls = server_.requests();
-    std::erase_if(calls, [](const HttpRequest& request) { return request.method != "POST"; });
-    return calls;
+std::vector<HttpRequest> RecordingRelay::requests(const std::string& method) const {
+    std::vector<HttpRequest> found = server_.requests();
+    std::erase_if(found, [&](const HttpRequest& request) { return request.method != method; });
+    return found;
 }
 
 }  // namespace kx::test

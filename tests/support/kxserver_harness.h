@@ -74,6 +74,9 @@ struct DownloadStep {
     std::string raw;
 };
 
+// Download bodies go out in pieces of this size.
+inline constexpr std::size_t kDownloadPiece = 16 * 1024;
+
 // A loopback server that forwards every POST and GET to `target` (same path and body, and a
 // download's Range and If-Range) and answers with the target's answer (a download's with its
 // validators and Content-Range). Answers to POSTs can be rewritten, downloads spoiled or scripted
@@ -86,8 +89,8 @@ class RecordingRelay {
     std::string url() const { return server_.url(""); }
     // Where requests go; set before the first request arrives.
     void forwardTo(const std::string& target) { target_ = target; }
-    // The remote calls (POSTs) received so far.
-    std::vector<HttpRequest> requests() const;
+    // The remote calls (POSTs), or the requests of another method, received so far.
+    std::vector<HttpRequest> requests(const std::string& method = "POST") const;
     // Passes every POST answer through `rewrite` from now on.
     void rewriteAnswers(AnswerRewrite rewrite);
     // Spoils every download whose path ends in "/" + `fileName`.
@@ -95,10 +98,8 @@ class RecordingRelay {
     // Answers the next downloads whose path ends in "/" + `fileName` by `steps`, one step a
     // request; later ones are forwarded.
     void scriptDownloads(const std::string& fileName, std::vector<DownloadStep> steps);
-    // Sends download bodies in pieces of `piece` bytes with `pause` after each, from now on.
-    void paceDownloads(std::size_t piece, std::chrono::microseconds pause);
-    // The download requests (GETs) received so far.
-    std::vector<HttpRequest> downloads() const;
+    // Pauses for `pause` after each kDownloadPiece bytes of a download body, from now on.
+    void paceDownloads(std::chrono::microseconds pause);
     // The bytes of download bodies sent so far.
     std::uint64_t downloadBytesSent() const;
 
@@ -111,7 +112,6 @@ class RecordingRelay {
     AnswerRewrite rewrite_;
     std::vector<std::pair<std::string, DownloadFault>> faults_;
     std::vector<std::pair<std::string, std::vector<DownloadStep>>> scripts_;
-    std::size_t piece_ = 0;
     std::chrono::microseconds pause_{0};
     std::atomic<std::uint64_t> bytesSent_{0};
     // Last, so that it stops serving before the members above go.

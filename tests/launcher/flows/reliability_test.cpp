@@ -27,7 +27,6 @@ using Clock = std::chrono::steady_clock;
 constexpr int kFiles = 4;
 constexpr std::size_t kFileSize = 2 << 20;
 // The relay sends about 30 MB a second, so that a run spends much of its time downloading.
-constexpr std::size_t kPiece = 16 * 1024;
 constexpr auto kPause = std::chrono::microseconds(500);
 
 int killsWanted() {
@@ -86,11 +85,11 @@ TEST_F(ReliabilityTest, KilledRunsLeaveEveryTargetOldOrNewAndTheNextGoesOnWhereT
     const auto kills = static_cast<std::uint64_t>(killsWanted());
     publishUpdate(0);
     prepareLauncher();
-    relay_.paceDownloads(kPiece, kPause);
+    relay_.paceDownloads(kPause);
     const Clock::duration whole = runInChild(std::nullopt).second;
     std::uint64_t published = kFiles * kFileSize;
     // What a kill loses: the read the handler was writing and the piece on its way.
-    const std::uint64_t losablePerKill = launcher::kDownloadReadBytes + kPiece;
+    const std::uint64_t losablePerKill = launcher::kDownloadReadBytes + kDownloadPiece;
     std::mt19937 random(20240607);
     // Within the first half of a whole run: starts that go on have less to do, so that an update
     // takes several kills before a start finishes it.
