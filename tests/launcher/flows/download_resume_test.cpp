@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <ctime>
 #include <random>
 
 #include "install_messages.h"
@@ -45,23 +46,15 @@ class DownloadResumeTest : public InstallRunTest {
     std::string urlOf(const std::string& name) const {
         return relay_.url() + "/bo/main/BROKER/InstallFiles/1/" + name;
     }
-    // The requests for `name`, from the `from`th on.
-    std::vector<HttpRequest> asked(const std::string& name, std::size_t from = 0) const {
-        std::vector<HttpRequest> found;
-        for (const HttpRequest& request : relay_.requests("GET")) {
-            if (request.path.ends_with("/" + name) && from-- == 0) {
-                found.push_back(request);
-                from = 0;
-            }
-        }
-        return found;
-    }
-    // The Range each of them asked for ("-" for none).
+    // The Range each request for `name` asked for ("-" for none), from the `from`th on.
     std::vector<std::string> rangesAsked(const std::string& name, std::size_t from = 0) const {
         std::vector<std::string> ranges;
-        for (const HttpRequest& request : asked(name, from)) {
-            ranges.push_back(request.header("Range").empty() ? "-" : request.header("Range"));
+        for (const HttpRequest& request : relay_.requests("GET")) {
+            if (request.path.ends_with("/" + name)) {
+                ranges.push_back(request.header("Range").empty() ? "-" : request.header("Range"));
+            }
         }
+        ranges.erase(ranges.begin(), ranges.begin() + static_cast<long>(from));
         return ranges;
     }
     // The lengths of the parts kept in TempDir, by the name of their file.
@@ -86,12 +79,13 @@ class DownloadResumeTest : public InstallRunTest {
 };
 
 TEST_F(DownloadResumeTest, DownloadsGoOnWhereTheyStoppedOnlyUnderTheirRowAndValidator) {
-    // Run 1: cut.bin is cut twice and finished; four more are cut and then get no answer, so
-    // that their parts are kept; whole.bin arrives whole but a folder is in the way.
+    // Run 1: a-cut.bin (first in the list) is cut twice and finished; four more are cut and then
+    // get no answer, so that their parts are kept; whole.bin arrives whole but a folder is in the
+    // way.
     const std::vector<std::string> kept = {"changed.bin", "ignored.bin", "replaced.bin",
                                            "unrecorded.bin"};
-    std::map<std::string, std::string> files = {{"cut.bin", contentOf("cut.bin")}};
-    relay_.scriptDownloads("cut.bin", {cut(1), cut(100000)});
+    std::map<std::string, std::string> files = {{"a-cut.bin", contentOf("a-cut.bin")}};
+    relay_.scriptDownloads("a-cut.bin", {cut(1), cut(100000)});
     std::vector<std::string> expected;
     for (const std::string& name : kept) {
         files[name] = contentOf(name);
@@ -104,10 +98,11 @@ TEST_F(DownloadResumeTest, DownloadsGoOnWhereTheyStoppedOnlyUnderTheirRowAndVali
     ASSERT_EQ(run(), -1);
     expected.push_back(std::string(launcher::kInstallErrorOwnMachine) + launcher::kWillNowClose);
     EXPECT_EQ(prompts(), expected);
-    EXPECT_EQ(readFile(target("cut.bin")), files["cut.bin"]);
-    EXPECT_EQ(rangesAsked("cut.bin"), (std::vector<std::string>{"-", "bytes=1-", "bytes=100001-"}));
-    EXPECT_EQ(asked("cut.bin", 2)[0].header("If-Range"),
-              "\"" + *files::sha256FileHex(catalog() / "files" / "1" / "cut.bin") + "\"");
+    EXPECT_EQ(readFile(target("a-cut.bin")), files["a-cut.bin"]);
+    EXPECT_EQ(rangesAsked("a-cut.bin"),
+              (std::vector<std::string>{"-", "bytes=1-", "bytes=100001-"}));
+    EXPECT_EQ(relay_.requests("GET")[2].header("If-Range"),  // a-cut.bin's last
+              "\"" + *files::sha256FileHex(catalog() / "files" / "1" / "a-cut.bin") + "\"");
     EXPECT_EQ(rangesAsked("ignored.bin").size(), 4U) << "tried three times more";
     EXPECT_EQ(relay_.downloadBytesSent(), 2 * kSize + 4 * 5000) << "no byte came twice";
     EXPECT_EQ(parts(), (std::map<std::string, std::uintmax_t>{{"changed.bin", 5000},
@@ -149,7 +144,7 @@ TEST_F(DownloadResumeTest, DownloadsGoOnWhereTheyStoppedOnlyUnderTheirRowAndVali
                   std::vector<std::string>{range})
             << name;
     }
-    // The four, and cut.bin again (a file without a version always counts as outdated); the
+    // The four, and a-cut.bin again (a file without a version always counts as outdated); the
     // whole part came free.
     EXPECT_EQ(relay_.downloadBytesSent() - sentBefore, 5 * kSize);
     EXPECT_TRUE(parts().empty()) << "no row keeps a part, and the changed row's is gone";
@@ -166,7 +161,12 @@ TEST_F(DownloadResumeTest, FailuresThatMayPassAreTriedAgainAndOthersReportedAtOn
     const auto redirect = [&](const std::string& name) {
         return raw("HTTP/1.1 302 Found\r\nLocation: " + urlOf(name) + "\r\n" + end);
     };
-    relay_.scriptDownloads("busy.bin", {raw("HTTP/1.1 503 Busy\r\nRetry-After: 1\r\n" + end)});
+    // Retry-After as a date two seconds ahead: a wait of more than one.
+    char date[40];
+    const std::time_t soon = std::time(nullptr) + 2;
+    std::strftime(date, sizeof date, "%a, %d %b %Y %H:%M:%S GMT", std::gmtime(&soon));
+    relay_.scriptDownloads(
+        "busy.bin", {raw("HTTP/1.1 503 Busy\r\nRetry-After: " + std::string(date) + "\r\n" + end)});
     relay_.scriptDownloads("reset.bin", {raw("")});
     relay_.scriptDownloads("moved.bin", {redirect("moved.bin")});
     relay_.scriptDownloads("looping.bin", std::vector<DownloadStep>(6, redirect("looping.bin")));
@@ -177,7 +177,7 @@ TEST_F(DownloadResumeTest, FailuresThatMayPassAreTriedAgainAndOthersReportedAtOn
         EXPECT_EQ(readFile(target(name)), files[name]) << name;
         EXPECT_EQ(rangesAsked(name).size(), 2U) << name;
     }
-    const auto busy = asked("busy.bin");
+    const auto busy = relay_.requests("GET");  // busy.bin's two first
     EXPECT_GE(busy[1].received - busy[0].received, std::chrono::seconds(1)) << "Retry-After";
     EXPECT_EQ(rangesAsked("looping.bin").size(), 6U) << "five redirects followed, not six";
     EXPECT_EQ(rangesAsked("missing.bin").size(), 1U);

@@ -29,11 +29,6 @@ constexpr std::size_t kFileSize = 2 << 20;
 // The relay sends about 30 MB a second, so that a run spends much of its time downloading.
 constexpr auto kPause = std::chrono::microseconds(500);
 
-int killsWanted() {
-    const char* text = std::getenv("KX_KILL_TEST_KILLS");
-    return text != nullptr && std::atoi(text) > 0 ? std::atoi(text) : 50;
-}
-
 std::string contentOf(int file, int update) {
     std::string text;
     while (text.size() < kFileSize) {
@@ -82,7 +77,8 @@ class ReliabilityTest : public InstallRunTest {
 };
 
 TEST_F(ReliabilityTest, KilledRunsLeaveEveryTargetOldOrNewAndTheNextGoesOnWhereTheyStopped) {
-    const auto kills = static_cast<std::uint64_t>(killsWanted());
+    const char* wanted = std::getenv("KX_KILL_TEST_KILLS");
+    const std::uint64_t kills = wanted != nullptr ? std::strtoull(wanted, nullptr, 10) : 50;
     publishUpdate(0);
     prepareLauncher();
     relay_.paceDownloads(kPause);
