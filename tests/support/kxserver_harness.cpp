@@ -106,7 +106,7 @@ void sendSpoiled(HttpReply& reply, const std::string& body, DownloadFault fault)
 
 void RecordingRelay::scriptDownloads(const std::string& fileName, std::vector<DownloadStep> steps) {
     std::lock_guard lock(mutex_);
-    scripts_.emplace_back("/" + fileName, std::move(steps));
+    scripts_.emplace_back("/" + fileName, std::deque<DownloadStep>(steps.begin(), steps.end()));
 }
 
 void RecordingRelay::paceDownloads(std::chrono::microseconds pause) {
@@ -133,7 +133,7 @@ void RecordingRelay::relay(const HttpRequest& request, HttpReply& reply) {
     const bool call = request.method == "POST";
     std::optional<DownloadFault> fault;
     AnswerRewrite rewrite;
-    DownloadStep step;
+    DownloadStep step = "forward";
     {
         std::lock_guard lock(mutex_);
         rewrite = rewrite_;
@@ -145,19 +145,19 @@ void RecordingRelay::relay(const HttpRequest& request, HttpReply& reply) {
         for (auto& [suffix, steps] : scripts_) {
             if (!call && request.path.ends_with(suffix) && !steps.empty()) {
                 step = steps.front();
-                steps.erase(steps.begin());
+                steps.pop_front();
                 break;
             }
         }
     }
-    if (step.kind == DownloadStep::Kind::Raw) {
-        reply.send(step.raw);
+    if (step != "forward" && step != "ignore-range" && !step.starts_with("cut:")) {
+        reply.send(step);
         return;
     }
     httplib::Client target(target_);
     httplib::Headers forwarded;
     for (const char* name : {"Range", "If-Range"}) {
-        if (!request.header(name).empty() && step.kind != DownloadStep::Kind::IgnoreRange) {
+        if (!request.header(name).empty() && step != "ignore-range") {
             forwarded.emplace(name, request.header(name));
         }
     }
@@ -186,8 +186,8 @@ void RecordingRelay::relay(const HttpRequest& request, HttpReply& reply) {
                 head += std::string(name) + ": " + answer->get_header_value(name) + "\r\n";
             }
         }
-        if (step.kind == DownloadStep::Kind::CutAfter) {
-            body.resize(std::min(body.size(), step.bytes));
+        if (step.starts_with("cut:")) {
+            body.resize(std::min<std::size_t>(body.size(), std::stoul(step.substr(4))));
         }
         sendDownload(reply, head + "Connection: close\r\n\r\n", body);
     }

@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <deque>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -61,18 +62,10 @@ enum class DownloadFault {
 };
 
 // What the relay does with one download request of a file, to play a network or server that
-// fails now and then.
-struct DownloadStep {
-    enum class Kind {
-        Forward,      // the target's answer as it is
-        CutAfter,     // the target's status and headers, `bytes` of its body, then the close
-        IgnoreRange,  // the target's answer to the request without its Range and If-Range
-        Raw,          // `raw` as it stands (an answer, or nothing), then the close
-    };
-    Kind kind = Kind::Forward;
-    std::size_t bytes = 0;
-    std::string raw;
-};
+// fails now and then: "cut:N" forwards the answer with only N bytes of its body, then closes;
+// "ignore-range" forwards the request without its Range and If-Range; any other text is sent as
+// it stands (an answer, or "" for none), then the connection closes.
+using DownloadStep = std::string;
 
 // Download bodies go out in pieces of this size.
 inline constexpr std::size_t kDownloadPiece = 16 * 1024;
@@ -111,7 +104,7 @@ class RecordingRelay {
     mutable std::mutex mutex_;
     AnswerRewrite rewrite_;
     std::vector<std::pair<std::string, DownloadFault>> faults_;
-    std::vector<std::pair<std::string, std::vector<DownloadStep>>> scripts_;
+    std::vector<std::pair<std::string, std::deque<DownloadStep>>> scripts_;
     std::chrono::microseconds pause_{0};
     std::atomic<std::uint64_t> bytesSent_{0};
     // Last, so that it stops serving before the members above go.
