@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <ctime>
-#include <random>
 
 #include "install_messages.h"
 #include "install_run_fixture.h"
@@ -20,13 +19,11 @@ namespace fs = std::filesystem;
 constexpr std::size_t kSize = 300000;  // many reads of the transfer
 
 // Bytes that differ at every position, from file to file and from `seed` to seed.
-std::string contentOf(const std::string& name, int seed = 0) {
-    std::seed_seq sequence(name.begin(), name.end());
-    std::mt19937 random(sequence);
-    random.discard(static_cast<unsigned long long>(seed));
+std::string contentOf(const std::string& name, std::size_t seed = 0) {
+    const std::size_t start = std::hash<std::string>{}(name) + seed;
     std::string content(kSize, '\0');
-    for (char& c : content) {
-        c = static_cast<char>(random());
+    for (std::size_t i = 0; i < kSize; ++i) {
+        content[i] = static_cast<char>((start + i) * 2654435761U >> 13);
     }
     return content;
 }
