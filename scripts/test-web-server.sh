@@ -60,7 +60,7 @@ mkdir -p "$files"
 head -c $((16 << 20)) /dev/urandom >"$files/big.bin"
 head -c $((256 << 10)) /dev/urandom >"$files/moved.bin"
 head -c $((1 << 20)) /dev/urandom >"$files/busy.bin"
-"$bin/kxserver" init "$catalog" --pbkdf2-iterations 1000 >/dev/null
+"$bin/kxserver" init "$catalog" --password-memory 8 --password-passes 1 >/dev/null
 "$bin/kxserver" add-server "$catalog" Web /bo/web >/dev/null
 "$bin/kxserver" add-user "$catalog" WEB TESTER secret >/dev/null
 id="$("$bin/kxserver" add-deployment "$catalog" --type BROKER --description Web --path /bo/web \
@@ -82,7 +82,7 @@ port="$(free_port)"
 kx_port="$(free_port)"
 public="https://127.0.0.1:$port"
 "$bin/kxserver" serve "$catalog" --address 127.0.0.1 --port "$kx_port" --public-url "$public" \
-  >/dev/null 2>"$work/kxserver.log" &
+  --trusted-proxy 127.0.0.1 >/dev/null 2>"$work/kxserver.log" &
 pids+=($!)
 nginx_dir="$work/nginx"
 mkdir -p "$nginx_dir/tmp" "$work/elsewhere"
