@@ -11,13 +11,13 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/default-build.sh
+source scripts/serve-catalog.sh
 which=("${@:-a b c d}")
 which=(${which[*]})
 
 work="$(mktemp -d "$(dirname "$bin")/bench-XXXXXX")"
-server_pid=""
 finish() {
-  if [[ -n "$server_pid" ]]; then kill -TERM "$server_pid" 2>/dev/null || true; wait "$server_pid" || true; fi
+  stop_catalog_server
   rm -rf "$work"
 }
 trap finish EXIT
@@ -54,13 +54,8 @@ for b in "${which[@]}"; do
 done
 rm -rf "$work/a" "$work/b" "$work/c" "$work/d"
 
-# The server's log has a line per request with the body bytes it sent.
-"$bin/kxserver" serve "$catalog" --port 0 >"$work/serve.out" 2>"$work/serve.log" &
-server_pid=$!
-base_url=""
-for _ in $(seq 200); do
-  base_url="$(head -n 1 "$work/serve.out")"; [[ -n "$base_url" ]] && break; sleep 0.05
-done
+# The server's log (serve.log) has a line per request with the body bytes it sent.
+serve_catalog "$catalog"
 program_dir="$work/program"
 mkdir -p "$program_dir"
 bash scripts/write-launcher-config.sh "$program_dir" "$base_url"

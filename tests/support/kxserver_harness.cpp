@@ -110,26 +110,6 @@ void RecordingRelay::scriptDownloads(const std::string& fileName, std::vector<Do
     scripts_.emplace_back("/" + fileName, std::deque<DownloadStep>(steps.begin(), steps.end()));
 }
 
-void RecordingRelay::paceDownloads(std::chrono::microseconds pause) {
-    std::lock_guard lock(mutex_);
-    pause_ = pause;
-}
-
-void RecordingRelay::sendDownload(HttpReply& reply, const std::string& head,
-                                  std::string_view body) {
-    std::chrono::microseconds pause;
-    {
-        std::lock_guard lock(mutex_);
-        pause = pause_;
-    }
-    for (bool sent = reply.send(head); sent && !body.empty(); std::this_thread::sleep_for(pause)) {
-        const std::string_view piece = body.substr(0, kDownloadPiece);
-        sent = reply.send(piece);
-        bytesSent_ += sent ? piece.size() : 0;
-        body.remove_prefix(piece.size());
-    }
-}
-
 void RecordingRelay::relay(const HttpRequest& request, HttpReply& reply) {
     const bool call = request.method == "POST";
     std::optional<DownloadFault> fault;
@@ -190,12 +170,17 @@ void RecordingRelay::relay(const HttpRequest& request, HttpReply& reply) {
         if (step.starts_with("cut:")) {
             body.resize(std::min<std::size_t>(body.size(), std::stoul(step.substr(4))));
         }
-        sendDownload(reply, head + "Connection: close\r\n\r\n", body);
+        // In pieces, paced, counting what went out.
+        const std::chrono::microseconds pause(pauseMicroseconds_.load());
+        std::string_view rest(body);
+        for (bool sent = reply.send(head + "Connection: close\r\n\r\n"); sent && !rest.empty();
+             std::this_thread::sleep_for(pause)) {
+            const std::string_view piece = rest.substr(0, kDownloadPiece);
+            sent = reply.send(piece);
+            bytesSent_ += sent ? piece.size() : 0;
+            rest.remove_prefix(piece.size());
+        }
     }
-}
-
-std::uint64_t RecordingRelay::downloadBytesSent() const {
-    return bytesSent_.load();
 }
 
 std::vector<HttpRequest> RecordingRelay::requests(const std::string& method) const {

@@ -92,20 +92,19 @@ class RecordingRelay {
     // request; later ones are forwarded.
     void scriptDownloads(const std::string& fileName, std::vector<DownloadStep> steps);
     // Pauses for `pause` after each kDownloadPiece bytes of a download body, from now on.
-    void paceDownloads(std::chrono::microseconds pause);
+    void paceDownloads(std::chrono::microseconds pause) { pauseMicroseconds_ = pause.count(); }
     // The bytes of download bodies sent so far.
-    std::uint64_t downloadBytesSent() const;
+    std::uint64_t downloadBytesSent() const { return bytesSent_; }
 
   private:
     void relay(const HttpRequest& request, HttpReply& reply);
-    void sendDownload(HttpReply& reply, const std::string& head, std::string_view body);
 
     std::string target_;
     mutable std::mutex mutex_;
     AnswerRewrite rewrite_;
     std::vector<std::pair<std::string, DownloadFault>> faults_;
     std::vector<std::pair<std::string, std::deque<DownloadStep>>> scripts_;
-    std::chrono::microseconds pause_{0};
+    std::atomic<std::chrono::microseconds::rep> pauseMicroseconds_{0};
     std::atomic<std::uint64_t> bytesSent_{0};
     // Last, so that it stops serving before the members above go.
     LoopbackHttpServer server_{

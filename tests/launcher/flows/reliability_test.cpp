@@ -3,7 +3,7 @@
 // goes on where the killed one stopped, so that the bytes sent over all the starts stay within
 // the files' length plus what a kill can lose (the transfer control's buffer, one read and the
 // relay's piece in flight); and the start that is let finish puts every file in place with its
-// row's digest and leaves no part behind. KX_KILL_TEST_KILLS sets the number of kills (50).
+// row's digest and leaves no part behind.
 
 #include <signal.h>
 #include <sys/wait.h>
@@ -11,7 +11,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <iostream>
 #include <random>
 
@@ -25,6 +24,7 @@ namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
 constexpr int kFiles = 4;
+constexpr std::uint64_t kKills = 50;
 constexpr std::size_t kFileSize = 2 << 20;
 // The relay sends about 30 MB a second, so that a run spends much of its time downloading.
 constexpr auto kPause = std::chrono::microseconds(500);
@@ -77,8 +77,6 @@ class ReliabilityTest : public InstallRunTest {
 };
 
 TEST_F(ReliabilityTest, KilledRunsLeaveEveryTargetOldOrNewAndTheNextGoesOnWhereTheyStopped) {
-    const char* wanted = std::getenv("KX_KILL_TEST_KILLS");
-    const std::uint64_t kills = wanted != nullptr ? std::strtoull(wanted, nullptr, 10) : 50;
     publishUpdate(0);
     prepareLauncher();
     relay_.paceDownloads(kPause);
@@ -92,7 +90,7 @@ TEST_F(ReliabilityTest, KilledRunsLeaveEveryTargetOldOrNewAndTheNextGoesOnWhereT
     std::uniform_int_distribution<Clock::rep> moment(0, whole.count() / 2);
     std::uint64_t killed = 0;
     int midUpdate = 0;  // kills after which some targets were new and some old
-    for (int update = 1; killed < kills; ++update) {
+    for (int update = 1; killed < kKills; ++update) {
         publishUpdate(update);
         published += kFiles * kFileSize;
         for (;;) {
