@@ -74,12 +74,14 @@ void removeTemporary(const std::string& temporary) {
     }
 }
 
-// Steps 2 to 4 for the temporary file open as `fd`; removes it when a step fails.
-PlacementFailure commit(int fd, const std::string& temporary, const std::string& target) {
+// Steps 2 to 4 for the temporary file open as `fd` (without flushing unless `durable`); removes it
+// when a step fails.
+PlacementFailure commit(int fd, const std::string& temporary, const std::string& target,
+                        bool durable = true) {
     std::string why;
     if (::fchmod(fd, modeForContent(fd)) != 0) {
         why = failure("set the mode of", temporary);
-    } else if (::fsync(fd) != 0) {
+    } else if (durable && ::fsync(fd) != 0) {
         why = failure("flush", temporary);
     } else if (::rename(temporary.c_str(), target.c_str()) != 0) {
         why = failure("replace", target);
@@ -87,6 +89,9 @@ PlacementFailure commit(int fd, const std::string& temporary, const std::string&
     if (!why.empty()) {
         removeTemporary(temporary);
         return why;
+    }
+    if (!durable) {
+        return {};
     }
     // The rename is in place; a folder that cannot be flushed only loses durability.
     const sys::FileDescriptor folder(
@@ -152,7 +157,7 @@ PlacementFailure placeFileCopy(const std::string& source, const std::string& tar
     return commit(to.get(), temporary, target);
 }
 
-PlacementFailure placeContent(const std::string& content, const std::string& target) {
+PlacementFailure placeContent(const std::string& content, const std::string& target, bool durable) {
     const std::string temporary = temporaryPathFor(target);
     const sys::FileDescriptor to(createTemporary(temporary));
     if (!to.valid()) {
@@ -163,7 +168,7 @@ PlacementFailure placeContent(const std::string& content, const std::string& tar
         removeTemporary(temporary);
         return why;
     }
-    return commit(to.get(), temporary, target);
+    return commit(to.get(), temporary, target, durable);
 }
 
 }  // namespace kx::files
