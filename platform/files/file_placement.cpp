@@ -128,6 +128,15 @@ bool setModeByContent(const std::string& path) {
 }
 
 PlacementFailure placeFileCopy(const std::string& source, const std::string& target) {
+    // A target that already is the source (the link an earlier placement made, when the run was
+    // ended before it removed its download) is in place: rename() of one link of a file over
+    // another does nothing, and would leave the temporary behind for good.
+    struct stat sourceInfo {};
+    struct stat targetInfo {};
+    if (::stat(source.c_str(), &sourceInfo) == 0 && ::lstat(target.c_str(), &targetInfo) == 0 &&
+        sourceInfo.st_dev == targetInfo.st_dev && sourceInfo.st_ino == targetInfo.st_ino) {
+        return {};
+    }
     const std::string temporary = temporaryPathFor(target);
     ::unlink(temporary.c_str());
     if (::link(source.c_str(), temporary.c_str()) == 0) {
