@@ -24,6 +24,9 @@ install(FILES ${generated}/kxserver-daily.service kxserver/kxserver-daily.timer
         DESTINATION /lib/systemd/system COMPONENT ${component})
 install(FILES kxserver/kxserver.default DESTINATION /etc/default RENAME kxserver
         COMPONENT ${component})
+# The nginx site that serves the install files in front of the service (README).
+install(FILES kxserver/nginx-site.conf DESTINATION share/doc/kxserver/examples
+        COMPONENT ${component})
 
 kx_program_man_page(kxserver ${component}
                     "Kestrix reference business-object service and vendor web server")

@@ -11,7 +11,7 @@ packages=(
   libarchive-dev zlib1g-dev liblzma-dev libzstd-dev gzip xz-utils zstd zip tar
   libcpp-httplib-dev libboost-dev libssl-dev libsodium-dev libfontconfig-dev fontconfig
   fonts-liberation fonts-wine libxcb1-dev python3 python3-fonttools
-  xvfb xauth x11-apps x11-utils xdotool imagemagick tinyproxy curl binutils
+  xvfb xauth x11-apps x11-utils xdotool imagemagick tinyproxy nginx openssl curl binutils
   help2man dpkg-dev fakeroot file lintian desktop-file-utils appstream libglib2.0-bin minisign
   systemd systemd-container adduser
   chromium chromium-driver python3-selenium

@@ -4,11 +4,14 @@
 #   scripts/run-demo.sh                 with a display: the launcher window opens for you to use
 #   scripts/run-demo.sh --screenshot F  on a virtual display: logs in as the demo user, runs the
 #                                       first deployment's install and takes pictures (F the login,
-#                                       F-selection.png, F-install.png during a download,
-#                                       F-application.png the started demo application), then
-#                                       starts again, which finds everything current
-#                                       (F-second-start-application.png); X window dumps .xwd when ImageMagick
-#                                       is missing
+#                                       F-selection.png, F-install.png during a download), kills
+#                                       the launcher halfway through the data file, starts again,
+#                                       which goes on where it stopped (F-resumed-install.png,
+#                                       F-resumed-application.png the started demo application),
+#                                       then starts again, which finds everything current
+#                                       (F-second-start-application.png); X window dumps .xwd when
+#                                       ImageMagick is missing. With the demo installed by an
+#                                       earlier run nothing is cut: F-application.png follows.
 # Without a display the launcher runs on a virtual one (xvfb-run -a) and the pictures are taken,
 # since nobody could use the window there. KX_DEMO_BIN_DIR names an existing build's bin folder
 # to use instead of building.
@@ -96,11 +99,28 @@ fi
 
 gets() { grep -c '^GET ' "$demo_dir/serve.log" || true; }
 shot="${screenshot%.png}"
-# The first start is slowed to 1 MB/s so that the picture catches a download in progress.
-xvfb-run -a -s "-screen 0 800x600x24 -dpi 96" env KX_DOWNLOAD_RATE_LIMIT=1000000 \
-  bash -c 'source scripts/demo-session.sh; demo_start "$@"' demo "$program" "$shot"
-first="$(gets)"
-echo "First start: $first file(s) downloaded."
-xvfb-run -a -s "-screen 0 800x600x24 -dpi 96" \
-  bash -c 'source scripts/demo-session.sh; demo_start "$@"' demo "$program" "" "$shot-second-start"
-echo "Second start: $(($(gets) - first)) file(s) downloaded."
+on_display() { xvfb-run -a -s "-screen 0 800x600x24 -dpi 96" "$@"; }
+session() { echo "source scripts/demo-session.sh; $1 \"\$@\""; }
+part="$program_dir/Temp/DemoData.dat.*.kxpart"
+if compgen -G "$program_dir/*/*/DemoData.dat" >/dev/null; then
+  # A demo installation from an earlier run: everything is current.
+  on_display bash -c "$(session demo_start)" demo "$program" "$shot"
+  echo "First start: $(gets) file(s) downloaded."
+else
+  # The first start is slowed to 1 MB/s so that the pictures catch a download, and cut: the
+  # launcher is killed halfway through the demo's data file. The next start goes on where it
+  # stopped (its install panel pictured a moment after) and starts the demo application.
+  on_display env KX_DOWNLOAD_RATE_LIMIT=1000000 bash -c "$(session demo_cut)" demo "$program" \
+    "$shot" "$part"
+  echo "First start: $(gets) file(s) downloaded, the last one cut short."
+  before="$(gets)"
+  on_display env KX_DOWNLOAD_RATE_LIMIT=1000000 DEMO_INSTALL_PICTURE_AFTER=1.5 \
+    bash -c "$(session demo_start)" demo "$program" "$shot-resumed"
+  awk '$1 == "GET" && $2 ~ /DemoData.dat$/ && $3 == 206 {
+    print "Resumed start: DemoData.dat went on where it stopped (206, " $4 " bytes)." }' \
+    "$demo_dir/serve.log"
+  echo "Resumed start: $(($(gets) - before)) file(s) downloaded."
+fi
+before="$(gets)"
+on_display bash -c "$(session demo_start)" demo "$program" "" "$shot-second-start"
+echo "Second start: $(($(gets) - before)) file(s) downloaded."

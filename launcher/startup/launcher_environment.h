@@ -29,6 +29,9 @@ struct LauncherEnvironment {
     std::string caFile;
     // Downloads receive at most this many bytes per second (0: no limit), to watch one.
     std::int64_t downloadRateLimit = 0;
+    // The wait before the first retry of a download that failed in a way that may pass; each
+    // further retry waits twice as long.
+    std::chrono::milliseconds downloadRetryWait{1000};
     ConnectorFactory newDataSpace;
     // This user session's private folder for the fonts published to started programs; "": none
     // are published.

@@ -7,6 +7,7 @@
 #include <filesystem>
 
 #include "dispatch.h"
+#include "download_part.h"
 #include "install_messages.h"
 #include "launcher_state.h"
 #include "message_box.h"
@@ -117,6 +118,7 @@ void cmdRefresh_Click() {
         const std::string& kestrixDir = Module1().KestrixDir;
         mOKB = KillFolder(kestrixDir + "/BROKER");
         mOKC = KillFolder(kestrixDir + "/CLIENT");
+        files::removeDownloadParts(Module1().TempDir);
         frame.line(30);
         MsgBox(mOKB && mOKC ? kRefreshDone : kRefreshFailed, vbmsg::kOKOnly, "");
     });

@@ -9,7 +9,8 @@
 namespace kx::launcher {
 
 // cmdRefresh_Click (module "frmLogin"): asks "Refresh your KX Vantor Cache now?" (OK/Cancel);
-// on OK deletes both folders, BROKER first, each attempted, and tells whether both are gone.
+// on OK deletes both folders, BROKER first, each attempted, and the downloads kept in TempDir to
+// be continued, and tells whether both folders are gone.
 void cmdRefresh_Click();
 
 // KillFolder (Module1): deletes the folder `FullPath` (one trailing "/" ignored) with everything

@@ -18,8 +18,13 @@ using crash::trapped;
 namespace {
 
 void rejectDownload(InstallWindow& w, const std::string& source) {
-    w.fileFailed = true;
     RemoveFile(source);
+    // Bytes kept from an earlier attempt may be what is wrong: then the file is downloaded once
+    // more, in full, before it counts as failed.
+    if (w.download.discard()) {
+        return;
+    }
+    w.fileFailed = true;
     MsgBox(kDownloadErrorPrefix + w.Inet1.URL(), vbmsg::kOKOnly, crash::kReportProjectName);
 }
 

@@ -1,7 +1,11 @@
 #include "download_handler.h"
 
+#include <algorithm>
+#include <ctime>
+
 #include "crash_support.h"
 #include "do_install_routine.h"
+#include "download_rules.h"
 #include "install_messages.h"
 #include "launcher_state.h"
 #include "message_box.h"
@@ -18,11 +22,12 @@ using crash::trapped;
 
 namespace {
 
-constexpr std::int32_t kChunkSize = 2048;
+// The old control's chunk: what the crash dump shows of the latest read.
+constexpr std::size_t kDumpedChunkBytes = 2048;
 constexpr float kCurrentBarTwips = 4335;
 
-// The bytes of the latest chunk as the crash dump shows them: a byte array, never sized before
-// the first chunk arrives.
+// The bytes of the latest read as the crash dump shows them: a byte array (of its first
+// kDumpedChunkBytes), never sized before the first read.
 struct ChunkBytes {
     std::vector<std::uint8_t> bytes;
     bool sized = false;
@@ -32,7 +37,8 @@ Variant toVariant(const ChunkBytes& chunk) {
     if (!chunk.sized) {
         return Variant(SafeArray());
     }
-    std::vector<Variant> values(chunk.bytes.begin(), chunk.bytes.end());
+    const auto shown = static_cast<std::ptrdiff_t>(std::min(chunk.bytes.size(), kDumpedChunkBytes));
+    std::vector<Variant> values(chunk.bytes.begin(), chunk.bytes.begin() + shown);
     return Variant(SafeArray::fromVector(std::move(values)));
 }
 
@@ -69,36 +75,77 @@ void showProgress(InstallWindow& w, std::int64_t received, std::int64_t announce
     w.view.setText(Control::lblBytes, bytesCaption(received, announced < 0 ? received : announced));
 }
 
-// Writes the body into the download file; returns whether it arrived whole.
-bool receiveBody(InstallWindow& w, Frame& frame, ChunkBytes& vtData, std::int64_t& BCt,
-                 std::int64_t& TotSize) {
-    frame.line(40);
-    const std::string path = downloadFilePath();
-    files::StreamingFile file(path);
-    if (!file.valid()) {
-        raiseFileError(path);
+// A failure that may pass is tried again by the install run; reported once no attempt is left.
+void failTransiently(InstallWindow& w, std::optional<std::chrono::seconds> serverWish = {}) {
+    if (!w.download.retryLater(serverWish)) {
+        reportFailure(w, downloadErrorText(w));
     }
+}
+
+// Writes the body into `target`; returns whether it arrived whole. Progress counts the bytes of
+// the whole file, those written before this answer included.
+bool receiveBody(InstallWindow& w, Frame& frame, const CurrentDownload::BodyFile& target,
+                 ChunkBytes& vtData, std::int64_t& BCt, std::int64_t TotSize) {
+    frame.line(40);
+    using Start = files::StreamingFile::Start;
+    files::StreamingFile file(target.path, target.continued ? Start::Continue : Start::Empty);
+    if (!file.valid()) {
+        raiseFileError(target.path);
+    }
+    const std::int64_t whole = target.total >= 0 ? target.total : TotSize;
     frame.line(50);
-    w.Inet1.GetChunk(vtData.bytes, kChunkSize, inet::icByteArray);
+    w.Inet1.GetChunk(vtData.bytes, kDownloadReadBytes, inet::icByteArray);
     vtData.sized = true;
     BCt = static_cast<std::int64_t>(vtData.bytes.size());
     while (!vtData.bytes.empty()) {
         frame.line(60);
         if (!file.write(vtData.bytes.data(), vtData.bytes.size())) {
-            raiseFileError(path);
+            raiseFileError(target.path);
         }
         if (w.progressPacer.due()) {
-            showProgress(w, BCt, TotSize);
+            showProgress(w, target.offset + BCt, whole);
             w.view.DoEvents();
         }
-        w.Inet1.GetChunk(vtData.bytes, kChunkSize, inet::icByteArray);
+        w.Inet1.GetChunk(vtData.bytes, kDownloadReadBytes, inet::icByteArray);
         BCt += static_cast<std::int64_t>(vtData.bytes.size());
     }
     frame.line(70);
     if (!file.close()) {
-        raiseFileError(path);
+        raiseFileError(target.path);
     }
     return w.Inet1.ResponseCode() == 0 && (TotSize < 0 || BCt == TotSize);
+}
+
+// Installs the whole file: the part handed over as the download file first, when the body went
+// into one. A part that the placement could not put in place is kept for the next start.
+void install(InstallWindow& w, Frame& frame, bool fromPart) {
+    frame.line(75);
+    if (fromPart && !w.download.handOver(downloadFilePath())) {
+        raiseFileError(downloadFilePath());
+    }
+    frame.line(80);
+    const bool restartBefore = Module1().NeedRestart;
+    DoInstallRoutine(w);
+    w.download.installed(Module1().NeedRestart && !restartBefore);
+}
+
+// A 2xx answer: its body, into the download file or the row's part.
+void receiveFile(InstallWindow& w, Frame& frame, std::int32_t status, ChunkBytes& vtData,
+                 std::int64_t& BCt, std::int64_t& TotSize) {
+    frame.line(30);
+    TotSize = announcedLength(w);
+    const std::optional<CurrentDownload::BodyFile> target = w.download.bodyFile(
+        status, w.Inet1.GetHeader("Content-Range"), TotSize, w.Inet1.GetHeader("ETag"),
+        w.Inet1.GetHeader("Last-Modified"), downloadFilePath());
+    if (!target) {
+        if (w.download.next() != CurrentDownload::Next::StartOver) {
+            reportFailure(w, downloadErrorText(w));
+        }
+    } else if (receiveBody(w, frame, *target, vtData, BCt, TotSize)) {
+        install(w, frame, target->isPart);
+    } else {
+        failTransiently(w);
+    }
 }
 
 void responseCompleted(InstallWindow& w, Frame& frame, ChunkBytes& vtData, std::int64_t& BCt,
@@ -108,17 +155,19 @@ void responseCompleted(InstallWindow& w, Frame& frame, ChunkBytes& vtData, std::
     const std::int32_t status = inet::httpStatusOf(headers);
     if (InStr(headers, "404 Object") > 1 || status == 404) {
         reportFailure(w, downloadErrorText(w) + kNotFoundLines);
+    } else if (isTransientStatus(status)) {
+        failTransiently(w, retryAfterOf(w.Inet1.GetHeader("Retry-After"), std::time(nullptr)));
+    } else if (status == 416 && w.download.offset() > 0) {
+        // The rest asked for is empty: the part holds the whole file, or it is asked for anew.
+        if (w.download.partIsWhole()) {
+            install(w, frame, true);
+        } else if (!w.download.startOver()) {
+            reportFailure(w, downloadErrorText(w));
+        }
     } else if (status < 200 || status > 299) {
         reportFailure(w, downloadErrorText(w));
     } else {
-        frame.line(30);
-        TotSize = announcedLength(w);
-        if (receiveBody(w, frame, vtData, BCt, TotSize)) {
-            frame.line(80);
-            DoInstallRoutine(w);
-        } else {
-            reportFailure(w, downloadErrorText(w));
-        }
+        receiveFile(w, frame, status, vtData, BCt, TotSize);
     }
     frame.line(90);
     w.view.setEnabled(Control::tmrComInstall, true);
@@ -147,7 +196,11 @@ void Inet1_StateChanged(InstallWindow& window, std::int16_t State) {
             responseCompleted(window, frame, vtData, BCt, TotSize);
         } else if (State == inet::state::icError) {
             frame.line(100);
-            reportFailure(window, downloadErrorText(window));
+            if (inet::isTransientFailure(window.Inet1.ResponseCode())) {
+                failTransiently(window);
+            } else {
+                reportFailure(window, downloadErrorText(window));
+            }
         }
     });
 }

@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "download_rules.h"
 #include "vb_format.h"
 
 namespace kx::launcher {
@@ -37,6 +38,11 @@ std::string updateWarning(std::int16_t count, const std::string& warnSetting) {
         text += "\r\rPlease notify your System Administrator.";
     }
     return text;
+}
+
+std::string tryingAgainCaption(int failures, const std::string& description) {
+    return "Trying Again (" + std::to_string(failures) + " of " + std::to_string(kDownloadRetries) +
+           "): " + description;
 }
 
 std::string bytesCaption(std::int64_t received, std::int64_t announced) {

@@ -56,6 +56,9 @@ std::string updateSummary(const std::string& loginDesc, std::int16_t count);
 // The warning of other logins at the start row; `warnSetting` "A" adds the line for the
 // administrator.
 std::string updateWarning(std::int16_t count, const std::string& warnSetting);
+// "Trying Again (1 of 3): " + description, while a download waits to be tried again after its
+// `failures`th failure.
+std::string tryingAgainCaption(int failures, const std::string& description);
 // "12k of 40k": the byte counts in kilobytes, rounded half to even.
 std::string bytesCaption(std::int64_t received, std::int64_t announced);
 

@@ -6,6 +6,7 @@
 
 #include "application_start.h"
 #include "crash_support.h"
+#include "download_attempts.h"
 #include "file_versions.h"
 #include "install_messages.h"
 #include "install_routines.h"
@@ -60,6 +61,7 @@ void endOfList(InstallWindow& w) {
     if (!m.m_SkipUpdateCheck && !m.mCountUpdates && !w.fileFailed) {
         WriteInstallTimeStamp();
     }
+    removeUnusedDownloadParts(w);
     closeWindow(w);
 }
 
@@ -119,23 +121,6 @@ void reportUnusableRow(InstallWindow& w, const InstallRow& row) {
     w.fileFailed = true;
     MsgBox(kDownloadErrorPrefix + Module1().m_DownloadLocation + row.downloadLocation,
            vbmsg::kOKOnly, crash::kReportProjectName);
-}
-
-// Downloads the current row's file and waits, with the window's events running, until the
-// download's state event has installed it (or reported why not).
-void downloadAndInstall(InstallWindow& w, const InstallRow& row) {
-    Module1State& m = Module1();
-    w.view.setText(Control::frameStatus, kDownloadingAndInstalling + row.description);
-    w.view.Refresh();
-    m.m_isCompressed = row.compressed;
-    w.expectedDigest = row.digest.value_or("");
-    w.Inet1.setDigestBody(!w.expectedDigest.empty() && !row.compressed);
-    w.Inet1.Execute(m.m_DownloadLocation + row.downloadLocation, "GET", "",
-                    "Proxy-Connection: Keep-Alive");
-    while (w.Inet1.StillExecuting()) {
-        w.view.DoEvents();
-        w.Inet1.waitForProgress(std::chrono::milliseconds(16));
-    }
 }
 
 // One ordinary row; false when the run must stop (rights error).
@@ -250,6 +235,7 @@ void tmrComInstall_Timer(InstallWindow& window) {
             return;
         }
         const RunScope run(window.runInProgress);
+        window.keptParts.clear();
         walkInstallList(window, frame, start);
     });
 }

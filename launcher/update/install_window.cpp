@@ -20,6 +20,7 @@ bool RepaintPacer::due() {
 InstallWindow::InstallWindow(FrmLogin& window) : form(window), view(window.view()), Inet1(view) {
     Inet1.setCAFile(form.environment().caFile);
     Inet1.setRateLimit(form.environment().downloadRateLimit);
+    Inet1.setMaxRedirects(kInstallFileRedirects);
 }
 
 void InstallWindow::pacedRefresh() {

@@ -2,11 +2,14 @@
 // What the install run keeps beside the launcher state while it works the window: the window's
 // procedures and view, its transfer control Inet1, the pacing of repaints, and the facts of the
 // run that the old procedures had no variable for (a run in progress, a file that failed, the
-// digest the current file must have).
+// digest the current file must have, the current file's download across its attempts, the
+// download parts to keep).
 
 #include <chrono>
+#include <set>
 #include <string>
 
+#include "current_download.h"
 #include "frm_login.h"
 #include "inet.h"
 #include "login_view.h"
@@ -27,8 +30,12 @@ class RepaintPacer {
     std::chrono::steady_clock::time_point last_{};
 };
 
+// Redirects an install file's download follows.
+inline constexpr int kInstallFileRedirects = 5;
+
 struct InstallWindow {
-    // Downloads trust the window environment's CA file and keep to its rate limit.
+    // Downloads trust the window environment's CA file, keep to its rate limit and follow up to
+    // kInstallFileRedirects redirects.
     explicit InstallWindow(FrmLogin& window);
     InstallWindow(const InstallWindow&) = delete;
     InstallWindow& operator=(const InstallWindow&) = delete;
@@ -48,6 +55,10 @@ struct InstallWindow {
     bool fileFailed = false;
     // The SHA-256 the current file must have (64 lower-case hex digits), "" for no check.
     std::string expectedDigest;
+    CurrentDownload download;
+    // The download parts of this run's files that were not installed: the end of the run removes
+    // every other part from TempDir.
+    std::set<std::string> keptParts;
 };
 
 // Joins the install run to the window: the tick of tmrComInstall, the state events of Inet1 and

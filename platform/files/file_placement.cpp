@@ -74,12 +74,14 @@ void removeTemporary(const std::string& temporary) {
     }
 }
 
-// Steps 2 to 4 for the temporary file open as `fd`; removes it when a step fails.
-PlacementFailure commit(int fd, const std::string& temporary, const std::string& target) {
+// Steps 2 to 4 for the temporary file open as `fd` (without flushing unless `durable`); removes it
+// when a step fails.
+PlacementFailure commit(int fd, const std::string& temporary, const std::string& target,
+                        bool durable = true) {
     std::string why;
     if (::fchmod(fd, modeForContent(fd)) != 0) {
         why = failure("set the mode of", temporary);
-    } else if (::fsync(fd) != 0) {
+    } else if (durable && ::fsync(fd) != 0) {
         why = failure("flush", temporary);
     } else if (::rename(temporary.c_str(), target.c_str()) != 0) {
         why = failure("replace", target);
@@ -87,6 +89,9 @@ PlacementFailure commit(int fd, const std::string& temporary, const std::string&
     if (!why.empty()) {
         removeTemporary(temporary);
         return why;
+    }
+    if (!durable) {
+        return {};
     }
     // The rename is in place; a folder that cannot be flushed only loses durability.
     const sys::FileDescriptor folder(
@@ -123,6 +128,15 @@ bool setModeByContent(const std::string& path) {
 }
 
 PlacementFailure placeFileCopy(const std::string& source, const std::string& target) {
+    // A target that already is the source (the link an earlier placement made, when the run was
+    // ended before it removed its download) is in place: rename() of one link of a file over
+    // another does nothing, and would leave the temporary behind for good.
+    struct stat sourceInfo {};
+    struct stat targetInfo {};
+    if (::stat(source.c_str(), &sourceInfo) == 0 && ::lstat(target.c_str(), &targetInfo) == 0 &&
+        sourceInfo.st_dev == targetInfo.st_dev && sourceInfo.st_ino == targetInfo.st_ino) {
+        return {};
+    }
     const std::string temporary = temporaryPathFor(target);
     ::unlink(temporary.c_str());
     if (::link(source.c_str(), temporary.c_str()) == 0) {
@@ -152,7 +166,7 @@ PlacementFailure placeFileCopy(const std::string& source, const std::string& tar
     return commit(to.get(), temporary, target);
 }
 
-PlacementFailure placeContent(const std::string& content, const std::string& target) {
+PlacementFailure placeContent(const std::string& content, const std::string& target, bool durable) {
     const std::string temporary = temporaryPathFor(target);
     const sys::FileDescriptor to(createTemporary(temporary));
     if (!to.valid()) {
@@ -163,7 +177,7 @@ PlacementFailure placeContent(const std::string& content, const std::string& tar
         removeTemporary(temporary);
         return why;
     }
-    return commit(to.get(), temporary, target);
+    return commit(to.get(), temporary, target, durable);
 }
 
 }  // namespace kx::files

@@ -26,8 +26,11 @@ using PlacementFailure = std::string;
 // Places a copy of the file `source` at `target`.
 PlacementFailure placeFileCopy(const std::string& source, const std::string& target);
 
-// Places a file holding `content` at `target`.
-PlacementFailure placeContent(const std::string& content, const std::string& target);
+// Places a file holding `content` at `target`. Without `durable`, steps 3 and 4 flush nothing: the
+// target is still its old or its new version after a crash, but after a power cut it may be
+// either, or empty; for files whose loss costs nothing but time.
+PlacementFailure placeContent(const std::string& content, const std::string& target,
+                              bool durable = true);
 
 // The temporary name of a target: the same folder, "." + name + ".kxnew".
 std::string temporaryPathFor(const std::string& target);

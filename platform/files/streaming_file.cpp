@@ -1,6 +1,7 @@
 #include "streaming_file.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -9,16 +10,24 @@
 namespace kx::files {
 
 namespace {
-constexpr std::size_t kBufferBytes = 256 * 1024;
 constexpr std::int64_t kWriteBackStep = 8 * 1024 * 1024;
 }  // namespace
 
-StreamingFile::StreamingFile(const std::string& path) : fd_(-1) {
-    // A new file, never the old one emptied: a download left by a run that died just after
-    // putting it in place is still a hard link to the target, which must not be written into.
-    ::unlink(path.c_str());
-    fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-    buffer_.reserve(kBufferBytes);
+StreamingFile::StreamingFile(const std::string& path, Start start) : fd_(-1) {
+    if (start == Start::Empty) {
+        // A new file, never the old one emptied: a download left by a run that died just after
+        // putting it in place is still a hard link to the target, which must not be written into.
+        ::unlink(path.c_str());
+        fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        return;
+    }
+    fd_ = ::open(path.c_str(), O_WRONLY | O_APPEND | O_NOFOLLOW | O_CLOEXEC);
+    struct stat info {};
+    if (fd_ >= 0 && (::fstat(fd_, &info) != 0 || !S_ISREG(info.st_mode) || info.st_nlink != 1)) {
+        ::close(fd_);
+        fd_ = -1;
+    }
+    written_ = writtenBack_ = fd_ >= 0 ? static_cast<std::int64_t>(info.st_size) : 0;
 }
 
 StreamingFile::~StreamingFile() {
@@ -28,30 +37,19 @@ StreamingFile::~StreamingFile() {
 }
 
 bool StreamingFile::write(const void* data, std::size_t size) {
-    if (buffer_.size() + size > kBufferBytes && !flushBuffer()) {
-        return false;
-    }
     const auto* bytes = static_cast<const char*>(data);
-    buffer_.insert(buffer_.end(), bytes, bytes + size);
-    return true;
-}
-
-bool StreamingFile::flushBuffer() {
-    const char* data = buffer_.data();
-    std::size_t left = buffer_.size();
-    while (left > 0) {
-        const ssize_t done = ::write(fd_, data, left);
+    while (size > 0) {
+        const ssize_t done = ::write(fd_, bytes, size);
         if (done < 0 && errno == EINTR) {
             continue;
         }
         if (done <= 0) {
             return false;
         }
-        data += done;
-        left -= static_cast<std::size_t>(done);
+        bytes += done;
+        size -= static_cast<std::size_t>(done);
         written_ += done;
     }
-    buffer_.clear();
     // Starts the write-back of the last whole step without waiting for it.
     if (written_ - writtenBack_ >= kWriteBackStep) {
         ::sync_file_range(fd_, writtenBack_, written_ - writtenBack_, SYNC_FILE_RANGE_WRITE);
@@ -64,10 +62,9 @@ bool StreamingFile::close() {
     if (fd_ < 0) {
         return false;
     }
-    const bool flushed = flushBuffer();
     const bool closed = ::close(fd_) == 0;
     fd_ = -1;
-    return flushed && closed;
+    return closed;
 }
 
 }  // namespace kx::files

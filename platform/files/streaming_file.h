@@ -1,20 +1,25 @@
 #pragma once
-// A file written front to back in one go (a download): created empty, written through a buffer,
-// and handed to the disk as it grows, a few megabytes at a time, so that flushing it whole when it
-// is put in place does not stall on all of it at once.
+// A file written front to back (a download): created empty, or continued at its end, and handed
+// to the disk as it grows, a few megabytes at a time, so that flushing it whole when it is put in
+// place does not stall on all of it at once. Nothing is buffered: callers write in large pieces,
+// and every byte written is in the file at once, so a process killed at any moment loses none of
+// what it wrote.
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
-#include <vector>
 
 namespace kx::files {
 
 class StreamingFile {
   public:
-    // Creates `path` as a new, empty file (a file of that name is removed first, not emptied);
-    // valid() tells whether that worked.
-    explicit StreamingFile(const std::string& path);
+    enum class Start { Empty, Continue };
+
+    // Empty: creates `path` as a new, empty file (a file of that name is removed first, not
+    // emptied). Continue: opens the existing `path` to write at its end, only when it is a
+    // regular file with no other name (not a hard link to a file in use elsewhere). valid() tells
+    // whether that worked.
+    explicit StreamingFile(const std::string& path, Start start = Start::Empty);
     ~StreamingFile();
     StreamingFile(const StreamingFile&) = delete;
     StreamingFile& operator=(const StreamingFile&) = delete;
@@ -22,15 +27,12 @@ class StreamingFile {
 
     // False when the bytes could not be written (the disk is full, say).
     bool write(const void* data, std::size_t size);
-    // Writes what is buffered and closes the file; false when that failed.
+    // Closes the file; false when that failed.
     bool close();
 
   private:
-    bool flushBuffer();
-
     int fd_;
-    std::vector<char> buffer_;
-    std::int64_t written_ = 0;      // bytes handed to the file so far
+    std::int64_t written_ = 0;      // the file's length so far
     std::int64_t writtenBack_ = 0;  // bytes whose write-back to the disk was started
 };
 

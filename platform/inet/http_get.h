@@ -2,9 +2,16 @@
 // One HTTP(S) GET with libcurl, run to its end on the calling thread: the libcurl set-up of the
 // download control in one place. Proxies come from the usual environment variables (http_proxy,
 // https_proxy, no_proxy); https is verified (peer and host name) against `caFile` or the system's
-// store; redirects are not followed; the connection must be made within the connect time-out and
-// a transfer that receives no byte for `stallSeconds` ends as a time-out (CURLE_OPERATION_TIMEDOUT;
-// time a body callback spends waiting for its reader does not count).
+// store; the connection must be made within the connect time-out and a transfer that receives no
+// byte for `stallSeconds` ends as a time-out (CURLE_OPERATION_TIMEDOUT; time a body callback spends
+// waiting for its reader does not count).
+//
+// Redirects are followed only when the request allows some (`maxRedirects`), and then only those
+// of status 301, 302, 303, 307 and 308, to an http or https address, never from https to http:
+// the callbacks never see a redirect that was followed, only the final answer. A redirect beyond
+// the allowed number ends the request with CURLE_TOO_MANY_REDIRECTS, one to a refused address with
+// CURLE_UNSUPPORTED_PROTOCOL, one without a usable Location with CURLE_WEIRD_SERVER_REPLY; the
+// error text says which. Other 3xx answers are final answers like any other.
 
 #include <cstdint>
 #include <functional>
@@ -20,6 +27,7 @@ struct GetRequest {
     long connectTimeoutSeconds = 30;
     long stallSeconds = 60;
     std::int64_t maxBytesPerSecond = 0;  // 0: no limit
+    int maxRedirects = 0;                // redirects followed; 0: none
 };
 
 struct GetCallbacks {
@@ -31,6 +39,14 @@ struct GetCallbacks {
     // Asked now and then (at least once a second, also while connecting); false aborts.
     std::function<bool()> keepGoing;
 };
+
+// The status code of the first line of a header text ("HTTP/1.1 404 Not Found" gives 404); 0
+// when there is no such line.
+std::int32_t httpStatusOf(const std::string& headers);
+
+// Whether a failure code of runHttpGet may not happen again a moment later: the connection
+// refused, reset or cut (also a body shorter than announced), nothing answered, a time-out.
+bool isTransientFailure(std::int32_t code);
 
 // Runs the request. Returns 0 when the transfer completed cleanly (whatever the HTTP status),
 // else libcurl's error code; `error` receives its text.

@@ -20,23 +20,6 @@ constexpr auto kWaitSlice = std::chrono::milliseconds(16);
 
 }  // namespace
 
-std::int32_t httpStatusOf(const std::string& headers) {
-    // "HTTP/1.1 404 Not Found": the three digits after the first blank of the first line.
-    const std::size_t blank = headers.find(' ');
-    if (!headers.starts_with("HTTP/") || blank == std::string::npos || blank > headers.find('\n') ||
-        headers.size() < blank + 4) {
-        return 0;
-    }
-    std::int32_t status = 0;
-    for (std::size_t i = blank + 1; i < blank + 4; ++i) {
-        if (headers[i] < '0' || headers[i] > '9') {
-            return 0;
-        }
-        status = status * 10 + (headers[i] - '0');
-    }
-    return status;
-}
-
 // One request: shared by the transfer thread and the window's thread.
 struct Inet::Transfer {
     mutable std::mutex mutex;
@@ -135,7 +118,7 @@ void Inet::Execute(const std::string& URL, const std::string& Operation,
         transfer->digest = std::make_unique<files::Sha256>();
     }
     transfer_ = transfer;
-    GetRequest request{URL, InputHdrs, caFile_, 30, requestTimeout_, rateLimit_};
+    GetRequest request{URL, InputHdrs, caFile_, 30, requestTimeout_, rateLimit_, maxRedirects_};
     transfer->thread =
         std::thread([this, transfer, request = std::move(request)] { run(transfer, request); });
 }
@@ -267,11 +250,8 @@ void Inet::GetChunk(std::vector<std::uint8_t>& chunk, std::int32_t Size, std::in
         return;
     }
     const auto size = std::min<std::size_t>(static_cast<std::size_t>(Size), kBodyBufferBytes);
-    chunk.resize(size);
     for (;;) {
-        const std::size_t got = transfer_->body.read(chunk.data(), size, kWaitSlice);
-        if (got > 0 || transfer_->body.finished()) {
-            chunk.resize(got);
+        if (transfer_->body.read(chunk, size, kWaitSlice) > 0 || transfer_->body.finished()) {
             return;
         }
         if (waitHook_) {

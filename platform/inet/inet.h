@@ -15,8 +15,9 @@
 //
 // Settings as the old control named them, plus the download limits of this system: RequestTimeout
 // (seconds without a byte after which the request fails; default 60), CAFile (PEM file of trusted
-// authorities for https; "" at first, the system's store) and a receive-rate limit in bytes per
-// second (0 at first, meaning none), used to watch a download in slow motion.
+// authorities for https; "" at first, the system's store), a receive-rate limit in bytes per
+// second (0 at first, meaning none), used to watch a download in slow motion, and the redirects
+// followed (none at first).
 //
 // Every member is called on the window's thread.
 
@@ -27,6 +28,7 @@
 #include <string>
 #include <vector>
 
+#include "http_get.h"
 #include "ui_thread_poster.h"
 
 namespace kx::inet {
@@ -40,12 +42,6 @@ inline constexpr std::int16_t icResponseCompleted = 12;
 
 // GetChunk's data type for a byte array.
 inline constexpr std::int16_t icByteArray = 1;
-
-// The status code of the first line of a header text ("HTTP/1.1 404 Not Found" gives 404); 0
-// when there is no such line.
-std::int32_t httpStatusOf(const std::string& headers);
-
-struct GetRequest;
 
 class Inet {
   public:
@@ -97,6 +93,10 @@ class Inet {
     void setCAFile(std::string path) { caFile_ = std::move(path); }
     std::int64_t rateLimit() const { return rateLimit_; }
     void setRateLimit(std::int64_t bytesPerSecond) { rateLimit_ = bytesPerSecond; }
+    // How many redirects a request follows (http_get.h has the rules); 0 at first: none. URL
+    // stays the address that Execute was given.
+    int maxRedirects() const { return maxRedirects_; }
+    void setMaxRedirects(int count) { maxRedirects_ = count; }
 
     // The largest set of response headers accepted, and the size of the body buffer.
     static constexpr std::size_t kMaxHeaderBytes = 64 * 1024;
@@ -120,6 +120,7 @@ class Inet {
     std::int32_t requestTimeout_ = 60;
     std::string caFile_;
     std::int64_t rateLimit_ = 0;
+    int maxRedirects_ = 0;
     bool digestBody_ = false;
 };
 

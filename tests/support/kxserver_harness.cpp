@@ -6,6 +6,7 @@
 #include <optional>
 #include <sstream>
 #include <stdexcept>
+#include <thread>
 #include <utility>
 
 #include "child_program.h"
@@ -104,17 +105,16 @@ void sendSpoiled(HttpReply& reply, const std::string& body, DownloadFault fault)
 
 }  // namespace
 
+void RecordingRelay::scriptDownloads(const std::string& fileName, std::vector<DownloadStep> steps) {
+    std::lock_guard lock(mutex_);
+    scripts_.emplace_back("/" + fileName, std::deque<DownloadStep>(steps.begin(), steps.end()));
+}
+
 void RecordingRelay::relay(const HttpRequest& request, HttpReply& reply) {
-    httplib::Client target(target_);
     const bool call = request.method == "POST";
-    const auto answer = call ? target.Post(request.path, request.body, "application/json")
-                             : target.Get(request.path);
-    if (!answer) {
-        reply.answer(502, "");
-        return;
-    }
     std::optional<DownloadFault> fault;
     TextEdits edits;
+    DownloadStep step = "forward";
     {
         std::lock_guard lock(mutex_);
         edits = edits_;
@@ -123,6 +123,30 @@ void RecordingRelay::relay(const HttpRequest& request, HttpReply& reply) {
                 fault = spoil;
             }
         }
+        for (auto& [suffix, steps] : scripts_) {
+            if (!call && request.path.ends_with(suffix) && !steps.empty()) {
+                step = steps.front();
+                steps.pop_front();
+                break;
+            }
+        }
+    }
+    if (step != "forward" && step != "ignore-range" && !step.starts_with("cut:")) {
+        reply.send(step);
+        return;
+    }
+    httplib::Client target(target_);
+    httplib::Headers forwarded;
+    for (const char* name : {"Range", "If-Range"}) {
+        if (!request.header(name).empty() && step != "ignore-range") {
+            forwarded.emplace(name, request.header(name));
+        }
+    }
+    const auto answer = call ? target.Post(request.path, request.body, "application/json")
+                             : target.Get(request.path, forwarded);
+    if (!answer) {
+        reply.answer(502, "");
+        return;
     }
     std::string body = answer->body;
     for (const auto& [from, to] : call ? edits : TextEdits{}) {
@@ -133,18 +157,41 @@ void RecordingRelay::relay(const HttpRequest& request, HttpReply& reply) {
     if (fault == DownloadFault::Tampered) {
         body[body.size() / 2] ^= 0x55;
     }
-    if (!fault || *fault == DownloadFault::ServerError || *fault == DownloadFault::Tampered) {
+    if (call || fault == DownloadFault::ServerError) {
         reply.answer(fault == DownloadFault::ServerError ? 500 : answer->status, body,
                      call ? answer->get_header_value("Content-Type") : "application/octet-stream");
-    } else {
+    } else if (fault && *fault != DownloadFault::Tampered) {
         sendSpoiled(reply, body, *fault);
+    } else {
+        std::string head =
+            "HTTP/1.1 " + std::to_string(answer->status) +
+            " Relayed\r\nContent-Type: application/octet-stream\r\nContent-Length: " +
+            std::to_string(body.size()) + "\r\n";
+        for (const char* name : {"ETag", "Last-Modified", "Content-Range", "Accept-Ranges"}) {
+            if (answer->has_header(name)) {
+                head += std::string(name) + ": " + answer->get_header_value(name) + "\r\n";
+            }
+        }
+        if (step.starts_with("cut:")) {
+            body.resize(std::min<std::size_t>(body.size(), std::stoul(step.substr(4))));
+        }
+        // In pieces, paced, counting what went out.
+        const std::chrono::microseconds pause(pauseMicroseconds_.load());
+        std::string_view rest(body);
+        for (bool sent = reply.send(head + "Connection: close\r\n\r\n"); sent && !rest.empty();
+             std::this_thread::sleep_for(pause)) {
+            const std::string_view piece = rest.substr(0, kDownloadPiece);
+            sent = reply.send(piece);
+            bytesSent_ += sent ? piece.size() : 0;
+            rest.remove_prefix(piece.size());
+        }
     }
 }
 
-std::vector<HttpRequest> RecordingRelay::requests() const {
-    std::vector<HttpRequest> calls = server_.requests();
-    std::erase_if(calls, [](const HttpRequest& request) { return request.method != "POST"; });
-    return calls;
+std::vector<HttpRequest> RecordingRelay::requests(const std::string& method) const {
+    std::vector<HttpRequest> found = server_.requests();
+    std::erase_if(found, [&](const HttpRequest& request) { return request.method != method; });
+    return found;
 }
 
 }  // namespace kx::test

@@ -3,6 +3,9 @@
 // administrator's command line, `kxserver serve` as a child process on a free loopback port, and a
 // relay that passes the launcher's calls on to it while keeping a copy of each request.
 
+#include <atomic>
+#include <chrono>
+#include <deque>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -58,8 +61,19 @@ enum class DownloadFault {
     Tampered,       // the right length, one byte changed
 };
 
-// A loopback server that forwards every POST and GET to `target` (same path and body) and answers
-// with the target's answer. Answers to POSTs can be rewritten, and downloads spoiled by file name.
+// What the relay does with one download request of a file, to play a network or server that
+// fails now and then: "cut:N" forwards the answer with only N bytes of its body, then closes;
+// "ignore-range" forwards the request without its Range and If-Range; any other text is sent as
+// it stands (an answer, or "" for none), then the connection closes.
+using DownloadStep = std::string;
+
+// Download bodies go out in pieces of this size.
+inline constexpr std::size_t kDownloadPiece = 16 * 1024;
+
+// A loopback server that forwards every POST and GET to `target` (same path and body, and a
+// download's Range and If-Range) and answers with the target's answer (a download's with its
+// validators and Content-Range). Answers to POSTs can be rewritten, downloads spoiled or scripted
+// by file name and paced, and the bytes of download bodies sent are counted.
 class RecordingRelay {
   public:
     using TextEdits = std::vector<std::pair<std::string, std::string>>;
@@ -68,12 +82,19 @@ class RecordingRelay {
     std::string url() const { return server_.url(""); }
     // Where requests go; set before the first request arrives.
     void forwardTo(const std::string& target) { target_ = target; }
-    // The remote calls (POSTs) received so far.
-    std::vector<HttpRequest> requests() const;
+    // The remote calls (POSTs), or the requests of another method, received so far.
+    std::vector<HttpRequest> requests(const std::string& method = "POST") const;
     // From now on, the first `from` of each edit in a POST answer becomes its `to`.
     void rewriteAnswers(TextEdits edits);
     // Spoils every download whose path ends in "/" + `fileName`.
     void spoilDownload(const std::string& fileName, DownloadFault fault);
+    // Answers the next downloads whose path ends in "/" + `fileName` by `steps`, one step a
+    // request; later ones are forwarded.
+    void scriptDownloads(const std::string& fileName, std::vector<DownloadStep> steps);
+    // Pauses for `pause` after each kDownloadPiece bytes of a download body, from now on.
+    void paceDownloads(std::chrono::microseconds pause) { pauseMicroseconds_ = pause.count(); }
+    // The bytes of download bodies sent so far.
+    std::uint64_t downloadBytesSent() const { return bytesSent_; }
 
   private:
     void relay(const HttpRequest& request, HttpReply& reply);
@@ -82,6 +103,9 @@ class RecordingRelay {
     mutable std::mutex mutex_;
     TextEdits edits_;
     std::vector<std::pair<std::string, DownloadFault>> faults_;
+    std::vector<std::pair<std::string, std::deque<DownloadStep>>> scripts_;
+    std::atomic<std::chrono::microseconds::rep> pauseMicroseconds_{0};
+    std::atomic<std::uint64_t> bytesSent_{0};
     // Last, so that it stops serving before the members above go.
     LoopbackHttpServer server_{
         [this](const HttpRequest& request, HttpReply& reply) { relay(request, reply); }};

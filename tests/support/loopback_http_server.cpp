@@ -239,6 +239,7 @@ void LoopbackHttpServer::handle(int fd) {
     HttpReply reply(fd, ssl.get(), stopPipe_[0]);
     HttpRequest request;
     const bool complete = readRequest(reply, request);
+    request.received = std::chrono::steady_clock::now();
     if (!request.raw.empty()) {
         const std::lock_guard lock(mutex_);
         requests_.push_back(request);

@@ -27,6 +27,7 @@ struct HttpRequest {
     std::string method;
     std::string path;  // the request target as sent
     std::string body;
+    std::chrono::steady_clock::time_point received;  // when it had arrived whole
 
     // The value of the first header called `name` (in any case), or "" when there is none.
     std::string header(std::string_view name) const;

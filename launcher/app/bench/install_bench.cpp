@@ -10,6 +10,7 @@
 //                                                    with the public key line of the catalog's
 //                                                    signing key, also whole starts without and
 //                                                    with the list's signatures checked
+//   install_bench PROGRAM_DIR install LOGIN          one run, timed (the script cuts it short)
 //
 // PROGRAM_DIR holds the launcher's configuration (BaseURL); each LOGIN (Filer Code BENCH,
 // password "bench") has one deployment. Message boxes are printed and answered OK.
@@ -192,6 +193,11 @@ int upToDate(const std::string& programDir, const std::string& login, const std:
     return 0;
 }
 
+int install(const std::string& programDir, const std::string& login) {
+    std::printf("install run %.3f s\n", seconds(launcherRun(programDir, login).run));
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -211,7 +217,10 @@ int main(int argc, char** argv) {
     if ((args.size() == 3 || args.size() == 4) && args[1] == "uptodate") {
         return upToDate(args[0], args[2], args.size() == 4 ? args[3] : "");
     }
+    if (args.size() == 3 && args[1] == "install") {
+        return install(args[0], args[2]);
+    }
     std::cerr << "usage: install_bench PROGRAM_DIR throughput LOGIN URL | memory LOGIN | "
-                 "uptodate LOGIN [KEY]\n";
+                 "uptodate LOGIN [KEY] | install LOGIN\n";
     return 2;
 }

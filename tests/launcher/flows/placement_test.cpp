@@ -1,6 +1,6 @@
 // Putting files in place: a target that cannot be replaced keeps its old version, the download
 // stays and NeedRestart makes the next row show the install error; a temporary folder on another
-// file system is copied from.
+// file system is copied from; a download placed again over its own link leaves nothing behind.
 
 #include <sys/stat.h>
 
@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include "file_placement.h"
 #include "install_messages.h"
 #include "install_run_fixture.h"
 #include "launcher_state.h"
@@ -59,6 +60,17 @@ TEST_F(PlacementTest, DownloadOnAnotherFileSystemIsCopiedIntoPlace) {
     ASSERT_EQ(ended, -1);
     EXPECT_EQ(readFile(setup_.programFolder() / "copied.txt"), "across");
     EXPECT_TRUE(boxes_.shown().empty()) << shownPrompt(0);
+}
+
+TEST_F(PlacementTest, DownloadPlacedAgainOverItsOwnLinkLeavesNoTemporary) {
+    const fs::path source = setup_.programFolder() / "Temp" / "linked.txt";
+    const fs::path target = setup_.programFolder() / "linked.txt";
+    writeFile(source, "content");
+    for (int placement = 0; placement < 2; ++placement) {
+        EXPECT_EQ(files::placeFileCopy(source.string(), target.string()), "");
+    }
+    EXPECT_EQ(readFile(target), "content");
+    EXPECT_FALSE(fs::exists(files::temporaryPathFor(target.string())));
 }
 
 }  // namespace

@@ -1,5 +1,9 @@
-// The install run killed at random moments: after every kill each target is, byte for byte,
-// either its old or its new version, and a run that is let finish completes the update.
+// The install run killed (SIGKILL) at random moments while it downloads, update after update:
+// after every kill each target is, byte for byte, either its old or its new version; each start
+// goes on where the killed one stopped, so that the bytes sent over all the starts stay within
+// the files' length plus what a kill can lose (the transfer control's buffer, one read and the
+// relay's piece in flight); and the start that is let finish puts every file in place with its
+// row's digest and leaves no part behind.
 
 #include <signal.h>
 #include <sys/wait.h>
@@ -10,6 +14,7 @@
 #include <iostream>
 #include <random>
 
+#include "download_handler.h"
 #include "install_run_fixture.h"
 
 namespace kx::test {
@@ -18,13 +23,17 @@ namespace {
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
-constexpr int kFiles = 20;
-constexpr int kKills = 50;
+constexpr int kFiles = 4;
+constexpr std::uint64_t kKills = 50;
+constexpr std::size_t kFileSize = 2 << 20;
+// The relay sends about 30 MB a second, so that a run spends much of its time downloading.
+constexpr auto kPause = std::chrono::microseconds(500);
 
-std::string contentOf(int file, const char* version) {
+std::string contentOf(int file, int update) {
     std::string text;
-    while (text.size() < 64 * 1024) {
-        text += std::string(version) + " version of file " + std::to_string(file) + "\n";
+    while (text.size() < kFileSize) {
+        text += "update " + std::to_string(update) + " of file " + std::to_string(file) +
+                ", line " + std::to_string(text.size()) + "\n";
     }
     return text;
 }
@@ -37,9 +46,17 @@ class ReliabilityTest : public InstallRunTest {
     fs::path target(int file) const {
         return setup_.programFolder() / ("file" + std::to_string(file) + ".dat");
     }
+    // Publishes update `update` of every file, as version (update + 1).0, recorded in side files.
+    void publishUpdate(int update) {
+        std::map<std::string, std::string> files;
+        for (int i = 0; i < kFiles; ++i) {
+            files[target(i).filename().string()] = contentOf(i, update);
+        }
+        publish(files, {"--version", std::to_string(update + 1) + ".0", "--install-type", "5"});
+    }
     // Runs the install in a child process, killed after `killAfter` unless it ended before
-    // (never, without). Returns how long it ran.
-    Clock::duration runInChild(std::optional<Clock::duration> killAfter) {
+    // (never, without). Returns whether it ended by itself, and how long it ran.
+    std::pair<bool, Clock::duration> runInChild(std::optional<Clock::duration> killAfter) {
         const auto start = Clock::now();
         const pid_t child = fork();
         if (child == 0) {
@@ -53,46 +70,57 @@ class ReliabilityTest : public InstallRunTest {
             }
             std::this_thread::sleep_for(std::chrono::microseconds(200));
         }
-        EXPECT_TRUE(killAfter || (WIFEXITED(status) && WEXITSTATUS(status) == 0));
-        return Clock::now() - start;
+        const bool ended = WIFEXITED(status);
+        EXPECT_TRUE(!ended || WEXITSTATUS(status) == 0) << "the run reported a failure";
+        return {ended, Clock::now() - start};
     }
 };
 
-TEST_F(ReliabilityTest, KilledRunsLeaveEveryTargetOldOrNewAndTheNextRunCompletes) {
-    std::map<std::string, std::string> files;
-    for (int i = 0; i < kFiles; ++i) {
-        files["file" + std::to_string(i) + ".dat"] = contentOf(i, "new");
-    }
-    publish(files, {"--version", "1.0"});
+TEST_F(ReliabilityTest, KilledRunsLeaveEveryTargetOldOrNewAndTheNextGoesOnWhereTheyStopped) {
+    publishUpdate(0);
     prepareLauncher();
-    const auto oldTargets = [&] {
-        for (int i = 0; i < kFiles; ++i) {
-            writeFile(target(i), contentOf(i, "old"));
-        }
-    };
-    oldTargets();
-    const Clock::duration whole = runInChild(std::nullopt);
+    relay_.paceDownloads(kPause);
+    const Clock::duration whole = runInChild(std::nullopt).second;
+    std::uint64_t published = kFiles * kFileSize;
+    // What a kill loses: the read the handler was writing and the piece on its way.
+    const std::uint64_t losablePerKill = launcher::kDownloadReadBytes + kDownloadPiece;
     std::mt19937 random(20240607);
-    std::uniform_int_distribution<Clock::rep> moment(0, whole.count());
+    // Within the first half of a whole run: starts that go on have less to do, so that an update
+    // takes several kills before a start finishes it.
+    std::uniform_int_distribution<Clock::rep> moment(0, whole.count() / 2);
+    std::uint64_t killed = 0;
     int midUpdate = 0;  // kills after which some targets were new and some old
-    for (int kill = 0; kill < kKills; ++kill) {
-        oldTargets();
-        runInChild(Clock::duration(moment(random)));
-        int renewed = 0;
-        for (int i = 0; i < kFiles; ++i) {
-            const std::string content = readFile(target(i));
-            ASSERT_TRUE(content == contentOf(i, "old") || content == contentOf(i, "new"))
-                << "file " << i << " after kill " << kill << " holds " << content.size()
-                << " bytes";
-            renewed += content == contentOf(i, "new") ? 1 : 0;
+    for (int update = 1; killed < kKills; ++update) {
+        publishUpdate(update);
+        published += kFiles * kFileSize;
+        for (;;) {
+            const auto [ended, ran] = runInChild(Clock::duration(moment(random)));
+            int renewed = 0;
+            for (int i = 0; i < kFiles; ++i) {
+                const std::string content = readFile(target(i));
+                ASSERT_TRUE(content == contentOf(i, update - 1) || content == contentOf(i, update))
+                    << "file " << i << " after kill " << killed << " holds " << content.size()
+                    << " bytes";
+                renewed += content == contentOf(i, update) ? 1 : 0;
+            }
+            if (ended) {
+                ASSERT_EQ(renewed, kFiles) << "a run that ended by itself installed everything";
+                break;
+            }
+            ++killed;
+            midUpdate += renewed > 0 && renewed < kFiles ? 1 : 0;
         }
-        midUpdate += renewed > 0 && renewed < kFiles ? 1 : 0;
+        for (const auto& entry : fs::directory_iterator(setup_.programFolder() / "Temp")) {
+            EXPECT_FALSE(entry.path().string().ends_with(".kxpart")) << entry.path();
+        }
     }
-    std::cout << midUpdate << " of " << kKills << " kills came in the middle of the update\n";
+    const std::uint64_t sent = relay_.downloadBytesSent();
+    std::cout << killed << " kills, " << midUpdate << " in the middle of an update, a whole run "
+              << std::chrono::duration<double>(whole).count() << " s; " << sent
+              << " bytes sent for " << published << " bytes published\n";
     EXPECT_GT(midUpdate, 0);
-    runInChild(std::nullopt);
+    EXPECT_LE(sent, published + killed * losablePerKill);
     for (int i = 0; i < kFiles; ++i) {
-        EXPECT_EQ(readFile(target(i)), contentOf(i, "new"));
         EXPECT_FALSE(
             fs::exists(setup_.programFolder() / ("." + target(i).filename().string() + ".kxnew")));
     }

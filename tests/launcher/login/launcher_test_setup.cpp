@@ -49,6 +49,7 @@ launcher::LauncherEnvironment LauncherTestSetup::environment(const std::string& 
                            [machine] { return machine + "/system"; },
                            [machine] { return machine; }};
     environment.newDataSpace = launcher::connectorTrusting("");
+    environment.downloadRetryWait = std::chrono::milliseconds(20);
     return environment;
 }
 

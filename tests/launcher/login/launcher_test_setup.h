@@ -31,7 +31,8 @@ class LauncherTestSetup {
     std::filesystem::path programFolder() const { return dir_ / "program"; }
     std::filesystem::path dataFolder() const { return dir_ / "data"; }
     // The environment of a start in these folders, with `commandLine` as the program's arguments,
-    // the system's certificate store and no download limit.
+    // the system's certificate store, no download limit and short waits before a download is
+    // tried again.
     launcher::LauncherEnvironment environment(const std::string& commandLine = "") const;
     // Writes the configuration file into the program folder.
     void configure(const ConfigRows& rows) const;

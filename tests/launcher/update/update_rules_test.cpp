@@ -76,12 +76,16 @@ TEST(GetFileVersion, EmbeddedVersionElseSideFileElseEmpty) {
     EXPECT_EQ(high, 65534);
 }
 
-TEST(CacheRefresh, DeletesBothCacheFoldersOnlyAfterConfirmation) {
+TEST(CacheRefresh, DeletesBothCacheFoldersAndKeptDownloadsOnlyAfterConfirmation) {
     const test::TempDir dir;
     resetLauncherState();
     Module1().KestrixDir = dir.str();
+    Module1().TempDir = dir.str() + "/Temp";
     test::writeFile(dir / "BROKER" / "a" / "f", "x");
     test::writeFile(dir / "CLIENT" / "f", "x");
+    test::writeFile(dir / "Temp" / "f.0123456789abcdef.kxpart", "x");
+    test::writeFile(dir / "Temp" / "f.0123456789abcdef.kxpart.rec", "x");
+    test::writeFile(dir / "Temp" / "f", "a download of this run");
     test::ScriptedMessageBoxes boxes;
     boxes.answerNext(vbmsg::kCancel);
     cmdRefresh_Click();
@@ -93,6 +97,7 @@ TEST(CacheRefresh, DeletesBothCacheFoldersOnlyAfterConfirmation) {
               (std::vector<Box>{question, question, {kRefreshDone, vbmsg::kOKOnly, ""}}));
     EXPECT_FALSE(std::filesystem::exists(dir / "BROKER") ||
                  std::filesystem::exists(dir / "CLIENT"));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir / "Temp"), {}), 1);
     EXPECT_TRUE(KillFolder(dir.str() + "/missing/"));
 }
 

@@ -1,6 +1,6 @@
 // The download control against a local server: state events arrive only through the window's
 // event processing, a body streams through GetChunk, a stalled body ends with a time-out, a
-// refused connection raises state 11.
+// refused connection raises state 11, redirects are followed only as far as allowed.
 
 #include <gtest/gtest.h>
 
@@ -9,11 +9,14 @@
 #include "inet.h"
 #include "loopback_http_server.h"
 #include "posted_calls.h"
+#include "self_signed_certificate.h"
+#include "temp_dir.h"
 
 namespace kx::inet {
 namespace {
 
 using namespace std::chrono_literals;
+using namespace std::string_literals;
 
 // Stands in for the window: posted calls run only when it processes its events.
 struct QueuedPoster final : UiThreadPoster, test::PostedCalls {
@@ -25,8 +28,15 @@ class InetTest : public ::testing::Test {
     InetTest() {
         inet_.setStateChanged([this](std::int16_t state) { onState(state); });
     }
-    // "/stall" sends half its body and stops; any other path is a 100000-byte file.
+    // "/stall" sends half its body and stops; "/3xx/ADDRESS" redirects there with status 3xx; any
+    // other path is a 100000-byte file.
     static void serve(const test::HttpRequest& request, test::HttpReply& reply) {
+        if (request.path.starts_with("/3")) {
+            reply.send("HTTP/1.1 " + request.path.substr(1, 3) +
+                       " Moved\r\nLocation: " + request.path.substr(5) +
+                       "\r\nContent-Length: 0\r\nConnection: close\r\n\r\n");
+            return;
+        }
         if (request.path != "/stall") {
             reply.answer(200, std::string(100000, 'k'), "application/octet-stream");
             return;
@@ -91,6 +101,26 @@ TEST_F(InetTest, SettingTheHttpLibraryRejectsRaisesState11WithItsReason) {
     EXPECT_EQ(fetch(url("/file")), std::vector<std::int16_t>{state::icError});
     EXPECT_EQ(inet_.ResponseCode(), 43);  // CURLE_BAD_FUNCTION_ARGUMENT
     EXPECT_NE(inet_.ResponseInfo().find("CURLOPT_CAINFO"), std::string::npos);
+}
+
+TEST_F(InetTest, RedirectsAreFollowedWhenAllowedAndNeverFromHttpsToAnotherScheme) {
+    fetch(url("/302/" + url("/file")));
+    EXPECT_EQ(httpStatusOf(inet_.GetHeader()), 302) << "none are followed unless allowed";
+    inet_.setMaxRedirects(5);  // (followed: the install run's tests)
+    const test::SelfSignedCertificate certificate;
+    const test::TempDir dir;
+    certificate.writePem(dir / "ca.pem");
+    inet_.setCAFile((dir / "ca.pem").string());
+    const test::LoopbackHttpServer secure(
+        serve, test::ServerTls{certificate.certificate(), certificate.key()});
+    const std::size_t plainRequests = server_.requests().size();
+    for (const std::string& elsewhere : {url("/file"), "ftp://127.0.0.1/file"s}) {
+        states_.clear();
+        EXPECT_EQ(fetch(secure.url("/303/" + elsewhere)),
+                  std::vector<std::int16_t>{state::icError});
+        EXPECT_EQ(inet_.ResponseCode(), 1) << elsewhere;  // libcurl's unsupported protocol
+    }
+    EXPECT_EQ(server_.requests().size(), plainRequests) << "nothing went over plain http";
 }
 
 }  // namespace
