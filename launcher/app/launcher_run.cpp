@@ -2,6 +2,8 @@
 
 #include <exception>
 
+#include "crash_capture.h"
+#include "crash_report.h"
 #include "trap.h"
 #include "windowed_program.h"
 
@@ -20,6 +22,10 @@ void reportUnhandledFailure() {
 }  // namespace
 
 int runLauncher(int& argc, char** argv, const std::function<void()>& main) {
+    if (crash::isCrashReportRun(argc, argv)) {
+        return crash::reportRecordedCrash(argc, argv);
+    }
+    crash::prepareCrashCapture(argc, argv);
     crash::Frame outermost("", "");
     try {
         return qt::runWindowedProgram(argc, argv, main);

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <filesystem>
 #include <tuple>
 
@@ -89,6 +90,66 @@ TEST_F(LauncherErrorReport, AHardwareFaultOutsideEveryProcedureIsReportedWithEmp
     const std::string context = report.at("Context");
     EXPECT_TRUE(context.starts_with("<Variables>\r\n<LocalVariables>\r\n{None}</LocalVariables>"))
         << context;
+}
+
+// Crashes that no trap takes: the crashed launcher is replaced by a reporting process, whose
+// report names the crashed thread and the function that crashed.
+struct Crash {
+    const char* act;
+    const char* errorNumber;
+    const char* description;
+    const char* routine;
+    const char* thread;
+    const char* function;
+};
+
+class LauncherCrashReport : public LauncherErrorReport,
+                            public ::testing::WithParamInterface<Crash> {};
+
+TEST_P(LauncherCrashReport, IsReportedOnceWithTheThreadAndTheBacktrace) {
+    const Crash crash = GetParam();
+    const auto [shown, told, report] = run(crash.act);
+    EXPECT_EQ(shown, std::string(crash.description) + "|Transfer of data complete.\n") << told;
+    EXPECT_EQ(report.value("ErrorNumber", ""), crash.errorNumber);
+    EXPECT_EQ(report.value("Routine", ""), crash.routine);
+    EXPECT_EQ(report.value("ProjectName", ""), "KXVantor");
+    const std::string context = report.value("Context", "");
+    EXPECT_NE(context.find(std::string("<Thread>") + crash.thread + "</Thread>"), std::string::npos)
+        << context;
+    EXPECT_NE(context.find(crash.function), std::string::npos) << context;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Crashes, LauncherCrashReport,
+    ::testing::Values(
+        Crash{"abort-in-procedure", "13000", "abort", "AbortInProcedure", "driven_launcher",
+              "abortInProcedure"},
+        Crash{"fault-on-thread", "10005", "Access Violation", "", "kx-segv", "writeThroughNull"},
+        Crash{"overflow-on-thread", "10237", "Stack Overflow", "", "kx-deep", "recurseWithoutEnd"},
+        Crash{"throw-in-event", "13001",
+              "Uncaught exception std::runtime_error: the event handler failed", "",
+              "driven_launcher", "onTimerThatMustNotThrow"}),
+    [](const ::testing::TestParamInfo<Crash>& crash) {
+        std::string name = crash.param.act;
+        std::erase(name, '-');
+        return name;
+    });
+
+// A fault in the reporting process ends it with one note; a signal sent by another process ends
+// the launcher by that signal. Neither reports.
+TEST_F(LauncherErrorReport, AFaultWhileReportingAndASignalFromOutsideEndWithoutAReport) {
+    const auto inReport =
+        test::runProcess(program.string(), {"fault-in-report"}, setup.dataFolder());
+    EXPECT_EQ(inReport.exitCode, 1);
+    const std::string note = "a fault while a crash was being reported; ending the process";
+    const std::size_t first = inReport.err.find(note);
+    EXPECT_NE(first, std::string::npos) << inReport.err;
+    EXPECT_EQ(inReport.err.find(note, first + 1), std::string::npos) << inReport.err;
+
+    const auto killed =
+        test::runProcess(program.string(), {"killed-from-outside"}, setup.dataFolder());
+    EXPECT_EQ(killed.exitCode, 128 + SIGSEGV) << killed.err;
+    EXPECT_TRUE(server.reports().empty());
 }
 
 }  // namespace
