@@ -7,7 +7,7 @@
 //   fault-outside       a timer of the window events, outside every procedure, writes through a
 //                       null pointer (SIGSEGV)
 //   abort-in-procedure  a trapped procedure calls abort()
-//   fault-on-thread     a thread named "kx-segv" writes through a null pointer
+//   fault-on-thread     two threads named "kx-segv" write through a null pointer at once
 //   overflow-on-thread  a thread named "kx-deep" recurses until its stack overflows
 //   throw-in-event      an event handler that must not throw lets an exception out
 //   fault-in-report     abort() on the window's thread; the reporting process then faults too
@@ -22,8 +22,10 @@
 #include <QPushButton>
 #include <QTimer>
 #include <cstdlib>
+#include <latch>
 #include <stdexcept>
 #include <thread>
+#include <vector>
 
 #include "crash_report.h"
 #include "error_report_support.h"
@@ -65,12 +67,20 @@ __attribute__((noinline)) void onTimerThatMustNotThrow() noexcept {
     failInEventHandler();
 }
 
-void onNamedThread(const char* name, void (*body)()) {
-    std::thread thread([name, body] {
-        pthread_setname_np(pthread_self(), name);
-        body();
-    });
-    thread.join();
+// Runs `body` on `count` threads named `name`, released together.
+void onNamedThreads(const char* name, void (*body)(), std::ptrdiff_t count = 1) {
+    std::latch start(count);
+    std::vector<std::thread> threads;
+    for (std::ptrdiff_t i = 0; i < count; ++i) {
+        threads.emplace_back([&start, name, body] {
+            pthread_setname_np(pthread_self(), name);
+            start.arrive_and_wait();
+            body();
+        });
+    }
+    for (std::thread& thread : threads) {
+        thread.join();
+    }
 }
 
 void act() {
@@ -89,9 +99,9 @@ void act() {
     } else if (g_act == "fault-in-report") {
         std::abort();
     } else if (g_act == "fault-on-thread") {
-        onNamedThread("kx-segv", writeThroughNull);
+        onNamedThreads("kx-segv", writeThroughNull, 2);
     } else if (g_act == "overflow-on-thread") {
-        onNamedThread("kx-deep", [] { recurseWithoutEnd(0); });
+        onNamedThreads("kx-deep", [] { recurseWithoutEnd(0); });
     } else if (g_act == "throw-in-event") {
         onTimerThatMustNotThrow();
     } else if (g_act == "killed-from-outside") {

@@ -93,7 +93,8 @@ TEST_F(LauncherErrorReport, AHardwareFaultOutsideEveryProcedureIsReportedWithEmp
 }
 
 // Crashes that no trap takes: the crashed launcher is replaced by a reporting process, whose
-// report names the crashed thread and the function that crashed.
+// report names the crashed thread and the function that crashed. In fault-on-thread two threads
+// fault at once, and still one report is made.
 struct Crash {
     const char* act;
     const char* errorNumber;
