@@ -306,7 +306,7 @@ void recordCrashAndRestart(int signalNumber, const siginfo_t* info, const void* 
     facts.faultAddress = info != nullptr && signalNumber != SIGABRT
                              ? reinterpret_cast<std::uintptr_t>(info->si_addr)
                              : 0;
-    facts.signalPc = programCounterOf(context);
+    facts.signalPc = interruptedCode(context).programCounter;
     facts.exceptionCode = faultExceptionCode(signalNumber, info, context);
     const char* name = exceptionName(facts.exceptionCode);
     facts.errorNumber =

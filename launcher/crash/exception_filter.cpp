@@ -63,7 +63,7 @@ bool faultInStackGuard(const void* faultAddress, const void* context) noexcept {
     if (stackLow != 0 && address < stackLow + page && address + kStackGuardSpan >= stackLow) {
         return true;
     }
-    const std::uintptr_t sp = stackPointerOf(context);
+    const std::uintptr_t sp = interruptedCode(context).stackPointer;
     return sp != 0 && address <= sp && sp - address <= kBelowStackPointerSpan;
 }
 
@@ -109,33 +109,20 @@ void leaveToDefaultAction(int signalNumber) noexcept {
 
 }  // namespace
 
-std::uintptr_t stackPointerOf(const void* context) noexcept {
+InterruptedCode interruptedCode(const void* context) noexcept {
     if (context == nullptr) {
-        return 0;
+        return {};
     }
     const auto* uc = static_cast<const ucontext_t*>(context);
 #if defined(__x86_64__)
-    return static_cast<std::uintptr_t>(uc->uc_mcontext.gregs[REG_RSP]);
+    return {static_cast<std::uintptr_t>(uc->uc_mcontext.gregs[REG_RSP]),
+            static_cast<std::uintptr_t>(uc->uc_mcontext.gregs[REG_RIP])};
 #elif defined(__aarch64__)
-    return static_cast<std::uintptr_t>(uc->uc_mcontext.sp);
+    return {static_cast<std::uintptr_t>(uc->uc_mcontext.sp),
+            static_cast<std::uintptr_t>(uc->uc_mcontext.pc)};
 #else
     (void)uc;
-    return 0;
-#endif
-}
-
-std::uintptr_t programCounterOf(const void* context) noexcept {
-    if (context == nullptr) {
-        return 0;
-    }
-    const auto* uc = static_cast<const ucontext_t*>(context);
-#if defined(__x86_64__)
-    return static_cast<std::uintptr_t>(uc->uc_mcontext.gregs[REG_RIP]);
-#elif defined(__aarch64__)
-    return static_cast<std::uintptr_t>(uc->uc_mcontext.pc);
-#else
-    (void)uc;
-    return 0;
+    return {};
 #endif
 }
 

@@ -57,8 +57,11 @@ std::uint32_t faultExceptionCode(int signalNumber, const siginfo_t* info,
 
 // The stack pointer and the program counter of the interrupted code in a handler's context; 0 on
 // processors not known here. Async-signal-safe.
-std::uintptr_t stackPointerOf(const void* context) noexcept;
-std::uintptr_t programCounterOf(const void* context) noexcept;
+struct InterruptedCode {
+    std::uintptr_t stackPointer = 0;
+    std::uintptr_t programCounter = 0;
+};
+InterruptedCode interruptedCode(const void* context) noexcept;
 
 // How long a report started from a fault may take before a dialog is shown (default 60 s).
 void setFaultReportBound(std::chrono::milliseconds bound);
