@@ -85,6 +85,12 @@ struct CrashFacts {
     const char* exceptionType = nullptr;
 };
 
+// The calling thread's name, as the kernel keeps it.
+struct ThreadName {
+    char text[kMaxThreadNameBytes] = {};
+    ThreadName() noexcept { prctl(PR_GET_NAME, text); }
+};
+
 void note(const char* text) noexcept {
     RecordWriter(STDERR_FILENO).raw("KXVantor: ").raw(text).raw("\n");
 }
@@ -192,9 +198,7 @@ bool writeRecord(const CrashFacts& facts) noexcept {
         out.field("signal", facts.signal).field("code", facts.signalCode);
         out.raw("address=").hex(facts.faultAddress, 1).raw("\n");
     }
-    char threadName[kMaxThreadNameBytes] = {};
-    prctl(PR_GET_NAME, threadName);
-    out.field("thread-id", gettid()).field("thread", threadName, kMaxThreadNameBytes);
+    out.field("thread-id", gettid()).field("thread", ThreadName().text, kMaxThreadNameBytes);
     if (const Frame* frame = Frame::innermost(); frame != nullptr) {
         out.raw("module=").clean(frame->moduleName().data(), frame->moduleName().size());
         out.raw("\nprocedure=").clean(frame->procedureName().data(), frame->procedureName().size());
@@ -248,15 +252,14 @@ void recordAndRestart(const CrashFacts& facts) noexcept {
         note("the crash record could not be written; the crash is not reported");
         return;
     }
-    char threadName[kMaxThreadNameBytes] = {};
-    prctl(PR_GET_NAME, threadName);
+    const ThreadName threadName;
     RecordWriter(STDERR_FILENO)
         .raw("KXVantor: ")
         .clean(facts.uncaughtException ? "uncaught exception" : facts.description, 64)
         .raw(" on thread ")
         .decimal(gettid())
         .raw(" (")
-        .clean(threadName, sizeof threadName)
+        .clean(threadName.text, sizeof threadName.text)
         .raw("); restarting to report it\n");
     restart();
     note("the program could not be restarted to report the crash");
