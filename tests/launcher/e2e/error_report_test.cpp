@@ -104,6 +104,10 @@ struct Crash {
     const char* function;
 };
 
+void PrintTo(const Crash& crash, std::ostream* out) {
+    *out << crash.act;
+}
+
 class LauncherCrashReport : public LauncherErrorReport,
                             public ::testing::WithParamInterface<Crash> {};
 
