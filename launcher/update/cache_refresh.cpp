@@ -1,5 +1,9 @@
 #include "cache_refresh.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <filesystem>
 
 #include "dispatch.h"
@@ -18,6 +22,27 @@ namespace {
 
 namespace fs = std::filesystem;
 
+// Gives the user full access to `folder` and to every folder below it that the user owns, as a
+// forced delete clears the read-only attribute: the entries of a folder without write or search
+// access cannot be removed. Symbolic links are not followed; folders of other users stay as they
+// are (and their removal fails).
+void allowRemovalBelow(const fs::path& folder) {
+    struct stat info {};
+    if (::lstat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
+        return;
+    }
+    if (info.st_uid == ::geteuid() && (info.st_mode & S_IRWXU) != S_IRWXU) {
+        ::fchmodat(AT_FDCWD, folder.c_str(), (info.st_mode & 07777) | S_IRWXU, AT_SYMLINK_NOFOLLOW);
+    }
+    std::error_code error;
+    for (fs::directory_iterator entry(folder, error), end; !error && entry != end;
+         entry.increment(error)) {
+        if (entry->symlink_status(error).type() == fs::file_type::directory) {
+            allowRemovalBelow(entry->path());
+        }
+    }
+}
+
 // The file-system object of the old scripting runtime, reduced to the two members used here
 // (called directly, not by name); failures raise run-time errors as its members did.
 class FileSystemObject final : public Dispatch {
@@ -31,8 +56,11 @@ class FileSystemObject final : public Dispatch {
         std::error_code error;
         return fs::is_directory(path, error);
     }
-    // Deletes the folder and everything in it (read-only files too).
-    void DeleteFolder(const std::string& path, bool /*force*/) const {
+    // Deletes the folder and everything in it; with `force` also what is read-only.
+    void DeleteFolder(const std::string& path, bool force) const {
+        if (force) {
+            allowRemovalBelow(path);
+        }
         std::error_code error;
         fs::remove_all(path, error);
         if (error) {

@@ -13,8 +13,9 @@ namespace kx::launcher {
 void cmdRefresh_Click();
 
 // KillFolder (Module1): deletes the folder `FullPath` (one trailing "/" ignored) with everything
-// in it; true when no folder of that name is left. Never raises: a folder that cannot be deleted
-// completely gives false, and what was deleted stays deleted.
+// in it, read-only files and folders of the user included; true when no folder of that name is
+// left. Never raises: a folder that cannot be deleted completely gives false, and what was
+// deleted stays deleted.
 bool KillFolder(std::string FullPath);
 
 }  // namespace kx::launcher

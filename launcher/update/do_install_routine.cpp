@@ -32,11 +32,11 @@ std::string digestOf(const InstallWindow& w, const std::string& source) {
                : files::sha256FileHex(source).value_or("");
 }
 
-void registerFont() {
+void registerFont(const std::string& fontFile) {
     const Module1State& m = Module1();
     // This system reports itself as of the NT family, whose key this is.
     WriteRegValueHKLM(kFontsKeyNt, kFontValuePrefix + m.FileNameToWrite, m.FileNameToWrite);
-    AddFontResource(m.FileToWrite);
+    AddFontResource(fontFile);
     refreshFontCache(m.FontsDir);
 }
 
@@ -61,6 +61,8 @@ void DoInstallRoutine(InstallWindow& window) {
         window.view.setMousePointer(MousePointer::Hourglass);
         window.view.Refresh();
         frame.line(30);
+        // InstallFile leaves FileToWrite naming the side file of a type-5 install.
+        const std::string target = m.FileToWrite;
         if (!InstallFile(source, m.FileInstallType, m.FileToWrite, m.ServerFileVersion,
                          window.form.environment())) {
             window.fileFailed = true;
@@ -70,7 +72,7 @@ void DoInstallRoutine(InstallWindow& window) {
         window.view.Refresh();
         frame.line(50);
         if (m.m_IsFont) {
-            registerFont();
+            registerFont(target);
         }
     });
 }

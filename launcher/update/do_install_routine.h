@@ -5,7 +5,8 @@
 // digest, is reported with the download-error message, marks the file as failed and is not
 // installed. Otherwise InstallFile runs with the hourglass shown, and a font (m_IsFont) is
 // recorded under "SOFTWARE\Microsoft\Windows NT\CurrentVersion\Fonts" as "Kestrix Font <name>",
-// added to this process's fonts and the font cache refreshed.
+// added to this process's fonts (the font file, also after a type-5 install, which leaves
+// FileToWrite naming the side file) and the font cache refreshed.
 
 #include "install_window.h"
 

@@ -42,6 +42,10 @@ std::string padded(std::int32_t part, std::size_t width) {
     return part < 0 ? "-" + digits : digits;
 }
 
+bool isNumericWithoutDots(const std::string& text) {
+    return IsNumeric(Variant(Replace(text, ".", "")));
+}
+
 std::string between(const std::string& text, std::int64_t afterDot, std::int64_t beforeDot) {
     return text.substr(static_cast<std::size_t>(afterDot),
                        static_cast<std::size_t>(beforeDot - afterDot - 1));
@@ -94,7 +98,7 @@ double versionNumberOf(std::string& VerStr, VersionParts& parts) {
     if (InStr(VerStr, ".") == 0) {
         return CDbl(Variant(VerStr));
     }
-    if (!IsNumeric(Variant(Replace(VerStr, ".", "")))) {
+    if (!isNumericWithoutDots(VerStr)) {
         return 0;
     }
     Loc1 = InStr(VerStr, ".");
@@ -123,6 +127,16 @@ double FormatVersion(std::string VerStr) {
         frame.line(10);
         return versionNumberOf(VerStr, parts);
     });
+}
+
+bool isReadableVersion(std::string VerStr) {
+    VersionParts parts;
+    try {
+        versionNumberOf(VerStr, parts);
+    } catch (const RuntimeError&) {
+        return false;
+    }
+    return InStr(VerStr, ".") == 0 || isNumericWithoutDots(VerStr);
 }
 
 bool DoesFileNeedUpdate(const std::string& CurVersion, const std::string& NewVersion) {

@@ -38,6 +38,12 @@ struct VersionParts {
 };
 double versionNumberOf(std::string& VerStr, VersionParts& parts);
 
+// Whether `VerStr` reads as a version: "" (no version) and texts of numbers that FormatVersion
+// converts do; a text FormatVersion raises an error for (a part beyond 65535, a word that is no
+// number) and one that is no number once its dots are removed ("1.2.3-rc1", which FormatVersion
+// gives as 0) do not. The install run compares only versions that read.
+bool isReadableVersion(std::string VerStr);
+
 // True when `NewVersion` is a strictly higher version than `CurVersion` and this run does not
 // skip the update check (m_SkipUpdateCheck). Both texts are converted either way.
 bool DoesFileNeedUpdate(const std::string& CurVersion, const std::string& NewVersion);

@@ -32,6 +32,9 @@ inline constexpr const char* kNotFoundLines =
     "\rInstallation of other files will be completed, but this may cause future errors.\r"
     "Please contact the Ostbrook technical support team about this matter.";
 
+// A start row whose FileName names no file inside its folder; followed by the path.
+inline constexpr const char* kStartErrorPrefix = "There was an error starting file ";
+
 inline constexpr const char* kRefreshQuestion = "Refresh your KX Vantor Cache now?";
 inline constexpr const char* kRefreshDone = "KX Vantor Cache successfully refreshed.";
 inline constexpr const char* kRefreshFailed =

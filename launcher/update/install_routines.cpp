@@ -10,6 +10,7 @@
 #include "directories.h"
 #include "file_placement.h"
 #include "launcher_state.h"
+#include "path_text.h"
 #include "run_time_error.h"
 #include "shell_execute.h"
 #include "system_utilities.h"
@@ -31,11 +32,27 @@ bool isRegularFile(const std::string& path) {
     return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
 }
 
-// Puts `source` in place at `target`; a failure sets NeedRestart and is written to the log.
-bool place(const std::string& source, const std::string& target) {
-    const files::PlacementFailure failure = files::placeFileCopy(source, target);
+std::string pendingRegistrationPath(const std::string& component) {
+    return joinPath(folderOf(component), "." + std::string(fileNameOf(component)) + ".kxregister");
+}
+
+// Whether a placement succeeded; a failure is written to the log.
+bool succeeded(const files::PlacementFailure& failure) {
     if (!failure.empty()) {
         std::cerr << "KXVantor: " << failure << "\n";
+    }
+    return failure.empty();
+}
+
+// Marks the component's registration as pending before the component is replaced, so that a
+// launcher ending before regsvr32 succeeded leaves the record behind.
+void markRegistrationPending(const std::string& component) {
+    succeeded(files::placeContent("", pendingRegistrationPath(component)));
+}
+
+// Puts `source` in place at `target`; a failure sets NeedRestart.
+bool place(const std::string& source, const std::string& target) {
+    if (!succeeded(files::placeFileCopy(source, target))) {
         Module1().NeedRestart = true;
         return false;
     }
@@ -44,9 +61,7 @@ bool place(const std::string& source, const std::string& target) {
 }
 
 bool placeSideFile(const std::string& FileVersion, const std::string& sideFile) {
-    const files::PlacementFailure failure = files::placeContent(FileVersion + "\r\n", sideFile);
-    if (!failure.empty()) {
-        std::cerr << "KXVantor: " << failure << "\n";
+    if (!succeeded(files::placeContent(FileVersion + "\r\n", sideFile))) {
         Module1().NeedRestart = true;
         return false;
     }
@@ -75,7 +90,7 @@ void runInstaller(const std::string& FileName, const SpawnFunction& spawn) {
 
 bool InstallFile(const std::string& FileName, std::int16_t HowToDoIt, std::string& WhereToPutIt,
                  const std::string& FileVersion, const LauncherEnvironment& environment) {
-    bool placed = true;
+    bool installed = true;
     Frame frame("Module1", "InstallFile");
     frame.param("FileName", FileName)
         .param("HowToDoIt", HowToDoIt)
@@ -88,14 +103,17 @@ bool InstallFile(const std::string& FileName, std::int16_t HowToDoIt, std::strin
             case 2:
             case 5:
                 frame.line(20);
-                placed = place(FileName, WhereToPutIt);
-                if (placed && HowToDoIt == 1) {
+                if (HowToDoIt == 1) {
+                    markRegistrationPending(WhereToPutIt);
+                }
+                installed = place(FileName, WhereToPutIt);
+                if (installed && HowToDoIt == 1) {
                     frame.line(30);
-                    RegisterFile(WhereToPutIt, environment);
-                } else if (placed && HowToDoIt == 5) {
+                    installed = RegisterFile(WhereToPutIt, environment);
+                } else if (installed && HowToDoIt == 5) {
                     frame.line(40);
                     WhereToPutIt += ".ver";
-                    placed = placeSideFile(FileVersion, WhereToPutIt);
+                    installed = placeSideFile(FileVersion, WhereToPutIt);
                 }
                 break;
             case 3:
@@ -113,7 +131,7 @@ bool InstallFile(const std::string& FileName, std::int16_t HowToDoIt, std::strin
             default:
                 break;
         }
-        return placed;
+        return installed;
     });
 }
 
@@ -137,19 +155,32 @@ bool RemoveFile(const std::string& FileName) {
     });
 }
 
-void RegisterFile(const std::string& FileName, const LauncherEnvironment& environment) {
+bool RegisterFile(const std::string& FileName, const LauncherEnvironment& environment) {
     std::string program;
+    std::int32_t exitCode = -1;
     Frame frame("Module1", "RegisterFile");
-    frame.local("program", program).param("FileName", FileName);
-    trapped(frame, [&] {
+    frame.local("program", program).local("exitCode", exitCode).param("FileName", FileName);
+    return trapped(frame, [&] {
         frame.line(10);
         program = Module1().CommonDir + "/" + kRegsvr32;
         if (!isRegularFile(program)) {
             program = environment.folders.programFolder() + "/" + kRegsvr32;
         }
         frame.line(20);
-        ExecCmd(program + " /s \"" + FileName + "\"", environment.spawn);
+        exitCode = ExecCmd(program + " /s \"" + FileName + "\"", environment.spawn);
+        if (exitCode != 0) {
+            std::cerr << "KXVantor: " << FileName << " was not registered: " << program
+                      << " ended with " << exitCode << "\n";
+            return false;
+        }
+        RemoveFile(pendingRegistrationPath(FileName));
+        return true;
     });
+}
+
+bool isRegistrationPending(const std::string& FileName) {
+    struct stat info {};
+    return ::lstat(pendingRegistrationPath(FileName).c_str(), &info) == 0;
 }
 
 bool DeCompressFile(std::string CompressedFile) {

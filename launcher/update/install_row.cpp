@@ -108,6 +108,18 @@ bool isPlainFileName(const std::string& fileName) {
            fileName.find_first_of(std::string("/\\\0", 3)) == std::string::npos;
 }
 
+bool isPathInsideFolder(const std::string& fileName) {
+    std::size_t start = 0;
+    for (std::size_t slash = fileName.find('/'); slash != std::string::npos;
+         slash = fileName.find('/', start)) {
+        if (!isPlainFileName(fileName.substr(start, slash - start))) {
+            return false;
+        }
+        start = slash + 1;
+    }
+    return isPlainFileName(fileName.substr(start));
+}
+
 std::optional<std::string> digestOfCell(const std::string& cell) {
     if (cell.empty()) {
         return std::string();

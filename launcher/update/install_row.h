@@ -68,6 +68,10 @@ std::string expandAltCheckTokens(const std::string& altCheck, const Module1State
 // without "/", "\" and NUL.
 bool isPlainFileName(const std::string& fileName);
 
+// Whether a start row's FileName names a file inside its folder: plain file names joined by "/"
+// (a program in a sub-folder of its folder).
+bool isPathInsideFolder(const std::string& fileName);
+
 // The value of a SHA256 cell: "" for none (an empty cell), the digest in lower case for 64 hex
 // digits, nullopt for anything else.
 std::optional<std::string> digestOfCell(const std::string& cell);

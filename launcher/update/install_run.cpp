@@ -8,12 +8,14 @@
 #include "crash_support.h"
 #include "file_versions.h"
 #include "install_messages.h"
+#include "install_routines.h"
 #include "install_row.h"
 #include "install_time_stamps.h"
 #include "launcher_state.h"
 #include "message_box.h"
 #include "registry_access.h"
 #include "run_time_error.h"
+#include "sha256_file.h"
 #include "trap.h"
 #include "vb_convert.h"
 #include "vb_strings.h"
@@ -69,16 +71,33 @@ void countUpdate() {
     ++count;
 }
 
-// The local version of the current row (steps of the version lookup and the font rule).
+// Whether the file at `path` is the row's file: its SHA-256 is the row's digest.
+bool holdsRowContent(const InstallRow& row, const std::string& path) {
+    const std::string& digest = row.digest.value_or("");
+    return !digest.empty() && files::sha256FileHex(path) == digest;
+}
+
+// The local version of the current row (steps of the version lookup and the font rule). A version
+// that does not read counts as none, so the file is installed; but a target whose own version
+// does not read and whose content is the row's counts as current, or it would be fetched again
+// at every start. A component whose registration is pending counts as having none.
 std::string localVersionOf(const InstallRow& row) {
     const Module1State& m = Module1();
     std::string version;
+    bool ownVersion = false;
     if (!Trim(row.altCheckRegValue).empty()) {
         version = GetRegValueHKLM(row.altCheck, row.altCheckRegValue);
     } else if (!Trim(row.altCheck).empty()) {
         version = GetFileVersion(expandAltCheckTokens(row.altCheck, m));
     } else {
         version = GetFileVersion(m.FileToWrite);
+        ownVersion = true;
+    }
+    if (!isReadableVersion(version)) {
+        version = ownVersion && holdsRowContent(row, m.FileToWrite) ? m.ServerFileVersion : "";
+    }
+    if (row.installType == 1 && isRegistrationPending(m.FileToWrite)) {
+        version.clear();
     }
     if (UCase(row.installLocation) == "FONTSDIR") {
         struct stat info {};
@@ -88,6 +107,12 @@ std::string localVersionOf(const InstallRow& row) {
         }
     }
     return version;
+}
+
+// A row whose file cannot be fetched or placed safely: a FileName that is no plain file name, a
+// SHA256 cell that is no digest, or a server version that does not read.
+bool isUnusableFileRow(const InstallRow& row) {
+    return !isPlainFileName(row.fileName) || !row.digest || !isReadableVersion(row.fileVersion);
 }
 
 void reportUnusableRow(InstallWindow& w, const InstallRow& row) {
@@ -187,12 +212,18 @@ void walkInstallList(InstallWindow& w, Frame& frame, ApplicationStartLocals& sta
         m.m_IsFont = target.isFont;
         m.FileToWrite = target.folder + "/" + row.fileName;
         frame.line(70);
-        if (!isPlainFileName(row.fileName) || !row.digest) {
-            reportUnusableRow(w, row);
-        } else if (row.startRow) {
+        if (row.startRow) {
             frame.line(75);
             showStartRowNotice();
-            startApplication(frame, start);
+            // The start row is never fetched: only whether it names a file in its folder counts.
+            if (isPathInsideFolder(row.fileName)) {
+                startApplication(frame, start);
+            } else {
+                MsgBox(kStartErrorPrefix + m.FileToWrite, vbmsg::kOKOnly,
+                       crash::kReportProjectName);
+            }
+        } else if (isUnusableFileRow(row)) {
+            reportUnusableRow(w, row);
         } else if (!processFileRow(w, row, frame)) {
             return;
         }

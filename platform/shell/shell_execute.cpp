@@ -1,11 +1,13 @@
 #include "shell_execute.h"
 
+#include <fcntl.h>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <climits>
 #include <thread>
 #include <vector>
@@ -49,8 +51,10 @@ std::int32_t codeOfSpawnError(int error, const std::string& file) {
     }
 }
 
-// Starts argv[0] (a path) in `directory`, in a session of its own, and lets a thread reap it.
-std::int32_t startDetached(const std::vector<std::string>& argv, const std::string& directory) {
+// Starts argv[0] (a path) in `directory`, in a session of its own. `inherited`, unless -1, is a
+// close-on-exec descriptor that the program keeps. Returns 0 or the spawn's errno value.
+int spawnInSession(const std::vector<std::string>& argv, const std::string& directory,
+                   int inherited, pid_t& pid) {
     std::vector<char*> pointers;
     for (const std::string& argument : argv) {
         pointers.push_back(const_cast<char*>(argument.c_str()));
@@ -64,20 +68,94 @@ std::int32_t startDetached(const std::vector<std::string>& argv, const std::stri
     if (!directory.empty()) {
         posix_spawn_file_actions_addchdir_np(&actions, directory.c_str());
     }
-    pid_t pid = 0;
+    if (inherited >= 0) {
+        // Onto itself: the child's copy loses close-on-exec.
+        posix_spawn_file_actions_adddup2(&actions, inherited, inherited);
+    }
     const int error =
         ::posix_spawn(&pid, argv[0].c_str(), &actions, &attributes, pointers.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     posix_spawnattr_destroy(&attributes);
-    if (error != 0) {
-        return codeOfSpawnError(error, argv[0]);
-    }
+    return error;
+}
+
+void reapInBackground(pid_t pid) {
     std::thread([pid] {
         int status = 0;
         while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
         }
     }).detach();
+}
+
+std::int32_t startDetached(const std::vector<std::string>& argv, const std::string& directory) {
+    pid_t pid = 0;
+    if (const int error = spawnInSession(argv, directory, -1, pid); error != 0) {
+        return codeOfSpawnError(error, argv[0]);
+    }
+    reapInBackground(pid);
     return code::kStarted;
+}
+
+// How long an elevated start is watched once pkexec has handed over: the elevation helper fails
+// to enter the folder or to run the program within milliseconds of starting.
+constexpr auto kElevatedStartWatch = std::chrono::milliseconds(500);
+
+// Exit codes of pkexec when it ran nothing (126: the password prompt was dismissed; 127: not
+// authorised, or the program could not be run), which the elevation helper and the shells also
+// give for a program they cannot run.
+bool endedWithoutRunning(int status) {
+    return WIFEXITED(status) && (WEXITSTATUS(status) == 126 || WEXITSTATUS(status) == 127);
+}
+
+// Returns once nothing holds the writing end of the pipe any more.
+void awaitEndOfPipe(int readingEnd) {
+    char byte = 0;
+    for (;;) {
+        const ssize_t got = ::read(readingEnd, &byte, 1);
+        if (got == 0 || (got < 0 && errno != EINTR)) {
+            return;
+        }
+    }
+}
+
+// Starts the pkexec command and learns whether the program really started. pkexec makes every
+// descriptor above standard error close-on-exec before it runs the program, so the end of a pipe
+// whose writing end only pkexec holds comes when it either ran the program or gave up: the wait
+// lasts as long as the password prompt (as the elevation prompt holds up the old shell's
+// "runas"), never for the program's life. A short watch then tells the two apart by their exit.
+std::int32_t startElevated(const std::vector<std::string>& argv, const std::string& directory) {
+    int ends[2];
+    if (::pipe2(ends, O_CLOEXEC) != 0) {
+        return code::kOutOfResources;
+    }
+    pid_t pid = 0;
+    const int error = spawnInSession(argv, directory, ends[1], pid);
+    ::close(ends[1]);
+    if (error == 0) {
+        awaitEndOfPipe(ends[0]);
+    }
+    ::close(ends[0]);
+    if (error != 0) {
+        return codeOfSpawnError(error, argv[0]);
+    }
+    const auto deadline = std::chrono::steady_clock::now() + kElevatedStartWatch;
+    int status = 0;
+    pid_t ended = 0;
+    for (;;) {
+        ended = ::waitpid(pid, &status, WNOHANG);
+        if (ended < 0 && errno == EINTR) {
+            continue;
+        }
+        if (ended != 0 || std::chrono::steady_clock::now() >= deadline) {
+            break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    if (ended == 0) {
+        reapInBackground(pid);
+        return code::kStarted;
+    }
+    return ended == pid && endedWithoutRunning(status) ? code::kAccessDenied : code::kStarted;
 }
 
 std::vector<std::string> commandFor(const std::string& program, const std::string& file,
@@ -138,7 +216,7 @@ std::int32_t ShellExecute(const std::string& verb, const std::string& file,
         }
     }
     if (runas) {
-        return startDetached(elevatedCommand(helper, file, parameters, directory), directory);
+        return startElevated(elevatedCommand(helper, file, parameters, directory), directory);
     }
     // xdg-open takes the file alone; parameters go only to programs.
     return startDetached(commandFor(helper, file, executable ? parameters : std::string()),

@@ -8,6 +8,9 @@
 //       the running program's folder holds kElevationHelper, pkexec runs that helper with the
 //       working folder, the file and the parameters: its polkit action names the program in the
 //       prompt, and it starts the file in that folder (pkexec itself starts in root's home).
+//       This returns once the prompt is answered and pkexec has handed over to the program (half
+//       a second more): a dismissed or refused prompt, and a program that pkexec or the helper
+//       could not run (exit code 126 or 127 in that time), give 5.
 //   other verbs: not supported (31).
 //
 // The parameters are one text, split into arguments by the Windows rules

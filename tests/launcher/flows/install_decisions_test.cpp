@@ -112,6 +112,29 @@ TEST_F(InstallDecisionsTest, LocalVersionComesFromAltCheckOrAnExistingFont) {
     EXPECT_EQ(readFile(machine / "Fonts" / "Kept.ttf"), "old font");
 }
 
+// A server version that does not read makes its row unusable; a local one counts as none, unless
+// the file is the row's. Start rows are never fetched: a file in a sub-folder starts (a plain file
+// name is asked only of files to place), and one outside its folder is reported.
+TEST_F(InstallDecisionsTest, UnreadableVersionsAndStartRowsNeverFetched) {
+    const fs::path kestrix = setup_.programFolder();
+    publish({{"rc.txt", "rc"}}, {"--version", "1.2.3-rc1"});
+    publish({{"junk.txt", "new"}, {"same.txt", "same"}}, {"--version", "2.0"});
+    writeFile(kestrix / "junk.txt.ver", "unknown\n");
+    writeFile(kestrix / "same.txt", "same");
+    writeFile(kestrix / "same.txt.ver", "1.2.3.65536\n");
+    const auto sameWritten = fs::last_write_time(kestrix / "same.txt");
+    writeFile(kestrix / "bin" / "app.sh", recordingScript(serverDir_ / "app-started"));
+    fs::permissions(kestrix / "bin" / "app.sh", fs::perms::owner_exec, fs::perm_options::add);
+    addStartRow("bin/app.sh");
+    addStartRow("..");
+    ASSERT_EQ(run(), -1);
+    EXPECT_EQ(readFile(kestrix / "junk.txt"), "new");
+    EXPECT_EQ(fs::last_write_time(kestrix / "same.txt"), sameWritten) << "fetched again";
+    EXPECT_FALSE(awaitRecord(serverDir_ / "app-started").starts_with("<no record"));
+    EXPECT_TRUE(shownPrompt(0).ends_with("/InstallFiles/1/rc.txt")) << shownPrompt(0);
+    EXPECT_EQ(shownPrompt(1), launcher::kStartErrorPrefix + kestrix.string() + "/..");
+}
+
 TEST_F(InstallDecisionsTest, InstallerAskingForRestartMakesTheNextRowShowTheInstallError) {
     publish({{"vbrun60sp6.sh", recordingScript(serverDir_ / "setup", 3010)}},
             {"--install-type", "4", "--location", "TEMPDIR", "--version", "1.0"});

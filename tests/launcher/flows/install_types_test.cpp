@@ -2,6 +2,7 @@
 // the list (empty, without a start row, rows after the start row), the version checks (AltCheck,
 // fonts, a second start) and the application start.
 
+#include <fontconfig/fontconfig.h>
 #include <sys/stat.h>
 
 #include <gtest/gtest.h>
@@ -88,6 +89,31 @@ TEST_F(InstallTypesTest, EveryInstallTypePutsItsFileIntoEffectAndTheApplicationS
     EXPECT_TRUE(view_.isUnloaded());
     EXPECT_TRUE(fs::exists(stampFile()));
     EXPECT_TRUE(boxes_.shown().empty()) << shownPrompt(0);
+}
+
+// A component counts as installed only once regsvr32 succeeded for it: a failure writes no stamps
+// (with them the next start would skip the check) and the next start installs it again. A font
+// with a side file (type 5) is added itself.
+TEST_F(InstallTypesTest, FailedRegistrationIsRetriedAtTheNextStartAndTypeFiveFontsAreAdded) {
+    const std::string calls = (serverDir_ / "regsvr32.calls").string();
+    publish({{"regsvr32", "#!/bin/sh\necho >> " + calls + "\nexit $(cat " + calls + ".exit)\n"}},
+            {"--location", "COMMONDIR", "--version", "1.0"});
+    publish({{"libkxdemocomponent.so", binFile("libkxdemocomponent.so")}},
+            {"--install-type", "1", "--location", "COMMONDIR"});
+    publish({{"Demo.ttf", binFile("KXDemo39.ttf")}},
+            {"--install-type", "5", "--location", "FONTSDIR", "--version", "1"});
+    writeFile(setup_.environment().folders.windowsFolder() + "/Fonts/.keep", "");
+    for (const char* exitCode : {"5", "0", "0"}) {
+        writeFile(calls + ".exit", exitCode);
+        ASSERT_EQ(run(), -1) << shownPrompt(0);
+    }
+    EXPECT_EQ(readFile(calls), "\n\n") << "failed, retried, then current";
+    // The font added last to this process's fonts.
+    const FcFontSet* set = FcConfigGetFonts(FcConfigGetCurrent(), FcSetApplication);
+    ASSERT_TRUE(set != nullptr && set->nfont > 0);
+    FcChar8* added = nullptr;
+    ASSERT_EQ(FcPatternGetString(set->fonts[set->nfont - 1], FC_FILE, 0, &added), FcResultMatch);
+    EXPECT_EQ(reinterpret_cast<const char*>(added), Module1().FontsDir + "/Demo.ttf");
 }
 
 }  // namespace

@@ -1,11 +1,14 @@
 // The decision rules of the install run: version numbers, the update test, where a row's file
 // goes, whether a start checks for updates at all, and when an install group counts as current.
 
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include <cmath>
 
 #include "cache_refresh.h"
+#include "child_process.h"
 #include "file_versions.h"
 #include "install_messages.h"
 #include "install_row.h"
@@ -38,6 +41,8 @@ TEST(FormatVersion, WorkedValues) {
     };
     for (const auto& [text, number] : cases) {
         EXPECT_EQ(FormatVersion(text), number) << text;
+        // The install run compares only texts that read: "1.a.3.4" gives 0 but is no version.
+        EXPECT_EQ(isReadableVersion(text), std::string(text) != "1.a.3.4") << text;
     }
     EXPECT_GT(FormatVersion("6.1.17514.0"), FormatVersion("6.2.0.0"));
 }
@@ -48,6 +53,7 @@ TEST(FormatVersion, PartsBeyondAVersionResourceAndNonNumbersAreRunTimeErrors) {
         std::string version = text;
         VersionParts parts;
         EXPECT_EQ(test::raisedError([&] { versionNumberOf(version, parts); }).number(), number);
+        EXPECT_FALSE(isReadableVersion(text));
     }
     resetLauncherState();
     EXPECT_FALSE(DoesFileNeedUpdate("2.0.0.0", "2,0,0,0"));
@@ -88,6 +94,18 @@ TEST(CacheRefresh, DeletesBothCacheFoldersOnlyAfterConfirmation) {
     EXPECT_FALSE(std::filesystem::exists(dir / "BROKER") ||
                  std::filesystem::exists(dir / "CLIENT"));
     EXPECT_TRUE(KillFolder(dir.str() + "/missing/"));
+}
+
+TEST(CacheRefresh, ReadOnlyFoldersOfTheUserAreDeletedToo) {
+    const test::ChildResult child = test::runInChild([] {
+        // Root may delete anything: the refresh runs as "nobody".
+        ASSERT_TRUE(::geteuid() != 0 || (::setgid(65534) == 0 && ::setuid(65534) == 0));
+        const test::TempDir dir;
+        test::writeFile(dir / "BROKER" / "sub" / "f", "x");
+        std::filesystem::permissions(dir / "BROKER" / "sub", std::filesystem::perms(0500));
+        test::emit(KillFolder(dir.str() + "/BROKER") ? "deleted" : "left");
+    });
+    EXPECT_EQ(child.output, "deleted");
 }
 
 TEST(TargetFolder, TokensInUpperCaseExactlyAndFontsMarked) {

@@ -53,23 +53,32 @@ TEST(ShellExecute, ProgramsStartDetachedAndFailuresGiveTheShellsCodes) {
     }
 }
 
+// "runas" returns once the password prompt is answered, not when the program ends; a dismissed
+// prompt is a failure.
 TEST(ShellExecute, RunasGoesThroughPkexecAndTheHelperBesideTheProgramKeepsTheFolder) {
     test::TempDir dir;
     const test::ScopedEnvironment path("PATH", dir.str() + ":/usr/bin:/bin");
-    // pkexec as it is once the administrator said yes: records its arguments, then runs them.
+    // pkexec as it is once the administrator said yes: records its arguments, then runs them
+    // without the descriptors it inherited above standard error (it makes them close-on-exec).
     test::writeFile(dir / "pkexec", "#!/bin/sh\nprintf '%s|' \"$@\" > " +
-                                        (dir / "pkexec.args").string() + "\ncd /\nexec \"$@\"\n");
-    test::writeFile(dir / "sub" / "app", "#!/bin/sh\n{ pwd; printf '%s|' \"$@\"; } > " +
-                                             (dir / "started").string() + "\n");
+                                        (dir / "pkexec.args").string() +
+                                        "\ncd /\nexec \"$@\" 3>&- 4>&- 5>&- 6>&- 7>&- 8>&- 9>&-\n");
+    // The program records its start only when the test lets it go (within ten seconds).
+    test::writeFile(dir / "sub" / "app",
+                    "#!/bin/sh\nfor i in $(seq 100); do [ -e ../go ] && break; sleep 0.1; done\n"
+                    "[ -e ../go ] && { pwd; printf '%s|' \"$@\"; } > ../started\n");
     fs::permissions(dir / "pkexec", fs::perms::owner_all);
     fs::permissions(dir / "sub" / "app", fs::perms::owner_all);
     const std::string app = (dir / "sub" / "app").string();
 
     EXPECT_GT(ShellExecute("RunAs", app, "\"a b\" c", (dir / "sub").string(), SW_SHOWNORMAL), 32);
+    test::writeFile(dir / "go", "");
     EXPECT_EQ(startedRecord(dir), (dir / "sub").string() + "\na b|c|");
     const fs::path helper = fs::read_symlink("/proc/self/exe").parent_path() / kElevationHelper;
     EXPECT_EQ(test::readFile(dir / "pkexec.args"),
               helper.string() + "|" + (dir / "sub").string() + "|" + app + "|a b|c|");
+    test::writeFile(dir / "pkexec", "#!/bin/sh\nexit 126\n");  // the prompt dismissed
+    EXPECT_EQ(ShellExecute("runas", app, "", "", SW_SHOWNORMAL), code::kAccessDenied);
 }
 
 }  // namespace
