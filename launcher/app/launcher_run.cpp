@@ -2,6 +2,7 @@
 
 #include <exception>
 
+#include "spooled_reports.h"
 #include "trap.h"
 #include "windowed_program.h"
 
@@ -22,7 +23,9 @@ void reportUnhandledFailure() {
 int runLauncher(int& argc, char** argv, const std::function<void()>& main) {
     crash::Frame outermost("", "");
     try {
-        return qt::runWindowedProgram(argc, argv, main);
+        const int exitCode = qt::runWindowedProgram(argc, argv, main);
+        crash::endAtOnceWhileSpooledReportsAreSent(exitCode);
+        return exitCode;
     } catch (const std::exception& failure) {
         g_outermostTrap = &outermost;
         g_unhandledFailure = &failure;

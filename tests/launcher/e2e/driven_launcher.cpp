@@ -5,6 +5,7 @@
 //                   process is sent SIGTERM once the report has ended (else Close is pressed)
 //   fault-outside   a timer of the window events, outside every procedure, writes through a null
 //                   pointer (SIGSEGV)
+//   idle            nothing: the window waits for the user (or SIGTERM)
 
 #include <QApplication>
 #include <QLineEdit>
@@ -36,6 +37,9 @@ void act() {
     };
     if (g_act == "fault-outside") {
         writeThroughNull();
+    }
+    if (g_act == "idle") {
+        return;
     }
     static_cast<QLineEdit*>(named("txtFilerCode"))->setText(QStringLiteral("DEMO"));
     static_cast<QLineEdit*>(named("txtLogin"))->setText(QStringLiteral("DEMO"));
