@@ -87,15 +87,22 @@ double timeOneStart(const std::string& self) {
     return got ? painted - started : -1;
 }
 
-void fillSpool(const std::string& folder) {
-    kx::errhandler::ReportSpool spool(folder);
+void fillSpool(kx::errhandler::ReportSpool& spool) {
     const std::int64_t now = kx::errhandler::secondsNow();
     for (int i = 0; i < kSpooledReports; ++i) {
         kx::errhandler::ReportIdentity identity = kx::errhandler::ReportIdentity::fresh();
         identity.createdAt = now - 3600 + i;
         const std::string body = "Context=" + std::string(kReportBytes, 'x') +
                                  "&ReportId=" + kx::errhandler::URLEncode(identity.id);
-        spool.add(identity, body, now).value().keep(now - 3600);
+        spool.add(identity, body, now);
+    }
+}
+
+// Marks every report as tried an hour ago, so that all are due at the next start.
+void makeAllDue(kx::errhandler::ReportSpool& spool) {
+    const std::int64_t now = kx::errhandler::secondsNow();
+    for (const auto& entry : spool.prunedEntries(now)) {
+        spool.lock(entry).value().keep(now - 3600);
     }
 }
 
@@ -127,9 +134,11 @@ int main(int argc, char** argv) {
     const fs::path bin = self.parent_path();
     const fs::path work = fs::temp_directory_path() / ("start_bench." + std::to_string(getpid()));
     fs::create_directories(work);
-    for (const char* folder : {"KX_SYSTEM_DIR", "KX_WINDOWS_DIR", "KX_COMMON_FILES_DIR",
-                               "KX_TOKEN_DIR", "XDG_DATA_HOME", "XDG_STATE_HOME", "TMPDIR"}) {
+    for (const char* folder :
+         {"KX_SYSTEM_DIR", "KX_WINDOWS_DIR", "KX_COMMON_FILES_DIR", "KX_TOKEN_DIR", "XDG_DATA_HOME",
+          "XDG_STATE_HOME", "XDG_RUNTIME_DIR", "TMPDIR"}) {
         fs::create_directories(work / folder);
+        fs::permissions(work / folder, fs::perms::owner_all, fs::perm_options::replace);
         setenv(folder, (work / folder).c_str(), 1);
     }
     setenv("KX_MACHINE_REGISTRY", (work / "machine.db").c_str(), 1);
@@ -145,17 +154,33 @@ int main(int argc, char** argv) {
         std::cerr << "start_bench: the error library could not be registered\n";
         return 1;
     }
-    const std::string spool = (work / "XDG_STATE_HOME/Kestrix/ZNErrHandler/reports").string();
-
+    // The reports are written once, then moved aside for the starts with an empty spool, so
+    // that no writing and flushing of files stands between the cases.
+    const fs::path folder = work / "XDG_STATE_HOME/Kestrix/ZNErrHandler/reports";
+    const fs::path aside = work / "reports-aside";
+    kx::errhandler::ReportSpool spool(folder.string());
+    fillSpool(spool);
     std::vector<double> empty;
     std::vector<double> waiting;
+    int tried = 0;  // starts that did try to send a spooled report, as they should
     for (int round = 0; round < rounds; ++round) {
-        fs::remove_all(spool);
+        fs::rename(folder, aside);
         empty.push_back(timeOneStart(self));
-        fillSpool(spool);
+        fs::rename(aside, folder);
+        makeAllDue(spool);
+        const std::int64_t before = kx::errhandler::secondsNow();
         waiting.push_back(timeOneStart(self));
+        const auto left = spool.prunedEntries(before);
+        tried += left.size() == kSpooledReports &&
+                 std::any_of(left.begin(), left.end(),
+                             [&](const auto& entry) { return entry.lastAttempt >= before; });
     }
     fs::remove_all(work);
+    if (tried != rounds) {
+        std::cerr << "start_bench: " << rounds - tried
+                  << " start(s) did not try to send the spooled reports\n";
+        return 1;
+    }
     if (std::min(*std::min_element(empty.begin(), empty.end()),
                  *std::min_element(waiting.begin(), waiting.end())) < 0) {
         std::cerr << "start_bench: a start did not paint its window\n";
@@ -164,10 +189,12 @@ int main(int argc, char** argv) {
     const double emptyMedian = median(empty);
     const double waitingMedian = median(waiting);
     std::printf(
-        "Launcher start to its window's first paint, median of %d starts each:\n"
-        "  empty spool: %.0f ms\n"
-        "  %d reports spooled, report server down: %.0f ms\n"
-        "  ratio %.2f (target at most 1.1)\n",
-        rounds, emptyMedian, kSpooledReports, waitingMedian, waitingMedian / emptyMedian);
+        "Launcher start to its window's first paint, %d starts each (median, fastest):\n"
+        "  empty spool: %.0f ms, %.0f ms\n"
+        "  %d reports spooled, report server down: %.0f ms, %.0f ms\n"
+        "  ratio of the medians %.2f (target at most 1.1)\n",
+        rounds, emptyMedian, *std::min_element(empty.begin(), empty.end()), kSpooledReports,
+        waitingMedian, *std::min_element(waiting.begin(), waiting.end()),
+        waitingMedian / emptyMedian);
     return 0;
 }

@@ -17,7 +17,8 @@
 #include <tuple>
 
 #include "loopback_http_server.h"
-#include "machine_folders.h"
+#include "registry_value.h"
+#include "report_address.h"
 #include "report_run.h"
 #include "scoped_environment.h"
 #include "spooled_sending.h"
@@ -81,19 +82,32 @@ class ReportSpoolTest : public ::testing::Test {
     ReportSpool spool{(state / "reports").string()};
 };
 
+// This machine's settings: the user's spool, and the vendor's address over https unless the
+// setting names another, plain http included.
+TEST_F(ReportSpoolTest, ReportsGoToTheVendorOverHttpsAndWaitInTheUsersStateFolder) {
+    const test::ScopedRegistry registry;
+    environment.unset("KX_ERROR_REPORT_URL");
+    environment.set("XDG_STATE_HOME", state.str());
+    const ReportSettings settings = ReportSettings::ofThisMachine();
+    EXPECT_EQ(settings.url, "https://www.kestrix.com/GenErrorReport.asp");
+    EXPECT_EQ(settings.spoolFolder, state.str() + "/Kestrix/ZNErrHandler/reports");
+    const std::string plain = "http://reports.example/GenErrorReport.asp";
+    ASSERT_EQ(test::writeRegistryValue(registry::Hive::LocalMachine, kReportUrlKey,
+                                       kReportUrlValue, plain),
+              registry::kErrorSuccess);
+    EXPECT_EQ(ReportSettings::ofThisMachine().url, plain);
+}
+
 // A report that fails is kept as the exact bytes it posted, its id the last of its fields; the
 // next round posts those bytes again, and the delivered copy goes.
 TEST_F(ReportSpoolTest, AReportIsKeptAsTheBodyItPostedUntilTheServerConfirmsIt) {
-    environment.set("XDG_STATE_HOME", state.str());
-    const std::string folder = sys::reportSpoolDirectory();
-    EXPECT_EQ(folder, state.str() + "/Kestrix/ZNErrHandler/reports");
+    const std::string folder = spool.folder();
     std::atomic<int> posts = 0;
     LoopbackHttpServer server([&](const test::HttpRequest&, test::HttpReply& reply) {
         reply.send(++posts == 1 ? httpResponse("500 Server Error", "Error")
                                 : httpResponse("200 OK", "1"));
     });
-    ReportSettings settings = settingsFor(server.url("/GenErrorReport.asp"));
-    settings.spoolFolder = folder;
+    const ReportSettings settings = settingsFor(server.url("/GenErrorReport.asp"));
     const ErrorInfo record{"P",    "1.2",          "M",     "R", 10, 5, "Oops", "ctx",
                            "/lib", "ZNErrHandler", "/lib/h"};
     const ReportSources fixed{[] { return DiagnosticsInputs{}; }, [] { return std::string("T"); }};
