@@ -1,24 +1,17 @@
 // The report spool against real servers on loopback: what a report keeps on disk before its first
-// post, what each answer does to it when it is sent later, and the caps, locks and damaged files
-// a spool folder can hold.
+// post, what each answer does to it when it is sent later, and the caps and damaged files a spool
+// folder can hold. Two processes sending at once are the launcher's whole-program tests.
 
 #include "report_spool.h"
-
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <filesystem>
-#include <map>
-#include <mutex>
-#include <thread>
+#include <set>
 #include <tuple>
 
 #include "loopback_http_server.h"
-#include "registry_value.h"
-#include "report_address.h"
 #include "report_run.h"
 #include "scoped_environment.h"
 #include "spooled_sending.h"
@@ -34,29 +27,20 @@ using test::LoopbackHttpServer;
 
 constexpr std::int64_t kMinute = 60;
 
-mode_t modeOf(const fs::path& path) {
-    struct stat info {};
-    EXPECT_EQ(::stat(path.c_str(), &info), 0) << path;
-    return info.st_mode & 07777;
-}
-
-std::vector<std::string> namesIn(const fs::path& folder) {
-    std::vector<std::string> names;
+std::set<std::string> namesIn(const fs::path& folder) {
+    std::set<std::string> names;
     for (const auto& entry : fs::directory_iterator(folder)) {
-        names.push_back(entry.path().filename().string());
+        names.insert(entry.path().filename().string());
     }
-    std::sort(names.begin(), names.end());
     return names;
 }
 
-// The form field that ends the body of the report `identity`.
+// The form field that ends the body of the report `identity`, and a body with it.
 std::string idField(const ReportIdentity& identity) {
     return std::string("&") + kReportIdField + "=" + URLEncode(identity.id);
 }
-
-// A body as the report writes it, for the report `identity`.
-std::string bodyOf(const ReportIdentity& identity, const std::string& routine = "R") {
-    return "Routine=" + routine + idField(identity);
+std::string bodyOf(const ReportIdentity& identity) {
+    return "Routine=R" + idField(identity);
 }
 
 // The report numbered `n` (below 90), made at `createdAt`: ids of one length, so bodies too.
@@ -70,10 +54,10 @@ class ReportSpoolTest : public ::testing::Test {
     void spoolReport(const ReportIdentity& identity, const std::string& body) {
         spool.add(identity, body, now).value().keep(now - kMinute);
     }
-    ReportSettings settingsFor(const std::string& url) const {
+    int sendRound(const std::string& url) {
         ReportSettings settings{url, {}, spool.folder()};
         settings.transfer.connectTimeout = settings.transfer.stallTimeout = std::chrono::seconds(5);
-        return settings;
+        return sendSpooledReports(spool, settings, now);
     }
 
     test::ProxyFreeEnvironment environment;
@@ -82,8 +66,8 @@ class ReportSpoolTest : public ::testing::Test {
     ReportSpool spool{(state / "reports").string()};
 };
 
-// This machine's settings: the user's spool, and the vendor's address over https unless the
-// setting names another, plain http included.
+// Unless the machine names another address, reports go to the vendor over https; they wait in
+// the user's state folder.
 TEST_F(ReportSpoolTest, ReportsGoToTheVendorOverHttpsAndWaitInTheUsersStateFolder) {
     const test::ScopedRegistry registry;
     environment.unset("KX_ERROR_REPORT_URL");
@@ -91,51 +75,43 @@ TEST_F(ReportSpoolTest, ReportsGoToTheVendorOverHttpsAndWaitInTheUsersStateFolde
     const ReportSettings settings = ReportSettings::ofThisMachine();
     EXPECT_EQ(settings.url, "https://www.kestrix.com/GenErrorReport.asp");
     EXPECT_EQ(settings.spoolFolder, state.str() + "/Kestrix/ZNErrHandler/reports");
-    const std::string plain = "http://reports.example/GenErrorReport.asp";
-    ASSERT_EQ(test::writeRegistryValue(registry::Hive::LocalMachine, kReportUrlKey,
-                                       kReportUrlValue, plain),
-              registry::kErrorSuccess);
-    EXPECT_EQ(ReportSettings::ofThisMachine().url, plain);
 }
 
-// A report that fails is kept as the exact bytes it posted, its id the last of its fields; the
-// next round posts those bytes again, and the delivered copy goes.
+// A report that fails is kept, owner-only, as the exact bytes it posted, its id the last of its
+// fields; a later round posts those bytes again, and the delivered copy goes.
 TEST_F(ReportSpoolTest, AReportIsKeptAsTheBodyItPostedUntilTheServerConfirmsIt) {
-    const std::string folder = spool.folder();
     std::atomic<int> posts = 0;
     LoopbackHttpServer server([&](const test::HttpRequest&, test::HttpReply& reply) {
         reply.send(++posts == 1 ? httpResponse("500 Server Error", "Error")
                                 : httpResponse("200 OK", "1"));
     });
-    const ReportSettings settings = settingsFor(server.url("/GenErrorReport.asp"));
-    const ErrorInfo record{"P",    "1.2",          "M",     "R", 10, 5, "Oops", "ctx",
-                           "/lib", "ZNErrHandler", "/lib/h"};
+    const ErrorInfo record{"P", "1.2", "M", "R", 10, 5, "Oops", "ctx", "/lib", "ZN", "/lib/h"};
     const ReportSources fixed{[] { return DiagnosticsInputs{}; }, [] { return std::string("T"); }};
     const ReportIdentity identity = ReportIdentity::fresh();
-
+    const ReportSettings settings{server.url("/GenErrorReport.asp"), {}, spool.folder()};
     EXPECT_EQ(ReportRun(record, fixed, settings, identity).post(), "");
-    ASSERT_EQ(namesIn(folder), std::vector<std::string>{identity.fileName()});
-    const fs::path kept = fs::path(folder) / identity.fileName();
-    EXPECT_EQ(modeOf(folder), 0700u);
-    EXPECT_EQ(modeOf(kept), 0600u);
+
+    const fs::path kept = fs::path(spool.folder()) / identity.fileName();
+    EXPECT_EQ(namesIn(spool.folder()), std::set<std::string>{identity.fileName()});
+    EXPECT_EQ(fs::status(spool.folder()).permissions(), fs::perms::owner_all);
+    EXPECT_EQ(fs::status(kept).permissions(), fs::perms::owner_read | fs::perms::owner_write);
     const std::string body = test::readFile(kept);
     EXPECT_EQ(server.requests().at(0).body, body);
     EXPECT_TRUE(body.ends_with(idField(identity))) << body;
-
-    ReportSpool again(folder);
-    EXPECT_EQ(sendSpooledReports(again, settings, now), 0) << "just tried: not yet due";
-    EXPECT_EQ(sendSpooledReports(again, settings, now + kMinute), 1);
+    EXPECT_EQ(sendRound(settings.url), 0) << "just tried: not due yet";
+    now += kMinute;
+    EXPECT_EQ(sendRound(settings.url), 1);
     EXPECT_EQ(server.requests().at(1).body, body);
-    EXPECT_TRUE(namesIn(folder).empty());
+    EXPECT_TRUE(namesIn(spool.folder()).empty());
 }
 
-// "1" delivers; a 4xx other than 408 and 429 refuses for good; the rest is tried again later.
-// Without any answer the round stops: the server is out of reach for the others too.
+// "1" delivers; a 4xx other than 408 and 429 refuses for good; the rest is tried again later, the
+// longer after the older the report. Without any answer the round stops: the server is out of
+// reach for the others too.
 TEST_F(ReportSpoolTest, TheAnswerDecidesWhetherASpooledReportStaysAndNoAnswerEndsTheRound) {
     // The answer; whether it delivers; whether the report stays.
     const std::tuple<std::string, bool, bool> answers[] = {
         {httpResponse("200 OK", "Stored as 1"), true, false},
-        {httpResponse("404 Not Found", ""), false, false},
         {httpResponse("413 Too Large", ""), false, false},
         {httpResponse("408 Timeout", ""), false, true},
         {httpResponse("429 Slow Down", "1"), false, true},
@@ -145,124 +121,67 @@ TEST_F(ReportSpoolTest, TheAnswerDecidesWhetherASpooledReportStaysAndNoAnswerEnd
         LoopbackHttpServer server(test::rawAnswer(answer));
         const ReportIdentity identity = ReportIdentity::fresh();
         spoolReport(identity, bodyOf(identity));
-        const int delivered = sendSpooledReports(spool, settingsFor(server.url("/r")), now);
-        EXPECT_EQ(delivered, delivers ? 1 : 0) << answer;
+        EXPECT_EQ(sendRound(server.url("/r")), delivers ? 1 : 0) << answer;
         EXPECT_EQ(namesIn(spool.folder()).size(), stays ? 1u : 0u) << answer;
-        EXPECT_EQ(sendSpooledReports(spool, settingsFor(server.url("/r")), now), 0)
-            << "a report tried now is not due again at once";
+        EXPECT_EQ(sendRound(server.url("/r")), 0) << "a report just tried is not due at once";
         EXPECT_EQ(server.requests().size(), 1u);
         fs::remove_all(spool.folder());
     }
+    const auto due = [](std::int64_t age, std::int64_t sinceTried) {
+        return reportDue({{"", -age}, "", 0, -sinceTried}, 0);
+    };
+    EXPECT_EQ((std::vector<bool>{due(0, 4), due(0, 5), due(36000, 3599), due(36000, 3600),
+                                 due(2'000'000, 21599), due(2'000'000, 21600)}),
+              (std::vector<bool>{false, true, false, true, false, true}));
 
     test::RefusingPort closed;
-    std::vector<ReportIdentity> waiting;
     for (int i = 0; i < 3; ++i) {
-        waiting.push_back(numbered(i, now - 3 - i));
-        spoolReport(waiting.back(), bodyOf(waiting.back()));
+        spoolReport(numbered(i, now - 3 - i), bodyOf(numbered(i, now - 3 - i)));
     }
-    EXPECT_EQ(sendSpooledReports(spool, settingsFor(closed.url("/r")), now), 0);
+    EXPECT_EQ(sendRound(closed.url("/r")), 0);
     const std::vector<SpoolEntry> left = spool.prunedEntries(now);
     ASSERT_EQ(left.size(), 3u);
-    EXPECT_EQ(left[0].identity.id, waiting[2].id) << "oldest first";
-    EXPECT_EQ(left[0].lastAttempt, now) << "tried first, and alone";
-    EXPECT_EQ(left[1].lastAttempt, now - kMinute);
-    EXPECT_EQ(left[2].lastAttempt, now - kMinute);
+    EXPECT_EQ(left[0].identity.id, numbered(2, 0).id) << "oldest first";
+    EXPECT_EQ(std::make_tuple(left[0].lastAttempt, left[1].lastAttempt, left[2].lastAttempt),
+              std::make_tuple(now, now - kMinute, now - kMinute))
+        << "tried first, and alone";
 }
 
-// A report waits longer between tries the older it gets.
-TEST(ReportDue, TheWaitGrowsWithTheReportsAge) {
-    const auto due = [](std::int64_t age, std::int64_t sinceTried) {
-        return reportDue({{"", 1'000'000 - age}, "", 0, 1'000'000 - sinceTried}, 1'000'000);
-    };
-    EXPECT_FALSE(due(0, 4));
-    EXPECT_TRUE(due(0, 5));
-    EXPECT_FALSE(due(10 * 3600, 3599));
-    EXPECT_TRUE(due(10 * 3600, 3600));
-    EXPECT_FALSE(due(20 * 24 * 3600, 6 * 3600 - 1));
-    EXPECT_TRUE(due(20 * 24 * 3600, 6 * 3600));
-}
-
-// The newest thirty within 32 MiB and thirty days stay; temporary files of writers that died are
-// never taken for reports, and go once a day old; files that are no reports are left alone.
-TEST_F(ReportSpoolTest, TheCapsKeepTheNewestReportsAndTornFilesAreNeverSent) {
-    std::vector<std::string> newest;
+// The newest thirty within the size cap and thirty days stay; the temporary file of a writer that
+// died is never taken for a report, and goes once a day old; other files are left alone; a body
+// damaged, or under another report's name, is removed rather than sent.
+TEST_F(ReportSpoolTest, TheCapsKeepTheNewestReportsAndTornOrDamagedFilesAreNeverSent) {
+    std::set<std::string> expected = {"notes.txt"};
     for (int i = 0; i < 40; ++i) {
         const ReportIdentity identity = numbered(i, now - 40 + i);
         spoolReport(identity, bodyOf(identity));
-        newest.push_back(identity.fileName());
+        if (i >= 10) {
+            expected.insert(identity.fileName());
+        }
     }
-    newest.erase(newest.begin(), newest.end() - 30);
     const fs::path folder = spool.folder();
-    test::writeFile(folder / ("." + newest.back() + ".kxnew"), "ProjectName=torn");
+    const std::string torn = "." + numbered(39, now - 1).fileName() + ".kxnew";
+    test::writeFile(folder / torn, "ProjectName=torn");
     test::writeFile(folder / ".old.report.kxnew", "ProjectName=torn");
     fs::last_write_time(folder / ".old.report.kxnew",
-                        fs::last_write_time(folder / ".old.report.kxnew") - std::chrono::hours(25));
+                        fs::file_time_type::clock::now() - std::chrono::hours(25));
     test::writeFile(folder / "notes.txt", "not a report");
     const ReportIdentity stale = numbered(50, now - 31 * 24 * 3600);
     test::writeFile(folder / stale.fileName(), bodyOf(stale));
-
-    std::vector<std::string> expected = newest;
-    expected.insert(expected.begin(), "." + newest.back() + ".kxnew");
-    expected.push_back("notes.txt");
-    std::sort(expected.begin(), expected.end());
+    expected.insert(torn);
     EXPECT_EQ(spool.prunedEntries(now).size(), 30u);
     EXPECT_EQ(namesIn(folder), expected);
-
-    ReportSpool small(spool.folder(), {30, 250, 30 * 24 * 3600});
-    const std::vector<SpoolEntry> fitting = small.prunedEntries(now);
+    const std::vector<SpoolEntry> fitting =
+        ReportSpool(folder, {30, 250, 30 * 24 * 3600}).prunedEntries(now);
     ASSERT_EQ(fitting.size(), 250 / bodyOf(stale).size());
-    EXPECT_EQ(fitting.back().identity.fileName(), newest.back());
+    EXPECT_EQ(fitting.back().identity.id, numbered(39, 0).id);
 
-    // A body damaged, or put under another report's name, is removed rather than sent.
     fs::remove_all(folder);
-    const ReportIdentity damaged = ReportIdentity::fresh();
-    spoolReport(damaged, "Routine=R&ReportId=" + URLEncode(ReportIdentity::fresh().id));
+    spoolReport(ReportIdentity::fresh(), bodyOf(ReportIdentity::fresh()));
     LoopbackHttpServer server(test::rawAnswer(httpResponse("200 OK", "1")));
-    EXPECT_EQ(sendSpooledReports(spool, settingsFor(server.url("/r")), now), 0);
+    EXPECT_EQ(sendRound(server.url("/r")), 0);
     EXPECT_TRUE(server.requests().empty());
     EXPECT_TRUE(namesIn(folder).empty());
-}
-
-// A report another holder has locked is left to it; two rounds at once post each report once.
-TEST_F(ReportSpoolTest, ALockedReportIsSkippedAndTwoRoundsAtOncePostEachReportOnce) {
-    std::map<std::string, int> posted;
-    std::mutex postedMutex;
-    LoopbackHttpServer server([&](const test::HttpRequest& request, test::HttpReply& reply) {
-        {
-            std::lock_guard lock(postedMutex);
-            ++posted[request.body];
-        }
-        reply.pause(std::chrono::milliseconds(20));
-        reply.send(httpResponse("200 OK", "1"));
-    });
-    for (int i = 0; i < 6; ++i) {
-        const ReportIdentity identity = ReportIdentity::fresh();
-        spoolReport(identity, bodyOf(identity, std::to_string(i)));
-    }
-    const ReportSettings settings = settingsFor(server.url("/r"));
-    {
-        const auto held = spool.lock(spool.prunedEntries(now).front());
-        ASSERT_TRUE(held);
-        EXPECT_EQ(sendSpooledReports(spool, settings, now), 5);
-        EXPECT_EQ(spool.prunedEntries(now).size(), 1u);
-    }
-    for (int i = 0; i < 6; ++i) {
-        const ReportIdentity identity = ReportIdentity::fresh();
-        spoolReport(identity, bodyOf(identity, std::to_string(i)));
-    }
-    std::atomic<int> delivered = 0;
-    const auto round = [&] {
-        ReportSpool own(spool.folder());
-        delivered += sendSpooledReports(own, settings, now);
-    };
-    std::thread other(round);
-    round();
-    other.join();
-    EXPECT_EQ(delivered, 7);
-    EXPECT_EQ(posted.size(), 12u);
-    for (const auto& [body, count] : posted) {
-        EXPECT_EQ(count, 1) << body;
-    }
 }
 
 }  // namespace
