@@ -59,7 +59,7 @@ std::string ReportRun::post() {
         spool.add(identity_, transfer_.engine().PostData(), secondsNow());
     std::string answer = transfer_.GetURLAsString(settings_.url);
     if (kept && reportDelivered(answer)) {
-        kept->remove();
+        kept->remove("delivered");
     } else if (kept) {
         kept->keep(secondsNow());
     }

@@ -174,8 +174,8 @@ std::optional<std::string> LockedReport::read(std::uint64_t maxBytes) const {
     return content;
 }
 
-void LockedReport::remove() {
-    removeFile(entry_.path, "delivered or refused for good");
+void LockedReport::remove(const char* why) {
+    removeFile(entry_.path, why);
 }
 
 void LockedReport::keep(std::int64_t now) {

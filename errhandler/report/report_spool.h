@@ -64,8 +64,8 @@ class LockedReport {
     const SpoolEntry& entry() const { return entry_; }
     // The whole file; nullopt when it cannot be read or is larger than `maxBytes`.
     std::optional<std::string> read(std::uint64_t maxBytes) const;
-    // Delivered, or refused for good: the file is removed.
-    void remove();
+    // Delivered, or refused for good (`why`, for the debug log): the file is removed.
+    void remove(const char* why);
     // Not delivered: the file stays, stamped as tried at `now`.
     void keep(std::int64_t now);
 

@@ -48,8 +48,7 @@ int sendSpooledReports(ReportSpool& spool, const ReportSettings& settings, std::
         }
         const auto body = report->read(spool.limits().maxBytes);
         if (!body || !isReportBodyOf(*body, entry.identity)) {
-            debugLog("the spooled report " + entry.path + " is no report body of its name");
-            report->remove();
+            report->remove("it is no report body of its name");
             continue;
         }
         ++posted;
@@ -58,13 +57,11 @@ int sendSpooledReports(ReportSpool& spool, const ReportSettings& settings, std::
         const std::int32_t status = transfer.engine().StatusCode;
         switch (outcomeOfPost(answer, status)) {
             case SpooledOutcome::Delivered:
-                report->remove();
+                report->remove("delivered");
                 ++delivered;
                 break;
             case SpooledOutcome::Refused:
-                debugLog("the server refused the spooled report " + entry.path + " for good (" +
-                         transfer.LastError + ")");
-                report->remove();
+                report->remove(("the server refused it for good: " + transfer.LastError).c_str());
                 break;
             case SpooledOutcome::Kept:
                 report->keep(now);
