@@ -1,5 +1,9 @@
 #include "report_store.h"
 
+#include <algorithm>
+#include <optional>
+
+#include "ascii_text.h"
 #include "catalog.h"
 #include "catalog_listing.h"
 #include "catalog_settings.h"
@@ -12,8 +16,29 @@ namespace {
 // checked without reading them.
 constexpr const char* kReportBytesKey = "error_report_bytes";
 
+// The id of a report: the value of its first "ReportId" field when that is a UUID (lower-cased),
+// else nothing.
+std::optional<std::string> reportIdOf(const FormFields& fields) {
+    const auto field = std::find_if(fields.begin(), fields.end(),
+                                    [](const auto& pair) { return pair.first == kReportIdField; });
+    if (field == fields.end() || field->second.size() != 36) {
+        return std::nullopt;
+    }
+    std::string id = ascii::lowerCase(field->second);
+    for (std::size_t i = 0; i < id.size(); ++i) {
+        const bool dash = i == 8 || i == 13 || i == 18 || i == 23;
+        const bool hexDigit = ascii::isDigit(id[i]) || (id[i] >= 'a' && id[i] <= 'f');
+        if (dash ? id[i] != '-' : !hexDigit) {
+            return std::nullopt;
+        }
+    }
+    return id;
+}
+
 std::string reportLine(const Statement& row) {
     nlohmann::ordered_json line = listedLineStart(row, "receivedAt");
+    line["reportId"] =
+        row.isNull(4) ? nlohmann::ordered_json() : nlohmann::ordered_json(row.text(4));
     nlohmann::ordered_json fields = nlohmann::ordered_json::object();
     for (const auto& pair : nlohmann::ordered_json::parse(row.text(3))) {
         const std::string name = pair.at(0).get<std::string>();
@@ -27,29 +52,46 @@ std::string reportLine(const Statement& row) {
 
 }  // namespace
 
-DroppedReports ReportStore::add(const FormFields& fields, const std::string& clientAddress,
-                                std::int64_t now, std::uint64_t storeLimit) {
+AddedReport ReportStore::add(const FormFields& fields, const std::string& clientAddress,
+                             std::int64_t now, std::uint64_t storeLimit) {
+    const std::optional<std::string> id = reportIdOf(fields);
     nlohmann::ordered_json list = nlohmann::ordered_json::array();
     for (const auto& [name, value] : fields) {
         list.push_back({name, value});
     }
     // Replacement keeps a report whose fields are not valid UTF-8 rather than losing it.
     const std::string text = list.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
-    DroppedReports dropped;
+    AddedReport added;
+    DroppedReports& dropped = added.dropped;
     inTransaction(db_, [&] {
+        if (id && storedAlready(*id)) {
+            added.storedBefore = true;
+            return;
+        }
         const std::uint64_t stored = storedBytes();
         if (stored + text.size() > storeLimit) {
             dropped = dropOldest(stored + text.size() - storeLimit);
         }
-        db_.prepare(
-               "INSERT INTO error_reports(received_at, client_address, fields) VALUES(?, ?, ?)")
-            .bind(1, isoTimestamp(now))
-            .bind(2, clientAddress)
-            .bind(3, text)
-            .run();
+        const std::string receivedAt = isoTimestamp(now);
+        auto insert = db_.prepare(
+            "INSERT INTO error_reports(received_at, client_address, fields, report_id) "
+            "VALUES(?, ?, ?, ?)");
+        insert.bind(1, receivedAt).bind(2, clientAddress).bind(3, text);
+        if (id) {
+            insert.bind(4, *id);
+        } else {
+            insert.bindNull(4);
+        }
+        insert.run();
         writeSetting(db_, kReportBytesKey, std::to_string(stored - dropped.bytes + text.size()));
     });
-    return dropped;
+    return added;
+}
+
+bool ReportStore::storedAlready(const std::string& id) {
+    auto query = db_.prepare("SELECT 1 FROM error_reports WHERE report_id = ?");
+    query.bind(1, id);
+    return query.step();
 }
 
 std::uint64_t ReportStore::storedBytes() {
@@ -81,10 +123,11 @@ DroppedReports ReportStore::dropOldest(std::uint64_t bytesToFree) {
 }
 
 void ReportStore::writeAll(std::ostream& out) {
-    writeRowsInBatches(db_, out,
-                       "SELECT id, received_at, client_address, fields FROM error_reports "
-                       "WHERE id > ? ORDER BY id",
-                       reportLine);
+    writeRowsInBatches(
+        db_, out,
+        "SELECT id, received_at, client_address, fields, report_id FROM error_reports "
+        "WHERE id > ? ORDER BY id",
+        reportLine);
 }
 
 }  // namespace kx::server

@@ -167,8 +167,11 @@ struct RequestRouter::Impl {
             return refusal(400, request.method, request.path, "it has no fields.");
         }
         return guarded(request, [&] {
-            const auto dropped = catalog.lock()->reports().add(
+            const auto [storedBefore, dropped] = catalog.lock()->reports().add(
                 fields, request.clientAddress, options.clock(), options.reportStoreLimit);
+            if (storedBefore) {
+                log.note("error report sent again; it was stored before");
+            }
             if (dropped.count > 0) {
                 log.note("dropped the " + std::to_string(dropped.count) +
                          " oldest error report(s), " + std::to_string(dropped.bytes) +

@@ -4,6 +4,7 @@
 
 #include "crash_capture.h"
 #include "crash_report.h"
+#include "spooled_reports.h"
 #include "trap.h"
 #include "windowed_program.h"
 
@@ -28,7 +29,9 @@ int runLauncher(int& argc, char** argv, const std::function<void()>& main) {
     crash::prepareCrashCapture(argc, argv);
     crash::Frame outermost("", "");
     try {
-        return qt::runWindowedProgram(argc, argv, main);
+        const int exitCode = qt::runWindowedProgram(argc, argv, main);
+        crash::endAtOnceWhileSpooledReportsAreSent(exitCode);
+        return exitCode;
     } catch (const std::exception& failure) {
         g_outermostTrap = &outermost;
         g_unhandledFailure = &failure;

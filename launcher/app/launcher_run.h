@@ -13,7 +13,8 @@ namespace kx::launcher {
 // leave the window events as one), that no trapped procedure handled is reported through the error
 // library like any other failure, with the procedure's fields empty, and the launcher then ends as
 // after any report. The unwinding out of the window events takes the toolkit's application object
-// with it, so the report runs in a new one.
+// with it, so the report runs in a new one. A launcher that ends while reports kept by the error
+// library are still being sent ends at once (spooled_reports.h).
 int runLauncher(int& argc, char** argv, const std::function<void()>& main);
 
 }  // namespace kx::launcher

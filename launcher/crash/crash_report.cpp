@@ -16,6 +16,7 @@
 #include "crash_support.h"
 #include "crash_symbols.h"
 #include "error_conversion.h"
+#include "spooled_reports.h"
 
 namespace kx::crash {
 
@@ -76,6 +77,8 @@ int reportRecordedCrash(int /*argc*/, char** argv) {
             return 2;
         }
         const std::string version = record->version.empty() ? reportVersion() : record->version;
+        // Reports that earlier runs could not deliver go out beside this one's dialog.
+        sendSpooledReportsInBackground();
         handErrorToLibrary(
             record->errorNumber, record->module, record->procedure, crashDescription(*record),
             record->line,

@@ -12,8 +12,9 @@ bool isCrashReportRun(int argc, char** argv);
 // (crash_symbols.h) and hands the crash to the error library: the record's error number,
 // project "KXVantor", the innermost procedure's module, name and line (empty and 0 where none
 // was running), the description, a context with the thread and the backtrace (crash_record.h)
-// and the recorded version. The library's dialog (or its report without a display) ends the
-// process with exit code 1; so does this function when the library returns. A fault or an
+// and the recorded version. Meanwhile the reports that earlier runs could not deliver are sent in
+// the background (spooled_reports.h). The library's dialog (or its report without a display) ends
+// the process with exit code 1; so does this function when the library returns. A fault or an
 // uncaught exception here ends the process with a note on standard error. Returns 2, after a
 // note, when the option names no crash record (someone typed it).
 int reportRecordedCrash(int argc, char** argv);

@@ -19,6 +19,7 @@ namespace {
 
 constexpr mode_t kProgramMode = 0755;
 constexpr mode_t kDataMode = 0644;
+constexpr mode_t kOwnerOnlyMode = 0600;
 
 std::string failure(const std::string& what, const std::string& path) {
     return "cannot " + what + " " + path + ": " + std::strerror(errno);
@@ -75,9 +76,10 @@ void removeTemporary(const std::string& temporary) {
 }
 
 // Steps 2 to 4 for the temporary file open as `fd`; removes it when a step fails.
-PlacementFailure commit(int fd, const std::string& temporary, const std::string& target) {
+PlacementFailure commit(int fd, const std::string& temporary, const std::string& target,
+                        PlacedMode mode = PlacedMode::ByContent) {
     std::string why;
-    if (::fchmod(fd, modeForContent(fd)) != 0) {
+    if (::fchmod(fd, mode == PlacedMode::OwnerOnly ? kOwnerOnlyMode : modeForContent(fd)) != 0) {
         why = failure("set the mode of", temporary);
     } else if (::fsync(fd) != 0) {
         why = failure("flush", temporary);
@@ -152,7 +154,8 @@ PlacementFailure placeFileCopy(const std::string& source, const std::string& tar
     return commit(to.get(), temporary, target);
 }
 
-PlacementFailure placeContent(const std::string& content, const std::string& target) {
+PlacementFailure placeContent(const std::string& content, const std::string& target,
+                              PlacedMode mode) {
     const std::string temporary = temporaryPathFor(target);
     const sys::FileDescriptor to(createTemporary(temporary));
     if (!to.valid()) {
@@ -163,7 +166,7 @@ PlacementFailure placeContent(const std::string& content, const std::string& tar
         removeTemporary(temporary);
         return why;
     }
-    return commit(to.get(), temporary, target);
+    return commit(to.get(), temporary, target, mode);
 }
 
 }  // namespace kx::files

@@ -6,7 +6,7 @@
 //      to the source when both lie on one file system, else a copy), a stale one from a run that
 //      died before step 4 being replaced;
 //   2. its mode is set: rwxr-xr-x when the content starts as a program (an ELF header, or "#!"),
-//      rw-r--r-- otherwise;
+//      rw-r--r-- otherwise, or rw------- when the caller asks for an owner-only file;
 //   3. it is flushed to disk (fsync);
 //   4. it is renamed over the target, and the folder is flushed, so that the rename lasts.
 //
@@ -26,8 +26,12 @@ using PlacementFailure = std::string;
 // Places a copy of the file `source` at `target`.
 PlacementFailure placeFileCopy(const std::string& source, const std::string& target);
 
+// The mode a placed file gets: the one its content calls for, or rw------- (private data).
+enum class PlacedMode { ByContent, OwnerOnly };
+
 // Places a file holding `content` at `target`.
-PlacementFailure placeContent(const std::string& content, const std::string& target);
+PlacementFailure placeContent(const std::string& content, const std::string& target,
+                              PlacedMode mode = PlacedMode::ByContent);
 
 // The temporary name of a target: the same folder, "." + name + ".kxnew".
 std::string temporaryPathFor(const std::string& target);

@@ -112,6 +112,9 @@ void RecordingRelay::relay(const HttpRequest& request, HttpReply& reply) {
         reply.answer(502, "");
         return;
     }
+    if (call && dropAnswers_) {
+        return;
+    }
     std::optional<DownloadFault> fault;
     AnswerRewrite rewrite;
     {

@@ -3,6 +3,7 @@
 // administrator's command line, `kxserver serve` as a child process on a free loopback port, and a
 // relay that passes the launcher's calls on to it while keeping a copy of each request.
 
+#include <atomic>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -72,6 +73,9 @@ class RecordingRelay {
     std::vector<HttpRequest> requests() const;
     // Passes every POST answer through `rewrite` from now on.
     void rewriteAnswers(AnswerRewrite rewrite);
+    // From now on closes the connection of every POST once the target has answered it, without
+    // passing the answer on: a server that stores a report and then fails.
+    void dropAnswers() { dropAnswers_ = true; }
     // Spoils every download whose path ends in "/" + `fileName`.
     void spoilDownload(const std::string& fileName, DownloadFault fault);
 
@@ -81,6 +85,7 @@ class RecordingRelay {
     std::string target_;
     mutable std::mutex mutex_;
     AnswerRewrite rewrite_;
+    std::atomic<bool> dropAnswers_{false};
     std::vector<std::pair<std::string, DownloadFault>> faults_;
     // Last, so that it stops serving before the members above go.
     LoopbackHttpServer server_{

@@ -12,6 +12,7 @@
 //   throw-in-event      an event handler that must not throw lets an exception out
 //   fault-in-report     abort() on the window's thread; the reporting process then faults too
 //   killed-from-outside another process sends the launcher SIGSEGV
+//   idle                nothing: the window waits for the user (or SIGTERM)
 
 #include <pthread.h>
 #include <signal.h>
@@ -110,6 +111,9 @@ void act() {
             _exit(0);
         }
         pause();
+    }
+    if (g_act == "idle") {
+        return;
     }
     static_cast<QLineEdit*>(named("txtFilerCode"))->setText(QStringLiteral("DEMO"));
     static_cast<QLineEdit*>(named("txtLogin"))->setText(QStringLiteral("DEMO"));
