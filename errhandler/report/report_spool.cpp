@@ -211,7 +211,9 @@ std::vector<SpoolEntry> ReportSpool::prunedEntries(std::int64_t now) {
 }
 
 std::optional<LockedReport> ReportSpool::lock(const SpoolEntry& entry) {
-    sys::FileDescriptor file(::open(entry.path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+    // Not blocking: whatever the name holds by now, opening it must not wait (a FIFO would).
+    sys::FileDescriptor file(
+        ::open(entry.path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
     if (!file.valid() || ::flock(file.get(), LOCK_EX | LOCK_NB) != 0) {
         return std::nullopt;
     }
