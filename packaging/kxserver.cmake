@@ -18,6 +18,10 @@ kx_configure(kxserver/kxserver-admin.in build/kxserver-admin EXECUTABLE)
 
 kx_configure(kxserver/kxserver.service.in kxserver.service)
 install(FILES ${generated}/kxserver.service DESTINATION /lib/systemd/system COMPONENT ${component})
+# The daily upkeep: error reports past their age leave the catalog.
+kx_configure(kxserver/kxserver-daily.service.in kxserver-daily.service)
+install(FILES ${generated}/kxserver-daily.service kxserver/kxserver-daily.timer
+        DESTINATION /lib/systemd/system COMPONENT ${component})
 install(FILES kxserver/kxserver.default DESTINATION /etc/default RENAME kxserver
         COMPONENT ${component})
 

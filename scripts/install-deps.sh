@@ -9,11 +9,12 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libdw-dev libsqlite3-dev sqlite3 libpugixml-dev libcurl4-openssl-dev nlohmann-json3-dev
   libarchive-dev zlib1g-dev liblzma-dev libzstd-dev gzip xz-utils zstd zip tar
-  libcpp-httplib-dev libboost-dev libssl-dev libfontconfig-dev fontconfig
+  libcpp-httplib-dev libboost-dev libssl-dev libsodium-dev libfontconfig-dev fontconfig
   fonts-liberation fonts-wine libxcb1-dev python3 python3-fonttools
   xvfb xauth x11-apps x11-utils xdotool imagemagick tinyproxy curl binutils
   help2man dpkg-dev fakeroot file lintian desktop-file-utils appstream libglib2.0-bin
   systemd systemd-container adduser
+  chromium chromium-driver python3-selenium
 )
 
 missing=()

@@ -22,7 +22,7 @@ trap finish EXIT
 export KX_MACHINE_REGISTRY="$work/machine.db" KX_USER_REGISTRY="$work/user.db"
 export KX_SYSTEM_DIR="$work/system" KX_WINDOWS_DIR="$work/windows"
 catalog="$work/catalog"
-"$bin/kxserver" init "$catalog" --pbkdf2-iterations 1000
+"$bin/kxserver" init "$catalog" --password-memory 8 --password-passes 1
 "$bin/kxserver" add-server "$catalog" Bench /bo/bench
 
 # One user per benchmark, each with a CLIENT deployment (no install-group stamps, so every start

@@ -21,6 +21,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/default-build.sh
+source scripts/serve-catalog.sh
 
 # The demo machine and the launcher's installation on it.
 demo="$(dirname "$bin")/demo"
@@ -39,26 +40,15 @@ done
 
 # The demo server: its catalog in a temporary folder, ended with the script.
 demo_dir="$(mktemp -d)"
-server_pid=""
 stop_server() {
-  if [[ -n "$server_pid" ]]; then kill -TERM "$server_pid" 2>/dev/null || true; wait "$server_pid" || true; fi
+  stop_catalog_server
   rm -rf "$demo_dir"
 }
 trap stop_server EXIT
 "$bin/kxserver" demo "$demo_dir/catalog" >/dev/null
-"$bin/kxserver" serve "$demo_dir/catalog" --port 0 >"$demo_dir/serve.out" 2>"$demo_dir/serve.log" &
-server_pid=$!
-base_url=""
-for _ in $(seq 200); do
-  base_url="$(head -n 1 "$demo_dir/serve.out")"
-  if [[ -n "$base_url" ]]; then break; fi
-  sleep 0.05
-done
-if [[ -z "$base_url" ]]; then
-  echo "kxserver did not start:" >&2
-  cat "$demo_dir/serve.log" >&2
-  exit 1
-fi
+# The support page's account: the reports the demo sends are read there, grouped by cause.
+"$bin/kxserver" add-support-user "$demo_dir/catalog" support demo
+serve_catalog "$demo_dir/catalog"
 
 # The error library, registered in the demo machine's registry, sends its reports to the demo
 # server: `kxserver reports` lists them.
@@ -88,7 +78,8 @@ out of date, with progress shown, starts the demo application (which shows the b
 URL and the login token it was given, the demo component and the demo font) and closes.
 Closing the launcher from the title bar is refused with a message; use Cancel.
 A failure shows the error dialog of ZNErrHandler, whose report goes to the demo server:
-"$bin/kxserver" reports "$demo_dir/catalog" lists the reports received.
+"$bin/kxserver" reports "$demo_dir/catalog" lists the reports received, and the support page
+$base_url/support/ (login support, password demo) shows them grouped by cause.
 TEXT
 
 if [[ -z "$screenshot" ]]; then

@@ -139,11 +139,17 @@ font_files="$(fc-list : file)"
 [[ "$font_files" == */usr/share/fonts/truetype/kestrix/free3of9.ttf* ]] ||
   fail "fontconfig does not see the launcher's fonts"
 getent passwd kxserver >/dev/null || fail "no user kxserver"
-[[ "$(systemctl --root=/ is-enabled kxserver.service)" == enabled ]] || fail "kxserver.service is not enabled"
-systemd-analyze verify --man=no /lib/systemd/system/kxserver.service
+for unit in kxserver.service kxserver-daily.timer; do
+  [[ "$(systemctl --root=/ is-enabled "$unit")" == enabled ]] || fail "$unit is not enabled"
+done
+systemd-analyze verify --man=no /lib/systemd/system/kxserver.service \
+  /lib/systemd/system/kxserver-daily.service /lib/systemd/system/kxserver-daily.timer
 
 step "the demo catalog and the kxserver service"
 kxserver-admin demo
+# What the daily timer runs, as it runs it.
+pruned="$(kxserver-admin prune-reports --older-than 90)"
+[[ "$pruned" == "removed 0 error report"* ]] || fail "prune-reports did not run: $pruned"
 port="$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')"
 sed -i "s/^KXSERVER_PORT=.*/KXSERVER_PORT=$port/" /etc/default/kxserver
 if [[ -d /run/systemd/system ]]; then

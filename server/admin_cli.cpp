@@ -13,6 +13,7 @@
 #include "password.h"
 #include "publish.h"
 #include "serve_until_stopped.h"
+#include "support_accounts.h"
 #include "whole_number.h"
 
 namespace kx::server {
@@ -26,7 +27,8 @@ class UsageError : public std::runtime_error {
 
 struct Arguments {
     std::vector<std::string> positional;
-    std::map<std::string, std::string> values;
+    std::map<std::string, std::string> values;           // the last value of each option
+    std::multimap<std::string, std::string> everyValue;  // for options that may repeat
     std::set<std::string> flags;
 
     std::string value(const std::string& name, const std::string& fallback = {}) const {
@@ -57,6 +59,7 @@ Arguments parseArguments(const std::vector<std::string>& args, const Command& co
                 throw UsageError(arg + " needs a value");
             }
             parsed.values[arg] = args[++i];
+            parsed.everyValue.emplace(arg, args[i]);
         } else if (command.flagOptions.count(arg) != 0) {
             parsed.flags.insert(arg);
         } else if (arg.size() > 1 && arg.starts_with("--")) {
@@ -107,10 +110,27 @@ std::string readPassword(const std::string& argument) {
     return line;
 }
 
+// The password cost given by --password-memory and --password-passes, each defaulting to
+// `fallback`'s.
+PasswordCost passwordCostOf(const Arguments& a, const PasswordCost& fallback) {
+    return {static_cast<std::uint32_t>(optionalInteger(a, "--password-memory", fallback.memoryKiB,
+                                                       kMinPasswordCost.memoryKiB,
+                                                       kMaxPasswordCost.memoryKiB)),
+            static_cast<std::uint32_t>(optionalInteger(a, "--password-passes", fallback.passes,
+                                                       kMinPasswordCost.passes,
+                                                       kMaxPasswordCost.passes))};
+}
+
 void initCommand(const Arguments& a, std::ostream&) {
-    Catalog::create(a.positional[0], static_cast<std::uint32_t>(optionalInteger(
-                                         a, "--pbkdf2-iterations", kDefaultPbkdf2Iterations, 1,
-                                         kMaxPbkdf2Iterations)));
+    Catalog::create(a.positional[0], passwordCostOf(a, kDefaultPasswordCost));
+}
+
+void setPasswordCostCommand(const Arguments& a, std::ostream& out) {
+    Catalog catalog(a.positional[0]);
+    const PasswordCost cost = passwordCostOf(a, catalog.passwordCost());
+    catalog.setPasswordCost(cost);
+    out << "passwords are hashed at " << cost.memoryKiB << " KiB, " << cost.passes
+        << " passes; stored ones follow at their next login\n";
 }
 
 void addUserCommand(const Arguments& a, std::ostream&) {
@@ -186,8 +206,30 @@ void reportsCommand(const Arguments& a, std::ostream& out) {
     Catalog(a.positional[0]).reports().writeAll(out);
 }
 
+void pruneReportsCommand(const Arguments& a, std::ostream& out) {
+    if (a.values.count("--older-than") == 0) {
+        throw UsageError("--older-than is required");
+    }
+    const std::int64_t days = parseInteger(a.value("--older-than"), "--older-than", 1, 100'000);
+    const std::int64_t before = nowSeconds() - days * 24 * 3600;
+    const std::int64_t removed = Catalog(a.positional[0]).reports().removeReceivedBefore(before);
+    out << "removed " << removed << " error report(s) received before " << isoTimestamp(before)
+        << " UTC\n";
+}
+
 void notesCommand(const Arguments& a, std::ostream& out) {
     Catalog(a.positional[0]).sessions().writeLoginNotes(out);
+}
+
+void addSupportUserCommand(const Arguments& a, std::ostream&) {
+    Catalog catalog(a.positional[0]);
+    support::SupportAccounts(catalog.database())
+        .add(a.positional[1], catalog.hashNewPassword(readPassword(a.positional[2])));
+}
+
+void removeSupportUserCommand(const Arguments& a, std::ostream&) {
+    Catalog catalog(a.positional[0]);
+    support::SupportAccounts(catalog.database()).remove(a.positional[1]);
 }
 
 void serveCommand(const Arguments& a, std::ostream& out) {
@@ -199,6 +241,14 @@ void serveCommand(const Arguments& a, std::ostream& out) {
     options.reportStoreLimit = static_cast<std::uint64_t>(
         optionalInteger(a, "--report-store-limit",
                         static_cast<std::int64_t>(options.reportStoreLimit), 1 << 20, kMaxId));
+    options.passwordCheckThreads = static_cast<std::size_t>(optionalInteger(
+        a, "--password-checks", static_cast<std::int64_t>(options.passwordCheckThreads), 1, 256));
+    const auto proxies = a.everyValue.equal_range("--trusted-proxy");
+    for (auto proxy = proxies.first; proxy != proxies.second; ++proxy) {
+        options.trustedProxies.push_back(proxy->second);
+    }
+    options.reportsPerAddressPerMinute = static_cast<int>(optionalInteger(
+        a, "--reports-per-minute", options.reportsPerAddressPerMinute, 1, 1'000'000));
     options.log = &std::cerr;
     serveUntilStopped(std::move(options), out);
 }
@@ -212,9 +262,9 @@ void demoCommand(const Arguments& a, std::ostream& out) {
 const std::vector<Command>& commands() {
     static const std::vector<Command> all = {
         {.name = "init",
-         .usage = "DIR",
+         .usage = "DIR [--password-memory KIB] [--password-passes N]",
          .positionalCount = 1,
-         .valueOptions = {"--pbkdf2-iterations"},
+         .valueOptions = {"--password-memory", "--password-passes"},
          .run = initCommand},
         {.name = "add-user",
          .usage = "DIR FILERCODE LOGIN PASSWORD   (PASSWORD \"-\" reads it from stdin)",
@@ -253,16 +303,37 @@ const std::vector<Command>& commands() {
          .usage = "DIR GROUP TEXT",
          .positionalCount = 3,
          .run = setStampCommand},
+        {.name = "set-password-cost",
+         .usage = "DIR [--password-memory KIB] [--password-passes N]",
+         .positionalCount = 1,
+         .valueOptions = {"--password-memory", "--password-passes"},
+         .run = setPasswordCostCommand},
         {.name = "set-token-lifetime",
          .usage = "DIR SECONDS",
          .positionalCount = 2,
          .run = setTokenLifetimeCommand},
         {.name = "reports", .usage = "DIR", .positionalCount = 1, .run = reportsCommand},
-        {.name = "notes", .usage = "DIR", .positionalCount = 1, .run = notesCommand},
-        {.name = "serve",
-         .usage = "DIR [--address A] [--port N] [--public-url URL] [--report-store-limit BYTES]",
+        {.name = "prune-reports",
+         .usage = "DIR --older-than DAYS",
          .positionalCount = 1,
-         .valueOptions = {"--address", "--port", "--public-url", "--report-store-limit"},
+         .valueOptions = {"--older-than"},
+         .run = pruneReportsCommand},
+        {.name = "notes", .usage = "DIR", .positionalCount = 1, .run = notesCommand},
+        {.name = "add-support-user",
+         .usage = "DIR LOGIN PASSWORD   (an account of the support pages; PASSWORD \"-\" reads "
+                  "it from stdin)",
+         .positionalCount = 3,
+         .run = addSupportUserCommand},
+        {.name = "remove-support-user",
+         .usage = "DIR LOGIN",
+         .positionalCount = 2,
+         .run = removeSupportUserCommand},
+        {.name = "serve",
+         .usage = "DIR [--address A] [--port N] [--public-url URL] [--report-store-limit BYTES] "
+                  "[--password-checks N] [--trusted-proxy ADDR]... [--reports-per-minute N]",
+         .positionalCount = 1,
+         .valueOptions = {"--address", "--port", "--public-url", "--report-store-limit",
+                          "--password-checks", "--trusted-proxy", "--reports-per-minute"},
          .run = serveCommand},
         {.name = "demo", .usage = "DIR", .positionalCount = 1, .run = demoCommand},
     };

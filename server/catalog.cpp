@@ -7,6 +7,7 @@
 #include "ascii_text.h"
 #include "catalog_settings.h"
 #include "password.h"
+#include "support_tables.h"
 
 namespace kx::server {
 
@@ -111,8 +112,9 @@ void upgrade(Database& db) {
     });
 }
 
-// The PBKDF2 iteration count new password hashes are made with.
-constexpr const char* kPasswordCostKey = "pbkdf2_iterations";
+// The cost new password hashes are made at, and that stored ones are upgraded to at login.
+constexpr const char* kPasswordMemoryKey = "password_memory_kib";
+constexpr const char* kPasswordPassesKey = "password_passes";
 
 constexpr const char* kDeploymentColumns =
     "d.id, d.type, d.description, d.bus_obj_path, d.deploy_folder, d.check_for_updates, "
@@ -172,7 +174,7 @@ std::filesystem::path Catalog::fileIn(const std::filesystem::path& dir) {
     return dir / "catalog.sqlite";
 }
 
-void Catalog::create(const std::filesystem::path& dir, std::uint32_t pbkdf2Iterations) {
+void Catalog::create(const std::filesystem::path& dir, const PasswordCost& passwordCost) {
     std::filesystem::create_directories(dir);
     if (std::filesystem::exists(fileIn(dir))) {
         throw std::invalid_argument("a catalog exists already in " + dir.string());
@@ -182,14 +184,16 @@ void Catalog::create(const std::filesystem::path& dir, std::uint32_t pbkdf2Itera
     inTransaction(catalog.db_, [&] {
         catalog.db_.exec(kSchema);
         setCatalogVersion(catalog.db_, kCatalogVersion);
-        writeSetting(catalog.db_, kPasswordCostKey, std::to_string(pbkdf2Iterations));
+        catalog.writePasswordCost(passwordCost);
         catalog.sessions_.setTokenLifetimeSeconds(SessionStore::kDefaultTokenLifetimeSeconds);
     });
+    support::prepareSupportTables(catalog.db_);
 }
 
 Catalog::Catalog(const std::filesystem::path& dir, std::chrono::milliseconds busyTimeout)
     : Catalog(dir, false, busyTimeout) {
     upgrade(db_);
+    support::prepareSupportTables(db_);
 }
 
 Catalog::Catalog(const std::filesystem::path& dir, bool create,
@@ -204,20 +208,61 @@ std::int64_t Catalog::addUser(const std::string& filerCode, const std::string& l
                               const std::string& password) {
     requireText(filerCode, "Filer Code");
     requireText(login, "Login");
-    requireText(password, "Password");
-    // A cost that cannot be read is never replaced by a guess: a lower one would weaken the
-    // stored hash without anyone noticing.
-    const auto iterations = static_cast<std::uint32_t>(
-        requiredNumberSetting(db_, kPasswordCostKey, 1, kMaxPbkdf2Iterations));
     if (findUser(filerCode, login)) {
         throw std::invalid_argument("user " + filerCode + "/" + login + " exists already");
     }
     db_.prepare("INSERT INTO users(filer_code, login, password_hash) VALUES(?, ?, ?)")
         .bind(1, ascii::upperCase(filerCode))
         .bind(2, ascii::upperCase(login))
-        .bind(3, hashPassword(password, iterations))
+        .bind(3, hashNewPassword(password))
         .run();
     return db_.lastInsertId();
+}
+
+PasswordCost Catalog::passwordCost() {
+    // A catalog made before the settings existed takes the default. A value that cannot be read
+    // is never replaced by a guess: a lower one would weaken new hashes without anyone noticing.
+    const auto setting = [&](const char* key, std::uint32_t fallback, std::uint32_t min,
+                             std::uint32_t max) {
+        return readSetting(db_, key)
+                   ? static_cast<std::uint32_t>(requiredNumberSetting(db_, key, min, max))
+                   : fallback;
+    };
+    return {setting(kPasswordMemoryKey, kDefaultPasswordCost.memoryKiB, kMinPasswordCost.memoryKiB,
+                    kMaxPasswordCost.memoryKiB),
+            setting(kPasswordPassesKey, kDefaultPasswordCost.passes, kMinPasswordCost.passes,
+                    kMaxPasswordCost.passes)};
+}
+
+void Catalog::setPasswordCost(const PasswordCost& cost) {
+    inTransaction(db_, [&] { writePasswordCost(cost); });
+}
+
+void Catalog::writePasswordCost(const PasswordCost& cost) {
+    if (!cost.inRange()) {
+        throw std::invalid_argument("the password cost must lie between " +
+                                    std::to_string(kMinPasswordCost.memoryKiB) + " and " +
+                                    std::to_string(kMaxPasswordCost.memoryKiB) + " KiB and " +
+                                    std::to_string(kMinPasswordCost.passes) + " to " +
+                                    std::to_string(kMaxPasswordCost.passes) + " passes");
+    }
+    writeSetting(db_, kPasswordMemoryKey, std::to_string(cost.memoryKiB));
+    writeSetting(db_, kPasswordPassesKey, std::to_string(cost.passes));
+}
+
+bool Catalog::replacePasswordHash(std::int64_t userId, const std::string& oldHash,
+                                  const std::string& newHash) {
+    db_.prepare("UPDATE users SET password_hash = ? WHERE id = ? AND password_hash = ?")
+        .bind(1, newHash)
+        .bind(2, userId)
+        .bind(3, oldHash)
+        .run();
+    return db_.changes() > 0;
+}
+
+std::string Catalog::hashNewPassword(const std::string& password) {
+    requireText(password, "Password");
+    return hashPassword(password, passwordCost());
 }
 
 void Catalog::addLoginServer(const std::string& name, const std::string& busObjPath) {

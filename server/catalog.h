@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "password.h"
 #include "report_store.h"
 #include "session_store.h"
 #include "sqlite_db.h"
@@ -74,10 +75,11 @@ class Catalog {
     // The catalog file inside a server folder.
     static std::filesystem::path fileIn(const std::filesystem::path& dir);
     // Creates the folder (if needed) and an empty catalog; fails when a catalog exists already.
-    static void create(const std::filesystem::path& dir, std::uint32_t pbkdf2Iterations);
+    static void create(const std::filesystem::path& dir, const PasswordCost& passwordCost);
     // Opens the existing catalog of `dir`; fails when there is none. A catalog made by an older
-    // version is brought up to this one's tables first. A step that finds the file locked by
-    // another connection waits up to `busyTimeout` before it throws CatalogBusy.
+    // version is brought up to this one's tables first, and the tables of the support pages are
+    // brought up to date (support_tables.h). A step that finds the file locked by another
+    // connection waits up to `busyTimeout` before it throws CatalogBusy.
     explicit Catalog(const std::filesystem::path& dir,
                      std::chrono::milliseconds busyTimeout = Database::kDefaultBusyTimeout);
 
@@ -93,9 +95,21 @@ class Catalog {
 
     // Administration. Filer Code and Login are stored upper-cased and matched without regard to
     // case, since the launcher sends them upper-cased. The password is hashed at the catalog's
-    // cost, which must be set (CatalogError otherwise).
+    // cost.
     std::int64_t addUser(const std::string& filerCode, const std::string& login,
                          const std::string& password);
+    // The cost passwords are hashed at: the default for a catalog that has none set, and
+    // CatalogError for a setting that is damaged or out of range.
+    PasswordCost passwordCost();
+    // std::invalid_argument for a cost out of range. Stored hashes follow at their next login.
+    void setPasswordCost(const PasswordCost& cost);
+    // Replaces a user's stored hash, unless it changed since it was read as `oldHash` (the
+    // password was changed meanwhile): false then.
+    bool replacePasswordHash(std::int64_t userId, const std::string& oldHash,
+                             const std::string& newHash);
+    // The stored form of a new password, as every account of the catalog keeps it: hashed at the
+    // catalog's cost.
+    std::string hashNewPassword(const std::string& password);
     void addLoginServer(const std::string& name, const std::string& busObjPath);
     std::int64_t addDeployment(Deployment deployment);
     void grant(const std::string& filerCode, const std::string& login, std::int64_t deploymentId);
@@ -134,6 +148,8 @@ class Catalog {
   private:
     Catalog(const std::filesystem::path& dir, bool create, std::chrono::milliseconds busyTimeout);
     void replaceInstallFile(std::int64_t groupId, const InstallFile& file);
+    // Within the caller's transaction; std::invalid_argument for a cost out of range.
+    void writePasswordCost(const PasswordCost& cost);
     std::int64_t userId(const std::string& filerCode, const std::string& login);
 
     std::filesystem::path dir_;

@@ -1,5 +1,5 @@
 #pragma once
-// Named settings of a catalog: one table of keys with text values ("pbkdf2_iterations",
+// Named settings of a catalog: one table of keys with text values ("password_memory_kib",
 // "token_lifetime_seconds", ...). A failing read or write throws CatalogError like any catalog
 // step; a value that is missing or not what its reader expects is reported by the reader.
 

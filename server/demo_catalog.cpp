@@ -108,7 +108,7 @@ fs::path findDemoProgram() {
 }
 
 void createDemoCatalog(const fs::path& dir, const fs::path& demoProgram) {
-    Catalog::create(dir, kDefaultPbkdf2Iterations);
+    Catalog::create(dir, kDefaultPasswordCost);
     Catalog catalog(dir);
     const auto now = std::chrono::duration_cast<std::chrono::seconds>(
                          std::chrono::system_clock::now().time_since_epoch())

@@ -46,6 +46,28 @@ std::string headerValue(const http::request<http::string_body>& request, http::f
     return found == request.end() ? std::string() : std::string(found->value());
 }
 
+// Every X-Forwarded-For line of the request, joined by commas as one list.
+std::string forwardedFor(const http::request<http::string_body>& request) {
+    std::string joined;
+    const auto [first, last] = request.equal_range("X-Forwarded-For");
+    for (auto line = first; line != last; ++line) {
+        joined += (joined.empty() ? "" : ",") + std::string(line->value());
+    }
+    return joined;
+}
+
+// What the pages served to browsers read of a request besides its body: the query, the session
+// cookie and where the request comes from.
+void addPageHeaders(HttpRequest& whole, const http::request<http::string_body>& request) {
+    const std::string_view target(request.target().data(), request.target().size());
+    const std::size_t question = target.find('?');
+    whole.query =
+        question == std::string_view::npos ? "" : std::string(target.substr(question + 1));
+    whole.cookie = headerValue(request, http::field::cookie);
+    whole.origin = headerValue(request, http::field::origin);
+    whole.host = headerValue(request, http::field::host);
+}
+
 class Connection : public std::enable_shared_from_this<Connection> {
   public:
     Connection(tcp::socket socket, RequestRouter& router, RequestLog& log,
@@ -115,6 +137,7 @@ class Connection : public std::enable_shared_from_this<Connection> {
         const auto contentLength = parser_->content_length();
         Admission admission = router_.admit(
             method_, path_, headerValue(request, http::field::content_type),
+            headerValue(request, http::field::content_encoding),
             contentLength ? std::optional<std::uint64_t>(*contentLength) : std::nullopt);
         if (admission.refusal) {
             answerAndClose(std::move(*admission.refusal));
@@ -151,9 +174,10 @@ class Connection : public std::enable_shared_from_this<Connection> {
         if (error == http::error::body_limit) {
             // A body without a declared length that outgrew the limit: the header check again,
             // with a length beyond it, words the refusal.
-            answerAndClose(
-                std::move(*router_.admit(method_, path_, contentType, std::uint64_t{bodyLimit_} + 1)
-                               .refusal));
+            answerAndClose(std::move(*router_
+                                          .admit(method_, path_, contentType, std::string(),
+                                                 std::uint64_t{bodyLimit_} + 1)
+                                          .refusal));
             return;
         }
         if (error == beast::error::timeout || error == net::error::eof ||
@@ -171,8 +195,9 @@ class Connection : public std::enable_shared_from_this<Connection> {
                           contentType,
                           headerValue(request, http::field::range),
                           headerValue(request, http::field::if_range),
-                          clientAddress_,
+                          router_.clientAddress(clientAddress_, forwardedFor(request)),
                           std::move(request.body())};
+        addPageHeaders(whole, request);
         router_.dispatch(std::move(whole), [self = shared_from_this()](HttpReply reply) {
             net::post(self->stream_.get_executor(),
                       [self, reply = std::move(reply)]() mutable { self->send(std::move(reply)); });

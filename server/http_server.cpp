@@ -44,6 +44,10 @@ std::size_t connectionCap(std::size_t wanted) {
 
 }  // namespace
 
+std::size_t defaultPasswordCheckThreads() {
+    return std::max(1u, std::thread::hardware_concurrency());
+}
+
 struct KxServer::Impl {
     // Destroyed in reverse order: the router's pools before the loop whose connections their
     // queued work holds, the loop before the log and the count its connections use.
@@ -63,7 +67,7 @@ struct KxServer::Impl {
           log(options.log),
           maxConnections(connectionCap(options.maxConnections)),
           catalog(options.dir, options.catalogBusyTimeout),
-          router(options, baseUrl, catalog, log, io) {}
+          router(options, baseUrl, catalog, log) {}
 
     static ServerOptions withClock(ServerOptions o) {
         if (!o.clock) {

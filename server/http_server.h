@@ -18,8 +18,12 @@
 #include <memory>
 #include <ostream>
 #include <string>
+#include <vector>
 
 namespace kx::server {
+
+// One per processor core.
+std::size_t defaultPasswordCheckThreads();
 
 struct ServerOptions {
     std::filesystem::path dir;  // the server folder with the catalog
@@ -29,12 +33,20 @@ struct ServerOptions {
     std::string publicUrl;
     std::size_t callBodyLimit = 1 << 20;
     std::size_t reportBodyLimit = 4 << 20;
-    // The stored error reports (the bytes of their fields) are kept under this size by dropping
-    // the oldest, so that an open report address cannot fill the disk.
+    // The stored error reports (the bytes of their fields) are kept under this size: a report
+    // that does not fit is refused, so that an open report address can neither fill the disk
+    // nor push out reports already stored.
     std::uint64_t reportStoreLimit = std::uint64_t{512} << 20;
+    // Error reports one client address may send a minute; more are refused (429).
+    int reportsPerAddressPerMinute = 60;
+    // Reverse proxies whose X-Forwarded-For names the client (trusted_proxies.h).
+    std::vector<std::string> trustedProxies;
     // How long a catalog step waits for another process's lock before the request is refused
     // with 503 (try again).
     std::chrono::milliseconds catalogBusyTimeout{5000};
+    // Password checks run at once, each taking the memory of the catalog's password cost: this
+    // many times that cost bounds the memory they need. One per processor core by default.
+    std::size_t passwordCheckThreads = defaultPasswordCheckThreads();
     // Connections open at once; more are closed as they arrive. Bounded further by the
     // process's limit of open files.
     std::size_t maxConnections = 4096;

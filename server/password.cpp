@@ -1,16 +1,13 @@
 #include "password.h"
 
-// The one-block SHA-256 transform is what makes the key derivation below fast; OpenSSL 3 marks
-// its low-level digest functions deprecated but keeps them, and has no faster replacement.
-#define OPENSSL_SUPPRESS_DEPRECATED
 #include <openssl/crypto.h>
+#include <openssl/evp.h>
 #include <openssl/rand.h>
-#include <openssl/sha.h>
+#include <sodium.h>
 
-#include <algorithm>
-#include <array>
 #include <charconv>
 #include <limits>
+#include <optional>
 #include <stdexcept>
 #include <string_view>
 #include <vector>
@@ -19,9 +16,17 @@ namespace kx::server {
 
 namespace {
 
-constexpr std::size_t kSaltBytes = 16;
-constexpr std::size_t kHashBytes = 32;
-constexpr std::string_view kScheme = "pbkdf2-sha256";
+constexpr std::string_view kPbkdf2Scheme = "pbkdf2-sha256";
+// A PBKDF2 count beyond this is treated as damage rather than spending minutes on one login.
+constexpr std::uint32_t kMaxPbkdf2Iterations = 10'000'000;
+constexpr std::string_view kArgon2Prefix = crypto_pwhash_argon2id_STRPREFIX;
+
+void requireSodium() {
+    static const bool ready = sodium_init() >= 0;
+    if (!ready) {
+        throw std::runtime_error("libsodium could not be initialised");
+    }
+}
 
 std::string toHex(const std::vector<unsigned char>& bytes) {
     static constexpr char kDigits[] = "0123456789abcdef";
@@ -50,81 +55,6 @@ bool fromHex(std::string_view text, std::vector<unsigned char>& bytes) {
     return true;
 }
 
-// The SHA-256 state after one 64-byte block of the HMAC key XOR-ed with `pad`.
-SHA256_CTX keyedState(const std::array<unsigned char, 64>& key, unsigned char pad) {
-    std::array<unsigned char, 64> block{};
-    for (std::size_t i = 0; i < block.size(); ++i) {
-        block[i] = static_cast<unsigned char>(key[i] ^ pad);
-    }
-    SHA256_CTX state;
-    SHA256_Init(&state);
-    SHA256_Update(&state, block.data(), block.size());
-    return state;
-}
-
-// The digest held in a state whose input ended exactly at a block boundary.
-void stateBytes(const SHA256_CTX& state, unsigned char* out) {
-    for (std::size_t i = 0; i < 8; ++i) {
-        for (std::size_t b = 0; b < 4; ++b) {
-            out[4 * i + b] = static_cast<unsigned char>(state.h[i] >> (24 - 8 * b));
-        }
-    }
-}
-
-// PBKDF2-HMAC-SHA256 as RFC 8018 defines it, with the HMAC key's inner and outer states computed
-// once: every further round is then two SHA-256 block transforms of a 32-byte digest padded to a
-// block. OpenSSL 3's own PBKDF2 sets up digest contexts each round, which makes it more than twice
-// as slow and keeps two threads from hashing faster than one; the results are the same.
-std::vector<unsigned char> derive(const std::string& password,
-                                  const std::vector<unsigned char>& salt, std::uint32_t iterations,
-                                  std::size_t length) {
-    std::array<unsigned char, 64> key{};
-    if (password.size() > key.size()) {
-        SHA256(reinterpret_cast<const unsigned char*>(password.data()), password.size(),
-               key.data());
-    } else {
-        std::copy(password.begin(), password.end(), key.begin());
-    }
-    const SHA256_CTX inner = keyedState(key, 0x36);
-    const SHA256_CTX outer = keyedState(key, 0x5C);
-    // A digest after a key block: 32 bytes, the end marker, and the length of 96 bytes in bits.
-    std::array<unsigned char, 64> padded{};
-    padded[32] = 0x80;
-    padded[62] = 0x03;
-    std::vector<unsigned char> out;
-    for (std::uint32_t blockIndex = 1; out.size() < length; ++blockIndex) {
-        const unsigned char index[4] = {static_cast<unsigned char>(blockIndex >> 24),
-                                        static_cast<unsigned char>(blockIndex >> 16),
-                                        static_cast<unsigned char>(blockIndex >> 8),
-                                        static_cast<unsigned char>(blockIndex)};
-        std::array<unsigned char, 32> u{};
-        SHA256_CTX state = inner;
-        SHA256_Update(&state, salt.data(), salt.size());
-        SHA256_Update(&state, index, sizeof index);
-        SHA256_Final(u.data(), &state);
-        state = outer;
-        SHA256_Update(&state, u.data(), u.size());
-        SHA256_Final(u.data(), &state);
-        std::array<unsigned char, 32> sum = u;
-        for (std::uint32_t round = 1; round < iterations; ++round) {
-            std::copy(u.begin(), u.end(), padded.begin());
-            state = inner;
-            SHA256_Transform(&state, padded.data());
-            stateBytes(state, padded.data());
-            state = outer;
-            SHA256_Transform(&state, padded.data());
-            stateBytes(state, u.data());
-            for (std::size_t i = 0; i < sum.size(); ++i) {
-                sum[i] ^= u[i];
-            }
-        }
-        out.insert(
-            out.end(), sum.begin(),
-            sum.begin() + static_cast<std::ptrdiff_t>(std::min(sum.size(), length - out.size())));
-    }
-    return out;
-}
-
 std::vector<std::string_view> splitFields(std::string_view text) {
     std::vector<std::string_view> fields;
     std::size_t start = 0;
@@ -138,7 +68,92 @@ std::vector<std::string_view> splitFields(std::string_view text) {
     }
 }
 
+std::optional<std::uint32_t> wholeNumber(std::string_view text) {
+    std::uint32_t value = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (ec != std::errc() || end != text.data() + text.size()) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+// The number after "<name>=" in an Argon2id parameter list such as "m=19456,t=2,p=1".
+std::optional<std::uint32_t> argon2Parameter(std::string_view parameters, std::string_view name) {
+    for (std::size_t start = 0; start <= parameters.size();) {
+        const std::size_t end = std::min(parameters.find(',', start), parameters.size());
+        const std::string_view pair = parameters.substr(start, end - start);
+        if (pair.size() > name.size() && pair.starts_with(name) && pair[name.size()] == '=') {
+            return wholeNumber(pair.substr(name.size() + 1));
+        }
+        start = end + 1;
+    }
+    return std::nullopt;
+}
+
+// The cost an Argon2id string was made at, when its parameters can be read.
+std::optional<PasswordCost> argon2Cost(std::string_view stored) {
+    const auto fields = splitFields(stored);  // "", "argon2id", "v=19", parameters, salt, hash
+    if (fields.size() != 6) {
+        return std::nullopt;
+    }
+    const auto memory = argon2Parameter(fields[3], "m");
+    const auto passes = argon2Parameter(fields[3], "t");
+    if (!memory || !passes) {
+        return std::nullopt;
+    }
+    return PasswordCost{*memory, *passes};
+}
+
+PasswordVerdict verifyArgon2(const std::string& password, const std::string& stored,
+                             const PasswordCost& wanted) {
+    const auto cost = argon2Cost(stored);
+    // The string's own cost is what checking it takes: it is bounded before libsodium spends it.
+    if (stored.size() >= crypto_pwhash_STRBYTES || !cost || !cost->inRange()) {
+        return PasswordVerdict::Unreadable;
+    }
+    const int outdated = crypto_pwhash_str_needs_rehash(stored.c_str(), wanted.passes,
+                                                        std::size_t{wanted.memoryKiB} * 1024);
+    if (outdated < 0) {
+        return PasswordVerdict::Unreadable;
+    }
+    if (crypto_pwhash_str_verify(stored.c_str(), password.data(), password.size()) != 0) {
+        return PasswordVerdict::Wrong;
+    }
+    return outdated == 0 ? PasswordVerdict::Right : PasswordVerdict::RightButOutdated;
+}
+
+// A hash of an older catalog: right ones are always outdated.
+PasswordVerdict verifyPbkdf2(const std::string& password, std::string_view stored) {
+    const auto fields = splitFields(stored);
+    if (fields.size() != 4 || fields[0] != kPbkdf2Scheme) {
+        return PasswordVerdict::Unreadable;
+    }
+    const auto iterations = wholeNumber(fields[1]);
+    std::vector<unsigned char> salt;
+    std::vector<unsigned char> expected;
+    if (!iterations || *iterations == 0 || *iterations > kMaxPbkdf2Iterations ||
+        !fromHex(fields[2], salt) || !fromHex(fields[3], expected) || salt.empty() ||
+        expected.empty() || expected.size() > 64 || salt.size() > 1024 ||
+        password.size() > static_cast<std::size_t>(std::numeric_limits<int>::max())) {
+        return PasswordVerdict::Unreadable;
+    }
+    std::vector<unsigned char> actual(expected.size());
+    if (PKCS5_PBKDF2_HMAC(password.data(), static_cast<int>(password.size()), salt.data(),
+                          static_cast<int>(salt.size()), static_cast<int>(*iterations),
+                          EVP_sha256(), static_cast<int>(actual.size()), actual.data()) != 1) {
+        throw std::runtime_error("PBKDF2 failed");
+    }
+    return CRYPTO_memcmp(actual.data(), expected.data(), expected.size()) == 0
+               ? PasswordVerdict::RightButOutdated
+               : PasswordVerdict::Wrong;
+}
+
 }  // namespace
+
+bool PasswordCost::inRange() const {
+    return memoryKiB >= kMinPasswordCost.memoryKiB && memoryKiB <= kMaxPasswordCost.memoryKiB &&
+           passes >= kMinPasswordCost.passes && passes <= kMaxPasswordCost.passes;
+}
 
 std::string randomHex(std::size_t bytes) {
     std::vector<unsigned char> buffer(bytes);
@@ -149,39 +164,27 @@ std::string randomHex(std::size_t bytes) {
     return toHex(buffer);
 }
 
-std::string hashPassword(const std::string& password, std::uint32_t iterations) {
-    if (iterations == 0 || iterations > kMaxPbkdf2Iterations) {
-        throw std::runtime_error("iteration count out of range");
+std::string hashPassword(const std::string& password, const PasswordCost& cost) {
+    if (!cost.inRange()) {
+        throw std::runtime_error("password cost out of range");
     }
-    std::vector<unsigned char> salt(kSaltBytes);
-    if (RAND_bytes(salt.data(), static_cast<int>(salt.size())) != 1) {
-        throw std::runtime_error("the random generator failed");
+    requireSodium();
+    char text[crypto_pwhash_STRBYTES];
+    if (crypto_pwhash_str_alg(text, password.data(), password.size(), cost.passes,
+                              std::size_t{cost.memoryKiB} * 1024,
+                              crypto_pwhash_ALG_ARGON2ID13) != 0) {
+        throw std::runtime_error("password hashing failed (out of memory?)");
     }
-    const auto hash = derive(password, salt, iterations, kHashBytes);
-    return std::string(kScheme) + "$" + std::to_string(iterations) + "$" + toHex(salt) + "$" +
-           toHex(hash);
+    return text;
 }
 
-bool verifyPassword(const std::string& password, const std::string& storedHash) {
-    const auto fields = splitFields(storedHash);
-    if (fields.size() != 4 || fields[0] != kScheme) {
-        return false;
+PasswordVerdict verifyPassword(const std::string& password, const std::string& storedHash,
+                               const PasswordCost& wanted) {
+    requireSodium();
+    if (storedHash.starts_with(kArgon2Prefix)) {
+        return verifyArgon2(password, storedHash, wanted);
     }
-    std::uint32_t iterations = 0;
-    const auto [end, ec] =
-        std::from_chars(fields[1].data(), fields[1].data() + fields[1].size(), iterations);
-    if (ec != std::errc() || end != fields[1].data() + fields[1].size() || iterations == 0 ||
-        iterations > kMaxPbkdf2Iterations) {
-        return false;
-    }
-    std::vector<unsigned char> salt;
-    std::vector<unsigned char> expected;
-    if (!fromHex(fields[2], salt) || !fromHex(fields[3], expected) || salt.empty() ||
-        expected.empty() || expected.size() > 64) {
-        return false;
-    }
-    const auto actual = derive(password, salt, iterations, expected.size());
-    return CRYPTO_memcmp(actual.data(), expected.data(), expected.size()) == 0;
+    return verifyPbkdf2(password, storedHash);
 }
 
 }  // namespace kx::server

@@ -14,20 +14,6 @@ namespace kx::server {
 
 namespace {
 
-// Both tables stop growing here; a full table first loses its stale entries, then all of them.
-constexpr std::size_t kMaxEntries = 10'000;
-
-template <typename Value, typename IsStale>
-void makeRoom(std::unordered_map<std::string, Value>& table, IsStale isStale) {
-    if (table.size() < kMaxEntries) {
-        return;
-    }
-    std::erase_if(table, [&](const auto& entry) { return isStale(entry.second); });
-    if (table.size() >= kMaxEntries) {
-        table.clear();
-    }
-}
-
 // HMAC-SHA256 under this process's secret of the length-prefixed parts: 32 bytes whatever the
 // size of the input, and nothing of it readable.
 std::string keyedHash(const std::string& secret, std::initializer_list<std::string> parts) {
@@ -55,50 +41,89 @@ std::string PasswordChecks::rememberedKey(const LoginAttempt& attempt,
     return keyedHash(secret_, {attempt.filerCode, attempt.login, attempt.password, storedHash});
 }
 
-std::string PasswordChecks::failureKey(const LoginAttempt& attempt) const {
-    // The catalog matches names without regard to case, and so does the count of guesses.
+// The catalog matches names without regard to case, and so do the counts of guesses.
+std::string PasswordChecks::accountKey(const LoginAttempt& attempt) const {
+    return keyedHash(secret_, {UCase(attempt.filerCode), UCase(attempt.login)});
+}
+
+std::string PasswordChecks::accountAddressKey(const LoginAttempt& attempt) const {
     return keyedHash(secret_,
                      {UCase(attempt.filerCode), UCase(attempt.login), attempt.clientAddress});
 }
 
-bool PasswordChecks::check(const LoginAttempt& attempt, const std::string& storedHash) {
+bool PasswordChecks::delayRuns(const std::string& key,
+                               std::chrono::steady_clock::time_point now) const {
+    const auto found = failures_.find(key);
+    if (found == failures_.end() || found->second.count <= kFreeFailures) {
+        return false;
+    }
+    const int doublings = std::min(found->second.count - kFreeFailures - 1, 5);
+    return now - found->second.last < std::min(kFirstDelay * (1 << doublings), kLongestDelay);
+}
+
+PasswordChecks::Admission PasswordChecks::admit(const LoginAttempt& attempt) {
+    const std::string key = accountAddressKey(attempt);
+    const std::string account = accountKey(attempt);
+    const auto now = clock_();
+    std::lock_guard lock(mutex_);
+    const auto known = knownAddresses_.find(key);
+    const bool knownAddress =
+        known != knownAddresses_.end() && now - known->second < kKnownAddressFor;
+    if (inFlight_.count(key) != 0 || delayRuns(key, now) ||
+        (accountFailures_.full(account, now) && !knownAddress) ||
+        addressFailures_.full(attempt.clientAddress, now)) {
+        return nullptr;
+    }
+    inFlight_.insert(key);
+    // Any non-null pointer: the admission owns nothing but the in-flight entry.
+    return Admission(this, [this, key](void*) {
+        std::lock_guard released(mutex_);
+        inFlight_.erase(key);
+    });
+}
+
+PasswordVerdict PasswordChecks::check(const LoginAttempt& attempt, const std::string& storedHash,
+                                      const PasswordCost& wanted) {
     const std::string key = rememberedKey(attempt, storedHash);
-    bool right = false;
+    PasswordVerdict verdict = PasswordVerdict::Wrong;
     if (!storedHash.empty()) {
         {
             std::lock_guard lock(mutex_);
             const auto found = remembered_.find(key);
-            right = found != remembered_.end() && clock_() - found->second < kRememberFor;
+            if (found != remembered_.end() && clock_() - found->second < kRememberFor) {
+                verdict = PasswordVerdict::Right;
+            }
         }
         // The slow part runs without the lock, so that checks of other logins go on meanwhile.
-        right = right || verify_(attempt.password, storedHash);
+        if (verdict != PasswordVerdict::Right) {
+            verdict = verify_(attempt.password, storedHash, wanted);
+        }
     }
+    const bool right =
+        verdict == PasswordVerdict::Right || verdict == PasswordVerdict::RightButOutdated;
     const auto now = clock_();
     std::lock_guard lock(mutex_);
     if (right) {
         makeRoom(remembered_, [&](auto at) { return now - at >= kRememberFor; });
         remembered_.insert_or_assign(key, now);
-        failures_.erase(failureKey(attempt));
+        const std::string accountAddress = accountAddressKey(attempt);
+        failures_.erase(accountAddress);
+        makeRoom(knownAddresses_, [&](auto at) { return now - at >= kKnownAddressFor; });
+        knownAddresses_.insert_or_assign(accountAddress, now);
     } else {
-        makeRoom(failures_,
-                 [&](const Failures& f) { return now - f.last >= kForgetFailuresAfter; });
-        Failures& failures = failures_[failureKey(attempt)];
-        failures.count = now - failures.last >= kForgetFailuresAfter ? 1 : failures.count + 1;
-        failures.last = now;
+        recordFailure(attempt, now);
     }
-    return right;
+    return verdict;
 }
 
-std::chrono::milliseconds PasswordChecks::delayFor(const LoginAttempt& attempt) const {
-    const std::string key = failureKey(attempt);
-    std::lock_guard lock(mutex_);
-    const auto found = failures_.find(key);
-    if (found == failures_.end() || found->second.count <= kFreeFailures ||
-        clock_() - found->second.last >= kForgetFailuresAfter) {
-        return std::chrono::milliseconds(0);
-    }
-    const int doublings = std::min(found->second.count - kFreeFailures - 1, 5);
-    return std::min(kFirstDelay * (1 << doublings), kLongestDelay);
+void PasswordChecks::recordFailure(const LoginAttempt& attempt,
+                                   std::chrono::steady_clock::time_point now) {
+    makeRoom(failures_, [&](const Failures& f) { return now - f.last >= kForgetFailuresAfter; });
+    Failures& failures = failures_[accountAddressKey(attempt)];
+    failures.count = now - failures.last >= kForgetFailuresAfter ? 1 : failures.count + 1;
+    failures.last = now;
+    accountFailures_.add(accountKey(attempt), now);
+    addressFailures_.add(attempt.clientAddress, now);
 }
 
 }  // namespace kx::server

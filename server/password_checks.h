@@ -5,17 +5,29 @@
 // password and the stored hash, never the password itself, and a new stored hash (a changed
 // password) is never taken for the old one.
 //
-// Repeated wrong passwords for one account from one address are slowed down with a growing delay
-// that the server waits (without holding a worker) before checking the next attempt. The right
-// password is still accepted after the delay, so a guesser cannot lock a user out, and the same
-// account from another address is not slowed at all. Safe for concurrent use.
+// Guessing is bounded whatever the number of connections. An attempt is checked only when
+// admit() lets it through; any other is answered at once as a failed login, without hashing:
+// - while a check of the same account from the same address is in flight;
+// - while the delay runs that repeated wrong passwords for one account from one address earn
+//   (growing from 0.25 s to 8 s after the first few);
+// - once the account has had kAccountFailuresPerMinute wrong passwords in the current minute,
+//   from whatever addresses, except from an address that logged in to it successfully lately,
+//   so that a guesser elsewhere does not lock its user out;
+// - once the address has had kAddressFailuresPerMinute wrong passwords in the current minute,
+//   for whatever accounts: generous, since a whole office may log in through one address.
+// Safe for concurrent use.
 
 #include <chrono>
 #include <cstddef>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
+
+#include "minute_counts.h"
+#include "password.h"
 
 namespace kx::server {
 
@@ -28,8 +40,11 @@ struct LoginAttempt {
 
 class PasswordChecks {
   public:
-    using Verifier = std::function<bool(const std::string& password, const std::string& stored)>;
+    using Verifier = std::function<PasswordVerdict(
+        const std::string& password, const std::string& stored, const PasswordCost& wanted)>;
     using Clock = std::function<std::chrono::steady_clock::time_point()>;
+    // Held while an admitted check is in flight; its end frees the account and address.
+    using Admission = std::shared_ptr<void>;
 
     // How long a successful check is remembered.
     static constexpr std::chrono::seconds kRememberFor{120};
@@ -39,16 +54,22 @@ class PasswordChecks {
     static constexpr std::chrono::milliseconds kLongestDelay{8000};
     // A run of failures is forgotten this long after its last failure.
     static constexpr std::chrono::minutes kForgetFailuresAfter{15};
+    static constexpr int kAccountFailuresPerMinute = 5;
+    static constexpr int kAddressFailuresPerMinute = 100;
+    // An address keeps its way to an account this long after a successful login to it.
+    static constexpr std::chrono::hours kKnownAddressFor{24 * 30};
 
     // `verify` is the slow hash check (verifyPassword); `clock` tells the time.
     explicit PasswordChecks(Verifier verify, Clock clock = std::chrono::steady_clock::now);
 
-    // True when the attempt's password is right for `storedHash` ("" for an unknown account,
-    // always false). Records the outcome for delayFor().
-    bool check(const LoginAttempt& attempt, const std::string& storedHash);
-    // How long to wait before checking this attempt: zero unless its account has had more than
-    // kFreeFailures wrong passwords in a row from its address.
-    std::chrono::milliseconds delayFor(const LoginAttempt& attempt) const;
+    // Null when the attempt is to be answered as a failed login without a check (see above);
+    // otherwise the attempt counts as in flight until the admission is released.
+    Admission admit(const LoginAttempt& attempt);
+    // Whether the attempt's password is right for `storedHash` ("" for an unknown account: always
+    // Wrong, without hashing); `wanted` is the catalog's cost (verifyPassword). Records the
+    // outcome for admit(): anything but a right password counts as a wrong one.
+    PasswordVerdict check(const LoginAttempt& attempt, const std::string& storedHash,
+                          const PasswordCost& wanted);
 
   private:
     struct Failures {
@@ -57,7 +78,10 @@ class PasswordChecks {
     };
 
     std::string rememberedKey(const LoginAttempt& attempt, const std::string& storedHash) const;
-    std::string failureKey(const LoginAttempt& attempt) const;
+    std::string accountKey(const LoginAttempt& attempt) const;
+    std::string accountAddressKey(const LoginAttempt& attempt) const;
+    bool delayRuns(const std::string& key, std::chrono::steady_clock::time_point now) const;
+    void recordFailure(const LoginAttempt& attempt, std::chrono::steady_clock::time_point now);
 
     Verifier verify_;
     Clock clock_;
@@ -65,6 +89,10 @@ class PasswordChecks {
     mutable std::mutex mutex_;
     std::unordered_map<std::string, std::chrono::steady_clock::time_point> remembered_;
     std::unordered_map<std::string, Failures> failures_;
+    std::unordered_map<std::string, std::chrono::steady_clock::time_point> knownAddresses_;
+    std::unordered_set<std::string> inFlight_;
+    MinuteCounts accountFailures_{kAccountFailuresPerMinute};
+    MinuteCounts addressFailures_{kAddressFailuresPerMinute};
 };
 
 }  // namespace kx::server

@@ -20,6 +20,7 @@ struct CallTarget {
     const CallContext& context;
     SharedCatalog& catalog;
     PasswordChecks& passwords;
+    RequestLog& log;
     bool clientObject;
 
     // Deployments are looked up at the posted path; the base service looks at all of them.
@@ -79,17 +80,60 @@ nlohmann::json getDeployments(const CallTarget& t) {
                           t.context.baseUrl);
 }
 
+std::string accountName(const User& user) {
+    return user.filerCode + "/" + user.login;
+}
+
+// Stores the password, just proven right against `stored`, at the catalog's cost. A failure
+// leaves the old hash, which still works, and does not fail the login.
+void upgradeStoredHash(const CallTarget& t, const StoredLogin& stored, const std::string& password,
+                       const PasswordCost& cost) {
+    try {
+        const std::string renewed = hashPassword(password, cost);
+        if (t.catalog.lock()->replacePasswordHash(stored.user.id, stored.passwordHash, renewed)) {
+            t.log.note("stored the password of " + accountName(stored.user) +
+                       " anew as Argon2id at " + std::to_string(cost.memoryKiB) + " KiB, " +
+                       std::to_string(cost.passes) + " passes");
+        }
+    } catch (const std::exception& e) {
+        t.log.note("the password of " + accountName(stored.user) +
+                   " could not be stored anew: " + e.what());
+    }
+}
+
 // The user when the call's password (its first three arguments are Filer Code, Login and
 // Password) is right. The catalog is locked to read the stored hash, not while it is checked.
 std::optional<User> authenticate(const CallTarget& t) {
     const LoginAttempt attempt{textArgument(t.call, 0, "Filer Code"),
                                textArgument(t.call, 1, "Login"),
                                textArgument(t.call, 2, "Password"), t.context.clientAddress};
-    const auto stored = t.catalog.lock()->storedLogin(attempt.filerCode, attempt.login);
-    if (!t.passwords.check(attempt, stored ? stored->passwordHash : std::string())) {
+    if (t.context.refuseLogin) {
         return std::nullopt;
     }
-    return stored->user;
+    std::optional<StoredLogin> stored;
+    PasswordCost cost;
+    {
+        auto catalog = t.catalog.lock();
+        stored = catalog->storedLogin(attempt.filerCode, attempt.login);
+        cost = catalog->passwordCost();
+    }
+    switch (t.passwords.check(attempt, stored ? stored->passwordHash : std::string(), cost)) {
+        case PasswordVerdict::Right:
+            return stored->user;
+        case PasswordVerdict::RightButOutdated:
+            upgradeStoredHash(t, *stored, attempt.password, cost);
+            return stored->user;
+        case PasswordVerdict::Unreadable:
+            t.log.note("login refused: the stored password hash of " + accountName(stored->user) +
+                       " is damaged or of an unknown kind; set the password again");
+            return std::nullopt;
+        case PasswordVerdict::Wrong:
+            t.log.note("wrong password for " +
+                       (stored ? accountName(stored->user) : "unknown account") + " from " +
+                       attempt.clientAddress);
+            break;
+    }
+    return std::nullopt;
 }
 
 nlohmann::json isValidLogin(const CallTarget& t) {
@@ -201,7 +245,8 @@ nlohmann::json runRemoteCall(const CallServices& services, const RemoteCall& cal
                           "Object doesn't support this property or method: \"" +
                               call.method.substr(0, 100) + "\".");
     }
-    return method->run(CallTarget{call, context, services.catalog, services.passwords, client});
+    return method->run(
+        CallTarget{call, context, services.catalog, services.passwords, services.log, client});
 }
 
 std::optional<LoginAttempt> loginAttemptOf(const RemoteCall& call,

@@ -2,6 +2,8 @@
 // The business objects "KXBO_V2.Init" and "KXBOGeneral_V3.Init" and their seven calls, on top of
 // the catalog. Transport-free: the HTTP server hands in the parsed call and where it arrived.
 // The catalog is locked for each step that reads or writes it, never while a password is hashed.
+// A login that proves an outdated stored hash right (an older scheme, or other costs than the
+// catalog's) stores the password anew at the catalog's cost.
 
 #include <cstdint>
 #include <optional>
@@ -11,6 +13,7 @@
 
 #include "call_arguments.h"
 #include "password_checks.h"
+#include "request_log.h"
 #include "shared_catalog.h"
 
 namespace kx::server {
@@ -22,11 +25,15 @@ struct CallContext {
     std::string baseUrl;
     std::string clientAddress;
     std::int64_t now = 0;  // seconds since 1970
+    // Set: a call that carries a password fails its login at once, without a check (a guess
+    // the password checks did not admit).
+    bool refuseLogin = false;
 };
 
 struct CallServices {
     SharedCatalog& catalog;
     PasswordChecks& passwords;
+    RequestLog& log;
 };
 
 // Runs one call and returns its result value (a string, a Boolean or null). Throws RemoteError

@@ -7,6 +7,7 @@
 #include "catalog.h"
 #include "catalog_listing.h"
 #include "catalog_settings.h"
+#include "report_groups.h"
 
 namespace kx::server {
 
@@ -35,42 +36,49 @@ std::optional<std::string> reportIdOf(const FormFields& fields) {
     return id;
 }
 
-std::string reportLine(const Statement& row) {
-    nlohmann::ordered_json line = listedLineStart(row, "receivedAt");
+constexpr const char* kReportColumns = "id, received_at, client_address, fields, report_id";
+
+StoredReport readReport(const Statement& row) {
+    return {row.integer(0), row.text(1), row.text(2), support::storedFields(row.text(3)),
+            row.isNull(4) ? std::nullopt : std::optional<std::string>(row.text(4))};
+}
+
+}  // namespace
+
+std::string reportLine(const StoredReport& report) {
+    nlohmann::ordered_json line;
+    line["id"] = report.id;
+    line["receivedAt"] = report.receivedAt;
+    line["clientAddress"] = report.clientAddress;
     line["reportId"] =
-        row.isNull(4) ? nlohmann::ordered_json() : nlohmann::ordered_json(row.text(4));
+        report.reportId ? nlohmann::ordered_json(*report.reportId) : nlohmann::ordered_json();
     nlohmann::ordered_json fields = nlohmann::ordered_json::object();
-    for (const auto& pair : nlohmann::ordered_json::parse(row.text(3))) {
-        const std::string name = pair.at(0).get<std::string>();
-        const std::string value = pair.at(1).get<std::string>();
-        fields[name] =
-            fields.contains(name) ? fields[name].get<std::string>() + "\n" + value : value;
+    for (const auto& [name, value] : support::mergedFields(report.fields)) {
+        fields[name] = value;
     }
     line["fields"] = std::move(fields);
     return line.dump();
 }
 
-}  // namespace
-
-AddedReport ReportStore::add(const FormFields& fields, const std::string& clientAddress,
-                             std::int64_t now, std::uint64_t storeLimit) {
+ReportAdmission ReportStore::add(const FormFields& fields, const std::string& clientAddress,
+                                 std::int64_t now, std::uint64_t storeLimit) {
     const std::optional<std::string> id = reportIdOf(fields);
-    nlohmann::ordered_json list = nlohmann::ordered_json::array();
-    for (const auto& [name, value] : fields) {
-        list.push_back({name, value});
+    const std::string text = support::storedFieldsText(fields);
+    if (text.size() > storeLimit) {
+        return ReportAdmission::TooLarge;
     }
-    // Replacement keeps a report whose fields are not valid UTF-8 rather than losing it.
-    const std::string text = list.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
-    AddedReport added;
-    DroppedReports& dropped = added.dropped;
+    ReportAdmission admission = ReportAdmission::Stored;
     inTransaction(db_, [&] {
+        // Checked before the cap: a report stored already is answered as stored even when the
+        // store has since filled up.
         if (id && storedAlready(*id)) {
-            added.storedBefore = true;
+            admission = ReportAdmission::StoredAlready;
             return;
         }
         const std::uint64_t stored = storedBytes();
         if (stored + text.size() > storeLimit) {
-            dropped = dropOldest(stored + text.size() - storeLimit);
+            admission = ReportAdmission::StoreFull;
+            return;
         }
         const std::string receivedAt = isoTimestamp(now);
         auto insert = db_.prepare(
@@ -83,9 +91,11 @@ AddedReport ReportStore::add(const FormFields& fields, const std::string& client
             insert.bindNull(4);
         }
         insert.run();
-        writeSetting(db_, kReportBytesKey, std::to_string(stored - dropped.bytes + text.size()));
+        // Reached only for a new row: a report sent again is neither counted nor filed twice.
+        support::ReportGroups(db_).add(db_.lastInsertId(), receivedAt, fields);
+        writeSetting(db_, kReportBytesKey, std::to_string(stored + text.size()));
     });
-    return added;
+    return admission;
 }
 
 bool ReportStore::storedAlready(const std::string& id) {
@@ -100,34 +110,45 @@ std::uint64_t ReportStore::storedBytes() {
         return static_cast<std::uint64_t>(*kept);
     }
     // A catalog without reports yet, or with a damaged total: count once.
+    return countStoredBytes();
+}
+
+std::uint64_t ReportStore::countStoredBytes() {
     auto query =
         db_.prepare("SELECT COALESCE(SUM(LENGTH(CAST(fields AS BLOB))), 0) FROM error_reports");
     query.step();
     return static_cast<std::uint64_t>(query.integer(0));
 }
 
-DroppedReports ReportStore::dropOldest(std::uint64_t bytesToFree) {
-    DroppedReports dropped;
-    std::int64_t lastId = 0;
-    {
-        auto oldest =
-            db_.prepare("SELECT id, LENGTH(CAST(fields AS BLOB)) FROM error_reports ORDER BY id");
-        while (dropped.bytes < bytesToFree && oldest.step()) {
-            lastId = oldest.integer(0);
-            dropped.bytes += static_cast<std::uint64_t>(oldest.integer(1));
-            ++dropped.count;
-        }
-    }
-    db_.prepare("DELETE FROM error_reports WHERE id <= ?").bind(1, lastId).run();
-    return dropped;
+std::int64_t ReportStore::removeReceivedBefore(std::int64_t before) {
+    std::int64_t removed = 0;
+    inTransaction(db_, [&] {
+        // The stamps are "yyyy-mm-ddThh:mm:ss", which sort as the times they stand for.
+        db_.prepare("DELETE FROM error_reports WHERE received_at < ?")
+            .bind(1, isoTimestamp(before))
+            .run();
+        removed = db_.changes();
+        writeSetting(db_, kReportBytesKey, std::to_string(countStoredBytes()));
+    });
+    return removed;
 }
 
 void ReportStore::writeAll(std::ostream& out) {
     writeRowsInBatches(
         db_, out,
-        "SELECT id, received_at, client_address, fields, report_id FROM error_reports "
-        "WHERE id > ? ORDER BY id",
-        reportLine);
+        (std::string("SELECT ") + kReportColumns + " FROM error_reports WHERE id > ? ORDER BY id")
+            .c_str(),
+        [](const Statement& row) { return reportLine(readReport(row)); });
+}
+
+std::optional<StoredReport> ReportStore::find(std::int64_t id) {
+    auto row =
+        db_.prepare(std::string("SELECT ") + kReportColumns + " FROM error_reports WHERE id = ?");
+    row.bind(1, id);
+    if (!row.step()) {
+        return std::nullopt;
+    }
+    return readReport(row);
 }
 
 }  // namespace kx::server

@@ -1,6 +1,7 @@
 #pragma once
-// The error reports the server received, kept in the catalog under a cap: when the stored reports
-// (the bytes of their fields) would exceed it, the oldest are dropped first. A report counts as
+// The error reports the server received, kept in the catalog under a cap on the bytes of their
+// fields. A stored report is never dropped to make room for a new one: a report that does not fit
+// is refused, and reports leave only by age (removeReceivedBefore) or by hand. A report counts as
 // stored only once it is on disk. A report that carries an id (its field "ReportId", a UUID) is
 // stored once: the same id sent again (a report whose answer was lost, sent again) counts as
 // stored and adds nothing. A report without one, or with an id that is no UUID, is stored each
@@ -11,46 +12,59 @@
 
 #include <cstdint>
 #include <limits>
+#include <optional>
 #include <ostream>
 #include <string>
 
 #include "form_decoding.h"
+#include "report_fields.h"
 #include "sqlite_db.h"
 
 namespace kx::server {
 
-// The oldest reports removed to keep the report store under its cap.
-struct DroppedReports {
-    std::int64_t count = 0;
-    std::uint64_t bytes = 0;
-};
-
-// What add() did: stored the report (making room for it), or found its id stored already.
-struct AddedReport {
-    bool storedBefore = false;
-    DroppedReports dropped;
+enum class ReportAdmission {
+    Stored,
+    StoreFull,      // it would take the store past its cap
+    TooLarge,       // it is larger than the cap itself
+    StoredAlready,  // a report with its id was stored before: nothing added
 };
 
 // The form field a report's id comes in.
 inline constexpr const char* kReportIdField = "ReportId";
 
+// One stored report.
+struct StoredReport {
+    std::int64_t id = 0;
+    std::string receivedAt;  // "yyyy-mm-ddThh:mm:ss" UTC
+    std::string clientAddress;
+    support::ReportFields fields;         // in arrival order
+    std::optional<std::string> reportId;  // its "ReportId" (lower-cased), when it came with one
+};
+
+// A report as one JSON object, the form `kxserver reports` lists: its "reportId" is null for a
+// report sent without one; a field sent more than once keeps every value, joined by a line break.
+std::string reportLine(const StoredReport& report);
+
 class ReportStore {
   public:
     explicit ReportStore(Database& db) : db_(db) {}
 
-    // Stores a report (its fields in arrival order) in one transaction with the drop of the
-    // oldest reports that makes room for it under `storeLimit`, unless its id is stored already.
-    AddedReport add(const FormFields& fields, const std::string& clientAddress, std::int64_t now,
-                    std::uint64_t storeLimit = std::numeric_limits<std::uint64_t>::max());
-    // One JSON object per line, oldest first (catalog_listing.h), with the report's id
-    // ("reportId", null for none); a field sent more than once keeps every value, joined by a
-    // line break.
+    // Stores a report (its fields in arrival order), filed under its group (report_groups.h),
+    // when the store stays within `storeLimit` bytes with it and its id is not stored already;
+    // otherwise stores nothing.
+    ReportAdmission add(const FormFields& fields, const std::string& clientAddress,
+                        std::int64_t now,
+                        std::uint64_t storeLimit = std::numeric_limits<std::uint64_t>::max());
+    // Removes the reports received before `before` (seconds since 1970); how many there were.
+    std::int64_t removeReceivedBefore(std::int64_t before);
+    // One reportLine() per line, oldest first (catalog_listing.h).
     void writeAll(std::ostream& out);
+    std::optional<StoredReport> find(std::int64_t id);
 
   private:
     bool storedAlready(const std::string& id);
     std::uint64_t storedBytes();
-    DroppedReports dropOldest(std::uint64_t bytesToFree);
+    std::uint64_t countStoredBytes();
 
     Database& db_;
 };

@@ -2,11 +2,8 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
-#include <boost/asio/io_context.hpp>
 #include <boost/asio/post.hpp>
-#include <boost/asio/steady_timer.hpp>
 #include <boost/asio/thread_pool.hpp>
 
 #include <algorithm>
@@ -14,16 +11,20 @@
 #include <thread>
 
 #include "byte_ranges.h"
+#include "fair_queue.h"
 #include "file_validators.h"
 #include "form_decoding.h"
 #include "http_server.h"
 #include "install_files.h"
+#include "minute_counts.h"
 #include "password.h"
 #include "password_checks.h"
 #include "path_text.h"
 #include "remote_calls.h"
 #include "request_log.h"
 #include "shared_catalog.h"
+#include "support_site.h"
+#include "trusted_proxies.h"
 #include "vb_strings.h"
 
 namespace kx::server {
@@ -36,6 +37,9 @@ constexpr const char* kNotFoundBody = "404 Object Not Found";
 // Threads for everything but password checks: enough that a catalog step waiting for its disk
 // does not hold up a download that needs no catalog.
 constexpr std::size_t kGeneralThreads = 4;
+// A full report store frees room only when old reports are pruned (daily) or removed by hand:
+// the sender is asked to come back in an hour, which the launcher's spool does at a later start.
+constexpr const char* kFullStoreRetryAfter = "3600";
 
 bool isReportPath(const std::string& path) {
     return LCase(path) == kReportPath;
@@ -72,49 +76,48 @@ HttpReply jsonReply(int status, std::string json) {
     return reply(status, "application/json", std::move(json));
 }
 
-std::size_t threadsForPasswordChecks() {
-    return std::max(1u, std::thread::hardware_concurrency());
-}
-
 }  // namespace
-
-OpenFile::~OpenFile() {
-    if (fd >= 0) {
-        close(fd);
-    }
-}
 
 struct RequestRouter::Impl {
     const ServerOptions& options;
     const std::string& baseUrl;
     SharedCatalog& catalog;
     RequestLog& log;
-    boost::asio::io_context& io;
     PasswordChecks passwords{verifyPassword};
+    TrustedProxies proxies;
     ValidatorCache validators;
+    std::mutex reportCountsMutex;
+    MinuteCounts reportCounts;
     boost::asio::thread_pool general{kGeneralThreads};
-    boost::asio::thread_pool passwordChecks{threadsForPasswordChecks()};
+    FairQueue passwordChecks;
     std::atomic<bool> stopping{false};
+    support::SupportSite support;
 
-    Impl(const ServerOptions& o, const std::string& url, SharedCatalog& c, RequestLog& l,
-         boost::asio::io_context& context)
-        : options(o), baseUrl(url), catalog(c), log(l), io(context) {}
+    Impl(const ServerOptions& o, const std::string& url, SharedCatalog& c, RequestLog& l)
+        : options(o),
+          baseUrl(url),
+          catalog(c),
+          log(l),
+          proxies(o.trustedProxies),
+          reportCounts(o.reportsPerAddressPerMinute),
+          passwordChecks(std::max<std::size_t>(1, o.passwordCheckThreads)),
+          support(c, url, o.clock) {}
 
     // Every refusal at the report address is logged: a report that is not stored leaves a trace
     // on the server, whatever the client does with the answer.
     HttpReply refusal(int status, const std::string& method, const std::string& path,
-                      const std::string& reason) const {
+                      const std::string& reason, const char* retryAfter = "1") const {
         HttpReply reply;
         if (isReportPath(path)) {
             log.note("error report not stored (" + std::to_string(status) + "): " + reason);
             reply = textReply(status, kReportRefused + reason);
-        } else if (method == "POST") {
+        } else if (method == "POST" && !support::SupportSite::serves(path)) {
             reply = jsonReply(status, remoteErrorBody(errorNumberFor(status), reason));
         } else {
             reply = textReply(status, reason);
         }
-        if (status == 503) {
-            reply.headers.emplace_back("Retry-After", "1");
+        if (status == 503 || status == 429) {
+            reply.headers.emplace_back("Retry-After", retryAfter);
         }
         return reply;
     }
@@ -140,13 +143,14 @@ struct RequestRouter::Impl {
         }
     }
 
-    HttpReply answerCall(const HttpRequest& request, const RemoteCall& call) {
+    // With `refuseLogin` a call that carries a password fails its login without a check.
+    HttpReply answerCall(const HttpRequest& request, const RemoteCall& call, bool refuseLogin) {
         return guarded(request, [&] {
             try {
                 const CallContext context{withoutTrailingSlash(request.path), baseUrl,
-                                          request.clientAddress, options.clock()};
+                                          request.clientAddress, options.clock(), refuseLogin};
                 nlohmann::json answer;
-                answer["result"] = runRemoteCall({catalog, passwords}, call, context);
+                answer["result"] = runRemoteCall({catalog, passwords, log}, call, context);
                 return jsonReply(
                     200, answer.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace));
             } catch (const RemoteError& e) {
@@ -166,20 +170,41 @@ struct RequestRouter::Impl {
         if (fields.empty()) {
             return refusal(400, request.method, request.path, "it has no fields.");
         }
+        if (tooManyReportsFrom(request.clientAddress)) {
+            return refusal(429, request.method, request.path,
+                           "too many reports came from this address in the last minute. Please "
+                           "send it again later.",
+                           "60");
+        }
         return guarded(request, [&] {
-            const auto [storedBefore, dropped] = catalog.lock()->reports().add(
-                fields, request.clientAddress, options.clock(), options.reportStoreLimit);
-            if (storedBefore) {
-                log.note("error report sent again; it was stored before");
-            }
-            if (dropped.count > 0) {
-                log.note("dropped the " + std::to_string(dropped.count) +
-                         " oldest error report(s), " + std::to_string(dropped.bytes) +
-                         " bytes, to keep the report store under " +
-                         std::to_string(options.reportStoreLimit) + " bytes");
+            switch (catalog.lock()->reports().add(fields, request.clientAddress, options.clock(),
+                                                  options.reportStoreLimit)) {
+                case ReportAdmission::StoreFull:
+                    return refusal(503, request.method, request.path,
+                                   "the report store is full. Please send it again later.",
+                                   kFullStoreRetryAfter);
+                case ReportAdmission::TooLarge:
+                    return refusal(413, request.method, request.path,
+                                   "it is larger than the whole report store.");
+                case ReportAdmission::StoredAlready:
+                    log.note("error report sent again; it was stored before");
+                    break;
+                case ReportAdmission::Stored:
+                    break;
             }
             return textReply(200, "1");
         });
+    }
+
+    // Counts the report; true when its address has sent its allowance this minute already.
+    bool tooManyReportsFrom(const std::string& address) {
+        const auto now = std::chrono::steady_clock::now();
+        std::lock_guard lock(reportCountsMutex);
+        if (reportCounts.full(address, now)) {
+            return true;
+        }
+        reportCounts.add(address, now);
+        return false;
     }
 
     HttpReply answerDownload(const HttpRequest& request) {
@@ -221,32 +246,56 @@ struct RequestRouter::Impl {
         });
     }
 
-    // Calls that check a password go to their own pool, after the delay their account has
-    // earned at this address with wrong passwords.
-    void answerOnPasswordPool(const std::shared_ptr<HttpRequest>& request,
-                              const std::shared_ptr<RemoteCall>& call,
-                              std::function<void(HttpReply)> done,
-                              std::chrono::milliseconds delay) {
-        auto job = [this, request, call, done = std::move(done)] {
-            if (!stopping) {
-                done(answerCall(*request, *call));
+    // Runs `work` on the password pool in turn with other addresses' checks; the attempt stays in
+    // flight (`admission`) until its answer is given.
+    void checkOnPasswordPool(const std::string& clientAddress, PasswordChecks::Admission admission,
+                             std::function<HttpReply()> work, std::function<void(HttpReply)> done) {
+        passwordChecks.post(clientAddress,
+                            [this, admission = std::move(admission), work = std::move(work),
+                             done = std::move(done)]() mutable {
+                                if (stopping) {
+                                    return;
+                                }
+                                HttpReply reply = work();
+                                // Free before answering: the client's next call may follow at once.
+                                admission.reset();
+                                done(std::move(reply));
+                            });
+    }
+
+    // The support pages' answer, or nullopt when a login went on to the password pool.
+    std::optional<HttpReply> answerSupport(const HttpRequest& request,
+                                           std::function<void(HttpReply)>& done) {
+        std::optional<support::PasswordWork> work;
+        HttpReply reply = guarded(request, [&] {
+            auto answer = support.answer(request);
+            if (auto* check = std::get_if<support::PasswordWork>(&answer)) {
+                work = std::move(*check);
+                return HttpReply{};
             }
-        };
-        if (delay.count() == 0) {
-            boost::asio::post(passwordChecks, std::move(job));
-            return;
+            return std::get<HttpReply>(std::move(answer));
+        });
+        if (!work) {
+            return reply;
         }
-        auto timer = std::make_shared<boost::asio::steady_timer>(io, delay);
-        timer->async_wait(
-            [this, timer, job = std::move(job)](const boost::system::error_code& error) mutable {
-                if (!error) {
-                    boost::asio::post(passwordChecks, std::move(job));
-                }
-            });
+        // The password stays behind: the failure messages need only the address.
+        HttpRequest where;
+        where.method = request.method;
+        where.path = request.path;
+        checkOnPasswordPool(
+            work->clientAddress, std::move(work->admission),
+            [this, where = std::move(where), run = std::move(work->run)] {
+                return guarded(where, run);
+            },
+            std::move(done));
+        return std::nullopt;
     }
 
     // The answer, or nullopt when the request went on to the password pool with `done`.
     std::optional<HttpReply> answer(HttpRequest& request, std::function<void(HttpReply)>& done) {
+        if (support::SupportSite::serves(request.path)) {
+            return answerSupport(request, done);
+        }
         if (request.method != "POST") {
             return answerDownload(request);
         }
@@ -259,25 +308,34 @@ struct RequestRouter::Impl {
         } catch (const RemoteError& e) {
             return jsonReply(e.httpStatus(), remoteErrorBody(e.number(), e.what()));
         }
-        if (const auto attempt = loginAttemptOf(*call, request.clientAddress)) {
-            answerOnPasswordPool(std::make_shared<HttpRequest>(std::move(request)), call,
-                                 std::move(done), passwords.delayFor(*attempt));
-            return std::nullopt;
+        const auto attempt = loginAttemptOf(*call, request.clientAddress);
+        if (!attempt) {
+            return answerCall(request, *call, false);
         }
-        return answerCall(request, *call);
+        auto admission = passwords.admit(*attempt);
+        if (!admission) {
+            return answerCall(request, *call, true);
+        }
+        // Checked on the password pool in turn with other addresses.
+        auto held = std::make_shared<HttpRequest>(std::move(request));
+        const std::string address = held->clientAddress;
+        checkOnPasswordPool(
+            address, std::move(admission),
+            [this, held, call] { return answerCall(*held, *call, false); }, std::move(done));
+        return std::nullopt;
     }
 };
 
 RequestRouter::RequestRouter(const ServerOptions& options, const std::string& baseUrl,
-                             SharedCatalog& catalog, RequestLog& log, boost::asio::io_context& io)
-    : impl_(std::make_unique<Impl>(options, baseUrl, catalog, log, io)) {}
+                             SharedCatalog& catalog, RequestLog& log)
+    : impl_(std::make_unique<Impl>(options, baseUrl, catalog, log)) {}
 
 RequestRouter::~RequestRouter() {
     stop();
 }
 
 Admission RequestRouter::admit(const std::string& method, const std::string& path,
-                               const std::string& contentType,
+                               const std::string& contentType, const std::string& contentEncoding,
                                std::optional<std::uint64_t> contentLength) const {
     const bool report = isReportPath(path);
     Admission admission;
@@ -290,6 +348,13 @@ Admission RequestRouter::admit(const std::string& method, const std::string& pat
                                     report ? "it is sent as multipart data; a URL-encoded form "
                                              "is expected."
                                            : "Calls are sent as JSON, not as multipart data.");
+    } else if (!contentEncoding.empty() && LCase(contentEncoding) != "identity") {
+        // Nothing here decodes bodies: an encoded report would be stored as noise.
+        admission.refusal = refusal(415, method, path,
+                                    report ? "it is sent in a content encoding; a plain form is "
+                                             "expected."
+                                           : "Request bodies are not accepted in a content "
+                                             "encoding.");
     } else if (contentLength && *contentLength > admission.bodyLimit) {
         admission.refusal = refusal(413, method, path,
                                     report ? "it is too large."
@@ -321,6 +386,11 @@ void RequestRouter::dispatch(HttpRequest request, std::function<void(HttpReply)>
     });
 }
 
+std::string RequestRouter::clientAddress(const std::string& peer,
+                                         std::string_view forwardedFor) const {
+    return impl_->proxies.clientAddress(peer, forwardedFor);
+}
+
 HttpReply RequestRouter::refusal(int status, const std::string& method, const std::string& path,
                                  const std::string& reason) const {
     return impl_->refusal(status, method, path, reason);
@@ -331,7 +401,6 @@ void RequestRouter::stop() {
     impl_->general.stop();
     impl_->passwordChecks.stop();
     impl_->general.join();
-    impl_->passwordChecks.join();
 }
 
 }  // namespace kx::server

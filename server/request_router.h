@@ -4,9 +4,15 @@
 // error-report form at "/GenErrorReport.asp" (any case).
 //
 // Work runs on two small pools: calls that check a password (isValidLogin, LoginUser) on a pool
-// sized to the processor cores, in arrival order, and everything else on its own pool, so that a
-// flood of logins or guesses never delays downloads, reports or other calls. No pool thread ever
-// waits for a client: requests reach the router whole, and a slowed-down guess waits on a timer.
+// of the configured size, taken in turns by client address (fair_queue.h), and everything else on
+// its own pool, so that a flood of logins or guesses never delays downloads, reports or other
+// calls. No pool thread ever waits for a client: requests reach the router whole, and a guess
+// that password_checks.h does not admit is answered at once as a failed login.
+//
+// Error reports are limited per client address and minute (429 beyond), and the report store
+// never drops a stored report for a new one: a report that would pass its cap is refused with 503
+// and a Retry-After of an hour, one larger than the cap with 413. A body in a content encoding
+// other than identity is refused with 415 everywhere.
 //
 // Refusals never show internal messages (those go to the log), and a refusal at the report address
 // never contains a digit, since the error-report client counts any answer with the digit one as a
@@ -18,49 +24,18 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
-namespace boost::asio {
-class io_context;
-}
+#include "http_message.h"
 
 namespace kx::server {
 
 class SharedCatalog;
 class RequestLog;
 struct ServerOptions;
-
-// What the router needs of a request whose body has been read.
-struct HttpRequest {
-    std::string method;
-    std::string path;  // decoded, without the query
-    std::string contentType;
-    std::string range;    // the Range header, "" when absent
-    std::string ifRange;  // the If-Range header, "" when absent
-    std::string clientAddress;
-    std::string body;
-};
-
-// An open install file, closed when the last reply that sends it goes away.
-struct OpenFile {
-    explicit OpenFile(int descriptor) : fd(descriptor) {}
-    ~OpenFile();
-    OpenFile(const OpenFile&) = delete;
-    OpenFile& operator=(const OpenFile&) = delete;
-    int fd;
-};
-
-struct HttpReply {
-    int status = 200;
-    std::string contentType;
-    std::string body;
-    std::vector<std::pair<std::string, std::string>> headers;
-    // When set, the answer's body is this part of the file instead of `body`.
-    std::shared_ptr<OpenFile> file;
-    std::uint64_t fileOffset = 0;
-    std::uint64_t fileLength = 0;
-};
+class TrustedProxies;
 
 // Whether a request is read on, judged on its header alone.
 struct Admission {
@@ -70,18 +45,22 @@ struct Admission {
 
 class RequestRouter {
   public:
-    // `options` and `baseUrl` must outlive the router; `io` runs the timers of slowed-down guesses.
+    // `options` and `baseUrl` must outlive the router. Throws std::invalid_argument for a
+    // trusted proxy that is not an address.
     RequestRouter(const ServerOptions& options, const std::string& baseUrl, SharedCatalog& catalog,
-                  RequestLog& log, boost::asio::io_context& io);
+                  RequestLog& log);
     ~RequestRouter();
     RequestRouter(const RequestRouter&) = delete;
     RequestRouter& operator=(const RequestRouter&) = delete;
 
-    // A method other than GET, HEAD and POST, a multipart body (which nothing here reads) and a
-    // declared body beyond the route's limit are refused at once.
+    // A method other than GET, HEAD and POST, a multipart body (which nothing here reads), a
+    // body in a content encoding other than identity and a declared body beyond the route's
+    // limit are refused at once.
     Admission admit(const std::string& method, const std::string& path,
-                    const std::string& contentType,
+                    const std::string& contentType, const std::string& contentEncoding,
                     std::optional<std::uint64_t> contentLength) const;
+    // The client of a request from `peer` with these X-Forwarded-For lines (trusted_proxies.h).
+    std::string clientAddress(const std::string& peer, std::string_view forwardedFor) const;
     // Answers a whole request: `done` runs once, on a pool thread, unless the server stops first.
     void dispatch(HttpRequest request, std::function<void(HttpReply)> done);
     // The answer to a request refused for the reason given (a sentence without digits), in the

@@ -129,7 +129,8 @@ int main(int argc, char** argv) {
         fs::temp_directory_path() / ("report_bench." + std::to_string(getpid()));
     fs::create_directories(folder);
     fs::current_path(folder);  // the error log goes here
-    const pid_t init = startKxserver({"init", "catalog", "--pbkdf2-iterations", "1"}, "init.out");
+    const pid_t init = startKxserver(
+        {"init", "catalog", "--password-memory", "8", "--password-passes", "1"}, "init.out");
     waitpid(init, nullptr, 0);
     const pid_t server = startKxserver({"serve", "catalog", "--port", "0"}, "serve.out");
     const std::string url = firstLine(folder / "serve.out");

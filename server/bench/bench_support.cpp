@@ -6,6 +6,8 @@
 #include <httplib.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
@@ -53,12 +55,25 @@ std::vector<std::string> withProgram(const std::string& program,
 
 }  // namespace
 
+Scratch::Scratch() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "kxbench-XXXXXX").string();
+    if (mkdtemp(pattern.data()) == nullptr) {
+        throw std::runtime_error("cannot create a temporary folder");
+    }
+    path_ = pattern;
+}
+
+Scratch::~Scratch() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
+}
+
 std::string benchLogin(int user) {
     return "U" + std::to_string(user);
 }
 
 void createBenchCatalog(const std::filesystem::path& dir, int users) {
-    Catalog::create(dir, kDefaultPbkdf2Iterations);
+    Catalog::create(dir, kDefaultPasswordCost);
     Catalog catalog(dir);
     catalog.addLoginServer("First", "/bo/server1");
     catalog.addLoginServer("Second", "/bo/server2");
@@ -69,7 +84,7 @@ void createBenchCatalog(const std::filesystem::path& dir, int users) {
     publishFiles(catalog);
     // One hash at the production cost serves every user (they share the password): hashing
     // thousands of users one by one would take minutes. Checking each still costs the full price.
-    const std::string hash = hashPassword(kPassword, kDefaultPbkdf2Iterations);
+    const std::string hash = hashPassword(kPassword, kDefaultPasswordCost);
     Database& db = catalog.database();
     inTransaction(db, [&] {
         for (int user = 0; user < users; ++user) {
@@ -136,6 +151,11 @@ double Latencies::percentile(double fraction) const {
     std::sort(sorted.begin(), sorted.end());
     const auto index = static_cast<std::size_t>(fraction * static_cast<double>(sorted.size() - 1));
     return sorted[index];
+}
+
+void printLatencies(const char* what, const Latencies& latencies) {
+    std::printf("  %-28s n=%zu  p50 %.1f ms  p99 %.1f ms  max %.1f ms\n", what, latencies.count(),
+                latencies.percentile(0.5), latencies.percentile(0.99), latencies.percentile(1.0));
 }
 
 bool launcherLogin(const std::string& url, int user, Latencies& passwordCalls,

@@ -13,6 +13,19 @@
 
 namespace kx::server::bench {
 
+// A folder for one scenario, removed afterwards.
+class Scratch {
+  public:
+    Scratch();
+    ~Scratch();
+    Scratch(const Scratch&) = delete;
+    Scratch& operator=(const Scratch&) = delete;
+    std::filesystem::path catalog() const { return path_ / "catalog"; }
+
+  private:
+    std::filesystem::path path_;
+};
+
 // A catalog in `dir` with two login servers (a BROKER and a CLIENT deployment), an install list
 // of a few files and `users` users ("BENCH"/"U<n>", password "bench pass") granted both, all at
 // the production password cost.
@@ -39,6 +52,9 @@ class Latencies {
     mutable std::mutex mutex_;
     std::vector<double> milliseconds_;
 };
+
+// One line of figures: count, median, 99th percentile and largest.
+void printLatencies(const char* what, const Latencies& latencies);
 
 // One launcher's full login as user number `user` against `url`: discovery, a password check
 // at each login server, the login, the group's stamp, its install list and the login notes.

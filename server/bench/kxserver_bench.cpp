@@ -1,16 +1,20 @@
 // kxserver_bench: the load kxserver must hold, measured against the real program on loopback.
 //
-//   kxserver_bench [--kxserver PATH] [--seconds N] [--clients N] login|slowloris|reports|kill9|all
+//   kxserver_bench [--kxserver PATH] [--seconds N] [--clients N]
+//                  login|slowloris|reports|kill9|support|all
 //
 // login      N clients (50) do the launcher's whole login for S seconds (30) against a catalog
 //            with the production password cost, each login as another user; a bystander
-//            downloads a file and makes a cheap call every 100 ms meanwhile.
+//            downloads a file and makes a cheap call every 100 ms meanwhile. The server's peak
+//            memory is reported with the figures.
 // slowloris  the same with 100 connections that send a header line every 2 s (and come back when
 //            dropped); then SIGTERM, timed while they are still open.
 // reports    500 error reports from 20 threads while `kxserver reports` runs in a loop; all must
 //            be answered "1" and listed afterwards.
 // kill9      500 reports from 20 threads while the server is killed (SIGKILL) at random moments
 //            and started again; every report answered "1" must be listed afterwards.
+// support    100,000 stored reports in 500 causes; each support page read 100 times by a
+//            logged-in client (support_bench.h).
 
 #include <netinet/in.h>
 #include <signal.h>
@@ -37,6 +41,7 @@
 
 #include "bench_support.h"
 #include "server_process.h"
+#include "support_bench.h"
 
 namespace kx::server::bench {
 namespace {
@@ -44,30 +49,13 @@ namespace {
 using Clock = std::chrono::steady_clock;
 using namespace std::chrono_literals;
 
+// The report scenarios send far more reports from one address than a server lets through.
+const std::vector<std::string> kNoReportLimit = {"--reports-per-minute", "1000000"};
+
 struct Settings {
     std::string kxserver;
     int seconds = 30;
     int clients = 50;
-};
-
-// A folder for one scenario, removed afterwards.
-class Scratch {
-  public:
-    Scratch() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "kxbench-XXXXXX").string();
-        if (mkdtemp(pattern.data()) == nullptr) {
-            throw std::runtime_error("cannot create a temporary folder");
-        }
-        path_ = pattern;
-    }
-    ~Scratch() {
-        std::error_code ignored;
-        std::filesystem::remove_all(path_, ignored);
-    }
-    std::filesystem::path catalog() const { return path_ / "catalog"; }
-
-  private:
-    std::filesystem::path path_;
 };
 
 // Connections that send the start of a request and then a header line every 2 s, coming back
@@ -116,11 +104,6 @@ class SlowLoris {
     std::atomic<bool> done_{false};
     std::thread thread_;
 };
-
-void printLatencies(const char* what, const Latencies& latencies) {
-    std::printf("  %-28s n=%zu  p50 %.1f ms  p99 %.1f ms  max %.1f ms\n", what, latencies.count(),
-                latencies.percentile(0.5), latencies.percentile(0.99), latencies.percentile(1.0));
-}
 
 // A bystander's cheap requests every 100 ms until `deadline`.
 void bystander(const std::string& url, Clock::time_point deadline, Latencies& downloads,
@@ -183,6 +166,8 @@ void loginLoad(const Settings& settings, int slowConnections) {
     printLatencies("bystander's cheap call", cheapCalls);
     std::printf("  server used %.1f ms of processor time per login\n",
                 1000.0 * server.cpuSeconds() / std::max(1, done.load()));
+    std::printf("  server's peak resident memory: %.1f MiB\n",
+                static_cast<double>(server.peakResidentKiB()) / 1024.0);
     const auto stopping = Clock::now();
     server.stop(SIGTERM);
     std::printf("  SIGTERM ended the server in %lld ms\n",
@@ -234,7 +219,7 @@ std::set<std::string> postReports(const std::string& url, bool retry) {
 void reportsWhileListing(const Settings& settings) {
     Scratch scratch;
     createBenchCatalog(scratch.catalog(), 1);
-    ServerProcess server(settings.kxserver, scratch.catalog(), 0);
+    ServerProcess server(settings.kxserver, scratch.catalog(), 0, {}, kNoReportLimit);
     std::atomic<bool> posting{true};
     std::atomic<int> listings{0};
     std::thread lister([&] {
@@ -261,7 +246,8 @@ std::unique_ptr<ServerProcess> restarted(const Settings& settings, const Scratch
                                          int port) {
     for (int attempt = 0;; ++attempt) {
         try {
-            return std::make_unique<ServerProcess>(settings.kxserver, scratch.catalog(), port);
+            return std::make_unique<ServerProcess>(settings.kxserver, scratch.catalog(), port, "",
+                                                   kNoReportLimit);
         } catch (const std::runtime_error&) {
             if (attempt == 50) {
                 throw;
@@ -274,7 +260,8 @@ std::unique_ptr<ServerProcess> restarted(const Settings& settings, const Scratch
 void reportsWhileKilled(const Settings& settings) {
     Scratch scratch;
     createBenchCatalog(scratch.catalog(), 1);
-    auto server = std::make_unique<ServerProcess>(settings.kxserver, scratch.catalog(), 0);
+    auto server = std::make_unique<ServerProcess>(settings.kxserver, scratch.catalog(), 0, "",
+                                                  kNoReportLimit);
     const int port = server->port();
     const std::string url = server->url();
     std::atomic<bool> posting{true};
@@ -306,7 +293,7 @@ void reportsWhileKilled(const Settings& settings) {
 
 int usage() {
     std::cerr << "usage: kxserver_bench [--kxserver PATH] [--seconds N] [--clients N] "
-                 "login|slowloris|reports|kill9|all\n";
+                 "login|slowloris|reports|kill9|support|all\n";
     return 2;
 }
 
@@ -333,7 +320,8 @@ int main(int argc, char** argv) {
             return usage();
         }
     }
-    const std::set<std::string> scenarios = {"login", "slowloris", "reports", "kill9", "all"};
+    const std::set<std::string> scenarios = {"login", "slowloris", "reports",
+                                             "kill9", "support",   "all"};
     if (settings.seconds <= 0 || settings.clients <= 0 || scenarios.count(scenario) == 0) {
         return usage();
     }
@@ -349,6 +337,9 @@ int main(int argc, char** argv) {
     }
     if (all || scenario == "kill9") {
         reportsWhileKilled(settings);
+    }
+    if (all || scenario == "support") {
+        supportPagesLoad(settings.kxserver);
     }
     return 0;
 }

@@ -13,9 +13,11 @@
 namespace kx::server::bench {
 
 ServerProcess::ServerProcess(const std::string& program, const std::filesystem::path& dir, int port,
-                             const std::string& publicUrl) {
+                             const std::string& publicUrl,
+                             const std::vector<std::string>& options) {
     std::vector<std::string> command = {program, "serve", dir.string(), "--port",
                                         std::to_string(port)};
+    command.insert(command.end(), options.begin(), options.end());
     if (!publicUrl.empty()) {
         command.insert(command.end(), {"--public-url", publicUrl});
     }
@@ -53,6 +55,16 @@ double ServerProcess::cpuSeconds() const {
         ticks += number >= 14 ? std::stod(field) : 0;
     }
     return ticks / static_cast<double>(sysconf(_SC_CLK_TCK));
+}
+
+long ServerProcess::peakResidentKiB() const {
+    std::ifstream status("/proc/" + std::to_string(pid_) + "/status");
+    for (std::string line; std::getline(status, line);) {
+        if (line.starts_with("VmHWM:")) {
+            return std::stol(line.substr(6));
+        }
+    }
+    return 0;
 }
 
 int ServerProcess::stop(int signal, std::chrono::seconds within) {

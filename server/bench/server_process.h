@@ -6,6 +6,7 @@
 #include <chrono>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 namespace kx::server::bench {
 
@@ -15,9 +16,9 @@ namespace kx::server::bench {
 class ServerProcess {
   public:
     // `port` 0 takes a free one; a `publicUrl` (which the server then announces instead of its
-    // address) needs a port chosen by the caller.
+    // address) needs a port chosen by the caller. `options` are further options of serve.
     ServerProcess(const std::string& program, const std::filesystem::path& dir, int port,
-                  const std::string& publicUrl = {});
+                  const std::string& publicUrl = {}, const std::vector<std::string>& options = {});
     ~ServerProcess();
     ServerProcess(const ServerProcess&) = delete;
     ServerProcess& operator=(const ServerProcess&) = delete;
@@ -28,6 +29,8 @@ class ServerProcess {
     pid_t pid() const { return pid_; }
     // Processor time the server has used so far (user and system), in seconds.
     double cpuSeconds() const;
+    // The most memory the server has held resident so far, in KiB (0 when it cannot be read).
+    long peakResidentKiB() const;
     // Sends `signal` and waits for the end: the exit code (128 + the signal when a signal ended
     // it), or -1 when it has not ended `within` that time (it is killed then).
     int stop(int signal, std::chrono::seconds within = std::chrono::seconds(20));

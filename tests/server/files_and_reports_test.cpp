@@ -170,6 +170,11 @@ TEST_F(ServerTest, AReportIdIsStoredOnceAndAnOlderCatalogIsUpgradedForIt) {
     EXPECT_EQ(reports[1].at("reportId"), id);
     EXPECT_EQ(reports[3].at("fields").at("ReportId"), id + "0");
     EXPECT_TRUE(reports[2].at("reportId").is_null() && reports[3].at("reportId").is_null());
+    // A report sent again is not filed under its group a second time either.
+    Database catalog(Catalog::fileIn(dir_.path()).string(), false);
+    auto grouped = catalog.prepare("SELECT SUM(report_count) FROM report_groups");
+    ASSERT_TRUE(grouped.step());
+    EXPECT_EQ(grouped.integer(0), 4);
 }
 
 TEST(FormDecoding, DecodesPlusPercentAndKeepsBrokenEscapes) {

@@ -29,14 +29,6 @@ long peakResidentKilobytes() {
     return usage.ru_maxrss;
 }
 
-std::size_t countOf(const std::string& text, const std::string& part) {
-    std::size_t count = 0;
-    for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) {
-        ++count;
-    }
-    return count;
-}
-
 TEST_F(ServerTest, DeeplyNestedJsonIsRefusedBeforeItIsBuilt) {
     const long before = peakResidentKilobytes();
     for (int i = 0; i < 4; ++i) {

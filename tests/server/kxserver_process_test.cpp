@@ -60,7 +60,7 @@ TEST(KxserverCommandLine, BadUsageExitsWithTwoAndExplains) {
 TEST(KxserverCommandLine, BuildsACatalogThatServesTheLauncher) {
     kx::test::TempDir scratch;
     const std::string dir = (scratch / "srv").string();
-    kxserver({"init", dir, "--pbkdf2-iterations", "1000"});
+    kxserver({"init", dir, "--password-memory", "8", "--password-passes", "1"});
     EXPECT_EQ(runKxserver({"init", dir}).exitCode, 1);  // never overwrites a catalog
     ASSERT_EQ(runKxserver({"add-user", dir, "ACME", "ALICE", "-"}, "pw from stdin\n").exitCode, 0);
     kxserver({"add-server", dir, "Main", "/bo/main"});
@@ -124,7 +124,7 @@ TEST(KxserverCommandLine, DemoCatalogServesItsListsAndStopsOnInterrupt) {
 // A catalog with nothing in it but its settings, in `scratch`/srv.
 std::string emptyCatalog(const kx::test::TempDir& scratch) {
     const std::string dir = (scratch / "srv").string();
-    kxserver({"init", dir, "--pbkdf2-iterations", "1000"});
+    kxserver({"init", dir, "--password-memory", "8", "--password-passes", "1"});
     return dir;
 }
 

@@ -11,7 +11,7 @@
 namespace kx::server::test {
 
 void fillStandardCatalog(const std::filesystem::path& dir) {
-    Catalog::create(dir, 1000);
+    Catalog::create(dir, kTestPasswordCost);
     Catalog catalog(dir);
     catalog.addUser("acme", "alice", "s3cret pass");
     catalog.addUser("ACME", "BOB", "other");
@@ -39,8 +39,8 @@ void fillStandardCatalog(const std::filesystem::path& dir) {
     addStartRow(catalog, 10, "app.sh", "BROKERDIR", "");
 }
 
-RawConnection::RawConnection(int port)
-    : fd_(kx::test::connectLoopback(static_cast<std::uint16_t>(port))) {
+RawConnection::RawConnection(int port, const char* from)
+    : fd_(kx::test::connectLoopback(static_cast<std::uint16_t>(port), 0, from)) {
     if (fd_ < 0) {
         ADD_FAILURE() << "cannot connect to port " << port;
     }
@@ -134,6 +134,14 @@ std::vector<nlohmann::json> ServerTest::storedReports() const {
 
 int ServerTest::port() const {
     return std::stoi(url_.substr(url_.rfind(':') + 1));
+}
+
+std::size_t countOf(const std::string& text, const std::string& part) {
+    std::size_t count = 0;
+    for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) {
+        ++count;
+    }
+    return count;
 }
 
 CallAnswer postAt(httplib::Client& client, const std::string& path, const std::string& body) {

@@ -17,6 +17,7 @@
 #include <nlohmann/json.hpp>
 
 #include "http_server.h"
+#include "password.h"
 #include "temp_dir.h"
 
 namespace kx::server::test {
@@ -30,6 +31,9 @@ struct CallAnswer {
     std::int64_t errorNumber() const { return body.at("error").at("number").get<std::int64_t>(); }
 };
 
+// The password cost of the tests' catalogs: cheap, since what is tested is not the cost.
+inline constexpr PasswordCost kTestPasswordCost{64, 1};
+
 // Paths of the standard catalog.
 inline constexpr const char* kServer1 = "/bo/server1";
 inline constexpr const char* kServer2 = "/bo/server2";
@@ -41,6 +45,9 @@ inline constexpr const char* kServer2 = "/bo/server2";
 // 10 has a start row.
 void fillStandardCatalog(const std::filesystem::path& dir);
 
+// How often `part` occurs in `text` (a log, answers).
+std::size_t countOf(const std::string& text, const std::string& part);
+
 // `body` posted as JSON through `client`; an empty answer (and a test failure) when none came.
 CallAnswer postAt(httplib::Client& client, const std::string& path, const std::string& body);
 // One remote call through `client`.
@@ -51,7 +58,8 @@ CallAnswer callAt(httplib::Client& client, const std::string& path, const std::s
 // the object goes away.
 class RawConnection {
   public:
-    explicit RawConnection(int port);
+    // `from`: the loopback address to connect from (127.0.0.1 when null).
+    explicit RawConnection(int port, const char* from = nullptr);
     ~RawConnection();
     RawConnection(const RawConnection&) = delete;
     RawConnection& operator=(const RawConnection&) = delete;

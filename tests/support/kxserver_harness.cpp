@@ -40,7 +40,8 @@ ServeProcess::ServeProcess(const std::filesystem::path& catalogDir, const std::s
                     publicUrl) {}
 
 ReportServer::ReportServer() {
-    kxserver({"init", (dir_ / "catalog").string(), "--pbkdf2-iterations", "1"});
+    kxserver(
+        {"init", (dir_ / "catalog").string(), "--password-memory", "8", "--password-passes", "1"});
     serve_ = std::make_unique<ServeProcess>(dir_ / "catalog");
 }
 

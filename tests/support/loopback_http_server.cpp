@@ -138,9 +138,16 @@ void HttpReply::holdUntilClosed() {
     }
 }
 
-int connectLoopback(std::uint16_t port, int socketFlags) {
+int connectLoopback(std::uint16_t port, int socketFlags, const char* from) {
     const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | socketFlags, 0);
     const sockaddr_in address = loopbackAddress(port);
+    sockaddr_in local = loopbackAddress(0);
+    if (fd >= 0 && from != nullptr &&
+        (::inet_pton(AF_INET, from, &local.sin_addr) != 1 ||
+         ::bind(fd, reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0)) {
+        ::close(fd);
+        return -1;
+    }
     if (fd >= 0 &&
         ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 &&
         errno != EINPROGRESS) {

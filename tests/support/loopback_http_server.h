@@ -109,7 +109,7 @@ std::string httpResponse(const std::string& status, const std::string& body);
 int bindLoopback(std::uint16_t& port);
 // Opens a TCP connection to 127.0.0.1:`port` and returns its socket, or -1 when it is refused.
 // With SOCK_NONBLOCK among `socketFlags`, a connection still being set up counts as opened.
-int connectLoopback(std::uint16_t port, int socketFlags = 0);
+int connectLoopback(std::uint16_t port, int socketFlags = 0, const char* from = nullptr);
 // A loopback port on which nothing listens (it was free a moment ago).
 std::uint16_t unusedLoopbackPort();
 

@@ -8,7 +8,7 @@ namespace kx::test {
 
 LoginFlowTest::LoginFlowTest() {
     // A low key-derivation cost keeps the many logins of the suite quick.
-    kxserver({"init", catalog().string(), "--pbkdf2-iterations", "1000"});
+    kxserver({"init", catalog().string(), "--password-memory", "8", "--password-passes", "1"});
     addUser("ALICE", "s3cret");
 }
 
