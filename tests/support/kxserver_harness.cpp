@@ -148,6 +148,9 @@ void RecordingRelay::relay(const HttpRequest& request, HttpReply& reply) {
         reply.answer(502, "");
         return;
     }
+    if (call && dropAnswers_) {
+        return;
+    }
     std::string body = call && rewrite ? rewrite(answer->body) : answer->body;
     if (fault == DownloadFault::Tampered) {
         body[body.size() / 2] ^= 0x55;
