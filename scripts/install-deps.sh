@@ -7,7 +7,7 @@ packages=(
   build-essential cmake ninja-build ccache pkg-config clang libclang-rt-14-dev clang-format
   libgtest-dev libgmock-dev
   qt6-base-dev qt6-base-dev-tools libgl-dev
-  libsqlite3-dev sqlite3 libpugixml-dev libcurl4-openssl-dev nlohmann-json3-dev
+  libdw-dev libsqlite3-dev sqlite3 libpugixml-dev libcurl4-openssl-dev nlohmann-json3-dev
   libarchive-dev zlib1g-dev liblzma-dev libzstd-dev gzip xz-utils zstd zip tar
   libcpp-httplib-dev libboost-dev libssl-dev libsodium-dev libfontconfig-dev fontconfig
   fonts-liberation fonts-wine libxcb1-dev python3 python3-fonttools

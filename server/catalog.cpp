@@ -77,8 +77,43 @@ CREATE TABLE error_reports(
   id INTEGER PRIMARY KEY,
   received_at TEXT NOT NULL,
   client_address TEXT NOT NULL,
-  fields TEXT NOT NULL);
+  fields TEXT NOT NULL,
+  report_id TEXT);
+CREATE UNIQUE INDEX error_reports_report_id ON error_reports(report_id);
 )sql";
+
+// What brings a catalog of each older version up to the next one: the catalog's version (SQLite's
+// user_version) is the number of steps it has had. A catalog made by create() has them all.
+constexpr const char* kUpgrades[] = {
+    // 1: the id a report is sent with, stored once
+    R"sql(ALTER TABLE error_reports ADD COLUMN report_id TEXT;
+CREATE UNIQUE INDEX error_reports_report_id ON error_reports(report_id);)sql",
+};
+constexpr std::int64_t kCatalogVersion = std::size(kUpgrades);
+
+std::int64_t catalogVersion(Database& db) {
+    auto query = db.prepare("PRAGMA user_version");
+    query.step();
+    return query.integer(0);
+}
+
+void setCatalogVersion(Database& db, std::int64_t version) {
+    db.exec("PRAGMA user_version = " + std::to_string(version));
+}
+
+// Runs the steps a catalog opened from an older version lacks, all or none. The version is read
+// again inside the transaction, so that two processes opening one old catalog upgrade it once.
+void upgrade(Database& db) {
+    if (catalogVersion(db) >= kCatalogVersion) {
+        return;
+    }
+    inTransaction(db, [&] {
+        for (std::int64_t step = catalogVersion(db); step < kCatalogVersion; ++step) {
+            db.exec(kUpgrades[step]);
+        }
+        setCatalogVersion(db, kCatalogVersion);
+    });
+}
 
 // The cost new password hashes are made at, and that stored ones are upgraded to at login.
 constexpr const char* kPasswordMemoryKey = "password_memory_kib";
@@ -146,6 +181,7 @@ void Catalog::create(const std::filesystem::path& dir, const PasswordCost& passw
     catalog.useWriteAheadLog();
     inTransaction(catalog.db_, [&] {
         catalog.db_.exec(kSchema);
+        setCatalogVersion(catalog.db_, kCatalogVersion);
         catalog.writePasswordCost(passwordCost);
         catalog.sessions_.setTokenLifetimeSeconds(SessionStore::kDefaultTokenLifetimeSeconds);
     });
@@ -154,6 +190,7 @@ void Catalog::create(const std::filesystem::path& dir, const PasswordCost& passw
 
 Catalog::Catalog(const std::filesystem::path& dir, std::chrono::milliseconds busyTimeout)
     : Catalog(dir, false, busyTimeout) {
+    upgrade(db_);
     support::prepareSupportTables(db_);
 }
 

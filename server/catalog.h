@@ -77,9 +77,10 @@ class Catalog {
     static std::filesystem::path fileIn(const std::filesystem::path& dir);
     // Creates the folder (if needed) and an empty catalog; fails when a catalog exists already.
     static void create(const std::filesystem::path& dir, const PasswordCost& passwordCost);
-    // Opens the existing catalog of `dir`; fails when there is none. A step that finds the file
-    // locked by another connection waits up to `busyTimeout` before it throws CatalogBusy. The
-    // tables of the support pages are brought up to date (support_tables.h).
+    // Opens the existing catalog of `dir`; fails when there is none. A catalog made by an older
+    // version is brought up to this one's tables first, and the tables of the support pages are
+    // brought up to date (support_tables.h). A step that finds the file locked by another
+    // connection waits up to `busyTimeout` before it throws CatalogBusy.
     explicit Catalog(const std::filesystem::path& dir,
                      std::chrono::milliseconds busyTimeout = Database::kDefaultBusyTimeout);
 

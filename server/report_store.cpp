@@ -1,5 +1,9 @@
 #include "report_store.h"
 
+#include <algorithm>
+#include <optional>
+
+#include "ascii_text.h"
 #include "catalog.h"
 #include "catalog_listing.h"
 #include "catalog_settings.h"
@@ -13,10 +17,30 @@ namespace {
 // checked without reading them.
 constexpr const char* kReportBytesKey = "error_report_bytes";
 
-constexpr const char* kReportColumns = "id, received_at, client_address, fields";
+// The id of a report: the value of its first "ReportId" field when that is a UUID (lower-cased),
+// else nothing.
+std::optional<std::string> reportIdOf(const FormFields& fields) {
+    const auto field = std::find_if(fields.begin(), fields.end(),
+                                    [](const auto& pair) { return pair.first == kReportIdField; });
+    if (field == fields.end() || field->second.size() != 36) {
+        return std::nullopt;
+    }
+    std::string id = ascii::lowerCase(field->second);
+    for (std::size_t i = 0; i < id.size(); ++i) {
+        const bool dash = i == 8 || i == 13 || i == 18 || i == 23;
+        const bool hexDigit = ascii::isDigit(id[i]) || (id[i] >= 'a' && id[i] <= 'f');
+        if (dash ? id[i] != '-' : !hexDigit) {
+            return std::nullopt;
+        }
+    }
+    return id;
+}
+
+constexpr const char* kReportColumns = "id, received_at, client_address, fields, report_id";
 
 StoredReport readReport(const Statement& row) {
-    return {row.integer(0), row.text(1), row.text(2), support::storedFields(row.text(3))};
+    return {row.integer(0), row.text(1), row.text(2), support::storedFields(row.text(3)),
+            row.isNull(4) ? std::nullopt : std::optional<std::string>(row.text(4))};
 }
 
 }  // namespace
@@ -26,6 +50,8 @@ std::string reportLine(const StoredReport& report) {
     line["id"] = report.id;
     line["receivedAt"] = report.receivedAt;
     line["clientAddress"] = report.clientAddress;
+    line["reportId"] =
+        report.reportId ? nlohmann::ordered_json(*report.reportId) : nlohmann::ordered_json();
     nlohmann::ordered_json fields = nlohmann::ordered_json::object();
     for (const auto& [name, value] : support::mergedFields(report.fields)) {
         fields[name] = value;
@@ -36,28 +62,46 @@ std::string reportLine(const StoredReport& report) {
 
 ReportAdmission ReportStore::add(const FormFields& fields, const std::string& clientAddress,
                                  std::int64_t now, std::uint64_t storeLimit) {
+    const std::optional<std::string> id = reportIdOf(fields);
     const std::string text = support::storedFieldsText(fields);
     if (text.size() > storeLimit) {
         return ReportAdmission::TooLarge;
     }
     ReportAdmission admission = ReportAdmission::Stored;
     inTransaction(db_, [&] {
+        // Checked before the cap: a report stored already is answered as stored even when the
+        // store has since filled up.
+        if (id && storedAlready(*id)) {
+            admission = ReportAdmission::StoredAlready;
+            return;
+        }
         const std::uint64_t stored = storedBytes();
         if (stored + text.size() > storeLimit) {
             admission = ReportAdmission::StoreFull;
             return;
         }
         const std::string receivedAt = isoTimestamp(now);
-        db_.prepare(
-               "INSERT INTO error_reports(received_at, client_address, fields) VALUES(?, ?, ?)")
-            .bind(1, receivedAt)
-            .bind(2, clientAddress)
-            .bind(3, text)
-            .run();
+        auto insert = db_.prepare(
+            "INSERT INTO error_reports(received_at, client_address, fields, report_id) "
+            "VALUES(?, ?, ?, ?)");
+        insert.bind(1, receivedAt).bind(2, clientAddress).bind(3, text);
+        if (id) {
+            insert.bind(4, *id);
+        } else {
+            insert.bindNull(4);
+        }
+        insert.run();
+        // Reached only for a new row: a report sent again is neither counted nor filed twice.
         support::ReportGroups(db_).add(db_.lastInsertId(), receivedAt, fields);
         writeSetting(db_, kReportBytesKey, std::to_string(stored + text.size()));
     });
     return admission;
+}
+
+bool ReportStore::storedAlready(const std::string& id) {
+    auto query = db_.prepare("SELECT 1 FROM error_reports WHERE report_id = ?");
+    query.bind(1, id);
+    return query.step();
 }
 
 std::uint64_t ReportStore::storedBytes() {

@@ -186,6 +186,9 @@ struct RequestRouter::Impl {
                 case ReportAdmission::TooLarge:
                     return refusal(413, request.method, request.path,
                                    "it is larger than the whole report store.");
+                case ReportAdmission::StoredAlready:
+                    log.note("error report sent again; it was stored before");
+                    break;
                 case ReportAdmission::Stored:
                     break;
             }

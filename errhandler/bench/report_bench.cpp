@@ -136,6 +136,8 @@ int main(int argc, char** argv) {
     const std::string url = firstLine(folder / "serve.out");
     setenv("KX_ERROR_REPORT_URL", (url + "/GenErrorReport.asp").c_str(), 1);
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    // Reports are spooled before they are posted: into the benchmark's folder, not the user's.
+    setenv("XDG_STATE_HOME", (folder / "state").c_str(), 1);
     QApplication application(argc, argv);
 
     kx::errhandler::Error error(&kx::errhandler::presentErrorDialog);

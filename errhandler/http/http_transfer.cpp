@@ -42,6 +42,8 @@ bool HTTPTransfer::download(Verb verb, Download&& request) {
 
     if (verb == Verb::PostWhenItemsQueued) {
         transfer_.RequestMethod = transfer_.PostItems->Count() > 0 ? kPost : kGet;
+    } else if (verb == Verb::AlwaysPost) {
+        transfer_.RequestMethod = kPost;
     }
     if (request()) {
         LastError.clear();
@@ -61,11 +63,22 @@ Variant HTTPTransfer::GetURLAsBytes(const std::string& URL) {
     return Variant();
 }
 
-std::string HTTPTransfer::GetURLAsString(const std::string& URL) {
-    if (download(Verb::PostWhenItemsQueued, [&] { return transfer_.GetURL(URL, 0, kAny2xx); })) {
+std::string HTTPTransfer::bodyAsString(Verb verb, const std::string& URL) {
+    if (download(verb, [&] { return transfer_.GetURL(URL, 0, kAny2xx); })) {
         return transfer_.Buffer.asString();
     }
     return "";
+}
+
+std::string HTTPTransfer::GetURLAsString(const std::string& URL) {
+    return bodyAsString(Verb::PostWhenItemsQueued, URL);
+}
+
+std::string HTTPTransfer::PostFormBody(const std::string& URL, std::string body) {
+    transfer_.PreparedBody = std::move(body);
+    std::string answer = bodyAsString(Verb::AlwaysPost, URL);
+    transfer_.PreparedBody.reset();
+    return answer;
 }
 
 bool HTTPTransfer::GetURLAsFile(const std::string& URL, bool /*BinaryFile*/,

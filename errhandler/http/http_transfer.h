@@ -37,6 +37,9 @@ class HTTPTransfer {
     Variant GetURLAsBytes(const std::string& URL);
     // A POST of PostItems when it holds any item, else a GET. The body, or "" on failure.
     std::string GetURLAsString(const std::string& URL);
+    // A POST of `body`, a form already encoded (a report read back from the spool), as it stands:
+    // PostItems are not sent. The answer, or "" on failure, as GetURLAsString.
+    std::string PostFormBody(const std::string& URL, std::string body);
     // As GetURLAsString, into LocalFileName (see Transfer::GetURLToFile). BinaryFile is not used.
     bool GetURLAsFile(const std::string& URL, bool BinaryFile, const std::string& LocalFileName);
 
@@ -49,9 +52,10 @@ class HTTPTransfer {
     const Transfer& engine() const { return transfer_; }
 
   private:
-    enum class Verb : std::uint8_t { AlwaysGet, PostWhenItemsQueued };
+    enum class Verb : std::uint8_t { AlwaysGet, AlwaysPost, PostWhenItemsQueued };
     template <typename Download>
     bool download(Verb verb, Download&& request);
+    std::string bodyAsString(Verb verb, const std::string& URL);
 
     Transfer transfer_;
     std::int32_t proxyPort_ = 0;

@@ -124,6 +124,7 @@ std::string Transfer::PostData() const {
 
 void Transfer::Reset() {
     PostItems = std::make_shared<Collection>();
+    PreparedBody.reset();
     RequestMethod = 1;
 }
 
@@ -181,7 +182,10 @@ bool Transfer::receive(std::string_view url, std::string_view requiredStatus, Bo
         failWith(wininet::kInvalidOperation);
         return false;
     }
-    const HttpRequest request = buildRequest(verb, *target, *PostItems, agentName());
+    HttpRequest request = buildRequest(verb, *target, *PostItems, agentName());
+    if (request.body && PreparedBody) {
+        request.body = *PreparedBody;
+    }
 
     // The body is only taken once the final status matches; a mismatch stops the download there.
     bool accepted = false;

@@ -26,6 +26,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -57,6 +58,9 @@ class Transfer {
     bool UseProxy = false;
     std::string ProxyServer;
     std::int32_t ProxyPort = 0;
+    // A form body that a POST sends as it stands instead of PostData(): one built earlier (a report
+    // read back from the spool). Reset clears it.
+    std::optional<std::string> PreparedBody;
 
     // Opens the session when none is open, then requests URL. DataType 0 stores the body in Buffer
     // as text (the bytes as received), any other value as a byte array (lower bound 0). An empty
@@ -83,7 +87,7 @@ class Transfer {
 
     // The form body of PostItems (see buildPostData).
     std::string PostData() const;
-    // A new, empty PostItems and RequestMethod 1.
+    // A new, empty PostItems, no PreparedBody and RequestMethod 1.
     void Reset();
 
     static std::string TranslateErrorCode(std::int32_t lErrorCode);

@@ -4,6 +4,7 @@
 #include "error_record.h"
 #include "mask_passwords.h"
 #include "run_time_error.h"
+#include "spooled_sending.h"
 #include "vb_convert.h"
 
 namespace kx::errhandler {
@@ -40,6 +41,10 @@ Variant Error::invoke(std::string_view member, InvokeKind kind, std::vector<Vari
         requireArguments(args, 0);
         return Variant(ID());
     }
+    if (sameMemberName(member, "SendSpooledReports") && kind == InvokeKind::Method) {
+        requireArguments(args, 0);
+        return Variant(SendSpooledReports());
+    }
     if (sameMemberName(member, "ErrorHandler") && kind == InvokeKind::Method) {
         requireArguments(args, kErrorHandlerArguments);
         ErrorHandler(CLng(args[0]), textOf(args[1]), textOf(args[2]), textOf(args[3]),
@@ -66,6 +71,12 @@ void Error::ErrorHandler(std::int32_t ErrorCode, const std::string& theProjectNa
     recordHostFacts(record);
     appendErrorLog(record);
     presenter_(theDescription);
+}
+
+std::int32_t Error::SendSpooledReports() {
+    const ReportSettings settings = ReportSettings::ofThisMachine();
+    ReportSpool spool(settings.spoolFolder);
+    return sendSpooledReports(spool, settings, secondsNow());
 }
 
 std::string Error::ID() const {

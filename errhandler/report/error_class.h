@@ -4,6 +4,13 @@
 //   ErrorHandler  method (ErrorCode, theProjectName, theModule, theRoutine, theDescription,
 //                 theLineNumber, theContext, theVersion): no result
 //   ID            property get: errorId() of the calling thread's record
+//   SendSpooledReports
+//                 method, no arguments: sends the reports of this user's report spool that are
+//                 due (earlier reports that were not delivered, report_spool.h), at most a
+//                 bounded number, oldest first, and returns how many were delivered (a Long).
+//                 Blocks while it posts (each post bounded by the report's time-out); safe on any
+//                 thread and beside other processes doing the same. Raises only when no
+//                 internet session can be opened.
 //
 // ErrorHandler copies its arguments into the calling thread's error record (the context masked
 // by MaskPasswords; null strings count as ""), records the library's and the host's facts,
@@ -37,6 +44,7 @@ class Error final : public Dispatch {
                       const std::string& theDescription, std::int32_t theLineNumber,
                       const std::string& theContext, const std::string& theVersion);
     std::string ID() const;
+    std::int32_t SendSpooledReports();
 
   private:
     ErrorPresenter presenter_;

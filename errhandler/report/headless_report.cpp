@@ -12,8 +12,6 @@ namespace kx::errhandler {
 
 namespace {
 
-constexpr int kAttempts = 3;
-
 // The message with its carriage returns as line breaks of this platform.
 std::string asLines(std::string text) {
     for (char& c : text) {
@@ -30,24 +28,26 @@ void reportWithoutDisplay(const ErrorInfo& record, const ReportSources& sources,
                           const ReportSettings& settings) {
     std::cerr << kLibraryTitle << ": " << kDialogCaption << ": " << record.Description << "\n"
               << kLibraryTitle << ": " << kStatusSending << std::endl;
-    for (int attempt = 1; attempt <= kAttempts; ++attempt) {
+    const ReportIdentity identity = ReportIdentity::fresh();
+    std::string reason;
+    for (int run = 1; run <= kMaxReportRuns; ++run) {
         try {
-            ReportRun run(record, sources, settings);
-            run.transfer().setTimeOut(kReportTimeOutSeconds);
-            if (reportDelivered(run.post())) {
+            ReportRun report(record, sources, settings, identity);
+            report.transfer().setTimeOut(kReportTimeOutSeconds);
+            if (reportDelivered(report.post())) {
                 std::cerr << kLibraryTitle << ": " << kStatusDelivered << std::endl;
-            } else {
-                const std::string& reason = run.transfer().LastError;
-                std::cerr << kLibraryTitle << ": " << kStatusNotDelivered << "\n"
-                          << asLines(kNotDeliveredMessage) << "\n"
-                          << (reason.empty() ? "" : "(" + reason + ")\n") << std::flush;
+                _exit(1);
             }
-            _exit(1);
+            reason = report.transfer().LastError;
+            break;
         } catch (const std::exception& failure) {
-            std::cerr << kLibraryTitle << ": the report could not be prepared: " << failure.what()
-                      << std::endl;
+            reason = std::string("the report could not be prepared: ") + failure.what();
+            std::cerr << kLibraryTitle << ": " << reason << std::endl;
         }
     }
+    std::cerr << kLibraryTitle << ": " << kStatusNotDelivered << "\n"
+              << asLines(kNotDeliveredMessage) << "\n"
+              << (reason.empty() ? "" : "(" + reason + ")\n") << std::flush;
     _exit(1);
 }
 

@@ -8,9 +8,10 @@
 namespace kx::errhandler {
 
 // Writes the description, posts the report (a run that fails with a run-time error is made again,
-// at most three times in all, as the dialog would at its next tick) and writes the outcome: the
-// dialog's final status line, and for a report not delivered also its message and the transfer's
-// reason. Then ends the process with exit code 1, as the dialog's Close does.
+// at most kMaxReportRuns runs in all, as the dialog would at its next tick) and writes the
+// outcome: the dialog's final status line, and for a report not delivered (also after the last
+// failed run) its message and the reason. Then ends the process with exit code 1, as the dialog's
+// Close does.
 [[noreturn]] void reportWithoutDisplay(const ErrorInfo& record, const ReportSources& sources,
                                        const ReportSettings& settings);
 

@@ -1,6 +1,6 @@
 #pragma once
-// Masking of passwords in free text (variable dumps, error contexts) before the text is logged or
-// sent anywhere.
+// Masking of passwords and of the login token in free text (variable dumps, error contexts)
+// before the text is logged or sent anywhere.
 
 #include <cstdint>
 #include <string>
@@ -17,10 +17,17 @@ namespace kx::errhandler {
 //
 // A value may be longer than that stretch. A value here runs from after its keyword up to the
 // next "<", CR, LF or the end of the text. When the value of the keyword found, or of any keyword
-// starting inside its stretch (which the masking would hide from the search), holds more than
-// one separator character and reaches past the stretch, the stretch is extended to the value's
-// end, still shown as ten asterisks. Short values thus mask exactly as before, while no character
-// of a longer value is kept and the asterisks do not tell its length.
+// starting inside its stretch (which the masking would hide from the search), holds more than one
+// separator character and reaches past the stretch, the stretch is extended to the value's end,
+// still shown as ten asterisks. Short values thus mask exactly as before, while no character of a
+// longer value is kept and the asterisks do not tell its length.
+//
+// Then the login token, found in the text as given: the value of each "<m_AuthLogin>" entry of a
+// variable dump (up to the next "<", CR, LF or the end), every other occurrence of such a value
+// of at least eight characters, and the user part of every URL ("scheme://USER@host", where the
+// launcher puts the token in front of the business-object server's host). Each stretch of what is
+// left of them gives way, together with any asterisks next to it, to ten asterisks:
+// "<m_AuthLogin>**********</m_AuthLogin>", "http://**********@host/bo".
 std::string MaskPasswords(std::string_view text);
 
 // MaskPasswords together with, for each character of the result, the index in `text` it was

@@ -1,5 +1,6 @@
 #include "report_run.h"
 
+#include "machine_folders.h"
 #include "report_address.h"
 
 namespace kx::errhandler {
@@ -9,6 +10,7 @@ ReportSettings ReportSettings::ofThisMachine() {
     settings.url = errorReportUrl();
     settings.transfer.connectTimeout = std::chrono::seconds(kReportTimeOutSeconds);
     settings.transfer.stallTimeout = std::chrono::seconds(kReportTimeOutSeconds);
+    settings.spoolFolder = sys::reportSpoolDirectory();
     return settings;
 }
 
@@ -37,18 +39,31 @@ bool reportDelivered(std::string_view answer) {
     return answer.find('1') != std::string_view::npos;
 }
 
-ReportRun::ReportRun(const ErrorInfo& record, const ReportSources& sources, ReportSettings settings)
-    : settings_(std::move(settings)), transfer_(settings_.transfer) {
+ReportRun::ReportRun(const ErrorInfo& record, const ReportSources& sources, ReportSettings settings,
+                     ReportIdentity identity)
+    : settings_(std::move(settings)),
+      identity_(std::move(identity)),
+      transfer_(settings_.transfer) {
     const DiagnosticsInputs diagnostics = sources.diagnostics();
     const std::string token = sources.lastTickToken();
     for (std::string& item :
          reportItems(record, reportContextBlock(record.Context, diagnostics), token)) {
         transfer_.PostItems()->Add(Variant(std::move(item)));
     }
+    transfer_.PostItems()->Add(Variant(std::string(kReportIdField) + ":" + identity_.id));
 }
 
 std::string ReportRun::post() {
-    return transfer_.GetURLAsString(settings_.url);
+    ReportSpool spool(settings_.spoolFolder);
+    std::optional<LockedReport> kept =
+        spool.add(identity_, transfer_.engine().PostData(), secondsNow());
+    std::string answer = transfer_.GetURLAsString(settings_.url);
+    if (kept && reportDelivered(answer)) {
+        kept->remove("delivered");
+    } else if (kept) {
+        kept->keep(secondsNow());
+    }
+    return answer;
 }
 
 }  // namespace kx::errhandler

@@ -1,12 +1,14 @@
 #pragma once
-// One run of the error report: the twelve report items collected on a fresh transfer object and
-// posted as a form to the report address. The dialog drives it step by step between its own
-// screen updates; without a display it runs on its own.
+// One run of the error report: the twelve report items and the report's id collected on a fresh
+// transfer object, kept in the report spool and posted as a form to the report address. The
+// dialog drives it step by step between its own screen updates; without a display it runs on its
+// own.
 //
 // The items, in order, each "name:value" (numbers in plain decimal):
 //   ProjectName, ProjectVersion, Module, Routine, LineNumber, ErrorNumber (the error code),
 //   ErrorDescription (unmasked), Context (the context block), Token (the last-tick token),
-//   AppPath, AppName (AppEXEName), ParentProcess.
+//   AppPath, AppName (AppEXEName), ParentProcess,
+// and after them ReportId, by which the server stores a report sent twice once.
 // The context block is the masked context, two CR LF, then the diagnostics block.
 
 #include <chrono>
@@ -19,11 +21,20 @@
 #include "error_record.h"
 #include "http_transfer.h"
 #include "machine_context.h"
+#include "report_spool.h"
 
 namespace kx::errhandler {
 
 // The time-out the report sets on its transfer object, in seconds.
 inline constexpr int kReportTimeOutSeconds = 30;
+
+// A run that fails with a run-time error (gathering its items, or opening its session) is made
+// again, by the dialog at its next tick and without a display at once, at most this many runs in
+// all; after the last one the report ends as not delivered.
+inline constexpr int kMaxReportRuns = 3;
+
+// The name of the form field that follows the twelve items.
+inline constexpr const char* kReportIdField = "ReportId";
 
 // Where a run takes the machine's facts from.
 struct ReportSources {
@@ -38,8 +49,10 @@ struct ReportSources {
 struct ReportSettings {
     std::string url;  // see report_address.h
     TransferOptions transfer;
+    std::string spoolFolder;  // where reports are kept until delivered; "" keeps no copy
 
-    // The report address of this machine and time-outs of kReportTimeOutSeconds.
+    // The report address and spool of this machine's user, and time-outs of
+    // kReportTimeOutSeconds.
     static ReportSettings ofThisMachine();
 };
 
@@ -54,18 +67,23 @@ bool reportDelivered(std::string_view answer);
 
 class ReportRun {
   public:
-    // Gathers the diagnostics and the token and adds the twelve items to a new transfer object.
-    // Raises what the sources raise.
-    ReportRun(const ErrorInfo& record, const ReportSources& sources, ReportSettings settings);
+    // Gathers the diagnostics and the token and adds the twelve items, then the id of `identity`,
+    // to a new transfer object. Raises what the sources raise. The runs of one report share its
+    // identity, so that a report made again replaces its own copy in the spool.
+    ReportRun(const ErrorInfo& record, const ReportSources& sources, ReportSettings settings,
+              ReportIdentity identity);
 
     HTTPTransfer& transfer() { return transfer_; }
 
-    // Posts the items; the server's answer, or "" on any failure (the reason is then in
-    // transfer().LastError). Raises only when no session can be opened.
+    // Keeps the form body in the spool (when the settings name one; a spool that cannot be
+    // written only loses the copy), then posts the items; the server's answer, or "" on any
+    // failure (the reason is then in transfer().LastError). A delivered report's copy is removed;
+    // any other stays for a later start. Raises only when no session can be opened.
     std::string post();
 
   private:
     ReportSettings settings_;
+    ReportIdentity identity_;
     HTTPTransfer transfer_;
 };
 

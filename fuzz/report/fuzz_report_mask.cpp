@@ -1,7 +1,9 @@
 // MaskPasswords on arbitrary text. Besides not crashing, the masking must keep no character of
 // any password value: a value runs from the second character after a "PASSWORD" or "PWD" (any
 // letter case; the first one is the separator, such as ">" or "=") up to the next "<", CR, LF or
-// the end of the text. The traced variant tells where each output character came from.
+// the end of the text. Nor of the login token: the value after "<m_AuthLogin>" (up to the same
+// ends), any other occurrence of a value of eight characters or more, and the user part of a URL
+// ("://" USER "@"). The traced variant tells where each output character came from.
 
 #include <algorithm>
 #include <cctype>
@@ -27,7 +29,37 @@ std::string upper(std::string_view text) {
     return out;
 }
 
-// Marks every character that belongs to a password value.
+void markRange(std::vector<bool>& secret, std::size_t from, std::size_t to) {
+    for (std::size_t i = from; i < to; ++i) {
+        secret[i] = true;
+    }
+}
+
+// Marks every character of the login token's values and of a URL's user part.
+void markTokens(std::string_view text, const std::string& folded, std::vector<bool>& secret) {
+    const std::string_view tag = "<M_AUTHLOGIN>";
+    for (auto at = folded.find(tag); at != std::string::npos; at = folded.find(tag, at + 1)) {
+        const std::size_t from = at + tag.size();
+        std::size_t to = from;
+        while (to < text.size() && !isValueEnd(text[to])) {
+            ++to;
+        }
+        markRange(secret, from, to);
+        const std::string_view token = text.substr(from, to - from);
+        for (auto other = text.find(token); token.size() >= 8 && other != std::string::npos;
+             other = text.find(token, other + 1)) {
+            markRange(secret, other, other + token.size());
+        }
+    }
+    for (auto at = text.find("://"); at != std::string::npos; at = text.find("://", at + 1)) {
+        const auto end = text.find_first_of(" \t\r\n/?#@<>\"'", at + 3);
+        if (end != std::string::npos && text[end] == '@') {
+            markRange(secret, at + 3, end);
+        }
+    }
+}
+
+// Marks every character that belongs to a password value or to the login token.
 std::vector<bool> secretPositions(std::string_view text) {
     const std::string folded = upper(text);
     std::vector<bool> secret(text.size(), false);
@@ -43,6 +75,7 @@ std::vector<bool> secretPositions(std::string_view text) {
             }
         }
     }
+    markTokens(text, folded, secret);
     return secret;
 }
 

@@ -2,6 +2,9 @@
 
 #include <exception>
 
+#include "crash_capture.h"
+#include "crash_report.h"
+#include "spooled_reports.h"
 #include "trap.h"
 #include "windowed_program.h"
 
@@ -20,9 +23,15 @@ void reportUnhandledFailure() {
 }  // namespace
 
 int runLauncher(int& argc, char** argv, const std::function<void()>& main) {
+    if (crash::isCrashReportRun(argc, argv)) {
+        return crash::reportRecordedCrash(argc, argv);
+    }
+    crash::prepareCrashCapture(argc, argv);
     crash::Frame outermost("", "");
     try {
-        return qt::runWindowedProgram(argc, argv, main);
+        const int exitCode = qt::runWindowedProgram(argc, argv, main);
+        crash::endAtOnceWhileSpooledReportsAreSent(exitCode);
+        return exitCode;
     } catch (const std::exception& failure) {
         g_outermostTrap = &outermost;
         g_unhandledFailure = &failure;

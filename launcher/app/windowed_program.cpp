@@ -13,10 +13,12 @@
 #include <iostream>
 #include <string>
 
+#include "after_first_paint.h"
 #include "crash_support.h"
 #include "qt_login_window.h"
 #include "qt_message_box.h"
 #include "run_time_error.h"
+#include "spooled_reports.h"
 #include "trap.h"
 
 namespace kx::launcher::qt {
@@ -103,6 +105,9 @@ void showLoginWindow(LauncherEnvironment environment,
     unloadOnTermination(*window);
     wireProcedures(window->form());
     window->show();
+    if (QWidget* shown = window->window()) {
+        new AfterFirstPaint(shown, &crash::sendSpooledReportsInBackground);
+    }
 }
 
 }  // namespace kx::launcher::qt

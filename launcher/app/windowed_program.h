@@ -15,7 +15,9 @@ int runWindowedProgram(int& argc, char** argv, const std::function<void()>& Main
 
 // Creates the launcher window, lets `wireProcedures` join the procedures of the later
 // subsystems to it, loads it (Form_Load runs before the first paint) and shows it, modelessly: the
-// call returns at once and the window lives until it is unloaded. While it lives, SIGTERM (the
+// call returns at once and the window lives until it is unloaded. Once the window has been
+// painted, the error reports that earlier runs could not deliver are sent in the background
+// (spooled_reports.h). While it lives, SIGTERM (the
 // session ending, or another program asking the launcher to end) unloads it as the end of the
 // user's session does (unload mode 2), so the remembered login is saved; while an error is being
 // reported it ends the process with exit code 1 instead, as the error dialog's Close does, once

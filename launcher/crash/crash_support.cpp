@@ -50,10 +50,10 @@ std::string fallbackReportText(std::int32_t errorNumber, const std::string& modu
            std::to_string(errorNumber) + ")";
 }
 
-std::string qtrReportError(std::int32_t errorNumber, const std::string& moduleName,
-                           const std::string& procedureName, const std::string& description,
-                           std::int32_t lineNumber, const std::string& localsText,
-                           const std::string& moduleText, const std::string& parametersText) {
+std::string handErrorToLibrary(std::int32_t errorNumber, const std::string& moduleName,
+                               const std::string& procedureName, const std::string& description,
+                               std::int32_t lineNumber, const std::function<std::string()>& context,
+                               const std::string& version) {
     // Only the creation runs with errors suppressed; the library's own failures travel on.
     std::shared_ptr<Dispatch> library;
     resumeNext([&] { library = createErrorObject(); });
@@ -69,14 +69,10 @@ std::string qtrReportError(std::int32_t errorNumber, const std::string& moduleNa
         return {};
     }
     std::vector<Variant> arguments{
-        Variant(errorNumber),
-        Variant(kReportProjectName),
-        Variant(moduleName),
-        Variant(procedureName),
-        Variant(description),
-        Variant(lineNumber),
-        Variant(contextText(localsText, moduleText, qtrGlobalVariables(), parametersText)),
-        Variant(reportVersion()),
+        Variant(errorNumber), Variant(kReportProjectName),
+        Variant(moduleName),  Variant(procedureName),
+        Variant(description), Variant(lineNumber),
+        Variant(context()),   Variant(version),
     };
     // From here the library's dialog has the user: a report started from a fault is no longer
     // bounded by the watchdog, which cannot see that dialog.
@@ -84,6 +80,16 @@ std::string qtrReportError(std::int32_t errorNumber, const std::string& moduleNa
     library->invoke("ErrorHandler", InvokeKind::Method, arguments);
     const Variant action = library->get("Action");
     return action.isNull() ? std::string() : CStr(action);
+}
+
+std::string qtrReportError(std::int32_t errorNumber, const std::string& moduleName,
+                           const std::string& procedureName, const std::string& description,
+                           std::int32_t lineNumber, const std::string& localsText,
+                           const std::string& moduleText, const std::string& parametersText) {
+    return handErrorToLibrary(
+        errorNumber, moduleName, procedureName, description, lineNumber,
+        [&] { return contextText(localsText, moduleText, qtrGlobalVariables(), parametersText); },
+        reportVersion());
 }
 
 namespace {

@@ -34,12 +34,18 @@ inline constexpr const char* kErrorHandlerProgId = "ZNErrHandler.Error";
 
 // Hands one error to the error library: creates "ZNErrHandler.Error" (a failure to create it is
 // not an error here), calls its ErrorHandler with the eight arguments (number, project name,
-// module, procedure, description, line, context text, version) and returns its Action property.
+// module, procedure, description, line, `context()`, `version`) and returns its Action property.
 // The report watchdog (report_watchdog.h) is disarmed right before ErrorHandler: the library
 // shows its own dialog, and the user's time in it must not be cut short.
 // Without the library it writes why it could not be created to standard error, shows the
 // fallback message box (critical icon, OK, "Application Error") and returns "". Errors raised by
 // the library's methods are not handled here: they propagate.
+std::string handErrorToLibrary(std::int32_t errorNumber, const std::string& moduleName,
+                               const std::string& procedureName, const std::string& description,
+                               std::int32_t lineNumber, const std::function<std::string()>& context,
+                               const std::string& version);
+
+// handErrorToLibrary with the trap's context text (the variable dump) and the launcher's version.
 std::string qtrReportError(std::int32_t errorNumber, const std::string& moduleName,
                            const std::string& procedureName, const std::string& description,
                            std::int32_t lineNumber, const std::string& localsText,

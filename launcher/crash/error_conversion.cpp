@@ -15,14 +15,14 @@ namespace {
 constexpr std::int32_t kOutOfMemory = 7;
 constexpr std::int32_t kInternalError = 51;
 
-std::string readableTypeName(const std::type_info& type) {
+}  // namespace
+
+std::string readableTypeName(const char* mangledName) {
     int status = 0;
     const std::unique_ptr<char, decltype(&std::free)> demangled(
-        abi::__cxa_demangle(type.name(), nullptr, nullptr, &status), &std::free);
-    return status == 0 && demangled ? std::string(demangled.get()) : std::string(type.name());
+        abi::__cxa_demangle(mangledName, nullptr, nullptr, &status), &std::free);
+    return status == 0 && demangled ? std::string(demangled.get()) : std::string(mangledName);
 }
-
-}  // namespace
 
 RuntimeError asRuntimeError(const std::exception& e) {
     if (const auto* runtimeError = dynamic_cast<const RuntimeError*>(&e)) {
@@ -33,7 +33,7 @@ RuntimeError asRuntimeError(const std::exception& e) {
     }
     return RuntimeError(
         kInternalError, std::string(),
-        "Internal error: unexpected " + readableTypeName(typeid(e)) + " (" + e.what() + ")");
+        "Internal error: unexpected " + readableTypeName(typeid(e).name()) + " (" + e.what() + ")");
 }
 
 }  // namespace kx::crash

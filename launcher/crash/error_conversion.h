@@ -2,6 +2,7 @@
 // How the crash capture treats C++ exceptions that are not run-time errors.
 
 #include <exception>
+#include <string>
 
 #include "run_time_error.h"
 
@@ -11,5 +12,9 @@ namespace kx::crash {
 // memory") for an allocation failure; otherwise error 51 ("Internal error") whose description
 // names the exception's type and message.
 RuntimeError asRuntimeError(const std::exception& e);
+
+// A type's name as the source spells it ("std::runtime_error"), from its mangled name; the
+// mangled name itself when it cannot be read.
+std::string readableTypeName(const char* mangledName);
 
 }  // namespace kx::crash

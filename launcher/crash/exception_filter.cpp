@@ -1,7 +1,5 @@
 #include "exception_filter.h"
 
-#include <pthread.h>
-#include <sys/mman.h>
 #include <ucontext.h>
 #include <unistd.h>
 
@@ -10,6 +8,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "alternate_stack.h"
+#include "crash_capture.h"
 #include "crash_support.h"
 #include "report_watchdog.h"
 #include "run_time_error.h"
@@ -19,10 +19,7 @@ namespace kx::crash {
 
 namespace {
 
-constexpr int kFaultSignals[] = {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGTRAP};
-
-// Throwing from the handler runs the unwinder on this stack; sanitizer runtimes need room too.
-constexpr std::size_t kAltStackSize = 512 * 1024;
+constexpr int kFatalSignals[] = {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGTRAP, SIGABRT};
 
 // A SIGSEGV this close below the stack's lowest address, or this close below the stack pointer,
 // is taken as a stack overflow (the kernel keeps a 1 MiB gap below a growing stack).
@@ -34,9 +31,6 @@ static_assert(std::atomic<std::int64_t>::is_always_lock_free);
 
 // Set from the moment a fault is turned into an error until that error is done with.
 std::atomic<bool> g_faultPending{false};
-
-// Lowest address of the installing thread's stack; written before the handler is installed.
-std::uintptr_t g_stackLow = 0;
 
 void writeNote(const char* text) noexcept {
     [[maybe_unused]] const ssize_t written = write(STDERR_FILENO, text, std::strlen(text));
@@ -62,29 +56,26 @@ class HardwareFault : public RuntimeError {
     bool owner_ = true;
 };
 
-std::uintptr_t stackPointerOf(const void* context) noexcept {
-    if (context == nullptr) {
-        return 0;
-    }
-    const auto* uc = static_cast<const ucontext_t*>(context);
-#if defined(__x86_64__)
-    return static_cast<std::uintptr_t>(uc->uc_mcontext.gregs[REG_RSP]);
-#elif defined(__aarch64__)
-    return static_cast<std::uintptr_t>(uc->uc_mcontext.sp);
-#else
-    (void)uc;
-    return 0;
-#endif
-}
-
 bool faultInStackGuard(const void* faultAddress, const void* context) noexcept {
     const auto address = reinterpret_cast<std::uintptr_t>(faultAddress);
     const auto page = static_cast<std::uintptr_t>(sysconf(_SC_PAGESIZE));
-    if (g_stackLow != 0 && address < g_stackLow + page && address + kStackGuardSpan >= g_stackLow) {
+    const std::uintptr_t stackLow = threadStackLow();
+    if (stackLow != 0 && address < stackLow + page && address + kStackGuardSpan >= stackLow) {
         return true;
     }
-    const std::uintptr_t sp = stackPointerOf(context);
+    const std::uintptr_t sp = interruptedCode(context).stackPointer;
     return sp != 0 && address <= sp && sp - address <= kBelowStackPointerSpan;
+}
+
+bool sentByAnotherProcess(const siginfo_t* info) noexcept {
+    return info != nullptr && info->si_code <= 0 && info->si_pid != getpid();
+}
+
+// A fault the running procedure's trap can take: raised by the hardware (not sent), on a thread
+// with a trapped procedure running.
+bool trappable(int signalNumber, const siginfo_t* info) noexcept {
+    return signalNumber != SIGABRT && info != nullptr && info->si_code > 0 &&
+           Frame::innermost() != nullptr;
 }
 
 // The process ends by the signal, as it would without the filter.
@@ -97,47 +88,54 @@ void leaveToDefaultAction(int signalNumber) noexcept {
         writeNote("KXVantor: a fault signal could not be given its default action\n");
         _exit(128 + signalNumber);
     }
-    // Pending until the handler returns; a signal sent by kill would not come back by itself.
+    // The handler does not block its own signal (SA_NODEFER): this ends the process here.
     raise(signalNumber);
 }
 
-void installAlternateStack() {
-    const auto page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
-    void* memory = mmap(nullptr, kAltStackSize + page, PROT_READ | PROT_WRITE,
-                        MAP_PRIVATE | MAP_ANONYMOUS | MAP_STACK, -1, 0);
-    if (memory == MAP_FAILED) {
-        raiseError(7, "qtrInstallFilter", "Out of memory: no alternate signal stack");
+[[noreturn]] void throwFault(int signalNumber, const siginfo_t* info, const void* context) {
+    const std::uint32_t code = faultExceptionCode(signalNumber, info, context);
+    // The throw below allocates; if the fault struck inside the allocator, this bounds the hang.
+    armReportWatchdog(std::chrono::milliseconds(g_reportBoundMillis.load()));
+    // The handler is left by the exception, never by a return: unblock the signal here so that
+    // a later fault reaches the handler again.
+    sigset_t signals;
+    sigemptyset(&signals);
+    sigaddset(&signals, signalNumber);
+    if (pthread_sigmask(SIG_UNBLOCK, &signals, nullptr) != 0) {
+        writeNote("KXVantor: a later fault of this kind will end the process unreported\n");
     }
-    // The lowest page stays inaccessible, so an overflow of the handler's stack cannot go
-    // unnoticed into other memory.
-    mprotect(memory, page, PROT_NONE);
-    stack_t stack{};
-    stack.ss_sp = static_cast<char*>(memory) + page;
-    stack.ss_size = kAltStackSize;
-    if (sigaltstack(&stack, nullptr) != 0) {
-        munmap(memory, kAltStackSize + page);
-        raiseError(
-            vberr::kInvalidProcedureCall, "qtrInstallFilter",
-            std::string("Cannot install the alternate signal stack: ") + std::strerror(errno));
-    }
-}
-
-void recordStackBounds() noexcept {
-    pthread_attr_t attributes;
-    if (pthread_getattr_np(pthread_self(), &attributes) != 0) {
-        return;
-    }
-    void* low = nullptr;
-    std::size_t size = 0;
-    if (pthread_attr_getstack(&attributes, &low, &size) == 0) {
-        g_stackLow = reinterpret_cast<std::uintptr_t>(low);
-    }
-    pthread_attr_destroy(&attributes);
+    throw HardwareFault(code);
 }
 
 }  // namespace
 
-std::string qtrExceptionText(std::uint32_t code) {
+InterruptedCode interruptedCode(const void* context) noexcept {
+    if (context == nullptr) {
+        return {};
+    }
+    const auto* uc = static_cast<const ucontext_t*>(context);
+#if defined(__x86_64__)
+    return {static_cast<std::uintptr_t>(uc->uc_mcontext.gregs[REG_RSP]),
+            static_cast<std::uintptr_t>(uc->uc_mcontext.gregs[REG_RIP])};
+#elif defined(__aarch64__)
+    return {static_cast<std::uintptr_t>(uc->uc_mcontext.sp),
+            static_cast<std::uintptr_t>(uc->uc_mcontext.pc)};
+#else
+    (void)uc;
+    return {};
+#endif
+}
+
+std::uint32_t faultExceptionCode(int signalNumber, const siginfo_t* info,
+                                 const void* context) noexcept {
+    if (info == nullptr) {
+        return exceptionCodeFor(signalNumber, 0, false);
+    }
+    const bool overflow = signalNumber == SIGSEGV && faultInStackGuard(info->si_addr, context);
+    return exceptionCodeFor(signalNumber, info->si_code, overflow);
+}
+
+const char* exceptionName(std::uint32_t code) noexcept {
     switch (code) {
         case 0x80000001:
             return "Guard Page Violation";
@@ -185,12 +183,18 @@ std::string qtrExceptionText(std::uint32_t code) {
             return "Stack Overflow";
         case 0xC000013A:
             return "Control-C Exit";
-        default: {
-            char hex[9];
-            std::snprintf(hex, sizeof hex, "%08X", code);
-            return std::string("Unknown (&H") + hex + ")";
-        }
+        default:
+            return nullptr;
     }
+}
+
+std::string qtrExceptionText(std::uint32_t code) {
+    if (const char* name = exceptionName(code)) {
+        return name;
+    }
+    char hex[9];
+    std::snprintf(hex, sizeof hex, "%08X", code);
+    return std::string("Unknown (&H") + hex + ")";
 }
 
 std::int32_t exceptionErrorNumber(std::uint32_t code) {
@@ -237,28 +241,37 @@ void setFaultReportBound(std::chrono::milliseconds bound) {
 }
 
 void qtrExceptionFilter(int signalNumber, siginfo_t* info, void* context) {
-    if (g_faultPending.exchange(true) || reportInProgress()) {
-        writeNote("KXVantor: a fault while an error was being handled; ending the process\n");
-        _exit(1);
-    }
-    if (info == nullptr || info->si_code <= 0 || Frame::innermost() == nullptr) {
-        g_faultPending.store(false);
-        leaveToDefaultAction(signalNumber);
+    if (sentByAnotherProcess(info)) {
+        leaveToDefaultAction(signalNumber);  // not a fault of the program
         return;
     }
-    const std::uint32_t code =
-        exceptionCodeFor(signalNumber, info->si_code, faultInStackGuard(info->si_addr, context));
-    // The throw below allocates; if the fault struck inside the allocator, this bounds the hang.
-    armReportWatchdog(std::chrono::milliseconds(g_reportBoundMillis.load()));
-    // The handler is left by the exception, never by a return: unblock the signal here so that
-    // a later fault reaches the handler again.
-    sigset_t signals;
-    sigemptyset(&signals);
-    sigaddset(&signals, signalNumber);
-    if (pthread_sigmask(SIG_UNBLOCK, &signals, nullptr) != 0) {
-        writeNote("KXVantor: a later fault of this kind will end the process unreported\n");
+    if (!crashBeingHandled()) {
+        if (g_faultPending.exchange(true) || reportInProgress()) {
+            writeNote("KXVantor: a fault while an error was being handled; ending the process\n");
+            _exit(1);
+        }
+        if (trappable(signalNumber, info)) {
+            throwFault(signalNumber, info, context);
+        }
     }
-    throw HardwareFault(code);
+    recordCrashAndRestart(signalNumber, info, context);
+    g_faultPending.store(false);
+    leaveToDefaultAction(signalNumber);
+}
+
+void installFatalSignalHandlers() {
+    struct sigaction action {};
+    action.sa_sigaction = qtrExceptionFilter;
+    // SA_NODEFER: a fault inside the handler comes back to it, which ends the process with a
+    // note instead of leaving it to the kernel.
+    action.sa_flags = SA_SIGINFO | SA_ONSTACK | SA_NODEFER;
+    sigemptyset(&action.sa_mask);
+    for (const int signalNumber : kFatalSignals) {
+        if (sigaction(signalNumber, &action, nullptr) != 0) {
+            raiseError(vberr::kInvalidProcedureCall, "qtrInstallFilter",
+                       std::string("Cannot install the exception filter: ") + std::strerror(errno));
+        }
+    }
 }
 
 void qtrInstallFilter() {
@@ -270,18 +283,8 @@ void qtrInstallFilter() {
         // Reports of faults then run without a bound; the program still reports and ends.
         writeNote("KXVantor: the report watchdog could not be started\n");
     }
-    recordStackBounds();
     installAlternateStack();
-    struct sigaction action {};
-    action.sa_sigaction = qtrExceptionFilter;
-    action.sa_flags = SA_SIGINFO | SA_ONSTACK;
-    sigemptyset(&action.sa_mask);
-    for (const int signalNumber : kFaultSignals) {
-        if (sigaction(signalNumber, &action, nullptr) != 0) {
-            raiseError(vberr::kInvalidProcedureCall, "qtrInstallFilter",
-                       std::string("Cannot install the exception filter: ") + std::strerror(errno));
-        }
-    }
+    installFatalSignalHandlers();
     state.qtrHasInitialised = true;
 }
 

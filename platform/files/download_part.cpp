@@ -173,7 +173,7 @@ std::string DownloadPart::begin(const PartRecord& record) {
     // The old bytes go before the new record names them. The record is not flushed: after a
     // power cut a part under a lost or older record is caught by the digest, or started over.
     removeQuietly(path_);
-    return placeContent(partRecordText(record), recordPath(), false);
+    return placeContent(partRecordText(record), recordPath(), PlacedMode::ByContent, false);
 }
 
 void DownloadPart::remove() {

@@ -19,6 +19,7 @@ namespace {
 
 constexpr mode_t kProgramMode = 0755;
 constexpr mode_t kDataMode = 0644;
+constexpr mode_t kOwnerOnlyMode = 0600;
 
 std::string failure(const std::string& what, const std::string& path) {
     return "cannot " + what + " " + path + ": " + std::strerror(errno);
@@ -77,9 +78,9 @@ void removeTemporary(const std::string& temporary) {
 // Steps 2 to 4 for the temporary file open as `fd` (without flushing unless `durable`); removes it
 // when a step fails.
 PlacementFailure commit(int fd, const std::string& temporary, const std::string& target,
-                        bool durable = true) {
+                        PlacedMode mode = PlacedMode::ByContent, bool durable = true) {
     std::string why;
-    if (::fchmod(fd, modeForContent(fd)) != 0) {
+    if (::fchmod(fd, mode == PlacedMode::OwnerOnly ? kOwnerOnlyMode : modeForContent(fd)) != 0) {
         why = failure("set the mode of", temporary);
     } else if (durable && ::fsync(fd) != 0) {
         why = failure("flush", temporary);
@@ -166,7 +167,8 @@ PlacementFailure placeFileCopy(const std::string& source, const std::string& tar
     return commit(to.get(), temporary, target);
 }
 
-PlacementFailure placeContent(const std::string& content, const std::string& target, bool durable) {
+PlacementFailure placeContent(const std::string& content, const std::string& target,
+                              PlacedMode mode, bool durable) {
     const std::string temporary = temporaryPathFor(target);
     const sys::FileDescriptor to(createTemporary(temporary));
     if (!to.valid()) {
@@ -177,7 +179,7 @@ PlacementFailure placeContent(const std::string& content, const std::string& tar
         removeTemporary(temporary);
         return why;
     }
-    return commit(to.get(), temporary, target, durable);
+    return commit(to.get(), temporary, target, mode, durable);
 }
 
 }  // namespace kx::files

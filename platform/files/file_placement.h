@@ -6,7 +6,7 @@
 //      to the source when both lie on one file system, else a copy), a stale one from a run that
 //      died before step 4 being replaced;
 //   2. its mode is set: rwxr-xr-x when the content starts as a program (an ELF header, or "#!"),
-//      rw-r--r-- otherwise;
+//      rw-r--r-- otherwise, or rw------- when the caller asks for an owner-only file;
 //   3. it is flushed to disk (fsync);
 //   4. it is renamed over the target, and the folder is flushed, so that the rename lasts.
 //
@@ -26,11 +26,14 @@ using PlacementFailure = std::string;
 // Places a copy of the file `source` at `target`.
 PlacementFailure placeFileCopy(const std::string& source, const std::string& target);
 
+// The mode a placed file gets: the one its content calls for, or rw------- (private data).
+enum class PlacedMode { ByContent, OwnerOnly };
+
 // Places a file holding `content` at `target`. Without `durable`, steps 3 and 4 flush nothing: the
 // target is still its old or its new version after a crash, but after a power cut it may be
 // either, or empty; for files whose loss costs nothing but time.
 PlacementFailure placeContent(const std::string& content, const std::string& target,
-                              bool durable = true);
+                              PlacedMode mode = PlacedMode::ByContent, bool durable = true);
 
 // The temporary name of a target: the same folder, "." + name + ".kxnew".
 std::string temporaryPathFor(const std::string& target);

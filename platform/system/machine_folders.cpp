@@ -41,6 +41,16 @@ std::string homeFolder() {
     return {};
 }
 
+// The user's base folder that the variable `name` names when it holds an absolute path, else the
+// home folder + `underHome`; "" when there is no home folder either.
+std::string userBaseFolder(const char* name, const char* underHome) {
+    if (std::string folder = absolutePathFromEnvironment(name); !folder.empty()) {
+        return folder;
+    }
+    const std::string home = homeFolder();
+    return home.empty() ? std::string() : home + underHome;
+}
+
 }  // namespace
 
 std::string systemDirectory() {
@@ -67,15 +77,13 @@ std::string userRegistryFile() {
     if (std::string file = variable("KX_USER_REGISTRY"); !file.empty()) {
         return file;
     }
-    std::string config = absolutePathFromEnvironment("XDG_CONFIG_HOME");
-    if (config.empty()) {
-        const std::string home = homeFolder();
-        if (home.empty()) {
-            return {};
-        }
-        config = home + "/.config";
-    }
-    return config + "/kestrix/registry.db";
+    const std::string config = userBaseFolder("XDG_CONFIG_HOME", "/.config");
+    return config.empty() ? std::string() : config + "/kestrix/registry.db";
+}
+
+std::string reportSpoolDirectory() {
+    const std::string state = userBaseFolder("XDG_STATE_HOME", "/.local/state");
+    return state.empty() ? std::string() : state + "/Kestrix/ZNErrHandler/reports";
 }
 
 std::string absolutePathFromEnvironment(const char* name) {

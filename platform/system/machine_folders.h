@@ -21,6 +21,9 @@
 //                           the registry's HKEY_CURRENT_USER; XDG_CONFIG_HOME counts only as an
 //                           absolute path and defaults to ~/.config (HOME, else the user's entry
 //                           in the password database); "" when there is no home folder either
+//   reportSpoolDirectory()  -                    $XDG_STATE_HOME/Kestrix/ZNErrHandler/reports
+//                           where error reports wait until they are delivered; XDG_STATE_HOME
+//                           as XDG_CONFIG_HOME above, defaulting to ~/.local/state
 
 #include <string>
 
@@ -33,6 +36,7 @@ std::string tokenDirectory();
 std::string caFile();
 std::string machineRegistryFile();
 std::string userRegistryFile();
+std::string reportSpoolDirectory();
 
 // The value of the process's variable `name` when it is an absolute path, else "".
 std::string absolutePathFromEnvironment(const char* name);

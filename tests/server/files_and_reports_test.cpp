@@ -143,6 +143,40 @@ TEST_F(ServerTest, ErrorReportsAreStoredWithEveryFieldAndAnsweredWithOne) {
     EXPECT_EQ(reports[1].at("fields").at("Context").get<std::string>().size(), bigContext.size());
 }
 
+// A catalog made before reports carried ids is upgraded when opened; then an id is stored once,
+// however often (and in whatever letter case) it comes, while reports without a usable id are
+// stored each time.
+TEST_F(ServerTest, AReportIdIsStoredOnceAndAnOlderCatalogIsUpgradedForIt) {
+    stopServer();
+    {
+        Database older(Catalog::fileIn(dir_.path()).string(), false);
+        older.exec(
+            "DROP INDEX error_reports_report_id; ALTER TABLE error_reports DROP COLUMN report_id; "
+            "PRAGMA user_version = 0; INSERT INTO error_reports(received_at, client_address, "
+            "fields) VALUES('2024-01-01T00:00:00', '10.0.0.1', '[[\"Routine\",\"older\"]]')");
+    }
+    restartServer([](ServerOptions&) {});
+    const std::string id = "5f0c2a1e-9b7d-4c3a-8e21-0d4f6a7b8c9d";
+    for (const std::string& sent : {id, std::string("5F0C2A1E-9B7D-4C3A-8E21-0D4F6A7B8C9D"), id,
+                                    std::string("x"), id + "0"}) {
+        const auto answer =
+            client_->Post("/GenErrorReport.asp", reportBody("x") + "&ReportId=" + sent,
+                          "application/x-www-form-urlencoded");
+        EXPECT_EQ(answer->body, "1") << sent;
+    }
+    const auto reports = storedReports();
+    ASSERT_EQ(reports.size(), 4u);
+    EXPECT_EQ(reports[0].at("fields").at("Routine"), "older");
+    EXPECT_EQ(reports[1].at("reportId"), id);
+    EXPECT_EQ(reports[3].at("fields").at("ReportId"), id + "0");
+    EXPECT_TRUE(reports[2].at("reportId").is_null() && reports[3].at("reportId").is_null());
+    // A report sent again is not filed under its group a second time either.
+    Database catalog(Catalog::fileIn(dir_.path()).string(), false);
+    auto grouped = catalog.prepare("SELECT SUM(report_count) FROM report_groups");
+    ASSERT_TRUE(grouped.step());
+    EXPECT_EQ(grouped.integer(0), 4);
+}
+
 TEST(FormDecoding, DecodesPlusPercentAndKeepsBrokenEscapes) {
     EXPECT_EQ(
         decodeFormBody("a=x+y%20z&&b=%41%zz%4&c&=v&d=%e2%82%ac"),

@@ -148,6 +148,9 @@ void RecordingRelay::relay(const HttpRequest& request, HttpReply& reply) {
         reply.answer(502, "");
         return;
     }
+    if (call && dropAnswers_) {
+        return;
+    }
     std::string body = answer->body;
     for (const auto& [from, to] : call ? edits : TextEdits{}) {
         if (const auto at = body.find(from); at != std::string::npos) {

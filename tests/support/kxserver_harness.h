@@ -86,6 +86,9 @@ class RecordingRelay {
     std::vector<HttpRequest> requests(const std::string& method = "POST") const;
     // From now on, the first `from` of each edit in a POST answer becomes its `to`.
     void rewriteAnswers(TextEdits edits);
+    // From now on closes the connection of every POST once the target has answered it, without
+    // passing the answer on: a server that stores a report and then fails.
+    void dropAnswers() { dropAnswers_ = true; }
     // Spoils every download whose path ends in "/" + `fileName`.
     void spoilDownload(const std::string& fileName, DownloadFault fault);
     // Answers the next downloads whose path ends in "/" + `fileName` by `steps`, one step a
@@ -102,6 +105,7 @@ class RecordingRelay {
     std::string target_;
     mutable std::mutex mutex_;
     TextEdits edits_;
+    std::atomic<bool> dropAnswers_{false};
     std::vector<std::pair<std::string, DownloadFault>> faults_;
     std::vector<std::pair<std::string, std::deque<DownloadStep>>> scripts_;
     std::atomic<std::chrono::microseconds::rep> pauseMicroseconds_{0};

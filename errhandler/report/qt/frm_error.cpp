@@ -13,6 +13,7 @@
 #include <exception>
 
 #include "debug_log.h"
+#include "fitted_label.h"
 #include "library_identity.h"
 #include "message_box.h"
 #include "qt_message_box.h"
@@ -26,6 +27,10 @@ namespace {
 
 constexpr int kStepIntervalMs = 10;
 constexpr int kTextWidth = 400;  // pixels; the window is as wide as its texts and margins
+// Lines of text each label has room for: the window keeps one size whatever it is told to show.
+constexpr int kExplanationLines = 3;
+constexpr int kDescriptionLines = 8;
+constexpr int kStatusLines = 2;
 constexpr double kFontPointSize = 8.25;
 
 // Wine's free Tahoma has Tahoma's metrics; its package installs it outside fontconfig's folders.
@@ -57,11 +62,9 @@ QFont dialogFont() {
     return font;
 }
 
-QLabel* wrappedLabel(const char* name, const char* text, QWidget* parent) {
-    auto* label = new QLabel(qText(text), parent);
+QLabel* fittedLabel(const char* name, const char* text, int lines, QWidget* parent) {
+    auto* label = new FittedLabel(qText(text), kTextWidth, lines, parent);
     label->setObjectName(qText(name));
-    label->setWordWrap(true);
-    label->setFixedWidth(kTextWidth);
     return label;
 }
 
@@ -86,15 +89,13 @@ void FrmError::buildControls() {
     setWindowTitle(qText(kDialogCaption));
     setFont(dialogFont());
 
-    lblThereWas_ = wrappedLabel("lblThereWas", kThereWasText, this);
+    lblThereWas_ = fittedLabel("lblThereWas", kThereWasText, kExplanationLines, this);
     Line1_ = new QFrame(this);
     Line1_->setObjectName(QStringLiteral("Line1"));
     Line1_->setFrameShape(QFrame::HLine);
     Line1_->setFrameShadow(QFrame::Sunken);
-    lblError_ = wrappedLabel("lblError", kErrorTextDesign, this);
-    // The user may want to copy the description into a message to support.
-    lblError_->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    lblStatus_ = wrappedLabel("lblStatus", kStatusBefore, this);
+    lblError_ = fittedLabel("lblError", kErrorTextDesign, kDescriptionLines, this);
+    lblStatus_ = fittedLabel("lblStatus", kStatusBefore, kStatusLines, this);
     cmdOK_ = new QPushButton(qText(kCloseCaption), this);
     cmdOK_->setObjectName(QStringLiteral("cmdOK"));
     cmdOK_->setEnabled(false);
@@ -109,7 +110,7 @@ void FrmError::buildControls() {
     layout->addWidget(lblError_);
     layout->addWidget(lblStatus_);
     layout->addLayout(buttons);
-    // A fixed-size window, as tall as its texts need.
+    // One size, whatever the texts: every label has a fixed size.
     layout->setSizeConstraint(QLayout::SetFixedSize);
 }
 
@@ -139,14 +140,18 @@ void FrmError::tmrSteps_Timer() {
     try {
         runReportSequence();
     } catch (const std::exception& failure) {
-        // Ends the tick silently; the next tick starts the sequence again with a new transfer.
-        debugLog(std::string("the report run failed and starts again: ") + failure.what());
+        // Ends the tick silently; the next tick starts the sequence again with a new transfer,
+        // unless a report that fails on every run has had its last one.
+        debugLog(std::string("the report run failed: ") + failure.what());
+        if (++failedRuns_ == kMaxReportRuns) {
+            endNotDelivered();
+        }
     }
     runInProgress_ = false;
 }
 
 void FrmError::runReportSequence() {
-    ReportRun run(record_, sources_, settings_);
+    ReportRun run(record_, sources_, settings_, identity_);
     setStatus(kStatusSending);
     repaint();
     run.transfer().setTimeOut(kReportTimeOutSeconds);
@@ -159,17 +164,17 @@ void FrmError::runReportSequence() {
         tmrSteps_.stop();
         return;
     }
-    setStatus(kStatusNotDelivered);
-    tmrSteps_.stop();
-    cmdOK_->setEnabled(true);
-    showNotDeliveredBox();
+    endNotDelivered();
 }
 
 void FrmError::setStatus(const char* text) {
     lblStatus_->setText(qText(text));
 }
 
-void FrmError::showNotDeliveredBox() {
+void FrmError::endNotDelivered() {
+    setStatus(kStatusNotDelivered);
+    tmrSteps_.stop();
+    cmdOK_->setEnabled(true);
     showQtMessageBox(kNotDeliveredMessage, vbmsg::kOKOnly, kLibraryTitle);
 }
 

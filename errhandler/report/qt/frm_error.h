@@ -3,16 +3,23 @@
 //
 // It opens with its design-time texts (caption "Kestrix Error", the explanation, "Error Text",
 // the status "Sending Error Report", a disabled Close button) in Tahoma, re-branded by the
-// white-label overrides. Its timer tmrSteps (10 ms) runs the report (report_run.h) on a fresh
-// transfer object with a 30-second time-out, unless a run is already in progress; the status
-// reads "Sending data to support team..." meanwhile. Then:
+// white-label overrides. Every label shows its text as plain text (markup such as "<b>" appears
+// as written), also after re-branding. The window has one fixed size: the description wraps, at
+// word boundaries or anywhere in a long word, and what does not fit its lines is cut, so that
+// the status line and Close always stay in the window (the whole description is in the log and
+// the report).
+//
+// Its timer tmrSteps (10 ms) runs the report (report_run.h) on a fresh transfer object with a
+// 30-second time-out, unless a run is already in progress; the status reads "Sending data to
+// support team..." meanwhile. Then:
 //   delivered:     status "Transfer of data complete.", Close enabled, timer stopped;
 //   not delivered: status "Internet Connection: Could not connect to send data.", timer stopped,
 //                  Close enabled, and a message box (OK only, no icon, titled "ZNErrHandler")
 //                  with the three sentences of kNotDeliveredMessage.
 // A run that fails with an exception ends its tick silently and leaves the timer running, so the
-// next tick tries the whole report again. Close ends the process at once with exit code 1; the
-// window's own close command (not Esc) closes the dialog and returns from exec().
+// next tick tries the whole report again, up to kMaxReportRuns runs; the last failed run ends it
+// as not delivered. The runs share one report id. Close ends the process at once with exit code
+// 1; the window's own close command (not Esc) closes the dialog and returns from exec().
 
 #include <QDialog>
 #include <QTimer>
@@ -51,13 +58,15 @@ class FrmError final : public QDialog {
     void cmdOK_Click();
     void runReportSequence();
     void setStatus(const char* text);
-    void showNotDeliveredBox();
+    void endNotDelivered();
 
     ErrorInfo record_;
     ReportSources sources_;
     ReportSettings settings_;
+    ReportIdentity identity_ = ReportIdentity::fresh();
     std::string answer_;
     bool runInProgress_ = false;
+    int failedRuns_ = 0;
 
     QLabel* lblThereWas_ = nullptr;
     QFrame* Line1_ = nullptr;

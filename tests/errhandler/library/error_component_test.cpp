@@ -35,6 +35,7 @@ class ErrorComponent : public ::testing::Test {
   protected:
     ErrorComponent() {
         environment.set("KX_ERROR_REPORT_URL", server.reportUrl());
+        environment.set("XDG_STATE_HOME", (scratch / "state").string());
         EXPECT_EQ(regsvr32({kLibrary}), 0);
     }
     int regsvr32(const std::vector<std::string>& arguments) {

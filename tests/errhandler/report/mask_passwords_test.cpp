@@ -49,6 +49,27 @@ TEST(MaskPasswords, MasksEveryKeywordWithAFixedStretchEachTimeItOccurs) {
     }
 }
 
+// The launcher's dump holds the token in its own entry, inside the business-object URL and in the
+// started application's parameters.
+TEST(MaskPasswords, MasksTheLoginTokenWhereverTheTextShowsIt) {
+    const std::string token = "0f3a9c55d2e84b71a6c0";
+    const std::pair<std::string, std::string> cases[] = {
+        {"<m_AuthLogin>" + token + "</m_AuthLogin>\r\n<m_BOServer>http://" + token +
+             "@bo.example/kxbo</m_BOServer>\r\n<mParams>\"http://" + token + "@h " + token +
+             "\"</mParams>\r\n",
+         "<m_AuthLogin>**********</m_AuthLogin>\r\n<m_BOServer>http://**********@bo.example/kxbo"
+         "</m_BOServer>\r\n<mParams>\"http://**********@h **********\"</mParams>\r\n"},
+        // A short token is masked in its entry only; a URL's user part always.
+        {"<m_AuthLogin>abc</m_AuthLogin> abc https://user:x@h/p?q=a@b",
+         "<m_AuthLogin>**********</m_AuthLogin> abc https://**********@h/p?q=a@b"},
+        // A password stretch that runs into the token leaves one run of asterisks.
+        {"<pwd>1</pwd><m_AuthLogin>" + token + "</m_AuthLogin> http://host/a@b",
+         "<pw**********</m_AuthLogin> http://host/a@b"}};
+    for (const auto& [text, masked] : cases) {
+        EXPECT_EQ(MaskPasswords(text), masked) << text;
+    }
+}
+
 TEST(MaskPasswordsTraced, OriginsPointAtTheKeptCharacters) {
     const std::string text = "ab pwd=xyz<c";
     const MaskedText traced = maskPasswordsTraced(text);

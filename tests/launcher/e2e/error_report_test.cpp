@@ -1,16 +1,24 @@
 // Failures of the whole launcher reported through the real error library: registered by
 // regsvr32, reached by its ProgID, its dialog answered by the user (error_report_support.h, in
-// driven_launcher), its report stored by kxserver.
+// driven_launcher), its report stored by kxserver; and the reports it could not deliver, sent by
+// the launcher's next starts.
+
+#include <signal.h>
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
+#include <functional>
+#include <thread>
 #include <tuple>
 
 #include "child_process.h"
 #include "kxserver_harness.h"
 #include "launcher_test_setup.h"
+#include "report_spool.h"
 #include "scoped_environment.h"
+#include "url_encode.h"
 
 namespace kx::launcher {
 namespace {
@@ -24,7 +32,7 @@ class LauncherErrorReport : public ::testing::Test {
         environment.set("KX_ERROR_REPORT_URL", server.reportUrl());
         environment.set("QT_QPA_PLATFORM", "offscreen");
         for (const char* folder : {"KX_SYSTEM_DIR", "KX_WINDOWS_DIR", "KX_COMMON_FILES_DIR",
-                                   "KX_TOKEN_DIR", "XDG_DATA_HOME", "TMPDIR"}) {
+                                   "KX_TOKEN_DIR", "XDG_DATA_HOME", "XDG_STATE_HOME", "TMPDIR"}) {
             environment.set(folder, (setup.dataFolder() / folder).string());
         }
         fs::copy_file(KX_BIN_DIR "/driven_launcher", program);
@@ -47,11 +55,50 @@ class LauncherErrorReport : public ::testing::Test {
 
     ~LauncherErrorReport() override { fs::current_path(testFolder); }
 
+    // Waits until `done` holds, at most 30 s; whether it does.
+    static bool waitUntil(const std::function<bool()>& done) {
+        const auto bound = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        while (!done() && std::chrono::steady_clock::now() < bound) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        return done();
+    }
+    // Starts the launcher with `act`; its output goes to a file named after the act.
+    pid_t start(const std::string& act) {
+        const fs::path output = setup.dataFolder() / (act + ".out");
+        return test::startProcess({program.string(), act}, output, output);
+    }
+    // The reports waiting in the launcher's spool, oldest first.
+    std::vector<errhandler::SpoolEntry> spooled() {
+        return spool.prunedEntries(errhandler::secondsNow());
+    }
+    // Every waiting report marked as tried a minute ago: the next start finds them due.
+    void ageSpool() {
+        for (const auto& entry : spooled()) {
+            spool.lock(entry).value().keep(errhandler::secondsNow() - 60);
+        }
+    }
+    // Starts `count` launchers at once that only show their window, waits (bounded) until the
+    // spool is empty, then ends them as the session's end does.
+    void startIdleUntilSpoolIsEmpty(int count = 1) {
+        std::vector<pid_t> launchers;
+        for (int i = 0; i < count; ++i) {
+            launchers.push_back(start("idle"));
+        }
+        EXPECT_TRUE(waitUntil([&] { return spooled().empty(); }));
+        for (const pid_t launcher : launchers) {
+            ::kill(launcher, SIGTERM);
+            EXPECT_EQ(test::waitForExit(launcher), 0);
+        }
+    }
+
     fs::path testFolder = fs::current_path();
     test::LauncherTestSetup setup;
     test::ScopedEnvironment environment;
     test::ReportServer server;
     fs::path program = setup.programFolder() / "driven_launcher";
+    errhandler::ReportSpool spool{
+        (setup.dataFolder() / "XDG_STATE_HOME/Kestrix/ZNErrHandler/reports").string()};
 };
 
 // The user's end asked for by SIGTERM while the dialog waits ends the launcher once the report is
@@ -69,7 +116,7 @@ TEST_F(LauncherErrorReport, AServerOutOfReachShowsTheDialogAndReportsTheMaskedDu
     }
     EXPECT_EQ(names,
               "ProjectName ProjectVersion Module Routine LineNumber ErrorNumber ErrorDescription "
-              "Context Token AppPath AppName ParentProcess ");
+              "Context Token AppPath AppName ParentProcess ReportId ");
     EXPECT_EQ(report.at("Module").get<std::string>() + report.at("Routine").get<std::string>(),
               "frmLogincmdLogin_Click");
     EXPECT_EQ(report.at("ErrorDescription"), shown.substr(0, shown.find('|')));
@@ -89,6 +136,119 @@ TEST_F(LauncherErrorReport, AHardwareFaultOutsideEveryProcedureIsReportedWithEmp
     const std::string context = report.at("Context");
     EXPECT_TRUE(context.starts_with("<Variables>\r\n<LocalVariables>\r\n{None}</LocalVariables>"))
         << context;
+}
+
+// A report not delivered (the server out of reach; a server that stores it and drops the
+// connection before answering; the launcher killed during the post) waits in the spool; the next
+// start sends it, and it is stored once. Two launchers starting at once post each report once.
+TEST_F(LauncherErrorReport, AReportNotDeliveredIsSentOnceByALaterStart) {
+    test::RefusingPort closed;
+    test::RecordingRelay dropping;
+    dropping.forwardTo(server.reportUrl().substr(0, server.reportUrl().rfind('/')));
+    dropping.dropAnswers();
+    test::LoopbackHttpServer silent(test::noAnswer());
+    std::vector<std::string> ids;
+    const std::string path = "/GenErrorReport.asp";
+    for (const std::string& first : {closed.url(path), dropping.url() + path, silent.url(path)}) {
+        environment.set("KX_ERROR_REPORT_URL", first);
+        const pid_t launcher = start("login");
+        const bool killed = first == silent.url(path);
+        if (killed && waitUntil([&] { return !silent.requests().empty(); })) {
+            ::kill(launcher, SIGKILL);
+        }
+        EXPECT_EQ(test::waitForExit(launcher), killed ? 128 + SIGKILL : 1);
+        ASSERT_EQ(spooled().size(), 1u) << first;
+        ids.push_back(spooled().front().identity.id);
+        // Only the server behind the dropping relay has the report before it is sent again.
+        EXPECT_EQ(server.reports().size(), ids.size() - (first == dropping.url() + path ? 0 : 1));
+        environment.set("KX_ERROR_REPORT_URL", server.reportUrl());
+        ageSpool();
+        startIdleUntilSpoolIsEmpty();
+    }
+    const auto reports = server.reports();
+    EXPECT_EQ(dropping.requests().size(), 1u);
+    ASSERT_EQ(reports.size(), 3u);
+    for (std::size_t i = 0; i < ids.size(); ++i) {
+        EXPECT_EQ(reports[i].at("ReportId"), ids[i]);
+    }
+
+    for (int i = 0; i < 6; ++i) {
+        const auto identity = errhandler::ReportIdentity::fresh();
+        spool.add(identity, "R=&ReportId=" + errhandler::URLEncode(identity.id),
+                  identity.createdAt);
+    }
+    test::RecordingRelay relay;
+    relay.forwardTo(server.reportUrl().substr(0, server.reportUrl().rfind('/')));
+    environment.set("KX_ERROR_REPORT_URL", relay.url() + path);
+    ageSpool();
+    startIdleUntilSpoolIsEmpty(2);
+    EXPECT_EQ(relay.requests().size(), 6u);
+    EXPECT_EQ(server.reports().size(), 9u);
+}
+
+// Crashes that no trap takes: the crashed launcher is replaced by a reporting process, whose
+// report names the crashed thread and the function that crashed. In fault-on-thread two threads
+// fault at once, and still one report is made.
+struct Crash {
+    const char* act;
+    const char* errorNumber;
+    const char* description;
+    const char* routine;
+    const char* thread;
+    const char* function;
+};
+
+void PrintTo(const Crash& crash, std::ostream* out) {
+    *out << crash.act;
+}
+
+class LauncherCrashReport : public LauncherErrorReport,
+                            public ::testing::WithParamInterface<Crash> {};
+
+TEST_P(LauncherCrashReport, IsReportedOnceWithTheThreadAndTheBacktrace) {
+    const Crash crash = GetParam();
+    const auto [shown, told, report] = run(crash.act);
+    EXPECT_EQ(shown, std::string(crash.description) + "|Transfer of data complete.\n") << told;
+    EXPECT_EQ(report.value("ErrorNumber", ""), crash.errorNumber);
+    EXPECT_EQ(report.value("Routine", ""), crash.routine);
+    EXPECT_EQ(report.value("ProjectName", ""), "KXVantor");
+    const std::string context = report.value("Context", "");
+    EXPECT_NE(context.find(std::string("<Thread>") + crash.thread + "</Thread>"), std::string::npos)
+        << context;
+    EXPECT_NE(context.find(crash.function), std::string::npos) << context;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Crashes, LauncherCrashReport,
+    ::testing::Values(
+        Crash{"abort-in-procedure", "13000", "abort", "AbortInProcedure", "driven_launcher",
+              "abortInProcedure"},
+        Crash{"fault-on-thread", "10005", "Access Violation", "", "kx-segv", "writeThroughNull"},
+        Crash{"overflow-on-thread", "10237", "Stack Overflow", "", "kx-deep", "recurseWithoutEnd"},
+        Crash{"throw-in-event", "13001",
+              "Uncaught exception std::runtime_error: the event handler failed", "",
+              "driven_launcher", "onTimerThatMustNotThrow"}),
+    [](const ::testing::TestParamInfo<Crash>& crash) {
+        std::string name = crash.param.act;
+        std::erase(name, '-');
+        return name;
+    });
+
+// A fault in the reporting process ends it with one note; a signal sent by another process ends
+// the launcher by that signal. Neither reports.
+TEST_F(LauncherErrorReport, AFaultWhileReportingAndASignalFromOutsideEndWithoutAReport) {
+    const auto inReport =
+        test::runProcess(program.string(), {"fault-in-report"}, setup.dataFolder());
+    EXPECT_EQ(inReport.exitCode, 1);
+    const std::string note = "a fault while a crash was being reported; ending the process";
+    const std::size_t first = inReport.err.find(note);
+    EXPECT_NE(first, std::string::npos) << inReport.err;
+    EXPECT_EQ(inReport.err.find(note, first + 1), std::string::npos) << inReport.err;
+
+    const auto killed =
+        test::runProcess(program.string(), {"killed-from-outside"}, setup.dataFolder());
+    EXPECT_EQ(killed.exitCode, 128 + SIGSEGV) << killed.err;
+    EXPECT_TRUE(server.reports().empty());
 }
 
 }  // namespace
