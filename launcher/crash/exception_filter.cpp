@@ -246,16 +246,19 @@ void qtrExceptionFilter(int signalNumber, siginfo_t* info, void* context) {
         return;
     }
     if (!crashBeingHandled()) {
-        if (g_faultPending.exchange(true) || reportInProgress()) {
+        // Only a fault turned into an error marks one as pending: faults of two threads at once
+        // both go on to the record, where the first one's report is made and the other waits.
+        const bool trapped = trappable(signalNumber, info);
+        if ((trapped ? g_faultPending.exchange(true) : g_faultPending.load()) ||
+            reportInProgress()) {
             writeNote("KXVantor: a fault while an error was being handled; ending the process\n");
             _exit(1);
         }
-        if (trappable(signalNumber, info)) {
+        if (trapped) {
             throwFault(signalNumber, info, context);
         }
     }
     recordCrashAndRestart(signalNumber, info, context);
-    g_faultPending.store(false);
     leaveToDefaultAction(signalNumber);
 }
 
