@@ -83,7 +83,8 @@ TEST_F(ReliabilityTest, KilledRunsLeaveEveryTargetOldOrNewAndTheNextGoesOnWhereT
     const Clock::duration whole = runInChild(std::nullopt).second;
     std::uint64_t published = kFiles * kFileSize;
     // What a kill loses: the read the handler was writing and the piece on its way.
-    const std::uint64_t losablePerKill = launcher::kDownloadReadBytes + kDownloadPiece;
+    [[maybe_unused]] const std::uint64_t losablePerKill =
+        launcher::kDownloadReadBytes + kDownloadPiece;
     std::mt19937 random(20240607);
     // Within the first half of a whole run: starts that go on have less to do, so that an update
     // takes several kills before a start finishes it.
