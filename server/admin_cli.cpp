@@ -235,8 +235,9 @@ void pruneReportsCommand(const Arguments& a, std::ostream& out) {
     if (a.values.count("--older-than") == 0) {
         throw UsageError("--older-than is required");
     }
-    const std::int64_t days = parseInteger(a.value("--older-than"), "--older-than", 1, 100'000);
-    const std::int64_t before = nowSeconds() - days * 24 * 3600;
+    const std::int64_t days =
+        parseInteger(a.value("--older-than"), "--older-than", 1, ReportStore::kMaxAgeDays);
+    const std::int64_t before = ReportStore::daysBefore(nowSeconds(), days);
     const std::int64_t removed = Catalog(a.positional[0]).reports().removeReceivedBefore(before);
     out << "removed " << removed << " error report(s) received before " << isoTimestamp(before)
         << " UTC\n";

@@ -57,6 +57,12 @@ class ReportStore {
                         std::uint64_t storeLimit = std::numeric_limits<std::uint64_t>::max());
     // Removes the reports received before `before` (seconds since 1970); how many there were.
     std::int64_t removeReceivedBefore(std::int64_t before);
+    // The most days an age of reports to remove may count.
+    static constexpr std::int64_t kMaxAgeDays = 100'000;
+    // The time `days` days before `now` (seconds since 1970).
+    static std::int64_t daysBefore(std::int64_t now, std::int64_t days) {
+        return now - days * 24 * 3600;
+    }
     // One reportLine() per line, oldest first (catalog_listing.h).
     void writeAll(std::ostream& out);
     std::optional<StoredReport> find(std::int64_t id);

@@ -29,8 +29,6 @@ constexpr std::size_t kMaxFormFields = 16;
 constexpr std::size_t kMaxFilterBytes = 200;
 constexpr std::size_t kMaxNextBytes = 2000;
 constexpr std::int64_t kMaxPage = 1'000'000;
-// As `kxserver prune-reports --older-than` takes.
-constexpr std::int64_t kMaxPruneDays = 100'000;
 
 constexpr const char* kHtml = "text/html; charset=utf-8";
 constexpr const char* kJson = "application/json";
@@ -288,14 +286,15 @@ HttpReply SupportSite::prune(const HttpRequest& request, const std::string& user
         return HttpReply{403, kText, "The removal was sent from another site's page."};
     }
     const auto form = formOf(request.body);
-    const auto days =
-        form ? parseWholeNumber(fieldValue(*form, "days"), 1, kMaxPruneDays) : std::nullopt;
+    const auto days = form
+                          ? parseWholeNumber(fieldValue(*form, "days"), 1, ReportStore::kMaxAgeDays)
+                          : std::nullopt;
     if (!days) {
-        return HttpReply{
-            400, kText,
-            "Give the age in whole days, from 1 to " + std::to_string(kMaxPruneDays) + "."};
+        return HttpReply{400, kText,
+                         "Give the age in whole days, from 1 to " +
+                             std::to_string(ReportStore::kMaxAgeDays) + "."};
     }
-    const std::int64_t before = clock_() - *days * 24 * 3600;
+    const std::int64_t before = ReportStore::daysBefore(clock_(), *days);
     std::int64_t removed = 0;
     {
         auto locked = catalog_.lock();
