@@ -21,6 +21,10 @@
 
 namespace kx::server::bench {
 
+using test::exitCodeOf;
+using test::readAll;
+using test::startReadingOutput;
+
 namespace {
 
 using Clock = std::chrono::steady_clock;

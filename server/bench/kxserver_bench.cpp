@@ -46,6 +46,8 @@
 namespace kx::server::bench {
 namespace {
 
+using test::ServerProcess;
+
 using Clock = std::chrono::steady_clock;
 using namespace std::chrono_literals;
 

@@ -118,7 +118,7 @@ void supportPagesLoad(const std::string& kxserverProgram) {
     Scratch scratch;
     createBenchCatalog(scratch.catalog(), 1);
     fillReports(scratch.catalog());
-    ServerProcess server(kxserverProgram, scratch.catalog(), 0);
+    test::ServerProcess server(kxserverProgram, scratch.catalog(), 0);
     httplib::Client client(server.url());
     client.set_read_timeout(30, 0);
     const std::string cookie = logIn(client);

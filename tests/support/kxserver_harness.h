@@ -31,7 +31,7 @@ std::string kxserver(const std::vector<std::string>& args);
 
 // `kxserver serve` on a free loopback port (see ServerProcess); its lists name `publicUrl`
 // instead of its address when one is given.
-class ServeProcess : public server::bench::ServerProcess {
+class ServeProcess : public test::ServerProcess {
   public:
     explicit ServeProcess(const std::filesystem::path& catalogDir,
                           const std::string& publicUrl = {});

@@ -26,14 +26,14 @@ TinyProxy::TinyProxy() : port_(unusedLoopbackPort()) {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     if (probe < 0) {
-        server::bench::stopProgram(pid_, SIGTERM, std::chrono::seconds(10));
+        test::stopProgram(pid_, SIGTERM, std::chrono::seconds(10));
         throw std::runtime_error("tinyproxy did not start: " + readFile(output));
     }
     ::close(probe);
 }
 
 TinyProxy::~TinyProxy() {
-    server::bench::stopProgram(pid_, SIGTERM, std::chrono::seconds(10));
+    test::stopProgram(pid_, SIGTERM, std::chrono::seconds(10));
 }
 
 std::string TinyProxy::url() const {

@@ -88,7 +88,7 @@ class LauncherErrorReport : public ::testing::Test {
         EXPECT_TRUE(waitUntil([&] { return spooled().empty(); }));
         for (const pid_t launcher : launchers) {
             ::kill(launcher, SIGTERM);
-            EXPECT_EQ(test::waitForExit(launcher), 0);
+            EXPECT_EQ(test::exitCodeOf(launcher), 0);
         }
     }
 
@@ -156,7 +156,7 @@ TEST_F(LauncherErrorReport, AReportNotDeliveredIsSentOnceByALaterStart) {
         if (killed && waitUntil([&] { return !silent.requests().empty(); })) {
             ::kill(launcher, SIGKILL);
         }
-        EXPECT_EQ(test::waitForExit(launcher), killed ? 128 + SIGKILL : 1);
+        EXPECT_EQ(test::exitCodeOf(launcher), killed ? 128 + SIGKILL : 1);
         ASSERT_EQ(spooled().size(), 1u) << first;
         ids.push_back(spooled().front().identity.id);
         // Only the server behind the dropping relay has the report before it is sent again.

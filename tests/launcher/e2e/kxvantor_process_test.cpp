@@ -99,7 +99,7 @@ class KXVantorProcess : public ::testing::Test {
             ADD_FAILURE() << "cannot start " << command.back();
             return -1;
         }
-        const int code = server::bench::stopProgram(pid, SIGTERM, kBound);
+        const int code = test::stopProgram(pid, SIGTERM, kBound);
         if (code == -1) {
             ADD_FAILURE() << "the program did not end: " << test::readFile(root / "output.txt");
         }
@@ -123,7 +123,7 @@ class KXVantorProcess : public ::testing::Test {
         pthread_sigmask(SIG_BLOCK, &termination, &previous);
         pid_t pid = -1;
         try {
-            pid = server::bench::startProgram(command, {{1, output}, {2, output}});
+            pid = test::startProgram(command, {{1, output}, {2, output}});
         } catch (const std::runtime_error&) {
         }
         pthread_sigmask(SIG_SETMASK, &previous, nullptr);

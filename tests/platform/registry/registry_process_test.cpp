@@ -127,7 +127,7 @@ TEST(RegistryConcurrency, ProcessesWritingAtOnceLoseNothingAndKeepTheFileSound) 
         ASSERT_GT(children[p], 0);
     }
     for (pid_t child : children) {
-        EXPECT_EQ(kx::test::waitForExit(child), 0);
+        EXPECT_EQ(kx::test::exitCodeOf(child), 0);
     }
     for (int p = 0; p < kProcesses; ++p) {
         for (int v = 0; v < kValuesEach; ++v) {

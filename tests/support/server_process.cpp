@@ -10,7 +10,7 @@
 
 #include "child_program.h"
 
-namespace kx::server::bench {
+namespace kx::test {
 
 ServerProcess::ServerProcess(const std::string& program, const std::filesystem::path& dir, int port,
                              const std::string& publicUrl,
@@ -73,4 +73,4 @@ int ServerProcess::stop(int signal, std::chrono::seconds within) {
     return code;
 }
 
-}  // namespace kx::server::bench
+}  // namespace kx::test
