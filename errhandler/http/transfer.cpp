@@ -5,7 +5,7 @@
 #include <new>
 
 #include "library_identity.h"
-#include "status_line.h"
+#include "status_pattern.h"
 #include "transfer_url.h"
 #include "url_encode.h"
 #include "wininet_errors.h"

@@ -7,6 +7,7 @@
 #include "crash_support.h"
 #include "debug_log.h"
 #include "http_get.h"
+#include "http_status_line.h"
 #include "inet.h"
 #include "install_list_text.h"
 #include "install_messages.h"
@@ -151,7 +152,7 @@ std::string fetchSignature(const std::string& url, const LauncherEnvironment& en
         throw Refusal(url + " could not be fetched: " +
                       (body.size() > kMaxSignatureBytes ? "it is too large" : error));
     }
-    const std::int32_t status = inet::httpStatusOf(headers);
+    const std::int32_t status = curl::statusCodeOf(headers);
     if (status != 200) {
         throw Refusal(url + " answered with status " + std::to_string(status));
     }

@@ -9,6 +9,7 @@
 #include "ascii_text.h"
 #include "body_buffer.h"
 #include "http_get.h"
+#include "http_status_line.h"
 #include "run_time_error.h"
 #include "sha256_file.h"
 
@@ -141,7 +142,7 @@ void Inet::run(const std::shared_ptr<Transfer>& transfer, const GetRequest& requ
             t.headers.append(line).append("\r\n");
             return true;
         }
-        t.headersComplete = httpStatusOf(t.headers) >= 200;
+        t.headersComplete = curl::statusCodeOf(t.headers) >= 200;
         return true;
     };
     bool announced = false;

@@ -6,6 +6,7 @@
 
 #include <thread>
 
+#include "http_status_line.h"
 #include "inet.h"
 #include "loopback_http_server.h"
 #include "posted_calls.h"
@@ -105,7 +106,7 @@ TEST_F(InetTest, SettingTheHttpLibraryRejectsRaisesState11WithItsReason) {
 
 TEST_F(InetTest, RedirectsAreFollowedWhenAllowedAndNeverFromHttpsToAnotherScheme) {
     fetch(url("/302/" + url("/file")));
-    EXPECT_EQ(httpStatusOf(inet_.GetHeader()), 302) << "none are followed unless allowed";
+    EXPECT_EQ(curl::statusCodeOf(inet_.GetHeader()), 302) << "none are followed unless allowed";
     inet_.setMaxRedirects(5);  // (followed: the install run's tests)
     const test::SelfSignedCertificate certificate;
     const test::TempDir dir;
