@@ -44,19 +44,8 @@ std::string existingApplicationDataFolder(const FolderSources& sources) {
 }  // namespace
 
 FolderSources FolderSources::system() {
-    return {programFolderOfThisProcess, userApplicationDataFolder, sys::systemDirectory,
+    return {programFolderOfThisProcess, sys::userDataDirectory, sys::systemDirectory,
             sys::windowsDirectory};
-}
-
-std::string userApplicationDataFolder() {
-    std::string folder = sys::absolutePathFromEnvironment("XDG_DATA_HOME");
-    if (folder.empty()) {
-        const std::string home = sys::absolutePathFromEnvironment("HOME");
-        if (!home.empty()) {
-            folder = joinPath(withoutTrailingSlash(home), ".local/share");
-        }
-    }
-    return withoutTrailingSlash(folder);
 }
 
 bool commandLineHasUseProfile(std::string_view commandLine) {

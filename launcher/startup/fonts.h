@@ -32,7 +32,7 @@ std::vector<std::string> registerLauncherFonts(const FontPlaces& places);
 
 // This user session's folder for the published configuration: $XDG_RUNTIME_DIR/kestrix-fonts
 // (emptied when the session ends, as fonts added on the old platform lasted until restart), else
-// $TMPDIR (or /tmp)/kestrix-fonts-<uid>.
+// the temporary folder's kestrix-fonts-<uid> (machine_folders.h says where both come from).
 std::string sessionFontFolderOfThisProcess();
 
 // AddFontResource: adds the font file to this process's fonts (fontconfig's application fonts);
