@@ -14,6 +14,7 @@
 #include "debug_log.h"
 #include "file_descriptor.h"
 #include "file_placement.h"
+#include "path_text.h"
 
 namespace kx::files {
 
@@ -139,8 +140,8 @@ std::string partNameOf(std::string name) {
 
 DownloadPart::DownloadPart(const std::string& folder, const std::string& fileName,
                            const std::string& sha256)
-    : path_(folder + "/" + fileName.substr(0, kMaxNameStem) + "." + sha256.substr(0, 16) +
-            std::string(kPartSuffix)) {}
+    : path_(joinPath(folder, fileName.substr(0, kMaxNameStem) + "." + sha256.substr(0, 16) +
+                                 std::string(kPartSuffix))) {}
 
 std::string DownloadPart::name() const {
     return path_.substr(path_.rfind('/') + 1);
@@ -194,7 +195,7 @@ void removeDownloadParts(const std::string& folder, const std::set<std::string>&
         const std::string name = entry->d_name;
         const std::string part = partNameOf(name);
         if (!part.empty() && !keep.contains(part)) {
-            removeQuietly(folder + "/" + name);
+            removeQuietly(joinPath(folder, name));
         }
     }
 }
