@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "path_text.h"
 #include "remap_text.h"
 #include "run_time_error.h"
 #include "vb_convert.h"
@@ -93,7 +94,7 @@ bool WhiteLabel::RemapIcon(const std::string& iconKey, Variant& iconPath) const 
         return false;
     }
     namespace fs = std::filesystem;
-    const fs::path picture = fs::path(mappingFile_).parent_path() / iconKey;
+    const fs::path picture = joinPath(folderOf(mappingFile_), iconKey);
     std::error_code error;
     if (!fs::is_regular_file(picture, error)) {
         return false;

@@ -2,6 +2,7 @@
 
 #include "audit_lists.h"
 #include "machine_folders.h"
+#include "path_text.h"
 #include "registry.h"
 #include "version.h"
 
@@ -26,12 +27,12 @@ std::string runClassChecks(const std::vector<ClassCheckGroup>& groups) {
 }
 
 std::string runFileChecks(const std::vector<FileCheck>& files) {
-    const std::string system = sys::systemDirectory() + "/";
-    const std::string common = sys::commonFilesDirectory() + "/System/";
+    const std::string system = sys::systemDirectory();
+    const std::string common = joinPath(sys::commonFilesDirectory(), "System");
     std::string out;
     for (const auto& file : files) {
-        out += CheckFileVersion((file.folder == Folder::System ? system : common) + file.name,
-                                file.expected);
+        out += CheckFileVersion(
+            joinPath(file.folder == Folder::System ? system : common, file.name), file.expected);
     }
     return out;
 }

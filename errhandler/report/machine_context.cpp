@@ -7,6 +7,7 @@
 
 #include "file_read.h"
 #include "machine_folders.h"
+#include "path_text.h"
 #include "process_info.h"
 
 namespace kx::errhandler {
@@ -31,7 +32,7 @@ std::string lastTickTokenFromLine(std::string_view line) {
 }
 
 std::string GetLastTickToken() {
-    const std::string path = sys::tokenDirectory() + "/" + sys::kLastTickTokenFileName;
+    const std::string path = joinPath(sys::tokenDirectory(), sys::kLastTickTokenFileName);
     // One byte more than the longest line accepted tells a line that is too long from one that
     // just fits.
     const auto text = sys::readFileHead(path, kMaxTokenLineBytes + 1);
@@ -65,7 +66,7 @@ std::string GetLibraryDirectory() {
 }
 
 std::string GetParentProcess(const std::string& libraryDirectory) {
-    return libraryDirectory + "/" + sys::currentExecutableName();
+    return joinPath(libraryDirectory, sys::currentExecutableName());
 }
 
 std::string GetParentProcess() {

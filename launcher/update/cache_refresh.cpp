@@ -11,6 +11,7 @@
 #include "install_messages.h"
 #include "launcher_state.h"
 #include "message_box.h"
+#include "path_text.h"
 #include "run_time_error.h"
 #include "trap.h"
 
@@ -116,8 +117,8 @@ void cmdRefresh_Click() {
         }
         frame.line(20);
         const std::string& kestrixDir = Module1().KestrixDir;
-        mOKB = KillFolder(kestrixDir + "/BROKER");
-        mOKC = KillFolder(kestrixDir + "/CLIENT");
+        mOKB = KillFolder(joinPath(kestrixDir, "BROKER"));
+        mOKC = KillFolder(joinPath(kestrixDir, "CLIENT"));
         files::removeDownloadParts(Module1().TempDir);
         frame.line(30);
         MsgBox(mOKB && mOKC ? kRefreshDone : kRefreshFailed, vbmsg::kOKOnly, "");

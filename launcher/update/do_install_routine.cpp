@@ -6,6 +6,7 @@
 #include "install_routines.h"
 #include "launcher_state.h"
 #include "message_box.h"
+#include "path_text.h"
 #include "registry_access.h"
 #include "sha256_file.h"
 #include "trap.h"
@@ -51,7 +52,7 @@ void DoInstallRoutine(InstallWindow& window) {
     Frame frame("frmLogin", "DoInstallRoutine");
     trapped(frame, [&] {
         Module1State& m = Module1();
-        const std::string source = m.TempDir + "/" + m.FileNameToWrite;
+        const std::string source = joinPath(m.TempDir, m.FileNameToWrite);
         frame.line(10);
         if (m.m_isCompressed && !DeCompressFile(source + ".cmp")) {
             rejectDownload(window, source);

@@ -6,9 +6,11 @@
 #include "crash_support.h"
 #include "do_install_routine.h"
 #include "download_rules.h"
+#include "http_status_line.h"
 #include "install_messages.h"
 #include "launcher_state.h"
 #include "message_box.h"
+#include "path_text.h"
 #include "run_time_error.h"
 #include "streaming_file.h"
 #include "trap.h"
@@ -152,7 +154,7 @@ void responseCompleted(InstallWindow& w, Frame& frame, ChunkBytes& vtData, std::
                        std::int64_t& TotSize) {
     frame.line(10);
     const std::string headers = w.Inet1.GetHeader();
-    const std::int32_t status = inet::httpStatusOf(headers);
+    const std::int32_t status = curl::statusCodeOf(headers);
     if (InStr(headers, "404 Object") > 1 || status == 404) {
         reportFailure(w, downloadErrorText(w) + kNotFoundLines);
     } else if (isTransientStatus(status)) {
@@ -177,7 +179,7 @@ void responseCompleted(InstallWindow& w, Frame& frame, ChunkBytes& vtData, std::
 
 std::string downloadFilePath() {
     const Module1State& m = Module1();
-    return m.TempDir + "/" + m.FileNameToWrite + (m.m_isCompressed ? ".cmp" : "");
+    return joinPath(m.TempDir, m.FileNameToWrite) + (m.m_isCompressed ? ".cmp" : "");
 }
 
 void Inet1_StateChanged(InstallWindow& window, std::int16_t State) {

@@ -162,9 +162,9 @@ bool RegisterFile(const std::string& FileName, const LauncherEnvironment& enviro
     frame.local("program", program).local("exitCode", exitCode).param("FileName", FileName);
     return trapped(frame, [&] {
         frame.line(10);
-        program = Module1().CommonDir + "/" + kRegsvr32;
+        program = joinPath(Module1().CommonDir, kRegsvr32);
         if (!isRegularFile(program)) {
-            program = environment.folders.programFolder() + "/" + kRegsvr32;
+            program = joinPath(environment.folders.programFolder(), kRegsvr32);
         }
         frame.line(20);
         exitCode = ExecCmd(program + " /s \"" + FileName + "\"", environment.spawn);
@@ -193,7 +193,7 @@ bool DeCompressFile(std::string CompressedFile) {
     return trapped(frame, [&] {
         const Module1State& m = Module1();
         frame.line(10);
-        RemoveFile(m.TempDir + "/" + m.FileNameToWrite);
+        RemoveFile(joinPath(m.TempDir, m.FileNameToWrite));
         oExpander = com::CreateObject(kExpanderProgId);
         frame.line(20);
         oExpander->put("DestinationFolder", Variant(m.TempDir));

@@ -14,6 +14,7 @@
 #include "install_time_stamps.h"
 #include "launcher_state.h"
 #include "message_box.h"
+#include "path_text.h"
 #include "registry_access.h"
 #include "run_time_error.h"
 #include "sha256_file.h"
@@ -195,7 +196,7 @@ void walkInstallList(InstallWindow& w, Frame& frame, ApplicationStartLocals& sta
         m.m_IsFont = false;
         const TargetFolder target = targetFolderOf(row.installLocation, m);
         m.m_IsFont = target.isFont;
-        m.FileToWrite = target.folder + "/" + row.fileName;
+        m.FileToWrite = joinPath(target.folder, row.fileName);
         frame.line(70);
         if (row.startRow) {
             frame.line(75);

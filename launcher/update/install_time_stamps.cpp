@@ -3,6 +3,7 @@
 #include <fstream>
 
 #include "launcher_state.h"
+#include "path_text.h"
 #include "run_time_error.h"
 #include "trap.h"
 #include "vb_date.h"
@@ -55,7 +56,7 @@ std::string installTimeStampPath(const std::string& installGroupName) {
     if (!plainName) {
         raiseError(vberr::kBadFileNameOrNumber, "frmLogin", "Bad file name or number");
     }
-    return Module1().CommonDir + "/" + installGroupName + ".txt";
+    return joinPath(Module1().CommonDir, installGroupName + ".txt");
 }
 
 std::string GetClientLastUpdate(const std::string& mInstallGrpName) {

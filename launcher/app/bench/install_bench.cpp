@@ -29,6 +29,7 @@
 #include "launcher_state.h"
 #include "login_procedures.h"
 #include "message_box.h"
+#include "path_text.h"
 #include "qt_login_window.h"
 #include "registry.h"
 #include "system_utilities.h"
@@ -175,7 +176,8 @@ int upToDate(const std::string& programDir, const std::string& login, const std:
     std::vector<std::string> files;
     auto& list = *Module1().rsInstallList;
     for (list.MoveFirst(); !list.isEOF(); list.MoveNext()) {
-        files.push_back(Module1().KestrixDir + "/" + list.Fields("FileName").Value().asString());
+        files.push_back(
+            kx::joinPath(Module1().KestrixDir, list.Fields("FileName").Value().asString()));
     }
     const auto loopStart = Clock::now();
     std::size_t versions = 0;

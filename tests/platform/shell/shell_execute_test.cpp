@@ -30,7 +30,9 @@ TEST(ShellExecute, ProgramsStartDetachedAndFailuresGiveTheShellsCodes) {
     test::TempDir dir;
     // Without xdg-open and pkexec in PATH, other files and "runas" have no application.
     const test::ScopedEnvironment path("PATH", dir.str());
-    test::writeFile(dir / "app", "#!/bin/sh\n{ pwd; printf '%s|' \"$@\"; } > ../started.part && mv ../started.part ../started\n");
+    test::writeFile(dir / "app",
+                    "#!/bin/sh\n{ pwd; printf '%s|' \"$@\"; } > ../started.part && /bin/mv "
+                    "../started.part ../started\n");
     test::writeFile(dir / "sub" / "garbage", "not a program");
     test::writeFile(dir / "notes.txt", "text");
     fs::permissions(dir / "app", fs::perms::owner_all);
@@ -68,7 +70,7 @@ TEST(ShellExecute, RunasGoesThroughPkexecAndTheHelperBesideTheProgramKeepsTheFol
     test::writeFile(dir / "sub" / "app",
                     "#!/bin/sh\nfor i in $(seq 100); do [ -e ../go ] && break; sleep 0.1; done\n"
                     "[ -e ../go ] && { pwd; printf '%s|' \"$@\"; } > ../started.part &&\n"
-                    "mv ../started.part ../started\n");
+                    "/bin/mv ../started.part ../started\n");
     fs::permissions(dir / "pkexec", fs::perms::owner_all);
     fs::permissions(dir / "sub" / "app", fs::perms::owner_all);
     const std::string app = (dir / "sub" / "app").string();
