@@ -54,11 +54,15 @@ TEST_F(PlacementTest, DownloadOnAnotherFileSystemIsCopiedIntoPlace) {
         GTEST_SKIP() << "no second file system for the temporary folder";
     }
     fs::create_directory_symlink(shm, setup_.programFolder() / "Temp");
-    publish({{"copied.txt", "across"}}, {"--version", "1.0"});
+    publish({{"copied.txt", "across"}, {"tool.sh", "#!/bin/sh\n"}}, {"--version", "1.0"});
     const int ended = run();
     fs::remove_all(shm);
     ASSERT_EQ(ended, -1);
     EXPECT_EQ(readFile(setup_.programFolder() / "copied.txt"), "across");
+    // A copy gets the mode its content calls for, as a link does.
+    EXPECT_EQ(fs::status(setup_.programFolder() / "tool.sh").permissions(),
+              fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                  fs::perms::others_read | fs::perms::others_exec);
     EXPECT_TRUE(boxes_.shown().empty()) << shownPrompt(0);
 }
 
