@@ -108,7 +108,7 @@ bool InstallFromTarget(InstallWindow& window, const std::string& digest) {
         frame.line(20);
         // A second name in TempDir, as a download would have; placing it over the target is then
         // a no-op, and the rest (side file, registration, font) runs as after a download.
-        const std::string source = m.TempDir + "/" + m.FileNameToWrite;
+        const std::string source = joinPath(m.TempDir, m.FileNameToWrite);
         RemoveFile(source);
         if (::link(m.FileToWrite.c_str(), source.c_str()) != 0) {
             return false;
