@@ -223,7 +223,10 @@ bool writeRecord(const CrashFacts& facts) noexcept {
     return true;
 }
 
-// Replaces the process by the reporting one; returns only when that failed.
+// Replaces the process by the reporting one; returns only when that failed. This is no start of
+// another program (platform/shell/spawn_program.h): it runs in the signal handler, where only
+// async-signal-safe calls may be made, so the arguments were built when the capture was prepared
+// and execve replaces this very process.
 void restart() noexcept {
     if (fcntl(g_recordFd, F_SETFD, 0) != 0) {
         return;

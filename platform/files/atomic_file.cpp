@@ -29,6 +29,24 @@ mode_t modeForContent(int fd) {
     return startsAsProgram(text) ? kProgramMode : kDataMode;
 }
 
+// Repeats `step` (which moves part of what `left` says is left and returns how much, as write()
+// does) until nothing is left: an interrupted step is repeated, and one that moves nothing fails
+// with EIO. False on failure, with errno set.
+template <typename Step, typename Left>
+bool repeatUntilDone(Step step, Left left) {
+    while (left()) {
+        const ssize_t moved = step();
+        if (moved < 0 && errno == EINTR) {
+            continue;
+        }
+        if (moved <= 0) {
+            errno = moved == 0 ? EIO : errno;
+            return false;
+        }
+    }
+    return true;
+}
+
 }  // namespace
 
 std::string temporaryPathFor(const std::string& target) {
@@ -124,42 +142,27 @@ void AtomicFile::removeTemporary() {
 }
 
 PlacementFailure AtomicFile::write(std::string_view data) {
-    while (!data.empty()) {
-        const ssize_t written = ::write(fd_.get(), data.data(), data.size());
-        if (written < 0 && errno == EINTR) {
-            continue;
-        }
-        if (written <= 0) {
-            if (written == 0) {
-                errno = EIO;
-            }
-            return fail("write a new version of", target_);
-        }
-        data.remove_prefix(static_cast<std::size_t>(written));
-    }
-    return {};
+    const bool written = repeatUntilDone(
+        [&] {
+            const ssize_t moved = ::write(fd_.get(), data.data(), data.size());
+            data.remove_prefix(moved > 0 ? static_cast<std::size_t>(moved) : 0);
+            return moved;
+        },
+        [&] { return !data.empty(); });
+    return written ? PlacementFailure() : fail("write a new version of", target_);
 }
 
 PlacementFailure AtomicFile::copyFrom(int fd) {
     struct stat info {};
-    if (::fstat(fd, &info) != 0) {
-        return fail("copy to", target_);
-    }
     off_t offset = 0;
-    while (offset < info.st_size) {
-        const ssize_t sent =
-            ::sendfile(fd_.get(), fd, &offset, static_cast<std::size_t>(info.st_size - offset));
-        if (sent < 0 && errno == EINTR) {
-            continue;
-        }
-        if (sent <= 0) {
-            if (sent == 0) {
-                errno = EIO;
-            }
-            return fail("copy to", target_);
-        }
-    }
-    return {};
+    const bool copied = ::fstat(fd, &info) == 0 &&
+                        repeatUntilDone(
+                            [&] {
+                                return ::sendfile(fd_.get(), fd, &offset,
+                                                  static_cast<std::size_t>(info.st_size - offset));
+                            },
+                            [&] { return offset < info.st_size; });
+    return copied ? PlacementFailure() : fail("copy to", target_);
 }
 
 // An unnamed file gets a name through its /proc link; linkat cannot replace an existing name,

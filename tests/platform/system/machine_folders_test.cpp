@@ -32,8 +32,19 @@ TEST(MachineFolders, EnvironmentOverridesWithoutTrailingSlashElseTheDefaults) {
     EXPECT_EQ(commonFilesDirectory(), "/var/lib/kestrix/common");
     // The token folder falls back to the user's temporary folder.
     EXPECT_EQ(tokenDirectory(), "/var/tmp/user7");
-    environment.unset("TMPDIR");
+    environment.set("TMPDIR", "relative/tmp");
     EXPECT_EQ(tokenDirectory(), "/tmp");
+
+    // The user's folders: each variable counts only as an absolute path, else under HOME.
+    environment.set("XDG_DATA_HOME", "relative");
+    environment.set("HOME", "/home/u/");
+    environment.set("XDG_RUNTIME_DIR", "/run/user/7/");
+    EXPECT_EQ(userDataDirectory(), "/home/u/.local/share");
+    EXPECT_EQ(runtimeDirectory(), "/run/user/7");
+    environment.set("XDG_DATA_HOME", "/data/u/");
+    environment.unset("XDG_RUNTIME_DIR");
+    EXPECT_EQ(userDataDirectory(), "/data/u");
+    EXPECT_EQ(runtimeDirectory(), "");
 }
 
 TEST(FileRead, HeadReadsRegularFilesUpToTheBoundOnlyAndFirstLineEndsAtACrOrLf) {
