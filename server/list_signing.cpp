@@ -1,4 +1,4 @@
-#include "list_signing.h"
+#include "server/list_signing.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -10,12 +10,12 @@
 #include <optional>
 #include <stdexcept>
 
-#include "catalog_settings.h"
-#include "file_placement.h"
-#include "file_read.h"
-#include "install_list_text.h"
-#include "lists.h"
-#include "minisign.h"
+#include "platform/files/file_placement.h"
+#include "platform/signing/install_list_text.h"
+#include "platform/signing/minisign.h"
+#include "platform/system/file_read.h"
+#include "server/catalog_settings.h"
+#include "server/lists.h"
 
 namespace kx::server {
 

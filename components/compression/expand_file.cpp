@@ -1,4 +1,4 @@
-#include "expand_file.h"
+#include "components/compression/expand_file.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -10,12 +10,12 @@
 #include <memory>
 #include <vector>
 
-#include "archive_member.h"
-#include "atomic_file.h"
-#include "expand_error.h"
-#include "file_descriptor.h"
-#include "path_text.h"
-#include "stream_decoder.h"
+#include "components/compression/archive_member.h"
+#include "components/compression/expand_error.h"
+#include "components/compression/stream_decoder.h"
+#include "platform/files/atomic_file.h"
+#include "platform/system/file_descriptor.h"
+#include "platform/text/path_text.h"
 
 namespace kx::compression {
 

@@ -1,12 +1,12 @@
-#include "white_label.h"
+#include "components/whitelabel/white_label.h"
 
 #include <filesystem>
 #include <system_error>
 
-#include "path_text.h"
-#include "remap_text.h"
-#include "run_time_error.h"
-#include "vb_convert.h"
+#include "components/whitelabel/remap_text.h"
+#include "platform/runtime/run_time_error.h"
+#include "platform/runtime/vb_convert.h"
+#include "platform/text/path_text.h"
 
 namespace kx::whitelabel {
 

@@ -24,11 +24,11 @@
 #include <string>
 #include <vector>
 
-#include "child_program.h"
-#include "error_class.h"
-#include "error_presenter.h"
-#include "report_texts.h"
-#include "server_process.h"
+#include "errhandler/report/error_class.h"
+#include "errhandler/report/qt/error_presenter.h"
+#include "errhandler/report/report_texts.h"
+#include "tests/support/child_program.h"
+#include "tests/support/server_process.h"
 
 namespace {
 

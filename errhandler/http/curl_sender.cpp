@@ -1,8 +1,8 @@
-#include "curl_sender.h"
+#include "errhandler/http/curl_sender.h"
 
 #include <exception>
 
-#include "machine_folders.h"
+#include "platform/system/machine_folders.h"
 
 namespace kx::errhandler {
 namespace {

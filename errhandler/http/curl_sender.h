@@ -11,9 +11,9 @@
 #include <string>
 #include <string_view>
 
-#include "curl_handle.h"
-#include "http_request.h"
-#include "http_status_line.h"
+#include "errhandler/http/http_request.h"
+#include "platform/curl/curl_handle.h"
+#include "platform/curl/http_status_line.h"
 
 namespace kx::errhandler {
 

@@ -1,6 +1,6 @@
-#include "status_pattern.h"
+#include "errhandler/http/status_pattern.h"
 
-#include "ascii_text.h"
+#include "platform/text/ascii_text.h"
 
 namespace kx::errhandler {
 namespace {

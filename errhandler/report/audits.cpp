@@ -1,10 +1,10 @@
-#include "audits.h"
+#include "errhandler/report/audits.h"
 
-#include "audit_lists.h"
-#include "machine_folders.h"
-#include "path_text.h"
-#include "registry.h"
-#include "version.h"
+#include "errhandler/report/audit_lists.h"
+#include "errhandler/report/version.h"
+#include "platform/registry/registry.h"
+#include "platform/system/machine_folders.h"
+#include "platform/text/path_text.h"
 
 namespace kx::errhandler {
 

@@ -1,14 +1,14 @@
-#include "machine_context.h"
+#include "errhandler/report/machine_context.h"
 
 #include <dlfcn.h>
 
 #include <filesystem>
 #include <system_error>
 
-#include "file_read.h"
-#include "machine_folders.h"
-#include "path_text.h"
-#include "process_info.h"
+#include "platform/system/file_read.h"
+#include "platform/system/machine_folders.h"
+#include "platform/system/process_info.h"
+#include "platform/text/path_text.h"
 
 namespace kx::errhandler {
 

@@ -7,8 +7,8 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "http_status_line.h"
-#include "status_pattern.h"
+#include "errhandler/http/status_pattern.h"
+#include "platform/curl/http_status_line.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view input(reinterpret_cast<const char*>(data), size);

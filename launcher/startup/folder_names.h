@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "path_text.h"
+#include "platform/text/path_text.h"
 
 namespace kx::launcher {
 

@@ -1,4 +1,4 @@
-#include "fonts.h"
+#include "launcher/startup/fonts.h"
 
 #include <fontconfig/fontconfig.h>
 #include <sys/stat.h>
@@ -9,9 +9,9 @@
 #include <cstring>
 #include <fstream>
 
-#include "debug_log.h"
-#include "folder_names.h"
-#include "machine_folders.h"
+#include "launcher/startup/folder_names.h"
+#include "platform/runtime/debug_log.h"
+#include "platform/system/machine_folders.h"
 
 namespace kx::launcher {
 

@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "launcher_font_files.h"  // kLauncherFontFiles, generated from launcher/fonts/font-files.txt
+#include "launcher/startup/launcher_font_files.h"  // kLauncherFontFiles, generated from launcher/fonts/font-files.txt
 
 namespace kx::launcher {
 

@@ -1,4 +1,4 @@
-#include "system_utilities.h"
+#include "launcher/startup/system_utilities.h"
 
 #include <fcntl.h>
 #include <ifaddrs.h>
@@ -10,13 +10,13 @@
 #include <cerrno>
 #include <cstring>
 
-#include "command_line.h"
-#include "folder_names.h"
-#include "launcher_state.h"
-#include "message_box.h"
-#include "run_time_error.h"
-#include "spawn_program.h"
-#include "trap.h"
+#include "launcher/crash/trap.h"
+#include "launcher/startup/command_line.h"
+#include "launcher/startup/folder_names.h"
+#include "launcher/startup/launcher_state.h"
+#include "platform/runtime/message_box.h"
+#include "platform/runtime/run_time_error.h"
+#include "platform/shell/spawn_program.h"
 
 namespace kx::launcher {
 

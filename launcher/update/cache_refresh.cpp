@@ -1,4 +1,4 @@
-#include "cache_refresh.h"
+#include "launcher/update/cache_refresh.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -6,14 +6,14 @@
 
 #include <filesystem>
 
-#include "dispatch.h"
-#include "download_part.h"
-#include "install_messages.h"
-#include "launcher_state.h"
-#include "message_box.h"
-#include "path_text.h"
-#include "run_time_error.h"
-#include "trap.h"
+#include "launcher/crash/trap.h"
+#include "launcher/startup/launcher_state.h"
+#include "launcher/update/install_messages.h"
+#include "platform/files/download_part.h"
+#include "platform/runtime/dispatch.h"
+#include "platform/runtime/message_box.h"
+#include "platform/runtime/run_time_error.h"
+#include "platform/text/path_text.h"
 
 namespace kx::launcher {
 

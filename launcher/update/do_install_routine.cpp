@@ -1,18 +1,18 @@
-#include "do_install_routine.h"
+#include "launcher/update/do_install_routine.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "crash_support.h"
-#include "fonts.h"
-#include "install_messages.h"
-#include "install_routines.h"
-#include "launcher_state.h"
-#include "message_box.h"
-#include "path_text.h"
-#include "registry_access.h"
-#include "sha256_file.h"
-#include "trap.h"
+#include "launcher/crash/crash_support.h"
+#include "launcher/crash/trap.h"
+#include "launcher/startup/fonts.h"
+#include "launcher/startup/launcher_state.h"
+#include "launcher/startup/registry_access.h"
+#include "launcher/update/install_messages.h"
+#include "launcher/update/install_routines.h"
+#include "platform/files/sha256_file.h"
+#include "platform/runtime/message_box.h"
+#include "platform/text/path_text.h"
 
 namespace kx::launcher {
 

@@ -10,7 +10,7 @@
 // file, also after a type-5 install, which leaves FileToWrite naming the side file) and the font
 // cache refreshed.
 
-#include "install_window.h"
+#include "launcher/update/install_window.h"
 
 namespace kx::launcher {
 

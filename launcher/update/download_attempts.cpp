@@ -1,11 +1,11 @@
-#include "download_attempts.h"
+#include "launcher/update/download_attempts.h"
 
 #include <thread>
 
-#include "download_part.h"
-#include "download_rules.h"
-#include "install_messages.h"
-#include "launcher_state.h"
+#include "launcher/startup/launcher_state.h"
+#include "launcher/update/download_rules.h"
+#include "launcher/update/install_messages.h"
+#include "platform/files/download_part.h"
 
 namespace kx::launcher {
 

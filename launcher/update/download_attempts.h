@@ -13,8 +13,8 @@
 // removeUnusedDownloadParts, at the end of a run that installed, removes from TempDir every
 // download part except those of the run's files that were not installed.
 
-#include "install_row.h"
-#include "install_window.h"
+#include "launcher/update/install_row.h"
+#include "launcher/update/install_window.h"
 
 namespace kx::launcher {
 

@@ -1,21 +1,21 @@
-#include "download_handler.h"
+#include "launcher/update/download_handler.h"
 
 #include <algorithm>
 #include <ctime>
 
-#include "crash_support.h"
-#include "do_install_routine.h"
-#include "download_rules.h"
-#include "http_status_line.h"
-#include "install_messages.h"
-#include "launcher_state.h"
-#include "message_box.h"
-#include "path_text.h"
-#include "run_time_error.h"
-#include "streaming_file.h"
-#include "trap.h"
-#include "vb_convert.h"
-#include "vb_strings.h"
+#include "launcher/crash/crash_support.h"
+#include "launcher/crash/trap.h"
+#include "launcher/startup/launcher_state.h"
+#include "launcher/update/do_install_routine.h"
+#include "launcher/update/download_rules.h"
+#include "launcher/update/install_messages.h"
+#include "platform/curl/http_status_line.h"
+#include "platform/files/streaming_file.h"
+#include "platform/runtime/message_box.h"
+#include "platform/runtime/run_time_error.h"
+#include "platform/runtime/vb_convert.h"
+#include "platform/runtime/vb_strings.h"
+#include "platform/text/path_text.h"
 
 namespace kx::launcher {
 

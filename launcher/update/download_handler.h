@@ -28,7 +28,7 @@
 
 #include <cstdint>
 
-#include "install_window.h"
+#include "launcher/update/install_window.h"
 
 namespace kx::launcher {
 

@@ -1,13 +1,13 @@
-#include "install_time_stamps.h"
+#include "launcher/update/install_time_stamps.h"
 
 #include <fstream>
 
-#include "launcher_state.h"
-#include "path_text.h"
-#include "run_time_error.h"
-#include "trap.h"
-#include "vb_date.h"
-#include "vb_strings.h"
+#include "launcher/crash/trap.h"
+#include "launcher/startup/launcher_state.h"
+#include "platform/runtime/run_time_error.h"
+#include "platform/runtime/vb_date.h"
+#include "platform/runtime/vb_strings.h"
+#include "platform/text/path_text.h"
 
 namespace kx::launcher {
 

@@ -1,6 +1,6 @@
-#include "http_status_line.h"
+#include "platform/curl/http_status_line.h"
 
-#include "ascii_text.h"
+#include "platform/text/ascii_text.h"
 
 namespace kx::curl {
 

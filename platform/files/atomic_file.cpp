@@ -1,4 +1,4 @@
-#include "atomic_file.h"
+#include "platform/files/atomic_file.h"
 
 #include <fcntl.h>
 #include <sys/sendfile.h>
@@ -8,8 +8,8 @@
 #include <cerrno>
 #include <cstring>
 
-#include "debug_log.h"
-#include "path_text.h"
+#include "platform/runtime/debug_log.h"
+#include "platform/text/path_text.h"
 
 namespace kx::files {
 

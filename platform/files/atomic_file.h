@@ -19,7 +19,7 @@
 #include <string>
 #include <string_view>
 
-#include "file_descriptor.h"
+#include "platform/system/file_descriptor.h"
 
 namespace kx::files {
 

@@ -1,4 +1,4 @@
-#include "download_part.h"
+#include "platform/files/download_part.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -11,10 +11,10 @@
 #include <memory>
 #include <string_view>
 
-#include "debug_log.h"
-#include "file_descriptor.h"
-#include "file_placement.h"
-#include "path_text.h"
+#include "platform/files/file_placement.h"
+#include "platform/runtime/debug_log.h"
+#include "platform/system/file_descriptor.h"
+#include "platform/text/path_text.h"
 
 namespace kx::files {
 

@@ -1,4 +1,4 @@
-#include "file_placement.h"
+#include "platform/files/file_placement.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -7,7 +7,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "file_descriptor.h"
+#include "platform/system/file_descriptor.h"
 
 namespace kx::files {
 

@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "atomic_file.h"
+#include "platform/files/atomic_file.h"
 
 namespace kx::files {
 

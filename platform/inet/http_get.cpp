@@ -1,13 +1,13 @@
-#include "http_get.h"
+#include "platform/inet/http_get.h"
 
 #include <curl/curl.h>
 
 #include <algorithm>
 #include <chrono>
 
-#include "ascii_text.h"
-#include "curl_handle.h"
-#include "http_status_line.h"
+#include "platform/curl/curl_handle.h"
+#include "platform/curl/http_status_line.h"
+#include "platform/text/ascii_text.h"
 
 namespace kx::inet {
 

@@ -1,4 +1,4 @@
-#include "inet.h"
+#include "platform/inet/inet.h"
 
 #include <algorithm>
 #include <atomic>
@@ -6,12 +6,12 @@
 #include <mutex>
 #include <thread>
 
-#include "ascii_text.h"
-#include "body_buffer.h"
-#include "http_get.h"
-#include "http_status_line.h"
-#include "run_time_error.h"
-#include "sha256_file.h"
+#include "platform/curl/http_status_line.h"
+#include "platform/files/sha256_file.h"
+#include "platform/inet/body_buffer.h"
+#include "platform/inet/http_get.h"
+#include "platform/runtime/run_time_error.h"
+#include "platform/text/ascii_text.h"
 
 namespace kx::inet {
 

@@ -1,4 +1,4 @@
-#include "shell_execute.h"
+#include "platform/shell/shell_execute.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -11,10 +11,10 @@
 #include <thread>
 #include <vector>
 
-#include "ascii_text.h"
-#include "path_text.h"
-#include "spawn_program.h"
-#include "windows_command_line.h"
+#include "platform/shell/spawn_program.h"
+#include "platform/shell/windows_command_line.h"
+#include "platform/text/ascii_text.h"
+#include "platform/text/path_text.h"
 
 namespace kx::shell {
 

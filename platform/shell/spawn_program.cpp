@@ -1,4 +1,4 @@
-#include "spawn_program.h"
+#include "platform/shell/spawn_program.h"
 
 #include <spawn.h>
 #include <sys/wait.h>

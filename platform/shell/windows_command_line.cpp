@@ -1,12 +1,12 @@
-#include "windows_command_line.h"
+#include "platform/shell/windows_command_line.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
 
-#include "ascii_text.h"
-#include "path_text.h"
+#include "platform/text/ascii_text.h"
+#include "platform/text/path_text.h"
 
 namespace kx::shell {
 

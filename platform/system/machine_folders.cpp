@@ -1,11 +1,11 @@
-#include "machine_folders.h"
+#include "platform/system/machine_folders.h"
 
 #include <pwd.h>
 #include <unistd.h>
 
 #include <cstdlib>
 
-#include "path_text.h"
+#include "platform/text/path_text.h"
 
 namespace kx::sys {
 

@@ -6,8 +6,8 @@
 #include <chrono>
 #include <regex>
 
-#include "catalog.h"
-#include "server_fixture.h"
+#include "server/catalog.h"
+#include "tests/server/server_fixture.h"
 
 namespace kx::server::test {
 namespace {

@@ -1,4 +1,4 @@
-#include "child_process.h"
+#include "tests/support/child_process.h"
 
 #include <fcntl.h>
 #include <signal.h>
@@ -8,8 +8,8 @@
 #include <cerrno>
 #include <stdexcept>
 
-#include "file_descriptor.h"
-#include "temp_dir.h"
+#include "platform/system/file_descriptor.h"
+#include "tests/support/temp_dir.h"
 
 namespace kx::test {
 

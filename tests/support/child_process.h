@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "child_program.h"
+#include "tests/support/child_program.h"
 
 namespace kx::test {
 

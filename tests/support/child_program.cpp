@@ -1,4 +1,4 @@
-#include "child_program.h"
+#include "tests/support/child_program.h"
 
 #include <fcntl.h>
 #include <signal.h>

@@ -1,4 +1,4 @@
-#include "kxserver_harness.h"
+#include "tests/support/kxserver_harness.h"
 
 #include <httplib.h>
 
@@ -9,7 +9,7 @@
 #include <thread>
 #include <utility>
 
-#include "child_program.h"
+#include "tests/support/child_program.h"
 
 namespace kx::test {
 

@@ -15,10 +15,10 @@
 
 #include <nlohmann/json.hpp>
 
-#include "child_process.h"
-#include "loopback_http_server.h"
-#include "server_process.h"
-#include "temp_dir.h"
+#include "tests/support/child_process.h"
+#include "tests/support/loopback_http_server.h"
+#include "tests/support/server_process.h"
+#include "tests/support/temp_dir.h"
 
 namespace kx::test {
 

@@ -1,4 +1,4 @@
-#include "server_process.h"
+#include "tests/support/server_process.h"
 
 #include <signal.h>
 #include <unistd.h>
@@ -8,7 +8,7 @@
 #include <stdexcept>
 #include <vector>
 
-#include "child_program.h"
+#include "tests/support/child_program.h"
 
 namespace kx::test {
 

@@ -1,4 +1,4 @@
-#include "tiny_proxy.h"
+#include "tests/support/tiny_proxy.h"
 
 #include <signal.h>
 #include <unistd.h>
@@ -7,8 +7,8 @@
 #include <stdexcept>
 #include <thread>
 
-#include "child_process.h"
-#include "loopback_http_server.h"
+#include "tests/support/child_process.h"
+#include "tests/support/loopback_http_server.h"
 
 namespace kx::test {
 

@@ -21,10 +21,10 @@
 #include <string>
 #include <vector>
 
-#include "child_program.h"
-#include "crash_capture.h"
-#include "crash_report.h"
-#include "server_process.h"
+#include "launcher/crash/crash_capture.h"
+#include "launcher/crash/crash_report.h"
+#include "tests/support/child_program.h"
+#include "tests/support/server_process.h"
 
 namespace {
 

@@ -24,15 +24,15 @@
 #include <string>
 #include <vector>
 
-#include "file_versions.h"
-#include "install_list_check.h"
-#include "launcher_state.h"
-#include "login_procedures.h"
-#include "message_box.h"
-#include "path_text.h"
-#include "qt_login_window.h"
-#include "registry.h"
-#include "system_utilities.h"
+#include "launcher/login/login_procedures.h"
+#include "launcher/login/qt/qt_login_window.h"
+#include "launcher/startup/launcher_state.h"
+#include "launcher/startup/system_utilities.h"
+#include "launcher/update/file_versions.h"
+#include "launcher/update/install_list_check.h"
+#include "platform/registry/registry.h"
+#include "platform/runtime/message_box.h"
+#include "platform/text/path_text.h"
 
 namespace {
 

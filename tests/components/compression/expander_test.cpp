@@ -14,10 +14,10 @@
 #include <string>
 #include <vector>
 
-#include "child_process.h"
-#include "create_object.h"
-#include "raised_error.h"
-#include "temp_dir.h"
+#include "platform/com/create_object.h"
+#include "tests/support/child_process.h"
+#include "tests/support/raised_error.h"
+#include "tests/support/temp_dir.h"
 
 namespace kx::compression {
 namespace {

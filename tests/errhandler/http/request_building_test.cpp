@@ -3,13 +3,13 @@
 
 #include <gtest/gtest.h>
 
-#include "http_request.h"
-#include "raised_error.h"
-#include "run_time_error.h"
-#include "status_pattern.h"
-#include "transfer_url.h"
-#include "url_encode.h"
-#include "wininet_errors.h"
+#include "errhandler/http/http_request.h"
+#include "errhandler/http/status_pattern.h"
+#include "errhandler/http/transfer_url.h"
+#include "errhandler/http/url_encode.h"
+#include "errhandler/http/wininet_errors.h"
+#include "platform/runtime/run_time_error.h"
+#include "tests/support/raised_error.h"
 
 namespace kx::errhandler {
 namespace {

@@ -13,12 +13,12 @@
 #include <thread>
 #include <tuple>
 
-#include "child_process.h"
-#include "kxserver_harness.h"
-#include "launcher_test_setup.h"
-#include "report_spool.h"
-#include "scoped_environment.h"
-#include "url_encode.h"
+#include "errhandler/http/url_encode.h"
+#include "errhandler/report/report_spool.h"
+#include "tests/launcher/login/launcher_test_setup.h"
+#include "tests/support/child_process.h"
+#include "tests/support/kxserver_harness.h"
+#include "tests/support/scoped_environment.h"
 
 namespace kx::launcher {
 namespace {

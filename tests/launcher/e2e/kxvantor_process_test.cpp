@@ -20,12 +20,12 @@
 #include <string>
 #include <vector>
 
-#include "child_process.h"
-#include "config.h"
-#include "fonts.h"
-#include "launcher_test_setup.h"
-#include "scoped_environment.h"
-#include "temp_dir.h"
+#include "launcher/startup/config.h"
+#include "launcher/startup/fonts.h"
+#include "tests/launcher/login/launcher_test_setup.h"
+#include "tests/support/child_process.h"
+#include "tests/support/scoped_environment.h"
+#include "tests/support/temp_dir.h"
 
 namespace kx::launcher {
 namespace {

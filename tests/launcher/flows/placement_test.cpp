@@ -8,10 +8,10 @@
 
 #include <gtest/gtest.h>
 
-#include "file_placement.h"
-#include "install_messages.h"
-#include "install_run_fixture.h"
-#include "launcher_state.h"
+#include "launcher/startup/launcher_state.h"
+#include "launcher/update/install_messages.h"
+#include "platform/files/file_placement.h"
+#include "tests/launcher/flows/install_run_fixture.h"
 
 namespace kx::test {
 namespace {

@@ -1,7 +1,7 @@
 // The common libcurl set-up refuses, by name, what libcurl rejects; status lines are read one way.
 
-#include "curl_handle.h"
-#include "http_status_line.h"
+#include "platform/curl/curl_handle.h"
+#include "platform/curl/http_status_line.h"
 
 #include <gtest/gtest.h>
 

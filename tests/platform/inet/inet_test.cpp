@@ -6,12 +6,12 @@
 
 #include <thread>
 
-#include "http_status_line.h"
-#include "inet.h"
-#include "loopback_http_server.h"
-#include "posted_calls.h"
-#include "self_signed_certificate.h"
-#include "temp_dir.h"
+#include "platform/curl/http_status_line.h"
+#include "platform/inet/inet.h"
+#include "tests/support/loopback_http_server.h"
+#include "tests/support/posted_calls.h"
+#include "tests/support/self_signed_certificate.h"
+#include "tests/support/temp_dir.h"
 
 namespace kx::inet {
 namespace {

@@ -9,11 +9,11 @@
 #include <functional>
 #include <string>
 
-#include "child_process.h"
-#include "registry.h"
-#include "registry_value.h"
-#include "sqlite_database.h"
-#include "temp_dir.h"
+#include "platform/registry/registry.h"
+#include "platform/sqlite/sqlite_database.h"
+#include "tests/support/child_process.h"
+#include "tests/support/registry_value.h"
+#include "tests/support/temp_dir.h"
 
 namespace kx::registry {
 namespace {

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "raised_error.h"
-#include "variant.h"
+#include "platform/runtime/variant.h"
+#include "tests/support/raised_error.h"
 
 namespace kx {
 namespace {

@@ -7,9 +7,9 @@
 #include <filesystem>
 #include <thread>
 
-#include "scoped_environment.h"
-#include "shell_execute.h"
-#include "temp_dir.h"
+#include "platform/shell/shell_execute.h"
+#include "tests/support/scoped_environment.h"
+#include "tests/support/temp_dir.h"
 
 namespace kx::shell {
 namespace {

@@ -1,12 +1,12 @@
-#include "machine_folders.h"
+#include "platform/system/machine_folders.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include "file_read.h"
-#include "process_info.h"
-#include "scoped_environment.h"
-#include "temp_dir.h"
+#include "platform/system/file_read.h"
+#include "platform/system/process_info.h"
+#include "tests/support/scoped_environment.h"
+#include "tests/support/temp_dir.h"
 
 namespace kx::sys {
 namespace {
