@@ -94,7 +94,9 @@ bool WhiteLabel::RemapIcon(const std::string& iconKey, Variant& iconPath) const 
         return false;
     }
     namespace fs = std::filesystem;
-    const fs::path picture = joinPath(folderOf(mappingFile_), iconKey);
+    // A key names its picture by a path from the mapping file's folder, or by an absolute path.
+    const fs::path picture =
+        iconKey.starts_with('/') ? iconKey : joinPath(folderOf(mappingFile_), iconKey);
     std::error_code error;
     if (!fs::is_regular_file(picture, error)) {
         return false;
