@@ -70,7 +70,7 @@ for b in "${which[@]}"; do
        # Stripped, as the package ships it.
        strip -o "$work/e/KXVantor" "$older"; strip -o "$work/builds/e/KXVantor" "$bin/KXVantor"
        bench_user E 5 "$work/e" --version 1.0 ;;
-    f) mkdir -p "$work/f" "$work/builds/f"; head -c $((1 << 30)) /dev/urandom >"$work/f/big1g.bin"
+    f) mkdir -p "$work/f" "$work/builds/f"; head -c 1000000000 /dev/urandom >"$work/f/big1g.bin"
        bench_user F 6 "$work/f" --version 1.0
        # The next version: 4 MB changed in the middle, 1 MB added at the end.
        cp "$work/f/big1g.bin" "$work/builds/f/big1g.bin"
