@@ -1,5 +1,8 @@
 #include "do_install_routine.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include "crash_support.h"
 #include "fonts.h"
 #include "install_messages.h"
@@ -48,6 +51,28 @@ void registerFont(const std::string& fontFile) {
     refreshFontCache(m.FontsDir);
 }
 
+// InstallFile with the hourglass shown, then a font's registration.
+void installInPlace(InstallWindow& w, Frame& frame, const std::string& source) {
+    Module1State& m = Module1();
+    frame.line(20);
+    w.view.setMousePointer(MousePointer::Hourglass);
+    w.view.Refresh();
+    frame.line(30);
+    // InstallFile leaves FileToWrite naming the side file of a type-5 install.
+    const std::string target = m.FileToWrite;
+    if (!InstallFile(source, m.FileInstallType, m.FileToWrite, m.ServerFileVersion,
+                     w.form.environment())) {
+        w.fileFailed = true;
+    }
+    frame.line(40);
+    w.view.setMousePointer(MousePointer::Default);
+    w.view.Refresh();
+    frame.line(50);
+    if (m.m_IsFont) {
+        registerFont(target);
+    }
+}
+
 }  // namespace
 
 void DoInstallRoutine(InstallWindow& window) {
@@ -65,23 +90,34 @@ void DoInstallRoutine(InstallWindow& window) {
             rejectDownload(window, source);
             return;
         }
+        installInPlace(window, frame, source);
+    });
+}
+
+bool InstallFromTarget(InstallWindow& window, const std::string& digest) {
+    Frame frame("frmLogin", "InstallFromTarget");
+    frame.param("digest", digest);
+    return trapped(frame, [&] {
+        Module1State& m = Module1();
+        const std::int16_t type = m.FileInstallType;
+        frame.line(10);
+        struct stat info {};
+        if (digest.empty() || (type != 1 && type != 2 && type != 5) ||
+            ::lstat(m.FileToWrite.c_str(), &info) != 0 || !S_ISREG(info.st_mode) ||
+            files::sha256FileHex(m.FileToWrite) != digest) {
+            return false;
+        }
         frame.line(20);
-        window.view.setMousePointer(MousePointer::Hourglass);
-        window.view.Refresh();
+        // A second name in TempDir, as a download would have; placing it over the target is then
+        // a no-op, and the rest (side file, registration, font) runs as after a download.
+        const std::string source = m.TempDir + "/" + m.FileNameToWrite;
+        RemoveFile(source);
+        if (::link(m.FileToWrite.c_str(), source.c_str()) != 0) {
+            return false;
+        }
         frame.line(30);
-        // InstallFile leaves FileToWrite naming the side file of a type-5 install.
-        const std::string target = m.FileToWrite;
-        if (!InstallFile(source, m.FileInstallType, m.FileToWrite, m.ServerFileVersion,
-                         window.form.environment())) {
-            window.fileFailed = true;
-        }
-        frame.line(40);
-        window.view.setMousePointer(MousePointer::Default);
-        window.view.Refresh();
-        frame.line(50);
-        if (m.m_IsFont) {
-            registerFont(target);
-        }
+        installInPlace(window, frame, source);
+        return true;
     });
 }
 

@@ -6,6 +6,7 @@
 
 #include "application_start.h"
 #include "crash_support.h"
+#include "do_install_routine.h"
 #include "download_attempts.h"
 #include "file_versions.h"
 #include "install_messages.h"
@@ -151,7 +152,9 @@ bool processFileRow(InstallWindow& w, const InstallRow& row, Frame& frame) {
         return false;
     }
     frame.line(105);
-    downloadAndInstall(w, row);
+    if (!InstallFromTarget(w, row.digest.value_or(""))) {
+        downloadAndInstall(w, row);
+    }
     return true;
 }
 

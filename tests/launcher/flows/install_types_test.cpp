@@ -5,6 +5,8 @@
 #include <fontconfig/fontconfig.h>
 #include <sys/stat.h>
 
+#include <algorithm>
+
 #include <gtest/gtest.h>
 
 #include "create_object.h"
@@ -92,8 +94,9 @@ TEST_F(InstallTypesTest, EveryInstallTypePutsItsFileIntoEffectAndTheApplicationS
 }
 
 // A component counts as installed only once regsvr32 succeeded for it: a failure writes no stamps
-// (with them the next start would skip the check) and the next start installs it again. A font
-// with a side file (type 5) is added itself.
+// (with them the next start would skip the check) and the next start installs it again, from the
+// file already in place rather than downloaded anew. A font with a side file (type 5) is added
+// itself.
 TEST_F(InstallTypesTest, FailedRegistrationIsRetriedAtTheNextStartAndTypeFiveFontsAreAdded) {
     const std::string calls = (serverDir_ / "regsvr32.calls").string();
     publish({{"regsvr32", "#!/bin/sh\necho >> " + calls + "\nexit $(cat " + calls + ".exit)\n"}},
@@ -108,6 +111,11 @@ TEST_F(InstallTypesTest, FailedRegistrationIsRetriedAtTheNextStartAndTypeFiveFon
         ASSERT_EQ(run(), -1) << shownPrompt(0);
     }
     EXPECT_EQ(readFile(calls), "\n\n") << "failed, retried, then current";
+    const auto downloads = relay_.requests("GET");
+    EXPECT_EQ(std::count_if(
+                  downloads.begin(), downloads.end(),
+                  [](const HttpRequest& r) { return r.path.ends_with("/libkxdemocomponent.so"); }),
+              1);
     // The font added last to this process's fonts.
     const FcFontSet* set = FcConfigGetFonts(FcConfigGetCurrent(), FcSetApplication);
     ASSERT_TRUE(set != nullptr && set->nfont > 0);
