@@ -67,21 +67,8 @@ int windowLogFor(std::uint64_t bytes) {
     return std::max(log, ZSTD_WINDOWLOG_MIN);
 }
 
-struct CompressionContext {
-    CompressionContext() : cctx(ZSTD_createCCtx()) {}
-    ~CompressionContext() { ZSTD_freeCCtx(cctx); }
-    CompressionContext(const CompressionContext&) = delete;
-    CompressionContext& operator=(const CompressionContext&) = delete;
-    ZSTD_CCtx* cctx;
-};
-
-struct DecompressionContext {
-    DecompressionContext() : dctx(ZSTD_createDCtx()) {}
-    ~DecompressionContext() { ZSTD_freeDCtx(dctx); }
-    DecompressionContext(const DecompressionContext&) = delete;
-    DecompressionContext& operator=(const DecompressionContext&) = delete;
-    ZSTD_DCtx* dctx;
-};
+using CompressionContext = std::unique_ptr<ZSTD_CCtx, decltype(&ZSTD_freeCCtx)>;
+using DecompressionContext = std::unique_ptr<ZSTD_DCtx, decltype(&ZSTD_freeDCtx)>;
 
 bool failed(std::size_t code) {
     return ZSTD_isError(code) != 0;
@@ -159,8 +146,8 @@ std::string makePatch(const std::string& oldFile, const std::string& newFile, in
         return "the versions of " + newFile + " are too large for a patch (" +
                std::to_string(span) + " bytes together)";
     }
-    const CompressionContext context;
-    ZSTD_CCtx* cctx = context.cctx;
+    const CompressionContext context(ZSTD_createCCtx(), &ZSTD_freeCCtx);
+    ZSTD_CCtx* cctx = context.get();
     if (cctx == nullptr) {
         return "out of memory";
     }
@@ -212,8 +199,8 @@ AppliedPatch applyPatch(const std::string& oldFile, const std::string& patchFile
         return applied;
     }
     const auto size = static_cast<std::size_t>(header.frameContentSize);
-    const DecompressionContext context;
-    ZSTD_DCtx* dctx = context.dctx;
+    const DecompressionContext context(ZSTD_createDCtx(), &ZSTD_freeDCtx);
+    ZSTD_DCtx* dctx = context.get();
     if (dctx == nullptr ||
         failed(
             ZSTD_DCtx_setParameter(dctx, ZSTD_d_windowLogMax, windowLogFor(header.windowSize))) ||
