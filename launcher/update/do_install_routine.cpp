@@ -31,9 +31,12 @@ void rejectDownload(InstallWindow& w, const std::string& source) {
     MsgBox(kDownloadErrorPrefix + w.Inet1.URL(), vbmsg::kOKOnly, crash::kReportProjectName);
 }
 
-// The digest of the file to install: the body's, which the transfer took as it arrived, unless
-// the file was expanded from it.
+// The digest of the file to install: the one taken as it was made from a patch, or the body's,
+// which the transfer took as it arrived, unless the file was expanded from it.
 std::string digestOf(const InstallWindow& w, const std::string& source) {
+    if (!w.madeDigest.empty()) {
+        return w.madeDigest;
+    }
     const std::string bodyDigest = w.Inet1.BodyDigest();
     return !Module1().m_isCompressed && !bodyDigest.empty()
                ? bodyDigest
