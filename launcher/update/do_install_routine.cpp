@@ -1,6 +1,5 @@
 #include "do_install_routine.h"
 
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include "crash_support.h"
@@ -94,17 +93,15 @@ void DoInstallRoutine(InstallWindow& window) {
     });
 }
 
-bool InstallFromTarget(InstallWindow& window, const std::string& digest) {
+bool InstallFromTarget(InstallWindow& window, const std::string& digest,
+                       const std::optional<std::string>& held) {
     Frame frame("frmLogin", "InstallFromTarget");
     frame.param("digest", digest);
     return trapped(frame, [&] {
         Module1State& m = Module1();
         const std::int16_t type = m.FileInstallType;
         frame.line(10);
-        struct stat info {};
-        if (digest.empty() || (type != 1 && type != 2 && type != 5) ||
-            ::lstat(m.FileToWrite.c_str(), &info) != 0 || !S_ISREG(info.st_mode) ||
-            files::sha256FileHex(m.FileToWrite) != digest) {
+        if (digest.empty() || (type != 1 && type != 2 && type != 5) || held != digest) {
             return false;
         }
         frame.line(20);

@@ -69,9 +69,10 @@ void runAttempts(InstallWindow& w, const InstallRow& row, const std::string& url
     }
 }
 
-// The patch the row offers from the file the target holds now, if any. An offer cell that does
-// not read offers none.
-std::optional<files::PatchOffer> matchingPatch(const InstallRow& row) {
+// The patch the row offers from the file the target holds now (its SHA-256 `held`), if any. An
+// offer cell that does not read offers none.
+std::optional<files::PatchOffer> matchingPatch(const InstallRow& row,
+                                               const std::optional<std::string>& held) {
     if (row.patches.empty() || row.digest.value_or("").empty()) {
         return std::nullopt;
     }
@@ -84,9 +85,8 @@ std::optional<files::PatchOffer> matchingPatch(const InstallRow& row) {
     if (offers->empty()) {
         return std::nullopt;
     }
-    const std::optional<std::string> local = files::sha256FileHex(Module1().FileToWrite);
     for (const files::PatchOffer& offer : *offers) {
-        if (local && offer.sourceSha256 == *local) {
+        if (held && offer.sourceSha256 == *held) {
             return offer;
         }
     }
@@ -136,11 +136,12 @@ std::string installFromPatch(InstallWindow& w, const InstallRow& row,
 
 }  // namespace
 
-void downloadAndInstall(InstallWindow& w, const InstallRow& row) {
+void downloadAndInstall(InstallWindow& w, const InstallRow& row,
+                        const std::optional<std::string>& held) {
     Module1State& m = Module1();
     w.view.setText(Control::frameStatus, kDownloadingAndInstalling + row.description);
     w.view.Refresh();
-    if (const auto offer = matchingPatch(row)) {
+    if (const auto offer = matchingPatch(row, held)) {
         const std::string failure = installFromPatch(w, row, *offer);
         if (failure.empty()) {
             return;
