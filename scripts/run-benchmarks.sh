@@ -6,9 +6,14 @@
 #       starts over them without and with the check of their signed list
 #   (d) a 256 MB download cut at half (the launcher killed), then the next start, which goes on
 #       where it stopped: the share of the file it transfers
-#   scripts/run-benchmarks.sh [a|b|c|d ...]      (all four by default)
-# Needs about 5 GB free in the build folder. KX_DEMO_BIN_DIR names an existing build's bin folder
-# to use instead of building.
+#   (e) a patched update of KXVantor from the build of the commit before HEAD (built in a temporary
+#       worktree, or KX_BENCH_OLDER_KXVANTOR names such a program) to this one: the bytes it
+#       transfers against the whole file compressed (both stripped, as the package ships them),
+#       and the run's time against a run that downloads the whole file
+#   (f) the launcher's anonymous memory while it patches a 1 GB file
+#   scripts/run-benchmarks.sh [a|b|c|d|e|f ...]  (a to d by default)
+# Needs about 5 GB free in the build folder (f: 7 GB). KX_DEMO_BIN_DIR names an existing build's
+# bin folder to use instead of building.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/default-build.sh
@@ -19,6 +24,7 @@ which=(${which[*]})
 work="$(mktemp -d "$(dirname "$bin")/bench-XXXXXX")"
 finish() {
   stop_catalog_server
+  if [[ -d "$work/older" ]]; then git worktree remove --force "$work/older"; fi
   rm -rf "$work"
 }
 trap finish EXIT
@@ -53,9 +59,27 @@ for b in "${which[@]}"; do
     d) mkdir -p "$work/d"; head -c $((256 << 20)) /dev/urandom >"$work/d/cut256.bin"
        sha256sum <"$work/d/cut256.bin" >"$work/cut256.sha256"
        bench_user D 4 "$work/d" --version 1.0 ;;
+    e) older="${KX_BENCH_OLDER_KXVANTOR:-}"
+       if [[ -z "$older" ]]; then
+         git worktree add --detach "$work/older" HEAD~1 >/dev/null
+         (cd "$work/older" && cmake --preset default >/dev/null &&
+            cmake --build --preset default --target KXVantor >/dev/null)
+         older="$work/older/build/default/bin/KXVantor"
+       fi
+       mkdir -p "$work/e" "$work/builds/e"
+       # Stripped, as the package ships it.
+       strip -o "$work/e/KXVantor" "$older"; strip -o "$work/builds/e/KXVantor" "$bin/KXVantor"
+       bench_user E 5 "$work/e" --version 1.0 ;;
+    f) mkdir -p "$work/f" "$work/builds/f"; head -c 1000000000 /dev/urandom >"$work/f/big1g.bin"
+       bench_user F 6 "$work/f" --version 1.0
+       # The next version: 4 MB changed in the middle, 1 MB added at the end.
+       cp "$work/f/big1g.bin" "$work/builds/f/big1g.bin"
+       head -c $((4 << 20)) /dev/urandom |
+         dd of="$work/builds/f/big1g.bin" bs=1M seek=500 conv=notrunc status=none
+       head -c $((1 << 20)) /dev/urandom >>"$work/builds/f/big1g.bin" ;;
   esac
 done
-rm -rf "$work/a" "$work/b" "$work/c" "$work/d"
+rm -rf "$work/a" "$work/b" "$work/c" "$work/d" "$work/e" "$work/f"
 
 # The server's log (serve.log) has a line per request with the body bytes it sent.
 serve_catalog "$catalog"
@@ -86,6 +110,20 @@ cut_and_resume() {
       100 * held / size, sent, 100 * sent / size }'
 }
 
+# The body bytes the server sent for the latest GET of a path ending in $1.
+bytes_sent() {
+  awk -v tail="$1" '$1 == "GET" && substr($2, length($2) - length(tail) + 1) == tail {bytes = $4}
+    END {print bytes + 0}' "$work/serve.log"
+}
+
+# (e) and (f): the first start installs the older version whole, the next version is published
+# (kxserver prints the patches it made), and the next start patches.
+patched_update() {  # patched_update LOGIN GROUP FOLDER [publish options]
+  "$bin/install_bench" "$program_dir" install "$1" >/dev/null
+  # Above any version a program carries itself, so that the file counts as outdated.
+  "$bin/kxserver" publish "$catalog" --group "$2" "$3" --version 65000.0 "${@:4}" | grep -v '^published'
+}
+
 for b in "${which[@]}"; do
   case "$b" in
     a) echo "(a) 256 MB from kxserver on loopback"
@@ -96,5 +134,24 @@ for b in "${which[@]}"; do
        "$bin/install_bench" "$program_dir" uptodate C "$signing_key" ;;
     d) echo "(d) 256 MB cut at half, then resumed"
        cut_and_resume ;;
+    e) echo "(e) a patched update of KXVantor, $(stat -c %s "$work/builds/e/KXVantor") bytes"
+       patched_update E 5 "$work/builds/e"
+       patch_time="$("$bin/install_bench" "$program_dir" install E | awk '{print $3}')"
+       patch="$(bytes_sent .kxpatch)"
+       [[ "$(sha256sum <"$program_dir/KXVantor")" == "$(sha256sum <"$work/builds/e/KXVantor")" ]] ||
+         { echo "the patched file is not the one published" >&2; exit 1; }
+       rm "$program_dir/KXVantor"
+       full_time="$("$bin/install_bench" "$program_dir" install E | awk '{print $3}')"
+       full="$(bytes_sent KXVantor)"
+       gz="$(gzip -9 -c "$work/builds/e/KXVantor" | wc -c)"
+       awk -v p="$patch" -v f="$full" -v gz="$gz" -v pt="$patch_time" -v ft="$full_time" 'BEGIN {
+         printf "patch %d bytes; the whole file %d bytes, gzip -9 %d bytes (as --compress serves it): %.1f%% of that (target < 25%%)\n", p, f, gz, 100 * p / gz
+         printf "run with the patch %.3f s, with the whole file (uncompressed) %.3f s\n", pt, ft }' ;;
+    f) echo "(f) anonymous memory while patching a 1 GB file"
+       patched_update F 6 "$work/builds/f"
+       "$bin/install_bench" "$program_dir" anonymous F
+       echo "patch $(bytes_sent .kxpatch) bytes transferred"
+       [[ "$(sha256sum <"$program_dir/big1g.bin")" == "$(sha256sum <"$work/builds/f/big1g.bin")" ]] ||
+         { echo "the patched file is not the one published" >&2; exit 1; } ;;
   esac
 done

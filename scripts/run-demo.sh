@@ -9,7 +9,10 @@
 #                                       which goes on where it stopped (F-resumed-install.png,
 #                                       F-resumed-application.png the started demo application),
 #                                       then starts again, which finds everything current
-#                                       (F-second-start-application.png); X window dumps .xwd when
+#                                       (F-second-start-application.png), publishes the next
+#                                       release of the data file and the application and starts
+#                                       again, which updates both by patch
+#                                       (F-update-application.png); X window dumps .xwd when
 #                                       ImageMagick is missing. With the demo installed by an
 #                                       earlier run nothing is cut: F-application.png follows.
 # Without a display the launcher runs on a virtual one (xvfb-run -a) and the pictures are taken,
@@ -124,3 +127,30 @@ fi
 before="$(gets)"
 on_display bash -c "$(session demo_start)" demo "$program" "" "$shot-second-start"
 echo "Second start: $(($(gets) - before)) file(s) downloaded."
+
+# The next release, published as an administrator would: the data file with every 50th record
+# revised and 2,000 records of new figures added, and the application's next build. kxserver
+# makes patches from the versions it kept, and the next start downloads, for each file, the patch
+# that starts from the file the machine holds.
+next="$demo_dir/next"
+mkdir -p "$next/data" "$next/program"
+sed '0~50s/\.\.\.\.\.\.\.\.\.\.$/ (revised)/' "$demo_dir/catalog/demo-source/data/DemoData.dat" \
+  >"$next/data/DemoData.dat"
+awk 'BEGIN { srand(23); for (record = 100001; record <= 102000; ++record) {
+  printf "Demo data record %d", record
+  for (i = 0; i < 6; ++i) printf " %08x", int(rand() * 4294967296)
+  print "" } }' >>"$next/data/DemoData.dat"
+echo 1.0.0.2 >"$next/data/DemoData.dat.ver"
+cp "$bin/kxdemoapp-next" "$next/program/kxdemoapp"
+"$bin/kxserver" publish "$demo_dir/catalog" --group 1 --install-type 5 --location COMMONDIR \
+  "$next/data" | grep -v '^published'
+"$bin/kxserver" publish "$demo_dir/catalog" --group 1 "$next/program" | grep -v '^published'
+logged="$(wc -l <"$demo_dir/serve.log")"
+# The patches are small: the run is over before a picture of its install panel could catch it.
+on_display bash -c "$(session demo_start)" demo "$program" "" "$shot-update"
+tail -n +"$((logged + 1))" "$demo_dir/serve.log" | awk -v files="$demo_dir/catalog/files/1" '
+  $1 == "GET" && $2 ~ /\.kxpatch$/ {
+    name = $2; sub(/.*\//, "", name); sub(/\.[0-9a-f]+\.[0-9a-f]+\.kxpatch$/, "", name)
+    size = "stat -c %s " files "/" name; size | getline whole; close(size)
+    printf "Update start: %s by a patch of %d bytes (the whole file: %d bytes).\n", name, $4, whole }
+  $1 == "GET" && $2 !~ /\.(kxpatch|minisig)$/ { print "Update start: " $2 " downloaded whole." }'

@@ -183,6 +183,9 @@ void publishCommand(const Arguments& a, std::ostream& out) {
     for (const auto& name : published.skipped) {
         out << "not published: " << name << " (not a regular file)\n";
     }
+    for (const auto& note : published.patchNotes) {
+        out << note << "\n";
+    }
 }
 
 void addStartRowCommand(const Arguments& a, std::ostream&) {

@@ -55,7 +55,13 @@ CREATE TABLE install_files(
   is_compressed INTEGER NOT NULL,
   download_location TEXT NOT NULL,
   install_location TEXT NOT NULL,
-  sha256 TEXT NOT NULL DEFAULT '');
+  sha256 TEXT NOT NULL DEFAULT '',
+  patches TEXT NOT NULL DEFAULT '');
+CREATE TABLE file_versions(
+  id INTEGER PRIMARY KEY,
+  group_id INTEGER NOT NULL,
+  file_name TEXT NOT NULL,
+  sha256 TEXT NOT NULL);
 CREATE TABLE tokens(
   token TEXT PRIMARY KEY,
   user_id INTEGER NOT NULL REFERENCES users(id),
@@ -88,6 +94,13 @@ constexpr const char* kUpgrades[] = {
     // 1: the id a report is sent with, stored once
     R"sql(ALTER TABLE error_reports ADD COLUMN report_id TEXT;
 CREATE UNIQUE INDEX error_reports_report_id ON error_reports(report_id);)sql",
+    // 2: the patches a row offers, and the versions of each file kept to make them from
+    R"sql(ALTER TABLE install_files ADD COLUMN patches TEXT NOT NULL DEFAULT '';
+CREATE TABLE file_versions(
+  id INTEGER PRIMARY KEY,
+  group_id INTEGER NOT NULL,
+  file_name TEXT NOT NULL,
+  sha256 TEXT NOT NULL);)sql",
 };
 constexpr std::int64_t kCatalogVersion = std::size(kUpgrades);
 
@@ -376,12 +389,57 @@ void Catalog::replaceInstallFile(std::int64_t groupId, const InstallFile& f) {
     auto insert = db_.prepare(
         "INSERT INTO install_files(group_id, file_name, sequence_id, install_type, "
         "file_version, alt_check_reg_value, alt_check, description, is_compressed, "
-        "download_location, install_location, sha256) "
-        "VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
+        "download_location, install_location, sha256, patches) "
+        "VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
     insert.bind(1, groupId).bind(2, f.fileName).bind(3, f.sequenceId).bind(4, f.installType);
     insert.bind(5, f.fileVersion).bind(6, f.altCheckRegValue).bind(7, f.altCheck);
     insert.bind(8, f.description).bind(9, f.isCompressed).bind(10, f.downloadLocation);
-    insert.bind(11, f.installLocation).bind(12, f.sha256).run();
+    insert.bind(11, f.installLocation).bind(12, f.sha256).bind(13, f.patches).run();
+}
+
+std::vector<std::string> Catalog::keptVersions(std::int64_t groupId, const std::string& fileName) {
+    auto query = db_.prepare(
+        "SELECT sha256 FROM file_versions WHERE group_id = ? AND file_name = ? ORDER BY id DESC");
+    query.bind(1, groupId).bind(2, fileName);
+    std::vector<std::string> versions;
+    while (query.step()) {
+        versions.push_back(query.text(0));
+    }
+    return versions;
+}
+
+std::vector<std::string> Catalog::keepVersion(std::int64_t groupId, const std::string& fileName,
+                                              const std::string& sha256, std::size_t keep) {
+    std::vector<std::string> dropped;
+    inTransaction(db_, [&] {
+        db_.prepare("DELETE FROM file_versions WHERE group_id = ? AND file_name = ? AND sha256 = ?")
+            .bind(1, groupId)
+            .bind(2, fileName)
+            .bind(3, sha256)
+            .run();
+        db_.prepare("INSERT INTO file_versions(group_id, file_name, sha256) VALUES(?, ?, ?)")
+            .bind(1, groupId)
+            .bind(2, fileName)
+            .bind(3, sha256)
+            .run();
+        const std::vector<std::string> kept = keptVersions(groupId, fileName);
+        for (std::size_t i = keep; i < kept.size(); ++i) {
+            db_.prepare(
+                   "DELETE FROM file_versions WHERE group_id = ? AND file_name = ? AND sha256 = ?")
+                .bind(1, groupId)
+                .bind(2, fileName)
+                .bind(3, kept[i])
+                .run();
+            auto users =
+                db_.prepare("SELECT COUNT(*) FROM file_versions WHERE group_id = ? AND sha256 = ?");
+            users.bind(1, groupId).bind(2, kept[i]);
+            users.step();
+            if (users.integer(0) == 0) {
+                dropped.push_back(kept[i]);
+            }
+        }
+    });
+    return dropped;
 }
 
 std::int64_t Catalog::nextSequenceId(std::int64_t groupId) {
@@ -485,7 +543,7 @@ std::vector<InstallFile> Catalog::installFiles(std::int64_t groupId, std::int64_
     auto query = db_.prepare(
         "SELECT file_name, sequence_id, install_type, file_version, alt_check_reg_value, "
         "alt_check, description, is_compressed, download_location, install_location, sha256, "
-        "group_id "
+        "group_id, patches "
         "FROM install_files WHERE group_id IN (?1, ?2) AND group_id <> 0 "
         "ORDER BY sequence_id, group_id = ?2, id");
     query.bind(1, groupId).bind(2, customGroupId);
@@ -504,6 +562,7 @@ std::vector<InstallFile> Catalog::installFiles(std::int64_t groupId, std::int64_
         f.installLocation = query.text(9);
         f.sha256 = query.text(10);
         f.groupId = query.integer(11);
+        f.patches = query.text(12);
         result.push_back(std::move(f));
     }
     return result;

@@ -59,7 +59,8 @@ struct InstallFile {
     std::int64_t isCompressed = 0;
     std::string downloadLocation;
     std::string installLocation;
-    std::string sha256;  // of the file as installed (after expansion); "" for none
+    std::string sha256;   // of the file as installed (after expansion); "" for none
+    std::string patches;  // the patches to this version the row offers (patch_offers.h)
 };
 
 // A user with the stored hash of their password.
@@ -126,6 +127,12 @@ class Catalog {
     void putInstallFile(std::int64_t groupId, const InstallFile& file);
     // The same for several rows, in one transaction: all are added and signed, or none.
     void putInstallFiles(std::int64_t groupId, const std::vector<InstallFile>& files);
+    // The digests of the versions of a group's file kept to make patches from, newest first.
+    std::vector<std::string> keptVersions(std::int64_t groupId, const std::string& fileName);
+    // Records `sha256` as the newest version of the file and keeps only the `keep` newest; returns
+    // the digests of the versions that no file of the group keeps any longer.
+    std::vector<std::string> keepVersion(std::int64_t groupId, const std::string& fileName,
+                                         const std::string& sha256, std::size_t keep);
     // The SequenceID after the highest ordinary row of the group (steps of 10).
     std::int64_t nextSequenceId(std::int64_t groupId);
 

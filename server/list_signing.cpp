@@ -120,7 +120,8 @@ void signGroup(Catalog& catalog, const signing::SecretKey& key, std::int64_t gro
         lines.push_back(columns.line(row));
     }
     const std::string signature =
-        key.sign(signing::installListText(header, lines), signing::trustedCommentOf(header));
+        key.sign(signing::installListText(header, columns.columns(), lines),
+                 signing::trustedCommentOf(header));
     const fs::path file = listSignatureFile(catalog.dir(), group);
     fs::create_directories(file.parent_path());
     const auto failure = files::placeContent(signature, file.string());

@@ -123,12 +123,13 @@ rowset::RowsetData installFilesRowset(const std::vector<InstallFile>& files) {
                    textColumn("DownloadLocation", 500),
                    textColumn("InstallLocation", 50),
                    textColumn("SHA256", 64),
-                   numberColumn("InstallGroupID", DataType::adBigInt)};
+                   numberColumn("InstallGroupID", DataType::adBigInt),
+                   textColumn("Patches", 255)};
     for (const auto& f : files) {
         data.rows.push_back(
             row({f.fileName, toInt32(f.sequenceId), toInt16(f.installType), f.fileVersion,
                  f.altCheckRegValue, f.altCheck, f.description, toInt32(f.isCompressed),
-                 f.downloadLocation, f.installLocation, f.sha256, f.groupId}));
+                 f.downloadLocation, f.installLocation, f.sha256, f.groupId, f.patches}));
     }
     return data;
 }

@@ -20,8 +20,9 @@ std::string deploymentsXml(const std::vector<Deployment>& deployments, const std
 
 // Columns FileName, SequenceID, InstallType, FileVersion, AltCheckRegValue, AltCheck,
 // Description, IsCompressed, DownloadLocation, InstallLocation, SHA256 (the SHA-256 of the file
-// as installed, 64 hex digits; empty for the start row), and InstallGroupID (the group of the
-// row, which tells the launcher which group's signature covers it).
+// as installed, 64 hex digits; empty for the start row), InstallGroupID (the group of the
+// row, which tells the launcher which group's signature covers it) and Patches (the patches to the
+// row's file from earlier versions, patch_offers.h; empty for none).
 std::string installFilesXml(const std::vector<InstallFile>& files);
 // The same list as a row set's contents, whose rows a list signature covers.
 rowset::RowsetData installFilesRowset(const std::vector<InstallFile>& files);

@@ -12,6 +12,7 @@
 #include "platform/version/file_version.h"
 #include "server/content_hash.h"
 #include "server/install_files.h"
+#include "server/published_versions.h"
 
 namespace kx::server {
 
@@ -109,6 +110,7 @@ PublishedFolder publishFolder(Catalog& catalog, const PublishOptions& options, s
     fs::create_directories(target);
     catalog.ensureInstallGroup(options.group, isoTimestamp(now));
     std::vector<InstallFile> rows;
+    std::vector<std::string> notes;
     std::int64_t nextSequence = catalog.nextSequenceId(options.group);
     for (const auto& [source, sideFile] : files) {
         const std::string name = source.filename().string();
@@ -140,11 +142,18 @@ PublishedFolder publishFolder(Catalog& catalog, const PublishOptions& options, s
             encodeDownloadLocation(std::to_string(options.group) + "/" + servedName);
         row.installLocation = options.location;
         row.sha256 = sha256FileHex(source);
+        MadePatches patches = makePatchesTo(catalog, options.group, name, source, row.sha256);
+        row.patches = std::move(patches.cell);
+        notes.insert(notes.end(), patches.notes.begin(), patches.notes.end());
         rows.push_back(std::move(row));
     }
     catalog.putInstallFiles(options.group, rows);
     catalog.setGroupStamp(options.group, isoTimestamp(now));
-    return {static_cast<int>(files.size()), skipped};
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        keepPublishedVersion(catalog, options.group, rows[i].fileName, files[i].first,
+                             rows[i].sha256);
+    }
+    return {static_cast<int>(files.size()), skipped, notes};
 }
 
 void addStartRow(Catalog& catalog, std::int64_t group, const std::string& fileName,

@@ -32,6 +32,7 @@ struct PublishOptions {
 // published itself. Files without a side file get `version`, or when that is empty the version
 // the file carries itself (a PE version resource, an ELF package note). Each row carries the
 // SHA-256 of the file as published (before any compression), which the launcher checks.
+// A file published again gets patches from its earlier versions (published_versions.h).
 // Numbering that would reach the start row's 9999 is refused (std::invalid_argument): such a row
 // would be taken for the program to start. Each file
 // gets the next SequenceID of the group; republishing a name replaces its row. The group is created
@@ -41,6 +42,7 @@ struct PublishOptions {
 struct PublishedFolder {
     int count = 0;
     std::vector<std::string> skipped;
+    std::vector<std::string> patchNotes;  // a line for each patch made, left out or failed
 };
 PublishedFolder publishFolder(Catalog& catalog, const PublishOptions& options, std::int64_t now);
 

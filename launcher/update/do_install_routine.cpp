@@ -1,6 +1,5 @@
 #include "launcher/update/do_install_routine.h"
 
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include "launcher/crash/crash_support.h"
@@ -32,9 +31,12 @@ void rejectDownload(InstallWindow& w, const std::string& source) {
     MsgBox(kDownloadErrorPrefix + w.Inet1.URL(), vbmsg::kOKOnly, crash::kReportProjectName);
 }
 
-// The digest of the file to install: the body's, which the transfer took as it arrived, unless
-// the file was expanded from it.
+// The digest of the file to install: the one taken as it was made from a patch, or the body's,
+// which the transfer took as it arrived, unless the file was expanded from it.
 std::string digestOf(const InstallWindow& w, const std::string& source) {
+    if (!w.madeDigest.empty()) {
+        return w.madeDigest;
+    }
     const std::string bodyDigest = w.Inet1.BodyDigest();
     return !Module1().m_isCompressed && !bodyDigest.empty()
                ? bodyDigest
@@ -92,17 +94,15 @@ void DoInstallRoutine(InstallWindow& window) {
     });
 }
 
-bool InstallFromTarget(InstallWindow& window, const std::string& digest) {
+bool InstallFromTarget(InstallWindow& window, const std::string& digest,
+                       const std::optional<std::string>& held) {
     Frame frame("frmLogin", "InstallFromTarget");
     frame.param("digest", digest);
     return trapped(frame, [&] {
         Module1State& m = Module1();
         const std::int16_t type = m.FileInstallType;
         frame.line(10);
-        struct stat info {};
-        if (digest.empty() || (type != 1 && type != 2 && type != 5) ||
-            ::lstat(m.FileToWrite.c_str(), &info) != 0 || !S_ISREG(info.st_mode) ||
-            files::sha256FileHex(m.FileToWrite) != digest) {
+        if (digest.empty() || (type != 1 && type != 2 && type != 5) || held != digest) {
             return false;
         }
         frame.line(20);

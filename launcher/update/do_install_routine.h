@@ -10,6 +10,9 @@
 // file, also after a type-5 install, which leaves FileToWrite naming the side file) and the font
 // cache refreshed.
 
+#include <optional>
+#include <string>
+
 #include "launcher/update/install_window.h"
 
 namespace kx::launcher {
@@ -19,13 +22,14 @@ inline constexpr const char* kFontValuePrefix = "Kestrix Font ";
 
 void DoInstallRoutine(InstallWindow& window);
 
-// Before the current row is downloaded: when its target (FileToWrite, a regular file) already
-// holds the content of digest `digest` for a placing install type (1, 2, 5), installs it from
-// itself instead: a second name in TempDir is installed as a download would be, so that what
-// follows the placement (the side file, the registration, the font) is done without fetching
-// the file again. That is the case after a run stopped between placing a file and recording its
-// version, and when a row's version went up while its content stayed the same. False when the
-// row is to be downloaded.
-bool InstallFromTarget(InstallWindow& window, const std::string& digest);
+// Before the current row is downloaded: when its target (FileToWrite) already holds the content of
+// digest `digest` (`held` is the SHA-256 of what it holds, nullopt when it is no regular file) for
+// a placing install type (1, 2, 5), installs it from itself instead: a second name in TempDir is
+// installed as a download would be, so that what follows the placement (the side file, the
+// registration, the font) is done without fetching the file again. That is the case after a run
+// stopped between placing a file and recording its version, and when a row's version went up
+// while its content stayed the same. False when the row is to be downloaded.
+bool InstallFromTarget(InstallWindow& window, const std::string& digest,
+                       const std::optional<std::string>& held);
 
 }  // namespace kx::launcher

@@ -13,12 +13,18 @@
 // removeUnusedDownloadParts, at the end of a run that installed, removes from TempDir every
 // download part except those of the run's files that were not installed.
 
+#include <optional>
+#include <string>
+
 #include "launcher/update/install_row.h"
 #include "launcher/update/install_window.h"
 
 namespace kx::launcher {
 
-void downloadAndInstall(InstallWindow& window, const InstallRow& row);
+// `held` is the SHA-256 of the file the target holds now (nullopt when none can be read): a patch
+// from it is tried first when the row offers one.
+void downloadAndInstall(InstallWindow& window, const InstallRow& row,
+                        const std::optional<std::string>& held);
 
 void removeUnusedDownloadParts(const InstallWindow& window);
 

@@ -50,6 +50,10 @@ Variant toVariant(const ChunkBytes& chunk) {
 }
 
 void reportFailure(InstallWindow& w, const std::string& text) {
+    if (w.patch) {
+        w.patch->failure = text;
+        return;
+    }
     w.fileFailed = true;
     MsgBox(text, vbmsg::kOKOnly, crash::kReportProjectName);
 }
@@ -77,8 +81,18 @@ void showProgress(InstallWindow& w, std::int64_t received, std::int64_t announce
     w.view.setText(Control::lblBytes, bytesCaption(received, announced < 0 ? received : announced));
 }
 
+// Where the body of a whole file goes when it is not kept as a part: the download file, or the
+// patch's file.
+std::string wholeBodyPath(const InstallWindow& w) {
+    return w.patch ? w.patch->file : downloadFilePath();
+}
+
 // A failure that may pass is tried again by the install run; reported once no attempt is left.
+// A patch that failed for good is not tried again.
 void failTransiently(InstallWindow& w, std::optional<std::chrono::seconds> serverWish = {}) {
+    if (w.patch && !w.patch->failure.empty()) {
+        return;
+    }
     if (!w.download.retryLater(serverWish)) {
         reportFailure(w, downloadErrorText(w));
     }
@@ -101,6 +115,10 @@ bool receiveBody(InstallWindow& w, Frame& frame, const CurrentDownload::BodyFile
     BCt = static_cast<std::int64_t>(vtData.bytes.size());
     while (!vtData.bytes.empty()) {
         frame.line(60);
+        if (w.patch && target.offset + BCt > w.patch->size) {
+            reportFailure(w, w.Inet1.URL() + " is longer than the patch the list offers");
+            return false;
+        }
         if (!file.write(vtData.bytes.data(), vtData.bytes.size())) {
             raiseFileError(target.path);
         }
@@ -120,10 +138,15 @@ bool receiveBody(InstallWindow& w, Frame& frame, const CurrentDownload::BodyFile
 
 // Installs the whole file: the part handed over as the download file first, when the body went
 // into one. A part that the placement could not put in place is kept for the next start.
+// A patch is only received here: the install run applies it.
 void install(InstallWindow& w, Frame& frame, bool fromPart) {
     frame.line(75);
-    if (fromPart && !w.download.handOver(downloadFilePath())) {
-        raiseFileError(downloadFilePath());
+    if (fromPart && !w.download.handOver(wholeBodyPath(w))) {
+        raiseFileError(wholeBodyPath(w));
+    }
+    if (w.patch) {
+        w.patch->arrived = true;
+        return;
     }
     frame.line(80);
     const bool restartBefore = Module1().NeedRestart;
@@ -138,7 +161,7 @@ void receiveFile(InstallWindow& w, Frame& frame, std::int32_t status, ChunkBytes
     TotSize = announcedLength(w);
     const std::optional<CurrentDownload::BodyFile> target = w.download.bodyFile(
         status, w.Inet1.GetHeader("Content-Range"), TotSize, w.Inet1.GetHeader("ETag"),
-        w.Inet1.GetHeader("Last-Modified"), downloadFilePath());
+        w.Inet1.GetHeader("Last-Modified"), wholeBodyPath(w));
     if (!target) {
         if (w.download.next() != CurrentDownload::Next::StartOver) {
             reportFailure(w, downloadErrorText(w));

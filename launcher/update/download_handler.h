@@ -25,6 +25,11 @@
 // for (not one it was redirected to); every reported failure marks the run's file as failed. A
 // download file that cannot be created or written goes to the trap, which reports it and ends the
 // launcher.
+//
+// While the current file comes as a patch (InstallWindow::patch), the body is the patch's: it
+// goes into the patch's file (or its part), is refused once longer than the list says, and is
+// only received, not installed; a failure that would be reported is noted for the install run
+// instead, which then downloads the whole file.
 
 #include <cstdint>
 

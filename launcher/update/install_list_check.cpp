@@ -79,6 +79,7 @@ std::vector<std::int64_t> groupsOf(const Variant& installGroupId, const Variant&
 // The rows of one install group of the list, as the group's signature covers them.
 struct GroupRows {
     std::int64_t group = 0;
+    std::vector<std::string_view> columns;
     std::vector<std::string> lines;
     std::vector<std::string> startRows;
 };
@@ -102,7 +103,7 @@ SplitList splitByGroup(const rowset::RowsetData& list, const std::vector<std::in
     }
     SplitList split;
     for (const std::int64_t group : groups) {
-        split.groups.push_back({group, {}, {}});
+        split.groups.push_back({group, lines.columns(), {}, {}});
     }
     for (const rowset::Row& row : list.rows) {
         const std::string name = fieldText(row.values[nameColumn]);
@@ -178,7 +179,8 @@ VerifiedList checkGroup(const GroupRows& rows, const std::vector<signing::Public
     if (!header) {
         throw Refusal(url + ": its trusted comment is not that of an install list");
     }
-    why = signing::verifySignature(*key, *file, signing::installListText(*header, rows.lines));
+    why = signing::verifySignature(*key, *file,
+                                   signing::installListText(*header, rows.columns, rows.lines));
     if (!why.empty()) {
         throw Refusal(url + ": " + why);
     }
@@ -196,7 +198,8 @@ VerifiedList checkGroup(const GroupRows& rows, const std::vector<signing::Public
     return {header->sequence, rows.startRows};
 }
 
-// A list of the rows whose lines are given, every column text.
+// A list of the rows whose lines are given, every column text (but a Patches cell: start rows
+// are never downloaded).
 RecordsetPtr listOfLines(const std::vector<std::string>& lines) {
     std::vector<std::vector<std::string>> rows;
     for (const std::string& line : lines) {
@@ -216,7 +219,7 @@ RecordsetPtr listOfLines(const std::vector<std::string>& lines) {
     list->Open();
     for (const auto& row : rows) {
         list->AddNew();
-        for (std::size_t column = 0; column < row.size(); ++column) {
+        for (std::size_t column = 0; column < signing::kSignedColumns.size(); ++column) {
             list->Fields(column).setValue(Variant(row[column]));
         }
         list->Update();

@@ -14,7 +14,7 @@ namespace kx::launcher {
 
 namespace {
 
-// The columns, in the order of InstallRowReader's ordinals; the last one is optional.
+// The columns, in the order of InstallRowReader's ordinals; the last two are optional.
 enum Column : std::size_t {
     kFileName,
     kSequenceID,
@@ -27,11 +27,12 @@ enum Column : std::size_t {
     kDownloadLocation,
     kInstallLocation,
     kSHA256,
+    kPatches,
 };
-constexpr const char* kColumnNames[] = {
-    "FileName",         "SequenceID",      "InstallType", "FileVersion",
-    "AltCheckRegValue", "AltCheck",        "Description", "IsCompressed",
-    "DownloadLocation", "InstallLocation", "SHA256"};
+constexpr const char* kColumnNames[] = {"FileName",        "SequenceID",       "InstallType",
+                                        "FileVersion",     "AltCheckRegValue", "AltCheck",
+                                        "Description",     "IsCompressed",     "DownloadLocation",
+                                        "InstallLocation", "SHA256",           "Patches"};
 
 }  // namespace
 
@@ -67,6 +68,12 @@ InstallRow InstallRowReader::read() {
         hasDigestColumn_ = list_.data().fieldIndex(kColumnNames[kSHA256]).has_value();
     }
     row.digest = *hasDigestColumn_ ? digestOfCell(Trim(text(kSHA256))) : std::string();
+    if (!hasPatchesColumn_) {
+        hasPatchesColumn_ = list_.data().fieldIndex(kColumnNames[kPatches]).has_value();
+    }
+    if (*hasPatchesColumn_) {
+        row.patches = text(kPatches);
+    }
     return row;
 }
 

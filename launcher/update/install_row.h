@@ -29,12 +29,13 @@ struct InstallRow {
     std::string downloadLocation;
     std::string installLocation;
     std::optional<std::string> digest;  // "" for none, nullopt for an unusable SHA256 cell
+    std::string patches;                // the Patches cell as it stands; "" without the column
 };
 
 // Reads the rows of one install list, finding each column by name once (the list is walked row
 // by row, and a lookup by name costs more than the rest of a current row's check). A missing
 // column, or a SequenceID or InstallType that is not a number of its range, raises the run-time
-// error of reading it when a row is read. The SHA256 column is optional.
+// error of reading it when a row is read. The SHA256 and Patches columns are optional.
 class InstallRowReader {
   public:
     explicit InstallRowReader(rowset::Recordset& list) : list_(list) {}
@@ -46,8 +47,9 @@ class InstallRowReader {
     std::string text(std::size_t column);
 
     rowset::Recordset& list_;
-    std::array<std::optional<std::size_t>, 11> ordinals_{};
+    std::array<std::optional<std::size_t>, 12> ordinals_{};
     std::optional<bool> hasDigestColumn_;
+    std::optional<bool> hasPatchesColumn_;
 };
 
 // The current row of `list`, read once.

@@ -3,6 +3,8 @@
 #include <sys/stat.h>
 
 #include <limits>
+#include <optional>
+#include <string>
 
 #include "launcher/crash/crash_support.h"
 #include "launcher/crash/trap.h"
@@ -81,6 +83,19 @@ bool holdsRowContent(const InstallRow& row, const std::string& path) {
     return !digest.empty() && files::sha256FileHex(path) == digest;
 }
 
+// The SHA-256 of what the current row's target holds, read once before its update for both uses:
+// whether it already is the row's content, and which patch starts from it. Only a regular file is
+// read (a pipe put there would block the run), and only for a row that gives its own digest.
+std::optional<std::string> heldDigest(const InstallRow& row) {
+    const std::string& target = Module1().FileToWrite;
+    struct stat info {};
+    if (row.digest.value_or("").empty() || ::lstat(target.c_str(), &info) != 0 ||
+        !S_ISREG(info.st_mode)) {
+        return std::nullopt;
+    }
+    return files::sha256FileHex(target);
+}
+
 // The local version of the current row (steps of the version lookup and the font rule). A version
 // that does not read counts as none, so the file is installed; but a target whose own version
 // does not read and whose content is the row's counts as current, or it would be fetched again
@@ -153,8 +168,9 @@ bool processFileRow(InstallWindow& w, const InstallRow& row, Frame& frame) {
         return false;
     }
     frame.line(105);
-    if (!InstallFromTarget(w, row.digest.value_or(""))) {
-        downloadAndInstall(w, row);
+    const std::optional<std::string> held = heldDigest(row);
+    if (!InstallFromTarget(w, row.digest.value_or(""), held)) {
+        downloadAndInstall(w, row, held);
     }
     return true;
 }

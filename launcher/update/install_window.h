@@ -6,6 +6,8 @@
 // download parts to keep).
 
 #include <chrono>
+#include <cstdint>
+#include <optional>
 #include <set>
 #include <string>
 
@@ -55,6 +57,18 @@ struct InstallWindow {
     bool fileFailed = false;
     // The SHA-256 the current file must have (64 lower-case hex digits), "" for no check.
     std::string expectedDigest;
+    // The SHA-256 of the file to install when it was taken as the file was made (from a patch),
+    // so that it is not read again; "" otherwise.
+    std::string madeDigest;
+    // While the current file comes as a patch: the patch's download. Its failures are not
+    // reported and fail no file: the whole file is downloaded instead.
+    struct PatchDownload {
+        std::string file;       // where the whole patch is put
+        std::int64_t size = 0;  // its length as the list gives it; a longer body is refused
+        bool arrived = false;   // the whole body is in `file`
+        std::string failure;    // why it did not arrive; "" while nothing failed
+    };
+    std::optional<PatchDownload> patch;
     CurrentDownload download;
     // The download parts of this run's files that were not installed: the end of the run removes
     // every other part from TempDir.

@@ -12,9 +12,9 @@
 #include <string_view>
 
 #include "platform/files/file_placement.h"
+#include "platform/files/sha256_file.h"
 #include "platform/runtime/debug_log.h"
 #include "platform/system/file_descriptor.h"
-#include "platform/text/path_text.h"
 
 namespace kx::files {
 
@@ -36,10 +36,6 @@ bool hasControlCharacter(std::string_view text) {
         }
     }
     return false;
-}
-
-bool isLowerHexDigest(std::string_view text) {
-    return text.size() == 64 && text.find_first_not_of("0123456789abcdef") == std::string::npos;
 }
 
 std::optional<std::int64_t> sizeOf(std::string_view digits) {
@@ -109,8 +105,7 @@ std::optional<PartRecord> parsePartRecord(std::string_view text) {
     PartRecord record{std::string(values[0]), std::string(values[1]), -1, std::string(values[3]),
                       std::string(values[4])};
     const std::optional<std::int64_t> size = sizeOf(values[2]);
-    if (line != kKeys.size() + 1 || (values[2] != "-1" && !size) ||
-        !isLowerHexDigest(record.sha256)) {
+    if (line != kKeys.size() + 1 || (values[2] != "-1" && !size) || !isSha256Hex(record.sha256)) {
         return std::nullopt;
     }
     record.size = size.value_or(-1);
@@ -167,7 +162,7 @@ bool DownloadPart::hasOtherNames() const {
 
 std::string DownloadPart::begin(const PartRecord& record) {
     if (hasControlCharacter(record.url) || hasControlCharacter(record.fileVersion) ||
-        hasControlCharacter(record.validator) || !isLowerHexDigest(record.sha256)) {
+        hasControlCharacter(record.validator) || !isSha256Hex(record.sha256)) {
         remove();
         return "the download of " + record.url + " cannot be recorded";
     }

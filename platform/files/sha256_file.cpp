@@ -12,6 +12,10 @@
 
 namespace kx::files {
 
+bool isSha256Hex(std::string_view text) {
+    return text.size() == 64 && text.find_first_not_of("0123456789abcdef") == std::string::npos;
+}
+
 struct Sha256::Context {
     Context() : digest(EVP_MD_CTX_new()) {
         if (digest == nullptr || EVP_DigestInit_ex(digest, EVP_sha256(), nullptr) != 1) {

@@ -6,6 +6,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace kx::files {
 
@@ -24,6 +25,9 @@ class Sha256 {
     struct Context;
     std::unique_ptr<Context> context_;
 };
+
+// Whether `text` is a digest as given here: 64 lower-case hex digits.
+bool isSha256Hex(std::string_view text);
 
 // nullopt when the file cannot be read.
 std::optional<std::string> sha256FileHex(const std::string& path);

@@ -144,13 +144,17 @@ std::optional<InstallListHeader> parseTrustedComment(std::string_view comment) {
 }
 
 SignedRowLines::SignedRowLines(const rowset::RowsetData& list) {
-    for (std::size_t column = 0; column < kSignedColumns.size(); ++column) {
-        const auto ordinal = list.fieldIndex(kSignedColumns[column]);
+    for (const std::string_view column : kSignedColumns) {
+        const auto ordinal = list.fieldIndex(column);
         if (!ordinal) {
-            throw std::invalid_argument("the list has no column " +
-                                        std::string(kSignedColumns[column]));
+            throw std::invalid_argument("the list has no column " + std::string(column));
         }
-        ordinals_[column] = *ordinal;
+        columns_.push_back(column);
+        ordinals_.push_back(*ordinal);
+    }
+    if (const auto patches = list.fieldIndex(kPatchesColumn)) {
+        columns_.push_back(kPatchesColumn);
+        ordinals_.push_back(*patches);
     }
 }
 
@@ -169,11 +173,12 @@ std::string SignedRowLines::line(const rowset::Row& row) const {
 }
 
 std::string installListText(const InstallListHeader& header,
+                            const std::vector<std::string_view>& columns,
                             const std::vector<std::string>& lines) {
     std::string text = std::string(kTag) + "\ngroup " + std::to_string(header.group) +
                        "\nsequence " + std::to_string(header.sequence) + "\nexpires " +
                        expiryText(header.expiresAt) + "\ncolumns";
-    for (const std::string_view column : kSignedColumns) {
+    for (const std::string_view column : columns) {
         text += ' ';
         text += column;
     }
@@ -196,7 +201,7 @@ std::optional<std::vector<std::string>> cellsOfLine(std::string_view line) {
         cells.push_back(std::move(*cell));
         start = end + 1;
     }
-    if (cells.size() != kSignedColumns.size()) {
+    if (cells.size() != kSignedColumns.size() && cells.size() != kSignedColumns.size() + 1) {
         return std::nullopt;
     }
     return cells;

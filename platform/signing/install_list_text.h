@@ -6,7 +6,7 @@
 //   group <id>
 //   sequence <n>
 //   expires <yyyy-mm-ddThh:mm:ssZ>
-//   columns FileName SequenceID ... SHA256
+//   columns FileName SequenceID ... SHA256 [Patches]
 //   <one line per row, in the order of the list>
 //
 // A row's line holds its cells in the order of kSignedColumns, separated by tabs. A cell is the
@@ -34,6 +34,10 @@ inline constexpr std::array<std::string_view, 11> kSignedColumns = {
     "FileName",         "SequenceID",      "InstallType", "FileVersion",
     "AltCheckRegValue", "AltCheck",        "Description", "IsCompressed",
     "DownloadLocation", "InstallLocation", "SHA256"};
+// The patches a row offers: covered, after the others, whenever a list has the column. A list
+// from a server that offers no patches lacks it and is signed over the others alone; removing the
+// column from a list signed with it changes the text, so that its signature no longer matches.
+inline constexpr std::string_view kPatchesColumn = "Patches";
 
 struct InstallListHeader {
     std::int64_t group = 0;      // positive
@@ -52,18 +56,25 @@ class SignedRowLines {
   public:
     // Throws std::invalid_argument naming a signed column that `list` lacks.
     explicit SignedRowLines(const rowset::RowsetData& list);
+    // The columns each line holds, in their order: kSignedColumns, then kPatchesColumn when the
+    // list has it.
+    const std::vector<std::string_view>& columns() const { return columns_; }
     // The line of a row of the list, without its LF. Raises the run-time error of a cell that has
     // no text (an object or an array).
     std::string line(const rowset::Row& row) const;
 
   private:
-    std::array<std::size_t, kSignedColumns.size()> ordinals_{};
+    std::vector<std::string_view> columns_;
+    std::vector<std::size_t> ordinals_;
 };
 
-// The whole text: the header, then `lines` (each given without its LF).
-std::string installListText(const InstallListHeader& header, const std::vector<std::string>& lines);
+// The whole text: the header naming `columns`, then `lines` (each given without its LF).
+std::string installListText(const InstallListHeader& header,
+                            const std::vector<std::string_view>& columns,
+                            const std::vector<std::string>& lines);
 
-// The cells of a row's line, unescaped; nullopt when it is not such a line.
+// The cells of a row's line, unescaped (those of kSignedColumns, and a Patches cell when the line
+// has one); nullopt when it is not such a line.
 std::optional<std::vector<std::string>> cellsOfLine(std::string_view line);
 
 // The name of a group's signature file, which lies beside the folders of the install files:

@@ -58,6 +58,7 @@ int main(int argc, char** argv) {
     layout->addWidget(commandLine);
     layout->addWidget(new QLabel(componentLine()));
     layout->addWidget(fontSample());
+    layout->addWidget(new QLabel(QStringLiteral("Release " KX_DEMO_RELEASE)));
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok);
     QObject::connect(buttons, &QDialogButtonBox::accepted, &window, &QDialog::accept);
     layout->addWidget(buttons);

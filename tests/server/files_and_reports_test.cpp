@@ -143,15 +143,16 @@ TEST_F(ServerTest, ErrorReportsAreStoredWithEveryFieldAndAnsweredWithOne) {
     EXPECT_EQ(reports[1].at("fields").at("Context").get<std::string>().size(), bigContext.size());
 }
 
-// A catalog made before reports carried ids is upgraded when opened; then an id is stored once,
-// however often (and in whatever letter case) it comes, while reports without a usable id are
-// stored each time.
+// A catalog made before reports carried ids (and rows patches) is upgraded when opened; then an id
+// is stored once, however often (and in whatever letter case) it comes, while reports without a
+// usable id are stored each time.
 TEST_F(ServerTest, AReportIdIsStoredOnceAndAnOlderCatalogIsUpgradedForIt) {
     stopServer();
     {
         Database older(Catalog::fileIn(dir_.path()).string(), false);
         older.exec(
             "DROP INDEX error_reports_report_id; ALTER TABLE error_reports DROP COLUMN report_id; "
+            "ALTER TABLE install_files DROP COLUMN patches; DROP TABLE file_versions; "
             "PRAGMA user_version = 0; INSERT INTO error_reports(received_at, client_address, "
             "fields) VALUES('2024-01-01T00:00:00', '10.0.0.1', '[[\"Routine\",\"older\"]]')");
     }

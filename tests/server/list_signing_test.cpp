@@ -70,7 +70,8 @@ TEST(KxserverSigning, SignsEveryChangeOfAGroupInAFormatMinisignVerifies) {
     for (const rowset::Row& row : list.rows) {
         lines.push_back(columns.line(row));
     }
-    kx::test::writeFile(scratch / "list.txt", signing::installListText(signature().second, lines));
+    kx::test::writeFile(scratch / "list.txt",
+                        signing::installListText(signature().second, columns.columns(), lines));
     fs::copy_file(dir / "files" / "INSTALL_3.minisig", scratch / "list.txt.minisig");
     if (!fs::exists("/usr/bin/minisign")) {
         GTEST_SKIP() << "minisign is not installed (scripts/install-deps.sh installs it)";

@@ -11,17 +11,22 @@
 //                                                    signing key, also whole starts without and
 //                                                    with the list's signatures checked
 //   install_bench PROGRAM_DIR install LOGIN          one run, timed (the script cuts it short)
+//   install_bench PROGRAM_DIR anonymous LOGIN        the launcher's anonymous memory at the start
+//                                                    of a run and its highest during it (a run
+//                                                    that patches a large file)
 //
 // PROGRAM_DIR holds the launcher's configuration (BaseURL); each LOGIN (Filer Code BENCH,
 // password "bench") has one deployment. Message boxes are printed and answered OK.
 
 #include <QApplication>
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <fstream>
 #include <iostream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "launcher/login/login_procedures.h"
@@ -195,6 +200,30 @@ int upToDate(const std::string& programDir, const std::string& login, const std:
     return 0;
 }
 
+// RssAnon has no high-water mark of its own: a thread samples it while the run goes on.
+int anonymousMemory(const std::string& programDir, const std::string& login) {
+    long atStart = 0;
+    std::atomic<long> highest{0};
+    std::atomic<bool> running{true};
+    std::thread sampler;
+    launcherRun(programDir, login, [&] {
+        atStart = statusKilobytes("RssAnon");
+        sampler = std::thread([&] {
+            while (running) {
+                highest = std::max(highest.load(), statusKilobytes("RssAnon"));
+                std::this_thread::sleep_for(std::chrono::milliseconds(2));
+            }
+        });
+    });
+    running = false;
+    sampler.join();
+    std::printf(
+        "anonymous memory at the start of the run %ld kB, highest during it %ld kB: +%.1f MB "
+        "(target <= 64)\n",
+        atStart, highest.load(), static_cast<double>(highest - atStart) / 1024);
+    return 0;
+}
+
 int install(const std::string& programDir, const std::string& login) {
     std::printf("install run %.3f s\n", seconds(launcherRun(programDir, login).run));
     return 0;
@@ -222,7 +251,10 @@ int main(int argc, char** argv) {
     if (args.size() == 3 && args[1] == "install") {
         return install(args[0], args[2]);
     }
+    if (args.size() == 3 && args[1] == "anonymous") {
+        return anonymousMemory(args[0], args[2]);
+    }
     std::cerr << "usage: install_bench PROGRAM_DIR throughput LOGIN URL | memory LOGIN | "
-                 "uptodate LOGIN [KEY] | install LOGIN\n";
+                 "uptodate LOGIN [KEY] | install LOGIN | anonymous LOGIN\n";
     return 2;
 }

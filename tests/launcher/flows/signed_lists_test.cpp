@@ -89,5 +89,34 @@ TEST_F(SignedListsTest, OnlyWhatTheKeySignedIsInstalledAndTheInstalledApplicatio
     EXPECT_TRUE(shownPrompt(1).starts_with(launcher::kDownloadErrorPrefix)) << shownPrompt(1);
 }
 
+TEST_F(SignedListsTest, APatchesCellChangedOrDroppedOnItsWayIsRefused) {
+    std::string first(200000, '\0');
+    for (std::size_t i = 0; i < first.size(); ++i) {
+        first[i] = static_cast<char>(i * 2654435761U >> 13);
+    }
+    publish({{"big.bin", first}}, {"--version", "1.0"});
+    ASSERT_TRUE(start());
+    publish({{"big.bin", first + "and more"}}, {"--version", "2.0"});
+    std::uintmax_t patchSize = 0;
+    for (const auto& entry : fs::directory_iterator(catalog() / "files" / "1")) {
+        if (entry.path().extension() == ".kxpatch") {
+            patchSize = entry.file_size();
+        }
+    }
+    ASSERT_GT(patchSize, 0U);
+    const std::string size = ":" + std::to_string(patchSize) + ":";
+    relay_.rewriteAnswers({{size, ":" + std::to_string(patchSize + 1) + ":"}});
+    EXPECT_TRUE(start());
+    relay_.rewriteAnswers({{"name='Patches'", "name='Unknown'"}, {"Patches='", "Unknown='"}});
+    EXPECT_TRUE(start());
+    EXPECT_EQ(readFile(setup_.programFolder() / "big.bin"), first);
+    EXPECT_EQ(boxes_.shown().size(), 2U);
+    EXPECT_EQ(shownPrompt(1), launcher::kUnverifiedUpdates);
+
+    relay_.rewriteAnswers({});
+    EXPECT_TRUE(start());
+    EXPECT_EQ(readFile(setup_.programFolder() / "big.bin"), first + "and more");
+}
+
 }  // namespace
 }  // namespace kx::test

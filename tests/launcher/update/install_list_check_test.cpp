@@ -104,8 +104,9 @@ class InstallListCheckTest : public ::testing::Test {
             const signing::InstallListHeader header{group == 1 ? group1As : group, sequence,
                                                     expiresAt};
             const std::lock_guard lock(mutex_);
-            signatures_[signing::listSignatureName(group)] = key.sign(
-                signing::installListText(header, lines), signing::trustedCommentOf(header));
+            signatures_[signing::listSignatureName(group)] =
+                key.sign(signing::installListText(header, columns.columns(), lines),
+                         signing::trustedCommentOf(header));
         }
     }
     // Checks `list` as a deployment of groups 1 and 2; the reason of a refusal.
