@@ -5,10 +5,10 @@
 
 #include "platform/files/file_patch.h"
 #include "platform/files/file_placement.h"
-#include "server/install_files.h"
 #include "platform/files/patch_offers.h"
-#include "server/publish.h"
 #include "platform/files/sha256_file.h"
+#include "server/install_files.h"
+#include "server/publish.h"
 
 namespace kx::server {
 

@@ -13,8 +13,8 @@
 #include <cstring>
 #include <optional>
 
-#include "platform/system/file_descriptor.h"
 #include "platform/files/sha256_file.h"
+#include "platform/system/file_descriptor.h"
 
 namespace kx::files {
 

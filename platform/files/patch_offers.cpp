@@ -2,8 +2,8 @@
 
 #include <charconv>
 
-#include "platform/text/ascii_text.h"
 #include "platform/files/sha256_file.h"
+#include "platform/text/ascii_text.h"
 
 namespace kx::files {
 
