@@ -15,6 +15,7 @@
 #include "platform/files/sha256_file.h"
 #include "platform/runtime/debug_log.h"
 #include "platform/system/file_descriptor.h"
+#include "platform/text/path_text.h"
 
 namespace kx::files {
 
