@@ -62,14 +62,17 @@ def main():
     folders = {folder: name for name, (folder, _) in libraries.items()}
     below = {name: closure(name, libraries) for name in libraries}
     sources = [f for f in LAUNCHER.rglob("*") if f.suffix in (".h", ".cpp", ".in")]
+    # Headers are included by their path from the repository's root.
     header_owner = {
-        f.name.removesuffix(".in"): owner(f, folders) for f in sources if f.suffix != ".cpp"
+        str(f.relative_to(ROOT)).removesuffix(".in"): owner(f, folders)
+        for f in sources
+        if f.suffix != ".cpp"
     }
     faults = []
     for source in sources:
         user = owner(source, folders)
         for header in INCLUDE.findall(source.read_text()):
-            provider = header_owner.get(pathlib.PurePath(header).name)
+            provider = header_owner.get(header)
             if provider and user and provider != user and provider not in below[user]:
                 faults.append(f"{source.relative_to(ROOT)} ({user}) includes {header} ({provider})")
     for name in sorted(libraries, key=lambda n: (len(below[n]), n)):

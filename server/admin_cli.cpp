@@ -1,4 +1,4 @@
-#include "admin_cli.h"
+#include "server/admin_cli.h"
 
 #include <algorithm>
 #include <chrono>
@@ -7,15 +7,15 @@
 #include <set>
 #include <stdexcept>
 
-#include "catalog.h"
-#include "demo_catalog.h"
-#include "http_server.h"
-#include "list_signing.h"
-#include "password.h"
-#include "publish.h"
-#include "serve_until_stopped.h"
-#include "support_accounts.h"
-#include "whole_number.h"
+#include "server/catalog.h"
+#include "server/demo_catalog.h"
+#include "server/http_server.h"
+#include "server/list_signing.h"
+#include "server/password.h"
+#include "server/publish.h"
+#include "server/serve_until_stopped.h"
+#include "server/support/store/support_accounts.h"
+#include "server/whole_number.h"
 
 namespace kx::server {
 

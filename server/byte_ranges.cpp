@@ -1,10 +1,10 @@
-#include "byte_ranges.h"
+#include "server/byte_ranges.h"
 
 #include <algorithm>
 #include <charconv>
 #include <optional>
 
-#include "ascii_text.h"
+#include "platform/text/ascii_text.h"
 
 namespace kx::server {
 

@@ -1,10 +1,10 @@
-#include "call_arguments.h"
+#include "server/call_arguments.h"
 
 #include <charconv>
 #include <cmath>
 #include <limits>
 
-#include "ascii_text.h"
+#include "platform/text/ascii_text.h"
 
 namespace kx::server {
 

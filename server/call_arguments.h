@@ -9,7 +9,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "remote_error.h"
+#include "server/remote_error.h"
 
 namespace kx::server {
 

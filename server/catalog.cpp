@@ -1,16 +1,16 @@
-#include "catalog.h"
+#include "server/catalog.h"
 
 #include <algorithm>
 #include <ctime>
 #include <set>
 #include <stdexcept>
 
-#include "ascii_text.h"
-#include "catalog_settings.h"
-#include "list_signing.h"
-#include "password.h"
-#include "support_tables.h"
-#include "utc_time_text.h"
+#include "platform/text/ascii_text.h"
+#include "platform/text/utc_time_text.h"
+#include "server/catalog_settings.h"
+#include "server/list_signing.h"
+#include "server/password.h"
+#include "server/support/store/support_tables.h"
 
 namespace kx::server {
 

@@ -17,10 +17,10 @@
 #include <string>
 #include <vector>
 
-#include "password.h"
-#include "report_store.h"
-#include "session_store.h"
-#include "sqlite_db.h"
+#include "server/password.h"
+#include "server/report_store.h"
+#include "server/session_store.h"
+#include "server/sqlite_db.h"
 
 namespace kx::server {
 

@@ -1,4 +1,4 @@
-#include "catalog_listing.h"
+#include "server/catalog_listing.h"
 
 namespace kx::server {
 

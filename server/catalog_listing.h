@@ -10,7 +10,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "sqlite_db.h"
+#include "server/sqlite_db.h"
 
 namespace kx::server {
 

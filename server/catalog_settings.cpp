@@ -1,6 +1,6 @@
-#include "catalog_settings.h"
+#include "server/catalog_settings.h"
 
-#include "whole_number.h"
+#include "server/whole_number.h"
 
 namespace kx::server {
 

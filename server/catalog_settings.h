@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "sqlite_db.h"
+#include "server/sqlite_db.h"
 
 namespace kx::server {
 

@@ -1,8 +1,8 @@
-#include "content_hash.h"
+#include "server/content_hash.h"
 
 #include <stdexcept>
 
-#include "sha256_file.h"
+#include "platform/files/sha256_file.h"
 
 namespace kx::server {
 

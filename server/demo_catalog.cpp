@@ -1,12 +1,12 @@
-#include "demo_catalog.h"
+#include "server/demo_catalog.h"
 
 #include <chrono>
 #include <fstream>
 #include <stdexcept>
 
-#include "catalog.h"
-#include "password.h"
-#include "publish.h"
+#include "server/catalog.h"
+#include "server/password.h"
+#include "server/publish.h"
 
 namespace kx::server {
 

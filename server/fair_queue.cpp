@@ -1,4 +1,4 @@
-#include "fair_queue.h"
+#include "server/fair_queue.h"
 
 #include <boost/asio/post.hpp>
 

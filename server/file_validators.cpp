@@ -1,9 +1,9 @@
-#include "file_validators.h"
+#include "server/file_validators.h"
 
 #include <cstdio>
 #include <ctime>
 
-#include "content_hash.h"
+#include "server/content_hash.h"
 
 namespace kx::server {
 

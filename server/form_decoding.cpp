@@ -1,8 +1,8 @@
-#include "form_decoding.h"
+#include "server/form_decoding.h"
 
 #include <stdexcept>
 
-#include "number_text.h"
+#include "platform/runtime/number_text.h"
 
 namespace kx::server {
 

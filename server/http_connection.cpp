@@ -1,7 +1,7 @@
 // Asio's awaitable.hpp (Boost 1.74) uses std::exchange without including <utility> under C++20.
 #include <utility>
 
-#include "http_connection.h"
+#include "server/http_connection.h"
 
 #include <unistd.h>
 
@@ -16,9 +16,9 @@
 #include <string>
 #include <vector>
 
-#include "form_decoding.h"
-#include "request_log.h"
-#include "request_router.h"
+#include "server/form_decoding.h"
+#include "server/request_log.h"
+#include "server/request_router.h"
 
 namespace kx::server {
 

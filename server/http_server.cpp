@@ -1,7 +1,7 @@
 // Asio's awaitable.hpp (Boost 1.74) uses std::exchange without including <utility> under C++20.
 #include <utility>
 
-#include "http_server.h"
+#include "server/http_server.h"
 
 #include <sys/resource.h>
 
@@ -15,11 +15,11 @@
 #include <stdexcept>
 #include <thread>
 
-#include "http_connection.h"
-#include "path_text.h"
-#include "request_log.h"
-#include "request_router.h"
-#include "shared_catalog.h"
+#include "platform/text/path_text.h"
+#include "server/http_connection.h"
+#include "server/request_log.h"
+#include "server/request_router.h"
+#include "server/shared_catalog.h"
 
 namespace kx::server {
 

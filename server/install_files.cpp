@@ -1,12 +1,12 @@
-#include "install_files.h"
+#include "server/install_files.h"
 
 #include <algorithm>
 #include <charconv>
 #include <system_error>
 
-#include "ascii_text.h"
-#include "install_list_text.h"
-#include "list_signing.h"
+#include "platform/signing/install_list_text.h"
+#include "platform/text/ascii_text.h"
+#include "server/list_signing.h"
 
 namespace kx::server {
 

@@ -9,7 +9,7 @@
 #include <optional>
 #include <string>
 
-#include "catalog.h"
+#include "server/catalog.h"
 
 namespace kx::server {
 

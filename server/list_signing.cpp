@@ -1,6 +1,5 @@
-#include "list_signing.h"
+#include "server/list_signing.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -11,13 +10,12 @@
 #include <optional>
 #include <stdexcept>
 
-#include "catalog_settings.h"
-#include "file_descriptor.h"
-#include "file_placement.h"
-#include "file_read.h"
-#include "install_list_text.h"
-#include "lists.h"
-#include "minisign.h"
+#include "platform/files/file_placement.h"
+#include "platform/signing/install_list_text.h"
+#include "platform/signing/minisign.h"
+#include "platform/system/file_read.h"
+#include "server/catalog_settings.h"
+#include "server/lists.h"
 
 namespace kx::server {
 
@@ -64,26 +62,13 @@ std::optional<signing::SecretKey> loadKey(const fs::path& file) {
 // Writes a new secret key file, readable by its owner only, whole or not at all; an existing
 // file of that name is never replaced (std::runtime_error).
 void writeSecretKey(const fs::path& file, const signing::SecretKey& key) {
-    const fs::path temporary = files::temporaryPathFor(file.string());
-    ::unlink(temporary.c_str());
-    {
-        const sys::FileDescriptor out(
-            ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
-        const std::string text = key.fileText();
-        if (!out.valid() ||
-            ::write(out.get(), text.data(), text.size()) != static_cast<ssize_t>(text.size()) ||
-            ::fsync(out.get()) != 0) {
-            ::unlink(temporary.c_str());
-            failOn(temporary, "write");
-        }
+    files::AtomicFile out(file.string(), files::PlacedMode::OwnerOnly);
+    auto failure = out.failure().empty() ? out.write(key.fileText()) : out.failure();
+    if (failure.empty()) {
+        failure = out.commitNew();
     }
-    // A link fails when the name exists, which a rename would silently replace.
-    const int linked = ::link(temporary.c_str(), file.c_str());
-    const int linkError = errno;
-    ::unlink(temporary.c_str());
-    if (linked != 0) {
-        errno = linkError;
-        failOn(file, "create");
+    if (!failure.empty()) {
+        throw std::runtime_error(failure);
     }
 }
 

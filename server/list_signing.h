@@ -18,7 +18,7 @@
 #include <set>
 #include <string>
 
-#include "catalog.h"
+#include "server/catalog.h"
 
 namespace kx::server {
 

@@ -1,11 +1,11 @@
-#include "lists.h"
+#include "server/lists.h"
 
 #include <algorithm>
 #include <limits>
 #include <numeric>
 #include <stdexcept>
 
-#include "rowset_xml.h"
+#include "platform/rowset/rowset_xml.h"
 
 namespace kx::server {
 

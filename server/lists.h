@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "catalog.h"
-#include "rowset_data.h"
+#include "platform/rowset/rowset_data.h"
+#include "server/catalog.h"
 
 namespace kx::server {
 

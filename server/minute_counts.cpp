@@ -1,4 +1,4 @@
-#include "minute_counts.h"
+#include "server/minute_counts.h"
 
 namespace kx::server {
 

@@ -1,4 +1,4 @@
-#include "password.h"
+#include "server/password.h"
 
 #include <openssl/crypto.h>
 #include <openssl/evp.h>

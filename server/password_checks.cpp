@@ -1,4 +1,4 @@
-#include "password_checks.h"
+#include "server/password_checks.h"
 
 #include <openssl/evp.h>
 #include <openssl/hmac.h>
@@ -7,8 +7,8 @@
 #include <initializer_list>
 #include <stdexcept>
 
-#include "password.h"
-#include "vb_strings.h"
+#include "platform/runtime/vb_strings.h"
+#include "server/password.h"
 
 namespace kx::server {
 

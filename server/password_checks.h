@@ -26,8 +26,8 @@
 #include <unordered_map>
 #include <unordered_set>
 
-#include "minute_counts.h"
-#include "password.h"
+#include "server/minute_counts.h"
+#include "server/password.h"
 
 namespace kx::server {
 

@@ -1,4 +1,4 @@
-#include "publish.h"
+#include "server/publish.h"
 
 #include <zlib.h>
 
@@ -8,11 +8,11 @@
 #include <stdexcept>
 #include <vector>
 
-#include "ascii_text.h"
-#include "content_hash.h"
-#include "file_version.h"
-#include "install_files.h"
-#include "published_versions.h"
+#include "platform/text/ascii_text.h"
+#include "platform/version/file_version.h"
+#include "server/content_hash.h"
+#include "server/install_files.h"
+#include "server/published_versions.h"
 
 namespace kx::server {
 

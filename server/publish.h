@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "catalog.h"
+#include "server/catalog.h"
 
 namespace kx::server {
 

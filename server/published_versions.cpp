@@ -1,14 +1,14 @@
-#include "published_versions.h"
+#include "server/published_versions.h"
 
 #include <set>
 #include <stdexcept>
 
-#include "file_patch.h"
-#include "file_placement.h"
-#include "install_files.h"
-#include "patch_offers.h"
-#include "publish.h"
-#include "sha256_file.h"
+#include "platform/files/file_patch.h"
+#include "platform/files/file_placement.h"
+#include "platform/files/patch_offers.h"
+#include "platform/files/sha256_file.h"
+#include "server/install_files.h"
+#include "server/publish.h"
 
 namespace kx::server {
 

@@ -1,4 +1,4 @@
-#include "remote_calls.h"
+#include "server/remote_calls.h"
 
 #include <algorithm>
 #include <array>
@@ -6,8 +6,8 @@
 #include <set>
 #include <string_view>
 
-#include "ascii_text.h"
-#include "lists.h"
+#include "platform/text/ascii_text.h"
+#include "server/lists.h"
 
 namespace kx::server {
 

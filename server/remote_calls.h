@@ -11,10 +11,10 @@
 
 #include <nlohmann/json.hpp>
 
-#include "call_arguments.h"
-#include "password_checks.h"
-#include "request_log.h"
-#include "shared_catalog.h"
+#include "server/call_arguments.h"
+#include "server/password_checks.h"
+#include "server/request_log.h"
+#include "server/shared_catalog.h"
 
 namespace kx::server {
 

@@ -6,7 +6,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "run_time_error.h"
+#include "platform/runtime/run_time_error.h"
 
 namespace kx::server {
 

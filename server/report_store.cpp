@@ -1,13 +1,13 @@
-#include "report_store.h"
+#include "server/report_store.h"
 
 #include <algorithm>
 #include <optional>
 
-#include "ascii_text.h"
-#include "catalog.h"
-#include "catalog_listing.h"
-#include "catalog_settings.h"
-#include "report_groups.h"
+#include "platform/text/ascii_text.h"
+#include "server/catalog.h"
+#include "server/catalog_listing.h"
+#include "server/catalog_settings.h"
+#include "server/support/store/report_groups.h"
 
 namespace kx::server {
 

@@ -16,9 +16,9 @@
 #include <ostream>
 #include <string>
 
-#include "form_decoding.h"
-#include "report_fields.h"
-#include "sqlite_db.h"
+#include "server/form_decoding.h"
+#include "server/sqlite_db.h"
+#include "server/support/store/report_fields.h"
 
 namespace kx::server {
 

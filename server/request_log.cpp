@@ -1,4 +1,4 @@
-#include "request_log.h"
+#include "server/request_log.h"
 
 #include <algorithm>
 #include <string>

@@ -1,4 +1,4 @@
-#include "request_router.h"
+#include "server/request_router.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -10,22 +10,22 @@
 #include <atomic>
 #include <thread>
 
-#include "byte_ranges.h"
-#include "fair_queue.h"
-#include "file_validators.h"
-#include "form_decoding.h"
-#include "http_server.h"
-#include "install_files.h"
-#include "minute_counts.h"
-#include "password.h"
-#include "password_checks.h"
-#include "path_text.h"
-#include "remote_calls.h"
-#include "request_log.h"
-#include "shared_catalog.h"
-#include "support_site.h"
-#include "trusted_proxies.h"
-#include "vb_strings.h"
+#include "platform/runtime/vb_strings.h"
+#include "platform/text/path_text.h"
+#include "server/byte_ranges.h"
+#include "server/fair_queue.h"
+#include "server/file_validators.h"
+#include "server/form_decoding.h"
+#include "server/http_server.h"
+#include "server/install_files.h"
+#include "server/minute_counts.h"
+#include "server/password.h"
+#include "server/password_checks.h"
+#include "server/remote_calls.h"
+#include "server/request_log.h"
+#include "server/shared_catalog.h"
+#include "server/support/support_site.h"
+#include "server/trusted_proxies.h"
 
 namespace kx::server {
 

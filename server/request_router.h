@@ -28,7 +28,7 @@
 #include <utility>
 #include <vector>
 
-#include "http_message.h"
+#include "server/http_message.h"
 
 namespace kx::server {
 

@@ -1,4 +1,4 @@
-#include "serve_until_stopped.h"
+#include "server/serve_until_stopped.h"
 
 #include <pthread.h>
 #include <signal.h>

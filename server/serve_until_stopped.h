@@ -3,7 +3,7 @@
 
 #include <ostream>
 
-#include "http_server.h"
+#include "server/http_server.h"
 
 namespace kx::server {
 

@@ -1,9 +1,9 @@
-#include "session_store.h"
+#include "server/session_store.h"
 
-#include "catalog.h"
-#include "catalog_listing.h"
-#include "catalog_settings.h"
-#include "password.h"
+#include "server/catalog.h"
+#include "server/catalog_listing.h"
+#include "server/catalog_settings.h"
+#include "server/password.h"
 
 namespace kx::server {
 

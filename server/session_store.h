@@ -12,7 +12,7 @@
 #include <ostream>
 #include <string>
 
-#include "sqlite_db.h"
+#include "server/sqlite_db.h"
 
 namespace kx::server {
 

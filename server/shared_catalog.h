@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <mutex>
 
-#include "catalog.h"
+#include "server/catalog.h"
 
 namespace kx::server {
 

@@ -4,7 +4,7 @@
 // CatalogError for every failure, CatalogBusy when another connection held the file for longer
 // than the busy time-out.
 
-#include "sqlite_database.h"
+#include "platform/sqlite/sqlite_database.h"
 
 namespace kx::server {
 

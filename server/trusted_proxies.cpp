@@ -1,4 +1,4 @@
-#include "trusted_proxies.h"
+#include "server/trusted_proxies.h"
 
 #include <algorithm>
 #include <optional>

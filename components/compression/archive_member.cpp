@@ -1,4 +1,4 @@
-#include "archive_member.h"
+#include "components/compression/archive_member.h"
 
 #include <archive_entry.h>
 
@@ -10,8 +10,8 @@
 #include <string_view>
 #include <utility>
 
-#include "ascii_text.h"
-#include "expand_error.h"
+#include "components/compression/expand_error.h"
+#include "platform/text/ascii_text.h"
 
 namespace kx::compression {
 

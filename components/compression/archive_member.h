@@ -17,7 +17,7 @@
 #include <memory>
 #include <vector>
 
-#include "stream_decoder.h"
+#include "components/compression/stream_decoder.h"
 
 namespace kx::compression {
 

@@ -1,4 +1,4 @@
-#include "expand_file.h"
+#include "components/compression/expand_file.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -10,11 +10,12 @@
 #include <memory>
 #include <vector>
 
-#include "archive_member.h"
-#include "atomic_output.h"
-#include "expand_error.h"
-#include "file_descriptor.h"
-#include "stream_decoder.h"
+#include "components/compression/archive_member.h"
+#include "components/compression/expand_error.h"
+#include "components/compression/stream_decoder.h"
+#include "platform/files/atomic_file.h"
+#include "platform/system/file_descriptor.h"
+#include "platform/text/path_text.h"
 
 namespace kx::compression {
 
@@ -52,6 +53,19 @@ sys::FileDescriptor openInput(const std::string& path) {
     return fd;
 }
 
+// The destination's own faults, named as such; others (no right to write there) are named by the
+// output's failure.
+void requireFolder(const std::string& folder) {
+    struct stat info {};
+    const bool found = ::stat(folder.c_str(), &info) == 0;
+    if (!found && errno == ENOENT) {
+        throw ExpandError("the destination folder " + quoted(folder) + " does not exist");
+    }
+    if ((found && !S_ISDIR(info.st_mode)) || (!found && errno == ENOTDIR)) {
+        throw ExpandError("the destination folder " + quoted(folder) + " is not a folder");
+    }
+}
+
 // The first bytes of the input, read without moving its offset.
 std::string headOf(const sys::FileDescriptor& input) {
     std::string head(kCompressionMagicSize, '\0');
@@ -68,14 +82,16 @@ std::string headOf(const sys::FileDescriptor& input) {
 }
 
 // Copies the member to the output, counting every byte against the limit before it is written.
-void copyMember(ArchiveMember& member, AtomicOutput& output, std::uint64_t maxBytes) {
+void copyMember(ArchiveMember& member, files::AtomicFile& output, std::uint64_t maxBytes) {
     std::vector<char> buffer(kCopyBufferSize);
     std::uint64_t written = 0;
     while (const std::size_t got = member.read(buffer.data(), buffer.size())) {
         if (got > maxBytes - written) {
             throw tooLarge(maxBytes);
         }
-        output.write(buffer.data(), got);
+        if (auto why = output.write(std::string_view(buffer.data(), got)); !why.empty()) {
+            throw ExpandError(why);
+        }
         written += got;
     }
 }
@@ -90,11 +106,18 @@ std::string expand(const ExpandRequest& request) {
     const std::unique_ptr<StreamDecoder> decoder =
         compression == Compression::None ? nullptr : makeDecoder(compression, input.get());
     ArchiveMember member(input.get(), decoder.get(), request.maxExpandedBytes);
-    AtomicOutput output(request.destinationFolder, outputName);
+    requireFolder(request.destinationFolder);
+    files::AtomicFile output(joinPath(request.destinationFolder, outputName),
+                             files::PlacedMode::ByUmask);
+    if (!output.failure().empty()) {
+        throw ExpandError(output.failure());
+    }
     copyMember(member, output, request.maxExpandedBytes);
     member.requireEnd();
-    output.commit();
-    return output.path();
+    if (auto why = output.commit(); !why.empty()) {
+        throw ExpandError(why);
+    }
+    return output.target();
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-#include "stream_decoder.h"
+#include "components/compression/stream_decoder.h"
 
 #include <lzma.h>
 #include <unistd.h>
@@ -12,7 +12,7 @@
 #include <span>
 #include <vector>
 
-#include "expand_error.h"
+#include "components/compression/expand_error.h"
 
 namespace kx::compression {
 

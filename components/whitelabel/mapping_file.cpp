@@ -1,12 +1,12 @@
-#include "mapping_file.h"
+#include "components/whitelabel/mapping_file.h"
 
 #include <algorithm>
 #include <array>
 #include <cstdlib>
 #include <optional>
 
-#include "ascii_text.h"
-#include "file_read.h"
+#include "platform/system/file_read.h"
+#include "platform/text/ascii_text.h"
 
 namespace kx::whitelabel {
 

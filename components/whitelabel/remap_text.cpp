@@ -1,4 +1,4 @@
-#include "remap_text.h"
+#include "components/whitelabel/remap_text.h"
 
 #include <algorithm>
 #include <array>

@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "mapping_file.h"
+#include "components/whitelabel/mapping_file.h"
 
 namespace kx::whitelabel {
 

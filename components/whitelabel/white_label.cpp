@@ -1,11 +1,12 @@
-#include "white_label.h"
+#include "components/whitelabel/white_label.h"
 
 #include <filesystem>
 #include <system_error>
 
-#include "remap_text.h"
-#include "run_time_error.h"
-#include "vb_convert.h"
+#include "components/whitelabel/remap_text.h"
+#include "platform/runtime/run_time_error.h"
+#include "platform/runtime/vb_convert.h"
+#include "platform/text/path_text.h"
 
 namespace kx::whitelabel {
 
@@ -93,7 +94,9 @@ bool WhiteLabel::RemapIcon(const std::string& iconKey, Variant& iconPath) const 
         return false;
     }
     namespace fs = std::filesystem;
-    const fs::path picture = fs::path(mappingFile_).parent_path() / iconKey;
+    // A key names its picture by a path from the mapping file's folder, or by an absolute path.
+    const fs::path picture =
+        iconKey.starts_with('/') ? iconKey : joinPath(folderOf(mappingFile_), iconKey);
     std::error_code error;
     if (!fs::is_regular_file(picture, error)) {
         return false;

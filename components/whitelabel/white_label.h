@@ -22,8 +22,8 @@
 #include <string>
 #include <vector>
 
-#include "dispatch.h"
-#include "mapping_file.h"
+#include "components/whitelabel/mapping_file.h"
+#include "platform/runtime/dispatch.h"
 
 namespace kx::whitelabel {
 

@@ -1,8 +1,8 @@
 // The component library of "KX_UTILITY_V2.WhiteLabel": its class table and entry points.
 
-#include "component_server.h"
-#include "mapping_file.h"
-#include "white_label.h"
+#include "components/whitelabel/mapping_file.h"
+#include "components/whitelabel/white_label.h"
+#include "platform/com/component_server.h"
 
 namespace {
 

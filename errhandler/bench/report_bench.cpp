@@ -8,10 +8,7 @@
 // after "Transfer of data complete." (the server answers only once the report is stored), and the
 // dialog is then closed by its window's own close command so that the next run can start.
 
-#include <fcntl.h>
 #include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <QApplication>
@@ -27,11 +24,11 @@
 #include <string>
 #include <vector>
 
-#include "error_class.h"
-#include "error_presenter.h"
-#include "report_texts.h"
-
-extern char** environ;
+#include "errhandler/report/error_class.h"
+#include "errhandler/report/qt/error_presenter.h"
+#include "errhandler/report/report_texts.h"
+#include "tests/support/child_program.h"
+#include "tests/support/server_process.h"
 
 namespace {
 
@@ -49,50 +46,6 @@ std::string largeContext() {
     }
     context.resize(kContextBytes);
     return context;
-}
-
-// Runs `arguments` (kxserver beside this program); returns its process id, its standard output
-// going to `output` and its log to "kxserver.log".
-pid_t startKxserver(const std::vector<std::string>& arguments, const fs::path& output) {
-    const std::string program = (fs::read_symlink("/proc/self/exe").parent_path() / "kxserver");
-    std::vector<char*> argv = {const_cast<char*>(program.c_str())};
-    for (const std::string& argument : arguments) {
-        argv.push_back(const_cast<char*>(argument.c_str()));
-    }
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, output.c_str(),
-                                     O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "kxserver.log",
-                                     O_WRONLY | O_CREAT | O_APPEND, 0600);
-    pid_t pid = -1;
-    if (posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ) != 0) {
-        std::cerr << "report_bench: cannot start " << program << "\n";
-        std::exit(2);
-    }
-    posix_spawn_file_actions_destroy(&actions);
-    return pid;
-}
-
-// The first line kxserver wrote to `output` (its URL once it listens), waiting up to 10 s.
-std::string firstLine(const fs::path& output) {
-    for (int i = 0; i < 1000; ++i) {
-        std::string line;
-        if (std::FILE* file = std::fopen(output.c_str(), "r")) {
-            char buffer[256] = {};
-            if (std::fgets(buffer, sizeof buffer, file) != nullptr) {
-                line = buffer;
-            }
-            std::fclose(file);
-        }
-        if (line.ends_with('\n')) {
-            line.pop_back();
-            return line;
-        }
-        usleep(10'000);
-    }
-    return "";
 }
 
 // One ErrorHandler call; the milliseconds until its report was stored, or -1 when it was not.
@@ -129,11 +82,17 @@ int main(int argc, char** argv) {
         fs::temp_directory_path() / ("report_bench." + std::to_string(getpid()));
     fs::create_directories(folder);
     fs::current_path(folder);  // the error log goes here
-    const pid_t init = startKxserver(
-        {"init", "catalog", "--password-memory", "8", "--password-passes", "1"}, "init.out");
-    waitpid(init, nullptr, 0);
-    const pid_t server = startKxserver({"serve", "catalog", "--port", "0"}, "serve.out");
-    const std::string url = firstLine(folder / "serve.out");
+    const std::string kxserver =
+        (fs::read_symlink("/proc/self/exe").parent_path() / "kxserver").string();
+    pid_t init = 0;
+    kx::test::readAll(
+        kx::test::startReadingOutput(
+            {kxserver, "init", "catalog", "--password-memory", "8", "--password-passes", "1"},
+            "kxserver.log", init),
+        false);
+    kx::test::exitCodeOf(init);
+    kx::test::ServerProcess server(kxserver, folder / "catalog", 0);
+    const std::string url = server.url();
     setenv("KX_ERROR_REPORT_URL", (url + "/GenErrorReport.asp").c_str(), 1);
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
     // Reports are spooled before they are posted: into the benchmark's folder, not the user's.
@@ -146,8 +105,7 @@ int main(int argc, char** argv) {
     for (int i = 0; i < runs && !url.empty(); ++i) {
         times.push_back(timeOneReport(error, context));
     }
-    kill(server, SIGTERM);
-    waitpid(server, nullptr, 0);
+    server.stop(SIGTERM);
     fs::remove_all(folder);
     std::sort(times.begin(), times.end());
     if (times.empty() || times.front() < 0) {

@@ -1,8 +1,8 @@
-#include "curl_sender.h"
+#include "errhandler/http/curl_sender.h"
 
 #include <exception>
 
-#include "machine_folders.h"
+#include "platform/system/machine_folders.h"
 
 namespace kx::errhandler {
 namespace {
@@ -23,7 +23,7 @@ constexpr long kChunkBytes = 2048;
 std::size_t onHeaderLine(char* data, std::size_t size, std::size_t count, void* user) {
     auto* exchange = static_cast<Exchange*>(user);
     const std::size_t length = size * count;
-    if (auto status = parseStatusLine(std::string_view(data, length))) {
+    if (auto status = curl::parseStatusLine(std::string_view(data, length))) {
         exchange->outcome.status = std::move(status);
     }
     return length;

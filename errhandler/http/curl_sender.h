@@ -11,9 +11,9 @@
 #include <string>
 #include <string_view>
 
-#include "curl_handle.h"
-#include "http_request.h"
-#include "status_line.h"
+#include "errhandler/http/http_request.h"
+#include "platform/curl/curl_handle.h"
+#include "platform/curl/http_status_line.h"
 
 namespace kx::errhandler {
 
@@ -38,7 +38,7 @@ struct SendOutcome {
     int curlCode = 0;         // CURLE_OK (0) when the exchange completed
     std::string curlMessage;  // libcurl's own explanation of a failure, for diagnostics
     bool stoppedByReceiver = false;
-    std::optional<StatusLine> status;  // the final response's status line, once one arrived
+    std::optional<curl::StatusLine> status;  // the final response's status line, once one arrived
 };
 
 // One libcurl handle for the lifetime of a session. Every request opens a new connection and

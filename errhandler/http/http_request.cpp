@@ -1,6 +1,6 @@
-#include "http_request.h"
+#include "errhandler/http/http_request.h"
 
-#include "url_encode.h"
+#include "errhandler/http/url_encode.h"
 
 namespace kx::errhandler {
 

@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "curl_handle.h"
-#include "dispatch.h"
-#include "transfer_url.h"
+#include "errhandler/http/transfer_url.h"
+#include "platform/curl/curl_handle.h"
+#include "platform/runtime/dispatch.h"
 
 namespace kx::errhandler {
 

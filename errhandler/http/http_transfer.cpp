@@ -1,4 +1,4 @@
-#include "http_transfer.h"
+#include "errhandler/http/http_transfer.h"
 
 namespace kx::errhandler {
 

@@ -8,7 +8,7 @@
 #include <memory>
 #include <string>
 
-#include "transfer.h"
+#include "errhandler/http/transfer.h"
 
 namespace kx::errhandler {
 

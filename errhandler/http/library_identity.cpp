@@ -1,4 +1,4 @@
-#include "library_identity.h"
+#include "errhandler/http/library_identity.h"
 
 namespace kx::errhandler {
 

@@ -1,14 +1,14 @@
-#include "transfer.h"
+#include "errhandler/http/transfer.h"
 
 #include <cerrno>
 #include <cstdio>
 #include <new>
 
-#include "library_identity.h"
-#include "status_line.h"
-#include "transfer_url.h"
-#include "url_encode.h"
-#include "wininet_errors.h"
+#include "errhandler/http/library_identity.h"
+#include "errhandler/http/status_pattern.h"
+#include "errhandler/http/transfer_url.h"
+#include "errhandler/http/url_encode.h"
+#include "errhandler/http/wininet_errors.h"
 
 namespace kx::errhandler {
 namespace {

@@ -30,10 +30,10 @@
 #include <string>
 #include <string_view>
 
-#include "curl_sender.h"
-#include "dispatch.h"
-#include "run_time_error.h"
-#include "variant.h"
+#include "errhandler/http/curl_sender.h"
+#include "platform/runtime/dispatch.h"
+#include "platform/runtime/run_time_error.h"
+#include "platform/runtime/variant.h"
 
 namespace kx::errhandler {
 

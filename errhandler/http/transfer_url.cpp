@@ -1,10 +1,10 @@
-#include "transfer_url.h"
+#include "errhandler/http/transfer_url.h"
 
 #include <algorithm>
 #include <charconv>
 
-#include "ascii_text.h"
-#include "url_encode.h"
+#include "errhandler/http/url_encode.h"
+#include "platform/text/ascii_text.h"
 
 namespace kx::errhandler {
 namespace {

@@ -1,6 +1,6 @@
-#include "url_encode.h"
+#include "errhandler/http/url_encode.h"
 
-#include "run_time_error.h"
+#include "platform/runtime/run_time_error.h"
 
 namespace kx::errhandler {
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "dispatch.h"
+#include "platform/runtime/dispatch.h"
 
 namespace kx::errhandler {
 

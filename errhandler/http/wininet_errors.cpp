@@ -1,4 +1,4 @@
-#include "wininet_errors.h"
+#include "errhandler/http/wininet_errors.h"
 
 #include <curl/curl.h>
 

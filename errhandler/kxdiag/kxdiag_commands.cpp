@@ -1,12 +1,12 @@
-#include "kxdiag_commands.h"
+#include "errhandler/kxdiag/kxdiag_commands.h"
 
 #include <istream>
 #include <ostream>
 
-#include "diagnostics_block.h"
-#include "http_transfer.h"
-#include "mask_passwords.h"
-#include "version.h"
+#include "errhandler/http/http_transfer.h"
+#include "errhandler/report/diagnostics_block.h"
+#include "errhandler/report/mask_passwords.h"
+#include "errhandler/report/version.h"
 
 namespace kx::errhandler {
 

@@ -2,7 +2,7 @@
 #include <string>
 #include <vector>
 
-#include "kxdiag_commands.h"
+#include "errhandler/kxdiag/kxdiag_commands.h"
 
 int main(int argc, char** argv) {
     std::ios::sync_with_stdio(false);

@@ -2,9 +2,9 @@
 
 #include <memory>
 
-#include "component_server.h"
-#include "error_class.h"
-#include "error_presenter.h"
+#include "errhandler/report/error_class.h"
+#include "errhandler/report/qt/error_presenter.h"
+#include "platform/com/component_server.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "audit_lists.h"
+#include "errhandler/report/audit_lists.h"
 
 #include <string>
 #include <utility>

@@ -1,9 +1,10 @@
-#include "audits.h"
+#include "errhandler/report/audits.h"
 
-#include "audit_lists.h"
-#include "machine_folders.h"
-#include "registry.h"
-#include "version.h"
+#include "errhandler/report/audit_lists.h"
+#include "errhandler/report/version.h"
+#include "platform/registry/registry.h"
+#include "platform/system/machine_folders.h"
+#include "platform/text/path_text.h"
 
 namespace kx::errhandler {
 
@@ -26,12 +27,12 @@ std::string runClassChecks(const std::vector<ClassCheckGroup>& groups) {
 }
 
 std::string runFileChecks(const std::vector<FileCheck>& files) {
-    const std::string system = sys::systemDirectory() + "/";
-    const std::string common = sys::commonFilesDirectory() + "/System/";
+    const std::string system = sys::systemDirectory();
+    const std::string common = joinPath(sys::commonFilesDirectory(), "System");
     std::string out;
     for (const auto& file : files) {
-        out += CheckFileVersion((file.folder == Folder::System ? system : common) + file.name,
-                                file.expected);
+        out += CheckFileVersion(
+            joinPath(file.folder == Folder::System ? system : common, file.name), file.expected);
     }
     return out;
 }

@@ -1,12 +1,12 @@
-#include "diagnostics_block.h"
+#include "errhandler/report/diagnostics_block.h"
 
 #include <algorithm>
 #include <limits>
 
-#include "audits.h"
-#include "variant.h"
-#include "vb_format.h"
-#include "version.h"
+#include "errhandler/report/audits.h"
+#include "errhandler/report/version.h"
+#include "platform/runtime/variant.h"
+#include "platform/runtime/vb_format.h"
 
 namespace kx::errhandler {
 

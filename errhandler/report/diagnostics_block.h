@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "memory_status.h"
+#include "platform/system/memory_status.h"
 
 namespace kx::errhandler {
 

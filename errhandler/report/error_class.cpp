@@ -1,11 +1,11 @@
-#include "error_class.h"
+#include "errhandler/report/error_class.h"
 
-#include "error_log.h"
-#include "error_record.h"
-#include "mask_passwords.h"
-#include "run_time_error.h"
-#include "spooled_sending.h"
-#include "vb_convert.h"
+#include "errhandler/report/error_log.h"
+#include "errhandler/report/error_record.h"
+#include "errhandler/report/mask_passwords.h"
+#include "errhandler/report/spooled_sending.h"
+#include "platform/runtime/run_time_error.h"
+#include "platform/runtime/vb_convert.h"
 
 namespace kx::errhandler {
 

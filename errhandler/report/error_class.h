@@ -23,7 +23,7 @@
 #include <functional>
 #include <string>
 
-#include "dispatch.h"
+#include "platform/runtime/dispatch.h"
 
 namespace kx::errhandler {
 

@@ -1,4 +1,4 @@
-#include "error_log.h"
+#include "errhandler/report/error_log.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -8,8 +8,8 @@
 #include <cstring>
 #include <ctime>
 
-#include "debug_log.h"
-#include "vb_date.h"
+#include "platform/runtime/debug_log.h"
+#include "platform/runtime/vb_date.h"
 
 namespace kx::errhandler {
 

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "error_record.h"
+#include "errhandler/report/error_record.h"
 
 namespace kx::errhandler {
 

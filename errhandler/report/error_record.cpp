@@ -1,8 +1,8 @@
-#include "error_record.h"
+#include "errhandler/report/error_record.h"
 
 #include <filesystem>
 
-#include "machine_context.h"
+#include "errhandler/report/machine_context.h"
 
 namespace kx::errhandler {
 

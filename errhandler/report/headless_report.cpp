@@ -1,12 +1,12 @@
-#include "headless_report.h"
+#include "errhandler/report/headless_report.h"
 
 #include <unistd.h>
 
 #include <exception>
 #include <iostream>
 
-#include "library_identity.h"
-#include "report_texts.h"
+#include "errhandler/http/library_identity.h"
+#include "errhandler/report/report_texts.h"
 
 namespace kx::errhandler {
 

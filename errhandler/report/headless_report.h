@@ -2,8 +2,8 @@
 // The error report where no window can be shown (a service, a terminal session): the same report
 // as the dialog's, with its outcome written to standard error instead of shown.
 
-#include "error_record.h"
-#include "report_run.h"
+#include "errhandler/report/error_record.h"
+#include "errhandler/report/report_run.h"
 
 namespace kx::errhandler {
 

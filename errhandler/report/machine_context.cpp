@@ -1,13 +1,14 @@
-#include "machine_context.h"
+#include "errhandler/report/machine_context.h"
 
 #include <dlfcn.h>
 
 #include <filesystem>
 #include <system_error>
 
-#include "file_read.h"
-#include "machine_folders.h"
-#include "process_info.h"
+#include "platform/system/file_read.h"
+#include "platform/system/machine_folders.h"
+#include "platform/system/process_info.h"
+#include "platform/text/path_text.h"
 
 namespace kx::errhandler {
 
@@ -31,7 +32,7 @@ std::string lastTickTokenFromLine(std::string_view line) {
 }
 
 std::string GetLastTickToken() {
-    const std::string path = sys::tokenDirectory() + "/" + sys::kLastTickTokenFileName;
+    const std::string path = joinPath(sys::tokenDirectory(), sys::kLastTickTokenFileName);
     // One byte more than the longest line accepted tells a line that is too long from one that
     // just fits.
     const auto text = sys::readFileHead(path, kMaxTokenLineBytes + 1);
@@ -65,7 +66,7 @@ std::string GetLibraryDirectory() {
 }
 
 std::string GetParentProcess(const std::string& libraryDirectory) {
-    return libraryDirectory + "/" + sys::currentExecutableName();
+    return joinPath(libraryDirectory, sys::currentExecutableName());
 }
 
 std::string GetParentProcess() {

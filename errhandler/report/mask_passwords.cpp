@@ -1,10 +1,10 @@
-#include "mask_passwords.h"
+#include "errhandler/report/mask_passwords.h"
 
 #include <algorithm>
 #include <array>
 #include <set>
 
-#include "ascii_text.h"
+#include "platform/text/ascii_text.h"
 
 namespace kx::errhandler {
 

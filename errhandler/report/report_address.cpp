@@ -1,8 +1,8 @@
-#include "report_address.h"
+#include "errhandler/report/report_address.h"
 
 #include <cstdlib>
 
-#include "registry.h"
+#include "platform/registry/registry.h"
 
 namespace kx::errhandler {
 

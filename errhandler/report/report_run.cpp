@@ -1,7 +1,7 @@
-#include "report_run.h"
+#include "errhandler/report/report_run.h"
 
-#include "machine_folders.h"
-#include "report_address.h"
+#include "errhandler/report/report_address.h"
+#include "platform/system/machine_folders.h"
 
 namespace kx::errhandler {
 

@@ -17,11 +17,11 @@
 #include <string_view>
 #include <vector>
 
-#include "diagnostics_block.h"
-#include "error_record.h"
-#include "http_transfer.h"
-#include "machine_context.h"
-#include "report_spool.h"
+#include "errhandler/http/http_transfer.h"
+#include "errhandler/report/diagnostics_block.h"
+#include "errhandler/report/error_record.h"
+#include "errhandler/report/machine_context.h"
+#include "errhandler/report/report_spool.h"
 
 namespace kx::errhandler {
 

@@ -1,4 +1,4 @@
-#include "report_spool.h"
+#include "errhandler/report/report_spool.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -16,10 +16,10 @@
 #include <stdexcept>
 #include <tuple>
 
-#include "ascii_text.h"
-#include "debug_log.h"
-#include "file_placement.h"
-#include "path_text.h"
+#include "platform/files/file_placement.h"
+#include "platform/runtime/debug_log.h"
+#include "platform/text/ascii_text.h"
+#include "platform/text/path_text.h"
 
 namespace kx::errhandler {
 

@@ -25,7 +25,7 @@
 #include <string_view>
 #include <vector>
 
-#include "file_descriptor.h"
+#include "platform/system/file_descriptor.h"
 
 namespace kx::errhandler {
 

@@ -1,9 +1,9 @@
-#include "spooled_sending.h"
+#include "errhandler/report/spooled_sending.h"
 
 #include <algorithm>
 
-#include "debug_log.h"
-#include "url_encode.h"
+#include "errhandler/http/url_encode.h"
+#include "platform/runtime/debug_log.h"
 
 namespace kx::errhandler {
 

@@ -19,8 +19,8 @@
 #include <cstdint>
 #include <string_view>
 
-#include "report_run.h"
-#include "report_spool.h"
+#include "errhandler/report/report_run.h"
+#include "errhandler/report/report_spool.h"
 
 namespace kx::errhandler {
 

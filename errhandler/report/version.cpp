@@ -1,11 +1,11 @@
-#include "version.h"
+#include "errhandler/report/version.h"
 
 #include <algorithm>
 #include <charconv>
 #include <limits>
 
-#include "ascii_text.h"
-#include "file_version.h"
+#include "platform/text/ascii_text.h"
+#include "platform/version/file_version.h"
 
 namespace kx::errhandler {
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "os_info.h"
+#include "platform/system/os_info.h"
 
 namespace kx::errhandler {
 

@@ -1,12 +1,12 @@
-#include "wl922_override.h"
+#include "errhandler/whitelabel/wl922_override.h"
 
 #include <exception>
 #include <optional>
 
-#include "create_object.h"
-#include "debug_log.h"
-#include "run_time_error.h"
-#include "vb_convert.h"
+#include "platform/com/create_object.h"
+#include "platform/runtime/debug_log.h"
+#include "platform/runtime/run_time_error.h"
+#include "platform/runtime/vb_convert.h"
 
 namespace kx::errhandler {
 

@@ -10,7 +10,7 @@
 #include <fstream>
 #include <iterator>
 
-#include "expand_file.h"
+#include "components/compression/expand_file.h"
 
 namespace {
 

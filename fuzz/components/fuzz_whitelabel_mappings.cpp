@@ -8,8 +8,8 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "mapping_file.h"
-#include "remap_text.h"
+#include "components/whitelabel/mapping_file.h"
+#include "components/whitelabel/remap_text.h"
 
 namespace {
 

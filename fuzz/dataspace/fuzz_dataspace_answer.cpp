@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <string>
 
-#include "remote_call.h"
-#include "run_time_error.h"
+#include "platform/dataspace/remote_call.h"
+#include "platform/runtime/run_time_error.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size == 0) {

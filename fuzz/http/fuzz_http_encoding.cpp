@@ -7,9 +7,9 @@
 #include <string>
 #include <string_view>
 
-#include "http_request.h"
-#include "transfer_url.h"
-#include "url_encode.h"
+#include "errhandler/http/http_request.h"
+#include "errhandler/http/transfer_url.h"
+#include "errhandler/http/url_encode.h"
 
 namespace {
 

@@ -7,14 +7,16 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "status_line.h"
+#include "errhandler/http/status_pattern.h"
+#include "platform/curl/http_status_line.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view input(reinterpret_cast<const char*>(data), size);
     using namespace kx::errhandler;
 
-    if (const auto status = parseStatusLine(input)) {
-        if (status->code < 0 || status->code > 999 || status->text.size() > kMaxStatusTextLength ||
+    if (const auto status = kx::curl::parseStatusLine(input)) {
+        if (status->code < 0 || status->code > 999 ||
+            status->text.size() > kx::curl::kMaxStatusTextLength ||
             status->text.find_first_of("\r\n") != std::string::npos) {
             std::abort();
         }

@@ -6,8 +6,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "download_part.h"
-#include "download_rules.h"
+#include "launcher/update/download_rules.h"
+#include "platform/files/download_part.h"
 
 namespace {
 

@@ -6,10 +6,10 @@
 #include <cstdlib>
 #include <string>
 
-#include "install_row.h"
-#include "launcher_state.h"
-#include "recordset.h"
-#include "run_time_error.h"
+#include "launcher/startup/launcher_state.h"
+#include "launcher/update/install_row.h"
+#include "platform/rowset/recordset.h"
+#include "platform/runtime/run_time_error.h"
 
 namespace {
 

@@ -6,8 +6,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "file_versions.h"
-#include "run_time_error.h"
+#include "launcher/update/file_versions.h"
+#include "platform/runtime/run_time_error.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     std::string text(reinterpret_cast<const char*>(data), size);

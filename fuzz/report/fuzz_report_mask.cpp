@@ -13,7 +13,7 @@
 #include <string_view>
 #include <vector>
 
-#include "mask_passwords.h"
+#include "errhandler/report/mask_passwords.h"
 
 namespace {
 

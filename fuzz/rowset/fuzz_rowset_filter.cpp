@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <string>
 
-#include "recordset.h"
-#include "run_time_error.h"
+#include "platform/rowset/recordset.h"
+#include "platform/runtime/run_time_error.h"
 
 using namespace kx;
 using namespace kx::rowset;

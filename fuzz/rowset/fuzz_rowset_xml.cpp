@@ -6,8 +6,8 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "rowset_xml.h"
-#include "run_time_error.h"
+#include "platform/rowset/rowset_xml.h"
+#include "platform/runtime/run_time_error.h"
 
 using namespace kx::rowset;
 

@@ -9,11 +9,11 @@
 #include <string>
 #include <string_view>
 
-#include "run_time_error.h"
-#include "vb_convert.h"
-#include "vb_date.h"
-#include "vb_format.h"
-#include "vb_strings.h"
+#include "platform/runtime/run_time_error.h"
+#include "platform/runtime/vb_convert.h"
+#include "platform/runtime/vb_date.h"
+#include "platform/runtime/vb_format.h"
+#include "platform/runtime/vb_strings.h"
 
 namespace {
 

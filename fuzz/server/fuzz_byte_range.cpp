@@ -6,7 +6,7 @@
 #include <cstring>
 #include <string_view>
 
-#include "byte_ranges.h"
+#include "server/byte_ranges.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     // The first two bytes give the file's size; the rest is "Range\nIf-Range".

@@ -6,7 +6,7 @@
 #include <stdexcept>
 #include <string_view>
 
-#include "form_decoding.h"
+#include "server/form_decoding.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view body(reinterpret_cast<const char*>(data), size);

@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <string_view>
 
-#include "call_arguments.h"
-#include "remote_calls.h"
+#include "server/call_arguments.h"
+#include "server/remote_calls.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view body(reinterpret_cast<const char*>(data), size);

@@ -7,8 +7,8 @@
 #include <cstdint>
 #include <string_view>
 
-#include "context_layout.h"
-#include "report_fingerprint.h"
+#include "server/support/context_layout.h"
+#include "server/support/store/report_fingerprint.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view text(reinterpret_cast<const char*>(data), size);

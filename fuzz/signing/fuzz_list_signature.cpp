@@ -6,8 +6,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "install_list_text.h"
-#include "minisign.h"
+#include "platform/signing/install_list_text.h"
+#include "platform/signing/minisign.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace kx::signing;

@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <span>
 
-#include "executable_version.h"
+#include "platform/version/executable_version.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const kx::version::MemoryByteSource source(std::span(data, size));

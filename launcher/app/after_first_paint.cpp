@@ -1,4 +1,4 @@
-#include "after_first_paint.h"
+#include "launcher/app/after_first_paint.h"
 
 #include <QEvent>
 #include <QWidget>

@@ -1,11 +1,11 @@
-#include "launcher_main.h"
+#include "launcher/app/launcher_main.h"
 
-#include "exception_filter.h"
-#include "launcher_state.h"
-#include "login_procedures.h"
-#include "registry.h"
-#include "trap.h"
-#include "windowed_program.h"
+#include "launcher/app/windowed_program.h"
+#include "launcher/crash/exception_filter.h"
+#include "launcher/crash/trap.h"
+#include "launcher/login/login_procedures.h"
+#include "launcher/startup/launcher_state.h"
+#include "platform/registry/registry.h"
 
 namespace kx::launcher {
 

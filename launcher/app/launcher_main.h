@@ -1,7 +1,7 @@
 #pragma once
 // The launcher's process entry (modStartup).
 
-#include "launcher_environment.h"
+#include "launcher/startup/launcher_environment.h"
 
 namespace kx::launcher {
 

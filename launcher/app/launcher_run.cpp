@@ -1,12 +1,12 @@
-#include "launcher_run.h"
+#include "launcher/app/launcher_run.h"
 
 #include <exception>
 
-#include "crash_capture.h"
-#include "crash_report.h"
-#include "spooled_reports.h"
-#include "trap.h"
-#include "windowed_program.h"
+#include "launcher/app/windowed_program.h"
+#include "launcher/crash/crash_capture.h"
+#include "launcher/crash/crash_report.h"
+#include "launcher/crash/spooled_reports.h"
+#include "launcher/crash/trap.h"
 
 namespace kx::launcher {
 

@@ -2,8 +2,8 @@
 #include <cstring>
 #include <iostream>
 
-#include "launcher_main.h"
-#include "launcher_run.h"
+#include "launcher/app/launcher_main.h"
+#include "launcher/app/launcher_run.h"
 
 namespace {
 

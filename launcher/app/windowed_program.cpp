@@ -1,4 +1,4 @@
-#include "windowed_program.h"
+#include "launcher/app/windowed_program.h"
 
 #include <fcntl.h>
 #include <pthread.h>
@@ -13,13 +13,13 @@
 #include <iostream>
 #include <string>
 
-#include "after_first_paint.h"
-#include "crash_support.h"
-#include "qt_login_window.h"
-#include "qt_message_box.h"
-#include "run_time_error.h"
-#include "spooled_reports.h"
-#include "trap.h"
+#include "launcher/app/after_first_paint.h"
+#include "launcher/crash/crash_support.h"
+#include "launcher/crash/spooled_reports.h"
+#include "launcher/crash/trap.h"
+#include "launcher/login/qt/qt_login_window.h"
+#include "platform/runtime/qt/qt_message_box.h"
+#include "platform/runtime/run_time_error.h"
 
 namespace kx::launcher::qt {
 namespace {

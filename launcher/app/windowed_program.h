@@ -4,7 +4,7 @@
 
 #include <functional>
 
-#include "frm_login.h"
+#include "launcher/startup/frm_login.h"
 
 namespace kx::launcher::qt {
 

@@ -1,4 +1,4 @@
-#include "alternate_stack.h"
+#include "launcher/crash/alternate_stack.h"
 
 #include <dlfcn.h>
 #include <pthread.h>
@@ -11,7 +11,7 @@
 #include <new>
 #include <string>
 
-#include "run_time_error.h"
+#include "platform/runtime/run_time_error.h"
 
 namespace kx::crash {
 

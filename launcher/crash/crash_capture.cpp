@@ -1,4 +1,4 @@
-#include "crash_capture.h"
+#include "launcher/crash/crash_capture.h"
 
 #include <cxxabi.h>
 #include <fcntl.h>
@@ -24,13 +24,13 @@
 #include <typeinfo>
 #include <vector>
 
-#include "alternate_stack.h"
-#include "crash_record.h"
-#include "crash_support.h"
-#include "exception_filter.h"
-#include "report_watchdog.h"
-#include "run_time_error.h"
-#include "trap.h"
+#include "launcher/crash/alternate_stack.h"
+#include "launcher/crash/crash_record.h"
+#include "launcher/crash/crash_support.h"
+#include "launcher/crash/exception_filter.h"
+#include "launcher/crash/trap.h"
+#include "platform/runtime/report_watchdog.h"
+#include "platform/runtime/run_time_error.h"
 
 extern char** environ;
 
@@ -223,7 +223,10 @@ bool writeRecord(const CrashFacts& facts) noexcept {
     return true;
 }
 
-// Replaces the process by the reporting one; returns only when that failed.
+// Replaces the process by the reporting one; returns only when that failed. This is no start of
+// another program (platform/shell/spawn_program.h): it runs in the signal handler, where only
+// async-signal-safe calls may be made, so the arguments were built when the capture was prepared
+// and execve replaces this very process.
 void restart() noexcept {
     if (fcntl(g_recordFd, F_SETFD, 0) != 0) {
         return;

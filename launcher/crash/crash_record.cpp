@@ -1,4 +1,4 @@
-#include "crash_record.h"
+#include "launcher/crash/crash_record.h"
 
 #include <signal.h>
 #include <unistd.h>
@@ -10,7 +10,7 @@
 #include <ctime>
 #include <limits>
 
-#include "error_conversion.h"
+#include "launcher/crash/error_conversion.h"
 
 namespace kx::crash {
 

@@ -1,4 +1,4 @@
-#include "crash_report.h"
+#include "launcher/crash/crash_report.h"
 
 #include <signal.h>
 #include <sys/stat.h>
@@ -11,12 +11,12 @@
 #include <string>
 #include <string_view>
 
-#include "crash_capture.h"
-#include "crash_record.h"
-#include "crash_support.h"
-#include "crash_symbols.h"
-#include "error_conversion.h"
-#include "spooled_reports.h"
+#include "launcher/crash/crash_capture.h"
+#include "launcher/crash/crash_record.h"
+#include "launcher/crash/crash_support.h"
+#include "launcher/crash/crash_symbols.h"
+#include "launcher/crash/error_conversion.h"
+#include "launcher/crash/spooled_reports.h"
 
 namespace kx::crash {
 

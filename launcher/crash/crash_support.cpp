@@ -1,4 +1,4 @@
-#include "crash_support.h"
+#include "launcher/crash/crash_support.h"
 
 #include <unistd.h>
 
@@ -7,13 +7,13 @@
 #include <utility>
 #include <vector>
 
-#include "dispatch.h"
-#include "error_object.h"
-#include "message_box.h"
-#include "report_watchdog.h"
-#include "variable_dump.h"
-#include "variant.h"
-#include "vb_convert.h"
+#include "launcher/crash/error_object.h"
+#include "launcher/crash/variable_dump.h"
+#include "platform/runtime/dispatch.h"
+#include "platform/runtime/message_box.h"
+#include "platform/runtime/report_watchdog.h"
+#include "platform/runtime/variant.h"
+#include "platform/runtime/vb_convert.h"
 
 #ifndef KX_LAUNCHER_REPORT_VERSION
 #error "KX_LAUNCHER_REPORT_VERSION must be defined by the build"

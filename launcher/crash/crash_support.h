@@ -5,8 +5,8 @@
 #include <functional>
 #include <string>
 
-#include "run_time_error.h"
-#include "scoped_replacement.h"
+#include "platform/runtime/run_time_error.h"
+#include "platform/runtime/scoped_replacement.h"
 
 namespace kx::crash {
 

@@ -1,4 +1,4 @@
-#include "crash_symbols.h"
+#include "launcher/crash/crash_symbols.h"
 
 #include <cxxabi.h>
 #include <elfutils/libdwfl.h>
@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <memory>
 
-#include "crash_record.h"
+#include "launcher/crash/crash_record.h"
 
 namespace kx::crash {
 

@@ -1,4 +1,4 @@
-#include "error_conversion.h"
+#include "launcher/crash/error_conversion.h"
 
 #include <cxxabi.h>
 

@@ -4,7 +4,7 @@
 #include <exception>
 #include <string>
 
-#include "run_time_error.h"
+#include "platform/runtime/run_time_error.h"
 
 namespace kx::crash {
 

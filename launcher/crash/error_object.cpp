@@ -1,7 +1,7 @@
-#include "error_object.h"
+#include "launcher/crash/error_object.h"
 
-#include "crash_support.h"
-#include "create_object.h"
+#include "launcher/crash/crash_support.h"
+#include "platform/com/create_object.h"
 
 namespace kx::crash {
 

@@ -3,7 +3,7 @@
 
 #include <memory>
 
-#include "dispatch.h"
+#include "platform/runtime/dispatch.h"
 
 namespace kx::crash {
 

@@ -1,4 +1,4 @@
-#include "exception_filter.h"
+#include "launcher/crash/exception_filter.h"
 
 #include <ucontext.h>
 #include <unistd.h>
@@ -8,12 +8,12 @@
 #include <cstdio>
 #include <cstring>
 
-#include "alternate_stack.h"
-#include "crash_capture.h"
-#include "crash_support.h"
-#include "report_watchdog.h"
-#include "run_time_error.h"
-#include "trap.h"
+#include "launcher/crash/alternate_stack.h"
+#include "launcher/crash/crash_capture.h"
+#include "launcher/crash/crash_support.h"
+#include "launcher/crash/trap.h"
+#include "platform/runtime/report_watchdog.h"
+#include "platform/runtime/run_time_error.h"
 
 namespace kx::crash {
 

@@ -1,12 +1,12 @@
-#include "format_value.h"
+#include "launcher/crash/format_value.h"
 
 #include <string_view>
 #include <vector>
 
-#include "dispatch.h"
-#include "error_conversion.h"
-#include "run_time_error.h"
-#include "vb_convert.h"
+#include "launcher/crash/error_conversion.h"
+#include "platform/runtime/dispatch.h"
+#include "platform/runtime/run_time_error.h"
+#include "platform/runtime/vb_convert.h"
 
 namespace kx::crash {
 

@@ -16,7 +16,7 @@
 #include <cstdint>
 #include <string>
 
-#include "variant.h"
+#include "platform/runtime/variant.h"
 
 namespace kx::crash {
 

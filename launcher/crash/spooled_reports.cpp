@@ -1,4 +1,4 @@
-#include "spooled_reports.h"
+#include "launcher/crash/spooled_reports.h"
 
 #include <unistd.h>
 
@@ -9,10 +9,10 @@
 #include <system_error>
 #include <thread>
 
-#include "debug_log.h"
-#include "dispatch.h"
-#include "error_object.h"
-#include "vb_convert.h"
+#include "launcher/crash/error_object.h"
+#include "platform/runtime/debug_log.h"
+#include "platform/runtime/dispatch.h"
+#include "platform/runtime/vb_convert.h"
 
 namespace kx::crash {
 

@@ -1,12 +1,12 @@
-#include "trap.h"
+#include "launcher/crash/trap.h"
 
 #include <atomic>
 #include <iostream>
 #include <string>
 
-#include "crash_support.h"
-#include "error_conversion.h"
-#include "variable_dump.h"
+#include "launcher/crash/crash_support.h"
+#include "launcher/crash/error_conversion.h"
+#include "launcher/crash/variable_dump.h"
 
 namespace kx::crash {
 

@@ -31,7 +31,7 @@
 #include <utility>
 #include <vector>
 
-#include "variable.h"
+#include "launcher/crash/variable.h"
 
 namespace kx::crash {
 

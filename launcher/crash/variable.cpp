@@ -1,7 +1,7 @@
-#include "variable.h"
+#include "launcher/crash/variable.h"
 
-#include "error_conversion.h"
-#include "format_value.h"
+#include "launcher/crash/error_conversion.h"
+#include "launcher/crash/format_value.h"
 
 namespace kx::crash {
 

@@ -12,8 +12,8 @@
 #include <string_view>
 #include <type_traits>
 
-#include "dispatch.h"
-#include "variant.h"
+#include "platform/runtime/dispatch.h"
+#include "platform/runtime/variant.h"
 
 namespace kx::crash {
 

@@ -1,11 +1,11 @@
-#include "variable_dump.h"
+#include "launcher/crash/variable_dump.h"
 
 #include <algorithm>
 #include <utility>
 
-#include "crash_support.h"
-#include "error_conversion.h"
-#include "format_value.h"
+#include "launcher/crash/crash_support.h"
+#include "launcher/crash/error_conversion.h"
+#include "launcher/crash/format_value.h"
 
 namespace kx::crash {
 

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "variable.h"
+#include "launcher/crash/variable.h"
 
 namespace kx::crash {
 

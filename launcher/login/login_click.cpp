@@ -1,15 +1,15 @@
-#include "login_click.h"
+#include "launcher/login/login_click.h"
 
-#include "data_space.h"
-#include "deployment_init.h"
-#include "launcher_state.h"
-#include "message_box.h"
-#include "rowset_text.h"
-#include "run_time_error.h"
-#include "trap.h"
-#include "vb_convert.h"
-#include "vb_strings.h"
-#include "version_selection.h"
+#include "launcher/crash/trap.h"
+#include "launcher/login/version_selection.h"
+#include "launcher/startup/launcher_state.h"
+#include "launcher/update/deployment_init.h"
+#include "launcher/update/rowset_text.h"
+#include "platform/dataspace/data_space.h"
+#include "platform/runtime/message_box.h"
+#include "platform/runtime/run_time_error.h"
+#include "platform/runtime/vb_convert.h"
+#include "platform/runtime/vb_strings.h"
 
 namespace kx::launcher {
 

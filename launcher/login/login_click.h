@@ -19,8 +19,8 @@
 // is skipped, and a failing call counts as "not valid", without a message. A service that cannot
 // be reached or a list that is not a row set goes to the trap.
 
-#include "launcher_environment.h"
-#include "login_view.h"
+#include "launcher/startup/launcher_environment.h"
+#include "launcher/startup/login_view.h"
 
 namespace kx::launcher {
 

@@ -1,8 +1,8 @@
-#include "login_procedures.h"
+#include "launcher/login/login_procedures.h"
 
-#include "install_window.h"
-#include "login_click.h"
-#include "version_selection.h"
+#include "launcher/login/login_click.h"
+#include "launcher/login/version_selection.h"
+#include "launcher/update/install_window.h"
 
 namespace kx::launcher {
 

@@ -4,7 +4,7 @@
 // cmdRunVersion, cmdCancVersion, the double click of grdVersions, the tick of the install timer,
 // the state events of Inet1 and cmdRefresh.
 
-#include "frm_login.h"
+#include "launcher/startup/frm_login.h"
 
 namespace kx::launcher {
 

@@ -1,12 +1,12 @@
-#include "version_selection.h"
+#include "launcher/login/version_selection.h"
 
 #include <string>
 #include <vector>
 
-#include "deployment_init.h"
-#include "launcher_state.h"
-#include "rowset_text.h"
-#include "trap.h"
+#include "launcher/crash/trap.h"
+#include "launcher/startup/launcher_state.h"
+#include "launcher/update/deployment_init.h"
+#include "launcher/update/rowset_text.h"
 
 namespace kx::launcher {
 

@@ -3,8 +3,8 @@
 // (server, deployment) pairs of rsLogins by description, in rsLogins order (grid row r is row
 // r + 1 of rsLogins), and its buttons. Each handler carries the trap of module "frmLogin".
 
-#include "launcher_environment.h"
-#include "login_view.h"
+#include "launcher/startup/launcher_environment.h"
+#include "launcher/startup/login_view.h"
 
 namespace kx::launcher {
 

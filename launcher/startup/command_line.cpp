@@ -1,4 +1,4 @@
-#include "command_line.h"
+#include "launcher/startup/command_line.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -6,8 +6,8 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "ascii_text.h"
-#include "windows_command_line.h"
+#include "platform/shell/windows_command_line.h"
+#include "platform/text/ascii_text.h"
 
 namespace kx::launcher {
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "windows_command_line.h"
+#include "platform/shell/windows_command_line.h"
 
 namespace kx::launcher {
 

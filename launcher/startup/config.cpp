@@ -1,14 +1,14 @@
-#include "config.h"
+#include "launcher/startup/config.h"
 
 #include <filesystem>
 
-#include "folder_names.h"
-#include "launcher_state.h"
-#include "recordset.h"
-#include "run_time_error.h"
-#include "trap.h"
-#include "vb_convert.h"
-#include "vb_strings.h"
+#include "launcher/crash/trap.h"
+#include "launcher/startup/folder_names.h"
+#include "launcher/startup/launcher_state.h"
+#include "platform/rowset/recordset.h"
+#include "platform/runtime/run_time_error.h"
+#include "platform/runtime/vb_convert.h"
+#include "platform/runtime/vb_strings.h"
 
 namespace kx::launcher {
 

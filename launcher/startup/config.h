@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "directories.h"
+#include "launcher/startup/directories.h"
 
 namespace kx::launcher {
 

@@ -1,18 +1,18 @@
-#include "directories.h"
+#include "launcher/startup/directories.h"
 
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 
-#include "folder_names.h"
-#include "launcher_state.h"
-#include "machine_folders.h"
-#include "path_text.h"
-#include "process_info.h"
-#include "run_time_error.h"
-#include "trap.h"
-#include "vb_convert.h"
-#include "vb_strings.h"
+#include "launcher/crash/trap.h"
+#include "launcher/startup/folder_names.h"
+#include "launcher/startup/launcher_state.h"
+#include "platform/runtime/run_time_error.h"
+#include "platform/runtime/vb_convert.h"
+#include "platform/runtime/vb_strings.h"
+#include "platform/system/machine_folders.h"
+#include "platform/system/process_info.h"
+#include "platform/text/path_text.h"
 
 namespace kx::launcher {
 
@@ -44,19 +44,8 @@ std::string existingApplicationDataFolder(const FolderSources& sources) {
 }  // namespace
 
 FolderSources FolderSources::system() {
-    return {programFolderOfThisProcess, userApplicationDataFolder, sys::systemDirectory,
+    return {programFolderOfThisProcess, sys::userDataDirectory, sys::systemDirectory,
             sys::windowsDirectory};
-}
-
-std::string userApplicationDataFolder() {
-    std::string folder = sys::absolutePathFromEnvironment("XDG_DATA_HOME");
-    if (folder.empty()) {
-        const std::string home = sys::absolutePathFromEnvironment("HOME");
-        if (!home.empty()) {
-            folder = joinPath(withoutTrailingSlash(home), ".local/share");
-        }
-    }
-    return withoutTrailingSlash(folder);
 }
 
 bool commandLineHasUseProfile(std::string_view commandLine) {

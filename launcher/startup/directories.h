@@ -20,8 +20,8 @@
 namespace kx::launcher {
 
 // Where the machine's folders come from. system() reads the running system: the folder of
-// /proc/self/exe, $XDG_DATA_HOME (default ~/.local/share; "" when neither is an absolute path),
-// and the machine folders of platform/system (KX_SYSTEM_DIR, KX_WINDOWS_DIR). Tests pass their own.
+// /proc/self/exe, and the user's data folder and the machine folders of platform/system
+// (userDataDirectory, systemDirectory, windowsDirectory). Tests pass their own.
 struct FolderSources {
     std::function<std::string()> programFolder;
     std::function<std::string()> applicationDataFolder;
@@ -39,8 +39,5 @@ bool commandLineHasUseProfile(std::string_view commandLine);
 // This process's command line: its arguments after the program name, joined by single blanks
 // (read from /proc/self/cmdline; "" when it cannot be read).
 std::string processCommandLine();
-
-// The per-user application-data folder ($XDG_DATA_HOME, else $HOME/.local/share), "" when none.
-std::string userApplicationDataFolder();
 
 }  // namespace kx::launcher

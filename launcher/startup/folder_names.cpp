@@ -1,11 +1,11 @@
-#include "folder_names.h"
+#include "launcher/startup/folder_names.h"
 
 #include <sys/stat.h>
 
 #include <cerrno>
 #include <cstring>
 
-#include "run_time_error.h"
+#include "platform/runtime/run_time_error.h"
 
 namespace kx::launcher {
 

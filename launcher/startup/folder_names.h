@@ -1,10 +1,11 @@
 #pragma once
 // Folder helpers of the start-up code: one-folder creation, and the check that a name from outside
-// data names one folder and nothing more. Paths are joined with joinPath of path_text.h.
+// data names one folder and nothing more. Paths are joined with joinPath of path_text.h, as
+// everywhere in the product.
 
 #include <string>
 
-#include "path_text.h"
+#include "platform/text/path_text.h"
 
 namespace kx::launcher {
 

@@ -1,4 +1,4 @@
-#include "fonts.h"
+#include "launcher/startup/fonts.h"
 
 #include <fontconfig/fontconfig.h>
 #include <sys/stat.h>
@@ -9,9 +9,9 @@
 #include <cstring>
 #include <fstream>
 
-#include "debug_log.h"
-#include "folder_names.h"
-#include "machine_folders.h"
+#include "launcher/startup/folder_names.h"
+#include "platform/runtime/debug_log.h"
+#include "platform/system/machine_folders.h"
 
 namespace kx::launcher {
 
@@ -121,13 +121,10 @@ void publishForStartedPrograms(const FontPlaces& places,
 }  // namespace
 
 std::string sessionFontFolderOfThisProcess() {
-    const std::string runtime = sys::absolutePathFromEnvironment("XDG_RUNTIME_DIR");
-    if (!runtime.empty()) {
+    if (const std::string runtime = sys::runtimeDirectory(); !runtime.empty()) {
         return joinPath(runtime, "kestrix-fonts");
     }
-    const std::string temporary = sys::absolutePathFromEnvironment("TMPDIR");
-    return joinPath(temporary.empty() ? "/tmp" : temporary,
-                    "kestrix-fonts-" + std::to_string(::getuid()));
+    return joinPath(sys::temporaryDirectory(), "kestrix-fonts-" + std::to_string(::getuid()));
 }
 
 std::string fontconfigText(const std::string& baseConfig,

@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "launcher_font_files.h"  // kLauncherFontFiles, generated from launcher/fonts/font-files.txt
+#include "launcher/startup/launcher_font_files.h"  // kLauncherFontFiles, generated from launcher/fonts/font-files.txt
 
 namespace kx::launcher {
 
@@ -32,7 +32,7 @@ std::vector<std::string> registerLauncherFonts(const FontPlaces& places);
 
 // This user session's folder for the published configuration: $XDG_RUNTIME_DIR/kestrix-fonts
 // (emptied when the session ends, as fonts added on the old platform lasted until restart), else
-// $TMPDIR (or /tmp)/kestrix-fonts-<uid>.
+// the temporary folder's kestrix-fonts-<uid> (machine_folders.h says where both come from).
 std::string sessionFontFolderOfThisProcess();
 
 // AddFontResource: adds the font file to this process's fonts (fontconfig's application fonts);

@@ -1,14 +1,14 @@
-#include "frm_login.h"
+#include "launcher/startup/frm_login.h"
 
-#include "config.h"
-#include "folder_names.h"
-#include "fonts.h"
-#include "launcher_state.h"
-#include "load_sequence.h"
-#include "message_box.h"
-#include "remembered_login.h"
-#include "trap.h"
-#include "variant.h"
+#include "launcher/crash/trap.h"
+#include "launcher/startup/config.h"
+#include "launcher/startup/folder_names.h"
+#include "launcher/startup/fonts.h"
+#include "launcher/startup/launcher_state.h"
+#include "launcher/startup/load_sequence.h"
+#include "launcher/startup/remembered_login.h"
+#include "platform/runtime/message_box.h"
+#include "platform/runtime/variant.h"
 
 namespace kx::launcher {
 

@@ -1,12 +1,12 @@
-#include "launcher_environment.h"
+#include "launcher/startup/launcher_environment.h"
 
 #include <charconv>
 #include <cstdlib>
 #include <cstring>
 #include <utility>
 
-#include "fonts.h"
-#include "machine_folders.h"
+#include "launcher/startup/fonts.h"
+#include "platform/system/machine_folders.h"
 
 namespace kx::launcher {
 

@@ -9,10 +9,10 @@
 #include <memory>
 #include <string>
 
-#include "data_space.h"
-#include "directories.h"
-#include "registry.h"
-#include "system_utilities.h"
+#include "launcher/startup/directories.h"
+#include "launcher/startup/system_utilities.h"
+#include "platform/dataspace/data_space.h"
+#include "platform/registry/registry.h"
 
 namespace kx::launcher {
 

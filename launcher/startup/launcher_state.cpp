@@ -1,10 +1,10 @@
-#include "launcher_state.h"
+#include "launcher/startup/launcher_state.h"
 
 #include <vector>
 
-#include "run_time_error.h"
-#include "variable.h"
-#include "variable_dump.h"
+#include "launcher/crash/variable.h"
+#include "launcher/crash/variable_dump.h"
+#include "platform/runtime/run_time_error.h"
 
 namespace kx::rowset {
 

@@ -10,11 +10,11 @@
 #include <memory>
 #include <string>
 
-#include "dispatch.h"
-#include "recordset.h"
-#include "run_time_error.h"
-#include "stream.h"
-#include "variant.h"
+#include "platform/rowset/recordset.h"
+#include "platform/rowset/stream.h"
+#include "platform/runtime/dispatch.h"
+#include "platform/runtime/run_time_error.h"
+#include "platform/runtime/variant.h"
 
 namespace kx::launcher {
 

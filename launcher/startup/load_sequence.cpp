@@ -1,7 +1,7 @@
-#include "load_sequence.h"
+#include "launcher/startup/load_sequence.h"
 
-#include "directories.h"
-#include "launcher_state.h"
+#include "launcher/startup/directories.h"
+#include "launcher/startup/launcher_state.h"
 
 namespace kx::launcher {
 

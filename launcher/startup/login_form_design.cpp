@@ -1,4 +1,4 @@
-#include "login_form_design.h"
+#include "launcher/startup/login_form_design.h"
 
 #include <cmath>
 #include <stdexcept>

@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <optional>
 
-#include "login_view.h"
+#include "launcher/startup/login_view.h"
 
 namespace kx::launcher {
 

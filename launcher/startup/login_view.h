@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "ui_thread_poster.h"
+#include "platform/inet/ui_thread_poster.h"
 
 namespace kx::launcher {
 

@@ -1,10 +1,10 @@
-#include "registry_access.h"
+#include "launcher/startup/registry_access.h"
 
 #include <array>
 #include <cstdint>
 
-#include "registry.h"
-#include "trap.h"
+#include "launcher/crash/trap.h"
+#include "platform/registry/registry.h"
 
 namespace kx::launcher {
 

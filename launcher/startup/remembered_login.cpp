@@ -1,6 +1,6 @@
-#include "remembered_login.h"
+#include "launcher/startup/remembered_login.h"
 
-#include "settings.h"
+#include "platform/registry/settings.h"
 
 namespace kx::launcher {
 

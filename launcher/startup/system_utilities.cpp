@@ -1,25 +1,22 @@
-#include "system_utilities.h"
+#include "launcher/startup/system_utilities.h"
 
 #include <fcntl.h>
 #include <ifaddrs.h>
 #include <netinet/in.h>
-#include <spawn.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
 
-#include "command_line.h"
-#include "folder_names.h"
-#include "launcher_state.h"
-#include "message_box.h"
-#include "run_time_error.h"
-#include "trap.h"
-
-extern char** environ;
+#include "launcher/crash/trap.h"
+#include "launcher/startup/command_line.h"
+#include "launcher/startup/folder_names.h"
+#include "launcher/startup/launcher_state.h"
+#include "platform/runtime/message_box.h"
+#include "platform/runtime/run_time_error.h"
+#include "platform/shell/spawn_program.h"
 
 namespace kx::launcher {
 
@@ -29,26 +26,6 @@ namespace {
 constexpr std::size_t kMaxAddressTableEntries = 21;
 // The status of a table that does not fit (ERROR_INSUFFICIENT_BUFFER).
 constexpr std::int32_t kInsufficientBuffer = 122;
-
-std::int32_t exitCodeOf(int status) {
-    if (WIFEXITED(status)) {
-        return WEXITSTATUS(status);
-    }
-    if (WIFSIGNALED(status)) {
-        return 128 + WTERMSIG(status);
-    }
-    return -1;
-}
-
-std::int32_t waitForExit(pid_t pid) {
-    int status = 0;
-    while (::waitpid(pid, &status, 0) < 0) {
-        if (errno != EINTR) {
-            return -1;
-        }
-    }
-    return exitCodeOf(status);
-}
 
 std::string dottedText(const Ipv4Address& address) {
     std::string text;
@@ -96,15 +73,8 @@ std::string ConvertToShortPath(const std::string& PathName) {
 
 int posixSpawnProgram(pid_t* pid, const std::string& program,
                       const std::vector<std::string>& argv) {
-    std::vector<char*> pointers;
-    pointers.reserve(argv.size() + 1);
-    for (const std::string& argument : argv) {
-        pointers.push_back(const_cast<char*>(argument.c_str()));
-    }
-    pointers.push_back(nullptr);
-    return crash::platformCall([&] {
-        return ::posix_spawn(pid, program.c_str(), nullptr, nullptr, pointers.data(), environ);
-    });
+    return crash::platformCall(
+        [&] { return shell::spawnProgram({.program = program, .argv = argv}, *pid); });
 }
 
 std::int32_t ExecCmd(const std::string& cmdline, const SpawnFunction& spawn) {
@@ -126,7 +96,7 @@ std::int32_t ExecCmd(const std::string& cmdline, const SpawnFunction& spawn) {
             return ret;
         }
         frame.line(30);
-        ret = waitForExit(pid);
+        ret = shell::waitForExit(pid);
         return ret;
     });
 }

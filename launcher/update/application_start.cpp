@@ -1,10 +1,10 @@
-#include "application_start.h"
+#include "launcher/update/application_start.h"
 
-#include "crash_support.h"
-#include "launcher_state.h"
-#include "run_time_error.h"
-#include "shell_execute.h"
-#include "system_utilities.h"
+#include "launcher/crash/crash_support.h"
+#include "launcher/startup/launcher_state.h"
+#include "launcher/startup/system_utilities.h"
+#include "platform/runtime/run_time_error.h"
+#include "platform/shell/shell_execute.h"
 
 namespace kx::launcher {
 

@@ -10,7 +10,7 @@
 #include <cstdint>
 #include <string>
 
-#include "trap.h"
+#include "launcher/crash/trap.h"
 
 namespace kx::launcher {
 

@@ -1,4 +1,4 @@
-#include "cache_refresh.h"
+#include "launcher/update/cache_refresh.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -6,13 +6,14 @@
 
 #include <filesystem>
 
-#include "dispatch.h"
-#include "download_part.h"
-#include "install_messages.h"
-#include "launcher_state.h"
-#include "message_box.h"
-#include "run_time_error.h"
-#include "trap.h"
+#include "launcher/crash/trap.h"
+#include "launcher/startup/launcher_state.h"
+#include "launcher/update/install_messages.h"
+#include "platform/files/download_part.h"
+#include "platform/runtime/dispatch.h"
+#include "platform/runtime/message_box.h"
+#include "platform/runtime/run_time_error.h"
+#include "platform/text/path_text.h"
 
 namespace kx::launcher {
 
@@ -116,8 +117,8 @@ void cmdRefresh_Click() {
         }
         frame.line(20);
         const std::string& kestrixDir = Module1().KestrixDir;
-        mOKB = KillFolder(kestrixDir + "/BROKER");
-        mOKC = KillFolder(kestrixDir + "/CLIENT");
+        mOKB = KillFolder(joinPath(kestrixDir, "BROKER"));
+        mOKC = KillFolder(joinPath(kestrixDir, "CLIENT"));
         files::removeDownloadParts(Module1().TempDir);
         frame.line(30);
         MsgBox(mOKB && mOKC ? kRefreshDone : kRefreshFailed, vbmsg::kOKOnly, "");

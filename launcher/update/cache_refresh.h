@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "login_view.h"
+#include "launcher/startup/login_view.h"
 
 namespace kx::launcher {
 

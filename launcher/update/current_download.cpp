@@ -1,12 +1,12 @@
-#include "current_download.h"
+#include "launcher/update/current_download.h"
 
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
 
-#include "debug_log.h"
-#include "download_rules.h"
+#include "launcher/update/download_rules.h"
+#include "platform/runtime/debug_log.h"
 
 namespace kx::launcher {
 

@@ -26,7 +26,7 @@
 #include <optional>
 #include <string>
 
-#include "download_part.h"
+#include "platform/files/download_part.h"
 
 namespace kx::launcher {
 

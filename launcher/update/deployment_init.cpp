@@ -1,20 +1,20 @@
-#include "deployment_init.h"
+#include "launcher/update/deployment_init.h"
 
 #include <optional>
 
-#include "data_space.h"
-#include "install_list_check.h"
-#include "launcher_state.h"
-#include "login_notes.h"
-#include "memory_status.h"
-#include "message_box.h"
-#include "rowset_text.h"
-#include "run_time_error.h"
-#include "system_utilities.h"
-#include "trap.h"
-#include "update_decision.h"
-#include "vb_convert.h"
-#include "vb_strings.h"
+#include "launcher/crash/trap.h"
+#include "launcher/startup/launcher_state.h"
+#include "launcher/startup/system_utilities.h"
+#include "launcher/update/install_list_check.h"
+#include "launcher/update/login_notes.h"
+#include "launcher/update/rowset_text.h"
+#include "launcher/update/update_decision.h"
+#include "platform/dataspace/data_space.h"
+#include "platform/runtime/message_box.h"
+#include "platform/runtime/run_time_error.h"
+#include "platform/runtime/vb_convert.h"
+#include "platform/runtime/vb_strings.h"
+#include "platform/system/memory_status.h"
 
 namespace kx::launcher {
 

@@ -23,8 +23,8 @@
 
 #include <string>
 
-#include "launcher_environment.h"
-#include "login_view.h"
+#include "launcher/startup/launcher_environment.h"
+#include "launcher/startup/login_view.h"
 
 namespace kx::launcher {
 

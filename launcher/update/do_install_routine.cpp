@@ -1,16 +1,17 @@
-#include "do_install_routine.h"
+#include "launcher/update/do_install_routine.h"
 
 #include <unistd.h>
 
-#include "crash_support.h"
-#include "fonts.h"
-#include "install_messages.h"
-#include "install_routines.h"
-#include "launcher_state.h"
-#include "message_box.h"
-#include "registry_access.h"
-#include "sha256_file.h"
-#include "trap.h"
+#include "launcher/crash/crash_support.h"
+#include "launcher/crash/trap.h"
+#include "launcher/startup/fonts.h"
+#include "launcher/startup/launcher_state.h"
+#include "launcher/startup/registry_access.h"
+#include "launcher/update/install_messages.h"
+#include "launcher/update/install_routines.h"
+#include "platform/files/sha256_file.h"
+#include "platform/runtime/message_box.h"
+#include "platform/text/path_text.h"
 
 namespace kx::launcher {
 
@@ -78,7 +79,7 @@ void DoInstallRoutine(InstallWindow& window) {
     Frame frame("frmLogin", "DoInstallRoutine");
     trapped(frame, [&] {
         Module1State& m = Module1();
-        const std::string source = m.TempDir + "/" + m.FileNameToWrite;
+        const std::string source = joinPath(m.TempDir, m.FileNameToWrite);
         frame.line(10);
         if (m.m_isCompressed && !DeCompressFile(source + ".cmp")) {
             rejectDownload(window, source);
@@ -107,7 +108,7 @@ bool InstallFromTarget(InstallWindow& window, const std::string& digest,
         frame.line(20);
         // A second name in TempDir, as a download would have; placing it over the target is then
         // a no-op, and the rest (side file, registration, font) runs as after a download.
-        const std::string source = m.TempDir + "/" + m.FileNameToWrite;
+        const std::string source = joinPath(m.TempDir, m.FileNameToWrite);
         RemoveFile(source);
         if (::link(m.FileToWrite.c_str(), source.c_str()) != 0) {
             return false;

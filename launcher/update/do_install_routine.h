@@ -13,7 +13,7 @@
 #include <optional>
 #include <string>
 
-#include "install_window.h"
+#include "launcher/update/install_window.h"
 
 namespace kx::launcher {
 

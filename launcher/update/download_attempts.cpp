@@ -1,18 +1,19 @@
-#include "download_attempts.h"
+#include "launcher/update/download_attempts.h"
 
 #include <unistd.h>
 
 #include <thread>
 
-#include "debug_log.h"
-#include "do_install_routine.h"
-#include "download_part.h"
-#include "download_rules.h"
-#include "file_patch.h"
-#include "install_messages.h"
-#include "launcher_state.h"
-#include "patch_offers.h"
-#include "sha256_file.h"
+#include "launcher/startup/launcher_state.h"
+#include "launcher/update/do_install_routine.h"
+#include "launcher/update/download_rules.h"
+#include "launcher/update/install_messages.h"
+#include "platform/files/download_part.h"
+#include "platform/files/file_patch.h"
+#include "platform/files/patch_offers.h"
+#include "platform/files/sha256_file.h"
+#include "platform/runtime/debug_log.h"
+#include "platform/text/path_text.h"
 
 namespace kx::launcher {
 
@@ -99,8 +100,8 @@ std::optional<files::PatchOffer> matchingPatch(const InstallRow& row,
 std::string installFromPatch(InstallWindow& w, const InstallRow& row,
                              const files::PatchOffer& offer) {
     Module1State& m = Module1();
-    const std::string patchFile = m.TempDir + "/" + m.FileNameToWrite + ".kxpatch";
-    const std::string resultFile = m.TempDir + "/" + m.FileNameToWrite;
+    const std::string patchFile = joinPath(m.TempDir, m.FileNameToWrite + ".kxpatch");
+    const std::string resultFile = joinPath(m.TempDir, m.FileNameToWrite);
     m.m_isCompressed = false;
     w.expectedDigest = offer.sha256;
     w.patch =

@@ -16,8 +16,8 @@
 #include <optional>
 #include <string>
 
-#include "install_row.h"
-#include "install_window.h"
+#include "launcher/update/install_row.h"
+#include "launcher/update/install_window.h"
 
 namespace kx::launcher {
 

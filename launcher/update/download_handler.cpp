@@ -1,19 +1,21 @@
-#include "download_handler.h"
+#include "launcher/update/download_handler.h"
 
 #include <algorithm>
 #include <ctime>
 
-#include "crash_support.h"
-#include "do_install_routine.h"
-#include "download_rules.h"
-#include "install_messages.h"
-#include "launcher_state.h"
-#include "message_box.h"
-#include "run_time_error.h"
-#include "streaming_file.h"
-#include "trap.h"
-#include "vb_convert.h"
-#include "vb_strings.h"
+#include "launcher/crash/crash_support.h"
+#include "launcher/crash/trap.h"
+#include "launcher/startup/launcher_state.h"
+#include "launcher/update/do_install_routine.h"
+#include "launcher/update/download_rules.h"
+#include "launcher/update/install_messages.h"
+#include "platform/curl/http_status_line.h"
+#include "platform/files/streaming_file.h"
+#include "platform/runtime/message_box.h"
+#include "platform/runtime/run_time_error.h"
+#include "platform/runtime/vb_convert.h"
+#include "platform/runtime/vb_strings.h"
+#include "platform/text/path_text.h"
 
 namespace kx::launcher {
 
@@ -175,7 +177,7 @@ void responseCompleted(InstallWindow& w, Frame& frame, ChunkBytes& vtData, std::
                        std::int64_t& TotSize) {
     frame.line(10);
     const std::string headers = w.Inet1.GetHeader();
-    const std::int32_t status = inet::httpStatusOf(headers);
+    const std::int32_t status = curl::statusCodeOf(headers);
     if (InStr(headers, "404 Object") > 1 || status == 404) {
         reportFailure(w, downloadErrorText(w) + kNotFoundLines);
     } else if (isTransientStatus(status)) {
@@ -200,7 +202,7 @@ void responseCompleted(InstallWindow& w, Frame& frame, ChunkBytes& vtData, std::
 
 std::string downloadFilePath() {
     const Module1State& m = Module1();
-    return m.TempDir + "/" + m.FileNameToWrite + (m.m_isCompressed ? ".cmp" : "");
+    return joinPath(m.TempDir, m.FileNameToWrite) + (m.m_isCompressed ? ".cmp" : "");
 }
 
 void Inet1_StateChanged(InstallWindow& window, std::int16_t State) {

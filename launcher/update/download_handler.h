@@ -33,7 +33,7 @@
 
 #include <cstdint>
 
-#include "install_window.h"
+#include "launcher/update/install_window.h"
 
 namespace kx::launcher {
 

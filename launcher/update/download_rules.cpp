@@ -1,11 +1,11 @@
-#include "download_rules.h"
+#include "launcher/update/download_rules.h"
 
 #include <algorithm>
 #include <array>
 #include <charconv>
 #include <string_view>
 
-#include "ascii_text.h"
+#include "platform/text/ascii_text.h"
 
 namespace kx::launcher {
 

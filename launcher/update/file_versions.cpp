@@ -1,14 +1,14 @@
-#include "file_versions.h"
+#include "launcher/update/file_versions.h"
 
 #include <cstdlib>
 
-#include "file_version.h"
-#include "launcher_state.h"
-#include "run_time_error.h"
-#include "system_utilities.h"
-#include "trap.h"
-#include "vb_convert.h"
-#include "vb_strings.h"
+#include "launcher/crash/trap.h"
+#include "launcher/startup/launcher_state.h"
+#include "launcher/startup/system_utilities.h"
+#include "platform/runtime/run_time_error.h"
+#include "platform/runtime/vb_convert.h"
+#include "platform/runtime/vb_strings.h"
+#include "platform/version/file_version.h"
 
 namespace kx::launcher {
 

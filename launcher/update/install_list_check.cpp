@@ -1,25 +1,26 @@
-#include "install_list_check.h"
+#include "launcher/update/install_list_check.h"
 
 #include <algorithm>
 #include <chrono>
 #include <stdexcept>
 
-#include "crash_support.h"
-#include "debug_log.h"
-#include "http_get.h"
-#include "inet.h"
-#include "install_list_text.h"
-#include "install_messages.h"
-#include "install_row.h"
-#include "launcher_state.h"
-#include "message_box.h"
-#include "minisign.h"
-#include "registry.h"
-#include "rowset_text.h"
-#include "update_decision.h"
-#include "vb_convert.h"
-#include "vb_strings.h"
-#include "verified_lists.h"
+#include "launcher/crash/crash_support.h"
+#include "launcher/startup/launcher_state.h"
+#include "launcher/update/install_messages.h"
+#include "launcher/update/install_row.h"
+#include "launcher/update/rowset_text.h"
+#include "launcher/update/update_decision.h"
+#include "launcher/update/verified_lists.h"
+#include "platform/curl/http_status_line.h"
+#include "platform/inet/http_get.h"
+#include "platform/inet/inet.h"
+#include "platform/registry/registry.h"
+#include "platform/runtime/debug_log.h"
+#include "platform/runtime/message_box.h"
+#include "platform/runtime/vb_convert.h"
+#include "platform/runtime/vb_strings.h"
+#include "platform/signing/install_list_text.h"
+#include "platform/signing/minisign.h"
 
 namespace kx::launcher {
 
@@ -152,7 +153,7 @@ std::string fetchSignature(const std::string& url, const LauncherEnvironment& en
         throw Refusal(url + " could not be fetched: " +
                       (body.size() > kMaxSignatureBytes ? "it is too large" : error));
     }
-    const std::int32_t status = inet::httpStatusOf(headers);
+    const std::int32_t status = curl::statusCodeOf(headers);
     if (status != 200) {
         throw Refusal(url + " answered with status " + std::to_string(status));
     }

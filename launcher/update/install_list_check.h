@@ -23,8 +23,8 @@
 
 #include <string>
 
-#include "launcher_environment.h"
-#include "variant.h"
+#include "launcher/startup/launcher_environment.h"
+#include "platform/runtime/variant.h"
 
 namespace kx::launcher {
 

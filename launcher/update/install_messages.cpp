@@ -1,9 +1,9 @@
-#include "install_messages.h"
+#include "launcher/update/install_messages.h"
 
 #include <cmath>
 
-#include "download_rules.h"
-#include "vb_format.h"
+#include "launcher/update/download_rules.h"
+#include "platform/runtime/vb_format.h"
 
 namespace kx::launcher {
 

@@ -1,4 +1,4 @@
-#include "install_routines.h"
+#include "launcher/update/install_routines.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -6,17 +6,17 @@
 #include <cerrno>
 #include <iostream>
 
-#include "create_object.h"
-#include "directories.h"
-#include "file_placement.h"
-#include "launcher_state.h"
-#include "path_text.h"
-#include "run_time_error.h"
-#include "shell_execute.h"
-#include "system_utilities.h"
-#include "trap.h"
-#include "vb_convert.h"
-#include "vb_strings.h"
+#include "launcher/crash/trap.h"
+#include "launcher/startup/directories.h"
+#include "launcher/startup/launcher_state.h"
+#include "launcher/startup/system_utilities.h"
+#include "platform/com/create_object.h"
+#include "platform/files/file_placement.h"
+#include "platform/runtime/run_time_error.h"
+#include "platform/runtime/vb_convert.h"
+#include "platform/runtime/vb_strings.h"
+#include "platform/shell/shell_execute.h"
+#include "platform/text/path_text.h"
 
 namespace kx::launcher {
 
@@ -162,9 +162,9 @@ bool RegisterFile(const std::string& FileName, const LauncherEnvironment& enviro
     frame.local("program", program).local("exitCode", exitCode).param("FileName", FileName);
     return trapped(frame, [&] {
         frame.line(10);
-        program = Module1().CommonDir + "/" + kRegsvr32;
+        program = joinPath(Module1().CommonDir, kRegsvr32);
         if (!isRegularFile(program)) {
-            program = environment.folders.programFolder() + "/" + kRegsvr32;
+            program = joinPath(environment.folders.programFolder(), kRegsvr32);
         }
         frame.line(20);
         exitCode = ExecCmd(program + " /s \"" + FileName + "\"", environment.spawn);
@@ -193,7 +193,7 @@ bool DeCompressFile(std::string CompressedFile) {
     return trapped(frame, [&] {
         const Module1State& m = Module1();
         frame.line(10);
-        RemoveFile(m.TempDir + "/" + m.FileNameToWrite);
+        RemoveFile(joinPath(m.TempDir, m.FileNameToWrite));
         oExpander = com::CreateObject(kExpanderProgId);
         frame.line(20);
         oExpander->put("DestinationFolder", Variant(m.TempDir));

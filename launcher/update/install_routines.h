@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "launcher_environment.h"
+#include "launcher/startup/launcher_environment.h"
 
 namespace kx::launcher {
 

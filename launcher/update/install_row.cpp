@@ -1,14 +1,14 @@
-#include "install_row.h"
+#include "launcher/update/install_row.h"
 
 #include <algorithm>
 #include <array>
 #include <utility>
 
-#include "ascii_text.h"
-#include "number_text.h"
-#include "rowset_text.h"
-#include "vb_convert.h"
-#include "vb_strings.h"
+#include "launcher/update/rowset_text.h"
+#include "platform/runtime/number_text.h"
+#include "platform/runtime/vb_convert.h"
+#include "platform/runtime/vb_strings.h"
+#include "platform/text/ascii_text.h"
 
 namespace kx::launcher {
 

@@ -8,8 +8,8 @@
 #include <optional>
 #include <string>
 
-#include "launcher_state.h"
-#include "recordset.h"
+#include "launcher/startup/launcher_state.h"
+#include "platform/rowset/recordset.h"
 
 namespace kx::launcher {
 

@@ -1,4 +1,4 @@
-#include "install_run.h"
+#include "launcher/update/install_run.h"
 
 #include <sys/stat.h>
 
@@ -6,23 +6,24 @@
 #include <optional>
 #include <string>
 
-#include "application_start.h"
-#include "crash_support.h"
-#include "do_install_routine.h"
-#include "download_attempts.h"
-#include "file_versions.h"
-#include "install_messages.h"
-#include "install_routines.h"
-#include "install_row.h"
-#include "install_time_stamps.h"
-#include "launcher_state.h"
-#include "message_box.h"
-#include "registry_access.h"
-#include "run_time_error.h"
-#include "sha256_file.h"
-#include "trap.h"
-#include "vb_convert.h"
-#include "vb_strings.h"
+#include "launcher/crash/crash_support.h"
+#include "launcher/crash/trap.h"
+#include "launcher/startup/launcher_state.h"
+#include "launcher/startup/registry_access.h"
+#include "launcher/update/application_start.h"
+#include "launcher/update/do_install_routine.h"
+#include "launcher/update/download_attempts.h"
+#include "launcher/update/file_versions.h"
+#include "launcher/update/install_messages.h"
+#include "launcher/update/install_routines.h"
+#include "launcher/update/install_row.h"
+#include "launcher/update/install_time_stamps.h"
+#include "platform/files/sha256_file.h"
+#include "platform/runtime/message_box.h"
+#include "platform/runtime/run_time_error.h"
+#include "platform/runtime/vb_convert.h"
+#include "platform/runtime/vb_strings.h"
+#include "platform/text/path_text.h"
 
 namespace kx::launcher {
 
@@ -214,7 +215,7 @@ void walkInstallList(InstallWindow& w, Frame& frame, ApplicationStartLocals& sta
         m.m_IsFont = false;
         const TargetFolder target = targetFolderOf(row.installLocation, m);
         m.m_IsFont = target.isFont;
-        m.FileToWrite = target.folder + "/" + row.fileName;
+        m.FileToWrite = joinPath(target.folder, row.fileName);
         frame.line(70);
         if (row.startRow) {
             frame.line(75);

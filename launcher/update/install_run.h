@@ -28,7 +28,7 @@
 // the run with the window left open. A tick while the run is in progress (the download re-arms
 // the timer) only stops the timer. Anything else unexpected goes to the trap.
 
-#include "install_window.h"
+#include "launcher/update/install_window.h"
 
 namespace kx::launcher {
 

@@ -1,12 +1,13 @@
-#include "install_time_stamps.h"
+#include "launcher/update/install_time_stamps.h"
 
 #include <fstream>
 
-#include "launcher_state.h"
-#include "run_time_error.h"
-#include "trap.h"
-#include "vb_date.h"
-#include "vb_strings.h"
+#include "launcher/crash/trap.h"
+#include "launcher/startup/launcher_state.h"
+#include "platform/runtime/run_time_error.h"
+#include "platform/runtime/vb_date.h"
+#include "platform/runtime/vb_strings.h"
+#include "platform/text/path_text.h"
 
 namespace kx::launcher {
 
@@ -55,7 +56,7 @@ std::string installTimeStampPath(const std::string& installGroupName) {
     if (!plainName) {
         raiseError(vberr::kBadFileNameOrNumber, "frmLogin", "Bad file name or number");
     }
-    return Module1().CommonDir + "/" + installGroupName + ".txt";
+    return joinPath(Module1().CommonDir, installGroupName + ".txt");
 }
 
 std::string GetClientLastUpdate(const std::string& mInstallGrpName) {

@@ -1,10 +1,10 @@
-#include "install_window.h"
+#include "launcher/update/install_window.h"
 
 #include <memory>
 
-#include "cache_refresh.h"
-#include "download_handler.h"
-#include "install_run.h"
+#include "launcher/update/cache_refresh.h"
+#include "launcher/update/download_handler.h"
+#include "launcher/update/install_run.h"
 
 namespace kx::launcher {
 

@@ -11,10 +11,10 @@
 #include <set>
 #include <string>
 
-#include "current_download.h"
-#include "frm_login.h"
-#include "inet.h"
-#include "login_view.h"
+#include "launcher/startup/frm_login.h"
+#include "launcher/startup/login_view.h"
+#include "launcher/update/current_download.h"
+#include "platform/inet/inet.h"
 
 namespace kx::launcher {
 

@@ -1,4 +1,4 @@
-#include "login_notes.h"
+#include "launcher/update/login_notes.h"
 
 namespace kx::launcher {
 

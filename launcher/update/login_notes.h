@@ -12,7 +12,7 @@
 
 #include <string>
 
-#include "memory_status.h"
+#include "platform/system/memory_status.h"
 
 namespace kx::launcher {
 

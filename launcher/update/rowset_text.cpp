@@ -1,8 +1,8 @@
-#include "rowset_text.h"
+#include "launcher/update/rowset_text.h"
 
 #include <memory>
 
-#include "vb_convert.h"
+#include "platform/runtime/vb_convert.h"
 
 namespace kx::launcher {
 

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "launcher_state.h"
+#include "launcher/startup/launcher_state.h"
 
 namespace kx::launcher {
 

@@ -1,13 +1,13 @@
-#include "update_decision.h"
+#include "launcher/update/update_decision.h"
 
-#include "config.h"
-#include "install_time_stamps.h"
-#include "launcher_state.h"
-#include "message_box.h"
-#include "rowset_text.h"
-#include "vb_convert.h"
-#include "vb_date.h"
-#include "vb_strings.h"
+#include "launcher/startup/config.h"
+#include "launcher/startup/launcher_state.h"
+#include "launcher/update/install_time_stamps.h"
+#include "launcher/update/rowset_text.h"
+#include "platform/runtime/message_box.h"
+#include "platform/runtime/vb_convert.h"
+#include "platform/runtime/vb_date.h"
+#include "platform/runtime/vb_strings.h"
 
 namespace kx::launcher {
 

@@ -8,8 +8,8 @@
 #include <cstdint>
 #include <string>
 
-#include "dispatch.h"
-#include "variant.h"
+#include "platform/runtime/dispatch.h"
+#include "platform/runtime/variant.h"
 
 namespace kx::launcher {
 

@@ -1,9 +1,9 @@
-#include "verified_lists.h"
+#include "launcher/update/verified_lists.h"
 
 #include <charconv>
 
-#include "debug_log.h"
-#include "registry.h"
+#include "platform/registry/registry.h"
+#include "platform/runtime/debug_log.h"
 
 namespace kx::launcher {
 

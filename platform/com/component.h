@@ -14,7 +14,7 @@
 #include <memory>
 #include <string>
 
-#include "dispatch.h"
+#include "platform/runtime/dispatch.h"
 
 namespace kx::com {
 

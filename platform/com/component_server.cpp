@@ -1,11 +1,11 @@
-#include "component_server.h"
+#include "platform/com/component_server.h"
 
 #include <dlfcn.h>
 
 #include <filesystem>
 #include <optional>
 
-#include "registry.h"
+#include "platform/registry/registry.h"
 
 namespace kx::com {
 

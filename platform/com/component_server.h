@@ -34,7 +34,7 @@
 #include <string>
 #include <vector>
 
-#include "component.h"
+#include "platform/com/component.h"
 
 namespace kx::com {
 

@@ -1,12 +1,12 @@
-#include "create_object.h"
+#include "platform/com/create_object.h"
 
 #include <exception>
 
-#include "component.h"
-#include "library_loader.h"
-#include "number_text.h"
-#include "registry.h"
-#include "run_time_error.h"
+#include "platform/com/component.h"
+#include "platform/com/library_loader.h"
+#include "platform/registry/registry.h"
+#include "platform/runtime/number_text.h"
+#include "platform/runtime/run_time_error.h"
 
 namespace kx::com {
 

@@ -1,4 +1,4 @@
-#include "library_loader.h"
+#include "platform/com/library_loader.h"
 
 #include <dlfcn.h>
 

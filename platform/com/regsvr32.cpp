@@ -1,11 +1,11 @@
-#include "regsvr32.h"
+#include "platform/com/regsvr32.h"
 
 #include <filesystem>
 #include <optional>
 #include <ostream>
 
-#include "component.h"
-#include "library_loader.h"
+#include "platform/com/component.h"
+#include "platform/com/library_loader.h"
 
 namespace kx::com {
 

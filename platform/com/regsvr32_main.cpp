@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "regsvr32.h"
+#include "platform/com/regsvr32.h"
 
 int main(int argc, char** argv) {
     const std::vector<std::string> arguments(argv + (argc > 0 ? 1 : 0), argv + argc);

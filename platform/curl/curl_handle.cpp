@@ -1,4 +1,4 @@
-#include "curl_handle.h"
+#include "platform/curl/curl_handle.h"
 
 #include <mutex>
 

@@ -1,10 +1,10 @@
-#include "data_space.h"
+#include "platform/dataspace/data_space.h"
 
 #include <limits>
 #include <utility>
 
-#include "http_post.h"
-#include "remote_call.h"
+#include "platform/dataspace/http_post.h"
+#include "platform/dataspace/remote_call.h"
 
 namespace kx::dataspace {
 

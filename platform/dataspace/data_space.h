@@ -24,8 +24,8 @@
 #include <utility>
 #include <vector>
 
-#include "dispatch.h"
-#include "run_time_error.h"
+#include "platform/runtime/dispatch.h"
+#include "platform/runtime/run_time_error.h"
 
 namespace kx::dataspace {
 

@@ -1,11 +1,11 @@
-#include "http_post.h"
+#include "platform/dataspace/http_post.h"
 
 #include <curl/curl.h>
 
 #include <string>
 
-#include "curl_handle.h"
-#include "run_time_error.h"
+#include "platform/curl/curl_handle.h"
+#include "platform/runtime/run_time_error.h"
 
 namespace kx::dataspace {
 

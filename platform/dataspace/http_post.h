@@ -5,8 +5,8 @@
 
 #include <string>
 
-#include "data_space.h"
-#include "remote_call.h"
+#include "platform/dataspace/data_space.h"
+#include "platform/dataspace/remote_call.h"
 
 namespace kx::dataspace {
 

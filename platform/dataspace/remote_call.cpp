@@ -1,4 +1,4 @@
-#include "remote_call.h"
+#include "platform/dataspace/remote_call.h"
 
 #include <cmath>
 #include <cstdint>
@@ -6,8 +6,8 @@
 #include <nlohmann/json.hpp>
 #include <string>
 
-#include "data_space.h"
-#include "run_time_error.h"
+#include "platform/dataspace/data_space.h"
+#include "platform/runtime/run_time_error.h"
 
 namespace kx::dataspace {
 

@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "variant.h"
+#include "platform/runtime/variant.h"
 
 namespace kx::dataspace {
 

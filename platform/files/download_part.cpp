@@ -1,4 +1,4 @@
-#include "download_part.h"
+#include "platform/files/download_part.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -11,10 +11,11 @@
 #include <memory>
 #include <string_view>
 
-#include "debug_log.h"
-#include "file_descriptor.h"
-#include "file_placement.h"
-#include "sha256_file.h"
+#include "platform/files/file_placement.h"
+#include "platform/files/sha256_file.h"
+#include "platform/runtime/debug_log.h"
+#include "platform/system/file_descriptor.h"
+#include "platform/text/path_text.h"
 
 namespace kx::files {
 
@@ -135,8 +136,8 @@ std::string partNameOf(std::string name) {
 
 DownloadPart::DownloadPart(const std::string& folder, const std::string& fileName,
                            const std::string& sha256)
-    : path_(folder + "/" + fileName.substr(0, kMaxNameStem) + "." + sha256.substr(0, 16) +
-            std::string(kPartSuffix)) {}
+    : path_(joinPath(folder, fileName.substr(0, kMaxNameStem) + "." + sha256.substr(0, 16) +
+                                 std::string(kPartSuffix))) {}
 
 std::string DownloadPart::name() const {
     return path_.substr(path_.rfind('/') + 1);
@@ -190,7 +191,7 @@ void removeDownloadParts(const std::string& folder, const std::set<std::string>&
         const std::string name = entry->d_name;
         const std::string part = partNameOf(name);
         if (!part.empty() && !keep.contains(part)) {
-            removeQuietly(folder + "/" + name);
+            removeQuietly(joinPath(folder, name));
         }
     }
 }

@@ -1,4 +1,4 @@
-#include "file_patch.h"
+#include "platform/files/file_patch.h"
 
 #define ZSTD_STATIC_LINKING_ONLY  // ZSTD_getFrameHeader: the window a frame asks for
 #include <fcntl.h>
@@ -13,8 +13,8 @@
 #include <cstring>
 #include <optional>
 
-#include "file_descriptor.h"
-#include "sha256_file.h"
+#include "platform/files/sha256_file.h"
+#include "platform/system/file_descriptor.h"
 
 namespace kx::files {
 

@@ -1,9 +1,9 @@
-#include "patch_offers.h"
+#include "platform/files/patch_offers.h"
 
 #include <charconv>
 
-#include "ascii_text.h"
-#include "sha256_file.h"
+#include "platform/files/sha256_file.h"
+#include "platform/text/ascii_text.h"
 
 namespace kx::files {
 

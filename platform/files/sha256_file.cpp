@@ -1,4 +1,4 @@
-#include "sha256_file.h"
+#include "platform/files/sha256_file.h"
 
 #include <fcntl.h>
 #include <openssl/evp.h>
@@ -8,7 +8,7 @@
 #include <cerrno>
 #include <stdexcept>
 
-#include "file_descriptor.h"
+#include "platform/system/file_descriptor.h"
 
 namespace kx::files {
 

@@ -1,4 +1,4 @@
-#include "streaming_file.h"
+#include "platform/files/streaming_file.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

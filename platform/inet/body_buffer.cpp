@@ -1,4 +1,4 @@
-#include "body_buffer.h"
+#include "platform/inet/body_buffer.h"
 
 #include <algorithm>
 

@@ -1,12 +1,13 @@
-#include "http_get.h"
+#include "platform/inet/http_get.h"
 
 #include <curl/curl.h>
 
 #include <algorithm>
 #include <chrono>
 
-#include "ascii_text.h"
-#include "curl_handle.h"
+#include "platform/curl/curl_handle.h"
+#include "platform/curl/http_status_line.h"
+#include "platform/text/ascii_text.h"
 
 namespace kx::inet {
 
@@ -39,7 +40,7 @@ std::size_t onHeader(char* data, std::size_t size, std::size_t count, void* cont
     transfer->lastByte = Clock::now();
     if (line.starts_with("HTTP/")) {
         transfer->redirecting =
-            transfer->followRedirects && isFollowedRedirect(httpStatusOf(std::string(line)));
+            transfer->followRedirects && isFollowedRedirect(curl::statusCodeOf(line));
     }
     return transfer->redirecting || transfer->callbacks.headerLine(line) ? size * count : 0;
 }
@@ -133,23 +134,6 @@ RedirectTarget redirectTarget(CURL* handle, const std::string& from, int followe
 }
 
 }  // namespace
-
-std::int32_t httpStatusOf(const std::string& headers) {
-    // "HTTP/1.1 404 Not Found": the three digits after the first blank of the first line.
-    const std::size_t blank = headers.find(' ');
-    if (!headers.starts_with("HTTP/") || blank == std::string::npos || blank > headers.find('\n') ||
-        headers.size() < blank + 4) {
-        return 0;
-    }
-    std::int32_t status = 0;
-    for (std::size_t i = blank + 1; i < blank + 4; ++i) {
-        if (headers[i] < '0' || headers[i] > '9') {
-            return 0;
-        }
-        status = status * 10 + (headers[i] - '0');
-    }
-    return status;
-}
 
 bool isTransientFailure(std::int32_t code) {
     switch (code) {

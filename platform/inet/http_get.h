@@ -40,10 +40,6 @@ struct GetCallbacks {
     std::function<bool()> keepGoing;
 };
 
-// The status code of the first line of a header text ("HTTP/1.1 404 Not Found" gives 404); 0
-// when there is no such line.
-std::int32_t httpStatusOf(const std::string& headers);
-
 // Whether a failure code of runHttpGet may not happen again a moment later: the connection
 // refused, reset or cut (also a body shorter than announced), nothing answered, a time-out.
 bool isTransientFailure(std::int32_t code);

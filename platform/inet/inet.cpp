@@ -1,4 +1,4 @@
-#include "inet.h"
+#include "platform/inet/inet.h"
 
 #include <algorithm>
 #include <atomic>
@@ -6,11 +6,12 @@
 #include <mutex>
 #include <thread>
 
-#include "ascii_text.h"
-#include "body_buffer.h"
-#include "http_get.h"
-#include "run_time_error.h"
-#include "sha256_file.h"
+#include "platform/curl/http_status_line.h"
+#include "platform/files/sha256_file.h"
+#include "platform/inet/body_buffer.h"
+#include "platform/inet/http_get.h"
+#include "platform/runtime/run_time_error.h"
+#include "platform/text/ascii_text.h"
 
 namespace kx::inet {
 
@@ -141,7 +142,7 @@ void Inet::run(const std::shared_ptr<Transfer>& transfer, const GetRequest& requ
             t.headers.append(line).append("\r\n");
             return true;
         }
-        t.headersComplete = httpStatusOf(t.headers) >= 200;
+        t.headersComplete = curl::statusCodeOf(t.headers) >= 200;
         return true;
     };
     bool announced = false;

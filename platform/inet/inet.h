@@ -28,8 +28,8 @@
 #include <string>
 #include <vector>
 
-#include "http_get.h"
-#include "ui_thread_poster.h"
+#include "platform/inet/http_get.h"
+#include "platform/inet/ui_thread_poster.h"
 
 namespace kx::inet {
 

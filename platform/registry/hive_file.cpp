@@ -1,4 +1,4 @@
-#include "hive_file.h"
+#include "platform/registry/hive_file.h"
 
 #include <fcntl.h>
 #include <sqlite3.h>
@@ -7,8 +7,8 @@
 #include <filesystem>
 #include <system_error>
 
-#include "registry.h"
-#include "sqlite_database.h"
+#include "platform/registry/registry.h"
+#include "platform/sqlite/sqlite_database.h"
 
 namespace kx::registry::detail {
 namespace fs = std::filesystem;

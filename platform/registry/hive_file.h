@@ -24,7 +24,7 @@
 #include <utility>
 #include <vector>
 
-#include "key_path.h"
+#include "platform/registry/key_path.h"
 
 namespace kx::sqlite {
 class Database;

@@ -1,9 +1,9 @@
-#include "key_path.h"
+#include "platform/registry/key_path.h"
 
 #include <algorithm>
 
-#include "ascii_text.h"
-#include "registry.h"
+#include "platform/registry/registry.h"
+#include "platform/text/ascii_text.h"
 
 namespace kx::registry::detail {
 namespace {

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "reg_command.h"
+#include "platform/registry/reg_command.h"
 
 int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);

@@ -1,11 +1,11 @@
-#include "reg_command.h"
+#include "platform/registry/reg_command.h"
 
 #include <optional>
 #include <ostream>
 #include <sstream>
 
-#include "key_path.h"
-#include "registry.h"
+#include "platform/registry/key_path.h"
+#include "platform/registry/registry.h"
 
 namespace kx::registry {
 namespace {

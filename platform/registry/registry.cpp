@@ -1,13 +1,13 @@
-#include "registry.h"
+#include "platform/registry/registry.h"
 
 #include <algorithm>
 #include <cstring>
 #include <mutex>
 #include <utility>
 
-#include "hive_file.h"
-#include "key_path.h"
-#include "machine_folders.h"
+#include "platform/registry/hive_file.h"
+#include "platform/registry/key_path.h"
+#include "platform/system/machine_folders.h"
 
 namespace kx::registry {
 

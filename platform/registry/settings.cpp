@@ -1,7 +1,7 @@
-#include "settings.h"
+#include "platform/registry/settings.h"
 
-#include "registry.h"
-#include "run_time_error.h"
+#include "platform/registry/registry.h"
+#include "platform/runtime/run_time_error.h"
 
 namespace kx {
 namespace {

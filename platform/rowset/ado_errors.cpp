@@ -1,6 +1,6 @@
-#include "ado_errors.h"
+#include "platform/rowset/ado_errors.h"
 
-#include "run_time_error.h"
+#include "platform/runtime/run_time_error.h"
 
 namespace kx::rowset {
 

@@ -1,4 +1,4 @@
-#include "data_types.h"
+#include "platform/rowset/data_types.h"
 
 #include <limits>
 

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "field_info.h"
+#include "platform/rowset/field_info.h"
 
 namespace kx::rowset::detail {
 

@@ -1,8 +1,8 @@
-#include "date_time.h"
+#include "platform/rowset/date_time.h"
 
 #include <cstdio>
 
-#include "vb_date.h"
+#include "platform/runtime/vb_date.h"
 
 namespace kx::rowset {
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "variant.h"
+#include "platform/runtime/variant.h"
 
 namespace kx::rowset {
 

@@ -1,9 +1,9 @@
 // Field access and the editing of rows (AddNew, assignments, Update).
 
-#include "ado_errors.h"
-#include "recordset.h"
-#include "text_fold.h"
-#include "value_text.h"
+#include "platform/rowset/ado_errors.h"
+#include "platform/rowset/recordset.h"
+#include "platform/rowset/text_fold.h"
+#include "platform/rowset/value_text.h"
 
 namespace kx::rowset {
 

@@ -1,6 +1,6 @@
-#include "field_info.h"
+#include "platform/rowset/field_info.h"
 
-#include "data_types.h"
+#include "platform/rowset/data_types.h"
 
 namespace kx::rowset {
 

@@ -1,14 +1,14 @@
 // Binding parsed criteria to columns and evaluating them on rows.
 
-#include "filter.h"
+#include "platform/rowset/filter.h"
 
 #include <optional>
 #include <string>
 
-#include "filter_syntax.h"
-#include "text_fold.h"
-#include "value_text.h"
-#include "vb_date.h"
+#include "platform/rowset/filter_syntax.h"
+#include "platform/rowset/text_fold.h"
+#include "platform/rowset/value_text.h"
+#include "platform/runtime/vb_date.h"
 
 namespace kx::rowset {
 

@@ -21,8 +21,8 @@
 #include <string_view>
 #include <vector>
 
-#include "field_info.h"
-#include "variant.h"
+#include "platform/rowset/field_info.h"
+#include "platform/runtime/variant.h"
 
 namespace kx::rowset {
 

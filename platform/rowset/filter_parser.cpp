@@ -5,11 +5,11 @@
 #include <optional>
 #include <string>
 
-#include "ado_errors.h"
-#include "ascii_text.h"
-#include "filter.h"
-#include "filter_syntax.h"
-#include "value_text.h"
+#include "platform/rowset/ado_errors.h"
+#include "platform/rowset/filter.h"
+#include "platform/rowset/filter_syntax.h"
+#include "platform/rowset/value_text.h"
+#include "platform/text/ascii_text.h"
 
 namespace kx::rowset::detail {
 

@@ -1,12 +1,12 @@
-#include "recordset.h"
+#include "platform/rowset/recordset.h"
 
 #include <fstream>
 #include <iterator>
 #include <sstream>
 #include <system_error>
 
-#include "ado_errors.h"
-#include "rowset_xml.h"
+#include "platform/rowset/ado_errors.h"
+#include "platform/rowset/rowset_xml.h"
 
 namespace kx::rowset {
 

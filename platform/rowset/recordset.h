@@ -29,11 +29,11 @@
 #include <string_view>
 #include <vector>
 
-#include "field_info.h"
-#include "filter.h"
-#include "rowset_data.h"
-#include "stream.h"
-#include "variant.h"
+#include "platform/rowset/field_info.h"
+#include "platform/rowset/filter.h"
+#include "platform/rowset/rowset_data.h"
+#include "platform/rowset/stream.h"
+#include "platform/runtime/variant.h"
 
 namespace kx::rowset {
 

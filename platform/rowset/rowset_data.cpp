@@ -1,8 +1,8 @@
-#include "rowset_data.h"
+#include "platform/rowset/rowset_data.h"
 
 #include <cstring>
 
-#include "text_fold.h"
+#include "platform/rowset/text_fold.h"
 
 namespace kx::rowset {
 

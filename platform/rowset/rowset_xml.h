@@ -21,7 +21,7 @@
 #include <string_view>
 #include <vector>
 
-#include "rowset_data.h"
+#include "platform/rowset/rowset_data.h"
 
 namespace kx::rowset {
 

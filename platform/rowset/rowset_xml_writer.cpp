@@ -4,12 +4,12 @@
 #include <set>
 #include <string>
 
-#include "ado_errors.h"
-#include "ascii_text.h"
-#include "rowset_xml.h"
-#include "text_fold.h"
-#include "value_text.h"
-#include "xdr_types.h"
+#include "platform/rowset/ado_errors.h"
+#include "platform/rowset/rowset_xml.h"
+#include "platform/rowset/text_fold.h"
+#include "platform/rowset/value_text.h"
+#include "platform/rowset/xdr_types.h"
+#include "platform/text/ascii_text.h"
 
 namespace kx::rowset {
 

@@ -1,6 +1,6 @@
-#include "stream.h"
+#include "platform/rowset/stream.h"
 
-#include "ado_errors.h"
+#include "platform/rowset/ado_errors.h"
 
 namespace kx::rowset {
 

@@ -1,4 +1,4 @@
-#include "text_fold.h"
+#include "platform/rowset/text_fold.h"
 
 #include <cstdint>
 

@@ -1,4 +1,4 @@
-#include "value_text.h"
+#include "platform/rowset/value_text.h"
 
 #include <charconv>
 #include <cmath>
@@ -6,12 +6,12 @@
 #include <limits>
 #include <utility>
 
-#include "ascii_text.h"
-#include "data_types.h"
-#include "date_time.h"
-#include "decimal_number.h"
-#include "number_text.h"
-#include "vb_date.h"
+#include "platform/rowset/data_types.h"
+#include "platform/rowset/date_time.h"
+#include "platform/runtime/decimal_number.h"
+#include "platform/runtime/number_text.h"
+#include "platform/runtime/vb_date.h"
+#include "platform/text/ascii_text.h"
 
 namespace kx::rowset {
 

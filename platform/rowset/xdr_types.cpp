@@ -1,4 +1,4 @@
-#include "xdr_types.h"
+#include "platform/rowset/xdr_types.h"
 
 namespace kx::rowset::detail {
 

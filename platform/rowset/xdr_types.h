@@ -6,7 +6,7 @@
 #include <optional>
 #include <string_view>
 
-#include "data_types.h"
+#include "platform/rowset/data_types.h"
 
 namespace kx::rowset::detail {
 

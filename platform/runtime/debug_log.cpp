@@ -1,4 +1,4 @@
-#include "debug_log.h"
+#include "platform/runtime/debug_log.h"
 
 #include <fcntl.h>
 #include <unistd.h>

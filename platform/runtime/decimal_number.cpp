@@ -1,4 +1,4 @@
-#include "decimal_number.h"
+#include "platform/runtime/decimal_number.h"
 
 #include <algorithm>
 #include <array>
@@ -7,7 +7,7 @@
 #include <limits>
 #include <system_error>
 
-#include "variant.h"
+#include "platform/runtime/variant.h"
 
 namespace kx {
 

@@ -1,7 +1,7 @@
-#include "dispatch.h"
+#include "platform/runtime/dispatch.h"
 
-#include "ascii_text.h"
-#include "run_time_error.h"
+#include "platform/runtime/run_time_error.h"
+#include "platform/text/ascii_text.h"
 
 namespace kx {
 

@@ -1,10 +1,10 @@
-#include "message_box.h"
+#include "platform/runtime/message_box.h"
 
 #include <iostream>
 #include <mutex>
 #include <utility>
 
-#include "report_watchdog.h"
+#include "platform/runtime/report_watchdog.h"
 
 namespace kx {
 

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "scoped_replacement.h"
+#include "platform/runtime/scoped_replacement.h"
 
 namespace kx {
 

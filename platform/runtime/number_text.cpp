@@ -1,10 +1,10 @@
-#include "number_text.h"
+#include "platform/runtime/number_text.h"
 
 #include <algorithm>
 #include <cstdint>
 #include <limits>
 
-#include "ascii_text.h"
+#include "platform/text/ascii_text.h"
 
 namespace kx {
 

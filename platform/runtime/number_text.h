@@ -19,7 +19,7 @@
 #include <optional>
 #include <string_view>
 
-#include "decimal_number.h"
+#include "platform/runtime/decimal_number.h"
 
 namespace kx {
 

@@ -1,4 +1,4 @@
-#include "report_watchdog.h"
+#include "platform/runtime/report_watchdog.h"
 
 #include <pthread.h>
 #include <semaphore.h>
@@ -12,7 +12,7 @@
 #include <cstdint>
 #include <mutex>
 
-#include "debug_log.h"
+#include "platform/runtime/debug_log.h"
 
 namespace kx {
 

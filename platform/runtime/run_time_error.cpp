@@ -1,8 +1,8 @@
-#include "run_time_error.h"
+#include "platform/runtime/run_time_error.h"
 
 #include <utility>
 
-#include "debug_log.h"
+#include "platform/runtime/debug_log.h"
 
 namespace kx {
 

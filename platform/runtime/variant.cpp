@@ -1,8 +1,8 @@
-#include "variant.h"
+#include "platform/runtime/variant.h"
 
 #include <limits>
 
-#include "run_time_error.h"
+#include "platform/runtime/run_time_error.h"
 
 namespace kx {
 

@@ -11,8 +11,8 @@
 #include <cstdint>
 #include <string>
 
-#include "decimal_number.h"
-#include "variant.h"
+#include "platform/runtime/decimal_number.h"
+#include "platform/runtime/variant.h"
 
 namespace kx {
 

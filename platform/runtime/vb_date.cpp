@@ -1,9 +1,9 @@
-#include "vb_date.h"
+#include "platform/runtime/vb_date.h"
 
 #include <cmath>
 #include <cstdint>
 
-#include "run_time_error.h"
+#include "platform/runtime/run_time_error.h"
 
 namespace kx {
 

@@ -13,7 +13,7 @@
 #include <string>
 #include <string_view>
 
-#include "variant.h"
+#include "platform/runtime/variant.h"
 
 namespace kx {
 

@@ -8,10 +8,10 @@
 #include <optional>
 #include <vector>
 
-#include "ascii_text.h"
-#include "run_time_error.h"
-#include "vb_date.h"
-#include "vb_strings.h"
+#include "platform/runtime/run_time_error.h"
+#include "platform/runtime/vb_date.h"
+#include "platform/runtime/vb_strings.h"
+#include "platform/text/ascii_text.h"
 
 namespace kx {
 

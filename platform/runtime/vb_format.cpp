@@ -1,12 +1,12 @@
-#include "vb_format.h"
+#include "platform/runtime/vb_format.h"
 
 #include <cstdint>
 #include <vector>
 
-#include "decimal_number.h"
-#include "number_text.h"
-#include "run_time_error.h"
-#include "vb_convert.h"
+#include "platform/runtime/decimal_number.h"
+#include "platform/runtime/number_text.h"
+#include "platform/runtime/run_time_error.h"
+#include "platform/runtime/vb_convert.h"
 
 namespace kx {
 

@@ -23,7 +23,7 @@
 #include <string>
 #include <string_view>
 
-#include "variant.h"
+#include "platform/runtime/variant.h"
 
 namespace kx {
 

@@ -1,6 +1,6 @@
-#include "vb_strings.h"
+#include "platform/runtime/vb_strings.h"
 
-#include "run_time_error.h"
+#include "platform/runtime/run_time_error.h"
 
 namespace kx {
 

@@ -1,7 +1,6 @@
-#include "shell_execute.h"
+#include "platform/shell/shell_execute.h"
 
 #include <fcntl.h>
-#include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -12,11 +11,10 @@
 #include <thread>
 #include <vector>
 
-#include "ascii_text.h"
-#include "path_text.h"
-#include "windows_command_line.h"
-
-extern char** environ;
+#include "platform/shell/spawn_program.h"
+#include "platform/shell/windows_command_line.h"
+#include "platform/text/ascii_text.h"
+#include "platform/text/path_text.h"
 
 namespace kx::shell {
 
@@ -55,36 +53,12 @@ std::int32_t codeOfSpawnError(int error, const std::string& file) {
 // close-on-exec descriptor that the program keeps. Returns 0 or the spawn's errno value.
 int spawnInSession(const std::vector<std::string>& argv, const std::string& directory,
                    int inherited, pid_t& pid) {
-    std::vector<char*> pointers;
-    for (const std::string& argument : argv) {
-        pointers.push_back(const_cast<char*>(argument.c_str()));
-    }
-    pointers.push_back(nullptr);
-    posix_spawnattr_t attributes;
-    posix_spawn_file_actions_t actions;
-    posix_spawnattr_init(&attributes);
-    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID);
-    posix_spawn_file_actions_init(&actions);
-    if (!directory.empty()) {
-        posix_spawn_file_actions_addchdir_np(&actions, directory.c_str());
-    }
-    if (inherited >= 0) {
-        // Onto itself: the child's copy loses close-on-exec.
-        posix_spawn_file_actions_adddup2(&actions, inherited, inherited);
-    }
-    const int error =
-        ::posix_spawn(&pid, argv[0].c_str(), &actions, &attributes, pointers.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    posix_spawnattr_destroy(&attributes);
-    return error;
-}
-
-void reapInBackground(pid_t pid) {
-    std::thread([pid] {
-        int status = 0;
-        while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-        }
-    }).detach();
+    return spawnProgram({.program = argv[0],
+                         .argv = argv,
+                         .directory = directory,
+                         .ownSession = true,
+                         .inheritedFd = inherited},
+                        pid);
 }
 
 std::int32_t startDetached(const std::vector<std::string>& argv, const std::string& directory) {
@@ -184,7 +158,7 @@ std::vector<std::string> elevatedCommand(const std::string& pkexec, const std::s
         return argv;
     }
     const std::string helper =
-        folderOf(std::string(self, static_cast<std::size_t>(length))) + "/" + kElevationHelper;
+        joinPath(folderOf(std::string(self, static_cast<std::size_t>(length))), kElevationHelper);
     if (::access(helper.c_str(), X_OK) == 0) {
         argv.insert(argv.begin() + 1, {helper, directory.empty() ? std::string(here) : directory});
     }

@@ -1,11 +1,12 @@
-#include "windows_command_line.h"
+#include "platform/shell/windows_command_line.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
 
-#include "ascii_text.h"
+#include "platform/text/ascii_text.h"
+#include "platform/text/path_text.h"
 
 namespace kx::shell {
 
@@ -101,7 +102,7 @@ std::string findInSearchPath(const std::string& name) {
     while (true) {
         const std::size_t colon = folders.find(':');
         const std::string_view folder = folders.substr(0, colon);
-        const std::string candidate = std::string(folder.empty() ? "." : folder) + "/" + name;
+        const std::string candidate = joinPath(folder.empty() ? "." : folder, name);
         if (isRegularFile(candidate) && ::access(candidate.c_str(), X_OK) == 0) {
             return candidate;
         }

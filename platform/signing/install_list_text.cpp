@@ -1,12 +1,12 @@
-#include "install_list_text.h"
+#include "platform/signing/install_list_text.h"
 
 #include <charconv>
 #include <ctime>
 #include <stdexcept>
 
-#include "number_text.h"
-#include "utc_time_text.h"
-#include "vb_convert.h"
+#include "platform/runtime/number_text.h"
+#include "platform/runtime/vb_convert.h"
+#include "platform/text/utc_time_text.h"
 
 namespace kx::signing {
 

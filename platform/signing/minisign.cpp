@@ -1,4 +1,4 @@
-#include "minisign.h"
+#include "platform/signing/minisign.h"
 
 #include <openssl/crypto.h>
 #include <openssl/evp.h>
@@ -9,7 +9,7 @@
 #include <stdexcept>
 #include <vector>
 
-#include "ascii_text.h"
+#include "platform/text/ascii_text.h"
 
 namespace kx::signing {
 

@@ -1,4 +1,4 @@
-#include "sqlite_database.h"
+#include "platform/sqlite/sqlite_database.h"
 
 #include <sqlite3.h>
 

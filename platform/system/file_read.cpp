@@ -1,4 +1,4 @@
-#include "file_read.h"
+#include "platform/system/file_read.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -7,7 +7,7 @@
 #include <algorithm>
 #include <cerrno>
 
-#include "file_descriptor.h"
+#include "platform/system/file_descriptor.h"
 
 namespace kx::sys {
 

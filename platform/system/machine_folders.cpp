@@ -1,11 +1,11 @@
-#include "machine_folders.h"
+#include "platform/system/machine_folders.h"
 
 #include <pwd.h>
 #include <unistd.h>
 
 #include <cstdlib>
 
-#include "path_text.h"
+#include "platform/text/path_text.h"
 
 namespace kx::sys {
 
@@ -28,8 +28,8 @@ std::string folderFromEnvironment(const char* name, const char* fallback) {
 }
 
 std::string homeFolder() {
-    if (std::string home = variable("HOME"); !home.empty()) {
-        return home;
+    if (std::string home = absolutePathFromEnvironment("HOME"); !home.empty()) {
+        return withoutTrailingSlash(home);
     }
     struct passwd entry {};
     struct passwd* found = nullptr;
@@ -45,10 +45,10 @@ std::string homeFolder() {
 // home folder + `underHome`; "" when there is no home folder either.
 std::string userBaseFolder(const char* name, const char* underHome) {
     if (std::string folder = absolutePathFromEnvironment(name); !folder.empty()) {
-        return folder;
+        return withoutTrailingSlash(folder);
     }
     const std::string home = homeFolder();
-    return home.empty() ? std::string() : home + underHome;
+    return home.empty() ? std::string() : joinPath(home, underHome);
 }
 
 }  // namespace
@@ -77,13 +77,13 @@ std::string userRegistryFile() {
     if (std::string file = variable("KX_USER_REGISTRY"); !file.empty()) {
         return file;
     }
-    const std::string config = userBaseFolder("XDG_CONFIG_HOME", "/.config");
-    return config.empty() ? std::string() : config + "/kestrix/registry.db";
+    const std::string config = userBaseFolder("XDG_CONFIG_HOME", ".config");
+    return config.empty() ? std::string() : joinPath(config, "kestrix/registry.db");
 }
 
 std::string reportSpoolDirectory() {
-    const std::string state = userBaseFolder("XDG_STATE_HOME", "/.local/state");
-    return state.empty() ? std::string() : state + "/Kestrix/ZNErrHandler/reports";
+    const std::string state = userBaseFolder("XDG_STATE_HOME", ".local/state");
+    return state.empty() ? std::string() : joinPath(state, "Kestrix/ZNErrHandler/reports");
 }
 
 std::string absolutePathFromEnvironment(const char* name) {
@@ -92,7 +92,20 @@ std::string absolutePathFromEnvironment(const char* name) {
 }
 
 std::string tokenDirectory() {
-    return folderFromEnvironment("KX_TOKEN_DIR", folderFromEnvironment("TMPDIR", "/tmp").c_str());
+    return folderFromEnvironment("KX_TOKEN_DIR", temporaryDirectory().c_str());
+}
+
+std::string temporaryDirectory() {
+    const std::string folder = absolutePathFromEnvironment("TMPDIR");
+    return folder.empty() ? "/tmp" : withoutTrailingSlash(folder);
+}
+
+std::string runtimeDirectory() {
+    return withoutTrailingSlash(absolutePathFromEnvironment("XDG_RUNTIME_DIR"));
+}
+
+std::string userDataDirectory() {
+    return userBaseFolder("XDG_DATA_HOME", ".local/share");
 }
 
 }  // namespace kx::sys

@@ -8,8 +8,16 @@
 //   windowsDirectory()      KX_WINDOWS_DIR       /var/lib/kestrix/windows
 //   commonFilesDirectory()  KX_COMMON_FILES_DIR  /var/lib/kestrix/common
 //                           the "Common Files" folder; data-access components lie in its "System"
-//   tokenDirectory()        KX_TOKEN_DIR         $TMPDIR, else /tmp
+//   tokenDirectory()        KX_TOKEN_DIR         temporaryDirectory()
 //                           the folder of "LastTickToken.tmp", the per-user temporary folder
+//
+// and the user's folders, which only the user's own variables move (each counts only as an
+// absolute path; "~" is HOME when that is an absolute path, else the user's entry in the password
+// database, and a folder under it is "" when there is no home folder either):
+//
+//   temporaryDirectory()    $TMPDIR, else /tmp
+//   runtimeDirectory()      $XDG_RUNTIME_DIR, else "" (the session's private folder)
+//   userDataDirectory()     $XDG_DATA_HOME, else ~/.local/share
 //
 // and files that are no folders:
 //
@@ -18,12 +26,13 @@
 //   machineRegistryFile()   KX_MACHINE_REGISTRY  /var/lib/kestrix/registry/machine.db
 //                           the registry's HKEY_LOCAL_MACHINE (and HKEY_CLASSES_ROOT)
 //   userRegistryFile()      KX_USER_REGISTRY     $XDG_CONFIG_HOME/kestrix/registry.db
-//                           the registry's HKEY_CURRENT_USER; XDG_CONFIG_HOME counts only as an
-//                           absolute path and defaults to ~/.config (HOME, else the user's entry
-//                           in the password database); "" when there is no home folder either
+//                           the registry's HKEY_CURRENT_USER; XDG_CONFIG_HOME as the user's
+//                           folders above, defaulting to ~/.config
 //   reportSpoolDirectory()  -                    $XDG_STATE_HOME/Kestrix/ZNErrHandler/reports
 //                           where error reports wait until they are delivered; XDG_STATE_HOME
 //                           as XDG_CONFIG_HOME above, defaulting to ~/.local/state
+//
+// These are the only places the programs read HOME, TMPDIR and the XDG folders.
 
 #include <string>
 
@@ -33,6 +42,9 @@ std::string systemDirectory();
 std::string windowsDirectory();
 std::string commonFilesDirectory();
 std::string tokenDirectory();
+std::string temporaryDirectory();
+std::string runtimeDirectory();
+std::string userDataDirectory();
 std::string caFile();
 std::string machineRegistryFile();
 std::string userRegistryFile();

@@ -1,4 +1,4 @@
-#include "memory_status.h"
+#include "platform/system/memory_status.h"
 
 #include <sys/resource.h>
 
@@ -10,7 +10,7 @@
 #include <map>
 #include <string_view>
 
-#include "file_read.h"
+#include "platform/system/file_read.h"
 
 namespace kx::sys {
 

@@ -1,11 +1,11 @@
-#include "os_info.h"
+#include "platform/system/os_info.h"
 
 #include <sys/utsname.h>
 
 #include <optional>
 
-#include "ascii_text.h"
-#include "file_read.h"
+#include "platform/system/file_read.h"
+#include "platform/text/ascii_text.h"
 
 namespace kx::sys {
 

@@ -1,4 +1,4 @@
-#include "process_info.h"
+#include "platform/system/process_info.h"
 
 #include <filesystem>
 #include <system_error>

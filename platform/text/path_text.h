@@ -1,6 +1,14 @@
 #pragma once
 // Paths as text, joined with "/": what the launcher, the library and the tools do with folder and
 // file names before they reach the file system.
+//
+// joinPath is the one way the launcher, the error library, the components and the platform join a
+// folder and a name. Their paths are texts throughout (they come from the registry, install lists
+// and the old runtime's string functions), and a name is always put under its folder:
+// std::filesystem::path's operator/ would instead drop the folder for a name that starts with
+// "/", which a name from outside data must never be able to do. The server alone keeps
+// std::filesystem::path, its folders' type from its command line on, and joins with operator/
+// only names it makes itself or has checked (a served file must lie inside its group's folder).
 
 #include <string>
 #include <string_view>

@@ -1,4 +1,4 @@
-#include "byte_source.h"
+#include "platform/version/byte_source.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-#include "executable_version.h"
+#include "platform/version/executable_version.h"
 
 namespace kx::version {
 

@@ -6,7 +6,7 @@
 #include <optional>
 #include <string>
 
-#include "byte_source.h"
+#include "platform/version/byte_source.h"
 
 namespace kx::version {
 

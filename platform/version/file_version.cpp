@@ -1,9 +1,9 @@
-#include "file_version.h"
+#include "platform/version/file_version.h"
 
 #include <algorithm>
 
-#include "executable_version.h"
-#include "file_read.h"
+#include "platform/system/file_read.h"
+#include "platform/version/executable_version.h"
 
 namespace kx::version {
 

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <utility>
 
-#include "executable_version.h"
+#include "platform/version/executable_version.h"
 
 namespace kx::version {
 

@@ -1,4 +1,4 @@
-#include "bench_support.h"
+#include "server/bench/bench_support.h"
 
 #include <signal.h>
 #include <unistd.h>
@@ -14,12 +14,16 @@
 
 #include <nlohmann/json.hpp>
 
-#include "catalog.h"
-#include "child_program.h"
-#include "install_files.h"
-#include "password.h"
+#include "server/catalog.h"
+#include "server/install_files.h"
+#include "server/password.h"
+#include "tests/support/child_program.h"
 
 namespace kx::server::bench {
+
+using test::exitCodeOf;
+using test::readAll;
+using test::startReadingOutput;
 
 namespace {
 

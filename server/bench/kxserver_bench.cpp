@@ -39,12 +39,14 @@
 
 #include <nlohmann/json.hpp>
 
-#include "bench_support.h"
-#include "server_process.h"
-#include "support_bench.h"
+#include "server/bench/bench_support.h"
+#include "server/bench/support_bench.h"
+#include "tests/support/server_process.h"
 
 namespace kx::server::bench {
 namespace {
+
+using test::ServerProcess;
 
 using Clock = std::chrono::steady_clock;
 using namespace std::chrono_literals;

@@ -1,4 +1,4 @@
-#include "support_bench.h"
+#include "server/bench/support_bench.h"
 
 #include <httplib.h>
 
@@ -6,10 +6,10 @@
 #include <cstdio>
 #include <stdexcept>
 
-#include "bench_support.h"
-#include "catalog.h"
-#include "server_process.h"
-#include "support_accounts.h"
+#include "server/bench/bench_support.h"
+#include "server/catalog.h"
+#include "server/support/store/support_accounts.h"
+#include "tests/support/server_process.h"
 
 namespace kx::server::bench {
 
@@ -118,7 +118,7 @@ void supportPagesLoad(const std::string& kxserverProgram) {
     Scratch scratch;
     createBenchCatalog(scratch.catalog(), 1);
     fillReports(scratch.catalog());
-    ServerProcess server(kxserverProgram, scratch.catalog(), 0);
+    test::ServerProcess server(kxserverProgram, scratch.catalog(), 0);
     httplib::Client client(server.url());
     client.set_read_timeout(30, 0);
     const std::string cookie = logIn(client);

@@ -4,8 +4,8 @@
 #include <memory>
 #include <string>
 
-#include "component_server.h"
-#include "run_time_error.h"
+#include "platform/com/component_server.h"
+#include "platform/runtime/run_time_error.h"
 
 namespace {
 

@@ -11,8 +11,8 @@
 #include <QVBoxLayout>
 #include <cstdio>
 
-#include "create_object.h"
-#include "run_time_error.h"
+#include "platform/com/create_object.h"
+#include "platform/runtime/run_time_error.h"
 
 namespace {
 

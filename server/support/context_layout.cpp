@@ -1,9 +1,9 @@
-#include "context_layout.h"
+#include "server/support/context_layout.h"
 
 #include <algorithm>
 #include <array>
 
-#include "ascii_text.h"
+#include "platform/text/ascii_text.h"
 
 namespace kx::server::support {
 

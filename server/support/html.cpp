@@ -1,4 +1,4 @@
-#include "html.h"
+#include "server/support/html.h"
 
 #include <algorithm>
 #include <stdexcept>

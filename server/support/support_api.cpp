@@ -1,4 +1,4 @@
-#include "support_api.h"
+#include "server/support/support_api.h"
 
 #include <nlohmann/json.hpp>
 

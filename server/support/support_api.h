@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "report_groups.h"
+#include "server/support/store/report_groups.h"
 
 namespace kx::server::support {
 

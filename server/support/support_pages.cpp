@@ -1,10 +1,10 @@
-#include "support_pages.h"
+#include "server/support/support_pages.h"
 
 #include <algorithm>
 #include <array>
 
-#include "ascii_text.h"
-#include "context_layout.h"
+#include "platform/text/ascii_text.h"
+#include "server/support/context_layout.h"
 
 namespace kx::server::support {
 

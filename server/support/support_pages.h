@@ -9,9 +9,9 @@
 #include <string_view>
 #include <vector>
 
-#include "html.h"
-#include "report_groups.h"
-#include "report_store.h"
+#include "server/report_store.h"
+#include "server/support/html.h"
+#include "server/support/store/report_groups.h"
 
 namespace kx::server::support {
 

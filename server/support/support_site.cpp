@@ -1,17 +1,17 @@
-#include "support_site.h"
+#include "server/support/support_site.h"
 
 #include <algorithm>
 #include <limits>
 #include <optional>
 
-#include "ascii_text.h"
-#include "form_decoding.h"
-#include "password.h"
-#include "report_groups.h"
-#include "support_accounts.h"
-#include "support_api.h"
-#include "support_pages.h"
-#include "whole_number.h"
+#include "platform/text/ascii_text.h"
+#include "server/form_decoding.h"
+#include "server/password.h"
+#include "server/support/store/report_groups.h"
+#include "server/support/store/support_accounts.h"
+#include "server/support/support_api.h"
+#include "server/support/support_pages.h"
+#include "server/whole_number.h"
 
 namespace kx::server::support {
 

@@ -28,9 +28,9 @@
 #include <string_view>
 #include <variant>
 
-#include "http_message.h"
-#include "password_checks.h"
-#include "shared_catalog.h"
+#include "server/http_message.h"
+#include "server/password_checks.h"
+#include "server/shared_catalog.h"
 
 namespace kx::server::support {
 

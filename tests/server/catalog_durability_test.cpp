@@ -1,9 +1,9 @@
 // What the server stores survives a busy or failing catalog: nothing is answered as stored unless
 // it is, and a setting that cannot be read fails loudly.
 
-#include "catalog.h"
-#include "remote_error.h"
-#include "server_fixture.h"
+#include "server/catalog.h"
+#include "server/remote_error.h"
+#include "tests/server/server_fixture.h"
 
 namespace kx::server::test {
 namespace {

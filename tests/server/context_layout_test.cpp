@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "context_layout.h"
+#include "server/support/context_layout.h"
 
 namespace kx::server::support {
 namespace {

@@ -4,9 +4,9 @@
 #include <chrono>
 #include <filesystem>
 
-#include "catalog.h"
-#include "form_decoding.h"
-#include "server_fixture.h"
+#include "server/catalog.h"
+#include "server/form_decoding.h"
+#include "tests/server/server_fixture.h"
 
 namespace kx::server::test {
 namespace {

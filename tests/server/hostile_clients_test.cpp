@@ -4,11 +4,11 @@
 #include <chrono>
 #include <future>
 
-#include "catalog.h"
-#include "fair_queue.h"
-#include "kxserver_harness.h"
-#include "server_fixture.h"
-#include "trusted_proxies.h"
+#include "server/catalog.h"
+#include "server/fair_queue.h"
+#include "server/trusted_proxies.h"
+#include "tests/server/server_fixture.h"
+#include "tests/support/kxserver_harness.h"
 
 namespace kx::server::test {
 namespace {

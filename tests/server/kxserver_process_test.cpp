@@ -18,12 +18,12 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
-#include "catalog.h"
-#include "kxserver_harness.h"
-#include "loopback_http_server.h"
-#include "rowset_xml.h"
-#include "server_fixture.h"
-#include "temp_dir.h"
+#include "platform/rowset/rowset_xml.h"
+#include "server/catalog.h"
+#include "tests/server/server_fixture.h"
+#include "tests/support/kxserver_harness.h"
+#include "tests/support/loopback_http_server.h"
+#include "tests/support/temp_dir.h"
 
 namespace kx::server::test {
 namespace {

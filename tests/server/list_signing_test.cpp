@@ -8,12 +8,12 @@
 
 #include <gtest/gtest.h>
 
-#include "child_process.h"
-#include "install_list_text.h"
-#include "kxserver_harness.h"
-#include "lists.h"
-#include "minisign.h"
-#include "temp_dir.h"
+#include "platform/signing/install_list_text.h"
+#include "platform/signing/minisign.h"
+#include "server/lists.h"
+#include "tests/support/child_process.h"
+#include "tests/support/kxserver_harness.h"
+#include "tests/support/temp_dir.h"
 
 namespace kx::server::test {
 namespace {

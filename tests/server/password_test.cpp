@@ -3,11 +3,11 @@
 
 #include <gtest/gtest.h>
 
-#include "catalog.h"
-#include "kxserver_harness.h"
-#include "password.h"
-#include "password_checks.h"
-#include "server_fixture.h"
+#include "server/catalog.h"
+#include "server/password.h"
+#include "server/password_checks.h"
+#include "tests/server/server_fixture.h"
+#include "tests/support/kxserver_harness.h"
 
 namespace kx::server {
 namespace {

@@ -1,11 +1,11 @@
 // The seven remote calls over real HTTP, checked through the row-set reader the launcher uses.
 
-#include "catalog.h"
-#include "remote_error.h"
-#include "rowset_xml.h"
-#include "server_fixture.h"
-#include "temp_dir.h"
-#include "vb_strings.h"
+#include "platform/rowset/rowset_xml.h"
+#include "platform/runtime/vb_strings.h"
+#include "server/catalog.h"
+#include "server/remote_error.h"
+#include "tests/server/server_fixture.h"
+#include "tests/support/temp_dir.h"
 
 namespace kx::server::test {
 namespace {

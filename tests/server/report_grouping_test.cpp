@@ -3,10 +3,10 @@
 
 #include <gtest/gtest.h>
 
-#include "catalog.h"
-#include "report_fingerprint.h"
-#include "report_groups.h"
-#include "temp_dir.h"
+#include "server/catalog.h"
+#include "server/support/store/report_fingerprint.h"
+#include "server/support/store/report_groups.h"
+#include "tests/support/temp_dir.h"
 
 namespace kx::server::support {
 namespace {

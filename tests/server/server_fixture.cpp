@@ -1,12 +1,12 @@
-#include "server_fixture.h"
+#include "tests/server/server_fixture.h"
 
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include "catalog.h"
-#include "loopback_http_server.h"
-#include "publish.h"
+#include "server/catalog.h"
+#include "server/publish.h"
+#include "tests/support/loopback_http_server.h"
 
 namespace kx::server::test {
 

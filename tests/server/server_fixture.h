@@ -16,9 +16,9 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
-#include "http_server.h"
-#include "password.h"
-#include "temp_dir.h"
+#include "server/http_server.h"
+#include "server/password.h"
+#include "tests/support/temp_dir.h"
 
 namespace kx::server::test {
 

@@ -5,10 +5,10 @@
 #include <sstream>
 #include <thread>
 
-#include "admin_cli.h"
-#include "password_checks.h"
-#include "server_fixture.h"
-#include "support_pages.h"
+#include "server/admin_cli.h"
+#include "server/password_checks.h"
+#include "server/support/support_pages.h"
+#include "tests/server/server_fixture.h"
 
 namespace kx::server::test {
 namespace {

@@ -1,4 +1,4 @@
-#include "child_process.h"
+#include "tests/support/child_process.h"
 
 #include <fcntl.h>
 #include <signal.h>
@@ -8,8 +8,8 @@
 #include <cerrno>
 #include <stdexcept>
 
-#include "file_descriptor.h"
-#include "temp_dir.h"
+#include "platform/system/file_descriptor.h"
+#include "tests/support/temp_dir.h"
 
 namespace kx::test {
 
@@ -35,7 +35,7 @@ ChildResult runInChild(const std::function<void()>& body) {
         throw std::runtime_error("fork failed");
     }
     if (pid == 0) {
-        server::bench::dieWithParent(parent);
+        test::dieWithParent(parent);
         close(fds[0]);
         dup2(fds[1], STDOUT_FILENO);
         dup2(fds[1], STDERR_FILENO);
@@ -51,7 +51,7 @@ ChildResult runInChild(const std::function<void()>& body) {
     }
     close(fds[1]);
     ChildResult result;
-    result.output = server::bench::readAll(fds[0], false);
+    result.output = test::readAll(fds[0], false);
     int status = 0;
     while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
     }
@@ -70,12 +70,12 @@ pid_t startProcess(const std::vector<std::string>& command, const std::filesyste
     if (!out.valid() || errFd < 0) {
         throw std::runtime_error("cannot open the output files of " + command.at(0));
     }
-    std::vector<server::bench::ChildDescriptor> descriptors = {{STDOUT_FILENO, out.get()},
-                                                               {STDERR_FILENO, errFd}};
+    std::vector<test::ChildDescriptor> descriptors = {{STDOUT_FILENO, out.get()},
+                                                      {STDERR_FILENO, errFd}};
     if (input >= 0) {
         descriptors.push_back({STDIN_FILENO, input});
     }
-    return server::bench::startProgram(command, descriptors);
+    return test::startProgram(command, descriptors);
 }
 
 namespace {
@@ -88,7 +88,7 @@ ProcessResult runCommand(const std::vector<std::string>& command,
     std::filesystem::remove(errFile);
     ProcessResult result;
     try {
-        result.exitCode = waitForExit(startProcess(command, outFile, errFile, input));
+        result.exitCode = exitCodeOf(startProcess(command, outFile, errFile, input));
     } catch (const std::runtime_error&) {
         return result;
     }

@@ -1,6 +1,7 @@
 #pragma once
 // Child processes for tests: a piece of a test run in a forked child (to observe faults and
-// process ends without ending the test program), and programs started with their output captured.
+// process ends without ending the test program), and programs started with their output captured,
+// on top of the starter of child_program.h.
 //
 // Every child started here is tied to the thread that started it: it gets SIGKILL when that thread
 // ends, however it ends (a crash, a time-out's kill, a child of runInChild that is killed), so a
@@ -14,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "child_program.h"
+#include "tests/support/child_program.h"
 
 namespace kx::test {
 
@@ -45,11 +46,6 @@ struct ProcessResult {
 // std::runtime_error when it cannot be started.
 pid_t startProcess(const std::vector<std::string>& command, const std::filesystem::path& outFile,
                    const std::filesystem::path& errFile, int input = -1);
-
-// Waits for a started process: its exit code, 128 + the signal that ended it, or -1.
-inline int waitForExit(pid_t pid) {
-    return server::bench::exitCodeOf(pid);
-}
 
 // Starts `program` with `arguments` and waits for it. Its standard output and error go to files
 // in `scratch` and are read back.

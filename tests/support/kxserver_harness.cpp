@@ -1,4 +1,4 @@
-#include "kxserver_harness.h"
+#include "tests/support/kxserver_harness.h"
 
 #include <httplib.h>
 
@@ -9,7 +9,7 @@
 #include <thread>
 #include <utility>
 
-#include "child_program.h"
+#include "tests/support/child_program.h"
 
 namespace kx::test {
 
@@ -26,9 +26,8 @@ std::string kxserver(const std::vector<std::string>& args) {
     pid_t pid = 0;
     std::vector<std::string> command = {kKxserver};
     command.insert(command.end(), args.begin(), args.end());
-    const std::string out =
-        server::bench::readAll(server::bench::startReadingOutput(command, {}, pid), false);
-    const int code = server::bench::exitCodeOf(pid);
+    const std::string out = test::readAll(test::startReadingOutput(command, {}, pid), false);
+    const int code = test::exitCodeOf(pid);
     if (code != 0) {
         throw std::runtime_error("kxserver " + (args.empty() ? std::string() : args[0]) +
                                  " ended with " + std::to_string(code));

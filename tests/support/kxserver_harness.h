@@ -15,10 +15,10 @@
 
 #include <nlohmann/json.hpp>
 
-#include "child_process.h"
-#include "loopback_http_server.h"
-#include "server_process.h"
-#include "temp_dir.h"
+#include "tests/support/child_process.h"
+#include "tests/support/loopback_http_server.h"
+#include "tests/support/server_process.h"
+#include "tests/support/temp_dir.h"
 
 namespace kx::test {
 
@@ -31,7 +31,7 @@ std::string kxserver(const std::vector<std::string>& args);
 
 // `kxserver serve` on a free loopback port (see ServerProcess); its lists name `publicUrl`
 // instead of its address when one is given.
-class ServeProcess : public server::bench::ServerProcess {
+class ServeProcess : public test::ServerProcess {
   public:
     explicit ServeProcess(const std::filesystem::path& catalogDir,
                           const std::string& publicUrl = {});

@@ -1,4 +1,4 @@
-#include "loopback_http_server.h"
+#include "tests/support/loopback_http_server.h"
 
 #include <arpa/inet.h>
 #include <fcntl.h>
@@ -14,7 +14,7 @@
 #include <map>
 #include <stdexcept>
 
-#include "ascii_text.h"
+#include "platform/text/ascii_text.h"
 
 namespace kx::test {
 

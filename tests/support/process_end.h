@@ -5,7 +5,7 @@
 
 #include <utility>
 
-#include "crash_support.h"
+#include "launcher/crash/crash_support.h"
 
 namespace kx::test {
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <utility>
 
-#include "run_time_error.h"
+#include "platform/runtime/run_time_error.h"
 
 namespace kx::test {
 

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "registry.h"
+#include "platform/registry/registry.h"
 
 namespace kx::test {
 

@@ -1,4 +1,4 @@
-#include "scoped_environment.h"
+#include "tests/support/scoped_environment.h"
 
 #include <cstdlib>
 

@@ -1,9 +1,9 @@
-#include "scripted_login_view.h"
+#include "tests/support/scripted_login_view.h"
 
 #include <stdexcept>
 
-#include "login_form_design.h"
-#include "run_time_error.h"
+#include "launcher/startup/login_form_design.h"
+#include "platform/runtime/run_time_error.h"
 
 namespace kx::test {
 

@@ -10,11 +10,11 @@
 #include <string>
 #include <vector>
 
-#include "frm_login.h"
-#include "login_view.h"
-#include "message_box.h"
-#include "posted_calls.h"
-#include "scripted_message_boxes.h"
+#include "launcher/startup/frm_login.h"
+#include "launcher/startup/login_view.h"
+#include "platform/runtime/message_box.h"
+#include "tests/support/posted_calls.h"
+#include "tests/support/scripted_message_boxes.h"
 
 namespace kx::test {
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "message_box.h"
+#include "platform/runtime/message_box.h"
 
 namespace kx::test {
 

@@ -1,4 +1,4 @@
-#include "self_signed_certificate.h"
+#include "tests/support/self_signed_certificate.h"
 
 #include <gtest/gtest.h>
 #include <openssl/pem.h>

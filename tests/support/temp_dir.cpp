@@ -1,4 +1,4 @@
-#include "temp_dir.h"
+#include "tests/support/temp_dir.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>

@@ -4,7 +4,7 @@
 #include <filesystem>
 #include <string>
 
-#include "scoped_environment.h"
+#include "tests/support/scoped_environment.h"
 
 namespace kx::test {
 

@@ -1,4 +1,4 @@
-#include "tiny_proxy.h"
+#include "tests/support/tiny_proxy.h"
 
 #include <signal.h>
 #include <unistd.h>
@@ -7,8 +7,8 @@
 #include <stdexcept>
 #include <thread>
 
-#include "child_process.h"
-#include "loopback_http_server.h"
+#include "tests/support/child_process.h"
+#include "tests/support/loopback_http_server.h"
 
 namespace kx::test {
 
@@ -26,14 +26,14 @@ TinyProxy::TinyProxy() : port_(unusedLoopbackPort()) {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     if (probe < 0) {
-        server::bench::stopProgram(pid_, SIGTERM, std::chrono::seconds(10));
+        test::stopProgram(pid_, SIGTERM, std::chrono::seconds(10));
         throw std::runtime_error("tinyproxy did not start: " + readFile(output));
     }
     ::close(probe);
 }
 
 TinyProxy::~TinyProxy() {
-    server::bench::stopProgram(pid_, SIGTERM, std::chrono::seconds(10));
+    test::stopProgram(pid_, SIGTERM, std::chrono::seconds(10));
 }
 
 std::string TinyProxy::url() const {

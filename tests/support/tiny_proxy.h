@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "temp_dir.h"
+#include "tests/support/temp_dir.h"
 
 namespace kx::test {
 

@@ -1,4 +1,4 @@
-#include "display_probe.h"
+#include "errhandler/report/qt/display_probe.h"
 
 #include <xcb/xcb.h>
 

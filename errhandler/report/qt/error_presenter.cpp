@@ -1,12 +1,12 @@
-#include "error_presenter.h"
+#include "errhandler/report/qt/error_presenter.h"
 
 #include <QApplication>
 #include <QThread>
 
-#include "display_probe.h"
-#include "error_record.h"
-#include "frm_error.h"
-#include "headless_report.h"
+#include "errhandler/report/error_record.h"
+#include "errhandler/report/headless_report.h"
+#include "errhandler/report/qt/display_probe.h"
+#include "errhandler/report/qt/frm_error.h"
 
 namespace kx::errhandler {
 

@@ -1,4 +1,4 @@
-#include "fitted_label.h"
+#include "errhandler/report/qt/fitted_label.h"
 
 #include <QEvent>
 #include <QPainter>

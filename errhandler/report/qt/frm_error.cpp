@@ -1,4 +1,4 @@
-#include "frm_error.h"
+#include "errhandler/report/qt/frm_error.h"
 
 #include <unistd.h>
 
@@ -12,14 +12,14 @@
 #include <QVBoxLayout>
 #include <exception>
 
-#include "debug_log.h"
-#include "fitted_label.h"
-#include "library_identity.h"
-#include "message_box.h"
-#include "qt_message_box.h"
-#include "qt_white_label.h"
-#include "report_texts.h"
-#include "url_encode.h"
+#include "errhandler/http/library_identity.h"
+#include "errhandler/http/url_encode.h"
+#include "errhandler/report/qt/fitted_label.h"
+#include "errhandler/report/report_texts.h"
+#include "errhandler/whitelabel/qt/qt_white_label.h"
+#include "platform/runtime/debug_log.h"
+#include "platform/runtime/message_box.h"
+#include "platform/runtime/qt/qt_message_box.h"
 
 namespace kx::errhandler {
 

@@ -25,9 +25,9 @@
 #include <QTimer>
 #include <string>
 
-#include "dispatch.h"
-#include "error_record.h"
-#include "report_run.h"
+#include "errhandler/report/error_record.h"
+#include "errhandler/report/report_run.h"
+#include "platform/runtime/dispatch.h"
 
 class QFrame;
 class QLabel;

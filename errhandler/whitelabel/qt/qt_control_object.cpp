@@ -1,4 +1,4 @@
-#include "qt_control_object.h"
+#include "errhandler/whitelabel/qt/qt_control_object.h"
 
 #include <QAbstractButton>
 #include <QDialogButtonBox>
@@ -20,8 +20,8 @@
 #include <optional>
 #include <tuple>
 
-#include "run_time_error.h"
-#include "vb_convert.h"
+#include "platform/runtime/run_time_error.h"
+#include "platform/runtime/vb_convert.h"
 
 namespace kx::errhandler::qt {
 

@@ -23,7 +23,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "dispatch.h"
+#include "platform/runtime/dispatch.h"
 
 namespace kx::errhandler::qt {
 

@@ -1,11 +1,11 @@
-#include "qt_white_label.h"
+#include "errhandler/whitelabel/qt/qt_white_label.h"
 
 #include <exception>
 #include <string>
 
-#include "debug_log.h"
-#include "qt_control_object.h"
-#include "wl922_override.h"
+#include "errhandler/whitelabel/qt/qt_control_object.h"
+#include "errhandler/whitelabel/wl922_override.h"
+#include "platform/runtime/debug_log.h"
 
 namespace kx::errhandler {
 

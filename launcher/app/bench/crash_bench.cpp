@@ -21,17 +21,17 @@
 #include <string>
 #include <vector>
 
-#include "child_program.h"
-#include "crash_capture.h"
-#include "crash_report.h"
-#include "server_process.h"
+#include "launcher/crash/crash_capture.h"
+#include "launcher/crash/crash_report.h"
+#include "tests/support/child_program.h"
+#include "tests/support/server_process.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-using kx::server::bench::exitCodeOf;
-using kx::server::bench::readAll;
-using kx::server::bench::startReadingOutput;
+using kx::test::exitCodeOf;
+using kx::test::readAll;
+using kx::test::startReadingOutput;
 
 std::int64_t monotonicNanos() {
     return std::chrono::duration_cast<std::chrono::nanoseconds>(
@@ -103,8 +103,7 @@ int main(int argc, char** argv) {
     run(bin, {"regsvr32", "/s", (bin / "ZNErrHandler.so").string()});
     std::vector<double> times;
     {
-        const kx::server::bench::ServerProcess server((bin / "kxserver").string(),
-                                                      folder / "catalog", 0);
+        const kx::test::ServerProcess server((bin / "kxserver").string(), folder / "catalog", 0);
         setenv("KX_ERROR_REPORT_URL", (server.url() + "/GenErrorReport.asp").c_str(), 1);
         for (int i = 0; i < runs; ++i) {
             const double milliseconds = timeOneCrash();

@@ -29,14 +29,15 @@
 #include <thread>
 #include <vector>
 
-#include "file_versions.h"
-#include "install_list_check.h"
-#include "launcher_state.h"
-#include "login_procedures.h"
-#include "message_box.h"
-#include "qt_login_window.h"
-#include "registry.h"
-#include "system_utilities.h"
+#include "launcher/login/login_procedures.h"
+#include "launcher/login/qt/qt_login_window.h"
+#include "launcher/startup/launcher_state.h"
+#include "launcher/startup/system_utilities.h"
+#include "launcher/update/file_versions.h"
+#include "launcher/update/install_list_check.h"
+#include "platform/registry/registry.h"
+#include "platform/runtime/message_box.h"
+#include "platform/text/path_text.h"
 
 namespace {
 
@@ -180,7 +181,8 @@ int upToDate(const std::string& programDir, const std::string& login, const std:
     std::vector<std::string> files;
     auto& list = *Module1().rsInstallList;
     for (list.MoveFirst(); !list.isEOF(); list.MoveNext()) {
-        files.push_back(Module1().KestrixDir + "/" + list.Fields("FileName").Value().asString());
+        files.push_back(
+            kx::joinPath(Module1().KestrixDir, list.Fields("FileName").Value().asString()));
     }
     const auto loopStart = Clock::now();
     std::size_t versions = 0;

@@ -29,11 +29,11 @@
 #include <string>
 #include <vector>
 
-#include "after_first_paint.h"
-#include "launcher_main.h"
-#include "launcher_run.h"
-#include "report_spool.h"
-#include "url_encode.h"
+#include "errhandler/http/url_encode.h"
+#include "errhandler/report/report_spool.h"
+#include "launcher/app/after_first_paint.h"
+#include "launcher/app/launcher_main.h"
+#include "launcher/app/launcher_run.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "artwork.h"
+#include "launcher/login/qt/artwork.h"
 
 #include <QColor>
 #include <QFont>
@@ -7,7 +7,7 @@
 #include <QPainterPath>
 #include <QPolygonF>
 
-#include "login_form_design.h"
+#include "launcher/startup/login_form_design.h"
 
 namespace kx::launcher::qt {
 namespace {

@@ -1,4 +1,4 @@
-#include "qt_login_window.h"
+#include "launcher/login/qt/qt_login_window.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -11,7 +11,7 @@
 #include <QTableWidget>
 #include <stdexcept>
 
-#include "login_form_design.h"
+#include "launcher/startup/login_form_design.h"
 
 namespace kx::launcher::qt {
 

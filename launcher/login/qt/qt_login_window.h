@@ -14,9 +14,9 @@
 #include <QTimer>
 #include <memory>
 
-#include "frm_login.h"
-#include "login_view.h"
-#include "window_controls.h"
+#include "launcher/login/qt/window_controls.h"
+#include "launcher/startup/frm_login.h"
+#include "launcher/startup/login_view.h"
 
 namespace kx::launcher::qt {
 

@@ -1,4 +1,4 @@
-#include "window_controls.h"
+#include "launcher/login/qt/window_controls.h"
 
 #include <QCheckBox>
 #include <QFont>
@@ -14,8 +14,8 @@
 #include <utility>
 #include <vector>
 
-#include "artwork.h"
-#include "login_form_design.h"
+#include "launcher/login/qt/artwork.h"
+#include "launcher/startup/login_form_design.h"
 
 namespace kx::launcher::qt {
 namespace {

@@ -9,7 +9,7 @@
 #include <array>
 #include <functional>
 
-#include "login_view.h"
+#include "launcher/startup/login_view.h"
 
 namespace kx::launcher::qt {
 

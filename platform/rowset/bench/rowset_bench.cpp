@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "recordset.h"
+#include "platform/rowset/recordset.h"
 
 using namespace kx;
 using namespace kx::rowset;

@@ -1,13 +1,13 @@
-#include "kxrowset_cli.h"
+#include "platform/rowset/tool/kxrowset_cli.h"
 
 #include <iostream>
 #include <iterator>
 #include <optional>
 
-#include "recordset.h"
-#include "rowset_json.h"
-#include "rowset_xml.h"
-#include "run_time_error.h"
+#include "platform/rowset/recordset.h"
+#include "platform/rowset/rowset_xml.h"
+#include "platform/rowset/tool/rowset_json.h"
+#include "platform/runtime/run_time_error.h"
 
 namespace kx::rowset {
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "kxrowset_cli.h"
+#include "platform/rowset/tool/kxrowset_cli.h"
 
 int main(int argc, char** argv) {
     const std::vector<std::string> args(argv + 1, argv + argc);

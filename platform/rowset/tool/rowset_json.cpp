@@ -1,8 +1,8 @@
-#include "rowset_json.h"
+#include "platform/rowset/tool/rowset_json.h"
 
 #include <nlohmann/json.hpp>
 
-#include "value_text.h"
+#include "platform/rowset/value_text.h"
 
 namespace kx::rowset {
 

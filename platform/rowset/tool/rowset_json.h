@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "recordset.h"
+#include "platform/rowset/recordset.h"
 
 namespace kx::rowset {
 

@@ -1,4 +1,4 @@
-#include "qt_message_box.h"
+#include "platform/runtime/qt/qt_message_box.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -7,7 +7,7 @@
 #include <QPushButton>
 #include <vector>
 
-#include "message_box.h"
+#include "platform/runtime/message_box.h"
 
 namespace kx {
 namespace {

@@ -1,4 +1,4 @@
-#include "report_fields.h"
+#include "server/support/store/report_fields.h"
 
 #include <unordered_map>
 

@@ -1,9 +1,9 @@
-#include "report_fingerprint.h"
+#include "server/support/store/report_fingerprint.h"
 
 #include <array>
 
-#include "ascii_text.h"
-#include "sha256_file.h"
+#include "platform/files/sha256_file.h"
+#include "platform/text/ascii_text.h"
 
 namespace kx::server::support {
 

@@ -11,7 +11,7 @@
 #include <string>
 #include <string_view>
 
-#include "report_fields.h"
+#include "server/support/store/report_fields.h"
 
 namespace kx::server::support {
 

@@ -1,10 +1,10 @@
-#include "report_groups.h"
+#include "server/support/store/report_groups.h"
 
 #include <algorithm>
 #include <limits>
 
-#include "ascii_text.h"
-#include "report_fingerprint.h"
+#include "platform/text/ascii_text.h"
+#include "server/support/store/report_fingerprint.h"
 
 namespace kx::server::support {
 

@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "report_fields.h"
-#include "sqlite_database.h"
+#include "platform/sqlite/sqlite_database.h"
+#include "server/support/store/report_fields.h"
 
 namespace kx::server::support {
 

@@ -1,9 +1,9 @@
-#include "support_accounts.h"
+#include "server/support/store/support_accounts.h"
 
 #include <algorithm>
 #include <stdexcept>
 
-#include "sha256_file.h"
+#include "platform/files/sha256_file.h"
 
 namespace kx::server::support {
 

@@ -12,7 +12,7 @@
 #include <optional>
 #include <string>
 
-#include "sqlite_database.h"
+#include "platform/sqlite/sqlite_database.h"
 
 namespace kx::server::support {
 

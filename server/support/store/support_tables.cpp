@@ -1,7 +1,7 @@
-#include "support_tables.h"
+#include "server/support/store/support_tables.h"
 
-#include "report_fingerprint.h"
-#include "report_groups.h"
+#include "server/support/store/report_fingerprint.h"
+#include "server/support/store/report_groups.h"
 
 namespace kx::server::support {
 

@@ -3,7 +3,7 @@
 // accounts with their sessions. They live beside the catalog's own tables and are made, or
 // brought up to date, whenever a catalog is opened or created.
 
-#include "sqlite_database.h"
+#include "platform/sqlite/sqlite_database.h"
 
 namespace kx::server::support {
 

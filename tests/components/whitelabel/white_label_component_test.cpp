@@ -2,9 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include "create_object.h"
-#include "mapping_file.h"
-#include "white_label_fixture.h"
+#include "components/whitelabel/mapping_file.h"
+#include "platform/com/create_object.h"
+#include "tests/components/whitelabel/white_label_fixture.h"
 
 namespace kx::whitelabel {
 namespace {

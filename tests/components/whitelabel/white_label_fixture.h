@@ -7,9 +7,9 @@
 
 #include <string>
 
-#include "child_process.h"
-#include "scoped_environment.h"
-#include "temp_dir.h"
+#include "tests/support/child_process.h"
+#include "tests/support/scoped_environment.h"
+#include "tests/support/temp_dir.h"
 
 namespace kx::test {
 

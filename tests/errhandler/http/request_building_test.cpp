@@ -1,15 +1,15 @@
-// The pure parts of the HTTP client: form encoding, URL reading, status lines and patterns, the
+// The pure parts of the HTTP client: form encoding, URL reading, status patterns, the
 // error table, the proxy choice and the request that is built before anything is sent.
 
 #include <gtest/gtest.h>
 
-#include "http_request.h"
-#include "raised_error.h"
-#include "run_time_error.h"
-#include "status_line.h"
-#include "transfer_url.h"
-#include "url_encode.h"
-#include "wininet_errors.h"
+#include "errhandler/http/http_request.h"
+#include "errhandler/http/status_pattern.h"
+#include "errhandler/http/transfer_url.h"
+#include "errhandler/http/url_encode.h"
+#include "errhandler/http/wininet_errors.h"
+#include "platform/runtime/run_time_error.h"
+#include "tests/support/raised_error.h"
 
 namespace kx::errhandler {
 namespace {
@@ -83,23 +83,6 @@ TEST(TransferUrlParsing, RequestUrlEscapesWhatATargetCannotCarry) {
     url.port = 443;
     url.path.clear();
     EXPECT_EQ(requestUrlFor(url), "https://h:443/");
-}
-
-TEST(StatusLineParsing, KeepsTheReasonTrimmedAndBoundedAndRejectsOtherLines) {
-    const auto codeAndText = [](const std::string& line) {
-        const auto status = parseStatusLine(line);
-        return status ? std::to_string(status->code) + "|" + status->text : "refused";
-    };
-    EXPECT_EQ(codeAndText("HTTP/1.0 200 OK\r\n"), "200|OK");
-    EXPECT_EQ(codeAndText("HTTP/1.1 404   Not  Found  \r\n"), "404|Not  Found");
-    EXPECT_EQ(codeAndText("HTTP/1.0 204\r\n"), "204|");
-    EXPECT_EQ(codeAndText("HTTP/2 503 Busy\tNow\x07"), "503|Busy\tNow");
-    EXPECT_EQ(codeAndText("HTTP/1.0 200 " + std::string(5000, 'x')),
-              "200|" + std::string(kMaxStatusTextLength, 'x'));
-    for (const char* other : {"Content-Type: text/html\r\n", "\r\n", "HTTP/1.0 20\r\n",
-                              "HTTP/1.0 2000 X\r\n", "HTTP/1.0 abc OK\r\n", "HTTP/1.0\r\n"}) {
-        EXPECT_EQ(codeAndText(other), "refused") << other;
-    }
 }
 
 TEST(StatusPattern, MatchesWildcardsDigitsAndLiterals) {

@@ -2,13 +2,13 @@
 
 #include <gtest/gtest.h>
 
-#include "http_transfer.h"
-#include "loopback_http_server.h"
-#include "raised_error.h"
-#include "scoped_environment.h"
-#include "self_signed_certificate.h"
-#include "temp_dir.h"
-#include "tiny_proxy.h"
+#include "errhandler/http/http_transfer.h"
+#include "tests/support/loopback_http_server.h"
+#include "tests/support/raised_error.h"
+#include "tests/support/scoped_environment.h"
+#include "tests/support/self_signed_certificate.h"
+#include "tests/support/temp_dir.h"
+#include "tests/support/tiny_proxy.h"
 
 namespace kx::errhandler {
 namespace {

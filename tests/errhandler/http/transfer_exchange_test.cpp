@@ -6,12 +6,12 @@
 #include <filesystem>
 #include <numeric>
 
-#include "http_transfer.h"
-#include "loopback_http_server.h"
-#include "raised_error.h"
-#include "scoped_environment.h"
-#include "temp_dir.h"
-#include "transfer.h"
+#include "errhandler/http/http_transfer.h"
+#include "errhandler/http/transfer.h"
+#include "tests/support/loopback_http_server.h"
+#include "tests/support/raised_error.h"
+#include "tests/support/scoped_environment.h"
+#include "tests/support/temp_dir.h"
 
 namespace kx::errhandler {
 namespace {

@@ -7,13 +7,13 @@
 #include <QCoreApplication>
 #include <regex>
 
-#include "child_process.h"
-#include "create_object.h"
-#include "error_report_support.h"
-#include "kxserver_harness.h"
-#include "raised_error.h"
-#include "registry.h"
-#include "scoped_environment.h"
+#include "platform/com/create_object.h"
+#include "platform/registry/registry.h"
+#include "tests/errhandler/library/error_report_support.h"
+#include "tests/support/child_process.h"
+#include "tests/support/kxserver_harness.h"
+#include "tests/support/raised_error.h"
+#include "tests/support/scoped_environment.h"
 
 namespace kx::errhandler {
 namespace {

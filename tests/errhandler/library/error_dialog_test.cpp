@@ -2,7 +2,7 @@
 // the machine's diagnostics fixed so that only the sequence is under test, and its window as the
 // user sees it, re-branded by the real white-label component.
 
-#include "frm_error.h"
+#include "errhandler/report/qt/frm_error.h"
 
 #include <gtest/gtest.h>
 
@@ -14,11 +14,11 @@
 #include <memory>
 #include <tuple>
 
-#include "loopback_http_server.h"
-#include "qt_test_application.h"
-#include "report_texts.h"
-#include "scoped_environment.h"
-#include "white_label_fixture.h"
+#include "errhandler/report/report_texts.h"
+#include "tests/components/whitelabel/white_label_fixture.h"
+#include "tests/launcher/login/qt_test_application.h"
+#include "tests/support/loopback_http_server.h"
+#include "tests/support/scoped_environment.h"
 
 namespace kx::errhandler {
 namespace {

@@ -1,4 +1,4 @@
-#include "error_report_support.h"
+#include "tests/errhandler/library/error_report_support.h"
 
 #include <signal.h>
 #include <unistd.h>
@@ -8,7 +8,7 @@
 #include <QPushButton>
 #include <QTimer>
 
-#include "child_process.h"
+#include "tests/support/child_process.h"
 
 namespace kx::test {
 

@@ -1,15 +1,15 @@
-#include "audits.h"
+#include "errhandler/report/audits.h"
 
 #include <gtest/gtest.h>
 
 #include <sstream>
 
-#include "executable_fixtures.h"
-#include "registry.h"
-#include "registry_value.h"
-#include "scoped_environment.h"
-#include "temp_dir.h"
-#include "vb_strings.h"
+#include "platform/registry/registry.h"
+#include "platform/runtime/vb_strings.h"
+#include "tests/platform/version/executable_fixtures.h"
+#include "tests/support/registry_value.h"
+#include "tests/support/scoped_environment.h"
+#include "tests/support/temp_dir.h"
 
 namespace kx::errhandler {
 namespace {

@@ -1,14 +1,14 @@
-#include "kxdiag_commands.h"
+#include "errhandler/kxdiag/kxdiag_commands.h"
 
 #include <gtest/gtest.h>
 
 #include <sstream>
 
-#include "child_process.h"
-#include "loopback_http_server.h"
-#include "registry.h"
-#include "scoped_environment.h"
-#include "temp_dir.h"
+#include "platform/registry/registry.h"
+#include "tests/support/child_process.h"
+#include "tests/support/loopback_http_server.h"
+#include "tests/support/scoped_environment.h"
+#include "tests/support/temp_dir.h"
 
 namespace kx::errhandler {
 namespace {

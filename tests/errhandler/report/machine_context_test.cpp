@@ -1,10 +1,10 @@
-#include "machine_context.h"
+#include "errhandler/report/machine_context.h"
 
 #include <gtest/gtest.h>
 
-#include "diagnostics_block.h"
-#include "scoped_environment.h"
-#include "temp_dir.h"
+#include "errhandler/report/diagnostics_block.h"
+#include "tests/support/scoped_environment.h"
+#include "tests/support/temp_dir.h"
 
 namespace kx::errhandler {
 namespace {

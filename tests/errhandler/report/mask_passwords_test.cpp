@@ -1,4 +1,4 @@
-#include "mask_passwords.h"
+#include "errhandler/report/mask_passwords.h"
 
 #include <gtest/gtest.h>
 

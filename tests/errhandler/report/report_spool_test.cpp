@@ -2,7 +2,7 @@
 // post, what each answer does to it when it is sent later, and the caps and damaged files a spool
 // folder can hold. Two processes sending at once are the launcher's whole-program tests.
 
-#include "report_spool.h"
+#include "errhandler/report/report_spool.h"
 
 #include <gtest/gtest.h>
 
@@ -11,12 +11,12 @@
 #include <set>
 #include <tuple>
 
-#include "loopback_http_server.h"
-#include "report_run.h"
-#include "scoped_environment.h"
-#include "spooled_sending.h"
-#include "temp_dir.h"
-#include "url_encode.h"
+#include "errhandler/http/url_encode.h"
+#include "errhandler/report/report_run.h"
+#include "errhandler/report/spooled_sending.h"
+#include "tests/support/loopback_http_server.h"
+#include "tests/support/scoped_environment.h"
+#include "tests/support/temp_dir.h"
 
 namespace kx::errhandler {
 namespace {

@@ -1,8 +1,8 @@
-#include "version.h"
+#include "errhandler/report/version.h"
 
 #include <gtest/gtest.h>
 
-#include "temp_dir.h"
+#include "tests/support/temp_dir.h"
 
 namespace kx::errhandler {
 namespace {

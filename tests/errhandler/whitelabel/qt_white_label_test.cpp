@@ -1,6 +1,6 @@
 // The white-label step over a Qt window on the offscreen platform, with the real component.
 
-#include "qt_white_label.h"
+#include "errhandler/whitelabel/qt/qt_white_label.h"
 
 #include <gtest/gtest.h>
 
@@ -10,9 +10,9 @@
 #include <QPushButton>
 #include <QTableWidget>
 
-#include "qt_test_application.h"
-#include "white_label_fixture.h"
-#include "wl922_override.h"
+#include "errhandler/whitelabel/wl922_override.h"
+#include "tests/components/whitelabel/white_label_fixture.h"
+#include "tests/launcher/login/qt_test_application.h"
 
 namespace kx::errhandler {
 namespace {

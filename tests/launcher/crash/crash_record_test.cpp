@@ -1,4 +1,4 @@
-#include "crash_record.h"
+#include "launcher/crash/crash_record.h"
 
 #include <gtest/gtest.h>
 #include <sys/mman.h>

@@ -1,4 +1,4 @@
-#include "exception_filter.h"
+#include "launcher/crash/exception_filter.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -9,12 +9,12 @@
 #include <string>
 #include <thread>
 
-#include "child_process.h"
-#include "crash_support.h"
-#include "message_box.h"
-#include "report_watchdog.h"
-#include "run_time_error.h"
-#include "trap.h"
+#include "launcher/crash/crash_support.h"
+#include "launcher/crash/trap.h"
+#include "platform/runtime/message_box.h"
+#include "platform/runtime/report_watchdog.h"
+#include "platform/runtime/run_time_error.h"
+#include "tests/support/child_process.h"
 
 namespace kx::crash {
 

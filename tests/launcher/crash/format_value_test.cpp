@@ -1,13 +1,13 @@
-#include "format_value.h"
+#include "launcher/crash/format_value.h"
 
 #include <gtest/gtest.h>
 
 #include <memory>
 #include <string>
 
-#include "dispatch.h"
-#include "run_time_error.h"
-#include "variable.h"
+#include "launcher/crash/variable.h"
+#include "platform/runtime/dispatch.h"
+#include "platform/runtime/run_time_error.h"
 
 namespace kx::crash {
 namespace {

@@ -5,7 +5,7 @@
 
 #include <memory>
 
-#include "temp_dir.h"
+#include "tests/support/temp_dir.h"
 
 namespace {
 

@@ -7,9 +7,9 @@
 #include <memory>
 #include <string>
 
-#include "component_server.h"
-#include "run_time_error.h"
-#include "vb_convert.h"
+#include "platform/com/component_server.h"
+#include "platform/runtime/run_time_error.h"
+#include "platform/runtime/vb_convert.h"
 
 namespace {
 

@@ -5,14 +5,14 @@
 
 #include <string>
 
-#include "child_process.h"
-#include "crash_support.h"
-#include "process_end.h"
-#include "run_time_error.h"
-#include "scoped_environment.h"
-#include "scripted_message_boxes.h"
-#include "temp_dir.h"
-#include "trap.h"
+#include "launcher/crash/crash_support.h"
+#include "launcher/crash/trap.h"
+#include "platform/runtime/run_time_error.h"
+#include "tests/support/child_process.h"
+#include "tests/support/process_end.h"
+#include "tests/support/scoped_environment.h"
+#include "tests/support/scripted_message_boxes.h"
+#include "tests/support/temp_dir.h"
 
 namespace kx::crash {
 namespace {

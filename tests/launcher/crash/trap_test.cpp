@@ -1,4 +1,4 @@
-#include "trap.h"
+#include "launcher/crash/trap.h"
 
 #include <gtest/gtest.h>
 
@@ -6,11 +6,11 @@
 #include <string>
 #include <vector>
 
-#include "crash_support.h"
-#include "message_box.h"
-#include "process_end.h"
-#include "run_time_error.h"
-#include "scripted_message_boxes.h"
+#include "launcher/crash/crash_support.h"
+#include "platform/runtime/message_box.h"
+#include "platform/runtime/run_time_error.h"
+#include "tests/support/process_end.h"
+#include "tests/support/scripted_message_boxes.h"
 
 namespace kx::crash {
 namespace {

@@ -1,11 +1,11 @@
-#include "variable_dump.h"
+#include "launcher/crash/variable_dump.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include "crash_support.h"
-#include "run_time_error.h"
+#include "launcher/crash/crash_support.h"
+#include "platform/runtime/run_time_error.h"
 
 namespace kx::crash {
 namespace {

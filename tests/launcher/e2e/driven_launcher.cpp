@@ -28,11 +28,11 @@
 #include <thread>
 #include <vector>
 
-#include "crash_report.h"
-#include "error_report_support.h"
-#include "launcher_main.h"
-#include "launcher_run.h"
-#include "trap.h"
+#include "launcher/app/launcher_main.h"
+#include "launcher/app/launcher_run.h"
+#include "launcher/crash/crash_report.h"
+#include "launcher/crash/trap.h"
+#include "tests/errhandler/library/error_report_support.h"
 
 namespace {
 

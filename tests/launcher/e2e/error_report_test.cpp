@@ -13,12 +13,12 @@
 #include <thread>
 #include <tuple>
 
-#include "child_process.h"
-#include "kxserver_harness.h"
-#include "launcher_test_setup.h"
-#include "report_spool.h"
-#include "scoped_environment.h"
-#include "url_encode.h"
+#include "errhandler/http/url_encode.h"
+#include "errhandler/report/report_spool.h"
+#include "tests/launcher/login/launcher_test_setup.h"
+#include "tests/support/child_process.h"
+#include "tests/support/kxserver_harness.h"
+#include "tests/support/scoped_environment.h"
 
 namespace kx::launcher {
 namespace {
@@ -88,7 +88,7 @@ class LauncherErrorReport : public ::testing::Test {
         EXPECT_TRUE(waitUntil([&] { return spooled().empty(); }));
         for (const pid_t launcher : launchers) {
             ::kill(launcher, SIGTERM);
-            EXPECT_EQ(test::waitForExit(launcher), 0);
+            EXPECT_EQ(test::exitCodeOf(launcher), 0);
         }
     }
 
@@ -156,7 +156,7 @@ TEST_F(LauncherErrorReport, AReportNotDeliveredIsSentOnceByALaterStart) {
         if (killed && waitUntil([&] { return !silent.requests().empty(); })) {
             ::kill(launcher, SIGKILL);
         }
-        EXPECT_EQ(test::waitForExit(launcher), killed ? 128 + SIGKILL : 1);
+        EXPECT_EQ(test::exitCodeOf(launcher), killed ? 128 + SIGKILL : 1);
         ASSERT_EQ(spooled().size(), 1u) << first;
         ids.push_back(spooled().front().identity.id);
         // Only the server behind the dropping relay has the report before it is sent again.

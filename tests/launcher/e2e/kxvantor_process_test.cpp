@@ -20,12 +20,12 @@
 #include <string>
 #include <vector>
 
-#include "child_process.h"
-#include "config.h"
-#include "fonts.h"
-#include "launcher_test_setup.h"
-#include "scoped_environment.h"
-#include "temp_dir.h"
+#include "launcher/startup/config.h"
+#include "launcher/startup/fonts.h"
+#include "tests/launcher/login/launcher_test_setup.h"
+#include "tests/support/child_process.h"
+#include "tests/support/scoped_environment.h"
+#include "tests/support/temp_dir.h"
 
 namespace kx::launcher {
 namespace {
@@ -99,7 +99,7 @@ class KXVantorProcess : public ::testing::Test {
             ADD_FAILURE() << "cannot start " << command.back();
             return -1;
         }
-        const int code = server::bench::stopProgram(pid, SIGTERM, kBound);
+        const int code = test::stopProgram(pid, SIGTERM, kBound);
         if (code == -1) {
             ADD_FAILURE() << "the program did not end: " << test::readFile(root / "output.txt");
         }
@@ -123,7 +123,7 @@ class KXVantorProcess : public ::testing::Test {
         pthread_sigmask(SIG_BLOCK, &termination, &previous);
         pid_t pid = -1;
         try {
-            pid = server::bench::startProgram(command, {{1, output}, {2, output}});
+            pid = test::startProgram(command, {{1, output}, {2, output}});
         } catch (const std::runtime_error&) {
         }
         pthread_sigmask(SIG_SETMASK, &previous, nullptr);

@@ -3,9 +3,9 @@
 
 #include <gtest/gtest.h>
 
-#include "install_messages.h"
-#include "install_run_fixture.h"
-#include "launcher_state.h"
+#include "launcher/startup/launcher_state.h"
+#include "launcher/update/install_messages.h"
+#include "tests/launcher/flows/install_run_fixture.h"
 
 namespace kx::test {
 namespace {

@@ -7,11 +7,11 @@
 
 #include <ctime>
 
-#include "download_part.h"
-#include "install_messages.h"
-#include "install_run_fixture.h"
-#include "launcher_state.h"
-#include "sha256_file.h"
+#include "launcher/startup/launcher_state.h"
+#include "launcher/update/install_messages.h"
+#include "platform/files/download_part.h"
+#include "platform/files/sha256_file.h"
+#include "tests/launcher/flows/install_run_fixture.h"
 
 namespace kx::test {
 namespace {

@@ -4,10 +4,10 @@
 
 #include <gtest/gtest.h>
 
-#include "crash_support.h"
-#include "install_messages.h"
-#include "install_run_fixture.h"
-#include "launcher_state.h"
+#include "launcher/crash/crash_support.h"
+#include "launcher/startup/launcher_state.h"
+#include "launcher/update/install_messages.h"
+#include "tests/launcher/flows/install_run_fixture.h"
 
 namespace kx::test {
 namespace {

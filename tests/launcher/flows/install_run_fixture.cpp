@@ -1,11 +1,11 @@
-#include "install_run_fixture.h"
+#include "tests/launcher/flows/install_run_fixture.h"
 
 #include <sstream>
 #include <thread>
 
-#include "install_time_stamps.h"
-#include "launcher_state.h"
-#include "regsvr32.h"
+#include "launcher/startup/launcher_state.h"
+#include "launcher/update/install_time_stamps.h"
+#include "platform/com/regsvr32.h"
 
 namespace kx::test {
 

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "login_flow_fixture.h"
+#include "tests/launcher/flows/login_flow_fixture.h"
 
 namespace kx::test {
 

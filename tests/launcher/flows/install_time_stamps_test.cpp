@@ -3,10 +3,10 @@
 
 #include <gtest/gtest.h>
 
-#include "install_time_stamps.h"
-#include "launcher_state.h"
-#include "raised_error.h"
-#include "temp_dir.h"
+#include "launcher/startup/launcher_state.h"
+#include "launcher/update/install_time_stamps.h"
+#include "tests/support/raised_error.h"
+#include "tests/support/temp_dir.h"
 
 namespace kx::test {
 namespace {

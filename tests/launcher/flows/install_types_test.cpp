@@ -9,12 +9,12 @@
 
 #include <gtest/gtest.h>
 
-#include "create_object.h"
-#include "do_install_routine.h"
-#include "install_messages.h"
-#include "install_run_fixture.h"
-#include "launcher_state.h"
-#include "registry.h"
+#include "launcher/startup/launcher_state.h"
+#include "launcher/update/do_install_routine.h"
+#include "launcher/update/install_messages.h"
+#include "platform/com/create_object.h"
+#include "platform/registry/registry.h"
+#include "tests/launcher/flows/install_run_fixture.h"
 
 namespace kx::test {
 namespace {

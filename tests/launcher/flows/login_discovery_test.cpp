@@ -3,10 +3,10 @@
 
 #include <gtest/gtest.h>
 
-#include "launcher_state.h"
-#include "login_click.h"
-#include "login_flow_fixture.h"
-#include "vb_convert.h"
+#include "launcher/login/login_click.h"
+#include "launcher/startup/launcher_state.h"
+#include "platform/runtime/vb_convert.h"
+#include "tests/launcher/flows/login_flow_fixture.h"
 
 namespace kx::test {
 namespace {

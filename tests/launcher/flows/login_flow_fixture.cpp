@@ -1,8 +1,8 @@
-#include "login_flow_fixture.h"
+#include "tests/launcher/flows/login_flow_fixture.h"
 
 #include <iostream>
 
-#include "login_procedures.h"
+#include "launcher/login/login_procedures.h"
 
 namespace kx::test {
 

@@ -14,12 +14,12 @@
 
 #include <gtest/gtest.h>
 
-#include "frm_login.h"
-#include "kxserver_harness.h"
-#include "launcher_test_setup.h"
-#include "process_end.h"
-#include "scripted_login_view.h"
-#include "temp_dir.h"
+#include "launcher/startup/frm_login.h"
+#include "tests/launcher/login/launcher_test_setup.h"
+#include "tests/support/kxserver_harness.h"
+#include "tests/support/process_end.h"
+#include "tests/support/scripted_login_view.h"
+#include "tests/support/temp_dir.h"
 
 namespace kx::test {
 

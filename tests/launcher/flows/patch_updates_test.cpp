@@ -5,9 +5,9 @@
 
 #include <gtest/gtest.h>
 
-#include "install_run_fixture.h"
-#include "launcher_state.h"
-#include "sha256_file.h"
+#include "launcher/startup/launcher_state.h"
+#include "platform/files/sha256_file.h"
+#include "tests/launcher/flows/install_run_fixture.h"
 
 namespace kx::test {
 namespace {

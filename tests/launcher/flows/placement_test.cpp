@@ -8,10 +8,10 @@
 
 #include <gtest/gtest.h>
 
-#include "file_placement.h"
-#include "install_messages.h"
-#include "install_run_fixture.h"
-#include "launcher_state.h"
+#include "launcher/startup/launcher_state.h"
+#include "launcher/update/install_messages.h"
+#include "platform/files/file_placement.h"
+#include "tests/launcher/flows/install_run_fixture.h"
 
 namespace kx::test {
 namespace {
@@ -54,11 +54,15 @@ TEST_F(PlacementTest, DownloadOnAnotherFileSystemIsCopiedIntoPlace) {
         GTEST_SKIP() << "no second file system for the temporary folder";
     }
     fs::create_directory_symlink(shm, setup_.programFolder() / "Temp");
-    publish({{"copied.txt", "across"}}, {"--version", "1.0"});
+    publish({{"copied.txt", "across"}, {"tool.sh", "#!/bin/sh\n"}}, {"--version", "1.0"});
     const int ended = run();
     fs::remove_all(shm);
     ASSERT_EQ(ended, -1);
     EXPECT_EQ(readFile(setup_.programFolder() / "copied.txt"), "across");
+    // A copy gets the mode its content calls for, as a link does.
+    EXPECT_EQ(fs::status(setup_.programFolder() / "tool.sh").permissions(),
+              fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                  fs::perms::others_read | fs::perms::others_exec);
     EXPECT_TRUE(boxes_.shown().empty()) << shownPrompt(0);
 }
 

@@ -14,8 +14,8 @@
 #include <iostream>
 #include <random>
 
-#include "download_handler.h"
-#include "install_run_fixture.h"
+#include "launcher/update/download_handler.h"
+#include "tests/launcher/flows/install_run_fixture.h"
 
 namespace kx::test {
 namespace {

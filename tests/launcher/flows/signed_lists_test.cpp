@@ -7,10 +7,10 @@
 
 #include <gtest/gtest.h>
 
-#include "install_messages.h"
-#include "install_run_fixture.h"
-#include "launcher_state.h"
-#include "registry_value.h"
+#include "launcher/startup/launcher_state.h"
+#include "launcher/update/install_messages.h"
+#include "tests/launcher/flows/install_run_fixture.h"
+#include "tests/support/registry_value.h"
 
 namespace kx::test {
 namespace {

@@ -5,10 +5,10 @@
 
 #include <nlohmann/json.hpp>
 
-#include "install_time_stamps.h"
-#include "launcher_state.h"
-#include "login_flow_fixture.h"
-#include "memory_status.h"
+#include "launcher/startup/launcher_state.h"
+#include "launcher/update/install_time_stamps.h"
+#include "platform/system/memory_status.h"
+#include "tests/launcher/flows/login_flow_fixture.h"
 
 namespace kx::test {
 namespace {

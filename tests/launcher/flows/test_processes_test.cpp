@@ -10,8 +10,8 @@
 
 #include <gtest/gtest.h>
 
-#include "child_process.h"
-#include "temp_dir.h"
+#include "tests/support/child_process.h"
+#include "tests/support/temp_dir.h"
 
 namespace kx::test {
 namespace {

@@ -1,15 +1,15 @@
 // The window procedures of frmLogin on the scripted view: the load sequence, the remembered login
 // through load and unload, the refusal of a close from the title bar, and a failing load.
-#include "frm_login.h"
+#include "launcher/startup/frm_login.h"
 
 #include <gtest/gtest.h>
 
-#include "crash_support.h"
-#include "launcher_state.h"
-#include "launcher_test_setup.h"
-#include "process_end.h"
-#include "scripted_login_view.h"
-#include "settings.h"
+#include "launcher/crash/crash_support.h"
+#include "launcher/startup/launcher_state.h"
+#include "platform/registry/settings.h"
+#include "tests/launcher/login/launcher_test_setup.h"
+#include "tests/support/process_end.h"
+#include "tests/support/scripted_login_view.h"
 
 namespace kx::launcher {
 namespace {

@@ -1,9 +1,9 @@
-#include "launcher_test_setup.h"
+#include "tests/launcher/login/launcher_test_setup.h"
 
-#include "config.h"
-#include "launcher_state.h"
-#include "recordset.h"
-#include "settings.h"
+#include "launcher/startup/config.h"
+#include "launcher/startup/launcher_state.h"
+#include "platform/registry/settings.h"
+#include "platform/rowset/recordset.h"
 
 namespace kx::test {
 

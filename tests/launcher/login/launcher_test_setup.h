@@ -8,8 +8,8 @@
 #include <utility>
 #include <vector>
 
-#include "frm_login.h"
-#include "temp_dir.h"
+#include "launcher/startup/frm_login.h"
+#include "tests/support/temp_dir.h"
 
 namespace kx::test {
 

@@ -1,6 +1,6 @@
 // The launcher window in Qt on the offscreen platform: layout and stacking of the panels, keys,
 // the close box, the grid's double click and the install timer, through real widgets and events.
-#include "qt_login_window.h"
+#include "launcher/login/qt/qt_login_window.h"
 
 #include <gtest/gtest.h>
 
@@ -12,10 +12,10 @@
 #include <QWindow>
 #include <cmath>
 
-#include "launcher_test_setup.h"
-#include "login_form_design.h"
-#include "qt_test_application.h"
-#include "scripted_login_view.h"
+#include "launcher/startup/login_form_design.h"
+#include "tests/launcher/login/launcher_test_setup.h"
+#include "tests/launcher/login/qt_test_application.h"
+#include "tests/support/scripted_login_view.h"
 
 namespace kx::launcher::qt {
 namespace {

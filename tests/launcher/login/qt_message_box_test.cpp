@@ -1,6 +1,6 @@
 // The Qt dialog behind MsgBox, shown for real on the offscreen platform and answered by pressing
 // its buttons and keys.
-#include "qt_message_box.h"
+#include "platform/runtime/qt/qt_message_box.h"
 
 #include <gtest/gtest.h>
 
@@ -11,8 +11,8 @@
 #include <QTimer>
 #include <functional>
 
-#include "message_box.h"
-#include "qt_test_application.h"
+#include "platform/runtime/message_box.h"
+#include "tests/launcher/login/qt_test_application.h"
 
 namespace kx::launcher::qt {
 namespace {

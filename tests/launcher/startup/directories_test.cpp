@@ -2,9 +2,9 @@
 
 #include <filesystem>
 
-#include "directories.h"
-#include "launcher_state.h"
-#include "temp_dir.h"
+#include "launcher/startup/directories.h"
+#include "launcher/startup/launcher_state.h"
+#include "tests/support/temp_dir.h"
 
 namespace kx::launcher {
 namespace {

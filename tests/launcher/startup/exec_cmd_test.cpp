@@ -7,12 +7,12 @@
 #include <filesystem>
 #include <utility>
 
-#include "child_process.h"
-#include "crash_support.h"
-#include "exception_filter.h"
-#include "message_box.h"
-#include "system_utilities.h"
-#include "temp_dir.h"
+#include "launcher/crash/crash_support.h"
+#include "launcher/crash/exception_filter.h"
+#include "launcher/startup/system_utilities.h"
+#include "platform/runtime/message_box.h"
+#include "tests/support/child_process.h"
+#include "tests/support/temp_dir.h"
 
 namespace kx::launcher {
 namespace {

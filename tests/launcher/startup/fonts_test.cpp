@@ -2,10 +2,10 @@
 
 #include <filesystem>
 
-#include "child_process.h"
-#include "fonts.h"
-#include "scoped_environment.h"
-#include "temp_dir.h"
+#include "launcher/startup/fonts.h"
+#include "tests/support/child_process.h"
+#include "tests/support/scoped_environment.h"
+#include "tests/support/temp_dir.h"
 
 namespace kx::launcher {
 namespace {

@@ -1,10 +1,10 @@
 // The one place the launcher's environment is read from the process's variables.
 
-#include "launcher_environment.h"
+#include "launcher/startup/launcher_environment.h"
 
 #include <gtest/gtest.h>
 
-#include "scoped_environment.h"
+#include "tests/support/scoped_environment.h"
 
 namespace kx::launcher {
 namespace {

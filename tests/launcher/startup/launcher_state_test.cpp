@@ -2,9 +2,9 @@
 
 #include <string>
 
-#include "launcher_state.h"
-#include "temp_dir.h"
-#include "variable_dump.h"
+#include "launcher/crash/variable_dump.h"
+#include "launcher/startup/launcher_state.h"
+#include "tests/support/temp_dir.h"
 
 namespace kx::launcher {
 namespace {

@@ -2,11 +2,11 @@
 
 #include <string>
 
-#include "registry.h"
-#include "registry_access.h"
-#include "remembered_login.h"
-#include "settings.h"
-#include "temp_dir.h"
+#include "launcher/startup/registry_access.h"
+#include "launcher/startup/remembered_login.h"
+#include "platform/registry/registry.h"
+#include "platform/registry/settings.h"
+#include "tests/support/temp_dir.h"
 
 namespace kx::launcher {
 namespace {

@@ -4,10 +4,10 @@
 
 #include <filesystem>
 
-#include "launcher_state.h"
-#include "message_box.h"
-#include "system_utilities.h"
-#include "temp_dir.h"
+#include "launcher/startup/launcher_state.h"
+#include "launcher/startup/system_utilities.h"
+#include "platform/runtime/message_box.h"
+#include "tests/support/temp_dir.h"
 
 namespace kx::launcher {
 namespace {

@@ -1,7 +1,7 @@
 // The check of signed install lists on its own: one list of two install groups as kxserver sends
 // it, signed here with throw-away keys and served on loopback, and every way it can fail.
 
-#include "install_list_check.h"
+#include "launcher/update/install_list_check.h"
 
 #include <gtest/gtest.h>
 
@@ -9,16 +9,16 @@
 #include <map>
 #include <mutex>
 
-#include "install_list_text.h"
-#include "install_messages.h"
-#include "launcher_state.h"
-#include "loopback_http_server.h"
-#include "minisign.h"
-#include "registry_value.h"
-#include "scripted_message_boxes.h"
-#include "temp_dir.h"
-#include "vb_convert.h"
-#include "verified_lists.h"
+#include "launcher/startup/launcher_state.h"
+#include "launcher/update/install_messages.h"
+#include "launcher/update/verified_lists.h"
+#include "platform/runtime/vb_convert.h"
+#include "platform/signing/install_list_text.h"
+#include "platform/signing/minisign.h"
+#include "tests/support/loopback_http_server.h"
+#include "tests/support/registry_value.h"
+#include "tests/support/scripted_message_boxes.h"
+#include "tests/support/temp_dir.h"
 
 namespace kx::launcher {
 namespace {

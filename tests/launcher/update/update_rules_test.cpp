@@ -7,17 +7,17 @@
 
 #include <cmath>
 
-#include "cache_refresh.h"
-#include "child_process.h"
-#include "file_versions.h"
-#include "install_messages.h"
-#include "install_row.h"
-#include "launcher_state.h"
-#include "message_box.h"
-#include "raised_error.h"
-#include "scripted_message_boxes.h"
-#include "temp_dir.h"
-#include "update_decision.h"
+#include "launcher/startup/launcher_state.h"
+#include "launcher/update/cache_refresh.h"
+#include "launcher/update/file_versions.h"
+#include "launcher/update/install_messages.h"
+#include "launcher/update/install_row.h"
+#include "launcher/update/update_decision.h"
+#include "platform/runtime/message_box.h"
+#include "tests/support/child_process.h"
+#include "tests/support/raised_error.h"
+#include "tests/support/scripted_message_boxes.h"
+#include "tests/support/temp_dir.h"
 
 namespace kx::launcher {
 namespace {

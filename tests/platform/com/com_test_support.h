@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "child_process.h"
-#include "registry.h"
-#include "registry_value.h"
-#include "temp_dir.h"
+#include "platform/registry/registry.h"
+#include "tests/support/child_process.h"
+#include "tests/support/registry_value.h"
+#include "tests/support/temp_dir.h"
 
 namespace kx::test {
 

@@ -1,15 +1,15 @@
 // Objects created by ProgID from a component library registered with regsvr32.
 
-#include "create_object.h"
+#include "platform/com/create_object.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 
-#include "com_test_support.h"
-#include "component.h"
-#include "library_loader.h"
-#include "raised_error.h"
+#include "platform/com/component.h"
+#include "platform/com/library_loader.h"
+#include "tests/platform/com/com_test_support.h"
+#include "tests/support/raised_error.h"
 
 namespace kx::com {
 namespace {

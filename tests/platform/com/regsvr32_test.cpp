@@ -4,9 +4,9 @@
 
 #include <filesystem>
 
-#include "com_test_support.h"
-#include "registry.h"
-#include "scoped_environment.h"
+#include "platform/registry/registry.h"
+#include "tests/platform/com/com_test_support.h"
+#include "tests/support/scoped_environment.h"
 
 namespace kx::com {
 namespace {

@@ -1,6 +1,7 @@
-// The common libcurl set-up refuses, by name, what libcurl rejects.
+// The common libcurl set-up refuses, by name, what libcurl rejects; status lines are read one way.
 
-#include "curl_handle.h"
+#include "platform/curl/curl_handle.h"
+#include "platform/curl/http_status_line.h"
 
 #include <gtest/gtest.h>
 
@@ -27,6 +28,26 @@ TEST(CurlHandle, RejectedSettingOrOptionFailsNamingTheOption) {
     }
     const ProxyChoice named{ProxyMode::Named, overlongPath()};
     EXPECT_THROW(EasyHandle({"", std::chrono::seconds(5), named}), SetupError);
+}
+
+TEST(StatusLineParsing, KeepsTheReasonTrimmedAndBoundedAndRejectsOtherLines) {
+    const auto codeAndText = [](const std::string& line) {
+        const auto status = parseStatusLine(line);
+        return status ? std::to_string(status->code) + "|" + status->text : "refused";
+    };
+    EXPECT_EQ(codeAndText("HTTP/1.0 200 OK\r\n"), "200|OK");
+    EXPECT_EQ(codeAndText("HTTP/1.1 404   Not  Found  \r\n"), "404|Not  Found");
+    EXPECT_EQ(codeAndText("HTTP/1.0 204\r\n"), "204|");
+    EXPECT_EQ(codeAndText("HTTP/2 503 Busy\tNow\x07"), "503|Busy\tNow");
+    EXPECT_EQ(codeAndText("HTTP/1.0 200 " + std::string(5000, 'x')),
+              "200|" + std::string(kMaxStatusTextLength, 'x'));
+    for (const char* other : {"Content-Type: text/html\r\n", "\r\n", "HTTP/1.0 20\r\n",
+                              "HTTP/1.0 2000 X\r\n", "HTTP/1.0 abc OK\r\n", "HTTP/1.0\r\n"}) {
+        EXPECT_EQ(codeAndText(other), "refused") << other;
+    }
+    // A header block is judged by its first line alone.
+    EXPECT_EQ(statusCodeOf("HTTP/1.1 302 Found\r\nLocation: /x\r\n\r\n"), 302);
+    EXPECT_EQ(statusCodeOf("Location: /x\r\nHTTP/1.1 302 Found\r\n"), 0);
 }
 
 }  // namespace

@@ -1,14 +1,14 @@
 // Calls through the data space against a real HTTP server on loopback.
 
-#include "data_space.h"
+#include "platform/dataspace/data_space.h"
 
 #include <gtest/gtest.h>
 
 #include <nlohmann/json.hpp>
 
-#include "loopback_http_server.h"
-#include "raised_error.h"
-#include "scoped_environment.h"
+#include "tests/support/loopback_http_server.h"
+#include "tests/support/raised_error.h"
+#include "tests/support/scoped_environment.h"
 
 namespace kx::dataspace {
 namespace {

@@ -1,15 +1,15 @@
 // The bytes of a request and the reading of answers, without a network.
 
-#include "remote_call.h"
+#include "platform/dataspace/remote_call.h"
 
 #include <gtest/gtest.h>
 
 #include <limits>
 #include <memory>
 
-#include "data_space.h"
-#include "dispatch.h"
-#include "raised_error.h"
+#include "platform/dataspace/data_space.h"
+#include "platform/runtime/dispatch.h"
+#include "tests/support/raised_error.h"
 
 namespace kx::dataspace {
 namespace {

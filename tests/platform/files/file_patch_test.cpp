@@ -3,10 +3,10 @@
 
 #include <gtest/gtest.h>
 
-#include "file_patch.h"
-#include "patch_offers.h"
-#include "sha256_file.h"
-#include "temp_dir.h"
+#include "platform/files/file_patch.h"
+#include "platform/files/patch_offers.h"
+#include "platform/files/sha256_file.h"
+#include "tests/support/temp_dir.h"
 
 namespace kx::files {
 namespace {

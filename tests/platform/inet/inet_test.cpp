@@ -6,11 +6,12 @@
 
 #include <thread>
 
-#include "inet.h"
-#include "loopback_http_server.h"
-#include "posted_calls.h"
-#include "self_signed_certificate.h"
-#include "temp_dir.h"
+#include "platform/curl/http_status_line.h"
+#include "platform/inet/inet.h"
+#include "tests/support/loopback_http_server.h"
+#include "tests/support/posted_calls.h"
+#include "tests/support/self_signed_certificate.h"
+#include "tests/support/temp_dir.h"
 
 namespace kx::inet {
 namespace {
@@ -105,7 +106,7 @@ TEST_F(InetTest, SettingTheHttpLibraryRejectsRaisesState11WithItsReason) {
 
 TEST_F(InetTest, RedirectsAreFollowedWhenAllowedAndNeverFromHttpsToAnotherScheme) {
     fetch(url("/302/" + url("/file")));
-    EXPECT_EQ(httpStatusOf(inet_.GetHeader()), 302) << "none are followed unless allowed";
+    EXPECT_EQ(curl::statusCodeOf(inet_.GetHeader()), 302) << "none are followed unless allowed";
     inet_.setMaxRedirects(5);  // (followed: the install run's tests)
     const test::SelfSignedCertificate certificate;
     const test::TempDir dir;

@@ -3,10 +3,10 @@
 
 #include <string>
 
-#include "child_process.h"
-#include "registry.h"
-#include "settings.h"
-#include "temp_dir.h"
+#include "platform/registry/registry.h"
+#include "platform/registry/settings.h"
+#include "tests/support/child_process.h"
+#include "tests/support/temp_dir.h"
 
 namespace kx::registry {
 namespace {

@@ -9,11 +9,11 @@
 #include <functional>
 #include <string>
 
-#include "child_process.h"
-#include "registry.h"
-#include "registry_value.h"
-#include "sqlite_database.h"
-#include "temp_dir.h"
+#include "platform/registry/registry.h"
+#include "platform/sqlite/sqlite_database.h"
+#include "tests/support/child_process.h"
+#include "tests/support/registry_value.h"
+#include "tests/support/temp_dir.h"
 
 namespace kx::registry {
 namespace {
@@ -127,7 +127,7 @@ TEST(RegistryConcurrency, ProcessesWritingAtOnceLoseNothingAndKeepTheFileSound) 
         ASSERT_GT(children[p], 0);
     }
     for (pid_t child : children) {
-        EXPECT_EQ(kx::test::waitForExit(child), 0);
+        EXPECT_EQ(kx::test::exitCodeOf(child), 0);
     }
     for (int p = 0; p < kProcesses; ++p) {
         for (int v = 0; v < kValuesEach; ++v) {

@@ -1,13 +1,13 @@
-#include "registry.h"
+#include "platform/registry/registry.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "registry_value.h"
-#include "scoped_environment.h"
-#include "temp_dir.h"
+#include "tests/support/registry_value.h"
+#include "tests/support/scoped_environment.h"
+#include "tests/support/temp_dir.h"
 
 namespace kx::registry {
 namespace {

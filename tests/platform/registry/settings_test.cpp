@@ -1,11 +1,11 @@
-#include "settings.h"
+#include "platform/registry/settings.h"
 
 #include <gtest/gtest.h>
 
-#include "raised_error.h"
-#include "registry.h"
-#include "run_time_error.h"
-#include "temp_dir.h"
+#include "platform/registry/registry.h"
+#include "platform/runtime/run_time_error.h"
+#include "tests/support/raised_error.h"
+#include "tests/support/temp_dir.h"
 
 namespace kx {
 namespace {

@@ -5,10 +5,10 @@
 #include <filesystem>
 #include <string>
 
-#include "ado_errors.h"
-#include "recordset.h"
-#include "rowset_data.h"
-#include "rowset_test_support.h"
+#include "platform/rowset/ado_errors.h"
+#include "platform/rowset/recordset.h"
+#include "platform/rowset/rowset_data.h"
+#include "tests/platform/rowset/rowset_test_support.h"
 
 namespace kx::rowset {
 namespace {

@@ -5,9 +5,9 @@
 #include <nlohmann/json.hpp>
 #include <string>
 
-#include "child_process.h"
-#include "rowset_test_support.h"
-#include "temp_dir.h"
+#include "tests/platform/rowset/rowset_test_support.h"
+#include "tests/support/child_process.h"
+#include "tests/support/temp_dir.h"
 
 namespace kx::rowset {
 namespace {

@@ -6,11 +6,11 @@
 #include <filesystem>
 #include <limits>
 
-#include "ado_errors.h"
-#include "recordset.h"
-#include "rowset_data.h"
-#include "rowset_test_support.h"
-#include "temp_dir.h"
+#include "platform/rowset/ado_errors.h"
+#include "platform/rowset/recordset.h"
+#include "platform/rowset/rowset_data.h"
+#include "tests/platform/rowset/rowset_test_support.h"
+#include "tests/support/temp_dir.h"
 
 namespace kx::rowset {
 namespace {

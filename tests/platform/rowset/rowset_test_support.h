@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "raised_error.h"
+#include "tests/support/raised_error.h"
 
 namespace kx::rowset::test {
 

@@ -6,14 +6,14 @@
 #include <filesystem>
 #include <limits>
 
-#include "ado_errors.h"
-#include "date_time.h"
-#include "recordset.h"
-#include "rowset_data.h"
-#include "rowset_test_support.h"
-#include "rowset_xml.h"
-#include "temp_dir.h"
-#include "vb_date.h"
+#include "platform/rowset/ado_errors.h"
+#include "platform/rowset/date_time.h"
+#include "platform/rowset/recordset.h"
+#include "platform/rowset/rowset_data.h"
+#include "platform/rowset/rowset_xml.h"
+#include "platform/runtime/vb_date.h"
+#include "tests/platform/rowset/rowset_test_support.h"
+#include "tests/support/temp_dir.h"
 
 namespace kx::rowset {
 namespace {

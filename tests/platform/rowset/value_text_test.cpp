@@ -5,11 +5,11 @@
 
 #include <cmath>
 
-#include "date_time.h"
-#include "rowset_data.h"
-#include "text_fold.h"
-#include "value_text.h"
-#include "vb_date.h"
+#include "platform/rowset/date_time.h"
+#include "platform/rowset/rowset_data.h"
+#include "platform/rowset/text_fold.h"
+#include "platform/rowset/value_text.h"
+#include "platform/runtime/vb_date.h"
 
 namespace kx::rowset {
 namespace {

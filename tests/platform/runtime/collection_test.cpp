@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "dispatch.h"
-#include "raised_error.h"
+#include "platform/runtime/dispatch.h"
+#include "tests/support/raised_error.h"
 
 namespace kx {
 namespace {

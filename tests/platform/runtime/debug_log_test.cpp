@@ -1,6 +1,6 @@
 // The debug log's switch and what an errors-ignored statement leaves in it.
 
-#include "debug_log.h"
+#include "platform/runtime/debug_log.h"
 
 #include <gtest/gtest.h>
 
@@ -8,9 +8,9 @@
 
 #include <cstdlib>
 
-#include "child_process.h"
-#include "run_time_error.h"
-#include "temp_dir.h"
+#include "platform/runtime/run_time_error.h"
+#include "tests/support/child_process.h"
+#include "tests/support/temp_dir.h"
 
 namespace kx {
 namespace {

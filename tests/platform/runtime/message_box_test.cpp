@@ -1,6 +1,6 @@
 // What a message box of each style shows and answers, decided once for every dialog.
 
-#include "message_box.h"
+#include "platform/runtime/message_box.h"
 
 #include <gtest/gtest.h>
 

@@ -3,8 +3,8 @@
 #include <stdexcept>
 #include <thread>
 
-#include "raised_error.h"
-#include "run_time_error.h"
+#include "platform/runtime/run_time_error.h"
+#include "tests/support/raised_error.h"
 
 namespace kx {
 namespace {

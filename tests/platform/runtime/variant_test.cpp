@@ -1,30 +1,10 @@
 #include <gtest/gtest.h>
 
-#include "raised_error.h"
-#include "variant.h"
+#include "platform/runtime/variant.h"
+#include "tests/support/raised_error.h"
 
 namespace kx {
 namespace {
-
-TEST(Variant, DefaultIsEmptyAndEachConstructorTagsItsKind) {
-    EXPECT_EQ(Variant().type(), VarType::Empty);
-    EXPECT_EQ(Variant::null().type(), VarType::Null);
-    EXPECT_EQ(Variant::missing().type(), VarType::Missing);
-    EXPECT_EQ(Variant(true).type(), VarType::Boolean);
-    EXPECT_EQ(Variant(std::uint8_t{1}).type(), VarType::Byte);
-    EXPECT_EQ(Variant(std::int16_t{1}).type(), VarType::Integer);
-    EXPECT_EQ(Variant(std::int32_t{1}).type(), VarType::Long);
-    EXPECT_EQ(Variant(std::int64_t{1}).type(), VarType::LongLong);
-    EXPECT_EQ(Variant(1.0f).type(), VarType::Single);
-    EXPECT_EQ(Variant(1.0).type(), VarType::Double);
-    EXPECT_EQ(Variant(Currency{10000}).type(), VarType::Currency);
-    EXPECT_EQ(Variant(OleDate{1.5}).type(), VarType::Date);
-    EXPECT_EQ(Variant("x").type(), VarType::String);
-    EXPECT_EQ(Variant::nothing().type(), VarType::Object);
-    EXPECT_EQ(Variant(DataObjectRef{}).type(), VarType::DataObject);
-    EXPECT_EQ(Variant(RecordValue{"STARTUPINFO"}).type(), VarType::Record);
-    EXPECT_EQ(Variant(SafeArray()).type(), VarType::Array);
-}
 
 TEST(Variant, NumberValueCoversBooleanCurrencyAndDateAndWrongKindAccessIsTypeMismatch) {
     EXPECT_EQ(Variant(true).numberValue(), -1.0);

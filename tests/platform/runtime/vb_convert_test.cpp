@@ -1,10 +1,10 @@
-#include "vb_convert.h"
+#include "platform/runtime/vb_convert.h"
 
 #include <gtest/gtest.h>
 
 #include <limits>
 
-#include "raised_error.h"
+#include "tests/support/raised_error.h"
 
 namespace kx {
 namespace {

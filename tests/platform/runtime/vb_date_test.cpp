@@ -1,4 +1,4 @@
-#include "vb_date.h"
+#include "platform/runtime/vb_date.h"
 
 #include <gtest/gtest.h>
 
@@ -8,8 +8,8 @@
 #include <string_view>
 #include <vector>
 
-#include "raised_error.h"
-#include "vb_convert.h"
+#include "platform/runtime/vb_convert.h"
+#include "tests/support/raised_error.h"
 
 namespace kx {
 namespace {

@@ -1,10 +1,10 @@
-#include "vb_format.h"
+#include "platform/runtime/vb_format.h"
 
 #include <gtest/gtest.h>
 
 #include <limits>
 
-#include "raised_error.h"
+#include "tests/support/raised_error.h"
 
 namespace kx {
 namespace {

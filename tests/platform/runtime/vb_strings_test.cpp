@@ -1,8 +1,8 @@
-#include "vb_strings.h"
+#include "platform/runtime/vb_strings.h"
 
 #include <gtest/gtest.h>
 
-#include "raised_error.h"
+#include "tests/support/raised_error.h"
 
 namespace kx {
 namespace {

@@ -7,9 +7,9 @@
 #include <filesystem>
 #include <thread>
 
-#include "scoped_environment.h"
-#include "shell_execute.h"
-#include "temp_dir.h"
+#include "platform/shell/shell_execute.h"
+#include "tests/support/scoped_environment.h"
+#include "tests/support/temp_dir.h"
 
 namespace kx::shell {
 namespace {
@@ -17,7 +17,8 @@ namespace {
 namespace fs = std::filesystem;
 
 // What the detached program wrote to `dir`/started: its folder and its arguments. Waits up to
-// five seconds for it.
+// five seconds for it; the programs write the record beside it and rename it, so that it is never
+// read half-written.
 std::string startedRecord(const test::TempDir& dir) {
     for (int wait = 0; wait < 500 && !fs::exists(dir / "started"); ++wait) {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
@@ -29,7 +30,9 @@ TEST(ShellExecute, ProgramsStartDetachedAndFailuresGiveTheShellsCodes) {
     test::TempDir dir;
     // Without xdg-open and pkexec in PATH, other files and "runas" have no application.
     const test::ScopedEnvironment path("PATH", dir.str());
-    test::writeFile(dir / "app", "#!/bin/sh\n{ pwd; printf '%s|' \"$@\"; } > ../started\n");
+    test::writeFile(dir / "app",
+                    "#!/bin/sh\n{ pwd; printf '%s|' \"$@\"; } > ../started.part && /bin/mv "
+                    "../started.part ../started\n");
     test::writeFile(dir / "sub" / "garbage", "not a program");
     test::writeFile(dir / "notes.txt", "text");
     fs::permissions(dir / "app", fs::perms::owner_all);
@@ -66,7 +69,8 @@ TEST(ShellExecute, RunasGoesThroughPkexecAndTheHelperBesideTheProgramKeepsTheFol
     // The program records its start only when the test lets it go (within ten seconds).
     test::writeFile(dir / "sub" / "app",
                     "#!/bin/sh\nfor i in $(seq 100); do [ -e ../go ] && break; sleep 0.1; done\n"
-                    "[ -e ../go ] && { pwd; printf '%s|' \"$@\"; } > ../started\n");
+                    "[ -e ../go ] && { pwd; printf '%s|' \"$@\"; } > ../started.part &&\n"
+                    "/bin/mv ../started.part ../started\n");
     fs::permissions(dir / "pkexec", fs::perms::owner_all);
     fs::permissions(dir / "sub" / "app", fs::perms::owner_all);
     const std::string app = (dir / "sub" / "app").string();

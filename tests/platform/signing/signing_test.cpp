@@ -5,8 +5,8 @@
 
 #include <algorithm>
 
-#include "install_list_text.h"
-#include "minisign.h"
+#include "platform/signing/install_list_text.h"
+#include "platform/signing/minisign.h"
 
 namespace kx::signing {
 namespace {

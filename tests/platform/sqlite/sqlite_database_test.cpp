@@ -1,10 +1,10 @@
 // The SQLite connection under a lock held elsewhere: a failed step leaves no transaction open.
 
-#include "sqlite_database.h"
+#include "platform/sqlite/sqlite_database.h"
 
 #include <gtest/gtest.h>
 
-#include "temp_dir.h"
+#include "tests/support/temp_dir.h"
 
 namespace kx::sqlite {
 namespace {

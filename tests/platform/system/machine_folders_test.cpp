@@ -1,12 +1,12 @@
-#include "machine_folders.h"
+#include "platform/system/machine_folders.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include "file_read.h"
-#include "process_info.h"
-#include "scoped_environment.h"
-#include "temp_dir.h"
+#include "platform/system/file_read.h"
+#include "platform/system/process_info.h"
+#include "tests/support/scoped_environment.h"
+#include "tests/support/temp_dir.h"
 
 namespace kx::sys {
 namespace {
@@ -32,8 +32,19 @@ TEST(MachineFolders, EnvironmentOverridesWithoutTrailingSlashElseTheDefaults) {
     EXPECT_EQ(commonFilesDirectory(), "/var/lib/kestrix/common");
     // The token folder falls back to the user's temporary folder.
     EXPECT_EQ(tokenDirectory(), "/var/tmp/user7");
-    environment.unset("TMPDIR");
+    environment.set("TMPDIR", "relative/tmp");
     EXPECT_EQ(tokenDirectory(), "/tmp");
+
+    // The user's folders: each variable counts only as an absolute path, else under HOME.
+    environment.set("XDG_DATA_HOME", "relative");
+    environment.set("HOME", "/home/u/");
+    environment.set("XDG_RUNTIME_DIR", "/run/user/7/");
+    EXPECT_EQ(userDataDirectory(), "/home/u/.local/share");
+    EXPECT_EQ(runtimeDirectory(), "/run/user/7");
+    environment.set("XDG_DATA_HOME", "/data/u/");
+    environment.unset("XDG_RUNTIME_DIR");
+    EXPECT_EQ(userDataDirectory(), "/data/u");
+    EXPECT_EQ(runtimeDirectory(), "");
 }
 
 TEST(FileRead, HeadReadsRegularFilesUpToTheBoundOnlyAndFirstLineEndsAtACrOrLf) {

@@ -1,8 +1,8 @@
-#include "memory_status.h"
+#include "platform/system/memory_status.h"
 
 #include <gtest/gtest.h>
 
-#include "temp_dir.h"
+#include "tests/support/temp_dir.h"
 
 namespace kx::sys {
 namespace {

@@ -1,8 +1,8 @@
-#include "os_info.h"
+#include "platform/system/os_info.h"
 
 #include <gtest/gtest.h>
 
-#include "temp_dir.h"
+#include "tests/support/temp_dir.h"
 
 namespace kx::sys {
 namespace {

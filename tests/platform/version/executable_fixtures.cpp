@@ -1,4 +1,4 @@
-#include "executable_fixtures.h"
+#include "tests/platform/version/executable_fixtures.h"
 
 #include <algorithm>
 #include <string_view>

@@ -1,12 +1,12 @@
-#include "file_version.h"
+#include "platform/version/file_version.h"
 
 #include <gtest/gtest.h>
 
 #include <span>
 
-#include "executable_fixtures.h"
-#include "executable_version.h"
-#include "temp_dir.h"
+#include "platform/version/executable_version.h"
+#include "tests/platform/version/executable_fixtures.h"
+#include "tests/support/temp_dir.h"
 
 namespace kx::version {
 namespace {

@@ -1,4 +1,4 @@
-#include "server_process.h"
+#include "tests/support/server_process.h"
 
 #include <signal.h>
 #include <unistd.h>
@@ -8,9 +8,9 @@
 #include <stdexcept>
 #include <vector>
 
-#include "child_program.h"
+#include "tests/support/child_program.h"
 
-namespace kx::server::bench {
+namespace kx::test {
 
 ServerProcess::ServerProcess(const std::string& program, const std::filesystem::path& dir, int port,
                              const std::string& publicUrl,
@@ -73,4 +73,4 @@ int ServerProcess::stop(int signal, std::chrono::seconds within) {
     return code;
 }
 
-}  // namespace kx::server::bench
+}  // namespace kx::test

@@ -1,6 +1,6 @@
 #pragma once
 // Starting a program as a child, waiting for it and reading what it writes: the one process
-// starter of kxserver's benchmark and of the tests, so that neither depends on the other.
+// starter of the tests and of the benchmarks.
 //
 // Every child started here is tied to the thread that started it: it gets SIGKILL when that
 // thread ends, however it ends (a crash, a time-out's kill), so no program outlives a failed run.
@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-namespace kx::server::bench {
+namespace kx::test {
 
 // For a freshly forked child (async-signal-safe): it gets SIGKILL when the thread of `parent`
 // that forked it ends, and ends at once (exit code 98) when that parent is already gone.
@@ -47,4 +47,4 @@ int stopProgram(pid_t pid, int signal, std::chrono::milliseconds within);
 // Reads `fd` to its end, or only up to the first line end (left out) when `oneLine`; closes it.
 std::string readAll(int fd, bool oneLine);
 
-}  // namespace kx::server::bench
+}  // namespace kx::test

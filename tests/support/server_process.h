@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-namespace kx::server::bench {
+namespace kx::test {
 
 // `kxserver serve DIR --port PORT [--public-url URL]` started from `program`, its log appended to
 // serve.log beside DIR. Stopped (SIGTERM, then waited for) when the object goes away, and killed
@@ -40,4 +40,4 @@ class ServerProcess {
     std::string url_;
 };
 
-}  // namespace kx::server::bench
+}  // namespace kx::test

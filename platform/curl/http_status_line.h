@@ -1,12 +1,13 @@
 #pragma once
-// Reading the server's status line and judging it against a required-status pattern.
+// Reading an HTTP status line: the one reader of both transfer engines (the download control's
+// and the error library's), so that they agree on what a status is.
 
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
 
-namespace kx::errhandler {
+namespace kx::curl {
 
 struct StatusLine {
     std::int32_t code = 0;
@@ -21,9 +22,8 @@ inline constexpr std::size_t kMaxStatusTextLength = 1023;
 // removed. Returns nothing for any other line (a header, garbage, a code that is not 3 digits).
 std::optional<StatusLine> parseStatusLine(std::string_view line);
 
-// The old runtime's pattern match on a status code's decimal text: "*" matches any run of
-// characters, "?" one character, "#" one digit, every other character itself (case-sensitive).
-// An empty pattern matches only empty text, so it never accepts a status code.
-bool matchesStatusPattern(std::string_view text, std::string_view pattern);
+// The status code of the first line of a header block ("HTTP/1.1 404 Not Found\r\n..." gives
+// 404); 0 when that line is no status line.
+std::int32_t statusCodeOf(std::string_view headers);
 
-}  // namespace kx::errhandler
+}  // namespace kx::curl

@@ -1,4 +1,4 @@
-#include "child_program.h"
+#include "tests/support/child_program.h"
 
 #include <fcntl.h>
 #include <signal.h>
@@ -10,7 +10,7 @@
 #include <stdexcept>
 #include <thread>
 
-namespace kx::server::bench {
+namespace kx::test {
 
 void dieWithParent(pid_t parent) {
     prctl(PR_SET_PDEATHSIG, SIGKILL);
@@ -156,4 +156,4 @@ std::string readAll(int fd, bool oneLine) {
     return text;
 }
 
-}  // namespace kx::server::bench
+}  // namespace kx::test
