@@ -9,7 +9,9 @@
 
 #include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <functional>
+#include <string>
 #include <thread>
 #include <tuple>
 
@@ -78,6 +80,16 @@ class LauncherErrorReport : public ::testing::Test {
             spool.lock(entry).value().keep(errhandler::secondsNow() - 60);
         }
     }
+    // Whether the process `pid` has a handler of its own for SIGTERM yet.
+    static bool catchesSigterm(pid_t pid) {
+        std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+        for (std::string line; std::getline(status, line);) {
+            if (line.starts_with("SigCgt:")) {
+                return ((std::stoull(line.substr(7), nullptr, 16) >> (SIGTERM - 1)) & 1) != 0;
+            }
+        }
+        return false;
+    }
     // Starts `count` launchers at once that only show their window, waits (bounded) until the
     // spool is empty, then ends them as the session's end does.
     void startIdleUntilSpoolIsEmpty(int count = 1) {
@@ -87,6 +99,9 @@ class LauncherErrorReport : public ::testing::Test {
         }
         EXPECT_TRUE(waitUntil([&] { return spooled().empty(); }));
         for (const pid_t launcher : launchers) {
+            // One launcher may empty the spool while another is still starting, before its window
+            // takes SIGTERM as the session's end.
+            EXPECT_TRUE(waitUntil([&] { return catchesSigterm(launcher); }));
             ::kill(launcher, SIGTERM);
             EXPECT_EQ(test::exitCodeOf(launcher), 0);
         }
