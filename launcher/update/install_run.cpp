@@ -77,14 +77,9 @@ void countUpdate() {
     ++count;
 }
 
-// Whether the file at `path` is the row's file: its SHA-256 is the row's digest.
-bool holdsRowContent(const InstallRow& row, const std::string& path) {
-    const std::string& digest = row.digest.value_or("");
-    return !digest.empty() && files::sha256FileHex(path) == digest;
-}
-
 // The SHA-256 of what the current row's target holds, read once before its update for both uses:
-// whether it already is the row's content, and which patch starts from it. Only a regular file is
+// whether it already is the row's content, and which patch starts from it; and to tell whether a
+// target without a readable version is current. Only a regular file is
 // read (a pipe put there would block the run), and only for a row that gives its own digest.
 std::optional<std::string> heldDigest(const InstallRow& row) {
     const std::string& target = Module1().FileToWrite;
@@ -94,6 +89,11 @@ std::optional<std::string> heldDigest(const InstallRow& row) {
         return std::nullopt;
     }
     return files::sha256FileHex(target);
+}
+
+// Whether the current row's target already is the row's file: its SHA-256 is the row's digest.
+bool holdsRowContent(const InstallRow& row) {
+    return row.digest && heldDigest(row) == *row.digest;
 }
 
 // The local version of the current row (steps of the version lookup and the font rule). A version
@@ -113,7 +113,7 @@ std::string localVersionOf(const InstallRow& row) {
         ownVersion = true;
     }
     if (!isReadableVersion(version)) {
-        version = ownVersion && holdsRowContent(row, m.FileToWrite) ? m.ServerFileVersion : "";
+        version = ownVersion && holdsRowContent(row) ? m.ServerFileVersion : "";
     }
     if (row.installType == 1 && isRegistrationPending(m.FileToWrite)) {
         version.clear();
