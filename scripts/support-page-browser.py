@@ -12,9 +12,10 @@ import sys
 import tempfile
 
 from selenium import webdriver
-from selenium.common.exceptions import NoAlertPresentException
+from selenium.common.exceptions import NoAlertPresentException, TimeoutException
 from selenium.webdriver.chrome.service import Service
 from selenium.webdriver.common.by import By
+from selenium.webdriver.support.ui import WebDriverWait
 
 # What the payload report carries: each part sets a marker when it runs.
 PAYLOAD_START = "<script>window.kxPayloadRan"
@@ -52,6 +53,18 @@ def picture(driver, folder, name):
     print("picture:", path)
 
 
+def settle(driver, reached, failure):
+    """Waits for a click's page to arrive: a click returns before the browser has loaded it."""
+    try:
+        WebDriverWait(driver, 20, poll_frequency=0.1).until(lambda d: reached(d))
+    except TimeoutException:
+        fail(failure(driver))
+
+
+def body_text(driver):
+    return driver.find_element(By.TAG_NAME, "body").text
+
+
 def expect_payload_inert(driver, where):
     if PAYLOAD_START not in driver.find_element(By.TAG_NAME, "body").text:
         fail(where + ": the payload is not shown as text")
@@ -78,41 +91,47 @@ def main():
             driver.find_element(By.NAME, "login").send_keys(login)
             driver.find_element(By.NAME, "password").send_keys("wrong")
             driver.find_element(By.CSS_SELECTOR, "form.login button").click()
-            if "Wrong login or password." not in driver.page_source:
-                fail("a wrong password was not refused")
+            settle(driver, lambda d: "Wrong login or password." in d.page_source,
+                   lambda d: "a wrong password was not refused")
             driver.find_element(By.NAME, "password").send_keys(password)
             picture(driver, folder, "support-login.png")
             driver.find_element(By.CSS_SELECTOR, "form.login button").click()
 
-            if not driver.title.startswith("Failures by cause"):
-                fail("the login did not lead to the causes: " + driver.title)
+            settle(driver, lambda d: d.title.startswith("Failures by cause"),
+                   lambda d: "the login did not lead to the causes: " + d.title)
             expect_payload_inert(driver, "causes")
             picture(driver, folder, "support-causes.png")
 
             driver.find_element(By.PARTIAL_LINK_TEXT, "File not found").click()
-            if not driver.title.startswith("Cause "):
-                fail("the cause did not open: " + driver.title)
+            settle(driver, lambda d: d.title.startswith("Cause "),
+                   lambda d: "the cause did not open: " + d.title)
             rows = driver.find_elements(By.CSS_SELECTOR, "table.reports tbody tr")
             if len(rows) != 3:
                 fail("the cause lists %d reports, not 3" % len(rows))
             picture(driver, folder, "support-cause.png")
 
             rows[0].find_element(By.TAG_NAME, "a").click()
-            for heading in ("Local variables", "Global variables", "Diagnostics"):
-                if heading not in driver.find_element(By.TAG_NAME, "body").text:
-                    fail("the report has no section " + heading)
+            sections = ("Local variables", "Global variables", "Diagnostics")
+            settle(driver, lambda d: all(heading in body_text(d) for heading in sections),
+                   lambda d: "the report lacks a section of %r: %r" % (sections, d.title))
             for fold in driver.find_elements(By.TAG_NAME, "details")[:2]:
                 fold.click()
             picture(driver, folder, "support-report.png")
 
             driver.get(base + "/support/?q=kxPayloadRan")
             driver.find_element(By.PARTIAL_LINK_TEXT, "<script>").click()
+            settle(driver, lambda d: d.title.startswith("Cause "),
+                   lambda d: "the payload's cause did not open: " + d.title)
             expect_payload_inert(driver, "the payload's cause")
             driver.find_element(By.CSS_SELECTOR, "table.reports tbody a").click()
+            settle(driver, lambda d: sections[0] in body_text(d),
+                   lambda d: "the payload's report did not open: " + d.title)
             expect_payload_inert(driver, "the payload's report")
             picture(driver, folder, "support-report-payload.png")
 
             driver.find_element(By.CSS_SELECTOR, "form.account button").click()
+            settle(driver, lambda d: "/support/login" in d.current_url,
+                   lambda d: "the logout did not lead to the login: " + d.current_url)
             driver.get(base + "/support/")
             if "/support/login" not in driver.current_url:
                 fail("the page was still shown after logout")
