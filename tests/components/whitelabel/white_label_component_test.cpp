@@ -26,7 +26,7 @@ class WhiteLabelComponentTest : public kx::test::WhiteLabelTest {
     std::shared_ptr<Dispatch> component_;
 };
 
-TEST_F(WhiteLabelComponentTest, LinesAreReadByPrefixAndUnreadableOnesSkipped) {
+TEST_F(WhiteLabelComponentTest, LinesAreReadByPrefixUnreadableOnesSkippedAndOnlyWithinTheLimit) {
     writeMappings(
         "\xEF\xBB\xBF# Acme\r\nFTXT_Kestrix Error = Acme Error\r\n  FTXT_Kestrix\t=\tAcme \n"
         "\nFTXT_ = empty text\nFTXT_no equals sign\nftxt_Kestrix = lower case\n"
@@ -54,9 +54,9 @@ TEST_F(WhiteLabelComponentTest, LinesAreReadByPrefixAndUnreadableOnesSkipped) {
     for (const auto& [prefix, items] : expected) {
         EXPECT_EQ(table(prefix), std::make_pair(items, !items.empty())) << prefix;
     }
-}
 
-TEST_F(WhiteLabelComponentTest, MissingOrOversizedFileGivesOnlyWholeLinesWithinTheLimit) {
+    // A missing file gives nothing, an oversized one only whole lines within the limit.
+    std::filesystem::remove(mappingFile());
     create();
     EXPECT_EQ(table("FTXT_"), std::make_pair(std::vector<std::string>{}, false));
     // The second mapping starts three bytes before the limit.

@@ -4,8 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
-
 #include "platform/com/component.h"
 #include "platform/com/library_loader.h"
 #include "tests/platform/com/com_test_support.h"
@@ -67,7 +65,7 @@ TEST_F(CreateObjectTest, LibraryAnswersCanUnloadNowFromItsLiveObjects) {
     EXPECT_EQ(canUnloadNow(), S_OK);
 }
 
-TEST_F(CreateObjectTest, UnregisteredProgIdNamesTheMissingKey) {
+TEST_F(CreateObjectTest, UnregisteredProgIdOrALibraryThatCannotServeTheClassIsNamedWithTheReason) {
     EXPECT_EQ(cannotCreateReason("X.Y"),
               "ActiveX component can't create object: the ProgID \"X.Y\" is not registered (no "
               "HKEY_CLASSES_ROOT\\X.Y\\CLSID)");
@@ -75,9 +73,8 @@ TEST_F(CreateObjectTest, UnregisteredProgIdNamesTheMissingKey) {
     writeDefault("CLSID\\" + kEchoClassId + "\\CLSID", kEchoClassId);
     EXPECT_NE(cannotCreateReason("CLSID\\" + kEchoClassId).find("not a valid ProgID"),
               std::string::npos);
-}
 
-TEST_F(CreateObjectTest, LibrariesThatCannotServeTheClassAreNamedWithTheReason) {
+    // Libraries that cannot serve the class are named with the reason.
     writeDefault("KXTest.Orphan\\CLSID", kEchoClassId);
     EXPECT_NE(cannotCreateReason("KXTest.Orphan").find("has no library path"), std::string::npos);
 

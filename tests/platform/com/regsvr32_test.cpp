@@ -21,7 +21,7 @@ std::optional<std::string> classesRootDefault(const std::string& key) {
 
 class Regsvr32Test : public kx::test::ComponentTest {};
 
-TEST_F(Regsvr32Test, RegistersProgIdAndClassWithTheLibrarysAbsolutePath) {
+TEST_F(Regsvr32Test, RegistersProgIdAndClassWithTheLibrarysAbsolutePathAndUnregistersExactlyThat) {
     const auto result = regsvr32({kEchoLibrary});
     EXPECT_EQ(result.exitCode, 0);
     EXPECT_EQ(result.out, "DllRegisterServer in " + kEchoLibrary + " succeeded.\n");
@@ -34,21 +34,15 @@ TEST_F(Regsvr32Test, RegistersProgIdAndClassWithTheLibrarysAbsolutePath) {
     EXPECT_EQ(classesRootDefault(classKey + "\\InProcServer32"),
               std::filesystem::canonical(kEchoLibrary).string());
     EXPECT_EQ(classesRootDefault(classKey + "\\ProgID"), "KXTest.Echo");
-}
 
-TEST_F(Regsvr32Test, UnregisterRemovesExactlyWhatRegistrationWrote) {
-    ASSERT_EQ(regsvr32({"/s", kEchoLibrary}).exitCode, 0);
-    // Something another tool keeps under the class key must survive.
-    writeDefault("CLSID\\" + kEchoClassId + "\\TypeLib", "{LIB}");
-
-    const auto result = regsvr32({"-U", kEchoLibrary});
-    EXPECT_EQ(result.exitCode, 0);
-    EXPECT_EQ(result.out, "DllUnregisterServer in " + kEchoLibrary + " succeeded.\n");
-
+    // Unregistering removes exactly that: something another tool keeps under the class key stays.
+    writeDefault(classKey + "\\TypeLib", "{LIB}");
+    const auto unregistered = regsvr32({"-U", kEchoLibrary});
+    EXPECT_EQ(unregistered.exitCode, 0);
+    EXPECT_EQ(unregistered.out, "DllUnregisterServer in " + kEchoLibrary + " succeeded.\n");
     reg::HKEY gone;
     EXPECT_EQ(reg::RegOpenKeyEx(reg::Hive::ClassesRoot, "KXTest.Echo", reg::kKeyRead, gone),
               reg::kErrorFileNotFound);
-    const std::string classKey = "CLSID\\" + kEchoClassId;
     EXPECT_EQ(reg::RegOpenKeyEx(reg::Hive::ClassesRoot, classKey + "\\InProcServer32",
                                 reg::kKeyRead, gone),
               reg::kErrorFileNotFound);
@@ -85,15 +79,12 @@ TEST_F(Regsvr32Test, EachKindOfFailureHasItsOwnExitCodeAndMessageUnlessSilenced)
         EXPECT_EQ(result.out + result.err, "");
     }
     EXPECT_EQ(result.exitCode, 1);  // "/s" alone is still a usage error
-}
 
-TEST_F(Regsvr32Test, UnwritableRegistryMakesTheEntryPointFail) {
     // A registry file below a plain file can never be created, not even by root.
     kx::test::writeFile(scratch_ / "blocker", "");
     const std::string blocked = (scratch_ / "blocker" / "machine.db").string();
     const kx::test::ScopedEnvironment blockedRegistry("KX_MACHINE_REGISTRY", blocked);
-    const auto result = regsvr32({kEchoLibrary});
-
+    result = regsvr32({kEchoLibrary});
     EXPECT_EQ(result.exitCode, 5);
     EXPECT_EQ(result.err, "The module \"" + kEchoLibrary +
                               "\" was loaded but the call to DllRegisterServer failed with error "

@@ -47,25 +47,23 @@ TEST_F(DataSpaceCall, PostsProgIdMethodAndEveryArgumentKindAsJson) {
     EXPECT_EQ(args[0].asString(), "FILER \"1\" \xc3\xa9");
 }
 
-TEST_F(DataSpaceCall, HttpErrorWithoutJsonNamesServerAndStatus) {
+TEST_F(DataSpaceCall, HttpErrorWithoutJsonNamesServerAndStatusAndAnswersBeyondTheLimitAreRefused) {
     LoopbackHttpServer server(fixedAnswer(503, "<html>busy</html>", "text/html"));
     const auto url = server.url("/bo");
     const auto error = raisedError(
         [&] { dataSpace_.CreateObject("KXBO_V2.Init", url)->call("GetDeploymentsXML"); });
     EXPECT_EQ(error.number(), errors::kHttpStatus);
     EXPECT_EQ(error.description(), "The server at " + url + " answered HTTP 503");
-}
 
-TEST_F(DataSpaceCall, AnswerBeyondTheLimitIsRefused) {
+    // An answer beyond the limit is refused.
     const std::string big = R"({"result":")" + std::string(4096, 'x') + "\"}";
-    LoopbackHttpServer server(fixedAnswer(200, big));
+    LoopbackHttpServer large(fixedAnswer(200, big));
     dataSpace_.settings().maxAnswerBytes = 1024;
-    const auto error =
-        raisedError([&] { dataSpace_.CreateObject("P.C", server.url())->call("Get"); });
-    EXPECT_EQ(error.number(), errors::kAnswerTooLarge);
-
+    EXPECT_EQ(
+        raisedError([&] { dataSpace_.CreateObject("P.C", large.url())->call("Get"); }).number(),
+        errors::kAnswerTooLarge);
     dataSpace_.settings().maxAnswerBytes = big.size();
-    EXPECT_EQ(dataSpace_.CreateObject("P.C", server.url())->call("Get").asString().size(), 4096u);
+    EXPECT_EQ(dataSpace_.CreateObject("P.C", large.url())->call("Get").asString().size(), 4096u);
 }
 
 TEST_F(DataSpaceCall, ConnectorWorksByNameAsTheLauncherUsesIt) {

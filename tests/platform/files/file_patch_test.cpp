@@ -29,11 +29,8 @@ TEST(PatchOffersTest, ACellReadsBackAndOneOutsideItsBoundsOffersNothing) {
           std::string(4097, ' ')}) {
         EXPECT_FALSE(parsePatchesCell(cell)) << cell;
     }
-    std::string nine;
-    for (int i = 0; i < 9; ++i) {
-        nine += patchesCellText({offers[0]}) + " ";
-    }
-    EXPECT_FALSE(parsePatchesCell(nine)) << "more offers than a row may make";
+    EXPECT_FALSE(parsePatchesCell(patchesCellText(std::vector<PatchOffer>(9, offers[0]))))
+        << "more offers than a row may make";
 }
 
 TEST(FilePatchTest, APatchRebuildsTheNewFileOnlyFromItsOwnSourceAndWithinItsBounds) {

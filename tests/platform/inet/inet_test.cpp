@@ -4,8 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <thread>
-
 #include "platform/curl/http_status_line.h"
 #include "platform/inet/inet.h"
 #include "tests/support/loopback_http_server.h"
@@ -79,7 +77,7 @@ class InetTest : public ::testing::Test {
 
 TEST_F(InetTest, BodyStreamsInsideTheResponseEventAndAStalledOneEndsInATimeOut) {
     inet_.Execute(url("/file"), "GET", "", "");
-    std::this_thread::sleep_for(100ms);
+    inet_.waitForProgress(5s);  // until an event waits for delivery
     EXPECT_TRUE(states_.empty()) << "events wait for the window's event processing";
     EXPECT_EQ(fetch(url("/file")), std::vector<std::int16_t>{state::icResponseCompleted});
     EXPECT_EQ(length_, "100000");
@@ -92,12 +90,11 @@ TEST_F(InetTest, BodyStreamsInsideTheResponseEventAndAStalledOneEndsInATimeOut) 
     EXPECT_EQ(code_, 28) << inet_.ResponseInfo();  // libcurl's operation time-out
 }
 
-TEST_F(InetTest, RefusedConnectionRaisesState11) {
+TEST_F(InetTest, RefusedConnectionOrRejectedSettingRaisesState11) {
     const test::RefusingPort noServer;
     EXPECT_EQ(fetch(noServer.url("/file")), std::vector<std::int16_t>{state::icError});
-}
-
-TEST_F(InetTest, SettingTheHttpLibraryRejectsRaisesState11WithItsReason) {
+    // So does a setting that the HTTP library rejects, with the library's reason.
+    states_.clear();
     inet_.setCAFile(std::string(9u << 20, 'a'));  // libcurl refuses texts over 8 MiB
     EXPECT_EQ(fetch(url("/file")), std::vector<std::int16_t>{state::icError});
     EXPECT_EQ(inet_.ResponseCode(), 43);  // CURLE_BAD_FUNCTION_ARGUMENT

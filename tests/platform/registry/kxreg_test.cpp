@@ -36,7 +36,7 @@ class Kxreg : public ::testing::Test {
     kx::test::TempDir scratch_;
 };
 
-TEST_F(Kxreg, QueryShowsWhatSaveSettingWrote) {
+TEST_F(Kxreg, QueryShowsWhatSaveSettingWroteAndAddAndDeleteChangeTheMachineFile) {
     SaveSetting("KXVantor", "LoginInfo", "FilerCode", "ABC123");
     SaveSetting("KXVantor", "LoginInfo", "Remember", "1");
     SaveSetting("KXVantor", "LoginInfo\\Nested", "X", "y");
@@ -56,12 +56,11 @@ TEST_F(Kxreg, QueryShowsWhatSaveSettingWrote) {
     EXPECT_EQ(run.exitCode, 0);
     EXPECT_NE(run.output.find("    FilerCode    REG_SZ    ABC123\n"), std::string::npos);
     EXPECT_EQ(run.output.find("Remember"), std::string::npos);
-}
 
-TEST_F(Kxreg, AddAndDeleteChangeTheMachineFile) {
+    // Add and delete change the machine file.
     const std::string fontsKey = "Microsoft\\Windows NT\\CurrentVersion\\Fonts";
     const std::string fonts = "'HKLM\\SOFTWARE\\" + fontsKey + "'";
-    ToolRun run = kxreg("add " + fonts + " /v 'Kestrix Font ZN-39.ttf' /d ZN-39.ttf");
+    run = kxreg("add " + fonts + " /v 'Kestrix Font ZN-39.ttf' /d ZN-39.ttf");
     EXPECT_EQ(run.exitCode, 0);
     EXPECT_EQ(run.output, "The operation completed successfully.\n");
     EXPECT_EQ(machineValue(fontsKey, "Kestrix Font ZN-39.ttf"), "ZN-39.ttf");

@@ -43,7 +43,7 @@ class Registry : public ::testing::Test {
     ScopedRegistry registry_;
 };
 
-TEST_F(Registry, QueryFiftyByteBufferHoldsFortyNineCharactersAndTheirNul) {
+TEST_F(Registry, QueryFiftyByteBufferHoldsFortyNineCharactersAndTheirNulAndTextEndsAtTheFirstNul) {
     writeValue(Hive::LocalMachine, "SOFTWARE\\Kestrix", "Fits", std::string(49, 'a'));
     writeValue(Hive::LocalMachine, "SOFTWARE\\Kestrix", "TooLong", std::string(50, 'b'));
     const HKEY key = openKey(Hive::LocalMachine, "SOFTWARE\\Kestrix");
@@ -68,31 +68,27 @@ TEST_F(Registry, QueryFiftyByteBufferHoldsFortyNineCharactersAndTheirNul) {
     size = sizeof buffer;
     EXPECT_EQ(RegQueryValueEx(key, "Absent", nullptr, buffer, &size), kErrorFileNotFound);
     EXPECT_EQ(RegQueryValueEx(key, "Fits", nullptr, buffer, nullptr), kErrorInvalidParameter);
-}
 
-TEST_F(Registry, ValueTextEndsAtTheFirstNulAndAlwaysReadsBackWithOne) {
-    HKEY key = createKey(Hive::LocalMachine, "SOFTWARE\\Kestrix");
+    // Value text ends at the first NUL and always reads back with one.
+    const HKEY writable = createKey(Hive::LocalMachine, "SOFTWARE\\Kestrix");
     const char noNul[] = {'a', 'b', 'c'};
-    ASSERT_EQ(RegSetValueEx(key, "NoNul", kRegSz, noNul, 3), kErrorSuccess);
-    ASSERT_EQ(RegSetValueEx(key, "Inner", kRegExpandSz, "ab\0cd", 6), kErrorSuccess);
-    ASSERT_EQ(RegSetValueEx(key, "Empty", kRegSz, nullptr, 0), kErrorSuccess);
-    EXPECT_EQ(RegSetValueEx(key, "Binary", 3, "x", 2), kErrorInvalidParameter);
-
-    char buffer[8];
-    std::uint32_t size = sizeof buffer;
-    ASSERT_EQ(RegQueryValueEx(key, "NoNul", nullptr, buffer, &size), kErrorSuccess);
+    ASSERT_EQ(RegSetValueEx(writable, "NoNul", kRegSz, noNul, 3), kErrorSuccess);
+    ASSERT_EQ(RegSetValueEx(writable, "Inner", kRegExpandSz, "ab\0cd", 6), kErrorSuccess);
+    ASSERT_EQ(RegSetValueEx(writable, "Empty", kRegSz, nullptr, 0), kErrorSuccess);
+    EXPECT_EQ(RegSetValueEx(writable, "Binary", 3, "x", 2), kErrorInvalidParameter);
+    size = sizeof buffer;
+    ASSERT_EQ(RegQueryValueEx(writable, "NoNul", nullptr, buffer, &size), kErrorSuccess);
     EXPECT_EQ(size, 4U);
     EXPECT_STREQ(buffer, "abc");
-    std::uint32_t type = 0;
     size = sizeof buffer;
-    ASSERT_EQ(RegQueryValueEx(key, "Inner", &type, buffer, &size), kErrorSuccess);
+    ASSERT_EQ(RegQueryValueEx(writable, "Inner", &type, buffer, &size), kErrorSuccess);
     EXPECT_EQ(type, kRegExpandSz);
     EXPECT_STREQ(buffer, "ab");
     EXPECT_EQ(queryString(Hive::LocalMachine, "SOFTWARE\\Kestrix", "Empty"), "");
     EXPECT_EQ(queryString(Hive::LocalMachine, "SOFTWARE\\Kestrix", "Binary"), std::nullopt);
 }
 
-TEST_F(Registry, NamesKeysAndValueNamesCompareWithoutLetterCaseAndKeepTheirSpelling) {
+TEST_F(Registry, NamesCompareWithoutLetterCaseKeepTheirSpellingAndHaveWindowsFormsAndBounds) {
     writeValue(Hive::CurrentUser, "Software\\Kestrix\\LoginInfo", "FilerCode", "ABC");
     EXPECT_EQ(queryString(Hive::CurrentUser, "SOFTWARE\\KESTRIX\\logininfo", "filercode"), "ABC");
 
@@ -108,10 +104,8 @@ TEST_F(Registry, NamesKeysAndValueNamesCompareWithoutLetterCaseAndKeepTheirSpell
     writeValue(Hive::CurrentUser, "Software\\Émile", "", "x");
     EXPECT_FALSE(keyExists(Hive::CurrentUser, "Software\\éMILE"));
     EXPECT_TRUE(keyExists(Hive::CurrentUser, "SOFTWARE\\Émile"));
-}
 
-TEST_F(Registry, NamesPathFormsAndBoundsAsWindowsTreatsThem) {
-    HKEY key;
+    // Path forms and bounds as Windows treats them.
     createKey(Hive::LocalMachine, "SOFTWARE\\Kestrix");
     EXPECT_EQ(RegOpenKeyEx(Hive::LocalMachine, "SOFTWARE\\Kestrix\\\\", kKeyRead, key),
               kErrorSuccess);
@@ -228,7 +222,7 @@ TEST_F(Registry, HivesClassesRootIsSoftwareClassesOfTheMachineFile) {
     EXPECT_EQ(queryString(Hive::LocalMachine, "SOFTWARE\\Classes", "RootValue"), std::nullopt);
 }
 
-TEST_F(Registry, FilesReadingAMissingFileFindsNothingAndCreatesNothingWhereTheEnvironmentPoints) {
+TEST_F(Registry, FilesMissingFindNothingAndAreNotCreatedAndToldOnesOverrideTheLocatedOnes) {
     HKEY key = openKey(Hive::LocalMachine, "");
     EXPECT_TRUE(subKeyNames(key).empty());
     EXPECT_EQ(RegOpenKeyEx(Hive::LocalMachine, "SOFTWARE", kKeyRead, key), kErrorFileNotFound);
@@ -248,9 +242,8 @@ TEST_F(Registry, FilesReadingAMissingFileFindsNothingAndCreatesNothingWhereTheEn
     environment.set("XDG_CONFIG_HOME", "relative/ignored");
     environment.set("HOME", "/home/someone");
     EXPECT_EQ(registryFilePath(Hive::CurrentUser), "/home/someone/.config/kestrix/registry.db");
-}
 
-TEST_F(Registry, FilesToldOverrideTheLocatedOnesUntilTakenBack) {
+    // Files told override the located ones until taken back.
     kx::test::TempDir told;
     useRegistryFiles(RegistryFiles{(told / "machine.db").string(), (told / "user.db").string()});
     writeValue(Hive::ClassesRoot, "KX.Told", "", "machine");

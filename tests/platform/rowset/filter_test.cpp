@@ -32,7 +32,7 @@ class AuthorsFilter : public ::testing::Test {
     Recordset rs;
 };
 
-TEST_F(AuthorsFilter, TextComparisonsAndLikeIgnoreCaseAndGroupsBindAndBeforeOr) {
+TEST_F(AuthorsFilter, TextComparisonsAndLikeIgnoreCaseGroupsBindAndBeforeOrAndFaultsAreNamed) {
     EXPECT_EQ(lastNames("au_lname = 'o''leary'"), "O'Leary");
     EXPECT_EQ(lastNames("[city]='salt lake city'"), "Ringer");
     EXPECT_EQ(lastNames("au_lname > 'R' "), "White,Smith,Ringer");
@@ -47,9 +47,8 @@ TEST_F(AuthorsFilter, TextComparisonsAndLikeIgnoreCaseAndGroupsBindAndBeforeOr) 
     EXPECT_EQ(lastNames("au_lname LIKE 'gree*'"), "Green,Greene");
     EXPECT_EQ(lastNames("au_lname like '%EE%'"), "Green,Greene");
     EXPECT_EQ(lastNames("city LIKE 'oakland'"), "Green");
-}
 
-TEST_F(AuthorsFilter, NoMatchGivesBofEofAndRemovalRestoresAllRowsAtTheFirst) {
+    // No match gives BOF and EOF; removing the filter restores all rows, at the first.
     rs.setFilter(Variant("state = 'ZZ'"));
     EXPECT_TRUE(rs.isBOF());
     EXPECT_TRUE(rs.isEOF());
@@ -66,9 +65,8 @@ TEST_F(AuthorsFilter, NoMatchGivesBofEofAndRemovalRestoresAllRowsAtTheFirst) {
     rs.setFilter(Variant(std::int32_t{adFilterNone}));
     EXPECT_EQ(rs.AbsolutePosition(), 1);
     EXPECT_TRUE(sameStoredValue(rs.Filter(), Variant(std::int32_t{0})));
-}
 
-TEST_F(AuthorsFilter, MalformedCriteriaRaise3001NamingTheFault) {
+    // Malformed criteria raise 3001 naming the fault.
     const std::pair<std::string, std::string> cases[] = {
         {"state =", "expected a value"},
         {"= 'CA'", "expected a column name"},
@@ -122,7 +120,7 @@ class TypedFilter : public ::testing::Test {
     Recordset rs;
 };
 
-TEST_F(TypedFilter, NumbersAndDatesCompareByValueAndNullMatchesNothing) {
+TEST_F(TypedFilter, NumbersAndDatesCompareByValueNullMatchesNothingAndFindSearchesForward) {
     EXPECT_EQ(count("Qty >= 10"), 1);
     EXPECT_EQ(count("Qty <> 5"), 2);
     EXPECT_EQ(count("Qty > -3.5E0"), 3);
@@ -141,9 +139,9 @@ TEST_F(TypedFilter, NumbersAndDatesCompareByValueAndNullMatchesNothing) {
     EXPECT_RUNTIME_ERROR(count("Qty = 'many'"), adoerr::kBadArguments,
                          "'many' cannot be compared with column 'Qty' of type adInteger");
     EXPECT_RUNTIME_ERROR(count("When = #31/31/2024#"), adoerr::kBadArguments, "column 'When'");
-}
 
-TEST_F(TypedFilter, FindSearchesForwardFromTheCurrentRowAmongVisibleRows) {
+    // Find searches forward from the current row among the visible rows.
+    rs.setFilter(Variant(""));
     rs.MoveFirst();
     rs.Find("Qty = 5");
     EXPECT_EQ(rs.AbsolutePosition(), 1);  // the current row is tested first

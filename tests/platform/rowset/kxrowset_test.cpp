@@ -21,7 +21,7 @@ kx::test::ProcessResult runTool(const std::vector<std::string>& arguments,
     return kx::test::runProcessWithInput(KX_BIN_DIR "/kxrowset", arguments, input, dir.path());
 }
 
-TEST(KxRowsetTool, ShowPrintsTheSchemaAndTheFilteredRowsOfAFileOrStandardInputAsJson) {
+TEST(KxRowsetTool, ShowPrintsTheFilteredRowsOfAFileOrStandardInputAsJsonOrExitsWithTheReason) {
     const auto run = runTool(
         {"show", fixture("authors.xml"), "--filter", "state = 'KS' OR au_lname = 'o''leary'"});
     ASSERT_EQ(run.exitCode, 0) << run.err;
@@ -41,10 +41,9 @@ TEST(KxRowsetTool, ShowPrintsTheSchemaAndTheFilteredRowsOfAFileOrStandardInputAs
     EXPECT_EQ(prices["rows"][0]["Unit Price"], 12.5);
     EXPECT_TRUE(prices["rows"][1]["Unit Price"].is_null());
     EXPECT_EQ(prices["fields"][1]["type"], "adCurrency");
-}
 
-// Every failure of the data goes through one catch; each is described by the unit tests.
-TEST(KxRowsetTool, BadDataExitsOneAndBadArgumentsTwoWithTheReason) {
+    // Bad data exits 1 and bad arguments 2, with the reason. Every failure of the data goes through
+    // one catch; each is described by the unit tests.
     const auto broken = runTool({"show", "-"}, "<xml><broken></xml>");
     EXPECT_EQ(broken.exitCode, 1);
     EXPECT_NE(broken.err.find("kxrowset: The row-set document is not well-formed XML"),

@@ -3,7 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <limits>
 
 #include "platform/rowset/ado_errors.h"
@@ -78,11 +77,11 @@ TEST(Recordset, LoginListStoresConvertedValuesExactly) {
                          "name or ordinal. (There is no column named 'Password'.)");
 }
 
-TEST(Recordset, NavigationFollowsTheBofEofRules) {
+TEST(Recordset, NavigationFollowsTheBofEofRulesAndEditsAreStoredByUpdateOrAMove) {
     Recordset rs = emptyConfigTable();
-    for (const char* name : {"a", "b", "c"}) {
-        addConfigRow(rs, name, "");
-    }
+    addConfigRow(rs, "a", "1");
+    addConfigRow(rs, "b", "2");
+    addConfigRow(rs, "c", "3");
     rs.MoveFirst();
     rs.MoveNext();
     rs.MoveNext();
@@ -108,12 +107,8 @@ TEST(Recordset, NavigationFollowsTheBofEofRules) {
     EXPECT_EQ(rs.Fields("PropName").Value().asString(), "c");
     rs.setAbsolutePosition(2);
     EXPECT_EQ(rs.Fields("PropName").Value().asString(), "b");
-}
 
-TEST(Recordset, EditsOfTheCurrentRowAreStoredByUpdateOrAMove) {
-    Recordset rs = emptyConfigTable();
-    addConfigRow(rs, "a", "1");
-    addConfigRow(rs, "b", "2");
+    // An edit of the current row is stored by a move and dropped by CancelUpdate.
     rs.MoveFirst();
     rs.Fields("PropValue").setValue(Variant("one"));
     EXPECT_EQ(rs.editMode(), EditMode::adEditInProgress);
@@ -141,7 +136,7 @@ TEST(Recordset, ClosedSetsAndOpenSchemasRefuseTheWrongOperations) {
     EXPECT_RUNTIME_ERROR(rs.MoveFirst(), adoerr::kObjectClosed, "closed");
 }
 
-TEST(Recordset, LoadsThroughARewoundTextStream) {
+TEST(Recordset, LoadsThroughARewoundTextStreamAndSavesVisibleRowsToFiles) {
     Stream stream;
     stream.Open();
     stream.WriteText(kx::test::readFile(fixture("count_alias.xml")));
@@ -161,16 +156,15 @@ TEST(Recordset, LoadsThroughARewoundTextStream) {
     EXPECT_RUNTIME_ERROR(empty.Open(unrewound), adoerr::kPersistence, "not well-formed XML");
     stream.Close();
     EXPECT_RUNTIME_ERROR(stream.ReadText(), adoerr::kObjectClosed, "closed");
-}
 
-TEST(Recordset, SavesVisibleRowsToFilesAndReportsMissingFiles) {
+    // Files: the visible rows are saved, and missing files are reported.
     kx::test::TempDir dir;
-    Recordset rs = emptyConfigTable();
-    addConfigRow(rs, "BaseURL", "https://one");
-    addConfigRow(rs, "UPDATEADMINLOGIN", "ann");
-    addConfigRow(rs, "BaseURL", "https://two");
-    rs.setFilter(Variant("PropName = 'baseurl'"));
-    rs.Save(dir / "config.xml");
+    Recordset config = emptyConfigTable();
+    addConfigRow(config, "BaseURL", "https://one");
+    addConfigRow(config, "UPDATEADMINLOGIN", "ann");
+    addConfigRow(config, "BaseURL", "https://two");
+    config.setFilter(Variant("PropName = 'baseurl'"));
+    config.Save(dir / "config.xml");
 
     Recordset loaded;
     loaded.Open(dir / "config.xml");
@@ -181,7 +175,7 @@ TEST(Recordset, SavesVisibleRowsToFilesAndReportsMissingFiles) {
     Recordset missing;
     EXPECT_RUNTIME_ERROR(missing.Open(dir / "absent.xml"), adoerr::kPersistence,
                          "absent.xml' could not be opened");
-    EXPECT_RUNTIME_ERROR(rs.Save(dir / "no-such-folder" / "x.xml"), adoerr::kPersistence,
+    EXPECT_RUNTIME_ERROR(config.Save(dir / "no-such-folder" / "x.xml"), adoerr::kPersistence,
                          "could not be saved");
 }
 

@@ -20,7 +20,6 @@ std::string iso(std::optional<OleDate> date) {
 
 // The calendar itself (serials, leap days, impossible dates) is proven by the runtime's tests.
 TEST(DateTime, DocumentFormIsWrittenAcrossTheEpochAndRangeEndsAndReadStrictly) {
-    EXPECT_EQ(iso(OleDate{-1.25}), "1899-12-29T06:00:00");
     EXPECT_EQ(iso(OleDate{0.9999999999}), "1899-12-31T00:00:00");  // rounds into the next day
     EXPECT_EQ(iso(dateFromParts({100, 1, 1, 0, 0, 0, 0})), "0100-01-01T00:00:00");
     EXPECT_FALSE(formatXdrDateTime(OleDate{NAN}));
@@ -36,7 +35,7 @@ TEST(DateTime, DocumentFormIsWrittenAcrossTheEpochAndRangeEndsAndReadStrictly) {
     }
 }
 
-TEST(ValueText, MoneyIsExactAndRoundsHalfToEven) {
+TEST(ValueText, MoneyIsExactAndRoundsHalfToEvenAndIntegersKeepTheirTypesRange) {
     auto money = [](const char* text) {
         auto value = parseXdrValue(DataType::adCurrency, text);
         return value ? value->asCurrency().scaled : -999;
@@ -50,9 +49,7 @@ TEST(ValueText, MoneyIsExactAndRoundsHalfToEven) {
     EXPECT_EQ(money("922337203685477.5808"), -999);
     EXPECT_EQ(money("1.2.3"), -999);
     EXPECT_EQ(*formatXdrValue(DataType::adCurrency, Variant(Currency{-10001})), "-1.0001");
-}
-
-TEST(ValueText, IntegersKeepTheirTypesRange) {
+    // Integers keep their type's range.
     EXPECT_FALSE(parseXdrValue(DataType::adTinyInt, "128"));
     EXPECT_TRUE(parseXdrValue(DataType::adTinyInt, "-128"));
     EXPECT_TRUE(parseXdrValue(DataType::adUnsignedInt, "4294967295"));

@@ -15,7 +15,7 @@
 namespace kx {
 namespace {
 
-TEST(DebugLog, SwitchIsOffUnlessOneOrAnAbsolutePath) {
+TEST(DebugLog, SwitchIsOffUnlessOneOrAnAbsolutePathWhereIgnoredErrorsAreTraced) {
     using Kind = DebugLogTarget::Kind;
     for (const char* off : {static_cast<const char*>(nullptr), "", "0", "yes", "log.txt"}) {
         EXPECT_EQ(debugLogTargetFor(off).kind, Kind::Off) << (off ? off : "unset");
@@ -24,9 +24,8 @@ TEST(DebugLog, SwitchIsOffUnlessOneOrAnAbsolutePath) {
     const DebugLogTarget file = debugLogTargetFor("/var/tmp/kx.log");
     EXPECT_EQ(file.kind, Kind::File);
     EXPECT_EQ(file.path, "/var/tmp/kx.log");
-}
 
-TEST(DebugLog, IgnoredErrorIsTracedInTheSwitchedFile) {
+    // An ignored error is traced in the switched file.
     const test::TempDir dir;
     const std::string path = (dir / "debug.log").string();
     const test::ChildResult child = test::runInChild([&] {

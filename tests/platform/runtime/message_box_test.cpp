@@ -8,37 +8,34 @@ namespace kx {
 namespace {
 
 using namespace vbmsg;
+using enum MessageIcon;
 
 TEST(MessageBoxLayout, DecodesButtonsDefaultEscapeAndIcon) {
     struct Row {
         std::int32_t style;
         std::vector<std::int32_t> answers;
         std::size_t defaultButton;
-        std::optional<std::size_t> escapeButton;
+        std::optional<std::size_t> escapeButton;  // {}: Escape does not close the box
         MessageIcon icon;
     };
     const Row rows[] = {
-        {kOKOnly, {kOK}, 0, 0, MessageIcon::None},
-        {kOKCancel + kDefaultButton2, {kOK, kCancel}, 1, 1, MessageIcon::None},
+        {kOKOnly, {kOK}, 0, 0, None},
+        {kOKCancel + kDefaultButton2, {kOK, kCancel}, 1, 1, None},
         {kAbortRetryIgnore + kDefaultButton3 + kCritical,
          {kAbort, kRetry, kIgnore},
          2,
-         std::nullopt,
-         MessageIcon::Critical},
-        {kYesNoCancel + kExclamation, {kYes, kNo, kCancel}, 0, 2, MessageIcon::Exclamation},
-        {kYesNo + kQuestion, {kYes, kNo}, 0, std::nullopt, MessageIcon::Question},
-        {kRetryCancel + kInformation + kDefaultButton2,
-         {kRetry, kCancel},
-         1,
-         1,
-         MessageIcon::Information},
+         {},
+         Critical},
+        {kYesNoCancel + kExclamation, {kYes, kNo, kCancel}, 0, 2, Exclamation},
+        {kYesNo + kQuestion, {kYes, kNo}, 0, {}, Question},
+        {kRetryCancel + kInformation + kDefaultButton2, {kRetry, kCancel}, 1, 1, Information},
         // A default beyond the buttons shown is the first one; unknown button sets show OK only,
         // unknown icons none; modality (4096) changes nothing.
-        {kYesNo + kDefaultButton3, {kYes, kNo}, 0, std::nullopt, MessageIcon::None},
-        {kOKOnly + 768, {kOK}, 0, 0, MessageIcon::None},
-        {9, {kOK}, 0, 0, MessageIcon::None},
-        {15 + 80, {kOK}, 0, 0, MessageIcon::None},
-        {kYesNo + 4096, {kYes, kNo}, 0, std::nullopt, MessageIcon::None},
+        {kYesNo + kDefaultButton3, {kYes, kNo}, 0, {}, None},
+        {kOKOnly + 768, {kOK}, 0, 0, None},
+        {9, {kOK}, 0, 0, None},
+        {15 + 80, {kOK}, 0, 0, None},
+        {kYesNo + 4096, {kYes, kNo}, 0, {}, None},
     };
     for (const Row& row : rows) {
         const MessageBoxLayout layout = messageBoxLayout(row.style);

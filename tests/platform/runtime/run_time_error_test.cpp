@@ -16,7 +16,7 @@ TEST(RuntimeError, StandardDescriptionsOfTheRuntimeNumbers) {
     EXPECT_EQ(RuntimeError(20).description(), "Application-defined or object-defined error");
 }
 
-TEST(ResumeNext, EachStatementRunsTheLastErrorStaysPendingAndOtherExceptionsPass) {
+TEST(ResumeNext, EachStatementRunsTheLastErrorStaysPendingForItsThreadAndOtherExceptionsPass) {
     Err().Clear();
     int ran = 0;
     resumeNextEach({
@@ -34,10 +34,8 @@ TEST(ResumeNext, EachStatementRunsTheLastErrorStaysPendingAndOtherExceptionsPass
     Err().Clear();
     EXPECT_FALSE(Err().pending());
     EXPECT_THROW(resumeNext([] { throw std::logic_error("bug"); }), std::logic_error);
-}
 
-TEST(ErrObject, RaiseRethrowsThePendingErrorOfItsOwnThread) {
-    Err().Clear();
+    // Raise rethrows the pending error of its own thread.
     resumeNext([] { raiseError(20, "Login Check", "bad"); });
     std::int32_t seenInOtherThread = -1;
     std::thread([&] { seenInOtherThread = Err().Number; }).join();

@@ -16,7 +16,7 @@ TEST(Variant, NumberValueCoversBooleanCurrencyAndDateAndWrongKindAccessIsTypeMis
     EXPECT_THROW((void)Variant("1").numberValue(), RuntimeError);
 }
 
-TEST(SafeArray, NoDimensionBoundsRaiseAndArbitraryLowerBoundsHoldTheirElements) {
+TEST(SafeArray, NoDimensionBoundsRaiseArbitraryLowerBoundsHoldTheirElementsAndBytesAreBytes) {
     SafeArray never;
     EXPECT_EQ(never.dimensions(), 0);
     EXPECT_EQ(test::errorNumberOf([&] { (void)never.lowerBound(1); }), 9);
@@ -31,13 +31,11 @@ TEST(SafeArray, NoDimensionBoundsRaiseAndArbitraryLowerBoundsHoldTheirElements) 
     EXPECT_EQ(a.at({1, 6}).numberValue(), 42.0);
     EXPECT_THROW(a.at({2, 6}), RuntimeError);
     EXPECT_THROW(a.at({1}), RuntimeError);
-}
 
-TEST(SafeArray, FromBytesMakesByteElements) {
-    const SafeArray a = SafeArray::fromBytes("AB");
-    ASSERT_EQ(a.elementCount(), 2u);
-    EXPECT_EQ(a.at({1}).type(), VarType::Byte);
-    EXPECT_EQ(a.at({1}).numberValue(), 66.0);
+    const SafeArray bytes = SafeArray::fromBytes("AB");
+    ASSERT_EQ(bytes.elementCount(), 2u);
+    EXPECT_EQ(bytes.at({1}).type(), VarType::Byte);
+    EXPECT_EQ(bytes.at({1}).numberValue(), 66.0);
 }
 
 }  // namespace

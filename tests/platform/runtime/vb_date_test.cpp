@@ -27,7 +27,7 @@ std::string textOf(std::string_view text) {
     return date ? formatGeneralDate(*date) : "<not a date>";
 }
 
-TEST(DateParts, SerialsOfKnownDaysAndRoundTripsAcrossTheEpochToTheNearestSecond) {
+TEST(DateParts, SerialsOfKnownDaysRoundTripToTheNearestSecondAndCompareAcrossTheEpoch) {
     EXPECT_EQ(dateOf(1899, 12, 30).serial, 0.0);
     EXPECT_EQ(dateOf(1900, 1, 1).serial, 2.0);
     EXPECT_EQ(dateOf(2014, 4, 28).serial, 41757.0);
@@ -48,26 +48,7 @@ TEST(DateParts, SerialsOfKnownDaysAndRoundTripsAcrossTheEpochToTheNearestSecond)
                   parts)
             << parts.year << "-" << parts.month << "-" << parts.day;
     }
-}
-
-TEST(DateParts, RefusesImpossibleDates) {
-    EXPECT_FALSE(dateFromParts({1900, 2, 29}));  // 1900 was not a leap year
-    EXPECT_FALSE(dateFromParts({2015, 2, 29}));
-    EXPECT_FALSE(dateFromParts({2014, 13, 1}));
-    EXPECT_FALSE(dateFromParts({2014, 4, 31}));
-    EXPECT_FALSE(dateFromParts({99, 12, 31}));
-    EXPECT_FALSE(dateFromParts({10000, 1, 1}));
-    EXPECT_FALSE(dateFromParts({2014, 1, 1, 24, 0, 0}));
-    EXPECT_FALSE(dateFromParts({2014, 1, 1, 0, 60, 0}));
-    EXPECT_EQ(errorNumberOf([] { partsOfDate(OleDate{2958466.0}); }), 5);
-    EXPECT_EQ(errorNumberOf([] { partsOfDate(OleDate{-657435.0}); }), 5);
-    EXPECT_EQ(errorNumberOf([] { partsOfDate(OleDate{std::nan("")}); }), 5);
-    // Times round to the nearest second, with a carry into the next day.
-    EXPECT_EQ(partsOfDate(OleDate{1.0 - 1e-9}), (DateParts{1899, 12, 31, 0, 0, 0}));
-    EXPECT_EQ(partsOfDate(OleDate{-1.0 - (1.0 - 1e-9)}), (DateParts{1899, 12, 30, 0, 0, 0}));
-}
-
-TEST(CompareDates, FollowsTheCalendarAlsoBeforeTheEpoch) {
+    // Comparison follows the calendar, also before the epoch.
     EXPECT_EQ(compareDates(dateOf(2026, 1, 1), dateOf(2026, 1, 2)), std::partial_ordering::less);
     EXPECT_EQ(compareDates(dateOf(2026, 1, 1, 12), dateOf(2026, 1, 1, 12)),
               std::partial_ordering::equivalent);
@@ -78,12 +59,25 @@ TEST(CompareDates, FollowsTheCalendarAlsoBeforeTheEpoch) {
     EXPECT_EQ(compareDates(OleDate{std::nan("")}, OleDate{0.0}), std::partial_ordering::unordered);
 }
 
+TEST(DateParts, RefusesImpossibleDates) {
+    // 1900 was not a leap year.
+    const DateParts impossible[] = {{1900, 2, 29},          {2015, 2, 29},         {2014, 13, 1},
+                                    {2014, 4, 31},          {99, 12, 31},          {10000, 1, 1},
+                                    {2014, 1, 1, 24, 0, 0}, {2014, 1, 1, 0, 60, 0}};
+    for (const DateParts& parts : impossible) {
+        EXPECT_FALSE(dateFromParts(parts)) << parts.year << "-" << parts.month << "-" << parts.day;
+    }
+    for (const double serial : {2958466.0, -657435.0, std::nan("")}) {
+        EXPECT_EQ(errorNumberOf([&] { partsOfDate(OleDate{serial}); }), 5) << serial;
+    }
+    // Times round to the nearest second, with a carry into the next day.
+    EXPECT_EQ(partsOfDate(OleDate{1.0 - 1e-9}), (DateParts{1899, 12, 31, 0, 0, 0}));
+    EXPECT_EQ(partsOfDate(OleDate{-1.0 - (1.0 - 1e-9)}), (DateParts{1899, 12, 30, 0, 0, 0}));
+}
+
+// Most forms are also shown by the ParseDateText tests, which print what they read.
 TEST(FormatGeneralDate, UsGeneralFormWithDateOnlyAndTimeOnlyCases) {
-    EXPECT_EQ(formatGeneralDate(dateOf(2026, 12, 6, 15, 4, 5)), "12/6/2026 3:04:05 PM");
-    EXPECT_EQ(formatGeneralDate(dateOf(2026, 12, 6)), "12/6/2026");
     EXPECT_EQ(formatGeneralDate(dateOf(2026, 12, 6, 0, 0, 1)), "12/6/2026 12:00:01 AM");
-    EXPECT_EQ(formatGeneralDate(dateOf(2026, 12, 6, 12, 30)), "12/6/2026 12:30:00 PM");
-    EXPECT_EQ(formatGeneralDate(OleDate{0.0}), "12:00:00 AM");
     EXPECT_EQ(formatGeneralDate(OleDate{0.75}), "6:00:00 PM");
     EXPECT_EQ(formatGeneralDate(OleDate{-1.25}), "12/29/1899 6:00:00 AM");
     EXPECT_EQ(formatGeneralDate(dateOf(100, 1, 1)), "1/1/0100");
@@ -102,9 +96,6 @@ TEST(ParseDateText, IsoUsMonthNameAndTwoDigitYearForms) {
     EXPECT_EQ(textOf("2026-12-06T14:03:00+02:00"), "12/6/2026 12:03:00 PM");
     EXPECT_EQ(textOf("2026-12-06T23:30:00-0100"), "12/7/2026 12:30:00 AM");
     EXPECT_EQ(textOf("1899-12-30T01:00:00+02"), "12/29/1899 11:00:00 PM");
-    EXPECT_EQ(compareDates(*parseDateText("2026-12-06T14:00:00+02:00"),
-                           *parseDateText("2026-12-06T12:00:00Z")),
-              std::partial_ordering::equivalent);
     // US, month-name and two-digit-year forms.
     EXPECT_EQ(textOf("12/6/2026 3:04:05 PM"), "12/6/2026 3:04:05 PM");
     EXPECT_EQ(textOf("04/28/2014"), "4/28/2014");
@@ -124,8 +115,6 @@ TEST(ParseDateText, IsoUsMonthNameAndTwoDigitYearForms) {
     // Two-digit years fall in 1930 to 2029.
     EXPECT_EQ(textOf("1/1/29"), "1/1/2029");
     EXPECT_EQ(textOf("1/1/30"), "1/1/1930");
-    EXPECT_EQ(textOf("1/1/00"), "1/1/2000");
-    EXPECT_EQ(textOf("1/1/99"), "1/1/1999");
     EXPECT_EQ(textOf("28-Apr-14"), "4/28/2014");
 }
 

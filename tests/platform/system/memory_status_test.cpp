@@ -31,17 +31,13 @@ class MemoryStatusTest : public ::testing::Test {
         test::writeFile(dir_ / "status",
                         "Name:\tkxdiag\nVmPeak:\t  300000 kB\nVmSize:\t  250000 kB\n");
         test::writeFile(dir_ / "overcommit", overcommit);
-        MemoryStatusSources s;
-        s.meminfoPath = (dir_ / "meminfo").string();
-        s.processStatusPath = (dir_ / "status").string();
-        s.overcommitModePath = (dir_ / "overcommit").string();
-        s.addressSpaceLimit = std::uint64_t{1} << 47;
-        return s;
+        return {(dir_ / "meminfo").string(), (dir_ / "status").string(),
+                (dir_ / "overcommit").string(), std::uint64_t{1} << 47};
     }
     test::TempDir dir_;
 };
 
-TEST_F(MemoryStatusTest, MapsMeminfoOntoTheWindowsFieldsAsFull64BitByteCounts) {
+TEST_F(MemoryStatusTest, MapsMeminfoOntoTheWindowsFieldsAsFull64BitByteCountsOnOldAndNewKernels) {
     const auto status = queryMemoryStatus(sourcesFor(kBigMachine));
     ASSERT_TRUE(status);
     EXPECT_EQ(status->totalPhysical, 32768000 * kKiB);
@@ -51,10 +47,8 @@ TEST_F(MemoryStatusTest, MapsMeminfoOntoTheWindowsFieldsAsFull64BitByteCounts) {
     EXPECT_EQ(status->availablePageFile, (24576000 + 8000000) * kKiB);
     EXPECT_EQ(status->totalVirtual, std::uint64_t{1} << 47);
     EXPECT_EQ(status->availableVirtual, (std::uint64_t{1} << 47) - 250000 * kKiB);
-}
 
-TEST_F(MemoryStatusTest,
-       StrictOvercommitUsesTheClampedCommitLimitAndOldKernelsCountFreeBuffersAndCache) {
+    // Strict overcommit uses the commit limit, clamped at zero.
     const auto overCommitted = queryMemoryStatus(sourcesFor(kBigMachine, "2\n"));
     ASSERT_TRUE(overCommitted);
     EXPECT_EQ(overCommitted->availablePageFile, 0u);
@@ -65,12 +59,12 @@ TEST_F(MemoryStatusTest,
     ASSERT_TRUE(roomLeft);
     EXPECT_EQ(roomLeft->availablePageFile, 500 * kKiB);
     // Old kernels without MemAvailable count free memory, buffers and cache.
-    const auto status = queryMemoryStatus(
+    const auto oldKernel = queryMemoryStatus(
         sourcesFor("MemTotal: 1000 kB\nMemFree: 100 kB\nBuffers: 50 kB\nCached: 183 kB\n"));
-    ASSERT_TRUE(status);
-    EXPECT_EQ(status->availablePhysical, 333 * kKiB);
-    EXPECT_EQ(status->memoryLoad, 67u);  // 66.7 rounds up
-    EXPECT_EQ(status->totalPageFile, 1000 * kKiB);
+    ASSERT_TRUE(oldKernel);
+    EXPECT_EQ(oldKernel->availablePhysical, 333 * kKiB);
+    EXPECT_EQ(oldKernel->memoryLoad, 67u);  // 66.7 rounds up
+    EXPECT_EQ(oldKernel->totalPageFile, 1000 * kKiB);
 }
 
 TEST_F(MemoryStatusTest, UnreadableOrEmptyMeminfoFailsAndAbsurdFiguresSaturate) {
@@ -90,13 +84,12 @@ TEST_F(MemoryStatusTest, UnreadableOrEmptyMeminfoFailsAndAbsurdFiguresSaturate) 
     EXPECT_LE(status->memoryLoad, 100u);
 }
 
-TEST(MemoryStatusOfThisMachine, IsReadableAndConsistent) {
+// The default sources: this machine's files, this process's size and its address-space limit. The
+// figures themselves are proved on the fixtures above.
+TEST(MemoryStatusOfThisMachine, IsReadFromTheDefaultSources) {
     const auto status = queryMemoryStatus();
     ASSERT_TRUE(status);
     EXPECT_GT(status->totalPhysical, 0u);
-    EXPECT_LE(status->availablePhysical, status->totalPhysical);
-    EXPECT_LE(status->memoryLoad, 100u);
-    EXPECT_GE(status->totalPageFile, status->totalPhysical);
     EXPECT_LT(status->availableVirtual, status->totalVirtual);
 }
 

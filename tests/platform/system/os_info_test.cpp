@@ -7,7 +7,7 @@
 namespace kx::sys {
 namespace {
 
-TEST(OsNameFromRelease, PrefersPrettyNameThenNameThenLinuxUnquotedAndClean) {
+TEST(OperatingSystemName, PrefersPrettyNameThenNameThenLinuxUnquotedCleanFromTheFirstReadableFile) {
     const std::pair<std::string, std::string> cases[] = {
         {"NAME=\"Debian GNU/Linux\"\nPRETTY_NAME=\"Debian GNU/Linux 12 (bookworm)\"\nID=debian\n",
          "Debian GNU/Linux 12 (bookworm)"},
@@ -23,9 +23,8 @@ TEST(OsNameFromRelease, PrefersPrettyNameThenNameThenLinuxUnquotedAndClean) {
     for (const auto& [release, name] : cases) {
         EXPECT_EQ(osNameFromRelease(release), name) << "case: " << release.substr(0, 60);
     }
-}
 
-TEST(OperatingSystemName, TakesTheFirstReadableFileAndInjectedKernelRelease) {
+    // The name comes from the first readable file; the kernel release can be injected.
     test::TempDir dir;
     test::writeFile(dir / "usr-os-release", "PRETTY_NAME=\"Fixture OS 1\"\n");
     OsInfoSources sources;

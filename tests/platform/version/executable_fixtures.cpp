@@ -117,11 +117,9 @@ std::string buildElfFile(const ElfFixture& f) {
     b.put(at + 8, 3, 4);
     b.text(at + 12, std::string_view("GNU\0", 4));
     at += 12 + 4 + 20;
+    // The descriptor ends with a NUL and is padded to four bytes.
     std::string descriptor = f.packageJson;
-    descriptor += '\0';
-    while (descriptor.size() % 4 != 0) {
-        descriptor += '\0';
-    }
+    descriptor.resize((descriptor.size() + 4) / 4 * 4, '\0');
     b.put(at, 4, 4);
     b.put(at + 4, descriptor.size(), 4);
     b.put(at + 8, 0xcafe1a7eu, 4);

@@ -20,14 +20,13 @@ class FileVersionTest : public ::testing::Test {
     test::TempDir dir_;
 };
 
-TEST_F(FileVersionTest, ReadsThePeVersionResource) {
+TEST_F(FileVersionTest, ReadsThePeVersionResourceUnlessDamaged) {
     EXPECT_EQ(fileVersion(write("a.dll", test::buildPeFile({{2, 71, 9030, 0}, false}))),
               "2.71.9030.0");
     EXPECT_EQ(fileVersion(write("b.dll", test::buildPeFile({{65535, 1, 40000, 7}, true}))),
               "65535.1.40000.7");
-}
 
-TEST_F(FileVersionTest, DamagedPeFilesHaveNoVersionResource) {
+    // Damaged files have no version resource.
     const std::string good = test::buildPeFile({});
     std::string badSignature = good;
     badSignature[test::peFixedInfoOffset()] = 0;
@@ -44,7 +43,7 @@ TEST_F(FileVersionTest, DamagedPeFilesHaveNoVersionResource) {
     EXPECT_EQ(fileVersion(write("loop.dll", loop)), "");
 }
 
-TEST_F(FileVersionTest, ReadsTheElfPackageNoteInEveryLayout) {
+TEST_F(FileVersionTest, ReadsTheElfPackageNoteInEveryLayoutElseTheSideFile) {
     for (const bool wide : {true, false}) {
         for (const bool big : {false, true}) {
             for (const bool segments : {true, false}) {
@@ -55,9 +54,7 @@ TEST_F(FileVersionTest, ReadsTheElfPackageNoteInEveryLayout) {
             }
         }
     }
-}
-
-TEST_F(FileVersionTest, ElfNotesWithoutAUsableVersionFallBackToTheSideFile) {
+    // Notes without a usable version fall back to the side file.
     write("plain.so.ver", "1.0.0.9\r\n");
     for (const char* json : {R"({"name":"x"})", R"({"version":5})", "not json",
                              R"({"version":"has space"})", R"({"version":""})"}) {
@@ -65,9 +62,7 @@ TEST_F(FileVersionTest, ElfNotesWithoutAUsableVersionFallBackToTheSideFile) {
                   "1.0.0.9")
             << json;
     }
-}
-
-TEST_F(FileVersionTest, SideFileGivesItsFirstLineWithoutSpaces) {
+    // The side file gives its first line without spaces.
     write("msdatsrc.tlb", "no version resource in here");
     write("msdatsrc.tlb.ver", " 9. 0.9030 .0 \r\nsecond line\r\n");
     EXPECT_EQ(fileVersion((dir_ / "msdatsrc.tlb").string()), "9.0.9030.0");
