@@ -66,7 +66,7 @@ TEST_F(DataSpaceCall, HttpErrorWithoutJsonNamesServerAndStatusAndAnswersBeyondTh
     EXPECT_EQ(dataSpace_.CreateObject("P.C", large.url())->call("Get").asString().size(), 4096u);
 }
 
-TEST_F(DataSpaceCall, ConnectorWorksByNameAsTheLauncherUsesIt) {
+TEST_F(DataSpaceCall, ConnectorWorksByNameAsTheLauncherUsesItAndRefusesUnusableSettingsAtOnce) {
     LoopbackHttpServer server(fixedAnswer(200, R"({"result":true})"));
     Dispatch& connector = dataSpace_;
     EXPECT_EQ(connector.get("InternetTimeout").numberValue(), 300000.0);
@@ -78,9 +78,8 @@ TEST_F(DataSpaceCall, ConnectorWorksByNameAsTheLauncherUsesIt) {
 
     const Variant object = connector.call("CreateObject", {"KXBO_V2.Init", server.url()});
     EXPECT_TRUE(object.asObject().object->call("isValidLogin").asBool());
-}
 
-TEST_F(DataSpaceCall, UnusableSettingsAndUrlsAreRefusedAtOnce) {
+    // Unusable settings and addresses are refused at once.
     EXPECT_EQ(raisedError([&] { dataSpace_.setInternetTimeout(0); }).number(),
               vberr::kInvalidProcedureCall);
     for (const char* url : {"", "ftp://h/x", "file:///etc/passwd", "http://h/a b", "h/x"}) {

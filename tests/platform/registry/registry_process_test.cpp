@@ -51,7 +51,7 @@ class RegistryPermissions : public ::testing::Test {
         std::filesystem::path(registry_.machineFile()).parent_path();
 };
 
-TEST_F(RegistryPermissions, UnprivilegedProcessReadsTheMachineFileButMayNotWriteIt) {
+TEST_F(RegistryPermissions, UnprivilegedProcessReadsTheMachineFileButMayNotWriteOrCreateIt) {
     ASSERT_EQ(writeRegistryValue(Hive::LocalMachine, "SOFTWARE\\Kestrix", "Version", "3.1"),
               kErrorSuccess);
     ASSERT_EQ(chmod(registry_.machineFile().c_str(), 0644), 0);
@@ -83,13 +83,13 @@ TEST_F(RegistryPermissions, UnprivilegedProcessReadsTheMachineFileButMayNotWrite
     });
     EXPECT_EQ(status, 0);
     EXPECT_EQ(queryString(Hive::LocalMachine, "SOFTWARE\\Kestrix", "Version"), "3.1");
-    HKEY key;
-    EXPECT_EQ(RegOpenKeyEx(Hive::LocalMachine, "SOFTWARE\\New", kKeyRead, key), kErrorFileNotFound);
-}
+    HKEY created;
+    EXPECT_EQ(RegOpenKeyEx(Hive::LocalMachine, "SOFTWARE\\New", kKeyRead, created),
+              kErrorFileNotFound);
 
-TEST_F(RegistryPermissions, UnprivilegedProcessSeesAnUncreatableMachineFileAsAnEmptyHive) {
+    // An uncreatable machine file is an empty hive to it.
     setenv("KX_MACHINE_REGISTRY", (folder_ / "missing" / "machine.db").c_str(), 1);
-    int status = runAsNobody([] {
+    status = runAsNobody([] {
         HKEY key;
         if (RegOpenKeyEx(Hive::LocalMachine, "", kKeyRead, key) != kErrorSuccess ||
             !subKeyNames(key).empty()) {

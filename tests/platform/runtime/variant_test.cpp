@@ -6,7 +6,7 @@
 namespace kx {
 namespace {
 
-TEST(Variant, NumberValueCoversBooleanCurrencyAndDateAndWrongKindAccessIsTypeMismatch) {
+TEST(Variant, NumberValueCoversBooleanCurrencyAndDateWrongKindIsTypeMismatchAndArraysHaveBounds) {
     EXPECT_EQ(Variant(true).numberValue(), -1.0);
     EXPECT_EQ(Variant(Currency{12345}).numberValue(), 1.2345);
     EXPECT_EQ(Variant(OleDate{2.25}).numberValue(), 2.25);
@@ -14,9 +14,8 @@ TEST(Variant, NumberValueCoversBooleanCurrencyAndDateAndWrongKindAccessIsTypeMis
     EXPECT_EQ(mismatch.number(), 13);
     EXPECT_EQ(mismatch.description(), "Type mismatch");
     EXPECT_THROW((void)Variant("1").numberValue(), RuntimeError);
-}
 
-TEST(SafeArray, NoDimensionBoundsRaiseArbitraryLowerBoundsHoldTheirElementsAndBytesAreBytes) {
+    // Arrays: no dimension bounds raise, arbitrary lower bounds hold their elements.
     SafeArray never;
     EXPECT_EQ(never.dimensions(), 0);
     EXPECT_EQ(test::errorNumberOf([&] { (void)never.lowerBound(1); }), 9);

@@ -11,7 +11,7 @@ namespace {
 
 using test::errorNumberOf;
 
-TEST(Format, DigitPlaceholdersGroupPadAndShowEveryDigit) {
+TEST(Format, DigitPlaceholdersGroupPadShowEveryDigitAndRoundHalfAwayFromZero) {
     EXPECT_EQ(Format(std::int32_t{1234567}, "#,##0"), "1,234,567");
     EXPECT_EQ(Format(std::int32_t{0}, "#,##0"), "0");
     EXPECT_EQ(Format(std::int32_t{999}, "#,##0"), "999");
@@ -30,9 +30,8 @@ TEST(Format, DigitPlaceholdersGroupPadAndShowEveryDigit) {
     EXPECT_EQ(Format(std::int16_t{17514}, "0000"), "17514");
     EXPECT_EQ(Format(std::int16_t{0}, "0000"), "0000");
     EXPECT_EQ(Format(std::int16_t{-5}, "00"), "-05");
-}
 
-TEST(Format, RoundsHalfAwayFromZeroUnlikeTheConversionsAndShowsFractionsLiteralsAndScaling) {
+    // Rounding is half away from zero, unlike the conversions.
     EXPECT_EQ(Format(2.5, "0"), "3");
     EXPECT_EQ(Format(-2.5, "0"), "-3");
     EXPECT_EQ(Format(0.5, "#"), "1");

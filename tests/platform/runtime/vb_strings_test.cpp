@@ -50,7 +50,7 @@ TEST(CaseMapping, MapsAsciiAndLatinLettersAndLeavesOtherBytesNeverBreakingMalfor
     EXPECT_EQ(LCase(UCase(malformed)), malformed);
 }
 
-TEST(InStr, FindsOneBasedBytePositionsFromStartWithEmptyTextEdgesAndLetterCaseOnRequest) {
+TEST(InStrAndReplace, FindAndReplaceFromStartWithEmptyTextEdgesAndLetterCaseOnRequest) {
     EXPECT_EQ(InStr("abcabc", "c"), 3);
     EXPECT_EQ(InStr(4, "abcabc", "c"), 6);
     EXPECT_EQ(InStr(7, "abcabc", "c"), 0);
@@ -65,9 +65,8 @@ TEST(InStr, FindsOneBasedBytePositionsFromStartWithEmptyTextEdgesAndLetterCaseOn
     EXPECT_EQ(InStr(1, "Hello World", "WORLD", CompareMethod::Binary), 0);
     EXPECT_EQ(InStr(1, "Hello World", "WORLD", CompareMethod::Text), 7);
     EXPECT_EQ(InStr(1, "\xC3\xA9t\xC3\xA9 CAF\xC3\x89", "caf\xC3\xA9", CompareMethod::Text), 7);
-}
 
-TEST(Replace, ReplacesExactMatchesWithoutRescanningFromStartUpToTheCount) {
+    // Replace replaces exact matches without rescanning, from the start up to the count.
     EXPECT_EQ(Replace("http://host://x", "://", "://tok@"), "http://tok@host://tok@x");
     EXPECT_EQ(Replace("aaa", "a", "aa"), "aaaaaa");
     EXPECT_EQ(Replace("1,2,3", ",", ""), "123");

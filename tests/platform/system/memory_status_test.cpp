@@ -37,7 +37,8 @@ class MemoryStatusTest : public ::testing::Test {
     test::TempDir dir_;
 };
 
-TEST_F(MemoryStatusTest, MapsMeminfoOntoTheWindowsFieldsAsFull64BitByteCountsOnOldAndNewKernels) {
+TEST_F(MemoryStatusTest,
+       MapsMeminfoOntoTheWindowsFieldsAs64BitCountsThatSaturateOrFailsWhenUnreadable) {
     const auto status = queryMemoryStatus(sourcesFor(kBigMachine));
     ASSERT_TRUE(status);
     EXPECT_EQ(status->totalPhysical, 32768000 * kKiB);
@@ -65,9 +66,8 @@ TEST_F(MemoryStatusTest, MapsMeminfoOntoTheWindowsFieldsAsFull64BitByteCountsOnO
     EXPECT_EQ(oldKernel->availablePhysical, 333 * kKiB);
     EXPECT_EQ(oldKernel->memoryLoad, 67u);  // 66.7 rounds up
     EXPECT_EQ(oldKernel->totalPageFile, 1000 * kKiB);
-}
 
-TEST_F(MemoryStatusTest, UnreadableOrEmptyMeminfoFailsAndAbsurdFiguresSaturate) {
+    // Unreadable or empty meminfo fails.
     EXPECT_FALSE(queryMemoryStatus(sourcesFor("garbage without figures\n")));
     EXPECT_FALSE(queryMemoryStatus(sourcesFor("MemTotal: 0 kB\n")));
     MemoryStatusSources missing;
@@ -75,13 +75,13 @@ TEST_F(MemoryStatusTest, UnreadableOrEmptyMeminfoFailsAndAbsurdFiguresSaturate) 
     EXPECT_FALSE(queryMemoryStatus(missing));
 
     // Absurd figures saturate instead of wrapping.
-    const auto status = queryMemoryStatus(
+    const auto absurd = queryMemoryStatus(
         sourcesFor("MemTotal: 99999999999999999999999 kB\nMemAvailable: 18014398509481984 kB\n"
                    "SwapTotal: 18014398509481984 kB\nSwapFree: 5 kB\n"));
-    ASSERT_TRUE(status);
-    EXPECT_EQ(status->totalPhysical, UINT64_MAX);
-    EXPECT_EQ(status->totalPageFile, UINT64_MAX);
-    EXPECT_LE(status->memoryLoad, 100u);
+    ASSERT_TRUE(absurd);
+    EXPECT_EQ(absurd->totalPhysical, UINT64_MAX);
+    EXPECT_EQ(absurd->totalPageFile, UINT64_MAX);
+    EXPECT_LE(absurd->memoryLoad, 100u);
 }
 
 // The default sources: this machine's files, this process's size and its address-space limit. The

@@ -20,7 +20,7 @@ class FileVersionTest : public ::testing::Test {
     test::TempDir dir_;
 };
 
-TEST_F(FileVersionTest, ReadsThePeVersionResourceUnlessDamaged) {
+TEST_F(FileVersionTest, ReadsThePeResourceUnlessDamagedAndTheElfNoteInEveryLayoutElseTheSideFile) {
     EXPECT_EQ(fileVersion(write("a.dll", test::buildPeFile({{2, 71, 9030, 0}, false}))),
               "2.71.9030.0");
     EXPECT_EQ(fileVersion(write("b.dll", test::buildPeFile({{65535, 1, 40000, 7}, true}))),
@@ -41,9 +41,8 @@ TEST_F(FileVersionTest, ReadsThePeVersionResourceUnlessDamaged) {
     // The type level points back at the root directory instead of the names.
     loop.replace(0x200 + 0x18 + 20, 4, std::string("\0\0\0\x80", 4));
     EXPECT_EQ(fileVersion(write("loop.dll", loop)), "");
-}
 
-TEST_F(FileVersionTest, ReadsTheElfPackageNoteInEveryLayoutElseTheSideFile) {
+    // The package note of ELF files, in every layout.
     for (const bool wide : {true, false}) {
         for (const bool big : {false, true}) {
             for (const bool segments : {true, false}) {
