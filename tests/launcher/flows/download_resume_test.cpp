@@ -138,7 +138,7 @@ TEST_F(DownloadResumeTest, FailuresThatMayPassAreTriedAgainAndOthersReportedAtOn
         EXPECT_EQ(readFile(target(name)), files[name]) << name;
         EXPECT_EQ(rangesAsked(name).size(), 2U) << name;
     }
-    EXPECT_GE(requestsFor("busy.bin")[1].received - dated, std::chrono::seconds(2))
+    EXPECT_GE(requestsFor("busy.bin").at(1).received - dated, std::chrono::seconds(2))
         << "Retry-After";
     EXPECT_EQ(rangesAsked("looping.bin").size(), 6U) << "five redirects followed, not six";
     EXPECT_EQ(rangesAsked("missing.bin").size(), 1U);
