@@ -28,7 +28,7 @@ TEST(CatalogSettings, APasswordCostOrTokenLifetimeThatCannotBeReadFailsLoudly) {
             catalog.addUser("ACME", "ALICE", "pw");
             ADD_FAILURE() << "a user was added at the cost \"" << cost << "\"";
         } catch (const CatalogError& e) {
-            EXPECT_NE(std::string(e.what()).find("password_memory_kib"), std::string::npos);
+            EXPECT_TRUE(contains(e.what(), "password_memory_kib"));
         }
     }
     EXPECT_FALSE(catalog.findUser("ACME", "ALICE"));
@@ -57,7 +57,7 @@ TEST_F(ServerTest, ABusyCatalogRefusesPlainlyAndLosesNothing) {
         const auto refused = post("lost");
         EXPECT_EQ(refused->status, 503);
         EXPECT_EQ(refused->get_header_value("Retry-After"), "1");
-        EXPECT_EQ(refused->body.find('1'), std::string::npos) << refused->body;
+        EXPECT_FALSE(contains(refused->body, "1"));
         blocker.exec("ROLLBACK");
     }
     EXPECT_EQ(loginAlice(kServer1, "KXBO_V2.Init").size(), 32u);

@@ -36,7 +36,7 @@ TEST_F(ServerTest, DownloadsServeOneRangeAndHonourTheirValidators) {
     const std::string etag = whole.get_header_value("ETag");
     const std::string modified = whole.get_header_value("Last-Modified");
     EXPECT_EQ(etag.size(), 66u) << etag;  // the quoted SHA-256 of the content
-    EXPECT_NE(modified.find(" GMT"), std::string::npos) << modified;
+    EXPECT_TRUE(contains(modified, " GMT"));
     EXPECT_EQ(whole.get_header_value("Accept-Ranges"), "bytes");
 
     struct Case {
@@ -131,7 +131,7 @@ TEST_F(ServerTest, ErrorReportsAreStoredWithEveryFieldAndAnsweredWithOne) {
             "application/x-www-form-urlencoded");
         ASSERT_TRUE(answer);
         EXPECT_EQ(answer->status, 200);
-        EXPECT_NE(answer->body.find('1'), std::string::npos);
+        EXPECT_TRUE(contains(answer->body, "1"));
     }
     const auto reports = storedReports();
     ASSERT_EQ(reports.size(), 2u);

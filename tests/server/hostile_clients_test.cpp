@@ -39,7 +39,7 @@ TEST_F(ServerTest, ParallelGuessesGetFewChecksAndDoNotDelayAnotherAddressesLogin
                std::to_string(body.size()) + "\r\n\r\n" + body);
     const std::string answer = other.receive(5000);
     EXPECT_LT(std::chrono::steady_clock::now() - started, 1s);
-    EXPECT_NE(answer.find(R"({"result":true})"), std::string::npos) << answer;
+    EXPECT_TRUE(contains(answer, R"({"result":true})"));
     std::this_thread::sleep_for(1s);
     attacking = false;
     for (auto& guesser : guessers) {
@@ -80,8 +80,7 @@ TEST_F(ServerTest, StoredReportsAreNeverDroppedForNewOnesAndFloodsAreRefused) {
     EXPECT_EQ(reports[0].at("clientAddress"), "198.51.100.4");
     EXPECT_EQ(reports[1].at("fields").at("Routine"), "second");
     stopServer();
-    EXPECT_NE(log_.str().find("error report not stored (503): the report store is full"),
-              std::string::npos);
+    EXPECT_TRUE(contains(log_.str(), "error report not stored (503): the report store is full"));
     // The reports were received in 2023 (the fixture's clock): older than 30 days.
     EXPECT_EQ(kx::test::kxserver({"prune-reports", dir_.path().string(), "--older-than", "30"})
                   .find("removed 3"),

@@ -44,9 +44,7 @@ TEST_F(ServerTest, ConnectionsBeyondTheCapAreClosedAndLogged) {
     EXPECT_EQ(second.receive(2000), "");
     EXPECT_TRUE(second.closed());
     stopServer();
-    EXPECT_NE(log_.str().find("closed unanswered: 1 connections, the most allowed"),
-              std::string::npos)
-        << log_.str();
+    EXPECT_TRUE(contains(log_.str(), "closed unanswered: 1 connections, the most allowed"));
 }
 
 TEST_F(ServerTest, RefusalsLeaveNoBodyBehindAndCloseWhenTheySaySo) {
@@ -59,14 +57,14 @@ TEST_F(ServerTest, RefusalsLeaveNoBodyBehindAndCloseWhenTheySaySo) {
     multipart.send(kGetA);
     const std::string answers = multipart.receive(1500);
     EXPECT_EQ(countOf(answers, "HTTP/1.1 "), 1u) << answers;
-    EXPECT_EQ(answers.find("alpha"), std::string::npos);
+    EXPECT_FALSE(contains(answers, "alpha"));
 
     // A body too large to read is refused at once, and the connection closed as announced.
     RawConnection tooLarge(port());
     tooLarge.send("POST /bo/server1 HTTP/1.1\r\nHost: x\r\nContent-Length: 2000000\r\n\r\n{");
     const std::string refusal = tooLarge.receive(3000);
-    EXPECT_NE(refusal.find(" 413 "), std::string::npos) << refusal;
-    EXPECT_NE(refusal.find("Connection: close"), std::string::npos) << refusal;
+    EXPECT_TRUE(contains(refusal, " 413 "));
+    EXPECT_TRUE(contains(refusal, "Connection: close"));
     EXPECT_TRUE(tooLarge.closed());
 }
 
@@ -98,23 +96,23 @@ TEST_F(ServerTest, RefusalsHaveFittingStatusesAndNeverLookLikeAStoredReport) {
         ASSERT_TRUE(answer) << c.path.substr(0, 40);
         EXPECT_EQ(answer->status, c.status) << c.path.substr(0, 40) << " " << c.type;
         if (c.path.rfind(kReportPath, 0) == 0) {
-            EXPECT_EQ(answer->body.find('1'), std::string::npos) << answer->body;
+            EXPECT_FALSE(contains(answer->body, "1"));
         }
     }
     const auto fields = client_->Post(kReportPath, manyFields, "application/x-www-form-urlencoded");
-    EXPECT_NE(fields->body.find("fields"), std::string::npos) << fields->body;
+    EXPECT_TRUE(contains(fields->body, "fields"));
     EXPECT_TRUE(storedReports().empty());
     stopServer();
     // Each of the six refused reports leaves one line that says why.
     EXPECT_EQ(countOf(log_.str(), "error report not stored ("), 6u) << log_.str();
-    EXPECT_NE(log_.str().find("(413): it has more than a thousand fields."), std::string::npos);
+    EXPECT_TRUE(contains(log_.str(), "(413): it has more than a thousand fields."));
 }
 
 TEST_F(ServerTest, InternalFailuresAreLoggedNotShownAndTheLogTimesEachRequest) {
     // The first request of a fresh server is one it cannot even parse.
     RawConnection garbage(port());
     garbage.send("NONSENSE\r\n\r\n");
-    EXPECT_NE(garbage.receive(1000).find(" 400 "), std::string::npos);
+    EXPECT_TRUE(contains(garbage.receive(1000), " 400 "));
     {
         Database catalog(Catalog::fileIn(dir_.path()).string(), false);
         catalog.exec("DROP TABLE tokens; DROP TABLE error_reports");
@@ -123,10 +121,10 @@ TEST_F(ServerTest, InternalFailuresAreLoggedNotShownAndTheLogTimesEachRequest) {
         call(kServer1, "KXBO_V2.Init", "LoginUser", {"ACME", "ALICE", "s3cret pass", "ip"});
     EXPECT_EQ(login.status, 500);
     const std::string description = login.body.at("error").at("description");
-    EXPECT_EQ(description.find("tokens"), std::string::npos) << description;
+    EXPECT_FALSE(contains(description, "tokens"));
     const auto report = client_->Post(kReportPath, "a=b", "application/x-www-form-urlencoded");
     EXPECT_EQ(report->status, 500);
-    EXPECT_EQ(report->body.find('1'), std::string::npos) << report->body;
+    EXPECT_FALSE(contains(report->body, "1"));
 
     RawConnection slowBody(port());
     slowBody.send("POST /slow-body HTTP/1.1\r\nHost: x\r\nContent-Length: 2\r\n\r\n");
@@ -136,7 +134,7 @@ TEST_F(ServerTest, InternalFailuresAreLoggedNotShownAndTheLogTimesEachRequest) {
     {
         RawConnection finished(port());
         finished.send(kGetA);
-        EXPECT_NE(finished.receive(200).find(" 200 "), std::string::npos);
+        EXPECT_TRUE(contains(finished.receive(200), " 200 "));
         EXPECT_FALSE(finished.closed());  // kept open for a further request
         RawConnection cutOff(port());
         cutOff.send("POST /cut-off HTTP/1.1\r\nHost: x\r\nContent-Length: 5\r\n\r\nab");
@@ -145,11 +143,11 @@ TEST_F(ServerTest, InternalFailuresAreLoggedNotShownAndTheLogTimesEachRequest) {
     stopServer();
 
     const std::string log = log_.str();
-    EXPECT_NE(log.find("no such table: tokens"), std::string::npos) << log;
-    EXPECT_NE(log.find("error report not stored (500)"), std::string::npos) << log;
+    EXPECT_TRUE(contains(log, "no such table: tokens"));
+    EXPECT_TRUE(contains(log, "error report not stored (500)"));
     // Only the request cut off part way is noted, not the connections closed between requests.
     EXPECT_EQ(countOf(log, "request left unanswered"), 1u) << log;
-    EXPECT_NE(log.find("before its end: POST /cut-off"), std::string::npos) << log;
+    EXPECT_TRUE(contains(log, "before its end: POST /cut-off"));
     std::smatch match;
     ASSERT_TRUE(std::regex_search(log, match, std::regex(R"(400 \d+ ([0-9.]+)ms)"))) << log;
     EXPECT_LT(std::stod(match[1]), 10'000.0) << log;

@@ -31,10 +31,6 @@ namespace {
 using kx::test::kxserver;
 using kx::test::runKxserver;
 
-std::string firstLine(const std::string& text) {
-    return text.substr(0, text.find('\n'));
-}
-
 TEST(KxserverCommandLine, BadUsageExitsWithTwoAndExplains) {
     kx::test::TempDir scratch;
     const std::string dir = (scratch / "c").string();
@@ -53,14 +49,13 @@ TEST(KxserverCommandLine, BadUsageExitsWithTwoAndExplains) {
         SCOPED_TRACE(c.args.empty() ? "no arguments" : c.args.front());
         const auto finished = runKxserver(c.args);
         EXPECT_EQ(finished.exitCode, c.exitCode);
-        EXPECT_NE(finished.err.find(c.message), std::string::npos) << finished.err;
+        EXPECT_TRUE(contains(finished.err, c.message));
     }
 }
 
 TEST(KxserverCommandLine, BuildsACatalogThatServesTheLauncher) {
     kx::test::TempDir scratch;
-    const std::string dir = (scratch / "srv").string();
-    kxserver({"init", dir, "--password-memory", "8", "--password-passes", "1"});
+    const std::string dir = emptyCatalog(scratch);
     EXPECT_EQ(runKxserver({"init", dir}).exitCode, 1);  // never overwrites a catalog
     ASSERT_EQ(runKxserver({"add-user", dir, "ACME", "ALICE", "-"}, "pw from stdin\n").exitCode, 0);
     kxserver({"add-server", dir, "Main", "/bo/main"});
@@ -76,8 +71,8 @@ TEST(KxserverCommandLine, BuildsACatalogThatServesTheLauncher) {
     const std::string published =
         kxserver({"publish", dir, "--group", "3", (scratch / "pub").string(), "--install-type", "5",
                   "--version", "9.9.9.9"});
-    EXPECT_NE(published.find("published 2 file(s)"), std::string::npos) << published;
-    EXPECT_NE(published.find("not published: old (not a regular file)"), std::string::npos);
+    EXPECT_TRUE(contains(published, "published 2 file(s)"));
+    EXPECT_TRUE(contains(published, "not published: old (not a regular file)"));
     kxserver({"add-start-row", dir, "--group", "3", "tool.bin"});
     kxserver({"set-stamp", dir, "3", "2001-02-03T04:05:06"});
     EXPECT_EQ(runKxserver({"set-stamp", dir, "4", "x"}).exitCode, 1);
@@ -97,35 +92,12 @@ TEST(KxserverCommandLine, BuildsACatalogThatServesTheLauncher) {
 
     EXPECT_EQ(server.stop(SIGTERM), 0);
     const std::string log = kx::test::readFile(scratch / "serve.log");
-    EXPECT_NE(log.find("POST /bo/main 200"), std::string::npos) << log;
-    EXPECT_NE(log.find("GET /bo/main/BROKER/InstallFiles/3/tool.bin 200 4 "), std::string::npos);
-    EXPECT_EQ(log.find("pw from stdin"), std::string::npos);  // no bodies, no passwords
+    EXPECT_TRUE(contains(log, "POST /bo/main 200"));
+    EXPECT_TRUE(contains(log, "GET /bo/main/BROKER/InstallFiles/3/tool.bin 200 4 "));
+    EXPECT_FALSE(contains(log, "pw from stdin"));  // no bodies, no passwords
 
     EXPECT_EQ(nlohmann::json::parse(firstLine(kxserver({"notes", dir}))).at("notes"),
               "Has admin access = Yes");
-}
-
-TEST(KxserverCommandLine, DemoCatalogServesItsListsAndStopsOnInterrupt) {
-    kx::test::TempDir scratch;
-    const std::string dir = (scratch / "demo").string();
-    kxserver({"demo", dir});
-    kx::test::ServeProcess server(dir);
-    httplib::Client client(server.url());
-    const auto servers =
-        callAt(client, "/", "KXBO_V2.Init", "GetLoginServersXML", {"DEMO", "DEMO"});
-    EXPECT_EQ(rowset::readRowsetXml(servers.text()).rows.size(), 2u);
-    EXPECT_EQ(callAt(client, "/bo/server2", "KXBOGeneral_V3.Init", "isValidLogin",
-                     {"DEMO", "DEMO", "demo", true, false})
-                  .body.at("result"),
-              true);
-    EXPECT_EQ(server.stop(SIGINT), 0);
-}
-
-// A catalog with nothing in it but its settings, in `scratch`/srv.
-std::string emptyCatalog(const kx::test::TempDir& scratch) {
-    const std::string dir = (scratch / "srv").string();
-    kxserver({"init", dir, "--password-memory", "8", "--password-passes", "1"});
-    return dir;
 }
 
 TEST(KxserverServe, AnswersOthersAndEndsOnTerminationWhileClientsTrickleHeaders) {
@@ -139,9 +111,12 @@ TEST(KxserverServe, AnswersOthersAndEndsOnTerminationWhileClientsTrickleHeaders)
     EXPECT_EQ(server.stop(SIGTERM, std::chrono::seconds(5)), 0);
 }
 
-TEST(KxserverServe, ItsListenQueueHoldsABurstOfConnections) {
+// The demo catalog is served after the burst, until an interrupt.
+TEST(KxserverServe, ItsListenQueueHoldsABurstOfConnectionsAndTheDemoCatalogIsServed) {
     kx::test::TempDir scratch;
-    kx::test::ServeProcess server(emptyCatalog(scratch));
+    const std::string dir = (scratch / "demo").string();
+    kxserver({"demo", dir});
+    kx::test::ServeProcess server(dir);
     // While the program is stopped only the kernel's listen queue takes connections.
     ASSERT_EQ(kill(server.pid(), SIGSTOP), 0);
     const auto port = static_cast<std::uint16_t>(server.port());
@@ -161,6 +136,16 @@ TEST(KxserverServe, ItsListenQueueHoldsABurstOfConnections) {
     for (const auto& p : sockets) {
         close(p.fd);
     }
+
+    httplib::Client client(server.url());
+    const auto servers =
+        callAt(client, "/", "KXBO_V2.Init", "GetLoginServersXML", {"DEMO", "DEMO"});
+    EXPECT_EQ(rowset::readRowsetXml(servers.text()).rows.size(), 2u);
+    EXPECT_EQ(callAt(client, "/bo/server2", "KXBOGeneral_V3.Init", "isValidLogin",
+                     {"DEMO", "DEMO", "demo", true, false})
+                  .body.at("result"),
+              true);
+    EXPECT_EQ(server.stop(SIGINT), 0);
 }
 
 TEST(KxserverCommandLine, ListsReportsWithoutHoldingThemAllInMemory) {

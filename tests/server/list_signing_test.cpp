@@ -11,6 +11,7 @@
 #include "platform/signing/install_list_text.h"
 #include "platform/signing/minisign.h"
 #include "server/lists.h"
+#include "tests/server/server_fixture.h"
 #include "tests/support/child_process.h"
 #include "tests/support/kxserver_harness.h"
 #include "tests/support/temp_dir.h"
@@ -21,17 +22,12 @@ namespace {
 namespace fs = std::filesystem;
 using kx::test::kxserver;
 
-std::string firstLine(const std::string& text) {
-    return text.substr(0, text.find('\n'));
-}
-
 TEST(KxserverSigning, SignsEveryChangeOfAGroupInAFormatMinisignVerifies) {
     const auto now = std::chrono::duration_cast<std::chrono::seconds>(
                          std::chrono::system_clock::now().time_since_epoch())
                          .count();
     kx::test::TempDir scratch;
-    const fs::path dir = scratch / "srv";
-    kxserver({"init", dir, "--password-memory", "8", "--password-passes", "1"});
+    const fs::path dir = emptyCatalog(scratch);
     kxserver({"add-server", dir, "Main", "/bo/main"});
     const std::string key = firstLine(kxserver({"signing-key", dir}));
     EXPECT_EQ(fs::status(dir / "signing.key").permissions(),

@@ -111,8 +111,7 @@ TEST_F(ServerTest, TokensAreRefusedWhenExpiredForeignOrOutsideTheirGroups) {
     const auto expired = stampWith(kServer1, token, "INSTALL_10");
     EXPECT_EQ(expired.status, 403);
     EXPECT_EQ(expired.errorNumber(), error_number::kInvalidToken);
-    EXPECT_NE(expired.body.at("error").at("description").get<std::string>().find("expired"),
-              std::string::npos);
+    EXPECT_TRUE(contains(expired.body.at("error").at("description").get<std::string>(), "expired"));
     EXPECT_EQ(call(kServer1, kBroker, "WriteLoginNotes", {token, "x"}).status, 403);
 }
 
