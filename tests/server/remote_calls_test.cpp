@@ -91,7 +91,7 @@ TEST_F(ServerTest, TokenCallsAnswerStampsFilesAndStoreNotes) {
               "\n");
 }
 
-TEST_F(ServerTest, TokensAreRefusedWhenExpiredForeignOrOutsideTheirGroups) {
+TEST_F(ServerTest, TokensAreRefusedWhenExpiredForeignOrOutsideTheirGroupsAndIdsMustBeWhole) {
     const std::string token = loginAlice(kServer1, kBroker);
     auto stampWith = [&](const std::string& path, const std::string& t, const char* group) {
         return call(path, kBroker, "GetUpdateInfoLastUpdate", {t, group});
@@ -104,6 +104,14 @@ TEST_F(ServerTest, TokensAreRefusedWhenExpiredForeignOrOutsideTheirGroups) {
     EXPECT_EQ(foreign.errorNumber(), error_number::kInvalidToken);
     EXPECT_EQ(stampWith(kServer1, std::string(32, 'a'), "INSTALL_10").status, 403);
     EXPECT_EQ(stampWith(kServer1, token, "GROUP_10").status, 400);
+    // Group ids must be whole numbers.
+    for (const nlohmann::json& id :
+         {nlohmann::json("1x"), nlohmann::json(-10), nlohmann::json(10.5), nlohmann::json(true)}) {
+        const auto answer = call(kServer1, kBroker, "GetInstallFilesByIDXML", {token, id, 0});
+        EXPECT_EQ(answer.status, 400) << id.dump();
+        EXPECT_EQ(answer.errorNumber(), error_number::kTypeMismatch) << id.dump();
+    }
+    EXPECT_EQ(call(kServer1, kBroker, "GetInstallFilesByIDXML", {token, 10.0, 0}).status, 200);
 
     now_ += 12 * 3600 - 1;
     EXPECT_EQ(stampWith(kServer1, token, "INSTALL_10").status, 200);
@@ -153,17 +161,6 @@ TEST_F(ServerTest, MalformedCallsGetClearErrorsAndTheServerKeepsServing) {
     }
     // Method and object names ignore case, as late binding does; the server still answers.
     EXPECT_EQ(call("/", "kxbo_v2.init", "getloginserversxml", {"ACME", "ALICE"}).status, 200);
-}
-
-TEST_F(ServerTest, GroupIdsMustBeWholeNumbers) {
-    const std::string token = loginAlice(kServer1, kBroker);
-    for (const nlohmann::json& id :
-         {nlohmann::json("1x"), nlohmann::json(-10), nlohmann::json(10.5), nlohmann::json(true)}) {
-        const auto answer = call(kServer1, kBroker, "GetInstallFilesByIDXML", {token, id, 0});
-        EXPECT_EQ(answer.status, 400) << id.dump();
-        EXPECT_EQ(answer.errorNumber(), error_number::kTypeMismatch) << id.dump();
-    }
-    EXPECT_EQ(call(kServer1, kBroker, "GetInstallFilesByIDXML", {token, 10.0, 0}).status, 200);
 }
 
 }  // namespace

@@ -73,26 +73,6 @@ std::string RawConnection::receive(int idleMilliseconds) {
     return text;
 }
 
-SlowClients::SlowClients(int port, int count, const std::string& requestLine) {
-    for (int i = 0; i < count; ++i) {
-        connections_.push_back(std::make_unique<RawConnection>(port));
-        connections_.back()->send(requestLine + "\r\nHost: x\r\n");
-    }
-    trickle_ = std::thread([this] {
-        while (!done_) {
-            for (auto& connection : connections_) {
-                connection->send("X-Slow: 1\r\n");
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(300));
-        }
-    });
-}
-
-SlowClients::~SlowClients() {
-    done_ = true;
-    trickle_.join();
-}
-
 void ServerTest::SetUp() {
     fillStandardCatalog(dir_.path());
     restartServer([](ServerOptions&) {});

@@ -83,21 +83,6 @@ class RawConnection {
     bool closed_ = false;
 };
 
-// Connections that each sent the start of a request and add a header line every 300 ms, as a
-// slowloris client does, until the object goes away.
-class SlowClients {
-  public:
-    SlowClients(int port, int count, const std::string& requestLine);
-    ~SlowClients();
-    SlowClients(const SlowClients&) = delete;
-    SlowClients& operator=(const SlowClients&) = delete;
-
-  private:
-    std::vector<std::unique_ptr<RawConnection>> connections_;
-    std::atomic<bool> done_{false};
-    std::thread trickle_;
-};
-
 class ServerTest : public ::testing::Test {
   protected:
     void SetUp() override;

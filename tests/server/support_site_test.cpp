@@ -144,20 +144,17 @@ TEST_F(SupportSiteTest, LoginsGiveAStrictCookieThatLogoutIdlenessAndRemovalEnd) 
 }
 
 TEST_F(SupportSiteTest, CausesReportsAndFiltersShowEveryReportTextAsText) {
-    const std::vector<std::pair<std::string, std::string>> base = {{"ProjectName", "KXVantor"},
-                                                                   {"Module", "Module1"},
-                                                                   {"Routine", "InstallFile"},
-                                                                   {"LineNumber", "40"},
-                                                                   {"ErrorNumber", "75"}};
-    auto with = [&](std::vector<std::pair<std::string, std::string>> extra) {
-        extra.insert(extra.begin(), base.begin(), base.end());
-        return extra;
-    };
-    postReport(with({{"ProjectVersion", "1.0"},
-                     {"ErrorDescription", "Path C:\\a\\1.txt busy 3"},
-                     {"Context", "a context of free text"}}));
-    postReport(
-        with({{"ProjectVersion", "2.0"}, {"ErrorDescription", "Path D:\\b\\22.txt busy 4"}}));
+    for (const auto& [version, description] : {std::pair{"1.0", "Path C:\\a\\1.txt busy 3"},
+                                               std::pair{"2.0", "Path D:\\b\\22.txt busy 4"}}) {
+        postReport({{"ProjectName", "KXVantor"},
+                    {"ProjectVersion", version},
+                    {"Module", "Module1"},
+                    {"Routine", "InstallFile"},
+                    {"LineNumber", "40"},
+                    {"ErrorNumber", "75"},
+                    {"ErrorDescription", description},
+                    {"Context", "a context of free text"}});
+    }
     const std::string payload = "<script>document.title='run'</script><img src=x onerror=alert(1)>";
     postReport({{"ProjectName", "KXVantor"},
                 {"ProjectVersion", "2.0"},

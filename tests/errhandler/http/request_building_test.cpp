@@ -128,14 +128,5 @@ TEST(ProxyChoice, FollowsTheThreeModesAndRefusesUnusableNamedProxies) {
     EXPECT_FALSE(proxySettingFor(true, true, "bad host", 8080));
 }
 
-// What a built request carries is checked on the wire by transfer_exchange_test.cpp.
-TEST(RequestBuilding, VerbsFollowRequestMethod) {
-    EXPECT_EQ(verbFor(1), "GET");
-    EXPECT_EQ(verbFor(2), "POST");
-    EXPECT_EQ(verbFor(3), "PUT");
-    EXPECT_EQ(verbFor(0), "");
-    EXPECT_EQ(verbFor(4), "");
-}
-
 }  // namespace
 }  // namespace kx::errhandler

@@ -88,7 +88,7 @@ TEST_F(TransferExchange, BytesAndFilesHoldTheWholeBinaryBody) {
     EXPECT_TRUE(server.requests().at(1).raw.starts_with("GET /bin HTTP/1.0\r\n"));
 }
 
-TEST_F(TransferExchange, OnlyTwoHundredsSucceedOthersGiveEmptyResultAndReasonWithCode) {
+TEST_F(TransferExchange, OnlyTwoHundredsSucceedAndFailuresGiveEmptyResultsAndTheirReason) {
     LoopbackHttpServer server(rawAnswer(httpResponse("404 Not Found", "<html>missing</html>")));
     HTTPTransfer http;
     EXPECT_EQ(http.GetURLAsString(server.url("/x")), "");
@@ -104,6 +104,11 @@ TEST_F(TransferExchange, OnlyTwoHundredsSucceedOthersGiveEmptyResultAndReasonWit
     EXPECT_TRUE(http.GetURLAsFile(noContent.url("/"), false, file.string()));
     EXPECT_EQ(test::readFile(file), "");
     EXPECT_EQ(http.LastError, "");
+    // A success with a local file that cannot be opened is reported with its reason.
+    EXPECT_FALSE(http.GetURLAsFile(noContent.url("/"), true, (dir / "missing" / "f").string()));
+    EXPECT_EQ(http.LastError, "Open local file failed 'Path not found' 76");
+    EXPECT_FALSE(http.GetURLAsFile(noContent.url("/"), true, dir.str()));
+    EXPECT_EQ(http.LastError, "Open local file failed 'Path/File access error' 75");
 
     LoopbackHttpServer redirect(rawAnswer("HTTP/1.0 302 Found\r\nLocation: /elsewhere\r\n\r\n"));
     EXPECT_EQ(http.GetURLAsString(redirect.url("/")), "");
@@ -133,31 +138,27 @@ TEST_F(TransferExchange, BadVerbsAndUrlsSendNothingAndPutToAnExplicitPortSendsNo
     EXPECT_TRUE(request.ends_with("\r\n\r\n"));
 }
 
+// Without an answer no file is made; a body cut short leaves what was written.
 TEST_F(TransferExchange, TransportFailuresGiveMinusOneAndTheTranslatedMessage) {
     test::RefusingPort refusing;
-    HTTPTransfer http;
-    EXPECT_EQ(http.GetURLAsString("http://127.0.0.1:" + std::to_string(refusing.port()) + "/"), "");
-    EXPECT_EQ(http.LastError, "The attempt to connect to the server failed.");
-    EXPECT_EQ(http.engine().StatusCode, -1);
-    EXPECT_NE(http.engine().lastTransportError(), "");
-
-    EXPECT_FALSE(http.GetURLAsFile("http://no-such-host.invalid/x", true, (dir / "f").string()));
-    EXPECT_EQ(http.LastError, "The server name could not be resolved.");
-    EXPECT_FALSE(std::filesystem::exists(dir / "f"));
-}
-
-TEST_F(TransferExchange, ASilentServerTimesOutAndABodyCutShortIsAFailure) {
     LoopbackHttpServer silent(test::noAnswer());
     LoopbackHttpServer cutShort(
         rawAnswer("HTTP/1.0 200 OK\r\nContent-Length: 100\r\n\r\nonly ten.."));
     TransferOptions options;
     options.stallTimeout = std::chrono::seconds(1);
-    for (const auto& [server, reason] :
-         {std::pair{&silent, "The request has timed out."},
-          std::pair{&cutShort, "The connection with the server has been terminated."}}) {
+    const std::pair<std::string, const char*> cases[] = {
+        {refusing.url("/"), "The attempt to connect to the server failed."},
+        {"http://no-such-host.invalid/x", "The server name could not be resolved."},
+        {silent.url("/"), "The request has timed out."},
+        {cutShort.url("/"), "The connection with the server has been terminated."}};
+    for (const auto& [url, reason] : cases) {
         HTTPTransfer http(options);
-        EXPECT_EQ(http.GetURLAsString(server->url("/")), "") << reason;
+        EXPECT_EQ(http.GetURLAsString(url), "") << reason;
         EXPECT_EQ(http.LastError, reason);
+        EXPECT_EQ(http.engine().StatusCode, -1) << reason;
+        EXPECT_NE(http.engine().lastTransportError(), "") << reason;
+        EXPECT_FALSE(http.GetURLAsFile(url, true, (dir / "f").string())) << reason;
+        EXPECT_EQ(std::filesystem::remove(dir / "f"), url == cutShort.url("/")) << reason;
     }
 }
 
@@ -175,15 +176,6 @@ TEST_F(TransferExchange, TheEngineRefusesABodyOutsideTheRequiredStatusOrOverItsL
     EXPECT_FALSE(transfer.GetURL(server.url("/"), 1, "2*"));
     EXPECT_EQ(transfer.StatusCode, -1);
     EXPECT_EQ(transfer.StatusText, "Error 7 Out of memory occured.");
-}
-
-TEST_F(TransferExchange, UnwritableLocalFileIsReportedWithItsReason) {
-    LoopbackHttpServer server(rawAnswer(httpResponse("200 OK", "x")));
-    HTTPTransfer http;
-    EXPECT_FALSE(http.GetURLAsFile(server.url("/"), true, (dir / "missing" / "f").string()));
-    EXPECT_EQ(http.LastError, "Open local file failed 'Path not found' 76");
-    EXPECT_FALSE(http.GetURLAsFile(server.url("/"), true, dir.str()));
-    EXPECT_EQ(http.LastError, "Open local file failed 'Path/File access error' 75");
 }
 
 TEST_F(TransferExchange, UnusableProxyRaisesFromTheFacadeAndIsTrappedByTheEngine) {
