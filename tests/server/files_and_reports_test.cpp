@@ -1,26 +1,19 @@
 // Install-file downloads, refusals of every way out of a group's folder, and the error-report
-// form, over real HTTP.
+// form, over real HTTP; and what the server stores survives a busy or failing catalog: nothing is
+// answered as stored unless it is, and a setting that cannot be read fails loudly.
 
 #include <chrono>
 #include <filesystem>
 
 #include "server/catalog.h"
 #include "server/form_decoding.h"
+#include "server/remote_error.h"
 #include "tests/server/server_fixture.h"
 
 namespace kx::server::test {
 namespace {
 
 using namespace std::chrono_literals;
-
-TEST_F(ServerTest, CompressedAndOtherDeploymentsFilesAreServed) {
-    // The compressed copy is a gzip stream; the client expands it after download.
-    const auto packed = client_->Get("/bo/server1/BROKER/InstallFiles/11/c.txt.gz");
-    ASSERT_TRUE(packed);
-    EXPECT_EQ(packed->body.substr(0, 2), "\x1F\x8B");
-    EXPECT_LT(packed->body.size(), 1000u);
-    EXPECT_EQ(client_->Get("/bo/server2/CLIENT/InstallFiles/12/d.txt")->body, "delta");
-}
 
 TEST_F(ServerTest, DownloadsServeOneRangeAndHonourTheirValidators) {
     const std::string path = "/bo/server1/BROKER/InstallFiles/10/b.dat";  // "bravo data"
@@ -36,7 +29,7 @@ TEST_F(ServerTest, DownloadsServeOneRangeAndHonourTheirValidators) {
     const std::string etag = whole.get_header_value("ETag");
     const std::string modified = whole.get_header_value("Last-Modified");
     EXPECT_EQ(etag.size(), 66u) << etag;  // the quoted SHA-256 of the content
-    EXPECT_NE(modified.find(" GMT"), std::string::npos) << modified;
+    EXPECT_TRUE(contains(modified, " GMT"));
     EXPECT_EQ(whole.get_header_value("Accept-Ranges"), "bytes");
 
     struct Case {
@@ -107,8 +100,9 @@ TEST_F(ServerTest, MissingAndForbiddenFilesAnswerNotFound) {
         EXPECT_EQ(answer->reason, "Not Found") << path;
         EXPECT_EQ(answer->body, "404 Object Not Found") << path;
     }
-    // The server is unharmed and still serves the real file.
+    // The server is unharmed and still serves the real files, of each deployment.
     EXPECT_EQ(client_->Get("/bo/server1/BROKER/InstallFiles/10/a.txt")->body, "alpha");
+    EXPECT_EQ(client_->Get("/bo/server2/CLIENT/InstallFiles/12/d.txt")->body, "delta");
 }
 
 // The twelve fields as the error library sends them, plus one the server does not know.
@@ -131,7 +125,7 @@ TEST_F(ServerTest, ErrorReportsAreStoredWithEveryFieldAndAnsweredWithOne) {
             "application/x-www-form-urlencoded");
         ASSERT_TRUE(answer);
         EXPECT_EQ(answer->status, 200);
-        EXPECT_NE(answer->body.find('1'), std::string::npos);
+        EXPECT_TRUE(contains(answer->body, "1"));
     }
     const auto reports = storedReports();
     ASSERT_EQ(reports.size(), 2u);
@@ -184,6 +178,63 @@ TEST(FormDecoding, DecodesPlusPercentAndKeepsBrokenEscapes) {
         (FormFields{{"a", "x y z"}, {"b", "A%zz%4"}, {"c", ""}, {"", "v"}, {"d", "\xE2\x82\xAC"}}));
     EXPECT_TRUE(decodeFormBody("").empty());
     EXPECT_THROW(decodeFormBody("a=1&b=2&c=3", 2), std::invalid_argument);
+}
+
+TEST(CatalogSettings, APasswordCostOrTokenLifetimeThatCannotBeReadFailsLoudly) {
+    kx::test::TempDir dir;
+    Catalog::create(dir.path(), kTestPasswordCost);
+    Catalog catalog(dir.path());
+    auto set = [&](const char* key, const char* value) {
+        catalog.database()
+            .prepare("UPDATE settings SET value = ? WHERE key = ?")
+            .bind(1, value)
+            .bind(2, key)
+            .run();
+    };
+    // Never a user hashed at a cost the administrator did not choose.
+    for (const char* cost : {"", "many", "0", "12abc", "99999999999"}) {
+        set("password_memory_kib", cost);
+        try {
+            catalog.addUser("ACME", "ALICE", "pw");
+            ADD_FAILURE() << "a user was added at the cost \"" << cost << "\"";
+        } catch (const CatalogError& e) {
+            EXPECT_TRUE(contains(e.what(), "password_memory_kib"));
+        }
+    }
+    EXPECT_FALSE(catalog.findUser("ACME", "ALICE"));
+
+    set("token_lifetime_seconds", "soon");
+    EXPECT_THROW(catalog.sessions().issueToken({}, 1'700'000'000), CatalogError);
+}
+
+TEST_F(ServerTest, ABusyCatalogRefusesPlainlyAndLosesNothing) {
+    restartServer([](ServerOptions& options) { options.catalogBusyTimeout = 100ms; });
+    const std::string token = loginAlice(kServer1, "KXBO_V2.Init");
+    auto post = [&](const char* routine) {
+        return client_->Post("/GenErrorReport.asp", std::string("Routine=") + routine,
+                             "application/x-www-form-urlencoded");
+    };
+    {
+        Database blocker(Catalog::fileIn(dir_.path()).string(), false);
+        blocker.exec("BEGIN IMMEDIATE");
+        const auto login =
+            call(kServer1, "KXBO_V2.Init", "LoginUser", {"ACME", "ALICE", "s3cret pass", "ip"});
+        const auto notes = call(kServer1, "KXBO_V2.Init", "WriteLoginNotes", {token, "n"});
+        for (const auto& answer : {login, notes}) {
+            EXPECT_EQ(answer.status, 503);
+            EXPECT_EQ(answer.errorNumber(), error_number::kServerBusy);
+        }
+        const auto refused = post("lost");
+        EXPECT_EQ(refused->status, 503);
+        EXPECT_EQ(refused->get_header_value("Retry-After"), "1");
+        EXPECT_FALSE(contains(refused->body, "1"));
+        blocker.exec("ROLLBACK");
+    }
+    EXPECT_EQ(loginAlice(kServer1, "KXBO_V2.Init").size(), 32u);
+    EXPECT_EQ(post("kept")->body, "1");
+    const auto reports = storedReports();
+    ASSERT_EQ(reports.size(), 1u);
+    EXPECT_EQ(reports[0].at("fields").at("Routine"), "kept");
 }
 
 }  // namespace

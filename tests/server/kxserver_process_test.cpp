@@ -1,5 +1,6 @@
-// The kxserver program as an administrator and the launcher meet it: the command line, and
-// `serve` as a real process on a free port, stopped by SIGTERM whatever its clients do.
+// The kxserver program as an administrator and the launcher meet it: the command line, signed
+// install lists that the minisign tool verifies, and `serve` as a real process on a free port,
+// stopped by SIGTERM whatever its clients do.
 
 #include <poll.h>
 #include <signal.h>
@@ -11,16 +12,22 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
 #include "platform/rowset/rowset_xml.h"
+#include "platform/signing/install_list_text.h"
+#include "platform/signing/minisign.h"
 #include "server/catalog.h"
+#include "server/lists.h"
 #include "tests/server/server_fixture.h"
+#include "tests/support/child_process.h"
 #include "tests/support/kxserver_harness.h"
 #include "tests/support/loopback_http_server.h"
 #include "tests/support/temp_dir.h"
@@ -28,12 +35,9 @@
 namespace kx::server::test {
 namespace {
 
+namespace fs = std::filesystem;
 using kx::test::kxserver;
 using kx::test::runKxserver;
-
-std::string firstLine(const std::string& text) {
-    return text.substr(0, text.find('\n'));
-}
 
 TEST(KxserverCommandLine, BadUsageExitsWithTwoAndExplains) {
     kx::test::TempDir scratch;
@@ -53,14 +57,13 @@ TEST(KxserverCommandLine, BadUsageExitsWithTwoAndExplains) {
         SCOPED_TRACE(c.args.empty() ? "no arguments" : c.args.front());
         const auto finished = runKxserver(c.args);
         EXPECT_EQ(finished.exitCode, c.exitCode);
-        EXPECT_NE(finished.err.find(c.message), std::string::npos) << finished.err;
+        EXPECT_TRUE(contains(finished.err, c.message));
     }
 }
 
 TEST(KxserverCommandLine, BuildsACatalogThatServesTheLauncher) {
     kx::test::TempDir scratch;
-    const std::string dir = (scratch / "srv").string();
-    kxserver({"init", dir, "--password-memory", "8", "--password-passes", "1"});
+    const std::string dir = emptyCatalog(scratch);
     EXPECT_EQ(runKxserver({"init", dir}).exitCode, 1);  // never overwrites a catalog
     ASSERT_EQ(runKxserver({"add-user", dir, "ACME", "ALICE", "-"}, "pw from stdin\n").exitCode, 0);
     kxserver({"add-server", dir, "Main", "/bo/main"});
@@ -76,8 +79,8 @@ TEST(KxserverCommandLine, BuildsACatalogThatServesTheLauncher) {
     const std::string published =
         kxserver({"publish", dir, "--group", "3", (scratch / "pub").string(), "--install-type", "5",
                   "--version", "9.9.9.9"});
-    EXPECT_NE(published.find("published 2 file(s)"), std::string::npos) << published;
-    EXPECT_NE(published.find("not published: old (not a regular file)"), std::string::npos);
+    EXPECT_TRUE(contains(published, "published 2 file(s)"));
+    EXPECT_TRUE(contains(published, "not published: old (not a regular file)"));
     kxserver({"add-start-row", dir, "--group", "3", "tool.bin"});
     kxserver({"set-stamp", dir, "3", "2001-02-03T04:05:06"});
     EXPECT_EQ(runKxserver({"set-stamp", dir, "4", "x"}).exitCode, 1);
@@ -97,41 +100,32 @@ TEST(KxserverCommandLine, BuildsACatalogThatServesTheLauncher) {
 
     EXPECT_EQ(server.stop(SIGTERM), 0);
     const std::string log = kx::test::readFile(scratch / "serve.log");
-    EXPECT_NE(log.find("POST /bo/main 200"), std::string::npos) << log;
-    EXPECT_NE(log.find("GET /bo/main/BROKER/InstallFiles/3/tool.bin 200 4 "), std::string::npos);
-    EXPECT_EQ(log.find("pw from stdin"), std::string::npos);  // no bodies, no passwords
+    EXPECT_TRUE(contains(log, "POST /bo/main 200"));
+    EXPECT_TRUE(contains(log, "GET /bo/main/BROKER/InstallFiles/3/tool.bin 200 4 "));
+    EXPECT_FALSE(contains(log, "pw from stdin"));  // no bodies, no passwords
 
     EXPECT_EQ(nlohmann::json::parse(firstLine(kxserver({"notes", dir}))).at("notes"),
               "Has admin access = Yes");
 }
 
-TEST(KxserverCommandLine, DemoCatalogServesItsListsAndStopsOnInterrupt) {
-    kx::test::TempDir scratch;
-    const std::string dir = (scratch / "demo").string();
-    kxserver({"demo", dir});
-    kx::test::ServeProcess server(dir);
-    httplib::Client client(server.url());
-    const auto servers =
-        callAt(client, "/", "KXBO_V2.Init", "GetLoginServersXML", {"DEMO", "DEMO"});
-    EXPECT_EQ(rowset::readRowsetXml(servers.text()).rows.size(), 2u);
-    EXPECT_EQ(callAt(client, "/bo/server2", "KXBOGeneral_V3.Init", "isValidLogin",
-                     {"DEMO", "DEMO", "demo", true, false})
-                  .body.at("result"),
-              true);
-    EXPECT_EQ(server.stop(SIGINT), 0);
-}
-
-// A catalog with nothing in it but its settings, in `scratch`/srv.
-std::string emptyCatalog(const kx::test::TempDir& scratch) {
-    const std::string dir = (scratch / "srv").string();
-    kxserver({"init", dir, "--password-memory", "8", "--password-passes", "1"});
-    return dir;
-}
-
 TEST(KxserverServe, AnswersOthersAndEndsOnTerminationWhileClientsTrickleHeaders) {
     kx::test::TempDir scratch;
     kx::test::ServeProcess server(emptyCatalog(scratch));
-    const SlowClients slow(server.port(), 100, "POST /bo/server1 HTTP/1.1");
+    // Clients that each sent the start of a request and add a header line every 300 ms, as a
+    // slowloris client does.
+    std::vector<std::unique_ptr<RawConnection>> slow;
+    for (int i = 0; i < 100; ++i) {
+        slow.push_back(std::make_unique<RawConnection>(server.port()));
+        slow.back()->send("POST /bo/server1 HTTP/1.1\r\nHost: x\r\n");
+    }
+    const std::jthread trickle([&](const std::stop_token& stop) {
+        while (!stop.stop_requested()) {
+            for (auto& connection : slow) {
+                connection->send("X-Slow: 1\r\n");
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        }
+    });
     // Bounds that only a locked-out server, or one waiting for its clients, misses.
     httplib::Client client(server.url());
     client.set_read_timeout(5, 0);
@@ -139,9 +133,12 @@ TEST(KxserverServe, AnswersOthersAndEndsOnTerminationWhileClientsTrickleHeaders)
     EXPECT_EQ(server.stop(SIGTERM, std::chrono::seconds(5)), 0);
 }
 
-TEST(KxserverServe, ItsListenQueueHoldsABurstOfConnections) {
+// The demo catalog is served after the burst, until an interrupt.
+TEST(KxserverServe, ItsListenQueueHoldsABurstOfConnectionsAndTheDemoCatalogIsServed) {
     kx::test::TempDir scratch;
-    kx::test::ServeProcess server(emptyCatalog(scratch));
+    const std::string dir = (scratch / "demo").string();
+    kxserver({"demo", dir});
+    kx::test::ServeProcess server(dir);
     // While the program is stopped only the kernel's listen queue takes connections.
     ASSERT_EQ(kill(server.pid(), SIGSTOP), 0);
     const auto port = static_cast<std::uint16_t>(server.port());
@@ -161,6 +158,16 @@ TEST(KxserverServe, ItsListenQueueHoldsABurstOfConnections) {
     for (const auto& p : sockets) {
         close(p.fd);
     }
+
+    httplib::Client client(server.url());
+    const auto servers =
+        callAt(client, "/", "KXBO_V2.Init", "GetLoginServersXML", {"DEMO", "DEMO"});
+    EXPECT_EQ(rowset::readRowsetXml(servers.text()).rows.size(), 2u);
+    EXPECT_EQ(callAt(client, "/bo/server2", "KXBOGeneral_V3.Init", "isValidLogin",
+                     {"DEMO", "DEMO", "demo", true, false})
+                  .body.at("result"),
+              true);
+    EXPECT_EQ(server.stop(SIGINT), 0);
 }
 
 TEST(KxserverCommandLine, ListsReportsWithoutHoldingThemAllInMemory) {
@@ -184,6 +191,61 @@ TEST(KxserverCommandLine, ListsReportsWithoutHoldingThemAllInMemory) {
     rusage usage{};
     getrusage(RUSAGE_CHILDREN, &usage);
     EXPECT_LT(usage.ru_maxrss, (kReports << 10) / 2) << "kilobytes at peak";
+}
+
+TEST(KxserverSigning, SignsEveryChangeOfAGroupInAFormatMinisignVerifies) {
+    const auto now = std::chrono::duration_cast<std::chrono::seconds>(
+                         std::chrono::system_clock::now().time_since_epoch())
+                         .count();
+    kx::test::TempDir scratch;
+    const fs::path dir = emptyCatalog(scratch);
+    kxserver({"add-server", dir, "Main", "/bo/main"});
+    const std::string key = firstLine(kxserver({"signing-key", dir}));
+    EXPECT_EQ(fs::status(dir / "signing.key").permissions(),
+              fs::perms::owner_read | fs::perms::owner_write);
+    EXPECT_EQ(firstLine(kxserver({"signing-key", dir})), key) << "printed again, not replaced";
+    kxserver({"add-deployment", dir, "--type", "BROKER", "--description", "B", "--path", "/bo/main",
+              "--group", "3"});
+    const auto signature = [&] {
+        std::string why;
+        const auto file = signing::parseSignatureFile(
+            kx::test::readFile(dir / "files" / "INSTALL_3.minisig"), why);
+        EXPECT_TRUE(file) << why;
+        return std::pair(file->keyId, *signing::parseTrustedComment(file->trustedComment));
+    };
+    const auto created = signature().second;  // the new, empty group
+    EXPECT_GE(created.sequence, now);
+    EXPECT_LT(std::llabs(created.expiresAt - now - 30 * 86400), 60);
+    kx::test::writeFile(scratch / "pub" / "tool.bin", "tool");
+    kxserver({"publish", dir, "--group", "3", scratch / "pub", "--version", "1.0"});
+    kxserver({"add-start-row", dir, "--group", "3", "tool.bin"});
+    EXPECT_GT(signature().second.sequence, created.sequence + 1);  // signed anew by each
+    EXPECT_EQ(firstLine(kxserver({"resign", dir, "--days", "7"})), "signed 1 install list(s)");
+    EXPECT_LT(std::llabs(signature().second.expiresAt - now - 7 * 86400), 60);
+
+    const std::string next = firstLine(kxserver({"signing-key", dir, "--next"}));
+    EXPECT_NE(next, key);
+    EXPECT_EQ(signature().first, signing::parsePublicKey(key)->id);
+    EXPECT_EQ(firstLine(kxserver({"signing-key", dir, "--rotate"})), next);
+    EXPECT_EQ(signature().first, signing::parsePublicKey(next)->id);
+    EXPECT_FALSE(fs::exists(dir / "signing.next.key"));
+
+    // The text of the group's rows, which the launcher builds alike from the list it is sent.
+    const rowset::RowsetData list = installFilesRowset(Catalog(dir).installFiles(3, 0));
+    const signing::SignedRowLines columns(list);
+    std::vector<std::string> lines;
+    for (const rowset::Row& row : list.rows) {
+        lines.push_back(columns.line(row));
+    }
+    kx::test::writeFile(scratch / "list.txt",
+                        signing::installListText(signature().second, columns.columns(), lines));
+    fs::copy_file(dir / "files" / "INSTALL_3.minisig", scratch / "list.txt.minisig");
+    if (!fs::exists("/usr/bin/minisign")) {
+        GTEST_SKIP() << "minisign is not installed (scripts/install-deps.sh installs it)";
+    }
+    const auto verified = kx::test::runProcess(
+        "minisign", {"-V", "-p", dir / "signing.pub", "-m", scratch / "list.txt"}, scratch.path());
+    EXPECT_EQ(verified.exitCode, 0) << verified.out << verified.err;
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 
 #include "server/catalog.h"
 #include "server/publish.h"
+#include "tests/support/kxserver_harness.h"
 #include "tests/support/loopback_http_server.h"
 
 namespace kx::server::test {
@@ -72,26 +73,6 @@ std::string RawConnection::receive(int idleMilliseconds) {
     return text;
 }
 
-SlowClients::SlowClients(int port, int count, const std::string& requestLine) {
-    for (int i = 0; i < count; ++i) {
-        connections_.push_back(std::make_unique<RawConnection>(port));
-        connections_.back()->send(requestLine + "\r\nHost: x\r\n");
-    }
-    trickle_ = std::thread([this] {
-        while (!done_) {
-            for (auto& connection : connections_) {
-                connection->send("X-Slow: 1\r\n");
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(300));
-        }
-    });
-}
-
-SlowClients::~SlowClients() {
-    done_ = true;
-    trickle_.join();
-}
-
 void ServerTest::SetUp() {
     fillStandardCatalog(dir_.path());
     restartServer([](ServerOptions&) {});
@@ -142,6 +123,22 @@ std::size_t countOf(const std::string& text, const std::string& part) {
         ++count;
     }
     return count;
+}
+
+::testing::AssertionResult contains(const std::string& text, const std::string& part) {
+    const bool found = text.find(part) != std::string::npos;
+    return (found ? ::testing::AssertionSuccess() : ::testing::AssertionFailure())
+           << "\"" << part << (found ? "\" is in:\n" : "\" is not in:\n") << text;
+}
+
+std::string firstLine(const std::string& text) {
+    return text.substr(0, text.find('\n'));
+}
+
+std::string emptyCatalog(const kx::test::TempDir& scratch) {
+    const std::string dir = (scratch / "srv").string();
+    kx::test::kxserver({"init", dir, "--password-memory", "8", "--password-passes", "1"});
+    return dir;
 }
 
 CallAnswer postAt(httplib::Client& client, const std::string& path, const std::string& body) {

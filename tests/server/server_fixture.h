@@ -47,6 +47,14 @@ void fillStandardCatalog(const std::filesystem::path& dir);
 
 // How often `part` occurs in `text` (a log, answers).
 std::size_t countOf(const std::string& text, const std::string& part);
+// Whether `text` holds `part`; either way its message shows the whole text.
+::testing::AssertionResult contains(const std::string& text, const std::string& part);
+// `text` up to its first line end.
+std::string firstLine(const std::string& text);
+
+// A catalog made by `kxserver init` in `scratch`/srv with nothing in it but its settings, at the
+// cheapest password cost; its path.
+std::string emptyCatalog(const kx::test::TempDir& scratch);
 
 // `body` posted as JSON through `client`; an empty answer (and a test failure) when none came.
 CallAnswer postAt(httplib::Client& client, const std::string& path, const std::string& body);
@@ -73,21 +81,6 @@ class RawConnection {
   private:
     int fd_ = -1;
     bool closed_ = false;
-};
-
-// Connections that each sent the start of a request and add a header line every 300 ms, as a
-// slowloris client does, until the object goes away.
-class SlowClients {
-  public:
-    SlowClients(int port, int count, const std::string& requestLine);
-    ~SlowClients();
-    SlowClients(const SlowClients&) = delete;
-    SlowClients& operator=(const SlowClients&) = delete;
-
-  private:
-    std::vector<std::unique_ptr<RawConnection>> connections_;
-    std::atomic<bool> done_{false};
-    std::thread trickle_;
 };
 
 class ServerTest : public ::testing::Test {

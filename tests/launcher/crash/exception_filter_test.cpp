@@ -99,21 +99,6 @@ TEST(ExceptionFilter, AccessViolationInAPlatformCallReachesTheProcedureTrap) {
     EXPECT_EQ(child.output, expectedBox("Module1", "ExecCmd", 20, "Access Violation", 10005));
 }
 
-// Division by zero is reported by IgnoredFaultReopensTheCrashPathAndDisarmsTheWatchdog.
-TEST(ExceptionFilter, NullWriteInTheTrappedBodyIsReportedWithItsNumber) {
-    const ChildResult write = runInChild([] {
-        installFilterAndEchoingBox();
-        Frame frame("modRegistry", "WriteRegValueHKLM");
-        trapped(frame, [&] {
-            frame.line(40);
-            writeThroughNull();
-        });
-    });
-    EXPECT_EQ(write.exitCode, 1);
-    EXPECT_EQ(write.output,
-              expectedBox("modRegistry", "WriteRegValueHKLM", 40, "Access Violation", 10005));
-}
-
 // Kept out of the trapped body, whose frame then has nothing to clean up (see trap.h on clang).
 void ignoreOneFault() {
     resumeNext([] { writeThroughNull(); });

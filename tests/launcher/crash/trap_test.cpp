@@ -37,17 +37,8 @@ std::string GetConfigValue(const std::string& key) {
 }
 
 TEST_F(TrapTest, RaisedErrorIsCapturedShownInTheFallbackBoxAndEndsTheProcess) {
-    testing::internal::CaptureStderr();
+    // The note on the missing error library is exception_filter_test.cpp's.
     EXPECT_EQ(endCodeOf([] { GetConfigValue("BaseURL"); }), 1);
-    const std::string told = testing::internal::GetCapturedStderr();
-    EXPECT_EQ(told.rfind("KXVantor: the error library could not be created (ActiveX component "
-                         "can't create object: ",
-                         0),
-              0U)
-        << told;
-    EXPECT_NE(told.find(", error 429); the error is shown in the fallback message box\n"),
-              std::string::npos);
-
     EXPECT_EQ(boxes.shown(),
               (std::vector<test::ScriptedMessageBoxes::Box>{
                   {"KXVantor has encountered a problem. We are sorry for the inconvenience.\r\n\r\n"

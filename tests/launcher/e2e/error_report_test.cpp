@@ -9,7 +9,6 @@
 
 #include <chrono>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <string>
 #include <thread>
@@ -17,6 +16,7 @@
 
 #include "errhandler/http/url_encode.h"
 #include "errhandler/report/report_spool.h"
+#include "tests/launcher/e2e/blocked_termination.h"
 #include "tests/launcher/login/launcher_test_setup.h"
 #include "tests/support/child_process.h"
 #include "tests/support/kxserver_harness.h"
@@ -68,6 +68,7 @@ class LauncherErrorReport : public ::testing::Test {
     // Starts the launcher with `act`; its output goes to a file named after the act.
     pid_t start(const std::string& act) {
         const fs::path output = setup.dataFolder() / (act + ".out");
+        const test::BlockedTermination blocked;
         return test::startProcess({program.string(), act}, output, output);
     }
     // The reports waiting in the launcher's spool, oldest first.
@@ -80,16 +81,6 @@ class LauncherErrorReport : public ::testing::Test {
             spool.lock(entry).value().keep(errhandler::secondsNow() - 60);
         }
     }
-    // Whether the process `pid` has a handler of its own for SIGTERM yet.
-    static bool catchesSigterm(pid_t pid) {
-        std::ifstream status("/proc/" + std::to_string(pid) + "/status");
-        for (std::string line; std::getline(status, line);) {
-            if (line.starts_with("SigCgt:")) {
-                return ((std::stoull(line.substr(7), nullptr, 16) >> (SIGTERM - 1)) & 1) != 0;
-            }
-        }
-        return false;
-    }
     // Starts `count` launchers at once that only show their window, waits (bounded) until the
     // spool is empty, then ends them as the session's end does.
     void startIdleUntilSpoolIsEmpty(int count = 1) {
@@ -99,9 +90,8 @@ class LauncherErrorReport : public ::testing::Test {
         }
         EXPECT_TRUE(waitUntil([&] { return spooled().empty(); }));
         for (const pid_t launcher : launchers) {
-            // One launcher may empty the spool while another is still starting, before its window
-            // takes SIGTERM as the session's end.
-            EXPECT_TRUE(waitUntil([&] { return catchesSigterm(launcher); }));
+            // One launcher may empty the spool while another is still starting: it was started
+            // with SIGTERM blocked, and takes it as the session's end once it can.
             ::kill(launcher, SIGTERM);
             EXPECT_EQ(test::exitCodeOf(launcher), 0);
         }

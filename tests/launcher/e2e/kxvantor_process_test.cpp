@@ -7,7 +7,6 @@
 // it causes runs once the loaded window handles events. What the window showed is read back from
 // those settings: on a shared machine the Login is never remembered, so a configuration that says
 // "shared" shows there.
-#include <fcntl.h>
 #include <signal.h>
 #include <unistd.h>
 
@@ -22,6 +21,7 @@
 
 #include "launcher/startup/config.h"
 #include "launcher/startup/fonts.h"
+#include "tests/launcher/e2e/blocked_termination.h"
 #include "tests/launcher/login/launcher_test_setup.h"
 #include "tests/support/child_process.h"
 #include "tests/support/scoped_environment.h"
@@ -111,24 +111,15 @@ class KXVantorProcess : public ::testing::Test {
     std::set<std::string> programFiles;
 
   private:
-    // The started program inherits the blocked signal across exec and so takes SIGTERM only
-    // once it has set up its handling. Its output goes to output.txt.
+    // Output goes to output.txt.
     pid_t startWithTerminationBlocked(const std::vector<std::string>& command) const {
-        const int output =
-            open((root / "output.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-        sigset_t termination;
-        sigset_t previous;
-        sigemptyset(&termination);
-        sigaddset(&termination, SIGTERM);
-        pthread_sigmask(SIG_BLOCK, &termination, &previous);
-        pid_t pid = -1;
+        const test::BlockedTermination blocked;
         try {
-            pid = test::startProgram(command, {{1, output}, {2, output}});
+            const fs::path output = root / "output.txt";
+            return test::startProcess(command, output, output);
         } catch (const std::runtime_error&) {
+            return -1;
         }
-        pthread_sigmask(SIG_SETMASK, &previous, nullptr);
-        close(output);
-        return pid;
     }
 };
 

@@ -24,20 +24,16 @@ struct FileCase {
     std::string listedAs = {};  // the FileName the list gives it instead (a rewritten row)
 };
 
-class DownloadFaultsTest : public InstallRunTest {
-  protected:
-    std::string urlOf(const std::string& name) const {
-        return relay_.url() + "/bo/main/BROKER/InstallFiles/1/" + name;
+using DownloadFaultsTest = InstallRunTest;
+
+// Long enough for several chunks, different for every file.
+std::string bodyOf(const std::string& name) {
+    std::string body;
+    for (int line = 0; body.size() < 9000; ++line) {
+        body += name + " line " + std::to_string(line) + "\n";
     }
-    static std::string bodyOf(const std::string& name) {
-        // Long enough for several chunks, different for every file.
-        std::string body;
-        for (int line = 0; body.size() < 9000; ++line) {
-            body += name + " line " + std::to_string(line) + "\n";
-        }
-        return body;
-    }
-};
+    return body;
+}
 
 TEST_F(DownloadFaultsTest, OnlyWholeSuccessfulAnswersAreInstalledAndEveryFailureIsReported) {
     const FileCase cases[] = {
@@ -76,23 +72,20 @@ TEST_F(DownloadFaultsTest, OnlyWholeSuccessfulAnswersAreInstalledAndEveryFailure
     std::vector<std::string> expectedReports;
     for (const FileCase& c : cases) {
         SCOPED_TRACE(c.name);
-        const fs::path target = Module1().KestrixDir + "/" + c.name;
         if (c.reportTail == nullptr) {
-            EXPECT_EQ(readFile(target), bodyOf(c.name));
+            EXPECT_EQ(readFile(target(c.name)), bodyOf(c.name));
         } else {
-            EXPECT_FALSE(fs::exists(target));
+            EXPECT_FALSE(fs::exists(target(c.name)));
             expectedReports.push_back(launcher::kDownloadErrorPrefix + urlOf(c.name) +
                                       c.reportTail);
         }
     }
-    EXPECT_EQ(readFile(Module1().KestrixDir + "/j-compressed.txt"), bodyOf("j"));
+    EXPECT_EQ(readFile(target("j-compressed.txt")), bodyOf("j"));
     EXPECT_FALSE(fs::exists(Module1().TempDir + "/j-compressed.txt.cmp"));
-    std::vector<std::string> reports;
+    EXPECT_EQ(prompts(), expectedReports);
     for (const auto& box : boxes_.shown()) {
-        reports.push_back(box.prompt);
         EXPECT_EQ(box.title, "KXVantor");
     }
-    EXPECT_EQ(reports, expectedReports);
     EXPECT_TRUE(view_.isUnloaded());
     EXPECT_FALSE(fs::exists(stampFile())) << "the next start must check again";
     for (const auto& entry :

@@ -21,48 +21,28 @@ constexpr std::size_t kSize = 300000;  // many reads of the transfer
 
 // Bytes that differ at every position, from file to file and from `seed` to seed.
 std::string contentOf(const std::string& name, std::size_t seed = 0) {
-    const std::size_t start = std::hash<std::string>{}(name) + seed;
-    std::string content(kSize, '\0');
-    for (std::size_t i = 0; i < kSize; ++i) {
-        content[i] = static_cast<char>((start + i) * 2654435761U >> 13);
-    }
-    return content;
+    return scrambledBytes(std::hash<std::string>{}(name) + seed, kSize);
 }
 
 class DownloadResumeTest : public InstallRunTest {
   protected:
-    fs::path target(const std::string& name) const { return setup_.programFolder() / name; }
-    std::string urlOf(const std::string& name) const {
-        return relay_.url() + "/bo/main/BROKER/InstallFiles/1/" + name;
-    }
     // The Range each request for `name` asked for ("-" for none).
     std::vector<std::string> rangesAsked(const std::string& name) const {
         std::vector<std::string> ranges;
-        for (const HttpRequest& request : relay_.requests("GET")) {
-            if (request.path.ends_with("/" + name)) {
-                ranges.push_back(request.header("Range").empty() ? "-" : request.header("Range"));
-            }
+        for (const HttpRequest& request : requestsFor(name)) {
+            ranges.push_back(request.header("Range").empty() ? "-" : request.header("Range"));
         }
         return ranges;
     }
     // The lengths of the parts kept in TempDir, by the name of their file.
     std::map<std::string, std::uintmax_t> parts() const {
         std::map<std::string, std::uintmax_t> found;
-        for (const auto& entry : fs::directory_iterator(setup_.programFolder() / "Temp")) {
-            const std::string name = entry.path().filename().string();
-            if (name.ends_with(".kxpart")) {  // "<file>.<16 hex digits>.kxpart"
-                found[name.substr(0, name.size() - 24)] = entry.file_size();
-            }
+        for (const std::string& name : tempFiles({".kxpart"})) {
+            // "<file>.<16 hex digits>.kxpart"
+            found[name.substr(0, name.size() - 24)] =
+                fs::file_size(setup_.programFolder() / "Temp" / name);
         }
         return found;
-    }
-    // The prompts of the message boxes shown, from the `from`th on.
-    std::vector<std::string> prompts(std::size_t from = 0) const {
-        std::vector<std::string> shown;
-        for (std::size_t i = from; i < boxes_.shown().size(); ++i) {
-            shown.push_back(boxes_.shown()[i].prompt);
-        }
-        return shown;
     }
 };
 
@@ -158,8 +138,8 @@ TEST_F(DownloadResumeTest, FailuresThatMayPassAreTriedAgainAndOthersReportedAtOn
         EXPECT_EQ(readFile(target(name)), files[name]) << name;
         EXPECT_EQ(rangesAsked(name).size(), 2U) << name;
     }
-    const auto busy = relay_.requests("GET");  // busy.bin's two first
-    EXPECT_GE(busy[1].received - dated, std::chrono::seconds(2)) << "Retry-After";
+    EXPECT_GE(requestsFor("busy.bin").at(1).received - dated, std::chrono::seconds(2))
+        << "Retry-After";
     EXPECT_EQ(rangesAsked("looping.bin").size(), 6U) << "five redirects followed, not six";
     EXPECT_EQ(rangesAsked("missing.bin").size(), 1U);
     const std::string error = launcher::kDownloadErrorPrefix;

@@ -1,5 +1,6 @@
 #include "tests/launcher/flows/install_run_fixture.h"
 
+#include <algorithm>
 #include <sstream>
 #include <thread>
 
@@ -54,6 +55,51 @@ int InstallRunTest::run(const ConfigRows& config) {
 
 fs::path InstallRunTest::stampFile() {
     return launcher::installTimeStampPath("INSTALL_1");
+}
+
+fs::path InstallRunTest::target(const std::string& name) const {
+    return setup_.programFolder() / name;
+}
+
+std::string InstallRunTest::urlOf(const std::string& name) const {
+    return relay_.url() + "/bo/main/BROKER/InstallFiles/1/" + name;
+}
+
+std::vector<HttpRequest> InstallRunTest::requestsFor(const std::string& name) const {
+    std::vector<HttpRequest> found;
+    for (const HttpRequest& request : relay_.requests("GET")) {
+        if (request.path.ends_with("/" + name)) {
+            found.push_back(request);
+        }
+    }
+    return found;
+}
+
+std::vector<std::string> InstallRunTest::prompts(std::size_t from) const {
+    std::vector<std::string> shown;
+    for (std::size_t i = from; i < boxes_.shown().size(); ++i) {
+        shown.push_back(boxes_.shown()[i].prompt);
+    }
+    return shown;
+}
+
+std::vector<std::string> InstallRunTest::tempFiles(const std::vector<std::string>& suffixes) const {
+    std::vector<std::string> found;
+    for (const auto& entry : fs::directory_iterator(setup_.programFolder() / "Temp")) {
+        const std::string name = entry.path().filename().string();
+        if (std::ranges::any_of(suffixes, [&](const auto& s) { return name.ends_with(s); })) {
+            found.push_back(name);
+        }
+    }
+    return found;
+}
+
+std::string scrambledBytes(std::size_t seed, std::size_t size) {
+    std::string content(size, '\0');
+    for (std::size_t i = 0; i < size; ++i) {
+        content[i] = static_cast<char>((seed + i) * 2654435761U >> 13);
+    }
+    return content;
 }
 
 std::string recordingScript(const fs::path& record, int exitCode) {

@@ -34,10 +34,23 @@ class InstallRunTest : public LoginFlowTest {
 
     // The stamp file of install group 1.
     static std::filesystem::path stampFile();
+    // Where a row of KESTRIXDIR places `name`.
+    std::filesystem::path target(const std::string& name) const;
+    // The address of group 1's install file `name` that the relay serves and messages name.
+    std::string urlOf(const std::string& name) const;
+    // The GET requests for a path ending in "/`name`".
+    std::vector<HttpRequest> requestsFor(const std::string& name) const;
+    // The prompts of the message boxes shown, from the `from`th on.
+    std::vector<std::string> prompts(std::size_t from = 0) const;
+    // The names of the files in the Temp folder that end with one of `suffixes`.
+    std::vector<std::string> tempFiles(const std::vector<std::string>& suffixes) const;
 
     RecordingRelay relay_;
     DeploymentSpec deployment_;
 };
+
+// `size` bytes that differ at every position from `seed` to seed, and compress poorly.
+std::string scrambledBytes(std::size_t seed, std::size_t size);
 
 // A program for start rows and installers: a shell script that writes its working folder and
 // its arguments, one per line, into `record` and exits with `exitCode`.

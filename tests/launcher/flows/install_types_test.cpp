@@ -111,11 +111,7 @@ TEST_F(InstallTypesTest, FailedRegistrationIsRetriedAtTheNextStartAndTypeFiveFon
         ASSERT_EQ(run(), -1) << shownPrompt(0);
     }
     EXPECT_EQ(readFile(calls), "\n\n") << "failed, retried, then current";
-    const auto downloads = relay_.requests("GET");
-    EXPECT_EQ(std::count_if(
-                  downloads.begin(), downloads.end(),
-                  [](const HttpRequest& r) { return r.path.ends_with("/libkxdemocomponent.so"); }),
-              1);
+    EXPECT_EQ(requestsFor("libkxdemocomponent.so").size(), 1U);
     // The font added last to this process's fonts.
     const FcFontSet* set = FcConfigGetFonts(FcConfigGetCurrent(), FcSetApplication);
     ASSERT_TRUE(set != nullptr && set->nfont > 0);

@@ -15,15 +15,6 @@ namespace {
 namespace fs = std::filesystem;
 constexpr std::size_t kSize = 300000;
 
-// Bytes that differ at every position from `seed` to seed, and that compress poorly.
-std::string contentOf(std::size_t seed) {
-    std::string content(kSize, '\0');
-    for (std::size_t i = 0; i < kSize; ++i) {
-        content[i] = static_cast<char>((seed * 7919 + i) * 2654435761U >> 13);
-    }
-    return content;
-}
-
 // A later build of `content`: a few bytes changed, a piece inserted.
 std::string changed(std::string content, std::size_t seed) {
     content[1000 + seed] ^= 0x5A;
@@ -35,7 +26,6 @@ class PatchUpdatesTest : public InstallRunTest {
   protected:
     PatchUpdatesTest() { deployment_.type = "CLIENT"; }  // every start checks every file
 
-    fs::path target(const std::string& name) const { return setup_.programFolder() / name; }
     fs::path served(const std::string& name) const { return catalog() / "files" / "1" / name; }
     // The patch the server offers for `name` (the only one, from its first version).
     std::string patchOf(const std::string& name) const {
@@ -54,20 +44,13 @@ class PatchUpdatesTest : public InstallRunTest {
                std::to_string(fs::file_size(served(patch))) + ":" +
                *files::sha256FileHex(served(patch).string()) + ":1/" + patch;
     }
-    std::size_t requestsFor(const std::string& file) const {
-        std::size_t count = 0;
-        for (const HttpRequest& request : relay_.requests("GET")) {
-            count += request.path.ends_with("/" + file) ? 1U : 0U;
-        }
-        return count;
-    }
     // Installs the first versions of `names` (files of one seed begin alike), then publishes
     // the second ones, which all differ.
     std::map<std::string, std::string> updateOf(const std::map<std::string, std::size_t>& names) {
         std::map<std::string, std::string> first;
         std::map<std::string, std::string> second;
         for (const auto& [name, seed] : names) {
-            first[name] = contentOf(seed);
+            first[name] = scrambledBytes(seed * 7919, kSize);
             second[name] = changed(first[name], second.size());
         }
         publish(first, {"--version", "1.0"});
@@ -82,16 +65,12 @@ TEST_F(PatchUpdatesTest, AFilePublishedAgainArrivesAsAPatchByteForByte) {
     const std::uint64_t before = relay_.downloadBytesSent();
     ASSERT_EQ(run(), -1);
     EXPECT_EQ(readFile(target("app.bin")), second.at("app.bin"));
-    EXPECT_EQ(requestsFor(patchOf("app.bin")), 1U);
-    EXPECT_EQ(requestsFor("app.bin"), 1U) << "only the first start fetched the whole file";
+    EXPECT_EQ(requestsFor(patchOf("app.bin")).size(), 1U);
+    EXPECT_EQ(requestsFor("app.bin").size(), 1U) << "only the first start fetched the whole file";
     EXPECT_LT(relay_.downloadBytesSent() - before, kSize / 20);
     EXPECT_TRUE(boxes_.shown().empty());
     EXPECT_EQ(fs::status(target("app.bin")).permissions(), fs::perms(0644));
-    for (const auto& entry : fs::directory_iterator(setup_.programFolder() / "Temp")) {
-        EXPECT_FALSE(entry.path().extension() == ".kxpatch" ||
-                     entry.path().extension() == ".kxpart")
-            << entry.path();
-    }
+    EXPECT_TRUE(tempFiles({".kxpatch", ".kxpart"}).empty());
 }
 
 TEST_F(PatchUpdatesTest, EveryPatchThatFailsEndsInOneWholeDownload) {
@@ -110,12 +89,13 @@ TEST_F(PatchUpdatesTest, EveryPatchThatFailsEndsInOneWholeDownload) {
     ASSERT_EQ(run(), -1);
     for (const auto& [name, content] : second) {
         EXPECT_EQ(readFile(target(name)), content) << name;
-        EXPECT_EQ(requestsFor(name), name == "same.bin" ? 1U : 2U) << name;
+        EXPECT_EQ(requestsFor(name).size(), name == "same.bin" ? 1U : 2U) << name;
     }
-    EXPECT_EQ(requestsFor(patchOf("corrupt.bin")), 1U) << "a spoiled patch is not tried again";
-    EXPECT_EQ(requestsFor(missing), 1U);
-    EXPECT_EQ(requestsFor(patchOf("same.bin")), 2U) << "for same.bin and for wrong.bin";
-    EXPECT_EQ(requestsFor(patchOf("local.bin")), 0U);
+    EXPECT_EQ(requestsFor(patchOf("corrupt.bin")).size(), 1U)
+        << "a spoiled patch is not tried again";
+    EXPECT_EQ(requestsFor(missing).size(), 1U);
+    EXPECT_EQ(requestsFor(patchOf("same.bin")).size(), 2U) << "for same.bin and for wrong.bin";
+    EXPECT_EQ(requestsFor(patchOf("local.bin")).size(), 0U);
     EXPECT_TRUE(boxes_.shown().empty()) << shownPrompt(0);
     EXPECT_FALSE(launcher::Module1().NeedRestart);
 }
@@ -126,8 +106,8 @@ TEST_F(PatchUpdatesTest, AListWithoutThePatchesColumnIsInstalledWhole) {
     relay_.rewriteAnswers({{"name='Patches'", "name='Unknown'"}, {"Patches='", "Unknown='"}});
     ASSERT_EQ(run(), -1);
     EXPECT_EQ(readFile(target("app.bin")), second.at("app.bin"));
-    EXPECT_EQ(requestsFor("app.bin"), 2U);
-    EXPECT_EQ(requestsFor(patchOf("app.bin")), 0U);
+    EXPECT_EQ(requestsFor("app.bin").size(), 2U);
+    EXPECT_EQ(requestsFor(patchOf("app.bin")).size(), 0U);
 }
 
 }  // namespace

@@ -54,7 +54,7 @@ class SignedListsTest : public InstallRunTest {
         EXPECT_EQ(run(), -1) << shownPrompt(0);
         return !awaitRecord(started_).starts_with("<no record");
     }
-    std::string data() const { return readFile(setup_.programFolder() / "data.txt"); }
+    std::string data() const { return readFile(target("data.txt")); }
 
     const fs::path started_ = serverDir_ / "started.txt";
 };
@@ -90,10 +90,7 @@ TEST_F(SignedListsTest, OnlyWhatTheKeySignedIsInstalledAndTheInstalledApplicatio
 }
 
 TEST_F(SignedListsTest, APatchesCellChangedOrDroppedOnItsWayIsRefused) {
-    std::string first(200000, '\0');
-    for (std::size_t i = 0; i < first.size(); ++i) {
-        first[i] = static_cast<char>(i * 2654435761U >> 13);
-    }
+    const std::string first = scrambledBytes(0, 200000);
     publish({{"big.bin", first}}, {"--version", "1.0"});
     ASSERT_TRUE(start());
     publish({{"big.bin", first + "and more"}}, {"--version", "2.0"});
@@ -109,13 +106,13 @@ TEST_F(SignedListsTest, APatchesCellChangedOrDroppedOnItsWayIsRefused) {
     EXPECT_TRUE(start());
     relay_.rewriteAnswers({{"name='Patches'", "name='Unknown'"}, {"Patches='", "Unknown='"}});
     EXPECT_TRUE(start());
-    EXPECT_EQ(readFile(setup_.programFolder() / "big.bin"), first);
+    EXPECT_EQ(readFile(target("big.bin")), first);
     EXPECT_EQ(boxes_.shown().size(), 2U);
     EXPECT_EQ(shownPrompt(1), launcher::kUnverifiedUpdates);
 
     relay_.rewriteAnswers({});
     EXPECT_TRUE(start());
-    EXPECT_EQ(readFile(setup_.programFolder() / "big.bin"), first + "and more");
+    EXPECT_EQ(readFile(target("big.bin")), first + "and more");
 }
 
 }  // namespace

@@ -47,13 +47,6 @@ class DirectorySet : public ::testing::Test {
     test::TempDir appData_;
 };
 
-TEST_F(DirectorySet, ProfileSwitchIsAPlainCaseFreeSubstringTest) {
-    EXPECT_TRUE(commandLineHasUseProfile("-useprofile"));
-    EXPECT_TRUE(commandLineHasUseProfile("/x NOUSEPROFILES"));
-    EXPECT_FALSE(commandLineHasUseProfile(""));
-    EXPECT_FALSE(commandLineHasUseProfile("USE PROFILE"));
-}
-
 TEST_F(DirectorySet, WithoutProfileTheFirstGroupLiesInTheProgramFolderAndTheRestStaysEmpty) {
     InitDirectories(true, sources());
     const Module1State& s = Module1();
