@@ -93,7 +93,8 @@ class LauncherErrorReport : public ::testing::Test {
             // One launcher may empty the spool while another is still starting: it was started
             // with SIGTERM blocked, and takes it as the session's end once it can.
             ::kill(launcher, SIGTERM);
-            EXPECT_EQ(test::exitCodeOf(launcher), 0);
+            EXPECT_EQ(test::exitCodeOf(launcher), 0)
+                << test::readFile(setup.dataFolder() / "idle.out");
         }
     }
 
