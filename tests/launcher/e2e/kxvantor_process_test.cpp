@@ -15,7 +15,6 @@
 #include <chrono>
 #include <filesystem>
 #include <set>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -32,8 +31,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
-
-constexpr auto kBound = 30s;
 
 // The remembered FilerCode, Login, Remember and Password.
 std::vector<std::string> storedLogin() {
@@ -94,33 +91,20 @@ class KXVantorProcess : public ::testing::Test {
         if (!argument.empty()) {
             command.push_back(argument);
         }
-        const pid_t pid = startWithTerminationBlocked(command);
-        if (pid <= 0) {
-            ADD_FAILURE() << "cannot start " << command.back();
-            return -1;
+        const fs::path output = root / "output.txt";
+        pid_t pid = 0;
+        {
+            const test::BlockedTermination blocked;
+            pid = test::startProcess(command, output, output);
         }
-        const int code = test::stopProgram(pid, SIGTERM, kBound);
-        if (code == -1) {
-            ADD_FAILURE() << "the program did not end: " << test::readFile(root / "output.txt");
-        }
+        const int code = test::stopProgram(pid, SIGTERM, 30s);
+        EXPECT_NE(code, -1) << "the program did not end: " << test::readFile(output);
         return code;
     }
 
     test::TempDir root;
     test::ScopedRegistry registry;
     std::set<std::string> programFiles;
-
-  private:
-    // Output goes to output.txt.
-    pid_t startWithTerminationBlocked(const std::vector<std::string>& command) const {
-        const test::BlockedTermination blocked;
-        try {
-            const fs::path output = root / "output.txt";
-            return test::startProcess(command, output, output);
-        } catch (const std::runtime_error&) {
-            return -1;
-        }
-    }
 };
 
 // Without the switch the data stays in the program folder and the configuration there is read;

@@ -27,9 +27,9 @@ TEST_F(LauncherFonts, PresentFilesAreRegisteredInOrderAndMissingOrBrokenOnesSkip
     fs::copy_file(fs::path(KX_LAUNCHER_FONTS_DIR) / "ZN-39.ttf", program_ / "ZN-39.ttf");
     fs::copy_file(fs::path(KX_LAUNCHER_FONTS_DIR) / "fre3of9x.ttf", program_ / "fre3of9x.ttf");
     test::writeFile(program_ / "free3of9.ttf", "not a font");
-    const std::vector<std::string> registered = registerLauncherFonts(places_);
-    EXPECT_EQ(registered, (std::vector<std::string>{(program_ / "fre3of9x.ttf").string(),
-                                                    (program_ / "ZN-39.ttf").string()}));
+    EXPECT_EQ(registerLauncherFonts(places_),
+              (std::vector<std::string>{(program_ / "fre3of9x.ttf").string(),
+                                        (program_ / "ZN-39.ttf").string()}));
 }
 
 TEST_F(LauncherFonts, StartedProgramsSeeTheFontsAndTheMachineFontsFolderWithoutCopies) {

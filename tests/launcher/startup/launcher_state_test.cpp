@@ -19,7 +19,7 @@ class LauncherStateDump : public ::testing::Test {
 };
 
 // The whole dump, every variable in declaration order with its form, against the expected text.
-TEST_F(LauncherStateDump, Module1ListsEveryVariableInDeclarationOrderWithItsForm) {
+TEST_F(LauncherStateDump, Module1ListsEveryVariableInOrderWithItsFormAndLeadsTheGlobalText) {
     Module1State& s = Module1();
     s.mLoginDesc = "[Demo]";
     s.rsConfig = std::make_shared<rowset::Recordset>();
@@ -29,14 +29,11 @@ TEST_F(LauncherStateDump, Module1ListsEveryVariableInDeclarationOrderWithItsForm
     s.retCheckForUpdates = 6;
     s.FileInstallType = 5;
     s.mUseProfile = true;
-    EXPECT_EQ(crash::qtrModuleVariables("Module1"),
-              test::readFile(KX_TEST_DATA_DIR "/startup/module1_dump.golden"));
-}
-
-TEST_F(LauncherStateDump, GlobalTextIsModule1ThenHasAdminThenTheCrashFields) {
     modRegistry().HasAdmin = true;
-    const std::string global = crash::qtrGlobalVariables();
     const std::string module1 = crash::qtrModuleVariables("Module1");
+    EXPECT_EQ(module1, test::readFile(KX_TEST_DATA_DIR "/startup/module1_dump.golden"));
+    // The global text is Module1's, then HasAdmin, then the crash fields.
+    const std::string global = crash::qtrGlobalVariables();
     EXPECT_TRUE(global.starts_with(module1 + "<HasAdmin>True</HasAdmin>\r\n<qtrHasInitialised>"))
         << global;
 }
