@@ -143,8 +143,6 @@ TEST_F(ServerTest, MalformedCallsGetClearErrorsAndTheServerKeepsServing) {
         {"/", request(kBroker, "GetDeploymentsXML", {"A", 5}), 400, error_number::kTypeMismatch},
         {"/", request(kBroker, "GetDeploymentsXML", {"A", {{"x", 1}}}), 400,
          error_number::kTypeMismatch},
-        {"/", request(kBroker, "GetInstallFilesByIDXML", {"t", "1x", 0}), 403,
-         error_number::kInvalidToken},
         {"/bo/nowhere", request(kBroker, "GetDeploymentsXML", {"A", "B"}), 404,
          error_number::kNotFound},
         {"/", std::string(2 << 20, ' '), 413, error_number::kRequestTooLarge},

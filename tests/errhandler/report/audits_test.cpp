@@ -36,12 +36,9 @@ class AuditTest : public ::testing::Test {
     test::ScopedEnvironment common_{"KX_COMMON_FILES_DIR", (dir_ / "common").string()};
 };
 
-TEST_F(AuditTest, ClassCheckReportsMissingRegistrationOldFileAndPassesCurrentOne) {
+// What a missing registration, key or file reads as is in the empty machine's audits below.
+TEST_F(AuditTest, ClassCheckReportsAnOldFileAndPassesTheCurrentOne) {
     const std::string id = "2206CDB0-19C1-11D1-89E0-00C04FD7A829";
-    EXPECT_EQ(CheckCLSID(id, "2.71.9030.0", "CRVIEWER"),
-              "** Registry Value Missing: HKEY_CLASSES_ROOT\\CLSID\\{" + id +
-                  "}\\InProcServer32 - CRVIEWER\r\n");
-
     const std::string path = systemFile("msdasc.dll");
     registerClass(id, path);
     EXPECT_EQ(CheckCLSID(id, "2.71.9030.0", ""),
@@ -57,8 +54,6 @@ TEST_F(AuditTest, ClassCheckReportsMissingRegistrationOldFileAndPassesCurrentOne
 }
 
 TEST_F(AuditTest, RegistryCheckComparesExactlyAndShowsWhatItRead) {
-    EXPECT_EQ(CheckRegValue("SOFTWARE\\Classes\\.UDL", "", "MSDASC"),
-              "** Error - HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\.UDL\\ -- \r\n");
     setValue(Hive::LocalMachine, "SOFTWARE\\Classes\\.UDL", "msdasc");
     EXPECT_EQ(CheckRegValue("SOFTWARE\\Classes\\.UDL", "", "MSDASC"),
               "** Error - HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\.UDL\\ -- msdasc\r\n");
@@ -69,9 +64,6 @@ TEST_F(AuditTest, RegistryCheckComparesExactlyAndShowsWhatItRead) {
 }
 
 TEST_F(AuditTest, FileCheckUsesPeElfAndSideFileVersions) {
-    const std::string missing = systemFile("odbc32.dll");
-    EXPECT_EQ(CheckFileVersion(missing, "3.520.9030.0"),
-              "** File Needs Update: " + missing + " -- \r\n");
     const std::string tlb = systemFile("msdatsrc.tlb");
     test::writeFile(tlb + ".ver", "9.0.9030.0\r\n");
     EXPECT_EQ(CheckFileVersion(tlb, "9.0.9030.0"), "");

@@ -98,7 +98,6 @@ TEST_F(ReportSpoolTest, AReportIsKeptAsTheBodyItPostedUntilTheServerConfirmsIt) 
     const std::string body = test::readFile(kept);
     EXPECT_EQ(server.requests().at(0).body, body);
     EXPECT_TRUE(body.ends_with(idField(identity))) << body;
-    EXPECT_EQ(sendRound(settings.url), 0) << "just tried: not due yet";
     now += kMinute;
     EXPECT_EQ(sendRound(settings.url), 1);
     EXPECT_EQ(server.requests().at(1).body, body);
