@@ -38,7 +38,6 @@ TEST(ReportFingerprint, VariablePartsOfTheDescriptionDoNotSplitACause) {
          "Program Files D:\\Kestrix\\b.dll is old"},
         {"HRESULT 8007000E", "HRESULT 80004005A"}};
     for (const auto& [first, second] : same) {
-        EXPECT_EQ(normalisedDescription(first), normalisedDescription(second)) << first;
         EXPECT_EQ(reportFingerprint(report(first)), reportFingerprint(report(second, "12", "1.0")))
             << first;
     }
