@@ -23,17 +23,27 @@ class InstallTimeStampsTest : public ::testing::Test {
     TempDir dir_;
 };
 
-TEST_F(InstallTimeStampsTest, GroupNamesThatAreNoPlainFileNameAreNeitherReadNorWritten) {
+// A group name that is no plain file name is neither read nor written, and a stamp that is no
+// date is not written; the other group of the same run is written all the same.
+TEST_F(InstallTimeStampsTest, NamesThatAreNoPlainFileNameAndStampsThatAreNoDatesAreSkipped) {
     writeFile(dir_ / "escaped.txt", "2024-01-01\r\n");
     for (const std::string& name :
          std::vector<std::string>{"../escaped", "", "..", std::string("a\0b", 3)}) {
         EXPECT_EQ(test::raisedError([&] { launcher::installTimeStampPath(name); }).number(), 52);
         EXPECT_EQ(launcher::GetClientLastUpdate(name), "");
     }
-    Module1().m_InstallGroupName = "../escaped";
-    Module1().m_ServerLastUpdate = "2025-01-01";
-    launcher::WriteInstallTimeStamp();
+    Module1().m_CustomInstallGroupName = "INSTALL_5";
+    Module1().m_CustomServerLastUpdate = "2024-02-29T12:00:00";
+    for (const auto& [group, stamp] :
+         {std::pair{"../escaped", "2025-01-01"}, {"INSTALL_4", "soon"}}) {
+        Module1().m_InstallGroupName = group;
+        Module1().m_ServerLastUpdate = stamp;
+        launcher::WriteInstallTimeStamp();
+        EXPECT_EQ(readFile(launcher::installTimeStampPath("INSTALL_5")), "2024-02-29T12:00:00\r\n");
+        std::filesystem::remove(launcher::installTimeStampPath("INSTALL_5"));
+    }
     EXPECT_EQ(readFile(dir_ / "escaped.txt"), "2024-01-01\r\n");
+    EXPECT_FALSE(std::filesystem::exists(launcher::installTimeStampPath("INSTALL_4")));
 }
 
 TEST_F(InstallTimeStampsTest, OnlyTheFirstLineOfABoundedHeadIsRead) {
@@ -42,16 +52,6 @@ TEST_F(InstallTimeStampsTest, OnlyTheFirstLineOfABoundedHeadIsRead) {
     EXPECT_EQ(launcher::GetClientLastUpdate("INSTALL_3"), "2024-01-01 10:00");
     writeFile(file, std::string(launcher::kMaxStampFileBytes * 4, '7'));
     EXPECT_EQ(launcher::GetClientLastUpdate("INSTALL_3").size(), launcher::kMaxStampFileBytes);
-}
-
-TEST_F(InstallTimeStampsTest, StampsThatAreNoDatesAreNotWritten) {
-    Module1().m_InstallGroupName = "INSTALL_4";
-    Module1().m_ServerLastUpdate = "soon";
-    Module1().m_CustomInstallGroupName = "INSTALL_5";
-    Module1().m_CustomServerLastUpdate = "2024-02-29T12:00:00";
-    launcher::WriteInstallTimeStamp();
-    EXPECT_FALSE(std::filesystem::exists(launcher::installTimeStampPath("INSTALL_4")));
-    EXPECT_EQ(readFile(launcher::installTimeStampPath("INSTALL_5")), "2024-02-29T12:00:00\r\n");
 }
 
 }  // namespace

@@ -16,8 +16,9 @@ using launcher::Module1;
 
 using LoginDiscoveryTest = LoginFlowTest;
 
-TEST_F(LoginDiscoveryTest, BlankEntriesAreReportedInOrderWithoutAskingTheServer) {
-    // Nothing listens at the base URL: a call to it would end the launcher.
+// Nothing listens at the base URL: blank entries are reported without a call, and the first call
+// with all entries given ends the launcher through the crash capture.
+TEST_F(LoginDiscoveryTest, BlankEntriesAreReportedWithoutAskingAnUnreachableService) {
     startLauncher({}, "http://127.0.0.1:" + std::to_string(unusedLoopbackPort()));
     struct Case {
         std::string filer, login, password, message;
@@ -39,6 +40,12 @@ TEST_F(LoginDiscoveryTest, BlankEntriesAreReportedInOrderWithoutAskingTheServer)
     EXPECT_EQ(view_.text(Control::txtFilerCode), "ACME");
     EXPECT_EQ(view_.text(Control::txtLogin), "ALICE");
     EXPECT_EQ(view_.text(Control::lblStatus), "");
+
+    EXPECT_EQ(endCodeOf([&] { login("ACME", "ALICE", "s3cret"); }), 1);
+    ASSERT_EQ(boxes_.shown().size(), 4U);
+    EXPECT_NE(shownPrompt(3).find("Procedure: cmdLogin_Click"), std::string::npos)
+        << shownPrompt(3);
+    EXPECT_EQ(crash::modCrashSupport().qtrErrorSource, "RDS.DataSpace");
 }
 
 TEST_F(LoginDiscoveryTest, UnknownUserAndWrongPasswordAreToldApartAndTheLoginPanelStays) {
@@ -99,26 +106,12 @@ TEST_F(LoginDiscoveryTest, PairsListedInServerOrderAreStartedFromTheGridOrCancel
     EXPECT_EQ(Module1().mLoginDesc, "[Broker at one]");
 }
 
-TEST_F(LoginDiscoveryTest, OnePairGoesStraightToTheInstallPanel) {
+// Catalog B knows only the server with apostrophes; A lists both but renders their URLs at B, so
+// that B refuses every call for server one. The one valid pair goes straight to the install panel.
+TEST_F(LoginDiscoveryTest, ServerThatFailsItsCallIsSkippedAndOnePairGoesStraightToInstall) {
     // The apostrophe must be doubled in the filter that matches deployments to their server.
     addServer("O'Neil's", "/bo/o'neil");
     const auto id = addDeployment({.description = "Broker", .path = "/bo/o'neil"});
-    startLauncher();
-
-    login("ACME", "ALICE", "s3cret");
-    EXPECT_TRUE(boxes_.shown().empty()) << shownPrompt(0);
-    EXPECT_EQ(view_.gridRowCount(), 0);
-    EXPECT_TRUE(view_.visible(Control::frameInstall));
-    EXPECT_TRUE(view_.enabled(Control::tmrComInstall));
-    EXPECT_EQ(CLngLng(Module1().rsLogins->Fields("KXDeploymentID").Value()), id);
-    EXPECT_EQ(CStr(Module1().rsLogins->Fields("LoginType").Value()), "BROKER");
-}
-
-TEST_F(LoginDiscoveryTest, ServerThatFailsItsCallIsSkippedAndTheOtherOneAnswers) {
-    // Catalog B knows only server two; A lists both but renders their URLs at B, so that B
-    // refuses every call for server one.
-    addServer("Two", "/bo/two");
-    const auto id = addDeployment({.description = "At two", .path = "/bo/two"});
     TempDir otherDir;
     std::filesystem::copy(catalog(), otherDir / "catalog",
                           std::filesystem::copy_options::recursive);
@@ -130,9 +123,12 @@ TEST_F(LoginDiscoveryTest, ServerThatFailsItsCallIsSkippedAndTheOtherOneAnswers)
 
     login("ACME", "ALICE", "s3cret");
     EXPECT_TRUE(boxes_.shown().empty()) << shownPrompt(0);
-    EXPECT_EQ(CLngLng(Module1().rsLogins->Fields("KXDeploymentID").Value()), id);
-    EXPECT_EQ(Module1().rsLogins->RecordCount(), 1);
+    EXPECT_EQ(view_.gridRowCount(), 0);
+    EXPECT_TRUE(view_.visible(Control::frameInstall));
     EXPECT_TRUE(view_.enabled(Control::tmrComInstall)) << "the start went on at server B";
+    EXPECT_EQ(Module1().rsLogins->RecordCount(), 1);
+    EXPECT_EQ(CLngLng(Module1().rsLogins->Fields("KXDeploymentID").Value()), id);
+    EXPECT_EQ(CStr(Module1().rsLogins->Fields("LoginType").Value()), "BROKER");
 }
 
 // A server whose call fails is ServerThatFailsItsCallIsSkipped...'s; this is the other branch.
@@ -144,15 +140,6 @@ TEST_F(LoginDiscoveryTest, ServerWhoseObjectCannotBeCreatedCountsAsNotValid) {
     login("ACME", "ALICE", "s3cret");
     EXPECT_EQ(view_.text(Control::lblStatus), launcher::kNoValidPairStatus);
     EXPECT_EQ(boxes_.shown().back().prompt, launcher::kNoValidPairMessage);
-}
-
-TEST_F(LoginDiscoveryTest, UnreachableServiceGoesToTheCrashCapture) {
-    startLauncher({}, "http://127.0.0.1:" + std::to_string(unusedLoopbackPort()));
-    EXPECT_EQ(endCodeOf([&] { login("ACME", "ALICE", "s3cret"); }), 1);
-    ASSERT_EQ(boxes_.shown().size(), 1U);
-    EXPECT_NE(shownPrompt(0).find("Procedure: cmdLogin_Click"), std::string::npos)
-        << shownPrompt(0);
-    EXPECT_EQ(crash::modCrashSupport().qtrErrorSource, "RDS.DataSpace");
 }
 
 }  // namespace

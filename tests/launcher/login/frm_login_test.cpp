@@ -51,15 +51,28 @@ class FrmLoginTest : public ::testing::Test {
     test::ScriptedMessageBoxes boxes;
 };
 
-TEST_F(FrmLoginTest, LoadSetsTitleConfigurationAndAnEmptyLoginPanelOnFirstRun) {
+// What is stored and restored is proved by the remembered-login store's own tests; here only that
+// unload saves what the window shows and the next load shows what was saved.
+TEST_F(FrmLoginTest, LoadSetsTitleConfigurationAndShowsTheLoginTheLastUnloadSaved) {
     setup.configure({{"BaseURL", " https://kx.example/bo "}, {"WarnIfUpdates", "A"}});
-    LoadedWindow window(setup);
+    {
+        LoadedWindow first(setup);
+        EXPECT_EQ(first.view.title(), "KX Vantor, version 300.1100.0.3");
+        EXPECT_EQ(Module1().mBaseURL, "https://kx.example/bo");
+        EXPECT_EQ(Module1().mWarnIfUpdates, "A");
+        EXPECT_FALSE(Module1().mIsSharedEnvironment);
+        EXPECT_EQ(loginPanel(first.view), "|||0111") << "nothing remembered on the first run";
 
-    EXPECT_EQ(window.view.title(), "KX Vantor, version 300.1100.0.3");
-    EXPECT_EQ(Module1().mBaseURL, "https://kx.example/bo");
-    EXPECT_EQ(Module1().mWarnIfUpdates, "A");
-    EXPECT_FALSE(Module1().mIsSharedEnvironment);
-    EXPECT_EQ(loginPanel(window.view), "|||0111");
+        first.view.type(Control::txtFilerCode, "ACME");
+        first.view.type(Control::txtLogin, "JSMITH");
+        first.view.type(Control::txtPassword, "secret");
+        ASSERT_TRUE(first.view.press(Control::chkRemember));
+        ASSERT_TRUE(first.view.press(Control::cmdCancel));
+        EXPECT_TRUE(first.view.isUnloaded());
+        EXPECT_FALSE(first.form.isLoaded());
+    }
+    resetLauncherState();
+    EXPECT_EQ(loginPanel(LoadedWindow(setup).view), "ACME|JSMITH||1111");
     EXPECT_TRUE(boxes.shown().empty());
 }
 
@@ -79,49 +92,25 @@ TEST_F(FrmLoginTest, SharedMachineRemembersOnlyTheFilerCodeAndLocksTheRememberBo
     EXPECT_EQ(rememberedLogin("Login"), "");
 }
 
-// What is stored and restored is proved by the remembered-login store's own tests; here only that
-// unload saves what the window shows and load shows what was saved.
-TEST_F(FrmLoginTest, UnloadSavesTheTickedLoginAndTheNextLoadShowsIt) {
-    {
-        LoadedWindow first(setup);
-        first.view.type(Control::txtFilerCode, "ACME");
-        first.view.type(Control::txtLogin, "JSMITH");
-        first.view.type(Control::txtPassword, "secret");
-        ASSERT_TRUE(first.view.press(Control::chkRemember));
-        ASSERT_TRUE(first.view.press(Control::cmdCancel));
-        EXPECT_TRUE(first.view.isUnloaded());
-        EXPECT_FALSE(first.form.isLoaded());
-    }
-    resetLauncherState();
-    EXPECT_EQ(loginPanel(LoadedWindow(setup).view), "ACME|JSMITH||1111");
-}
-
-TEST_F(FrmLoginTest, CloseFromTheTitleBarIsRefusedWithTheCancelButtonMessage) {
+// A close from the title bar is refused and saves nothing; the window then still closes when the
+// session ends, without a message, and only once.
+TEST_F(FrmLoginTest, TitleBarCloseIsRefusedWithTheCancelButtonMessageButSessionEndUnloadsOnce) {
     storeRememberedLogin("ACME", "JSMITH", "1");
     LoadedWindow window(setup);
     window.view.type(Control::txtLogin, "CHANGED");
 
     EXPECT_FALSE(window.view.closeFromTitleBar());
-
-    EXPECT_EQ(boxes.shown(),
-              (Boxes{{"Please use the \"Cancel\" button if you wish to close this program now.",
-                      vbmsg::kOKOnly, ""}}));
+    const Boxes refusal{{"Please use the \"Cancel\" button if you wish to close this program now.",
+                         vbmsg::kOKOnly, ""}};
+    EXPECT_EQ(boxes.shown(), refusal);
     EXPECT_FALSE(window.view.isUnloaded());
     EXPECT_TRUE(window.form.isLoaded());
     EXPECT_EQ(rememberedLogin("Login"), "JSMITH");  // nothing saved
 
-    // The window still works: Cancel unloads it afterwards.
-    EXPECT_TRUE(window.view.press(Control::cmdCancel));
-    EXPECT_EQ(rememberedLogin("Login"), "CHANGED");
-}
-
-TEST_F(FrmLoginTest, SessionEndAndProgramUnloadsPassWithoutAMessageAndOnlyOnce) {
-    LoadedWindow window(setup);
-    window.view.type(Control::txtFilerCode, "ACME");
     EXPECT_TRUE(window.form.closeRequested(unloadmode::kAppWindows));
-    EXPECT_TRUE(boxes.shown().empty());
+    EXPECT_EQ(boxes.shown(), refusal);
     EXPECT_TRUE(window.view.isUnloaded());
-    EXPECT_EQ(rememberedLogin("Remember"), "0");
+    EXPECT_EQ(rememberedLogin("Login"), "CHANGED");
 
     // A second request finds the window gone and saves nothing again.
     SaveSetting("KXVantor", "LoginInfo", "Remember", "marker");
