@@ -27,30 +27,6 @@ class CreateObjectTest : public kx::test::ComponentTest {
     }
 };
 
-TEST_F(CreateObjectTest, RegisteredObjectIsCalledByNameWithByReferenceArguments) {
-    registerEcho();
-    const auto echo = CreateObject("KXTest.Echo");
-    ASSERT_NE(echo, nullptr);
-
-    std::vector<Variant> pair{"left", std::int32_t{7}};
-    echo->invoke("Swap", InvokeKind::Method, pair);
-    EXPECT_EQ(pair[0].numberValue(), 7);
-    EXPECT_EQ(pair[1].asString(), "left");
-
-    EXPECT_EQ(echo->get("Greeting").asString(), "hello");
-    echo->put("Greeting", "bonjour");
-    EXPECT_EQ(echo->get("Greeting").asString(), "bonjour");
-
-    const Variant items = echo->call("Items", {"a", true});
-    ASSERT_TRUE(items.isObject());
-    EXPECT_EQ(items.asObject().object->enumerate().size(), 2u);
-
-    EXPECT_EQ(raisedError([&] { echo->call("Missing"); }).number(),
-              vberr::kObjectDoesntSupportMember);
-    EXPECT_EQ(echo->get("Calls").asString(),
-              "Swap;Greeting;Greeting;Greeting;Items;Missing;Calls;");
-}
-
 TEST_F(CreateObjectTest, LibraryAnswersCanUnloadNowFromItsLiveObjects) {
     registerEcho();
     auto echo = CreateObject("KXTest.Echo");

