@@ -4,6 +4,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include "platform/system/file_read.h"
 #include "server/catalog.h"
 #include "server/publish.h"
 #include "tests/support/kxserver_harness.h"
@@ -132,7 +133,7 @@ std::size_t countOf(const std::string& text, const std::string& part) {
 }
 
 std::string firstLine(const std::string& text) {
-    return text.substr(0, text.find('\n'));
+    return std::string(kx::sys::firstLine(text));
 }
 
 std::string emptyCatalog(const kx::test::TempDir& scratch) {

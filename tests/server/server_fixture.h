@@ -49,7 +49,7 @@ void fillStandardCatalog(const std::filesystem::path& dir);
 std::size_t countOf(const std::string& text, const std::string& part);
 // Whether `text` holds `part`; either way its message shows the whole text.
 ::testing::AssertionResult contains(const std::string& text, const std::string& part);
-// `text` up to its first line end.
+// `text` up to its first line end, as a text of its own (the argument may be a temporary).
 std::string firstLine(const std::string& text);
 
 // A catalog made by `kxserver init` in `scratch`/srv with nothing in it but its settings, at the
