@@ -56,7 +56,7 @@ def picture(driver, folder, name):
 def settle(driver, reached, failure):
     """Waits for a click's page to arrive: a click returns before the browser has loaded it."""
     try:
-        WebDriverWait(driver, 20, poll_frequency=0.1).until(lambda d: reached(d))
+        WebDriverWait(driver, 20, poll_frequency=0.1).until(reached)
     except TimeoutException:
         fail(failure(driver))
 
