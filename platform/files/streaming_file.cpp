@@ -31,6 +31,7 @@ StreamingFile::StreamingFile(const std::string& path, Start start) : fd_(-1) {
 }
 
 StreamingFile::~StreamingFile() {
+    waitForFlush();
     if (fd_ >= 0) {
         ::close(fd_);
     }
@@ -54,17 +55,39 @@ bool StreamingFile::write(const void* data, std::size_t size) {
     if (written_ - writtenBack_ >= kWriteBackStep) {
         ::sync_file_range(fd_, writtenBack_, written_ - writtenBack_, SYNC_FILE_RANGE_WRITE);
         writtenBack_ = written_;
+        // A flush still running covers part of this step; the next step's flush the rest.
+        if (!flushing_.load()) {
+            flushInBackground();
+        }
     }
     return true;
 }
 
+void StreamingFile::flushInBackground() {
+    waitForFlush();
+    flushing_ = true;
+    flusher_ = std::thread([this] {
+        if (::fdatasync(fd_) != 0) {
+            flushFailed_ = true;
+        }
+        flushing_ = false;
+    });
+}
+
+void StreamingFile::waitForFlush() {
+    if (flusher_.joinable()) {
+        flusher_.join();
+    }
+}
+
 bool StreamingFile::close() {
+    waitForFlush();
     if (fd_ < 0) {
         return false;
     }
     const bool closed = ::close(fd_) == 0;
     fd_ = -1;
-    return closed;
+    return closed && !flushFailed_.load();
 }
 
 }  // namespace kx::files
