@@ -12,15 +12,12 @@ namespace {
 TEST(StreamingFileTest, ALargeFileContinuedByASecondWriterArrivesWholeAndInOrder) {
     const test::TempDir dir;
     const std::string path = (dir.path() / "big.kxpart").string();
-    std::string piece(128 * 1024, '\0');
     std::string expected;
-    for (int writer = 0; writer < 2; ++writer) {
-        StreamingFile file(
-            path, writer == 0 ? StreamingFile::Start::Empty : StreamingFile::Start::Continue);
-        ASSERT_TRUE(file.valid());
-        // 20 MB per writer: several steps, so flushes start while the file grows.
+    for (const auto start : {StreamingFile::Start::Empty, StreamingFile::Start::Continue}) {
+        StreamingFile file(path, start);
+        // 20 MB in 128 KiB pieces per writer: several steps, so flushes run while the file grows.
         for (int i = 0; i < 160; ++i) {
-            piece.assign(piece.size(), static_cast<char>('a' + (writer * 160 + i) % 26));
+            const std::string piece(128 * 1024, static_cast<char>('a' + expected.size() / 77 % 26));
             ASSERT_TRUE(file.write(piece.data(), piece.size()));
             expected += piece;
         }
